@@ -1,0 +1,21 @@
+#pragma once
+// Conversion between the run-time text (single-byte Windows-1252) and UTF-8,
+// done only at the edges: resource files, the GUI, databases, script output.
+#include <string>
+#include <string_view>
+
+namespace Cp1252 {
+
+// Throws EConvertError naming the first character that has no Windows-1252 form.
+std::string FromUtf8(std::string_view utf8);
+
+// Throws EConvertError for the five byte values that Windows-1252 leaves undefined.
+std::string ToUtf8(std::string_view cp1252);
+
+// Upper and lower case of one Windows-1252 character (accented letters included).
+char UpperCase(char c);
+char LowerCase(char c);
+std::string UpperCase(std::string_view s);
+std::string LowerCase(std::string_view s);
+
+} // namespace Cp1252

@@ -1,0 +1,75 @@
+#pragma once
+// The error types that cross the platform. Every message is Windows-1252 text,
+// as the operator will read it.
+#include <stdexcept>
+#include <string>
+
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    const std::string Message() const { return what(); }
+};
+
+// Raised after the operator has already been told: the report shows nothing.
+class EAbort : public Exception {
+public:
+    EAbort() : Exception("Operation aborted") {}
+};
+
+// Text with no Windows-1252 form, or a value that cannot be converted.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A call that does not fit the object's state (focusing a hidden control...).
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A form resource that cannot be read or applied: names file, line and column.
+class EResourceError : public Exception {
+public:
+    EResourceError(const std::string& file, int line, int column, const std::string& what)
+        : Exception(file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what),
+          file_(file), line_(line), column_(column) {}
+    const std::string& File() const { return file_; }
+    int Line() const { return line_; }
+    int Column() const { return column_; }
+
+private:
+    std::string file_;
+    int line_;
+    int column_;
+};
+
+// Data sets, fields, queries and the databases behind them.
+class EDatabaseError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A data packet or frame that does not decode.
+class EPacketError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The connection to the application server: connect, send, receive, time-outs.
+class ESocketError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// An error raised by the application server while it ran a call.
+class ERemoteError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Loading a package or finding its exports.
+class EPackageError : public Exception {
+public:
+    using Exception::Exception;
+};

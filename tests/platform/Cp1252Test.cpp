@@ -1,0 +1,41 @@
+#include "platform/Cp1252.h"
+#include "platform/Exception.h"
+
+#include <gtest/gtest.h>
+
+TEST(Cp1252, RoundTripsPortugueseText)
+{
+    const std::string utf8 = "Serviço por Cliente: não há ação à época — “€”";
+    std::string ansi = Cp1252::FromUtf8(utf8);
+    EXPECT_EQ(ansi.size(), 46u); // one byte per character
+    EXPECT_EQ(static_cast<unsigned char>(ansi[5]), 0xE7); // ç
+    EXPECT_EQ(Cp1252::ToUtf8(ansi), utf8);
+}
+
+TEST(Cp1252, EuroAndQuotesUseTheWindowsRange)
+{
+    std::string ansi = Cp1252::FromUtf8("€“”");
+    ASSERT_EQ(ansi.size(), 3u);
+    EXPECT_EQ(static_cast<unsigned char>(ansi[0]), 0x80);
+    EXPECT_EQ(static_cast<unsigned char>(ansi[1]), 0x93);
+    EXPECT_EQ(static_cast<unsigned char>(ansi[2]), 0x94);
+}
+
+TEST(Cp1252, RefusesCharactersWithoutAForm)
+{
+    EXPECT_THROW(Cp1252::FromUtf8("Ωmega"), EConvertError);
+    EXPECT_THROW(Cp1252::FromUtf8("日本"), EConvertError);
+    EXPECT_THROW(Cp1252::FromUtf8("\xC3"), EConvertError); // truncated UTF-8
+}
+
+TEST(Cp1252, RefusesUndefinedBytes)
+{
+    EXPECT_THROW(Cp1252::ToUtf8(std::string("a\x81")), EConvertError);
+}
+
+TEST(Cp1252, CaseMappingCoversAccentedLetters)
+{
+    EXPECT_EQ(Cp1252::UpperCase(Cp1252::FromUtf8("ação")), Cp1252::FromUtf8("AÇÃO"));
+    EXPECT_EQ(Cp1252::LowerCase(Cp1252::FromUtf8("ÉPOCA")), Cp1252::FromUtf8("época"));
+    EXPECT_EQ(Cp1252::UpperCase(std::string("x\xF7")), std::string("X\xF7")); // ÷ has no case
+}
