@@ -1,0 +1,32 @@
+#include "platform/TLabel.h"
+
+#include "platform/TWinControl.h"
+
+TLabel::TLabel(TComponent* AOwner) : TControl(AOwner) {}
+
+void TLabel::SetFocusControl(TWinControl* value)
+{
+    if (focusControl_ != value) {
+        focusControl_ = value;
+        if (value != nullptr) {
+            FreeNotification(value);
+        }
+        NotifyChanged();
+    }
+}
+
+void TLabel::Click()
+{
+    TControl::Click();
+    if (focusControl_ != nullptr) {
+        focusControl_->SetFocus();
+    }
+}
+
+void TLabel::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TControl::Notification(AComponent, Operation);
+    if (Operation == TOperation::opRemove && AComponent == focusControl_) {
+        focusControl_ = nullptr;
+    }
+}

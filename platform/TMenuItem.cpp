@@ -1,0 +1,59 @@
+#include "platform/TMenuItem.h"
+
+TMenuItem::~TMenuItem()
+{
+    for (TMenuItem* item : items_) {
+        item->parentItem_ = nullptr;
+    }
+    if (parentItem_ != nullptr) {
+        parentItem_->Remove(this);
+    }
+}
+
+void TMenuItem::SetCaption(const std::string& value)
+{
+    if (caption_ != value) {
+        caption_ = value;
+        NotifyChanged();
+    }
+}
+
+void TMenuItem::SetEnabled(bool value)
+{
+    if (enabled_ != value) {
+        enabled_ = value;
+        NotifyChanged();
+    }
+}
+
+void TMenuItem::SetVisible(bool value)
+{
+    if (visible_ != value) {
+        visible_ = value;
+        NotifyChanged();
+    }
+}
+
+void TMenuItem::Add(TMenuItem* item)
+{
+    if (item->parentItem_ != nullptr) {
+        item->parentItem_->Remove(item);
+    }
+    item->parentItem_ = this;
+    items_.push_back(item);
+    NotifyChanged();
+}
+
+void TMenuItem::Remove(TMenuItem* item)
+{
+    std::erase(items_, item);
+    item->parentItem_ = nullptr;
+    NotifyChanged();
+}
+
+void TMenuItem::Click()
+{
+    if (enabled_ && onClick_) {
+        onClick_(this);
+    }
+}
