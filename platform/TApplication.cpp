@@ -4,6 +4,10 @@
 #include "platform/Exception.h"
 #include "platform/TCustomForm.h"
 
+#include "platform/ResourceTable.h"
+#include "platform/forms/ClassRegistry.h"
+#include "platform/forms/FormReader.h"
+
 #include <algorithm>
 
 TApplication& Application()
@@ -21,6 +25,21 @@ TApplication::~TApplication()
 {
     terminated_ = true;
     DestroyComponents();
+}
+
+void TApplication::InitializeForm(TCustomForm* form)
+{
+    bool hasResource = false;
+    for (const std::string& cls : ClassRegistry::Ancestry(form->ClassName())) {
+        if (ResourceTable::Find(FormReader::ResourceName(cls))) {
+            hasResource = true;
+        }
+    }
+    if (hasResource) {
+        FormReader::Load(form, form->GetHandlerTable());
+    }
+    form->ResourcesLoaded();
+    form->DoCreate();
 }
 
 void TApplication::SetCursor(TCursor value)

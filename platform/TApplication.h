@@ -34,8 +34,10 @@ public:
             throw;
         }
     }
-    // Reads the form's resources and runs its create event.
-    static void InitializeForm(TCustomForm* form) { form->DoCreate(); }
+    // Reads the form's resources (those of its class and of each ancestor
+    // that has one, base first), lets the form bind its fields, and runs its
+    // create event.
+    static void InitializeForm(TCustomForm* form);
 
     TCustomForm* MainForm() const { return mainForm_; }
     void SetMainForm(TCustomForm* form) { mainForm_ = form; }

@@ -109,3 +109,18 @@ void TCustomEdit::KeyDelete()
     }
     ReplaceText(t, start);
 }
+
+#include "platform/TEdit.h"
+#include "platform/forms/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TCustomEdit> customEditClass(
+    "TCustomEdit", "TWinControl", nullptr, [](ClassBuilder<TCustomEdit>& c) {
+        c.RegisterProperty("Text", &TCustomEdit::Text, &TCustomEdit::SetText);
+        c.RegisterIntegerProperty("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0, 100000);
+        c.RegisterProperty("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly);
+        c.RegisterProperty("AutoSelect", &TCustomEdit::AutoSelect, &TCustomEdit::SetAutoSelect);
+        c.RegisterEvent<TNotifyEvent>("OnChange", &TCustomEdit::SetOnChange);
+    });
+const ClassRegistration<TEdit> editClass("TEdit", "TCustomEdit");
+} // namespace

@@ -256,3 +256,50 @@ void TCustomForm::DoDeactivate()
         onDeactivate_(this);
     }
 }
+
+#include "platform/forms/ClassRegistration.h"
+#include "platform/forms/HandlerTable.h"
+
+const HandlerTable& TCustomForm::GetHandlerTable() const
+{
+    static const HandlerTable empty;
+    return empty;
+}
+
+namespace {
+const EnumNames<TFormStyle> kFormStyleNames = {{"fsNormal", TFormStyle::fsNormal},
+                                               {"fsMDIChild", TFormStyle::fsMDIChild},
+                                               {"fsMDIForm", TFormStyle::fsMDIForm},
+                                               {"fsStayOnTop", TFormStyle::fsStayOnTop}};
+const EnumNames<TWindowState> kWindowStateNames = {{"wsNormal", TWindowState::wsNormal},
+                                                   {"wsMinimized", TWindowState::wsMinimized},
+                                                   {"wsMaximized", TWindowState::wsMaximized}};
+const EnumNames<TPosition> kPositionNames = {{"poDesigned", TPosition::poDesigned},
+                                             {"poDefault", TPosition::poDefault},
+                                             {"poScreenCenter", TPosition::poScreenCenter},
+                                             {"poOwnerFormCenter", TPosition::poOwnerFormCenter}};
+
+const ClassRegistration<TCustomForm> customFormClass(
+    "TCustomForm", "TWinControl", nullptr, [](ClassBuilder<TCustomForm>& c) {
+        c.RegisterEnumProperty("FormStyle", kFormStyleNames, &TCustomForm::FormStyle, &TCustomForm::SetFormStyle);
+        c.RegisterEnumProperty("WindowState", kWindowStateNames, &TCustomForm::WindowState,
+                               &TCustomForm::SetWindowState);
+        c.RegisterEnumProperty("Position", kPositionNames, &TCustomForm::Position, &TCustomForm::SetPosition);
+        c.RegisterComponentProperty<TWinControl>("ActiveControl", &TCustomForm::ActiveControl,
+                                                 &TCustomForm::SetActiveControl);
+        c.RegisterEvent<TNotifyEvent>("OnCreate", &TCustomForm::SetOnCreate);
+        c.RegisterEvent<TNotifyEvent>("OnShow", &TCustomForm::SetOnShow);
+        c.RegisterEvent<TNotifyEvent>("OnActivate", &TCustomForm::SetOnActivate);
+        c.RegisterEvent<TNotifyEvent>("OnDeactivate", &TCustomForm::SetOnDeactivate);
+        c.RegisterEvent<TCloseEvent>("OnClose", &TCustomForm::SetOnClose);
+        c.RegisterEvent<TNotifyEvent>("OnDestroy", &TCustomForm::SetOnDestroy);
+        // The form owns every component its resource describes; controls are
+        // also placed on it.
+        c.SetAdoptChild([](TCustomForm& form, TComponent& child) {
+            if (auto* control = dynamic_cast<TControl*>(&child)) {
+                control->SetParent(&form);
+            }
+            return true;
+        });
+    });
+} // namespace

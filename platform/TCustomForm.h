@@ -21,9 +21,12 @@ public:
     explicit TCustomForm(TComponent* AOwner);
     ~TCustomForm() override;
 
-    // Names of the resources that make up the form, base first; empty for a
-    // form built in code.
-    virtual std::vector<std::string> ResourceNames() const { return {}; }
+    // The table of handlers that the form's resources bind by name. A derived
+    // form class returns its own table, chained to its base class's.
+    virtual const HandlerTable& GetHandlerTable() const;
+    // Called once the resources are read, before the create event: a form
+    // class binds its component fields here.
+    virtual void ResourcesLoaded() {}
 
     TWinControl* ActiveControl() const { return focused_; }
     // Before the form is shown this only records the control to focus first.

@@ -30,3 +30,13 @@ void TLabel::Notification(TComponent* AComponent, TOperation Operation)
         focusControl_ = nullptr;
     }
 }
+
+#include "platform/forms/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TLabel> labelClass("TLabel", "TControl", [](ClassBuilder<TLabel>& c) {
+    c.RegisterComponentProperty<TWinControl>("FocusControl", &TLabel::FocusControl, &TLabel::SetFocusControl);
+    c.RegisterProperty("AutoSize", &TLabel::AutoSize, &TLabel::SetAutoSize);
+    c.RegisterProperty("Transparent", &TLabel::Transparent, &TLabel::SetTransparent);
+});
+} // namespace

@@ -197,3 +197,13 @@ void TListBox::DoKeyPress(char& Key)
         Click();
     }
 }
+
+#include "platform/forms/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TListBox> listBoxClass("TListBox", "TWinControl", [](ClassBuilder<TListBox>& c) {
+    c.RegisterProperty("MultiSelect", &TListBox::MultiSelect, &TListBox::SetMultiSelect);
+    c.RegisterIntegerProperty("ItemHeight", &TListBox::ItemHeight, &TListBox::SetItemHeight, 1, 1000);
+    c.RegisterStringListProperty("Items.Strings", &TListBox::Items, &TListBox::SetItems);
+});
+} // namespace

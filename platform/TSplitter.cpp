@@ -57,3 +57,11 @@ void TSplitter::MoveBy(int Delta)
     }
     parent->AlignControls();
 }
+
+#include "platform/forms/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TSplitter> splitterClass("TSplitter", "TControl", [](ClassBuilder<TSplitter>& c) {
+    c.RegisterIntegerProperty("MinSize", &TSplitter::MinSize, &TSplitter::SetMinSize, 0, 10000);
+});
+} // namespace

@@ -187,3 +187,24 @@ void TWinControl::AlignControls()
     }
     aligning_ = false;
 }
+
+#include "platform/forms/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TWinControl> winControlClass(
+    "TWinControl", "TControl", nullptr, [](ClassBuilder<TWinControl>& c) {
+        c.RegisterIntegerProperty("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1, 10000);
+        c.RegisterProperty("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop);
+        c.RegisterEvent<TNotifyEvent>("OnEnter", &TWinControl::SetOnEnter);
+        c.RegisterEvent<TNotifyEvent>("OnExit", &TWinControl::SetOnExit);
+        c.RegisterEvent<TKeyPressEvent>("OnKeyPress", &TWinControl::SetOnKeyPress);
+        c.SetAdoptChild([](TWinControl& parent, TComponent& child) {
+            auto* control = dynamic_cast<TControl*>(&child);
+            if (control == nullptr) {
+                return false;
+            }
+            control->SetParent(&parent);
+            return true;
+        });
+    });
+} // namespace

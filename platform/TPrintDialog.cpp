@@ -1,0 +1,12 @@
+#include "platform/TPrintDialog.h"
+
+#include "platform/forms/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TPrintDialog> printDialogClass("TPrintDialog", "TComponent",
+                                                       [](ClassBuilder<TPrintDialog>& c) {
+                                                           c.RegisterIntegerProperty("Copies", &TPrintDialog::Copies,
+                                                                                     &TPrintDialog::SetCopies, 1, 999);
+                                                       });
+const ClassRegistration<TPrinterSetupDialog> printerSetupClass("TPrinterSetupDialog", "TComponent");
+} // namespace

@@ -1,0 +1,10 @@
+#include "platform/TScrollBox.h"
+
+#include "platform/forms/ClassRegistration.h"
+
+namespace {
+const EnumNames<TBorderStyle> kBorderNames = {{"bsNone", TBorderStyle::bsNone}, {"bsSingle", TBorderStyle::bsSingle}};
+const ClassRegistration<TScrollBox> scrollBoxClass("TScrollBox", "TWinControl", [](ClassBuilder<TScrollBox>& c) {
+    c.RegisterEnumProperty("BorderStyle", kBorderNames, &TScrollBox::BorderStyle, &TScrollBox::SetBorderStyle);
+});
+} // namespace
