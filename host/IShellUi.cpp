@@ -1,0 +1,64 @@
+#include "host/IShellUi.h"
+
+#include "platform/Cp1252.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Printable(const std::string& text)
+{
+    try {
+        return Cp1252::ToUtf8(text);
+    } catch (const std::exception&) {
+        return text;
+    }
+}
+
+// Without an operator there is nobody to pick a row or type a search: lookups
+// are cancelled and the rest is only written down.
+class StderrShellUi : public IShellUi {
+public:
+    void ShowProgress(TComponent*, int, const std::string& Text) override
+    {
+        std::fprintf(stderr, "progress: %s\n", Printable(Text).c_str());
+    }
+    void HideProgress() override { std::fprintf(stderr, "progress closed\n"); }
+    std::optional<int> PickRow(TComponent*, const std::string& Title, TDataSet*) override
+    {
+        std::fprintf(stderr, "lookup cancelled: %s\n", Printable(Title).c_str());
+        return std::nullopt;
+    }
+    void ShowEmptyLookup(TComponent*, const std::string& Text) override
+    {
+        std::fprintf(stderr, "lookup empty: %s\n", Printable(Text).c_str());
+    }
+    void Search(TDataSet*) override { std::fprintf(stderr, "search window not available\n"); }
+};
+
+StderrShellUi& Fallback()
+{
+    static StderrShellUi ui;
+    return ui;
+}
+
+IShellUi*& Installed()
+{
+    static IShellUi* ui = nullptr;
+    return ui;
+}
+
+} // namespace
+
+IShellUi& IShellUi::Current()
+{
+    IShellUi* ui = Installed();
+    return ui != nullptr ? *ui : Fallback();
+}
+
+IShellUi* IShellUi::SetCurrent(IShellUi* Ui)
+{
+    IShellUi* old = Installed();
+    Installed() = Ui;
+    return old;
+}

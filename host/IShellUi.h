@@ -1,0 +1,46 @@
+#pragma once
+// What the shell shows on behalf of the shell routines and the lookup button:
+// progress windows, lookup lists and the search window. The desktop shell and
+// the headless script driver each install their own; until one is installed a
+// plain one writes to standard error and cancels every lookup, which is what
+// tests without an operator need.
+//
+// Error messages do not pass through here: MensErro and the application's
+// report of errors raised in event handlers both use ErrorSink, so the
+// operator sees every error through one path.
+//
+// Everything runs on the user-interface thread; the shell's object must
+// outlive its installation.
+#include <optional>
+#include <string>
+
+class TComponent;
+class TDataSet;
+
+class IShellUi {
+public:
+    virtual ~IShellUi() = default;
+
+    // Opens the progress window over Owner (may be null) showing Text; Kind
+    // names the animation. Called again while open, it shows the new text.
+    virtual void ShowProgress(TComponent* Owner, int Kind, const std::string& Text) = 0;
+    // Closes the progress window; only called while one is open.
+    virtual void HideProgress() = 0;
+
+    // Shows the rows of DataSet in a lookup list titled Title for the lookup
+    // button Sender, and waits for the operator: the 0-based row picked, or
+    // nothing when the list was cancelled.
+    virtual std::optional<int> PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet) = 0;
+    // The lookup button Sender found nothing to list: shows its empty-list text.
+    virtual void ShowEmptyLookup(TComponent* Sender, const std::string& Text) = 0;
+
+    // Opens the search window over DataSet; searching moves its current row.
+    // The shell keeps frmProcurar pointing at that window while it exists.
+    virtual void Search(TDataSet* DataSet) = 0;
+
+    // The object in use; never null.
+    static IShellUi& Current();
+    // Installs Ui (null puts the standard-error one back) and returns the one
+    // it replaces, so a caller can restore it.
+    static IShellUi* SetCurrent(IShellUi* Ui);
+};

@@ -1,0 +1,328 @@
+#include "host/Session.h"
+
+#include "platform/Cp1252.h"
+#include "platform/Exception.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <strings.h>
+
+namespace {
+
+using Values = Session::Values;
+
+// A session file is a few hundred bytes; anything far larger is not one.
+constexpr std::size_t kMaxFileSize = 1 << 20;
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& s, std::size_t& start)
+{
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && IsBlank(s[b])) {
+        ++b;
+    }
+    while (e > b && IsBlank(s[e - 1])) {
+        --e;
+    }
+    start = b;
+    return s.substr(b, e - b);
+}
+
+bool SameKey(const std::string& a, const char* b)
+{
+    return strcasecmp(a.c_str(), b) == 0;
+}
+
+int ParseInteger(const std::string& text, int low, int high)
+{
+    if (text.empty()) {
+        throw EConvertError("a number is required");
+    }
+    std::size_t i = 0;
+    bool negative = false;
+    if (text[0] == '-' || text[0] == '+') {
+        negative = text[0] == '-';
+        i = 1;
+    }
+    if (i == text.size() || text.size() - i > 9) {
+        throw EConvertError("'" + text + "' is not a number from " + std::to_string(low) + " to " +
+                            std::to_string(high));
+    }
+    long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            throw EConvertError("'" + text + "' is not a number from " + std::to_string(low) + " to " +
+                                std::to_string(high));
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value < low || value > high) {
+        throw EConvertError(std::to_string(value) + " is out of range: the value must be from " +
+                            std::to_string(low) + " to " + std::to_string(high));
+    }
+    return static_cast<int>(value);
+}
+
+std::string BranchCode(const std::string& text)
+{
+    if (text.size() > 4) {
+        throw EConvertError("'" + text + "' is too long for a branch code (4 characters at most)");
+    }
+    return text;
+}
+
+std::string Locale(const std::string& text)
+{
+    if (text.size() > 32) {
+        throw EConvertError("'" + text + "' is too long for a language name");
+    }
+    for (char c : text) {
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+        if (!ok) {
+            throw EConvertError("'" + text + "' is not a language name (letters, digits, '_' and '-' only)");
+        }
+    }
+    return text;
+}
+
+// One key of the [session] section: how a value is checked and stored, and how
+// it is written back.
+struct Key {
+    const char* name;
+    bool required;
+    void (*set)(Values& v, const std::string& text);
+    std::string (*get)(const Values& v);
+};
+
+const std::array<Key, 10> kKeys{{
+    {"FiliProc", true, [](Values& v, const std::string& t) { v.filiProc = BranchCode(t); },
+     [](const Values& v) { return v.filiProc; }},
+    {"FiliProcFat", true, [](Values& v, const std::string& t) { v.filiProcFat = BranchCode(t); },
+     [](const Values& v) { return v.filiProcFat; }},
+    {"NomeFiliProcFat", true, [](Values& v, const std::string& t) { v.nomeFiliProcFat = t; },
+     [](const Values& v) { return v.nomeFiliProcFat; }},
+    {"ModuFili", true,
+     [](Values& v, const std::string& t) {
+         if (t != "0" && t != "1") {
+             throw EConvertError("'" + t + "' is not 0 or 1");
+         }
+         v.moduFili = t == "1";
+     },
+     [](const Values& v) { return std::string(v.moduFili ? "1" : "0"); }},
+    {"ModuloAtiv", true, [](Values& v, const std::string& t) { v.moduloAtiv = ParseInteger(t, 0, 32767); },
+     [](const Values& v) { return std::to_string(v.moduloAtiv); }},
+    {"WebURL", true, [](Values& v, const std::string& t) { v.webURL = t; }, [](const Values& v) { return v.webURL; }},
+    {"WebPort", true, [](Values& v, const std::string& t) { v.webPort = ParseInteger(t, 1, 65535); },
+     [](const Values& v) { return std::to_string(v.webPort); }},
+    {"LocalDatabase", true, [](Values& v, const std::string& t) { v.localDatabase = t; },
+     [](const Values& v) { return v.localDatabase; }},
+    {"Language", false, [](Values& v, const std::string& t) { v.language = Locale(t); },
+     [](const Values& v) { return v.language; }},
+    {"Secret", false, [](Values& v, const std::string& t) { v.secret = t; }, [](const Values& v) { return v.secret; }},
+}};
+
+const Key* FindKey(const std::string& name)
+{
+    for (const auto& key : kKeys) {
+        if (SameKey(name, key.name)) {
+            return &key;
+        }
+    }
+    return nullptr;
+}
+
+std::string ForMessage(const std::string& utf8)
+{
+    try {
+        return Cp1252::FromUtf8(utf8);
+    } catch (const std::exception&) {
+        std::string s;
+        for (char c : utf8) {
+            s += (static_cast<unsigned char>(c) < 0x80) ? c : '?';
+        }
+        return s;
+    }
+}
+
+} // namespace
+
+Session& Session::Current()
+{
+    static Session session;
+    return session;
+}
+
+void Session::LoadFromFile(const std::string& path)
+{
+    const std::string name = ForMessage(path);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw EResourceError(name, 0, 0, std::string("the session file cannot be opened: ") + std::strerror(errno));
+    }
+    std::string text;
+    char buffer[4096];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxFileSize) {
+            throw EResourceError(name, 0, 0, "the file is too large to be a session file");
+        }
+    }
+    if (in.bad()) {
+        throw EResourceError(name, 0, 0, "the session file cannot be read");
+    }
+    LoadFromText(text, path);
+}
+
+void Session::LoadFromText(const std::string& utf8, const std::string& FileName)
+{
+    const std::string file = ForMessage(FileName);
+    Values values;
+    std::vector<std::string> warnings;
+    std::array<int, kKeys.size()> seenOn{};
+    bool sawSession = false;
+    bool inSession = false;
+    bool inSection = false;
+
+    std::size_t pos = 0;
+    if (utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        pos = 3;
+    }
+    int lineNo = 0;
+    while (pos <= utf8.size()) {
+        std::size_t end = utf8.find('\n', pos);
+        if (end == std::string::npos) {
+            end = utf8.size();
+        }
+        std::string raw = utf8.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNo;
+        if (!raw.empty() && raw.back() == '\r') {
+            raw.pop_back();
+        }
+
+        std::string line;
+        try {
+            line = Cp1252::FromUtf8(raw);
+        } catch (const EConvertError& e) {
+            throw EResourceError(file, lineNo, 1, e.what());
+        }
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(line[i]);
+            if ((c < 0x20 && c != '\t') || c == 0x7F) {
+                throw EResourceError(file, lineNo, static_cast<int>(i) + 1, "control character in the line");
+            }
+        }
+
+        std::size_t start = 0;
+        std::string content = Trim(line, start);
+        if (content.empty() || content[0] == ';' || content[0] == '#') {
+            continue;
+        }
+        if (content[0] == '[') {
+            if (content.back() != ']') {
+                throw EResourceError(file, lineNo, static_cast<int>(start) + 1, "section name without its closing ']'");
+            }
+            std::size_t nameStart = 0;
+            std::string section = Trim(content.substr(1, content.size() - 2), nameStart);
+            if (section.empty()) {
+                throw EResourceError(file, lineNo, static_cast<int>(start) + 1, "empty section name");
+            }
+            inSection = true;
+            inSession = SameKey(section, "session");
+            if (inSession) {
+                sawSession = true;
+            } else {
+                warnings.push_back(file + ":" + std::to_string(lineNo) + ": section [" + section + "] ignored");
+            }
+            continue;
+        }
+
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos) {
+            throw EResourceError(file, lineNo, static_cast<int>(start) + 1,
+                                 "expected a section, a comment or 'key = value'");
+        }
+        std::size_t keyStart = 0;
+        std::string keyName = Trim(line.substr(0, eq), keyStart);
+        if (keyName.empty()) {
+            throw EResourceError(file, lineNo, static_cast<int>(eq) + 1, "a key name is missing before '='");
+        }
+        if (!inSection) {
+            throw EResourceError(file, lineNo, static_cast<int>(keyStart) + 1,
+                                 "key '" + keyName + "' is outside any section");
+        }
+        if (!inSession) {
+            continue;
+        }
+        const Key* key = FindKey(keyName);
+        if (key == nullptr) {
+            warnings.push_back(file + ":" + std::to_string(lineNo) + ": unknown key '" + keyName + "' ignored");
+            continue;
+        }
+        auto index = static_cast<std::size_t>(key - kKeys.data());
+        if (seenOn[index] != 0) {
+            throw EResourceError(file, lineNo, static_cast<int>(keyStart) + 1,
+                                 "key '" + std::string(key->name) + "' is given twice (first on line " +
+                                     std::to_string(seenOn[index]) + ")");
+        }
+        seenOn[index] = lineNo;
+        std::size_t valueStart = 0;
+        std::string value = Trim(line.substr(eq + 1), valueStart);
+        try {
+            key->set(values, value);
+        } catch (const EConvertError& e) {
+            throw EResourceError(file, lineNo, static_cast<int>(eq + 1 + valueStart) + 1,
+                                 "bad value for '" + std::string(key->name) + "': " + e.what());
+        }
+    }
+
+    if (!sawSession) {
+        throw EResourceError(file, 0, 0, "the file has no [session] section");
+    }
+    for (std::size_t i = 0; i < kKeys.size(); ++i) {
+        if (kKeys[i].required && seenOn[i] == 0) {
+            throw EResourceError(file, 0, 0, "the required key '" + std::string(kKeys[i].name) +
+                                                 "' is missing from [session]");
+        }
+    }
+    values_ = std::move(values);
+    warnings_ = std::move(warnings);
+    fileName_ = FileName;
+}
+
+void Session::Set(const std::string& Key, const std::string& Value)
+{
+    const ::Key* key = FindKey(Key);
+    if (key == nullptr) {
+        throw EInvalidOperation("Unknown session setting '" + Key + "'");
+    }
+    Values values = values_;
+    try {
+        key->set(values, Value);
+    } catch (const EConvertError& e) {
+        throw EConvertError("Bad value for session setting '" + std::string(key->name) + "': " + e.what());
+    }
+    values_ = std::move(values);
+}
+
+std::string Session::Get(const std::string& Key) const
+{
+    const ::Key* key = FindKey(Key);
+    if (key == nullptr) {
+        throw EInvalidOperation("Unknown session setting '" + Key + "'");
+    }
+    return key->get(values_);
+}

@@ -1,0 +1,323 @@
+#include "platform/PackageLoader.h"
+
+#include "platform/Cp1252.h"
+#include "platform/ErrorSink.h"
+#include "platform/Exception.h"
+
+#include "platform/ResourceTable.h"
+
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+// File names are UTF-8 on this platform; messages are Windows-1252. A name
+// with characters that have no Windows-1252 form keeps them as '?' rather than
+// losing the whole message.
+std::string ForMessage(const std::string& utf8)
+{
+    try {
+        return Cp1252::FromUtf8(utf8);
+    } catch (const std::exception&) {
+        std::string s;
+        for (char c : utf8) {
+            s += (static_cast<unsigned char>(c) < 0x80) ? c : '?';
+        }
+        return s;
+    }
+}
+
+std::string Quoted(const std::string& path)
+{
+    return "'" + ForMessage(path) + "'";
+}
+
+std::string UnitName(const PackageUnitEntry& unit)
+{
+    return unit.Name != nullptr ? std::string(unit.Name) : std::string("(unnamed)");
+}
+
+std::string DescribeCurrentException()
+{
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "an error that is not an exception object";
+    }
+}
+
+void InitializeUnit(const PackageUnitEntry& unit)
+{
+    if (unit.InitCount == nullptr) {
+        if (unit.Init != nullptr) {
+            unit.Init();
+        }
+        return;
+    }
+    std::int32_t before = (*unit.InitCount)--;
+    if (before != 0 || unit.Init == nullptr) {
+        return;
+    }
+    try {
+        unit.Init();
+    } catch (...) {
+        // The unit did not come up: the next load must try it again.
+        ++*unit.InitCount;
+        throw;
+    }
+}
+
+void FinalizeUnit(const PackageUnitEntry& unit)
+{
+    if (unit.InitCount == nullptr) {
+        if (unit.Fin != nullptr) {
+            unit.Fin();
+        }
+        return;
+    }
+    if (++*unit.InitCount == 0 && unit.Fin != nullptr) {
+        unit.Fin();
+    }
+}
+
+void CheckTable(const PackageInfoTable& table)
+{
+    if (table.Version != kPackageAbiVersion) {
+        throw EPackageError("The unit table has version " + std::to_string(table.Version) + "; this loader reads version " +
+                            std::to_string(kPackageAbiVersion));
+    }
+    if (table.UnitCount > 0 && table.Units == nullptr) {
+        throw EPackageError("The unit table lists " + std::to_string(table.UnitCount) + " units but holds none");
+    }
+}
+
+// A locale becomes part of a file name, so it may hold nothing that walks out
+// of the package's folder.
+bool ValidLocale(const std::string& locale)
+{
+    if (locale.empty() || locale.size() > 32) {
+        return false;
+    }
+    for (char c : locale) {
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string EnvironmentLocale()
+{
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0') {
+            continue;
+        }
+        std::string locale(value);
+        // "pt_BR.UTF-8@euro" names the locale "pt_BR".
+        locale = locale.substr(0, locale.find_first_of(".@"));
+        if (locale == "C" || locale == "POSIX" || !ValidLocale(locale)) {
+            return {};
+        }
+        return locale;
+    }
+    return {};
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+} // namespace
+
+PackageLoader::~PackageLoader()
+{
+    try {
+        Unload();
+    } catch (const std::exception& e) {
+        ErrorSink::Show(e.what());
+    }
+}
+
+std::string PackageLoader::FindResourceModule(const std::string& path, const std::string& locale)
+{
+    std::string chosen = locale.empty() ? EnvironmentLocale() : locale;
+    if (chosen.empty()) {
+        return {};
+    }
+    if (!ValidLocale(chosen)) {
+        throw EPackageError("Locale " + Quoted(chosen) + " is not a valid locale name");
+    }
+    std::vector<std::string> candidates{path + "." + chosen};
+    auto cut = chosen.find_first_of("_-");
+    if (cut != std::string::npos && cut > 0) {
+        candidates.push_back(path + "." + chosen.substr(0, cut));
+    }
+    for (const auto& candidate : candidates) {
+        if (IsRegularFile(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+void PackageLoader::Load(const std::string& path, const std::string& locale)
+{
+    if (handle_ != nullptr) {
+        throw EInvalidOperation("Package " + Quoted(path) + " cannot be loaded: this loader holds package " +
+                                Quoted(path_) + " already");
+    }
+    if (!IsRegularFile(path)) {
+        throw EPackageError("Package file " + Quoted(path) + " not found");
+    }
+    std::string resource = FindResourceModule(path, locale);
+
+    dlerror();
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* why = dlerror();
+        throw EPackageError("Cannot load package " + Quoted(path) + ": " +
+                            ForMessage(why != nullptr ? why : "unknown reason"));
+    }
+    handle_ = handle;
+    path_ = path;
+    try {
+        auto getTable = Entry<const PackageInfoTable*()>("GetPackageInfoTable");
+        auto initialize = Entry<void()>("Initialize");
+        finalize_ = Entry<void()>("Finalize");
+        const PackageInfoTable* table = getTable();
+        if (table == nullptr) {
+            throw EPackageError("Package " + Quoted(path) + " has no unit table");
+        }
+        try {
+            CheckTable(*table);
+        } catch (const EPackageError& e) {
+            throw EPackageError("Package " + Quoted(path) + ": " + e.what());
+        }
+        if (!resource.empty()) {
+            try {
+                ResourceTable::LoadOverrides(resource);
+            } catch (const std::exception& e) {
+                throw EPackageError("Language resource module " + Quoted(resource) + " of package " + Quoted(path) +
+                                    " cannot be read: " + e.what());
+            }
+            overrides_ = true;
+            resourceModule_ = resource;
+        }
+        try {
+            initialize();
+        } catch (...) {
+            throw EPackageError("Package " + Quoted(path) + " could not be initialized. " + DescribeCurrentException());
+        }
+    } catch (...) {
+        if (overrides_) {
+            ResourceTable::ClearOverrides();
+        }
+        dlclose(handle_);
+        handle_ = nullptr;
+        finalize_ = nullptr;
+        overrides_ = false;
+        path_.clear();
+        resourceModule_.clear();
+        throw;
+    }
+}
+
+void PackageLoader::Unload()
+{
+    if (handle_ == nullptr) {
+        return;
+    }
+    std::string error;
+    try {
+        finalize_();
+    } catch (...) {
+        error = DescribeCurrentException();
+    }
+    if (overrides_) {
+        ResourceTable::ClearOverrides();
+    }
+    std::string path = path_;
+    dlerror();
+    if (dlclose(handle_) != 0 && error.empty()) {
+        const char* why = dlerror();
+        error = ForMessage(why != nullptr ? why : "the module could not be closed");
+    }
+    handle_ = nullptr;
+    finalize_ = nullptr;
+    overrides_ = false;
+    path_.clear();
+    resourceModule_.clear();
+    if (!error.empty()) {
+        throw EPackageError("Package " + Quoted(path) + " was unloaded with an error: " + error);
+    }
+}
+
+void* PackageLoader::Find(const std::string& name) const
+{
+    if (handle_ == nullptr) {
+        return nullptr;
+    }
+    return dlsym(handle_, name.c_str());
+}
+
+void* PackageLoader::Resolve(const std::string& name) const
+{
+    if (handle_ == nullptr) {
+        throw EPackageError("No package is loaded to look up " + Quoted(name) + " in");
+    }
+    void* address = Find(name);
+    if (address == nullptr) {
+        throw EPackageError("Package " + Quoted(path_) + " does not export " + Quoted(name));
+    }
+    return address;
+}
+
+void PackageLoader::InitializeUnits(const PackageInfoTable& table)
+{
+    CheckTable(table);
+    for (std::uint32_t i = 0; i < table.UnitCount; ++i) {
+        try {
+            InitializeUnit(table.Units[i]);
+        } catch (...) {
+            std::string why = DescribeCurrentException();
+            // Units already up are taken down again, last first, so that a
+            // later load finds every count as it was.
+            for (std::uint32_t j = i; j-- > 0;) {
+                try {
+                    FinalizeUnit(table.Units[j]);
+                } catch (...) {
+                    why += "; finalization of unit '" + UnitName(table.Units[j]) + "' failed too: " +
+                           DescribeCurrentException();
+                }
+            }
+            throw EPackageError("Initialization of unit '" + UnitName(table.Units[i]) + "' failed: " + why);
+        }
+    }
+}
+
+void PackageLoader::FinalizeUnits(const PackageInfoTable& table)
+{
+    CheckTable(table);
+    std::string error;
+    for (std::uint32_t i = table.UnitCount; i-- > 0;) {
+        try {
+            FinalizeUnit(table.Units[i]);
+        } catch (...) {
+            if (error.empty()) {
+                error = "Finalization of unit '" + UnitName(table.Units[i]) + "' failed: " + DescribeCurrentException();
+            }
+        }
+    }
+    if (!error.empty()) {
+        throw EPackageError(error);
+    }
+}
