@@ -1,0 +1,85 @@
+#pragma once
+// The shell's socket connection to the application server. It names a server
+// object (ServerName) in the handshake, and hands out that object (AppServer)
+// for late-bound calls by name.
+//
+// Opening: SetConnected(true) first runs the before-connect handler with the
+// connection as Sender (it is where Host and Port are set), then connects and
+// shakes hands. With ThrowException true a failed open raises; with it false
+// the failure is only kept in LastError and the connection stays closed.
+//
+// Calling (Invoke): a closed connection is opened first, before-connect
+// handler included, and a failure to open always raises. A connection whose
+// server closed it while idle (server stopped, restarted or timed it out) is
+// opened again before the call, since nothing was sent on it. A connection
+// that fails while a call is in flight raises ESocketError and is closed, and
+// the call is not sent again: the next call opens it anew. An error raised by
+// the server raises ERemoteError with the server's message, and the
+// connection stays open.
+#include "host/TServerObject.h"
+#include "platform/Events.h"
+#include "platform/TComponent.h"
+#include "platform/net/RemoteClient.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TNetConnection : public TComponent {
+public:
+    DECLARE_CLASS_NAME(TNetConnection)
+    explicit TNetConnection(TComponent* AOwner);
+    ~TNetConnection() override;
+
+    const std::string& ServerName() const { return serverName_; }
+    void SetServerName(const std::string& value) { serverName_ = value; }
+    bool ThrowException() const { return throwException_; }
+    void SetThrowException(bool value) { throwException_ = value; }
+    const std::string& Host() const { return host_; }
+    void SetHost(const std::string& value) { host_ = value; }
+    int Port() const { return port_; }
+    void SetPort(int value) { port_ = value; }
+    // Shared secret presented in the handshake; empty when the server asks none.
+    const std::string& Secret() const { return secret_; }
+    void SetSecret(const std::string& value) { secret_ = value; }
+    int ConnectTimeoutMs() const;
+    void SetConnectTimeoutMs(int value);
+    int CallTimeoutMs() const;
+    void SetCallTimeoutMs(int value);
+
+    const TNotifyEvent& OnBeforeConnect() const { return onBeforeConnect_; }
+    void SetOnBeforeConnect(TNotifyEvent value) { onBeforeConnect_ = std::move(value); }
+
+    bool Connected() const { return client_.IsOpen(); }
+    void SetConnected(bool value);
+    void Open() { SetConnected(true); }
+    void Close() { SetConnected(false); }
+
+    // The message of the last open that failed without raising; empty after a
+    // successful open.
+    const std::string& LastError() const { return lastError_; }
+
+    // The server object; every call through it goes to Invoke.
+    TServerObject& AppServer() { return appServer_; }
+
+    Variant Invoke(const std::string& method, std::vector<RemoteArg>& args);
+
+private:
+    // Runs the before-connect handler, then connects; raises on failure.
+    void DoOpen();
+    std::string Where() const;
+
+    std::string serverName_;
+    bool throwException_ = true;
+    std::string host_ = "127.0.0.1";
+    int port_ = 7211;
+    std::string secret_;
+    TNotifyEvent onBeforeConnect_;
+    std::string lastError_;
+    // Host and port the open connection was made to; the properties may change
+    // meanwhile.
+    std::string openHost_;
+    int openPort_ = 0;
+    RemoteClient client_;
+    TServerObject appServer_{*this};
+};

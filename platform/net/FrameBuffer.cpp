@@ -1,0 +1,51 @@
+#include "platform/net/FrameBuffer.h"
+
+#include "platform/Exception.h"
+
+size_t FrameBuffer::PayloadLength(const unsigned char header[kHeaderSize], size_t maxFrame)
+{
+    std::uint32_t n = (std::uint32_t(header[0]) << 24) | (std::uint32_t(header[1]) << 16) |
+                      (std::uint32_t(header[2]) << 8) | std::uint32_t(header[3]);
+    if (n == 0) {
+        throw EPacketError("Invalid frame: empty payload");
+    }
+    if (n > maxFrame) {
+        throw EPacketError("Invalid frame: " + std::to_string(n) + " bytes announced, more than the limit of " +
+                           std::to_string(maxFrame));
+    }
+    return n;
+}
+
+std::string FrameBuffer::Wrap(std::string_view payload, size_t maxFrame)
+{
+    if (payload.empty()) {
+        throw EPacketError("Invalid frame: empty payload");
+    }
+    if (payload.size() > maxFrame || payload.size() > 0xffffffffu) {
+        throw EPacketError("Message of " + std::to_string(payload.size()) + " bytes is larger than the limit of " +
+                           std::to_string(maxFrame));
+    }
+    auto n = static_cast<std::uint32_t>(payload.size());
+    std::string out;
+    out.reserve(kHeaderSize + payload.size());
+    out.push_back(static_cast<char>(n >> 24));
+    out.push_back(static_cast<char>(n >> 16));
+    out.push_back(static_cast<char>(n >> 8));
+    out.push_back(static_cast<char>(n));
+    out.append(payload);
+    return out;
+}
+
+std::optional<std::string> FrameBuffer::Next()
+{
+    if (buffer_.size() < kHeaderSize) {
+        return std::nullopt;
+    }
+    size_t n = PayloadLength(reinterpret_cast<const unsigned char*>(buffer_.data()), maxFrame_);
+    if (buffer_.size() - kHeaderSize < n) {
+        return std::nullopt;
+    }
+    std::string payload = buffer_.substr(kHeaderSize, n);
+    buffer_.erase(0, kHeaderSize + n);
+    return payload;
+}

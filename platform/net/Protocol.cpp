@@ -1,0 +1,210 @@
+#include "platform/net/Protocol.h"
+
+#include "platform/Exception.h"
+#include "platform/VariantCodec.h"
+#include "platform/net/MsgReader.h"
+
+#include <msgpack.hpp>
+
+namespace {
+
+using Packer = msgpack::packer<msgpack::sbuffer>;
+
+void PackStr(Packer& pk, std::string_view s)
+{
+    pk.pack_str(static_cast<std::uint32_t>(s.size()));
+    pk.pack_str_body(s.data(), static_cast<std::uint32_t>(s.size()));
+}
+
+void PackBin(Packer& pk, std::string_view s)
+{
+    pk.pack_bin(static_cast<std::uint32_t>(s.size()));
+    pk.pack_bin_body(s.data(), static_cast<std::uint32_t>(s.size()));
+}
+
+std::string Done(const msgpack::sbuffer& buf)
+{
+    return std::string(buf.data(), buf.size());
+}
+
+// Reads the array header and the kind of a message, checking both.
+void Open(MsgReader& in, TMessageKind kind, std::uint32_t elements)
+{
+    auto n = in.ReadArray();
+    auto k = in.ReadInt(1, 6, "message kind");
+    if (k != static_cast<std::int64_t>(kind)) {
+        in.Fail("message kind " + std::to_string(k) + " where " + std::to_string(static_cast<int>(kind)) +
+                " was expected");
+    }
+    if (n != elements) {
+        in.Fail("message of kind " + std::to_string(k) + " must have " + std::to_string(elements) + " elements");
+    }
+}
+
+} // namespace
+
+TMessageKind Protocol::Kind(std::string_view payload)
+{
+    MsgReader in(payload, "message");
+    if (in.ReadArray() < 1) {
+        in.Fail("empty message");
+    }
+    return static_cast<TMessageKind>(in.ReadInt(1, 6, "message kind"));
+}
+
+std::string Protocol::EncodeHello(const Hello& hello)
+{
+    msgpack::sbuffer buf;
+    Packer pk(&buf);
+    pk.pack_array(5);
+    pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkHello));
+    PackStr(pk, kMagic);
+    pk.pack_int32(hello.version);
+    PackStr(pk, hello.serverName);
+    PackBin(pk, hello.secret);
+    return Done(buf);
+}
+
+Protocol::Hello Protocol::DecodeHello(std::string_view payload)
+{
+    MsgReader in(payload, "handshake");
+    Open(in, TMessageKind::mkHello, 5);
+    if (in.PeekType() != MsgReader::TType::Str || in.ReadStr() != kMagic) {
+        in.Fail("not a remote-call handshake");
+    }
+    Hello h;
+    h.version = static_cast<int>(in.ReadInt(0, 0xffff, "protocol version"));
+    auto name = in.ReadStr();
+    if (name.size() > kMaxServerName) {
+        in.Fail("server name longer than 255 characters");
+    }
+    h.serverName = std::string(name);
+    auto secret = in.ReadBin();
+    if (secret.size() > kMaxSecret) {
+        in.Fail("secret longer than 1024 bytes");
+    }
+    h.secret = std::string(secret);
+    in.ExpectEnd();
+    return h;
+}
+
+std::string Protocol::EncodeHelloReply(const HelloReply& reply)
+{
+    msgpack::sbuffer buf;
+    Packer pk(&buf);
+    pk.pack_array(2);
+    if (reply.accepted) {
+        pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkWelcome));
+        pk.pack_int32(reply.version);
+    } else {
+        pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkRefused));
+        PackBin(pk, reply.message);
+    }
+    return Done(buf);
+}
+
+Protocol::HelloReply Protocol::DecodeHelloReply(std::string_view payload)
+{
+    MsgReader in(payload, "handshake reply");
+    HelloReply r;
+    if (Kind(payload) == TMessageKind::mkWelcome) {
+        Open(in, TMessageKind::mkWelcome, 2);
+        r.accepted = true;
+        r.version = static_cast<int>(in.ReadInt(0, 0xffff, "protocol version"));
+    } else {
+        Open(in, TMessageKind::mkRefused, 2);
+        r.message = std::string(in.ReadBin());
+    }
+    in.ExpectEnd();
+    return r;
+}
+
+std::string Protocol::EncodeCall(const Call& call)
+{
+    if (call.args.size() != call.descriptor.ArgTypes().size()) {
+        throw EPacketError("Call of " + call.descriptor.Method() + " has " + std::to_string(call.args.size()) +
+                           " arguments for a descriptor of " +
+                           std::to_string(call.descriptor.ArgTypes().size()));
+    }
+    msgpack::sbuffer buf;
+    Packer pk(&buf);
+    pk.pack_array(3);
+    pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkCall));
+    PackBin(pk, call.descriptor.Bytes());
+    pk.pack_array(static_cast<std::uint32_t>(call.args.size()));
+    for (const auto& a : call.args) {
+        VariantCodec::Write(pk, a);
+    }
+    return Done(buf);
+}
+
+Protocol::Call Protocol::DecodeCall(std::string_view payload)
+{
+    MsgReader in(payload, "call");
+    Open(in, TMessageKind::mkCall, 3);
+    Call c{CallDescriptor::Parse(in.ReadBin()), {}};
+    const auto& types = c.descriptor.ArgTypes();
+    auto n = in.ReadArray();
+    if (n != types.size()) {
+        in.Fail("the descriptor of " + c.descriptor.Method() + " announces " + std::to_string(types.size()) +
+                " arguments but the call carries " + std::to_string(n));
+    }
+    c.args.reserve(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Variant v = VariantCodec::Read(in);
+        if (types[i] == TArgType::atTextByValue && v.GetKind() != Variant::Kind::String) {
+            in.Fail("argument " + std::to_string(i + 1) + " of " + c.descriptor.Method() +
+                    " is declared as text but is not a text");
+        }
+        c.args.push_back(std::move(v));
+    }
+    in.ExpectEnd();
+    return c;
+}
+
+std::string Protocol::EncodeCallReply(const CallReply& reply)
+{
+    msgpack::sbuffer buf;
+    Packer pk(&buf);
+    if (reply.ok) {
+        pk.pack_array(3);
+        pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkResult));
+        VariantCodec::Write(pk, reply.result);
+        pk.pack_array(static_cast<std::uint32_t>(reply.byRef.size()));
+        for (const auto& [index, value] : reply.byRef) {
+            pk.pack_array(2);
+            pk.pack_uint32(index);
+            VariantCodec::Write(pk, value);
+        }
+    } else {
+        pk.pack_array(2);
+        pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkFault));
+        PackBin(pk, reply.message);
+    }
+    return Done(buf);
+}
+
+Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
+{
+    MsgReader in(payload, "call reply");
+    CallReply r;
+    if (Kind(payload) == TMessageKind::mkResult) {
+        Open(in, TMessageKind::mkResult, 3);
+        r.ok = true;
+        r.result = VariantCodec::Read(in);
+        auto n = in.ReadArray();
+        if (n > static_cast<std::uint32_t>(CallDescriptor::kMaxArgs)) {
+            in.Fail("more by-reference arguments than a call can have");
+        }
+        for (std::uint32_t i = 0; i < n; ++i) {
+            in.ReadArray(2, "a by-reference argument");
+            auto index = static_cast<std::uint32_t>(in.ReadInt(0, CallDescriptor::kMaxArgs - 1, "argument index"));
+            r.byRef.emplace_back(index, VariantCodec::Read(in));
+        }
+    } else {
+        Open(in, TMessageKind::mkFault, 2);
+        r.message = std::string(in.ReadBin());
+    }
+    in.ExpectEnd();
+    return r;
+}

@@ -1,0 +1,88 @@
+#include "platform/net/RemoteClient.h"
+
+#include "platform/Exception.h"
+#include "platform/net/CallTrace.h"
+#include "platform/net/Protocol.h"
+
+void RemoteClient::Open(const std::string& host, int port, const std::string& serverName, const std::string& secret)
+{
+    channel_.Connect(host, port, connectTimeout_);
+    Protocol::HelloReply reply;
+    try {
+        Protocol::Hello hello;
+        hello.serverName = serverName;
+        hello.secret = secret;
+        channel_.WriteFrame(Protocol::EncodeHello(hello), connectTimeout_);
+        reply = Protocol::DecodeHelloReply(channel_.ReadFrame(connectTimeout_, connectTimeout_, maxFrame_));
+    } catch (const ESocketError& e) {
+        channel_.Close();
+        throw ESocketError(std::string("handshake: ") + e.what());
+    } catch (const EPacketError& e) {
+        channel_.Close();
+        throw ESocketError(std::string("the server does not speak this program's protocol (") + e.what() + ")");
+    }
+    if (!reply.accepted) {
+        channel_.Close();
+        throw ERemoteError(reply.message);
+    }
+}
+
+void RemoteClient::Close()
+{
+    channel_.Close();
+}
+
+bool RemoteClient::IsStale()
+{
+    if (!channel_.IsOpen()) {
+        return false;
+    }
+    if (channel_.PeerGone()) {
+        channel_.Close();
+        return true;
+    }
+    return false;
+}
+
+Variant RemoteClient::Call(const std::string& method, std::vector<RemoteArg>& args)
+{
+    std::vector<TArgType> types;
+    Protocol::Call call;
+    for (const auto& a : args) {
+        types.push_back(a.Type());
+        call.args.push_back(a.Value());
+    }
+    call.descriptor = CallDescriptor(method, std::move(types));
+    const std::string payload = Protocol::EncodeCall(call);
+    if (!channel_.IsOpen()) {
+        throw ESocketError("call of " + method + ": the connection is not open");
+    }
+
+    CallTrace::Notify(method, call.descriptor.Head(), call.args);
+
+    Protocol::CallReply reply;
+    try {
+        channel_.WriteFrame(payload, callTimeout_);
+        reply = Protocol::DecodeCallReply(channel_.ReadFrame(callTimeout_, callTimeout_, maxFrame_));
+    } catch (const ESocketError& e) {
+        channel_.Close();
+        throw ESocketError("call of " + method + ": " + e.what());
+    } catch (const EPacketError& e) {
+        channel_.Close();
+        throw ESocketError("call of " + method + ": the answer could not be read (" + e.what() + ")");
+    }
+    if (!reply.ok) {
+        throw ERemoteError(reply.message);
+    }
+    for (const auto& [index, value] : reply.byRef) {
+        if (index >= args.size() || args[index].Type() != TArgType::atVariantByRef) {
+            channel_.Close();
+            throw ESocketError("call of " + method + ": the answer changed argument " + std::to_string(index + 1) +
+                               ", which is not passed by reference");
+        }
+    }
+    for (auto& [index, value] : reply.byRef) {
+        args[index].SetValue(std::move(value));
+    }
+    return reply.result;
+}

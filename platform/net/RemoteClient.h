@@ -1,0 +1,55 @@
+#pragma once
+// The client end of a remote-call connection: connects, names the server
+// object in the handshake, and makes synchronous late-bound calls by name.
+//
+// Failure behaviour:
+// - Open throws ESocketError when the server cannot be reached, does not
+//   answer the handshake in time, or speaks another protocol, and ERemoteError
+//   with the server's message when the server refuses the handshake (unknown
+//   server object, wrong secret, too many connections).
+// - Call throws ERemoteError with the server's message when the method failed
+//   on the server; the connection stays open. It throws ESocketError when the
+//   connection failed during the call (no answer within the call time-out,
+//   closed, reset, garbled); the connection is then closed, and whether the
+//   server ran the call is unknown. A call is never sent twice.
+// - Every message names the method.
+#include "platform/Variant.h"
+#include "platform/net/RemoteArg.h"
+#include "platform/net/SocketChannel.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+class RemoteClient {
+public:
+    using Duration = std::chrono::milliseconds;
+
+    RemoteClient() = default;
+
+    Duration ConnectTimeout() const { return connectTimeout_; }
+    void SetConnectTimeout(Duration value) { connectTimeout_ = value; }
+    // How long a call may wait for its answer.
+    Duration CallTimeout() const { return callTimeout_; }
+    void SetCallTimeout(Duration value) { callTimeout_ = value; }
+    size_t MaxFrame() const { return maxFrame_; }
+    void SetMaxFrame(size_t value) { maxFrame_ = value; }
+
+    void Open(const std::string& host, int port, const std::string& serverName, const std::string& secret);
+    void Close();
+    bool IsOpen() const { return channel_.IsOpen(); }
+    // True when the connection is open but the server has closed its end (it
+    // stopped, restarted or timed the connection out) while no call was
+    // running; nothing was sent, so opening again is safe.
+    bool IsStale();
+
+    // Calls method with args; by-reference arguments that the server sends
+    // back are updated in args.
+    Variant Call(const std::string& method, std::vector<RemoteArg>& args);
+
+private:
+    SocketChannel channel_;
+    Duration connectTimeout_{std::chrono::seconds(5)};
+    Duration callTimeout_{std::chrono::seconds(15)};
+    size_t maxFrame_ = 8u * 1024u * 1024u;
+};

@@ -1,0 +1,206 @@
+#include "platform/net/SocketChannel.h"
+
+#include "platform/Exception.h"
+#include "platform/net/FrameBuffer.h"
+
+namespace {
+
+std::string Seconds(SocketChannel::Duration d)
+{
+    auto ms = d.count();
+    if (ms % 1000 == 0) {
+        return std::to_string(ms / 1000) + " s";
+    }
+    return std::to_string(ms) + " ms";
+}
+
+} // namespace
+
+SocketChannel::SocketChannel() : socket_(ioc_) {}
+
+SocketChannel::~SocketChannel()
+{
+    Close();
+}
+
+void SocketChannel::Adopt(asio::ip::tcp::socket socket)
+{
+    Close();
+    socket_ = std::move(socket);
+    asio::error_code ec;
+    socket_.set_option(asio::ip::tcp::no_delay(true), ec);
+}
+
+bool SocketChannel::Run(Duration timeout)
+{
+    ioc_.restart();
+    ioc_.run_for(timeout);
+    if (ioc_.stopped()) {
+        return false;
+    }
+    asio::error_code ec;
+    socket_.close(ec);
+    ioc_.restart();
+    ioc_.run();
+    return true;
+}
+
+void SocketChannel::Fail(const std::string& what, const asio::error_code& ec)
+{
+    Close();
+    if (ec == asio::error::eof) {
+        throw ESocketError(what + ": the connection was closed by the other side");
+    }
+    if (ec == asio::error::connection_reset) {
+        throw ESocketError(what + ": the connection was reset by the other side");
+    }
+    if (ec == asio::error::operation_aborted) {
+        throw ESocketError(what + ": the connection was closed");
+    }
+    throw ESocketError(what + ": " + ec.message());
+}
+
+void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
+{
+    Close();
+    if (port < 1 || port > 65535) {
+        throw ESocketError("Invalid port " + std::to_string(port));
+    }
+    asio::ip::tcp::resolver resolver(ioc_);
+    asio::error_code result = asio::error::would_block;
+    resolver.async_resolve(host, std::to_string(port),
+                           [&](const asio::error_code& ec, asio::ip::tcp::resolver::results_type endpoints) {
+                               if (ec) {
+                                   result = ec;
+                                   return;
+                               }
+                               asio::async_connect(socket_, endpoints,
+                                                   [&](const asio::error_code& ec2, const asio::ip::tcp::endpoint&) {
+                                                       result = ec2;
+                                                   });
+                           });
+    ioc_.restart();
+    ioc_.run_for(timeout);
+    if (!ioc_.stopped()) {
+        resolver.cancel();
+        asio::error_code ignored;
+        socket_.close(ignored);
+        ioc_.restart();
+        ioc_.run();
+        throw ESocketError("no connection within " + Seconds(timeout));
+    }
+    if (result) {
+        Fail(result == asio::error::host_not_found || result == asio::error::host_not_found_try_again
+                 ? "unknown host " + host
+                 : "connect",
+             result);
+    }
+    asio::error_code ec;
+    socket_.set_option(asio::ip::tcp::no_delay(true), ec);
+}
+
+void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
+{
+    std::string frame = FrameBuffer::Wrap(payload);
+    if (!socket_.is_open()) {
+        throw ESocketError("send: the connection is not open");
+    }
+    asio::error_code result = asio::error::would_block;
+    asio::async_write(socket_, asio::buffer(frame), [&](const asio::error_code& ec, size_t) { result = ec; });
+    if (Run(timeout)) {
+        Close();
+        throw ESocketError("send: the other side took no data for " + Seconds(timeout));
+    }
+    if (result) {
+        Fail("send", result);
+    }
+}
+
+std::string SocketChannel::ReadFrame(Duration idleTimeout, Duration frameTimeout, size_t maxFrame)
+{
+    if (!socket_.is_open()) {
+        throw ESocketError("receive: the connection is not open");
+    }
+    asio::error_code result = asio::error::would_block;
+    socket_.async_wait(asio::ip::tcp::socket::wait_read, [&](const asio::error_code& ec) { result = ec; });
+    if (Run(idleTimeout)) {
+        Close();
+        throw ESocketError("receive: nothing arrived within " + Seconds(idleTimeout));
+    }
+    if (result) {
+        Fail("receive", result);
+    }
+
+    unsigned char header[FrameBuffer::kHeaderSize];
+    std::string payload;
+    std::exception_ptr badLength;
+    result = asio::error::would_block;
+    asio::async_read(socket_, asio::buffer(header), [&](const asio::error_code& ec, size_t) {
+        if (ec) {
+            result = ec;
+            return;
+        }
+        try {
+            payload.resize(FrameBuffer::PayloadLength(header, maxFrame));
+        } catch (...) {
+            badLength = std::current_exception();
+            result = {};
+            return;
+        }
+        asio::async_read(socket_, asio::buffer(payload), [&](const asio::error_code& ec2, size_t) { result = ec2; });
+    });
+    if (Run(frameTimeout)) {
+        Close();
+        throw ESocketError("receive: a message did not arrive whole within " + Seconds(frameTimeout));
+    }
+    if (badLength) {
+        std::rethrow_exception(badLength);
+    }
+    if (result) {
+        Fail("receive", result);
+    }
+    return payload;
+}
+
+bool SocketChannel::PeerGone()
+{
+    if (!socket_.is_open()) {
+        return true;
+    }
+    asio::error_code ec;
+    socket_.non_blocking(true, ec);
+    char c = 0;
+    size_t n = socket_.receive(asio::buffer(&c, 1), asio::socket_base::message_peek, ec);
+    asio::error_code ignored;
+    socket_.non_blocking(false, ignored);
+    if (ec == asio::error::would_block || ec == asio::error::try_again) {
+        return false;
+    }
+    (void)n;
+    // End of stream, an error, or unrequested bytes: the stream is of no use.
+    return true;
+}
+
+void SocketChannel::Close()
+{
+    if (socket_.is_open()) {
+        asio::error_code ec;
+        socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
+        socket_.close(ec);
+    }
+}
+
+void SocketChannel::Post(std::function<void()> fn)
+{
+    asio::post(ioc_, std::move(fn));
+}
+
+std::string SocketChannel::PeerName() const
+{
+    asio::error_code ec;
+    auto ep = socket_.remote_endpoint(ec);
+    if (ec) {
+        return "?";
+    }
+    return ep.address().to_string() + ":" + std::to_string(ep.port());
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The application server: listens for clients and serves each connection on
+// its own thread (see ServerSession), up to a limit; connections beyond it are
+// refused in the handshake with a message, while the others keep working.
+//
+// Failure behaviour: Start throws EDatabaseError when the database cannot be
+// opened or its schema created, ESocketError when the address cannot be
+// bound, and EInvalidOperation when asked to listen on an address other than
+// loopback without a shared secret.
+#include "server/ModuleRegistry.h"
+#include "server/ServerOptions.h"
+#include "server/ServerSession.h"
+
+#include <asio.hpp>
+
+#include <atomic>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class AppServer {
+public:
+    AppServer(ServerOptions options, const ModuleRegistry& registry);
+    ~AppServer();
+    AppServer(const AppServer&) = delete;
+    AppServer& operator=(const AppServer&) = delete;
+
+    // Creates the schema when absent and binds the listening socket.
+    void Start();
+    // "HOST:PORT" actually bound (port 0 asks the system for a free one).
+    std::string ListenAddress() const;
+    int Port() const;
+
+    // Accepts and serves until Stop; returns once every session has ended.
+    void Run();
+    // Thread-safe; also what SIGTERM and SIGINT do when HandleSignals was called.
+    void Stop();
+    void HandleSignals();
+
+    int ActiveConnections();
+
+private:
+    void Accept();
+    void Refuse(std::shared_ptr<asio::ip::tcp::socket> socket, const std::string& message);
+    void Reap();
+
+    ServerOptions options_;
+    const ModuleRegistry& registry_;
+    asio::io_context ioc_;
+    asio::ip::tcp::acceptor acceptor_;
+    asio::signal_set signals_;
+    std::mutex mutex_;
+    std::list<std::unique_ptr<ServerSession>> sessions_;
+    std::atomic<bool> stopped_{false};
+};

@@ -1,0 +1,332 @@
+#include "server/RdmServCliente.h"
+
+#include "platform/Cp1252.h"
+#include "platform/Exception.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace {
+
+// Sizes of the texts the methods take and the packets carry.
+constexpr int kBranchSize = 4;
+constexpr int kClientSize = 21;
+constexpr int kKindSize = 1;
+constexpr int kNumberSize = 20;
+constexpr int kClientNameSize = 50;
+constexpr int kServiceSize = 5;
+constexpr int kServiceNameSize = 40;
+
+void CheckSize(const std::string& method, const std::string& what, const std::string& text, int size)
+{
+    if (text.size() > static_cast<size_t>(size)) {
+        throw EDatabaseError(method + ": the " + what + " has " + std::to_string(text.size()) +
+                             " characters, more than the " + std::to_string(size) + " it may have");
+    }
+}
+
+// A Windows-1252 argument as the database stores it.
+std::string ToDb(const std::string& method, const std::string& what, const std::string& text)
+{
+    try {
+        return Cp1252::ToUtf8(text);
+    } catch (const EConvertError& e) {
+        throw EDatabaseError(method + ": the " + what + " holds a byte that is not a character: " + e.what());
+    }
+}
+
+// A stored text as the client reads it; trailing blanks of fixed-width
+// columns are dropped so both databases answer alike.
+FieldValue FromDb(const std::string& method, const SqlValue& value, bool trimRight, const std::string& where)
+{
+    if (!value) {
+        return std::nullopt;
+    }
+    std::string text;
+    try {
+        text = Cp1252::FromUtf8(*value);
+    } catch (const EConvertError& e) {
+        throw EConvertError(method + ": " + where + " holds a character that Windows-1252 cannot show (" + e.what() +
+                            ")");
+    }
+    if (trimRight) {
+        while (!text.empty() && text.back() == ' ') {
+            text.pop_back();
+        }
+    }
+    return text;
+}
+
+PacketField Field(const char* name, int size)
+{
+    PacketField f;
+    f.name = name;
+    f.type = TFieldType::ftString;
+    f.size = size;
+    return f;
+}
+
+void CheckStored(const std::string& method, const PacketField& field, const FieldValue& value, const std::string& where)
+{
+    if (value && value->size() > static_cast<size_t>(field.size)) {
+        throw EDatabaseError(method + ": " + where + " has a " + field.name + " of " + std::to_string(value->size()) +
+                             " characters, more than the " + std::to_string(field.size) + " it may have");
+    }
+}
+
+std::string Digits(const std::string& text)
+{
+    std::string d;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            d.push_back(c);
+        }
+    }
+    return d;
+}
+
+bool Blank(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
+}
+
+// Sort key of a name: upper case with accents taken off, so "Álvaro" sorts
+// among the A's on both databases, whatever their collation.
+std::string NameKey(const std::string& cp1252)
+{
+    static const char* fold = "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTSAAAAAAACEEEEIIIIDNOOOOO/OUUUUYTY";
+    std::string key;
+    for (char ch : cp1252) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c >= 0xC0) {
+            key.push_back(fold[c - 0xC0]);
+        } else {
+            key.push_back(Cp1252::UpperCase(ch));
+        }
+    }
+    return key;
+}
+
+struct Key {
+    std::string branch;
+    std::string client;
+    std::string service;
+    bool operator<(const Key& o) const
+    {
+        return std::tie(branch, client, service) < std::tie(o.branch, o.client, o.service);
+    }
+    bool operator==(const Key&) const = default;
+};
+
+} // namespace
+
+RdmServCliente::RdmServCliente(Database* db) : RemoteModule(kServerName, db)
+{
+    using A = TArgType;
+    auto two = [this](const char* name, bool writes, Variant (RdmServCliente::*fn)(const std::string&, const std::string&)) {
+        AddMethod({name, {A::atTextByValue, A::atTextByValue}, writes, [this, fn](std::vector<Variant>& args) {
+                       return (this->*fn)(args[0].AsString(), args[1].AsString());
+                   }});
+    };
+    two("GetCliente", false, &RdmServCliente::GetCliente);
+    two("GetServico", false, &RdmServCliente::GetServico);
+    two("GetServClie", false, &RdmServCliente::GetServClie);
+    two("DelTodos", true, &RdmServCliente::DelTodos);
+    AddMethod({"ApCoServClie", {A::atVariantByRef}, true,
+               [this](std::vector<Variant>& args) { return ApCoServClie(args[0]); }});
+}
+
+void RdmServCliente::Register(ModuleRegistry& registry)
+{
+    registry.Register(kServerName, [](Database* db) { return std::make_unique<RdmServCliente>(db); });
+}
+
+Variant RdmServCliente::GetCliente(const std::string& branch, const std::string& number)
+{
+    const std::string m = "GetCliente";
+    CheckSize(m, "branch code", branch, kBranchSize);
+    CheckSize(m, "registration number", number, kNumberSize);
+    const std::string wanted = Digits(number);
+    const bool everyClient = Blank(number);
+    auto rows = Db().Query("SELECT CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, NMRAZSOCCLIE FROM CLIENTE WHERE CDFILIAL = ?",
+                           {ToDb(m, "branch code", branch)});
+    DataPacket p;
+    p.fields = {Field("CDCLIENTE", kClientSize), Field("IDTPIJURCLIE", kKindSize), Field("NRINSJURCLIE", kNumberSize),
+                Field("NMRAZSOCCLIE", kClientNameSize)};
+    for (const auto& r : rows) {
+        const std::string where = "client " + r[0].value_or("");
+        PacketRow row;
+        row.values = {FromDb(m, r[0], false, where), FromDb(m, r[1], true, where), FromDb(m, r[2], false, where),
+                      FromDb(m, r[3], false, where)};
+        if (!everyClient) {
+            std::string digits = Digits(row.values[2].value_or(""));
+            if (wanted.empty() || digits != wanted) {
+                continue;
+            }
+        }
+        for (size_t i = 0; i < p.fields.size(); ++i) {
+            CheckStored(m, p.fields[i], row.values[i], where);
+        }
+        p.rows.push_back(std::move(row));
+    }
+    std::stable_sort(p.rows.begin(), p.rows.end(), [](const PacketRow& a, const PacketRow& b) {
+        auto ka = std::make_tuple(NameKey(a.values[3].value_or("")), a.values[3].value_or(""), a.values[0].value_or(""));
+        auto kb = std::make_tuple(NameKey(b.values[3].value_or("")), b.values[3].value_or(""), b.values[0].value_or(""));
+        return ka < kb;
+    });
+    return Variant(std::move(p));
+}
+
+Variant RdmServCliente::GetServico(const std::string& branch, const std::string& client)
+{
+    const std::string m = "GetServico";
+    CheckSize(m, "branch code", branch, kBranchSize);
+    CheckSize(m, "client code", client, kClientSize);
+    auto rows = Db().Query("SELECT s.CDSERVFILI, s.CDFILIAL, s.NMSERVICO FROM SERVFILI s WHERE s.CDFILIAL = ? "
+                           "AND NOT EXISTS (SELECT 1 FROM SERVCLIE c WHERE c.CDFILIAL = s.CDFILIAL "
+                           "AND c.CDSERVFILI = s.CDSERVFILI AND c.CDCLIENTE = ?)",
+                           {ToDb(m, "branch code", branch), ToDb(m, "client code", client)});
+    DataPacket p;
+    p.fields = {Field("CDSERVFILI", kServiceSize), Field("CDFILIAL", kBranchSize), Field("NMSERVICO", kServiceNameSize)};
+    for (const auto& r : rows) {
+        const std::string where = "service " + r[0].value_or("");
+        PacketRow row;
+        row.values = {FromDb(m, r[0], true, where), FromDb(m, r[1], false, where), FromDb(m, r[2], false, where)};
+        for (size_t i = 0; i < p.fields.size(); ++i) {
+            CheckStored(m, p.fields[i], row.values[i], where);
+        }
+        p.rows.push_back(std::move(row));
+    }
+    std::sort(p.rows.begin(), p.rows.end(),
+              [](const PacketRow& a, const PacketRow& b) { return a.values[0] < b.values[0]; });
+    return Variant(std::move(p));
+}
+
+Variant RdmServCliente::GetServClie(const std::string& branch, const std::string& client)
+{
+    const std::string m = "GetServClie";
+    CheckSize(m, "branch code", branch, kBranchSize);
+    CheckSize(m, "client code", client, kClientSize);
+    auto rows = Db().Query("SELECT c.CDFILIAL, c.CDSERVFILI, c.CDCLIENTE, s.NMSERVICO FROM SERVCLIE c "
+                           "JOIN SERVFILI s ON s.CDFILIAL = c.CDFILIAL AND s.CDSERVFILI = c.CDSERVFILI "
+                           "WHERE c.CDFILIAL = ? AND c.CDCLIENTE = ?",
+                           {ToDb(m, "branch code", branch), ToDb(m, "client code", client)});
+    DataPacket p;
+    p.fields = {Field("CDFILIAL", kBranchSize), Field("CDSERVFILI", kServiceSize), Field("CDCLIENTE", kClientSize),
+                Field("NMSERVICO", kServiceNameSize)};
+    for (const auto& r : rows) {
+        const std::string where = "service " + r[1].value_or("");
+        PacketRow row;
+        row.values = {FromDb(m, r[0], false, where), FromDb(m, r[1], true, where), FromDb(m, r[2], false, where),
+                      FromDb(m, r[3], false, where)};
+        for (size_t i = 0; i < p.fields.size(); ++i) {
+            CheckStored(m, p.fields[i], row.values[i], where);
+        }
+        p.rows.push_back(std::move(row));
+    }
+    std::sort(p.rows.begin(), p.rows.end(),
+              [](const PacketRow& a, const PacketRow& b) { return a.values[1] < b.values[1]; });
+    return Variant(std::move(p));
+}
+
+Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& client)
+{
+    const std::string m = "DelTodos";
+    CheckSize(m, "branch code", branch, kBranchSize);
+    CheckSize(m, "client code", client, kClientSize);
+    long long removed = Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?",
+                                     {ToDb(m, "branch code", branch), ToDb(m, "client code", client)});
+    return Variant(static_cast<std::int64_t>(removed));
+}
+
+Variant RdmServCliente::ApCoServClie(const Variant& packet)
+{
+    const std::string m = "ApCoServClie";
+    if (packet.IsNull()) {
+        return Variant(0);
+    }
+    if (packet.GetKind() != Variant::Kind::Packet) {
+        throw EDatabaseError(m + ": a change packet or Null was expected, not a " +
+                             (packet.GetKind() == Variant::Kind::String ? std::string("text") : std::string("value")) +
+                             "; nothing was stored");
+    }
+    const DataPacket& p = *packet.AsPacket();
+    const int fb = p.FieldIndex("CDFILIAL");
+    const int fc = p.FieldIndex("CDCLIENTE");
+    const int fs = p.FieldIndex("CDSERVFILI");
+    if (fb < 0 || fc < 0 || fs < 0) {
+        throw EDatabaseError(m + ": the change packet lacks one of the fields CDFILIAL, CDCLIENTE, CDSERVFILI; "
+                                 "nothing was stored");
+    }
+
+    auto keyOf = [&](const std::vector<FieldValue>& values, size_t rowNumber) {
+        auto get = [&](int index, const char* name, int size) {
+            const FieldValue& v = values[static_cast<size_t>(index)];
+            if (!v || v->empty()) {
+                throw EDatabaseError(m + ": entry " + std::to_string(rowNumber) + " of the change packet has no " +
+                                     name + "; nothing was stored");
+            }
+            CheckSize(m, std::string(name) + " of entry " + std::to_string(rowNumber), *v, size);
+            return ToDb(m, name, *v);
+        };
+        return Key{get(fb, "CDFILIAL", kBranchSize), get(fc, "CDCLIENTE", kClientSize),
+                   get(fs, "CDSERVFILI", kServiceSize)};
+    };
+
+    struct Change {
+        TUpdateStatus status;
+        Key key;
+        Key original;
+    };
+    std::vector<Change> changes;
+    std::set<std::pair<std::string, std::string>> clients;
+    std::set<std::pair<std::string, std::string>> services;
+    for (size_t i = 0; i < p.rows.size(); ++i) {
+        const PacketRow& row = p.rows[i];
+        if (row.status == TUpdateStatus::usUnmodified) {
+            continue;
+        }
+        Change c{row.status, keyOf(row.values, i + 1), {}};
+        if (row.status == TUpdateStatus::usModified) {
+            c.original = keyOf(row.original, i + 1);
+            clients.emplace(c.original.branch, c.original.client);
+            services.emplace(c.original.branch, c.original.service);
+        }
+        clients.emplace(c.key.branch, c.key.client);
+        services.emplace(c.key.branch, c.key.service);
+        changes.push_back(std::move(c));
+    }
+
+    for (const auto& [branch, client] : clients) {
+        if (Db().Query("SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {branch, client}).empty()) {
+            throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no client " +
+                                 Cp1252::FromUtf8(client) + "; nothing was stored");
+        }
+    }
+    for (const auto& [branch, service] : services) {
+        if (Db().Query("SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?", {branch, service}).empty()) {
+            throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no service " +
+                                 Cp1252::FromUtf8(service) + "; nothing was stored");
+        }
+    }
+
+    const std::string insert =
+        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) ON CONFLICT DO NOTHING";
+    const std::string remove = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
+    for (const auto& c : changes) {
+        switch (c.status) {
+        case TUpdateStatus::usInserted: Db().Execute(insert, {c.key.branch, c.key.client, c.key.service}); break;
+        case TUpdateStatus::usDeleted: Db().Execute(remove, {c.key.branch, c.key.client, c.key.service}); break;
+        case TUpdateStatus::usModified:
+            if (!(c.original == c.key)) {
+                Db().Execute(remove, {c.original.branch, c.original.client, c.original.service});
+                Db().Execute(insert, {c.key.branch, c.key.client, c.key.service});
+            }
+            break;
+        case TUpdateStatus::usUnmodified: break;
+        }
+    }
+    return Variant(static_cast<std::int64_t>(changes.size()));
+}

@@ -1,0 +1,56 @@
+#include "server/RemoteModule.h"
+
+#include "platform/Exception.h"
+
+#include <strings.h>
+
+const MethodDecl* RemoteModule::Find(const std::string& name) const
+{
+    for (const auto& m : methods_) {
+        if (m.name.size() == name.size() && strcasecmp(m.name.c_str(), name.c_str()) == 0) {
+            return &m;
+        }
+    }
+    return nullptr;
+}
+
+Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
+{
+    Protocol::CallReply reply;
+    const std::string& name = call.descriptor.Method();
+    const MethodDecl* method = Find(name);
+    if (!method) {
+        reply.message = name + " is not a method of " + serverName_;
+        return reply;
+    }
+    if (call.descriptor.ArgTypes() != method->args) {
+        CallDescriptor declared(method->name, method->args);
+        reply.message = "Call of " + method->name + " refused: its descriptor " +
+                        CallDescriptor::Hex(call.descriptor.Head()) + " does not match the method's declaration " +
+                        CallDescriptor::Hex(declared.Head());
+        return reply;
+    }
+    std::vector<Variant> args = call.args;
+    try {
+        if (db_) {
+            db_->Begin(method->writes);
+        }
+        reply.result = method->run(args);
+        if (db_) {
+            db_->Commit();
+        }
+        reply.ok = true;
+    } catch (const std::exception& e) {
+        if (db_) {
+            db_->Rollback();
+        }
+        reply.message = e.what();
+        return reply;
+    }
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (method->args[i] == TArgType::atVariantByRef && !(args[i] == call.args[i])) {
+            reply.byRef.emplace_back(static_cast<std::uint32_t>(i), args[i]);
+        }
+    }
+    return reply;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// One client connection of the application server, served on its own thread:
+// the handshake, then one call after another, each answered before the next
+// is read.
+//
+// Failure behaviour: nothing a client sends ends the process. A handshake that
+// names an unknown server object, presents a wrong secret or another protocol
+// version is refused with a message; a call that does not decode, names an
+// unknown method or carries a descriptor that does not match the method's
+// declaration is answered with a fault and the connection goes on; a frame of
+// bad length is answered with a fault and the connection is closed, since the
+// stream has lost its place; a client silent past the idle time-out, or whose
+// message does not arrive whole within the frame time-out, is disconnected.
+#include "platform/net/SocketChannel.h"
+#include "server/ModuleRegistry.h"
+#include "server/ServerOptions.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+class ServerSession {
+public:
+    ServerSession(const ServerOptions& options, const ModuleRegistry& registry);
+    ~ServerSession();
+
+    // The channel on whose io_context the acceptor puts the new socket.
+    SocketChannel& Channel() { return channel_; }
+
+    void Start();
+    // Asks the session to end: a session waiting for a call is closed at
+    // once, a running call is finished and answered first. Any thread.
+    void Stop();
+    void Join();
+    bool Done() const { return done_; }
+
+    // Compares two secrets in a time that depends only on their lengths.
+    static bool SecretsEqual(const std::string& a, const std::string& b);
+
+private:
+    void Run();
+    bool Handshake();
+    void Serve();
+    void Send(const std::string& payload);
+    std::string Reply(const std::string& payload);
+
+    const ServerOptions& options_;
+    const ModuleRegistry& registry_;
+    SocketChannel channel_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<RemoteModule> module_;
+    std::string peer_;
+    std::thread thread_;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> inCall_{false};
+};

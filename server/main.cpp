@@ -1,0 +1,147 @@
+// appserver: the application server of the service-per-client screen.
+//
+//   appserver --db DB [--listen HOST:PORT] [options]
+//   appserver seed --db DB --local-db FILE
+//
+// DB is a SQLite file path or a postgresql:// URL.
+#include "platform/Exception.h"
+#include "server/AppServer.h"
+#include "server/RdmServCliente.h"
+#include "server/Seeder.h"
+
+#include <CLI/CLI.hpp>
+#include <spdlog/sinks/stdout_color_sinks.h>
+#include <spdlog/spdlog.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+void ParseListen(const std::string& text, ServerOptions& options)
+{
+    auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon + 1 == text.size()) {
+        throw CLI::ValidationError("--listen", "'" + text + "' is not HOST:PORT");
+    }
+    std::string host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    int port = 0;
+    try {
+        size_t used = 0;
+        port = std::stoi(text.substr(colon + 1), &used);
+        if (used != text.size() - colon - 1) {
+            port = -1;
+        }
+    } catch (const std::exception&) {
+        port = -1;
+    }
+    if (port < 0 || port > 65535) {
+        throw CLI::ValidationError("--listen", "'" + text + "' has no valid port (0 to 65535)");
+    }
+    options.listenHost = host;
+    options.listenPort = port;
+}
+
+std::string ReadSecret(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw EInvalidOperation("Cannot read the secret file " + path);
+    }
+    std::string secret((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) {
+        secret.pop_back();
+    }
+    if (secret.empty()) {
+        throw EInvalidOperation("The secret file " + path + " is empty");
+    }
+    return secret;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    spdlog::set_default_logger(spdlog::stderr_color_mt("appserver"));
+
+    CLI::App app{"Application server of the service-per-client screen"};
+    app.require_subcommand(0, 1);
+    ServerOptions options;
+    std::string listen;
+    std::string secretFile;
+    std::string sync = "full";
+    std::string logLevel = "info";
+    int idleSeconds = 600;
+    int frameSeconds = 10;
+    app.add_option("--db", options.db, "SQLite file path or postgresql:// URL");
+    app.add_option("--listen", listen, "HOST:PORT to listen on (default 127.0.0.1:7211; port 0 picks a free one)");
+    app.add_option("--max-connections", options.maxConnections, "connections served at once (default 32)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--idle-timeout", idleSeconds, "seconds a connection may stay without a call (default 600)")
+        ->check(CLI::Range(1, 86400));
+    app.add_option("--frame-timeout", frameSeconds, "seconds a begun message has to arrive whole (default 10)")
+        ->check(CLI::Range(1, 3600));
+    app.add_option("--max-frame", options.maxFrame, "largest message accepted, in bytes (default 8 MiB)")
+        ->check(CLI::Range(size_t{1024}, size_t{1} << 30));
+    app.add_option("--sync", sync, "SQLite durability: full (default) or normal")
+        ->check(CLI::IsMember({"full", "normal"}));
+    app.add_option("--secret-file", secretFile,
+                   "file holding the shared secret clients must present (also SERVCLIENTE_SECRET)");
+    app.add_option("--log-level", logLevel, "trace, debug, info, warn, error (default info)");
+
+    auto* seed = app.add_subcommand("seed", "fill a database with demo data");
+    std::string seedDb;
+    std::string localDb;
+    seed->add_option("--db", seedDb, "SQLite file path or postgresql:// URL")->required();
+    seed->add_option("--local-db", localDb, "SQLite file of the shell's local database")->required();
+
+    CLI11_PARSE(app, argc, argv);
+    spdlog::set_level(spdlog::level::from_str(logLevel));
+
+    try {
+        if (*seed) {
+            auto db = Database::Open(seedDb, options.database);
+            auto counts = Seeder::Seed(*db);
+            Seeder::SeedLocal(localDb);
+            spdlog::info("seeded {} branches, {} clients, {} services, {} assignments (rows already there kept)",
+                         counts.branches, counts.clients, counts.services, counts.assignments);
+            return 0;
+        }
+        if (options.db.empty()) {
+            std::cerr << "--db is required\n" << app.help();
+            return 2;
+        }
+        if (!listen.empty()) {
+            ParseListen(listen, options);
+        }
+        if (!secretFile.empty()) {
+            options.secret = ReadSecret(secretFile);
+        } else if (const char* env = std::getenv("SERVCLIENTE_SECRET"); env && *env) {
+            options.secret = env;
+        }
+        options.idleTimeout = std::chrono::seconds(idleSeconds);
+        options.frameTimeout = std::chrono::seconds(frameSeconds);
+        options.database.fullSync = sync == "full";
+
+        ModuleRegistry registry;
+        RdmServCliente::Register(registry);
+        AppServer server(options, registry);
+        server.Start();
+        server.HandleSignals();
+        std::printf("listening on %s\n", server.ListenAddress().c_str());
+        std::fflush(stdout);
+        spdlog::info("listening on {} (at most {} connections)", server.ListenAddress(), options.maxConnections);
+        server.Run();
+        return 0;
+    } catch (const CLI::Error& e) {
+        return app.exit(e);
+    } catch (const std::exception& e) {
+        spdlog::error("{}", e.what());
+        return 1;
+    }
+}
