@@ -1,0 +1,29 @@
+#pragma once
+// Packets shared by the codec tests.
+#include "platform/DataPacket.h"
+
+inline PacketField TextField(const char* name, int size, bool required = false)
+{
+    PacketField f;
+    f.name = name;
+    f.type = TFieldType::ftString;
+    f.size = size;
+    f.required = required;
+    return f;
+}
+
+// A change packet of assignments holding every kind of row, nulls, and
+// Windows-1252 bytes above 0x7F.
+inline DataPacket ChangePacket()
+{
+    DataPacket p;
+    p.fields = {TextField("CDFILIAL", 4, true), TextField("CDSERVFILI", 5), TextField("CDCLIENTE", 21),
+                TextField("NMSERVICO", 40)};
+    p.rows.push_back({TUpdateStatus::usInserted, {"0001", "00012", "00000004", "Manuten\xE7\xE3o \x80"}, {}});
+    p.rows.push_back({TUpdateStatus::usDeleted, {"0001", "00007", "00000004", std::nullopt}, {}});
+    p.rows.push_back({TUpdateStatus::usModified,
+                      {"0001", "00009", "00000004", "Novo"},
+                      {"0001", "00008", "00000004", "Velho"}});
+    p.rows.push_back({TUpdateStatus::usUnmodified, {"0002", "00001", "", std::string(40, 'x')}, {}});
+    return p;
+}

@@ -1,0 +1,114 @@
+#include "PacketSamples.h"
+
+#include "platform/Exception.h"
+#include "platform/net/Protocol.h"
+
+#include <gtest/gtest.h>
+#include <msgpack.hpp>
+
+namespace {
+
+Protocol::Call TwoTextCall(const char* method)
+{
+    return {CallDescriptor(method, {TArgType::atTextByValue, TArgType::atTextByValue}),
+            {Variant("0001"), Variant("123")}};
+}
+
+std::string Pack(const std::function<void(msgpack::packer<msgpack::sbuffer>&)>& body)
+{
+    msgpack::sbuffer b;
+    msgpack::packer<msgpack::sbuffer> pk(&b);
+    body(pk);
+    return std::string(b.data(), b.size());
+}
+
+} // namespace
+
+TEST(Protocol, MessagesRoundTrip)
+{
+    Protocol::Hello hello{Protocol::kVersion, "Zel.rdmServCliente", std::string("s\0cret", 6)};
+    auto h = Protocol::DecodeHello(Protocol::EncodeHello(hello));
+    EXPECT_EQ(h.serverName, "Zel.rdmServCliente");
+    EXPECT_EQ(h.secret, hello.secret);
+
+    auto refused = Protocol::DecodeHelloReply(Protocol::EncodeHelloReply({false, 1, "n\xE3o"}));
+    EXPECT_FALSE(refused.accepted);
+    EXPECT_EQ(refused.message, "n\xE3o");
+    EXPECT_TRUE(Protocol::DecodeHelloReply(Protocol::EncodeHelloReply({true, 1, ""})).accepted);
+
+    Protocol::Call apply{CallDescriptor("ApCoServClie", {TArgType::atVariantByRef}), {Variant(ChangePacket())}};
+    auto c = Protocol::DecodeCall(Protocol::EncodeCall(apply));
+    EXPECT_EQ(c.descriptor, apply.descriptor);
+    EXPECT_TRUE(c.args[0] == apply.args[0]);
+
+    Protocol::CallReply result{true, Variant(std::int64_t{3}), {{0, Variant()}}, ""};
+    auto r = Protocol::DecodeCallReply(Protocol::EncodeCallReply(result));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.result.AsInt(), 3);
+    ASSERT_EQ(r.byRef.size(), 1u);
+    EXPECT_TRUE(r.byRef[0].second.IsNull());
+
+    auto f = Protocol::DecodeCallReply(Protocol::EncodeCallReply({false, {}, {}, "falhou"}));
+    EXPECT_FALSE(f.ok);
+    EXPECT_EQ(f.message, "falhou");
+}
+
+TEST(Protocol, CallCarriesTheDescriptorBytesThenTheArguments)
+{
+    auto handle = msgpack::unpack(Protocol::EncodeCall(TwoTextCall("GetCliente")).data(),
+                                  Protocol::EncodeCall(TwoTextCall("GetCliente")).size());
+    const auto& o = handle.get();
+    ASSERT_EQ(o.via.array.size, 3u);
+    EXPECT_EQ(o.via.array.ptr[0].as<int>(), 4);
+    const auto& d = o.via.array.ptr[1];
+    ASSERT_EQ(d.type, msgpack::type::BIN);
+    EXPECT_EQ(std::string(d.via.bin.ptr, d.via.bin.size), std::string("\x01\x02\x00\x48\x48GetCliente\0", 16));
+    EXPECT_EQ(o.via.array.ptr[2].via.array.size, 2u);
+}
+
+TEST(Protocol, CallsThatContradictTheirDescriptorAreRefused)
+{
+    // Three arguments for a descriptor of two.
+    std::string extra = Pack([](auto& pk) {
+        pk.pack_array(3);
+        pk.pack_int(4);
+        std::string d("\x01\x02\x00\x48\x48GetCliente\0", 16);
+        pk.pack_bin(16);
+        pk.pack_bin_body(d.data(), 16);
+        pk.pack_array(3);
+        pk.pack_nil();
+        pk.pack_nil();
+        pk.pack_nil();
+    });
+    EXPECT_THROW(Protocol::DecodeCall(extra), EPacketError);
+
+    // A text by value that is not a text.
+    std::string notText = Pack([](auto& pk) {
+        pk.pack_array(3);
+        pk.pack_int(4);
+        std::string d("\x01\x01\x00\x48" "DelTodos\0", 13);
+        pk.pack_bin(13);
+        pk.pack_bin_body(d.data(), 13);
+        pk.pack_array(1);
+        pk.pack_int(7);
+    });
+    EXPECT_THROW(Protocol::DecodeCall(notText), EPacketError);
+
+    EXPECT_THROW(Protocol::DecodeCall(Protocol::EncodeHello({})), EPacketError); // wrong kind
+    EXPECT_THROW(Protocol::DecodeCall(std::string("\x91\x09", 2)), EPacketError); // kind 9
+    EXPECT_THROW(Protocol::DecodeHello(Pack([](auto& pk) {
+                     pk.pack_array(5);
+                     pk.pack_int(1);
+                     pk.pack_str(4);
+                     pk.pack_str_body("HTTP", 4);
+                     pk.pack_int(1);
+                     pk.pack_str(0);
+                     pk.pack_str_body("", 0);
+                     pk.pack_bin(0);
+                     pk.pack_bin_body("", 0);
+                 })),
+                 EPacketError);
+    Protocol::Call wrongCount = TwoTextCall("GetCliente");
+    wrongCount.args.pop_back();
+    EXPECT_THROW(Protocol::EncodeCall(wrongCount), EPacketError);
+}

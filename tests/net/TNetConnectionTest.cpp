@@ -1,0 +1,161 @@
+#include "FakeServer.h"
+
+#include "host/TNetConnection.h"
+#include "platform/Cp1252.h"
+#include "platform/Exception.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<RemoteArg> TwoTexts()
+{
+    return {RemoteArg::Text("0001"), RemoteArg::Text("00000004")};
+}
+
+int DeadPort()
+{
+    FakeServer gone([](const std::string&, int) { return FakeAction::Silence(); });
+    return gone.Port();
+}
+
+} // namespace
+
+class TNetConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        net.SetServerName("Zel.rdmServCliente");
+        net.SetConnectTimeoutMs(1000);
+        net.SetCallTimeoutMs(1000);
+        net.SetOnBeforeConnect([this](TObject* Sender) {
+            ++beforeConnect;
+            sender = Sender;
+            net.SetHost("127.0.0.1");
+            net.SetPort(port);
+        });
+    }
+
+    TNetConnection net{nullptr};
+    int port = 0;
+    int beforeConnect = 0;
+    TObject* sender = nullptr;
+};
+
+TEST_F(TNetConnectionTest, OpeningRunsTheBeforeConnectHandlerThenNamesTheServerObject)
+{
+    std::string named;
+    FakeServer server([&](const std::string& payload, int) {
+        if (Protocol::Kind(payload) == TMessageKind::mkHello) {
+            named = Protocol::DecodeHello(payload).serverName;
+            return FakeAction::Welcome();
+        }
+        return FakeAction::Result(Variant(std::int64_t{5}));
+    });
+    port = server.Port();
+    net.SetConnected(true);
+    EXPECT_TRUE(net.Connected());
+    EXPECT_EQ(beforeConnect, 1);
+    EXPECT_EQ(sender, &net);
+    EXPECT_EQ(named, "Zel.rdmServCliente");
+
+    auto args = TwoTexts();
+    EXPECT_EQ(net.AppServer().Call("DelTodos", args).AsInt(), 5);
+    EXPECT_EQ(beforeConnect, 1); // an open connection is not opened again
+
+    net.SetConnected(false);
+    EXPECT_FALSE(net.Connected());
+}
+
+TEST_F(TNetConnectionTest, QuietFailedOpenIsRetriedByTheNextCallWhichRaises)
+{
+    port = DeadPort();
+    net.SetThrowException(false);
+    EXPECT_NO_THROW(net.SetConnected(true));
+    EXPECT_FALSE(net.Connected());
+    EXPECT_NE(net.LastError().find("127.0.0.1:" + std::to_string(port)), std::string::npos) << net.LastError();
+
+    auto args = TwoTexts();
+    try {
+        net.AppServer().Call("GetCliente", args);
+        FAIL() << "a call on an unreachable server returned";
+    } catch (const ESocketError& e) {
+        EXPECT_NE(std::string(e.what()).find(Cp1252::FromUtf8("Não foi possível conectar ao servidor de aplicação em")),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(beforeConnect, 2);
+
+    net.SetThrowException(true);
+    EXPECT_THROW(net.SetConnected(true), ESocketError);
+    EXPECT_EQ(beforeConnect, 3);
+}
+
+TEST_F(TNetConnectionTest, ServerGoneDuringACallFailsItAndTheNextCallOpensAgain)
+{
+    FakeServer server(FakeServer::Calls([](const Protocol::Call&, int connection) {
+        return connection == 1 ? FakeAction::Close() : FakeAction::Result(Variant(std::int64_t{1}));
+    }));
+    port = server.Port();
+    net.SetConnected(true);
+    std::vector<RemoteArg> packet = {RemoteArg::ByRef(Variant())};
+    try {
+        net.AppServer().Call("ApCoServClie", packet);
+        FAIL();
+    } catch (const ESocketError& e) {
+        EXPECT_NE(std::string(e.what()).find("ApCoServClie"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(net.Connected());
+    EXPECT_EQ(net.AppServer().Call("ApCoServClie", packet).AsInt(), 1);
+    EXPECT_EQ(beforeConnect, 2);
+    EXPECT_EQ(server.Connections(), 2);
+}
+
+TEST_F(TNetConnectionTest, ConnectionClosedByTheServerWhileIdleIsReopenedBeforeTheCall)
+{
+    FakeServer server([](const std::string& payload, int connection) {
+        if (Protocol::Kind(payload) == TMessageKind::mkHello) {
+            return connection == 1 ? FakeAction::ReplyThenClose(Protocol::EncodeHelloReply({true, 1, ""}))
+                                   : FakeAction::Welcome();
+        }
+        return connection == 1 ? FakeAction::Close() : FakeAction::Result(Variant("ok"));
+    });
+    port = server.Port();
+    net.SetConnected(true);
+    std::this_thread::sleep_for(300ms); // let the server's close reach this side
+    auto args = TwoTexts();
+    EXPECT_EQ(net.AppServer().Call("GetServClie", args).AsString(), "ok");
+    EXPECT_EQ(beforeConnect, 2);
+}
+
+TEST_F(TNetConnectionTest, HostAndPortAreReadOnlyWhenTheConnectionOpens)
+{
+    FakeServer first(FakeServer::Calls([](const Protocol::Call&, int) { return FakeAction::Result(Variant(1)); }));
+    FakeServer second(FakeServer::Calls([](const Protocol::Call&, int) { return FakeAction::Result(Variant(2)); }));
+    port = first.Port();
+    net.SetConnected(true);
+    port = second.Port();
+    auto args = TwoTexts();
+    EXPECT_EQ(net.AppServer().Call("GetCliente", args).AsInt(), 1);
+    net.SetConnected(false);
+    EXPECT_EQ(net.AppServer().Call("GetCliente", args).AsInt(), 2);
+    EXPECT_EQ(second.Connections(), 1);
+}
+
+TEST_F(TNetConnectionTest, RefusedHandshakeNamesTheServerAndItsReason)
+{
+    FakeServer server([](const std::string&, int) {
+        return FakeAction::Reply(Protocol::EncodeHelloReply({false, 1, "unknown server object"}));
+    });
+    port = server.Port();
+    try {
+        net.SetConnected(true);
+        FAIL();
+    } catch (const ERemoteError& e) {
+        std::string m = e.what();
+        EXPECT_NE(m.find("127.0.0.1:" + std::to_string(port)), std::string::npos) << m;
+        EXPECT_NE(m.find("unknown server object"), std::string::npos) << m;
+    }
+}
