@@ -421,7 +421,8 @@ FormToken FormLexer::LexBinary()
         }
         int v = HexValue(c);
         if (v < 0) {
-            Fail(at_, "binary data may hold only hex digits");
+            Fail(at_, std::string("'") + c + "' is not a hex digit; binary data opened on line " +
+                          std::to_string(token.position.line) + " must close with '}'");
         }
         if (high < 0) {
             high = v;

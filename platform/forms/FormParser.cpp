@@ -67,6 +67,19 @@ const FormToken& FormParser::Expect(FormTokenKind kind, const char* what)
     return Advance();
 }
 
+bool FormParser::PeekAnyKeyword() const
+{
+    return PeekKeyword("object") || PeekKeyword("inherited") || PeekKeyword("end") || PeekKeyword("item");
+}
+
+const FormToken& FormParser::ExpectName(const char* what)
+{
+    if (PeekAnyKeyword()) {
+        Fail(Peek(), std::string(what) + " expected, found the keyword '" + Peek().text + "'");
+    }
+    return Expect(FormTokenKind::Identifier, what);
+}
+
 void FormParser::Fail(const FormToken& at, const std::string& what) const
 {
     throw EResourceError(fileName_, at.position.line, at.position.column, what);
@@ -81,11 +94,11 @@ FormObject FormParser::ParseBlock()
     const FormToken& keyword = Advance();
     block.inherited = SameText(keyword.text, "inherited");
     block.position = keyword.position;
-    const FormToken& name = Expect(FormTokenKind::Identifier, "component name");
+    const FormToken& name = ExpectName("component name");
     block.name = name.text;
     block.namePosition = name.position;
     Expect(FormTokenKind::Colon, "':'");
-    const FormToken& cls = Expect(FormTokenKind::Identifier, "class name");
+    const FormToken& cls = ExpectName("class name");
     block.className = cls.text;
     block.classPosition = cls.position;
     for (;;) {
@@ -141,7 +154,7 @@ FormValue FormParser::ParseValue(bool inList)
         value.text = token.text;
         return value;
     case FormTokenKind::Identifier:
-        if (PeekKeyword("object") || PeekKeyword("inherited") || PeekKeyword("end") || PeekKeyword("item")) {
+        if (PeekAnyKeyword()) {
             Fail(token, "value expected, found the keyword '" + token.text + "'");
         }
         Advance();
@@ -213,7 +226,9 @@ FormValue FormParser::ParseList()
     const FormToken& open = Advance();
     value.position = open.position;
     while (Peek().kind != FormTokenKind::RightParen) {
-        if (Peek().kind == FormTokenKind::EndOfFile) {
+        // A keyword here means the ')' was forgotten; say so where the list
+        // opened rather than at the keyword.
+        if (Peek().kind == FormTokenKind::EndOfFile || PeekAnyKeyword()) {
             Fail(open, "list is not closed with ')'");
         }
         value.elements.push_back(ParseValue(true));
@@ -243,8 +258,7 @@ FormValue FormParser::ParseCollection()
             if (Peek().kind == FormTokenKind::EndOfFile) {
                 Fail(itemToken, "'item' is not closed with 'end'");
             }
-            if (Peek().kind != FormTokenKind::Identifier || PeekKeyword("object") || PeekKeyword("inherited") ||
-                PeekKeyword("item")) {
+            if (Peek().kind != FormTokenKind::Identifier || PeekAnyKeyword()) {
                 Fail(Peek(), "property name or 'end' expected, found " + Describe(Peek()));
             }
             item.properties.push_back(ParseProperty());

@@ -37,6 +37,9 @@ private:
     const FormToken& Peek() const { return tokens_[pos_]; }
     const FormToken& Advance();
     bool PeekKeyword(std::string_view keyword) const;
+    bool PeekAnyKeyword() const;
+    // An identifier that is not a keyword.
+    const FormToken& ExpectName(const char* what);
     const FormToken& Expect(FormTokenKind kind, const char* what);
     [[noreturn]] void Fail(const FormToken& at, const std::string& what) const;
 
