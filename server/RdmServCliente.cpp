@@ -156,16 +156,16 @@ Variant RdmServCliente::GetCliente(const std::string& branch, const std::string&
     p.fields = {Field("CDCLIENTE", kClientSize), Field("IDTPIJURCLIE", kKindSize), Field("NRINSJURCLIE", kNumberSize),
                 Field("NMRAZSOCCLIE", kClientNameSize)};
     for (const auto& r : rows) {
+        // Digits are the same bytes in UTF-8, so clients are chosen before
+        // their texts are converted: a client that cannot be shown fails
+        // only the calls that would show it.
+        if (!everyClient && (wanted.empty() || Digits(r[2].value_or("")) != wanted)) {
+            continue;
+        }
         const std::string where = "client " + r[0].value_or("");
         PacketRow row;
         row.values = {FromDb(m, r[0], false, where), FromDb(m, r[1], true, where), FromDb(m, r[2], false, where),
                       FromDb(m, r[3], false, where)};
-        if (!everyClient) {
-            std::string digits = Digits(row.values[2].value_or(""));
-            if (wanted.empty() || digits != wanted) {
-                continue;
-            }
-        }
         for (size_t i = 0; i < p.fields.size(); ++i) {
             CheckStored(m, p.fields[i], row.values[i], where);
         }
@@ -268,7 +268,11 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
                 throw EDatabaseError(m + ": entry " + std::to_string(rowNumber) + " of the change packet has no " +
                                      name + "; nothing was stored");
             }
-            CheckSize(m, std::string(name) + " of entry " + std::to_string(rowNumber), *v, size);
+            if (v->size() > static_cast<size_t>(size)) {
+                throw EDatabaseError(m + ": the " + name + " of entry " + std::to_string(rowNumber) + " has " +
+                                     std::to_string(v->size()) + " characters, more than the " +
+                                     std::to_string(size) + " it may have; nothing was stored");
+            }
             return ToDb(m, name, *v);
         };
         return Key{get(fb, "CDFILIAL", kBranchSize), get(fc, "CDCLIENTE", kClientSize),

@@ -1,0 +1,190 @@
+#include "ServerFixture.h"
+
+#include "platform/Exception.h"
+
+namespace {
+
+std::vector<std::string> Column(const DataPacket& p, const char* field)
+{
+    std::vector<std::string> values;
+    int i = p.FieldIndex(field);
+    EXPECT_GE(i, 0) << field;
+    for (const auto& r : p.rows) {
+        values.push_back(r.values.at(static_cast<size_t>(i)).value_or("<null>"));
+    }
+    return values;
+}
+
+std::vector<std::pair<std::string, int>> Layout(const DataPacket& p)
+{
+    std::vector<std::pair<std::string, int>> layout;
+    for (const auto& f : p.fields) {
+        EXPECT_EQ(f.type, TFieldType::ftString);
+        layout.emplace_back(f.name, f.size);
+    }
+    return layout;
+}
+
+using L = std::vector<std::pair<std::string, int>>;
+using S = std::vector<std::string>;
+
+} // namespace
+
+TEST_P(ServerTest, GetClienteWithoutNumberGivesEveryClientOfTheBranchByName)
+{
+    DataPacket p = Packet2("GetCliente", "0001", "");
+    EXPECT_EQ(Layout(p), (L{{"CDCLIENTE", 21}, {"IDTPIJURCLIE", 1}, {"NRINSJURCLIE", 20}, {"NMRAZSOCCLIE", 50}}));
+    EXPECT_EQ(Column(p, "NMRAZSOCCLIE"),
+              (S{W("Álvaro Comércio Ltda"), "bruno lima", "Carla Dias", W("Zélia Souza")}));
+    EXPECT_EQ(Column(p, "CDCLIENTE"), (S{"00000002", "00000003", "00000004", "00000001"}));
+    EXPECT_EQ(Column(p, "IDTPIJURCLIE"), (S{"J", "F", "F", "F"}));
+    EXPECT_EQ(Packet2("GetCliente", "0009", "").rows.size(), 0u);
+}
+
+TEST_P(ServerTest, GetClienteComparesRegistrationNumbersByTheirDigits)
+{
+    EXPECT_EQ(Column(Packet2("GetCliente", "0001", "52998224725"), "CDCLIENTE"), S{"00000004"});
+    EXPECT_EQ(Column(Packet2("GetCliente", "0001", "529.982.247-25"), "CDCLIENTE"), S{"00000004"});
+    EXPECT_EQ(Column(Packet2("GetCliente", "0001", "12345678909"), "NMRAZSOCCLIE"), S{W("Zélia Souza")});
+    EXPECT_EQ(Column(Packet2("GetCliente", "0002", "12345678909"), "NMRAZSOCCLIE"), S{"Outra Filial"});
+    EXPECT_TRUE(Packet2("GetCliente", "0001", "00000000000").rows.empty());
+    EXPECT_TRUE(Packet2("GetCliente", "0001", "abc").rows.empty());
+    EXPECT_TRUE(Packet2("GetCliente", "0001", "1234567890").rows.empty()); // a prefix is no match
+}
+
+TEST_P(ServerTest, GetServicoAndGetServClieSplitTheBranchServicesByCode)
+{
+    DataPacket possible = Packet2("GetServico", "0001", "00000001");
+    EXPECT_EQ(Layout(possible), (L{{"CDSERVFILI", 5}, {"CDFILIAL", 4}, {"NMSERVICO", 40}}));
+    EXPECT_EQ(Column(possible, "CDSERVFILI"), (S{"00001", "00003"}));
+    EXPECT_EQ(Column(possible, "NMSERVICO"), (S{W("Manutenção"), W("Limpeza pós-obra")}));
+    EXPECT_EQ(Column(possible, "CDFILIAL"), (S{"0001", "0001"}));
+
+    DataPacket assigned = Packet2("GetServClie", "0001", "00000001");
+    EXPECT_EQ(Layout(assigned), (L{{"CDFILIAL", 4}, {"CDSERVFILI", 5}, {"CDCLIENTE", 21}, {"NMSERVICO", 40}}));
+    ASSERT_EQ(assigned.rows.size(), 1u);
+    EXPECT_EQ(assigned.rows[0].values, (std::vector<FieldValue>{"0001", "00002", "00000001", "Consultoria"}));
+
+    EXPECT_EQ(Column(Packet2("GetServico", "0001", "00000003"), "CDSERVFILI"), (S{"00001", "00002", "00003"}));
+    EXPECT_TRUE(Packet2("GetServClie", "0001", "00000003").rows.empty());
+}
+
+TEST_P(ServerTest, DelTodosRemovesEveryAssignmentOfTheClientAndAnswersHowMany)
+{
+    Apply(ChangePacketBuilder().Insert("0001", "00003", "00000001").Build());
+    EXPECT_EQ(Call2("DelTodos", "0001", "00000001").AsInt(), 2);
+    EXPECT_TRUE(Assigned("0001", "00000001").empty());
+    EXPECT_EQ(Assigned("0002", "00000001"), S{"00001"}); // the same code in another branch stays
+    EXPECT_EQ(Call2("DelTodos", "0001", "00000001").AsInt(), 0);
+}
+
+TEST_P(ServerTest, ApCoServClieAppliesInsertsAndDeletesAndAResendDoesNoHarm)
+{
+    Variant packet = ChangePacketBuilder()
+                         .Insert("0001", "00001", "00000001")
+                         .Insert("0001", "00003", "00000001")
+                         .Delete("0001", "00002", "00000001")
+                         .Build();
+    EXPECT_EQ(Apply(packet).AsInt(), 3);
+    EXPECT_EQ(Assigned("0001", "00000001"), (S{"00001", "00003"}));
+    const std::string after = Snapshot();
+
+    EXPECT_EQ(Apply(packet).AsInt(), 3); // sent again after a lost answer
+    EXPECT_EQ(Snapshot(), after);
+    EXPECT_EQ(Column(Packet2("GetServClie", "0001", "00000001"), "CDSERVFILI"), (S{"00001", "00003"}));
+    EXPECT_TRUE(Packet2("GetServico", "0001", "00000001").rows.size() == 1u);
+}
+
+TEST_P(ServerTest, ApCoServClieWithNullDoesNothing)
+{
+    const std::string before = Snapshot();
+    std::vector<RemoteArg> args = {RemoteArg::ByRef(Variant())};
+    EXPECT_EQ(Client().Call("ApCoServClie", args).AsInt(), 0);
+    EXPECT_TRUE(args[0].Value().IsNull());
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_P(ServerTest, ApCoServClieUpdatesAModifiedRowByItsOriginalKey)
+{
+    EXPECT_EQ(Apply(ChangePacketBuilder().Modify("0001", "00002", "00003", "00000001").Build()).AsInt(), 1);
+    EXPECT_EQ(Assigned("0001", "00000001"), S{"00003"});
+    // A row posted without a change of key changes nothing.
+    const std::string before = Snapshot();
+    Apply(ChangePacketBuilder().Modify("0001", "00003", "00003", "00000001").Build());
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_P(ServerTest, ApCoServClieRefusesAPacketNamingAnUnknownClientOrServiceWhole)
+{
+    const std::string before = Snapshot();
+    auto refused = [&](const Variant& packet, const char* part) {
+        try {
+            Apply(packet);
+            ADD_FAILURE() << "applied a packet naming " << part;
+        } catch (const ERemoteError& e) {
+            std::string m = e.what();
+            EXPECT_NE(m.find(part), std::string::npos) << m;
+            EXPECT_NE(m.find("nothing was stored"), std::string::npos) << m;
+        }
+        EXPECT_EQ(Snapshot(), before);
+    };
+    refused(ChangePacketBuilder().Insert("0001", "00001", "00000001").Insert("0001", "00009", "00000001").Build(),
+            "00009");
+    refused(ChangePacketBuilder().Insert("0001", "00001", "00000001").Insert("0001", "00001", "00000077").Build(),
+            "00000077");
+    refused(ChangePacketBuilder().Delete("0001", "00002", "00000001").Insert("0009", "00001", "00000001").Build(),
+            "0009");
+    // Service 00001 exists in branch 0002 but client 00000002 does not.
+    refused(ChangePacketBuilder().Insert("0002", "00001", "00000002").Build(), "00000002");
+
+    ChangePacketBuilder noKey;
+    noKey.Packet().fields[2].name = "CLIENTE";
+    noKey.Insert("0001", "00001", "00000001");
+    refused(noKey.Build(), "CDCLIENTE");
+
+    ChangePacketBuilder nullKey;
+    nullKey.Insert("0001", "00001", "00000001");
+    nullKey.Packet().rows[0].values[1] = std::nullopt;
+    refused(nullKey.Build(), "CDSERVFILI");
+
+    ChangePacketBuilder wide;
+    wide.Packet().fields[0].size = 10;
+    wide.Insert("0001 ", "00001", "00000001");
+    refused(wide.Build(), "CDFILIAL");
+
+    std::vector<RemoteArg> text = {RemoteArg::ByRef(Variant("not a packet"))};
+    EXPECT_THROW(Client().Call("ApCoServClie", text), ERemoteError);
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_P(ServerTest, ManyClientsChangingOneClientAtOnceLoseNothing)
+{
+    Server();
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            try {
+                auto c = Connect();
+                for (int round = 0; round < 5; ++round) {
+                    const char* code = (t + round) % 3 == 0 ? "00001" : ((t + round) % 3 == 1 ? "00003" : "00002");
+                    std::vector<RemoteArg> args = {
+                        RemoteArg::ByRef(ChangePacketBuilder().Insert("0001", code, "00000003").Build())};
+                    c->Call("ApCoServClie", args);
+                    std::vector<RemoteArg> read = {RemoteArg::Text("0001"), RemoteArg::Text("00000003")};
+                    c->Call("GetServClie", read);
+                }
+            } catch (const std::exception&) {
+                ++failures;
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(Assigned("0001", "00000003"), (S{"00001", "00002", "00003"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, ServerTest, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return info.param; });

@@ -1,0 +1,230 @@
+#pragma once
+// An application server running inside the test on a loopback port, over a
+// small known database: SQLite always, PostgreSQL when SERVCLIENTE_PG_URL
+// names one (the PostgreSQL cases are skipped otherwise).
+#include "platform/Cp1252.h"
+#include "platform/net/RemoteClient.h"
+#include "server/AppServer.h"
+#include "server/RdmServCliente.h"
+#include "server/Schema.h"
+
+#include <gtest/gtest.h>
+#include <spdlog/spdlog.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+// Windows-1252 form of a UTF-8 literal.
+inline std::string W(const char* utf8)
+{
+    return Cp1252::FromUtf8(utf8);
+}
+
+// A server on its own thread, stopped and joined when destroyed.
+class RunningServer {
+public:
+    RunningServer(ServerOptions options, const ModuleRegistry& registry) : server_(std::move(options), registry)
+    {
+        server_.Start();
+        thread_ = std::thread([this] { server_.Run(); });
+    }
+    ~RunningServer()
+    {
+        server_.Stop();
+        thread_.join();
+    }
+    int Port() const { return server_.Port(); }
+    AppServer& Server() { return server_; }
+
+private:
+    AppServer server_;
+    std::thread thread_;
+};
+
+class ServerTest : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override
+    {
+        spdlog::set_level(spdlog::level::off);
+        if (GetParam() == "postgresql") {
+            const char* url = std::getenv("SERVCLIENTE_PG_URL");
+            if (!url || !*url) {
+                GTEST_SKIP() << "SERVCLIENTE_PG_URL is not set";
+            }
+            dbSpec_ = url;
+        } else {
+            char dir[] = "/tmp/servcliente-server-XXXXXX";
+            ASSERT_NE(mkdtemp(dir), nullptr);
+            dir_ = dir;
+            dbSpec_ = dir_ + "/server.db";
+        }
+        db_ = Database::Open(dbSpec_, {});
+        db_->ExecScript("DROP TABLE IF EXISTS SERVCLIE; DROP TABLE IF EXISTS SERVFILI; "
+                        "DROP TABLE IF EXISTS CLIENTE; DROP TABLE IF EXISTS FILIAL;");
+        Schema::Create(*db_);
+        Fill();
+        RdmServCliente::Register(registry_);
+        options_.db = dbSpec_;
+        options_.listenHost = "127.0.0.1";
+        options_.listenPort = 0;
+    }
+
+    void TearDown() override
+    {
+        server_.reset();
+        db_.reset();
+        if (!dir_.empty()) {
+            std::filesystem::remove_all(dir_);
+        }
+    }
+
+    void Fill()
+    {
+        auto run = [&](const std::string& sql, std::vector<SqlValue> values) { db_->Execute(sql, values); };
+        for (auto [code, name] : {std::pair{"0001", "Matriz São Paulo"}, std::pair{"0002", "Filial Campinas"}}) {
+            run("INSERT INTO FILIAL VALUES (?, ?)", {code, name});
+        }
+        const char* clients[][5] = {
+            {"0001", "00000001", "F", "12345678909", "Zélia Souza"},
+            {"0001", "00000002", "J", "11222333000181", "Álvaro Comércio Ltda"},
+            {"0001", "00000003", "F", "98765432100", "bruno lima"},
+            {"0001", "00000004", "F", "529.982.247-25", "Carla Dias"},
+            {"0002", "00000001", "F", "12345678909", "Outra Filial"},
+        };
+        for (auto& c : clients) {
+            run("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {c[0], c[1], c[2], c[3], c[4]});
+        }
+        const char* services[][3] = {
+            {"0001", "00003", "Limpeza pós-obra"},
+            {"0001", "00001", "Manutenção"},
+            {"0001", "00002", "Consultoria"},
+            {"0002", "00001", "Outro serviço"},
+        };
+        for (auto& s : services) {
+            run("INSERT INTO SERVFILI VALUES (?, ?, ?)", {s[0], s[1], s[2]});
+        }
+        run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "00000001", "00002"});
+        run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0002", "00000001", "00001"});
+    }
+
+    RunningServer& Server()
+    {
+        if (!server_) {
+            server_ = std::make_unique<RunningServer>(options_, registry_);
+        }
+        return *server_;
+    }
+
+    std::unique_ptr<RemoteClient> Connect(const std::string& serverName = "Zel.rdmServCliente",
+                                          const std::string& secret = "")
+    {
+        auto c = std::make_unique<RemoteClient>();
+        c->SetConnectTimeout(std::chrono::seconds(5));
+        c->SetCallTimeout(std::chrono::seconds(15));
+        c->Open("127.0.0.1", Server().Port(), serverName, secret);
+        return c;
+    }
+
+    RemoteClient& Client()
+    {
+        if (!client_) {
+            client_ = Connect();
+        }
+        return *client_;
+    }
+
+    Variant Call2(const std::string& method, const std::string& a, const std::string& b)
+    {
+        std::vector<RemoteArg> args = {RemoteArg::Text(a), RemoteArg::Text(b)};
+        return Client().Call(method, args);
+    }
+
+    DataPacket Packet2(const std::string& method, const std::string& a, const std::string& b)
+    {
+        return *Call2(method, a, b).AsPacket();
+    }
+
+    Variant Apply(const Variant& packet)
+    {
+        std::vector<RemoteArg> args = {RemoteArg::ByRef(packet)};
+        return Client().Call("ApCoServClie", args);
+    }
+
+    // Every row of every table, in a fixed order: what "nothing changed" compares.
+    std::string Snapshot()
+    {
+        std::string out;
+        for (const char* sql : {"SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY 1",
+                                "SELECT CDFILIAL, CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, NMRAZSOCCLIE FROM CLIENTE "
+                                "ORDER BY 1, 2",
+                                "SELECT CDFILIAL, CDSERVFILI, NMSERVICO FROM SERVFILI ORDER BY 1, 2",
+                                "SELECT CDFILIAL, CDCLIENTE, CDSERVFILI FROM SERVCLIE ORDER BY 1, 2, 3"}) {
+            for (const auto& row : db_->Query(sql, {})) {
+                for (const auto& v : row) {
+                    out += v.value_or("<null>") + "|";
+                }
+                out += "\n";
+            }
+            out += "--\n";
+        }
+        return out;
+    }
+
+    // The assigned service codes of a client, from the database itself.
+    std::vector<std::string> Assigned(const std::string& branch, const std::string& client)
+    {
+        std::vector<std::string> codes;
+        for (const auto& row : db_->Query("SELECT CDSERVFILI FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? "
+                                          "ORDER BY CDSERVFILI",
+                                          {branch, client})) {
+            codes.push_back(*row[0]);
+        }
+        return codes;
+    }
+
+    std::string dir_;
+    std::string dbSpec_;
+    std::unique_ptr<Database> db_;
+    ModuleRegistry registry_;
+    ServerOptions options_;
+    std::unique_ptr<RunningServer> server_;
+    std::unique_ptr<RemoteClient> client_;
+};
+
+// A change packet of assignments, shaped as the screen's client data set sends it.
+class ChangePacketBuilder {
+public:
+    ChangePacketBuilder()
+    {
+        for (auto [name, size] : {std::pair{"CDFILIAL", 4}, std::pair{"CDSERVFILI", 5}, std::pair{"CDCLIENTE", 21},
+                                  std::pair{"NMSERVICO", 40}}) {
+            PacketField f;
+            f.name = name;
+            f.size = size;
+            packet_.fields.push_back(f);
+        }
+    }
+    ChangePacketBuilder& Insert(const char* branch, const char* service, const char* client)
+    {
+        packet_.rows.push_back({TUpdateStatus::usInserted, {branch, service, client, "nome"}, {}});
+        return *this;
+    }
+    ChangePacketBuilder& Delete(const char* branch, const char* service, const char* client)
+    {
+        packet_.rows.push_back({TUpdateStatus::usDeleted, {branch, service, client, "nome"}, {}});
+        return *this;
+    }
+    ChangePacketBuilder& Modify(const char* branch, const char* from, const char* to, const char* client)
+    {
+        packet_.rows.push_back(
+            {TUpdateStatus::usModified, {branch, to, client, "nome"}, {branch, from, client, "nome"}});
+        return *this;
+    }
+    Variant Build() const { return Variant(packet_); }
+    DataPacket& Packet() { return packet_; }
+
+private:
+    DataPacket packet_;
+};
