@@ -205,9 +205,6 @@ const IntegerConstants kColorNames = {{"clBtnFace", clBtnFace},   {"clWindow", c
                                       {"clWindowText", clWindowText}, {"clInfoBk", clInfoBk},
                                       {"clBlack", clBlack},       {"clWhite", clWhite}};
 
-const ClassRegistration<TComponent> componentClass("TComponent", "", nullptr, [](ClassBuilder<TComponent>& c) {
-    c.RegisterProperty("Tag", &TComponent::Tag, &TComponent::SetTag);
-});
 
 const ClassRegistration<TControl> controlClass("TControl", "TComponent", nullptr, [](ClassBuilder<TControl>& c) {
     c.RegisterProperty("Left", &TControl::Left, &TControl::SetLeft);

@@ -1,0 +1,170 @@
+#include "screen/TfrmServCliente.h"
+
+#include "host/ShellRoutines.h"
+#include "host/TADOIBQuery.h"
+#include "host/TBtnPesquisa.h"
+#include "host/TNetConnection.h"
+#include "platform/TClientDataSet.h"
+#include "platform/TDBGrid.h"
+#include "platform/TDataSource.h"
+#include "platform/TEdit.h"
+#include "platform/TField.h"
+#include "platform/TLabel.h"
+#include "platform/TListBox.h"
+#include "platform/TMaskEdit.h"
+#include "platform/TPanel.h"
+#include "platform/TScrollBox.h"
+#include "platform/TSpeedButton.h"
+#include "platform/TSplitter.h"
+#include "platform/forms/ClassRegistration.h"
+#include "platform/forms/HandlerTable.h"
+#include "platform/net/RemoteArg.h"
+#include "screen/Cli_Zel31500.h"
+
+TfrmServCliente::TfrmServCliente(TComponent* AOwner) : TfrmPadraoSimples(AOwner) {}
+
+const HandlerTable& TfrmServCliente::Handlers()
+{
+    static const HandlerTable table(&TfrmPadraoSimples::Handlers(), [](HandlerTable& t) {
+        using F = TfrmServCliente;
+        const std::string owner = "TfrmServCliente";
+        t.Add("FormCreate", &F::FormCreate, owner);
+        t.Add("FormClose", &F::FormClose, owner);
+        t.Add("netSevClienteBeforeConnect", &F::netSevClienteBeforeConnect, owner);
+        t.Add("medCdFilialChange", &F::medCdFilialChange, owner);
+        t.Add("medCdFilialExit", &F::medCdFilialExit, owner);
+        t.Add("medClienteChange", &F::medClienteChange, owner);
+        t.Add("medClienteExit", &F::medClienteExit, owner);
+        t.Add("panFilialEnter", &F::panFilialEnter, owner);
+        t.Add("panFilialExit", &F::panFilialExit, owner);
+        t.Add("btpFilialBeforePesq", &F::btpFilialBeforePesq, owner);
+        t.Add("btpFilialAfterPesq", &F::btpFilialAfterPesq, owner);
+        t.Add("btnClienteBeforePesq", &F::btnClienteBeforePesq, owner);
+        t.Add("btnClienteAfterPesq", &F::btnClienteAfterPesq, owner);
+        t.Add("FormShow", &F::FormShow, owner);
+        t.Add("FormActivate", &F::FormActivate, owner);
+        t.Add("dtsPadraoDataChange", &F::dtsPadraoDataChange, owner);
+        t.Add("sbtVerificarClick", &F::sbtVerificarClick, owner);
+        t.Add("sbtEscolhidoClick", &F::sbtEscolhidoClick, owner);
+        t.Add("sbtTodosClick", &F::sbtTodosClick, owner);
+        t.Add("sbtUmEsquerdaClick", &F::sbtUmEsquerdaClick, owner);
+        t.Add("sbtTodosEsquerdaClick", &F::sbtTodosEsquerdaClick, owner);
+        t.Add("lsbPossiveisDblClick", &F::lsbPossiveisDblClick, owner);
+        t.Add("cdsServClieAfterPost", &F::cdsServClieAfterPost, owner);
+        t.Add("cdsServClieAfterDelete", &F::cdsServClieAfterDelete, owner);
+        t.Add("cdsServClieAfterCancel", &F::cdsServClieAfterCancel, owner);
+        t.Add("cdsServClieNewRecord", &F::cdsServClieNewRecord, owner);
+        t.Add("dtsPadraoStateChange", &F::dtsPadraoStateChange, owner);
+        t.Add("dbgPadraoEnter", &F::dbgPadraoEnter, owner);
+        t.Add("dbgPadraoExit", &F::dbgPadraoExit, owner);
+        t.Add("dbgPadraoKeyPress", &F::dbgPadraoKeyPress, owner);
+        t.Add("dbgPadraoCellClick", &F::dbgPadraoCellClick, owner);
+        t.Add("lsbPossiveisClick", &F::lsbPossiveisClick, owner);
+        t.Add("sbtProcurarClick", &F::sbtProcurarClick, owner);
+        t.Add("qryServiAfterScroll", &F::qryServiAfterScroll, owner);
+    });
+    return table;
+}
+
+void TfrmServCliente::ResourcesLoaded()
+{
+    TfrmPadraoSimples::ResourcesLoaded();
+    BindField(panFilial, "panFilial");
+    BindField(lblFilial, "lblFilial");
+    BindField(medCdFilial, "medCdFilial");
+    BindField(btpFilial, "btpFilial");
+    BindField(edtNmFilial, "edtNmFilial");
+    BindField(lblCliente, "lblCliente");
+    BindField(medCliente, "medCliente");
+    BindField(btnCliente, "btnCliente");
+    BindField(edtCliente, "edtCliente");
+    BindField(panDbgPadrao, "panDbgPadrao");
+    BindField(scbFolhaDados, "scbFolhaDados");
+    BindField(panCaption, "panCaption");
+    BindField(lblServ, "lblServ");
+    BindField(lblServCli, "lblServCli");
+    BindField(panClie, "panClie");
+    BindField(scbClie, "scbClie");
+    BindField(lsbPossiveis, "lsbPossiveis");
+    BindField(splClientes, "splClientes");
+    BindField(panBotoes, "panBotoes");
+    BindField(sbtEscolhido, "sbtEscolhido");
+    BindField(sbtTodos, "sbtTodos");
+    BindField(sbtUmEsquerda, "sbtUmEsquerda");
+    BindField(sbtTodosEsquerda, "sbtTodosEsquerda");
+    BindField(panClienFilial, "panClienFilial");
+    BindField(scbClienFilial, "scbClienFilial");
+    BindField(panClieFili, "panClieFili");
+    BindField(dbgPadrao, "dbgPadrao");
+    BindField(dtsFilial, "dtsFilial");
+    BindField(dtsServico, "dtsServico");
+    BindField(dtsCliente, "dtsCliente");
+    BindField(netSevCliente, "netSevCliente");
+    BindField(cdsServClie, "cdsServClie");
+    BindField(cdsServico, "cdsServico");
+    BindField(cdsCliente, "cdsCliente");
+    BindField(qryFilial, "qryFilial");
+}
+
+void TfrmServCliente::FormCreate(TObject* Sender)
+{
+    TfrmPadraoSimples::FormCreate(Sender);
+    boEventos = true;
+    netSevCliente->SetConnected(true);
+}
+
+void TfrmServCliente::FormClose(TObject* Sender, TCloseAction& Action)
+{
+    TfrmPadraoSimples::FormClose(Sender, Action);
+    bopesq = false;
+    boidcriado = false;
+    frmServCliente = nullptr;
+    netSevCliente->SetConnected(false);
+}
+
+void TfrmServCliente::netSevClienteBeforeConnect(TObject* /*Sender*/)
+{
+    netSevCliente->SetHost(WebURL());
+    netSevCliente->SetPort(WebPort());
+}
+
+std::string TfrmServCliente::CodigoFilial() const
+{
+    return medCdFilial->Text();
+}
+
+std::string TfrmServCliente::CodigoCliente() const
+{
+    return cdsCliente->FieldByName("CDCLIENTE")->AsString();
+}
+
+void TfrmServCliente::Busca(TClientDataSet* DataSet, const std::string& Method, const std::string& Branch,
+                            const std::string& Second)
+{
+    std::vector<RemoteArg> args{RemoteArg::Text(Branch), RemoteArg::Text(Second)};
+    Variant answer = netSevCliente->AppServer().Call(Method, args);
+    DataSet->SetData(answer);
+}
+
+void TfrmServCliente::Recarrega(TClientDataSet* DataSet, const std::string& Method)
+{
+    std::string branch = CodigoFilial();
+    std::string client = CodigoCliente();
+    Busca(DataSet, Method, branch, client);
+}
+
+void TfrmServCliente::EnviaAlteracoes()
+{
+    Variant packet;
+    if (cdsServClie->GetChangeCount() >= 1) {
+        packet = cdsServClie->GetDelta();
+    }
+    std::vector<RemoteArg> args{RemoteArg::ByRef(packet)};
+    Variant answer = netSevCliente->AppServer().Call("ApCoServClie", args);
+    (void)answer.AsString(); // the answer is read as text and discarded
+    cdsServClie->MergeChangeLog();
+}
+
+namespace {
+const ClassRegistration<TfrmServCliente> screenClass("TfrmServCliente", "TfrmPadraoSimples");
+} // namespace

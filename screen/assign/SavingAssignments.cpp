@@ -1,0 +1,36 @@
+// Every posted insert or change and every deletion of the client's services is
+// sent to the application server at once, as the whole change log; the log is
+// merged only after the call returned, so a failed call leaves its change to
+// go again with the next one. A cancel throws unsent changes away.
+#include "platform/TClientDataSet.h"
+#include "platform/TDBGrid.h"
+#include "platform/TField.h"
+#include "platform/TListBox.h"
+#include "platform/TMaskEdit.h"
+#include "screen/Cli_Zel31500.h"
+#include "screen/TfrmServCliente.h"
+
+void TfrmServCliente::cdsServClieAfterPost(TDataSet* /*DataSet*/)
+{
+    EnviaAlteracoes();
+}
+
+void TfrmServCliente::cdsServClieAfterDelete(TDataSet* /*DataSet*/)
+{
+    EnviaAlteracoes();
+    lsbPossiveis->Add(stnmservico);
+}
+
+void TfrmServCliente::cdsServClieAfterCancel(TDataSet* /*DataSet*/)
+{
+    cdsServClie->CancelUpdates();
+}
+
+void TfrmServCliente::cdsServClieNewRecord(TDataSet* /*DataSet*/)
+{
+    if (dynamic_cast<TDBGrid*>(ActiveControl()) != nullptr && boEventos) {
+        cdsServClie->Cancel();
+        return;
+    }
+    cdsServClie->FieldByName("CDFILIAL")->SetAsString(medCdFilial->Text());
+}

@@ -1,0 +1,40 @@
+// The two views of the services: the list of the branch's services that the
+// client does not have, rebuilt from the server, and the client's services in
+// the grid.
+#include "host/TNetConnection.h"
+#include "platform/TClientDataSet.h"
+#include "platform/TDataSource.h"
+#include "platform/TField.h"
+#include "platform/TListBox.h"
+#include "screen/TfrmServCliente.h"
+#include "screen/assign/ServiceLine.h"
+
+void TfrmServCliente::MontaLista()
+{
+    lsbPossiveis->Clear();
+    Recarrega(cdsServico, "GetServico");
+    Recarrega(cdsServClie, "GetServClie");
+    if (cdsServico->IsEmpty()) {
+        return;
+    }
+    cdsServico->DisableControls();
+    try {
+        cdsServico->First();
+        while (!cdsServico->Eof()) {
+            lsbPossiveis->Add(ServiceLine::Build(cdsServico->FieldByName("CDSERVFILI")->AsString(),
+                                                 cdsServico->FieldByName("NMSERVICO")->AsString()));
+            cdsServico->Next();
+        }
+    } catch (...) {
+        cdsServico->EnableControls();
+        throw;
+    }
+    cdsServico->EnableControls();
+}
+
+void TfrmServCliente::sbtVerificarClick(TObject* /*Sender*/)
+{
+    MontaLista();
+    EnabledBotoes();
+    dtsPadrao->SetEnabled(true);
+}
