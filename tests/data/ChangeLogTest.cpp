@@ -1,0 +1,371 @@
+// The change log of a client data set, as scripts of state transitions: each
+// step changes the data set and says what the log and the change packet hold.
+#include "DataFixture.h"
+
+#include "platform/Exception.h"
+
+#include <gtest/gtest.h>
+
+using namespace datatest;
+
+namespace {
+
+DataPacket Delta(TClientDataSet* cds)
+{
+    Variant v = cds->GetDelta();
+    EXPECT_EQ(v.GetKind(), Variant::Kind::Packet);
+    return *v.AsPacket();
+}
+
+// What the server received, call by call: Null or the change packet.
+struct FakeServer {
+    std::vector<Variant> received;
+    int failuresLeft = 0;
+
+    // The screen's sending after a post or a delete: Null when nothing is
+    // pending, else the delta; the merge comes only after a call that
+    // returned.
+    void Send(TClientDataSet* cds)
+    {
+        Variant packet = cds->GetChangeCount() < 1 ? Variant::Null() : cds->GetDelta();
+        if (failuresLeft > 0) {
+            --failuresLeft;
+            throw ESocketError("connection lost");
+        }
+        received.push_back(packet);
+        cds->MergeChangeLog();
+    }
+
+    void Bind(TClientDataSet* cds)
+    {
+        cds->SetAfterPost([this](TDataSet* DataSet) { Send(static_cast<TClientDataSet*>(DataSet)); });
+        cds->SetAfterDelete([this](TDataSet* DataSet) { Send(static_cast<TClientDataSet*>(DataSet)); });
+        cds->SetAfterCancel([](TDataSet* DataSet) { static_cast<TClientDataSet*>(DataSet)->CancelUpdates(); });
+    }
+};
+
+} // namespace
+
+TEST(ChangeLog, InsertLogsOneInsertedRowWithAllItsValues)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    f.InsertService("00040", "Lavagem a seco");
+    ASSERT_EQ(f.cds->GetChangeCount(), 1);
+    DataPacket d = Delta(f.cds);
+    EXPECT_EQ(d.fields, ThreeServices().fields);
+    ASSERT_EQ(d.rows.size(), 1u);
+    EXPECT_EQ(d.rows[0].status, TUpdateStatus::usInserted);
+    EXPECT_EQ(d.rows[0].values, Row({"0001", "00040", "C1", "Lavagem a seco"}));
+    EXPECT_TRUE(d.rows[0].original.empty());
+}
+
+TEST(ChangeLog, DeleteLogsTheRowAsLoaded)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.GoTo("00020");
+    f.cds->Delete();
+    DataPacket d = Delta(f.cds);
+    ASSERT_EQ(d.rows.size(), 1u);
+    EXPECT_EQ(d.rows[0].status, TUpdateStatus::usDeleted);
+    EXPECT_EQ(d.rows[0].values, Row({"0001", "00020", "C1", "Pintura"}));
+}
+
+TEST(ChangeLog, ModifyKeepsOriginalAndCurrentValuesAndUndoingTheEditUnlogsIt)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.GoTo("00030");
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Polimento fino");
+    f.cds->Post();
+    DataPacket d = Delta(f.cds);
+    ASSERT_EQ(d.rows.size(), 1u);
+    EXPECT_EQ(d.rows[0].status, TUpdateStatus::usModified);
+    EXPECT_EQ(d.rows[0].original, Row({"0001", "00030", "C1", "Polimento"}));
+    EXPECT_EQ(d.rows[0].values, Row({"0001", "00030", "C1", "Polimento fino"}));
+
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Polimento extra");
+    f.cds->Post();
+    ASSERT_EQ(f.cds->GetChangeCount(), 1); // still one entry for the row
+    EXPECT_EQ(Delta(f.cds).rows[0].original, Row({"0001", "00030", "C1", "Polimento"}));
+
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Polimento");
+    f.cds->Post();
+    EXPECT_EQ(f.cds->GetChangeCount(), 0); // back as loaded: nothing to send
+}
+
+TEST(ChangeLog, PostingAnEditThatChangedNothingLogsNothing)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    FakeServer server;
+    server.Bind(f.cds);
+    // What the grid does: a key starts an edit, leaving the grid posts it.
+    f.cds->Edit();
+    f.cds->Post();
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    ASSERT_EQ(server.received.size(), 1u);
+    EXPECT_TRUE(server.received[0].IsNull()); // the after-post send still runs, with Null
+}
+
+TEST(ChangeLog, InsertThenDeleteBeforeAMergeCancelsOut)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.InsertService("00040", "Lavagem a seco");
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Lavagem a vapor");
+    f.cds->Post();
+    ASSERT_EQ(f.cds->GetChangeCount(), 1);
+    EXPECT_EQ(Delta(f.cds).rows[0].status, TUpdateStatus::usInserted); // an edited insert is still an insert
+    EXPECT_EQ(Delta(f.cds).rows[0].values[3], FieldValue("Lavagem a vapor"));
+    f.cds->Delete();
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    EXPECT_TRUE(Delta(f.cds).rows.empty());
+}
+
+TEST(ChangeLog, ModifyThenDeleteBecomesADeletionOfTheOriginalRow)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.GoTo("00010");
+    f.cds->Edit();
+    f.cds->FieldByName("CDSERVFILI")->SetAsString("00011");
+    f.cds->Post();
+    f.cds->Delete();
+    DataPacket d = Delta(f.cds);
+    ASSERT_EQ(d.rows.size(), 1u);
+    EXPECT_EQ(d.rows[0].status, TUpdateStatus::usDeleted);
+    EXPECT_EQ(d.rows[0].values, Row({"0001", "00010", "C1", "Lavagem"}));
+}
+
+TEST(ChangeLog, EntriesKeepTheOrderOfTheFirstChangeOfTheirRows)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.GoTo("00030");
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("X");
+    f.cds->Post();
+    f.InsertService("00030", "Polimento novo"); // takes the key the first row will give up
+    f.GoTo("00010");
+    f.cds->Delete();
+    f.cds->Last(); // the edited row
+    f.cds->Delete();
+    DataPacket d = Delta(f.cds);
+    ASSERT_EQ(d.rows.size(), 3u);
+    EXPECT_EQ(d.rows[0].status, TUpdateStatus::usDeleted); // was the edit: first changed
+    EXPECT_EQ(d.rows[0].values[3], FieldValue("Polimento"));
+    EXPECT_EQ(d.rows[1].status, TUpdateStatus::usInserted);
+    EXPECT_EQ(d.rows[2].status, TUpdateStatus::usDeleted);
+    EXPECT_EQ(d.rows[2].values[1], FieldValue("00010"));
+}
+
+TEST(ChangeLog, MergeMakesTheChangesTheBaseAndEmptiesTheLog)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.InsertService("00040", "Lavagem a seco");
+    f.GoTo("00010");
+    f.cds->Delete();
+    const DataPacket after = f.cds->Data();
+    f.cds->MergeChangeLog();
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    EXPECT_EQ(f.cds->Data(), after);
+    f.cds->CancelUpdates(); // nothing left to undo
+    EXPECT_EQ(f.cds->Data(), after);
+    // A later change is logged against the merged content.
+    f.GoTo("00040");
+    f.cds->Delete();
+    ASSERT_EQ(f.cds->GetChangeCount(), 1);
+    EXPECT_EQ(Delta(f.cds).rows[0].status, TUpdateStatus::usDeleted);
+}
+
+TEST(ChangeLog, CancelUpdatesBringsBackTheLastLoadedContentInItsOrder)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.GoTo("00020");
+    f.cds->Delete();
+    f.GoTo("00030");
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
+    f.cds->Post();
+    f.cds->First();
+    f.InsertService("00005", "Novo");
+    f.GoTo("00030");
+    Recorder r;
+    r.Attach(f.dts, f.cds);
+    f.cds->CancelUpdates();
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    EXPECT_EQ(f.cds->Data(), ThreeServices());
+    EXPECT_EQ(f.Code(), "00030"); // the current row stays current
+    EXPECT_EQ(r.Take(), (std::vector<std::string>{"data"}));
+    EXPECT_EQ(r.TakeLinks(), (std::vector<std::string>{"link:rows"}));
+}
+
+TEST(ChangeLog, CancelUpdatesMovesOffARowThatGoes)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.cds->Last();
+    f.cds->Append();
+    f.cds->FieldByName("CDSERVFILI")->SetAsString("00099");
+    f.cds->Post();
+    ASSERT_EQ(f.cds->RecNo(), 3);
+    f.cds->CancelUpdates();
+    EXPECT_EQ(f.cds->RecordCount(), 3);
+    EXPECT_EQ(f.Code(), "00030");
+}
+
+// ---- sending, as the screen does after each post and delete
+
+TEST(ChangeLogSending, EachPostAndDeleteSendsOnePacketAndEmptiesTheLog)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    FakeServer server;
+    server.Bind(f.cds);
+    f.InsertService("00040", "Lavagem a seco");
+    f.GoTo("00010");
+    f.cds->Delete();
+    ASSERT_EQ(server.received.size(), 2u);
+    const DataPacket& first = *server.received[0].AsPacket();
+    ASSERT_EQ(first.rows.size(), 1u);
+    EXPECT_EQ(first.rows[0].status, TUpdateStatus::usInserted);
+    const DataPacket& second = *server.received[1].AsPacket();
+    ASSERT_EQ(second.rows.size(), 1u);
+    EXPECT_EQ(second.rows[0].status, TUpdateStatus::usDeleted);
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+}
+
+TEST(ChangeLogSending, AFailedSendIsCarriedAgainByTheNextOne)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    FakeServer server;
+    server.Bind(f.cds);
+    server.failuresLeft = 1;
+
+    f.GoTo("00020");
+    EXPECT_THROW(f.cds->Delete(), ESocketError);
+    EXPECT_EQ(f.cds->RecordCount(), 2); // deleted locally all the same
+    EXPECT_EQ(f.cds->GetChangeCount(), 1);
+    EXPECT_TRUE(server.received.empty());
+
+    f.InsertService("00040", "Lavagem a seco");
+    ASSERT_EQ(server.received.size(), 1u);
+    const DataPacket& both = *server.received[0].AsPacket();
+    ASSERT_EQ(both.rows.size(), 2u);
+    EXPECT_EQ(both.rows[0].status, TUpdateStatus::usDeleted);
+    EXPECT_EQ(both.rows[0].values[1], FieldValue("00020"));
+    EXPECT_EQ(both.rows[1].status, TUpdateStatus::usInserted);
+    EXPECT_EQ(both.rows[1].values[1], FieldValue("00040"));
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+}
+
+TEST(ChangeLogSending, AReloadDropsAnUnsentChange)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    FakeServer server;
+    server.Bind(f.cds);
+    server.failuresLeft = 1;
+    EXPECT_THROW(f.InsertService("00040", "Lavagem a seco"), ESocketError);
+    ASSERT_EQ(f.cds->GetChangeCount(), 1);
+
+    f.cds->SetData(ThreeServices()); // the server's state
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    EXPECT_EQ(f.cds->RecordCount(), 3);
+    f.GoTo("00030");
+    f.cds->Delete();
+    ASSERT_EQ(server.received.size(), 1u);
+    EXPECT_EQ(server.received[0].AsPacket()->rows.size(), 1u); // the dropped insert is not sent
+}
+
+TEST(ChangeLogSending, ACancelAfterAFailedSendUndoesTheUnsentChange)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    FakeServer server;
+    server.Bind(f.cds);
+    server.failuresLeft = 1;
+    f.GoTo("00020");
+    EXPECT_THROW(f.cds->Delete(), ESocketError);
+
+    // An insert started from the grid is cancelled by the new-record handler;
+    // its after-cancel throws the pending changes away.
+    f.cds->SetOnNewRecord([](TDataSet* DataSet) { DataSet->Cancel(); });
+    f.cds->Insert();
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    EXPECT_EQ(f.cds->Data(), ThreeServices()); // the deleted row is back
+    EXPECT_TRUE(server.received.empty());
+}
+
+// ---- logging switched off
+
+TEST(ChangeLogOff, UnloggedChangesBecomeBaseContentAtOnce)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.GoTo("00010");
+    f.cds->Delete(); // logged
+    f.cds->SetLogChanges(false);
+    f.GoTo("00030");
+    f.InsertService("00025", "Encerar"); // goes before 00030
+    f.GoTo("00020");
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Pintura nova");
+    f.cds->Post();
+    EXPECT_EQ(f.cds->GetChangeCount(), 1);
+    f.cds->CancelUpdates();
+    EXPECT_EQ(f.Codes(), (std::vector<std::string>{"00010", "00020", "00025", "00030"}));
+    f.GoTo("00020");
+    EXPECT_EQ(f.cds->FieldByName("NMSERVICO")->AsString(), "Pintura nova");
+}
+
+TEST(ChangeLogOff, ARowWithAPendingEntryKeepsBeingLogged)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.InsertService("00040", "Lavagem a seco");
+    f.cds->SetLogChanges(false);
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Lavagem a vapor");
+    f.cds->Post();
+    ASSERT_EQ(f.cds->GetChangeCount(), 1);
+    EXPECT_EQ(Delta(f.cds).rows[0].values[3], FieldValue("Lavagem a vapor"));
+}
+
+// ---- the log itself
+
+TEST(ChangeLogEntries, CombineAsDocumented)
+{
+    ChangeLog log;
+    const auto a = Row({"a"});
+    const auto b = Row({"b"});
+    log.RowModified(1, a, a);
+    EXPECT_TRUE(log.Empty());
+    log.RowModified(1, a, b);
+    log.RowInserted(2, a);
+    log.RowModified(2, a, b);
+    log.RowDeleted(3, a);
+    ASSERT_EQ(log.Count(), 3);
+    EXPECT_EQ(log.Entries()[0], (ChangeLog::ModifiedRow{1, TUpdateStatus::usModified, b, a}));
+    EXPECT_EQ(log.Entries()[1], (ChangeLog::ModifiedRow{2, TUpdateStatus::usInserted, b, {}}));
+    EXPECT_EQ(log.Entries()[2], (ChangeLog::ModifiedRow{3, TUpdateStatus::usDeleted, a, {}}));
+    log.RowDeleted(1, b);
+    EXPECT_EQ(log.Entries()[0], (ChangeLog::ModifiedRow{1, TUpdateStatus::usDeleted, a, {}}));
+    log.RowDeleted(2, b);
+    EXPECT_EQ(log.Count(), 2);
+    EXPECT_FALSE(log.Has(2));
+    log.DropColumn(0);
+    EXPECT_TRUE(log.Entries()[0].current.empty());
+    log.Clear();
+    EXPECT_TRUE(log.Delta({}).rows.empty());
+}

@@ -1,0 +1,232 @@
+// Loading whole packets into a client data set, and refusing bad ones
+// without touching what the data set held.
+#include "DataFixture.h"
+
+#include "platform/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace datatest;
+using Events = std::vector<std::string>;
+
+TEST(ClientDataSetLoad, ReplacesEveryRowOpensAndGoesToTheFirstRow)
+{
+    ServClieForm f;
+    EXPECT_FALSE(f.cds->Active());
+    f.cds->SetData(ThreeServices());
+    EXPECT_EQ(f.cds->State(), TDataSetState::dsBrowse);
+    f.cds->Last();
+    f.cds->SetData(ServClie({Row({"0002", "00077", "C9", "Alinhamento"})}));
+    EXPECT_EQ(f.cds->RecordCount(), 1);
+    EXPECT_EQ(f.cds->RecNo(), 0);
+    EXPECT_EQ(f.Code(), "00077");
+    EXPECT_EQ(f.cds->FieldByName("CDCLIENTE")->AsString(), "C9");
+}
+
+TEST(ClientDataSetLoad, MatchesPacketFieldsByNameWhateverTheirOrderOrCase)
+{
+    ServClieForm f;
+    DataPacket p;
+    p.fields = {TextField("nmservico", 40), TextField("EXTRA", 10), TextField("cdcliente", 21),
+                TextField("CdServFili", 5), TextField("CDFILIAL", 4)};
+    p.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, Row({"Lavagem", "x", "C1", "00010", "0001"}), {}});
+    f.cds->SetData(Variant(p));
+    EXPECT_EQ(f.cds->FieldCount(), 4); // the extra packet field is not taken
+    EXPECT_EQ(f.cds->Data().rows[0].values, Row({"0001", "00010", "C1", "Lavagem"}));
+}
+
+TEST(ClientDataSetLoad, ANarrowerPacketFieldIsAccepted)
+{
+    ServClieForm f;
+    DataPacket p = ThreeServices();
+    p.fields[3].size = 30;
+    f.cds->SetData(p);
+    EXPECT_EQ(f.cds->FieldByName("NMSERVICO")->Size(), 40); // the data set keeps its own width
+}
+
+TEST(ClientDataSetLoad, NotifiesStateThenRowsThenScroll)
+{
+    ServClieForm f;
+    Recorder r;
+    r.Attach(f.dts, f.cds);
+    f.cds->SetData(ThreeServices());
+    EXPECT_EQ(r.Take(), (Events{"state:browse", "data", "afterScroll"}));
+    f.cds->SetData(ThreeServices()); // already open: no state change
+    EXPECT_EQ(r.Take(), (Events{"data", "afterScroll"}));
+}
+
+TEST(ClientDataSetLoad, DropsARowBeingEditedWithoutAfterCancel)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    Recorder r;
+    r.Attach(f.dts, f.cds);
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
+    r.Take();
+    f.cds->SetData(ThreeServices());
+    EXPECT_EQ(r.Take(), (Events{"state:browse", "data", "afterScroll"}));
+    EXPECT_EQ(f.cds->FieldByName("NMSERVICO")->AsString(), "Lavagem");
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+}
+
+TEST(ClientDataSetLoad, WithoutPersistentFieldsTakesThePacketsFields)
+{
+    TComponent form(nullptr);
+    auto* cds = new TClientDataSet(&form);
+    EXPECT_THROW(cds->Open(), EDatabaseError); // neither fields nor data
+    DataPacket p;
+    p.fields = {TextField("CDSERVFILI", 5), PacketField{"QTD", TFieldType::ftInteger, 0, true}};
+    p.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, Row({"00010", "12"}), {}});
+    cds->SetData(p);
+    ASSERT_EQ(cds->FieldCount(), 2);
+    EXPECT_EQ(cds->Fields()[0]->Size(), 5);
+    EXPECT_EQ(cds->Fields()[1]->DataType(), TFieldType::ftInteger);
+    EXPECT_TRUE(cds->Fields()[1]->Required());
+    EXPECT_EQ(cds->FieldByName("QTD")->Value(), Variant(std::int64_t{12}));
+    EXPECT_EQ(cds->Data().fields, p.fields);
+
+    // Another packet brings other fields.
+    DataPacket q;
+    q.fields = {TextField("NMSERVICO", 40)};
+    q.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, Row({"Pintura"}), {}});
+    cds->SetData(q);
+    ASSERT_EQ(cds->FieldCount(), 1);
+    EXPECT_EQ(cds->FieldByName("NMSERVICO")->AsString(), "Pintura");
+    EXPECT_EQ(cds->FindField("QTD"), nullptr);
+
+    cds->Close(); // the fields came with the data and go with it
+    EXPECT_EQ(cds->FieldCount(), 0);
+    EXPECT_EQ(form.ComponentCount(), 1);
+}
+
+TEST(ClientDataSetLoad, OpenWithPersistentFieldsAndNoPacketGivesAnEmptyDataSet)
+{
+    ServClieForm f;
+    f.cds->Open();
+    EXPECT_TRUE(f.cds->Active());
+    EXPECT_TRUE(f.cds->IsEmpty());
+    f.InsertService("00010", "Lavagem");
+    EXPECT_EQ(f.cds->GetChangeCount(), 1);
+}
+
+TEST(ClientDataSetLoad, DataGivesTheRowsAsAPlainPacket)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.GoTo("00020");
+    f.cds->Delete();
+    DataPacket d = f.cds->Data();
+    EXPECT_EQ(d.fields, ThreeServices().fields);
+    ASSERT_EQ(d.rows.size(), 2u);
+    for (const auto& row : d.rows) {
+        EXPECT_EQ(row.status, TUpdateStatus::usUnmodified);
+    }
+    EXPECT_EQ(d.rows[1].values, Row({"0001", "00030", "C1", "Polimento"}));
+}
+
+// ---- bad packets
+
+struct BadPacket {
+    const char* what;
+    std::function<void(DataPacket&)> spoil;
+    const char* message; // a part of the error's text
+};
+
+class ClientDataSetBadPacket : public ::testing::TestWithParam<BadPacket> {};
+
+TEST_P(ClientDataSetBadPacket, IsRefusedAndLeavesTheDataSetAsItWas)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.cds->SetRecNo(1);
+    f.InsertService("00040", "Lavagem a seco"); // a pending change
+    f.cds->SetRecNo(2);
+    const DataPacket rowsBefore = f.cds->Data();
+    const DataPacket deltaBefore = *f.cds->GetDelta().AsPacket();
+
+    DataPacket bad = ThreeServices();
+    GetParam().spoil(bad);
+    Recorder r;
+    r.Attach(f.dts, f.cds);
+    try {
+        f.cds->SetData(bad);
+        FAIL() << GetParam().what << " was loaded";
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find(GetParam().message), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(f.cds->Data(), rowsBefore);
+    EXPECT_EQ(f.cds->RecNo(), 2);
+    EXPECT_EQ(f.cds->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(*f.cds->GetDelta().AsPacket(), deltaBefore);
+    EXPECT_EQ(f.cds->FieldCount(), 4);
+    EXPECT_TRUE(r.Take().empty());
+    EXPECT_TRUE(r.TakeLinks().empty());
+    // The pending change can still be undone.
+    f.cds->CancelUpdates();
+    EXPECT_EQ(f.cds->Data(), ThreeServices());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packets, ClientDataSetBadPacket,
+    ::testing::Values(
+        BadPacket{"a packet without CDCLIENTE",
+                  [](DataPacket& p) {
+                      p.fields.erase(p.fields.begin() + 2);
+                      for (auto& r : p.rows) {
+                          r.values.erase(r.values.begin() + 2);
+                      }
+                  },
+                  "no field 'CDCLIENTE'"},
+        BadPacket{"an integer CDSERVFILI",
+                  [](DataPacket& p) {
+                      p.fields[1].type = TFieldType::ftInteger;
+                  },
+                  "'CDSERVFILI' is of another type"},
+        BadPacket{"a wider NMSERVICO", [](DataPacket& p) { p.fields[3].size = 41; }, "'NMSERVICO' is 41 characters"},
+        BadPacket{"an unlimited CDFILIAL", [](DataPacket& p) { p.fields[0].size = 0; }, "'CDFILIAL' is of unlimited size"},
+        BadPacket{"a value longer than its field",
+                  [](DataPacket& p) { p.rows[2].values[0] = std::string("00001"); },
+                  "row 3: Value too long for Field 'CDFILIAL'"},
+        BadPacket{"a row with a missing value", [](DataPacket& p) { p.rows[1].values.pop_back(); },
+                  "row 2 has 3 values for 4 fields"},
+        BadPacket{"a row with a value too many", [](DataPacket& p) { p.rows[0].values.push_back("x"); },
+                  "row 1 has 5 values for 4 fields"},
+        BadPacket{"a change entry", [](DataPacket& p) { p.rows[1].status = TUpdateStatus::usDeleted; },
+                  "row 2 is a change entry"}),
+    [](const ::testing::TestParamInfo<BadPacket>& info) { return "Case" + std::to_string(info.index); });
+
+TEST(ClientDataSetLoad, AValueThatIsNoPacketIsRefused)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    for (const Variant& v : {Variant::Null(), Variant("texto"), Variant(7)}) {
+        EXPECT_THROW(f.cds->SetData(v), EDatabaseError);
+        EXPECT_EQ(f.cds->Data(), ThreeServices());
+    }
+}
+
+TEST(ClientDataSetLoad, WithoutPersistentFieldsBadPacketsAreRefusedToo)
+{
+    TComponent form(nullptr);
+    auto* cds = new TClientDataSet(&form);
+    DataPacket twice;
+    twice.fields = {TextField("A", 1), TextField("a", 1)};
+    EXPECT_THROW(cds->SetData(twice), EDatabaseError);
+    DataPacket unnamed;
+    unnamed.fields = {TextField("", 1)};
+    EXPECT_THROW(cds->SetData(unnamed), EDatabaseError);
+    DataPacket tooLong;
+    tooLong.fields = {TextField("A", 2)};
+    tooLong.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, Row({"abc"}), {}});
+    EXPECT_THROW(cds->SetData(tooLong), EDatabaseError);
+    DataPacket notANumber;
+    notANumber.fields = {PacketField{"N", TFieldType::ftInteger, 0, false}};
+    notANumber.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, Row({"12a"}), {}});
+    EXPECT_THROW(cds->SetData(notANumber), EDatabaseError);
+    EXPECT_FALSE(cds->Active());
+    EXPECT_EQ(cds->FieldCount(), 0);
+    EXPECT_EQ(form.ComponentCount(), 1); // no field left behind
+}

@@ -1,0 +1,195 @@
+#pragma once
+// Shared pieces of the data tests: the assigned-services data set as the
+// screen declares it, packets for it, and a recorder of everything a data
+// source and its controls are told.
+#include "platform/Cp1252.h"
+#include "platform/TClientDataSet.h"
+#include "platform/TDataSource.h"
+#include "platform/TField.h"
+#include "platform/TStringField.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace datatest {
+
+inline PacketField TextField(const std::string& name, int size)
+{
+    return PacketField{name, TFieldType::ftString, size, false};
+}
+
+inline std::vector<FieldValue> Row(std::initializer_list<const char*> values)
+{
+    std::vector<FieldValue> row;
+    for (const char* v : values) {
+        if (v == nullptr) {
+            row.emplace_back(std::nullopt);
+        } else {
+            row.emplace_back(v);
+        }
+    }
+    return row;
+}
+
+// A packet over CDFILIAL, CDSERVFILI, CDCLIENTE, NMSERVICO.
+inline DataPacket ServClie(const std::vector<std::vector<FieldValue>>& rows)
+{
+    DataPacket p;
+    p.fields = {TextField("CDFILIAL", 4), TextField("CDSERVFILI", 5), TextField("CDCLIENTE", 21),
+                TextField("NMSERVICO", 40)};
+    for (const auto& r : rows) {
+        p.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, r, {}});
+    }
+    return p;
+}
+
+inline DataPacket ThreeServices()
+{
+    return ServClie({Row({"0001", "00010", "C1", "Lavagem"}), Row({"0001", "00020", "C1", "Pintura"}),
+                     Row({"0001", "00030", "C1", "Polimento"})});
+}
+
+// An owner holding cdsServClie with its four persistent fields and the data
+// source dtsPadrao, as the screen's form creates them.
+struct ServClieForm {
+    TComponent form{nullptr};
+    TClientDataSet* cds = nullptr;
+    TDataSource* dts = nullptr;
+
+    ServClieForm()
+    {
+        cds = new TClientDataSet(&form);
+        cds->SetName("cdsServClie");
+        cds->SetProviderName("dspServClie");
+        Add("CDFILIAL", 4, "Filial");
+        Add("CDSERVFILI", 5, Cp1252::FromUtf8("Código"));
+        Add("CDCLIENTE", 21, "Cliente");
+        Add("NMSERVICO", 40, "Nome");
+        dts = new TDataSource(&form);
+        dts->SetName("dtsPadrao");
+        dts->SetDataSet(cds);
+    }
+
+    TStringField* Add(const std::string& name, int size, const std::string& label)
+    {
+        auto* f = new TStringField(&form);
+        f->SetName("cdsServClie" + name);
+        f->SetFieldName(name);
+        f->SetSize(size);
+        f->SetDisplayLabel(label);
+        f->SetDataSet(cds);
+        return f;
+    }
+
+    std::string Code() const { return cds->FieldByName("CDSERVFILI")->AsString(); }
+
+    // Inserts and posts one assignment.
+    void InsertService(const std::string& code, const std::string& name)
+    {
+        cds->Insert();
+        cds->FieldByName("CDFILIAL")->SetAsString("0001");
+        cds->FieldByName("CDCLIENTE")->SetAsString("C1");
+        cds->FieldByName("CDSERVFILI")->SetAsString(code);
+        cds->FieldByName("NMSERVICO")->SetAsString(name);
+        cds->Post();
+    }
+
+    // Makes the row with this code current.
+    void GoTo(const std::string& code)
+    {
+        for (cds->First(); !cds->Eof(); cds->Next()) {
+            if (Code() == code) {
+                return;
+            }
+        }
+        throw std::runtime_error("no row " + code);
+    }
+
+    std::vector<std::string> Codes()
+    {
+        std::vector<std::string> codes;
+        for (const auto& row : cds->Data().rows) {
+            codes.push_back(row.values[1].value_or("(null)"));
+        }
+        return codes;
+    }
+};
+
+inline const char* StateName(TDataSetState s)
+{
+    switch (s) {
+    case TDataSetState::dsInactive:
+        return "inactive";
+    case TDataSetState::dsBrowse:
+        return "browse";
+    case TDataSetState::dsEdit:
+        return "edit";
+    case TDataSetState::dsInsert:
+        return "insert";
+    }
+    return "?";
+}
+
+inline const char* EventName(TDataEvent e)
+{
+    switch (e) {
+    case TDataEvent::deRecordChange:
+        return "record";
+    case TDataEvent::deDataSetChange:
+        return "rows";
+    case TDataEvent::deDataSetScroll:
+        return "scroll";
+    case TDataEvent::deUpdateState:
+        return "state";
+    case TDataEvent::deLayoutChange:
+        return "layout";
+    case TDataEvent::deRefresh:
+        return "refresh";
+    }
+    return "?";
+}
+
+// Records, in order, the data source's handlers ("state:edit",
+// "data", "data:NMSERVICO") and the data set's after-events ("afterPost").
+// Link notifications go to a separate list ("link:rows").
+struct Recorder {
+    std::vector<std::string> events;
+    std::vector<std::string> links;
+    Connection link;
+
+    void Attach(TDataSource* dts, TDataSet* ds)
+    {
+        dts->SetOnStateChange([this, dts](TObject* Sender) {
+            EXPECT_EQ(Sender, dts);
+            events.push_back(std::string("state:") + StateName(dts->State()));
+        });
+        dts->SetOnDataChange([this](TObject*, TField* Field) {
+            events.push_back(Field != nullptr ? "data:" + Field->FieldName() : std::string("data"));
+        });
+        link = dts->DataLinks.Connect([this](TDataEvent e, TField*) { links.push_back(std::string("link:") + EventName(e)); });
+        ds->SetOnNewRecord([this](TDataSet*) { events.push_back("newRecord"); });
+        ds->SetAfterPost([this](TDataSet*) { events.push_back("afterPost"); });
+        ds->SetAfterDelete([this](TDataSet*) { events.push_back("afterDelete"); });
+        ds->SetAfterCancel([this](TDataSet*) { events.push_back("afterCancel"); });
+        ds->SetAfterScroll([this](TDataSet*) { events.push_back("afterScroll"); });
+    }
+
+    std::vector<std::string> Take()
+    {
+        auto out = std::move(events);
+        events.clear();
+        return out;
+    }
+    std::vector<std::string> TakeLinks()
+    {
+        auto out = std::move(links);
+        links.clear();
+        return out;
+    }
+};
+
+} // namespace datatest
