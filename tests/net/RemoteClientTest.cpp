@@ -111,12 +111,12 @@ TEST_F(RemoteClientTest, ServerErrorRaisesItsMessageAndTheConnectionGoesOn)
 TEST_F(RemoteClientTest, ByReferenceArgumentsComeBackChanged)
 {
     FakeServer server(FakeServer::Calls([](const Protocol::Call& call, int) {
-        Protocol::CallReply r{true, Variant(std::int64_t{1}), {}, ""};
-        if (call.args.size() == 2) {
-            r.byRef.emplace_back(1, Variant("trocado"));
-        } else {
-            r.byRef.emplace_back(0, Variant());
-        }
+        // Two texts: the server claims to change the second, which it may not.
+        const bool texts = call.args.size() == 2;
+        Protocol::CallReply r;
+        r.ok = true;
+        r.result = Variant(1);
+        r.byRef.emplace_back(texts ? 1u : 0u, texts ? Variant("trocado") : Variant());
         return FakeAction::Reply(Protocol::EncodeCallReply(r));
     }));
     OpenOn(server);
