@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 // Windows-1252 form of a UTF-8 literal.
 inline std::string W(const char* utf8)
@@ -53,7 +54,14 @@ protected:
             if (!url || !*url) {
                 GTEST_SKIP() << "SERVCLIENTE_PG_URL is not set";
             }
-            dbSpec_ = url;
+            // Tests may run at once in several processes: each gets a schema
+            // of its own, which every connection of its server uses.
+            static int counter = 0;
+            schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+            admin_ = Database::Open(url, {});
+            admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
+            dbSpec_ = std::string(url) + (std::string(url).find('?') == std::string::npos ? "?" : "&") +
+                      "options=-csearch_path%3D" + schema_;
         } else {
             char dir[] = "/tmp/servcliente-server-XXXXXX";
             ASSERT_NE(mkdtemp(dir), nullptr);
@@ -75,6 +83,9 @@ protected:
     {
         server_.reset();
         db_.reset();
+        if (admin_) {
+            admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+        }
         if (!dir_.empty()) {
             std::filesystem::remove_all(dir_);
         }
@@ -185,6 +196,8 @@ protected:
     }
 
     std::string dir_;
+    std::string schema_;
+    std::unique_ptr<Database> admin_;
     std::string dbSpec_;
     std::unique_ptr<Database> db_;
     ModuleRegistry registry_;
