@@ -90,3 +90,16 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
                            Where() + Cp1252::FromUtf8(" falhou: ") + e.what());
     }
 }
+
+#include "platform/forms/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TNetConnection> netConnectionClass(
+    "TNetConnection", "TComponent", [](ClassBuilder<TNetConnection>& c) {
+        c.RegisterProperty("ServerName", &TNetConnection::ServerName, &TNetConnection::SetServerName);
+        c.RegisterProperty("ThrowException", &TNetConnection::ThrowException, &TNetConnection::SetThrowException);
+        c.RegisterProperty("Host", &TNetConnection::Host, &TNetConnection::SetHost);
+        c.RegisterIntegerProperty("Port", &TNetConnection::Port, &TNetConnection::SetPort, 0, 65535);
+        c.RegisterEvent<TNotifyEvent>("OnBeforeConnect", &TNetConnection::SetOnBeforeConnect);
+    });
+} // namespace

@@ -577,3 +577,15 @@ void TDataSet::RemoveDataSource(TDataSource* source)
 {
     std::erase(dataSources_, source);
 }
+
+FieldValue TDataSet::RowValue(int row, int field) const
+{
+    if (row < 0 || row >= static_cast<int>(records_.size())) {
+        return std::nullopt;
+    }
+    const auto& values = records_[static_cast<size_t>(row)].values;
+    if (field < 0 || field >= static_cast<int>(values.size())) {
+        return std::nullopt;
+    }
+    return values[static_cast<size_t>(field)];
+}

@@ -128,6 +128,9 @@ public:
     // Field access for TField: the value of field index in the row being
     // edited or inserted, else in the current row (Null when there is none).
     FieldValue GetFieldValue(int index) const;
+    // The stored value of a field in any row (0-based), without moving the
+    // current row; views and dumps read rows through it. Null out of range.
+    FieldValue RowValue(int row, int field) const;
     void SetFieldValue(TField* field, FieldValue value);
 
 protected:

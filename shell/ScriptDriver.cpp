@@ -1,0 +1,598 @@
+#include "shell/ScriptDriver.h"
+
+#include "host/Session.h"
+#include "host/ShellRoutines.h"
+#include "platform/Cp1252.h"
+#include "platform/ErrorSink.h"
+#include "platform/Exception.h"
+#include "platform/TApplication.h"
+#include "platform/TCustomEdit.h"
+#include "platform/TCustomForm.h"
+#include "platform/TDBGrid.h"
+#include "platform/TDataSet.h"
+#include "platform/TField.h"
+#include "platform/TForm.h"
+#include "platform/TListBox.h"
+#include "platform/TMenuItem.h"
+#include "platform/TSpeedButton.h"
+#include "platform/net/CallTrace.h"
+#include "shell/ScreenDump.h"
+#include "shell/ScriptLine.h"
+#include "shell/SearchMatch.h"
+
+#include <cstdio>
+
+using nlohmann::json;
+
+namespace {
+
+std::string U(const std::string& cp1252)
+{
+    try {
+        return Cp1252::ToUtf8(cp1252);
+    } catch (const std::exception&) {
+        return "?";
+    }
+}
+
+json VariantJson(const Variant& v)
+{
+    switch (v.GetKind()) {
+    case Variant::Kind::Null: return nullptr;
+    case Variant::Kind::Bool: return v.AsBool();
+    case Variant::Kind::Int: return v.AsInt();
+    case Variant::Kind::String: return U(v.AsString());
+    case Variant::Kind::Packet: {
+        const DataPacket& p = *v.AsPacket();
+        json rows = json::array();
+        static const char* status[] = {"unmodified", "modified", "inserted", "deleted"};
+        for (const auto& r : p.rows) {
+            json values = json::array();
+            for (const auto& val : r.values) {
+                values.push_back(val ? json(U(*val)) : json(nullptr));
+            }
+            json row = {{"status", status[static_cast<int>(r.status) & 3]}, {"values", values}};
+            if (!r.original.empty()) {
+                json orig = json::array();
+                for (const auto& val : r.original) {
+                    orig.push_back(val ? json(U(*val)) : json(nullptr));
+                }
+                row["original"] = orig;
+            }
+            rows.push_back(row);
+        }
+        json fields = json::array();
+        for (const auto& f : p.fields) {
+            fields.push_back(f.name);
+        }
+        return json{{"fields", fields}, {"rows", rows}};
+    }
+    }
+    return nullptr;
+}
+
+std::string Hex(const std::string& bytes)
+{
+    std::string out;
+    char buf[4];
+    for (unsigned char b : bytes) {
+        std::snprintf(buf, sizeof buf, "%02X", b);
+        if (!out.empty()) {
+            out += ' ';
+        }
+        out += buf;
+    }
+    return out;
+}
+
+bool ParseInt(const std::string& s, int& out)
+{
+    try {
+        size_t used = 0;
+        out = std::stoi(s, &used);
+        return used == s.size();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
+ScriptDriver::ScriptDriver(std::istream& in, std::ostream& out, PackageHost& package, bool trace)
+    : in_(in), out_(out), package_(package)
+{
+    previousUi_ = IShellUi::SetCurrent(this);
+    ErrorSink::Set([this](const std::string& text) { ShowError(text); });
+    if (trace) {
+        CallTrace::Set([this](const std::string& method, const std::string& descriptor,
+                              const std::vector<Variant>& args) {
+            json a = json::array();
+            for (const auto& v : args) {
+                a.push_back(VariantJson(v));
+            }
+            Emit({{"call", method}, {"descriptor", Hex(descriptor)}, {"args", a}});
+        });
+    }
+}
+
+ScriptDriver::~ScriptDriver()
+{
+    CallTrace::Set(nullptr);
+    ErrorSink::Set(nullptr);
+    IShellUi::SetCurrent(previousUi_);
+}
+
+void ScriptDriver::Emit(const json& line)
+{
+    out_ << line.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+    out_.flush();
+}
+
+void ScriptDriver::ScriptError(const std::string& text)
+{
+    Emit({{"script-error", text}});
+}
+
+void ScriptDriver::ShowError(const std::string& text)
+{
+    Emit({{"error", U(text)}});
+}
+
+void ScriptDriver::Run()
+{
+    RunUntil([] { return false; });
+    Application().ProcessReleases();
+}
+
+bool ScriptDriver::RunUntil(const std::function<bool()>& done)
+{
+    std::string line;
+    while (!done()) {
+        if (!std::getline(in_, line)) {
+            return false;
+        }
+        std::vector<std::string> words;
+        try {
+            words = ScriptLine::Split(line);
+        } catch (const std::exception& e) {
+            ScriptError(std::string(e.what()) + ": " + line);
+            continue;
+        }
+        if (words.empty()) {
+            continue;
+        }
+        try {
+            for (auto& w : words) {
+                w = Cp1252::FromUtf8(w);
+            }
+        } catch (const std::exception& e) {
+            ScriptError(e.what());
+            continue;
+        }
+        Execute(words);
+        out_.flush();
+    }
+    return true;
+}
+
+TCustomForm* ScriptDriver::TargetForm() const
+{
+    if (search_ != nullptr && search_->form != nullptr) {
+        return search_->form;
+    }
+    TCustomForm* screen = package_.Loaded() ? package_.ScreenGlobal() : nullptr;
+    if (screen != nullptr) {
+        return screen;
+    }
+    return Application().ActiveForm();
+}
+
+TComponent* ScriptDriver::FindNamed(const std::string& name) const
+{
+    if (TCustomForm* f = TargetForm()) {
+        if (TComponent* c = f->FindComponent(name)) {
+            return c;
+        }
+    }
+    for (TCustomForm* f : Application().Forms()) {
+        if (TComponent* c = f->FindComponent(name)) {
+            return c;
+        }
+    }
+    return nullptr;
+}
+
+void ScriptDriver::Execute(const std::vector<std::string>& w)
+{
+    const std::string& cmd = w[0];
+    auto need = [&](size_t n) {
+        if (w.size() < n) {
+            ScriptError(cmd + ": missing argument");
+            return false;
+        }
+        return true;
+    };
+    if (cmd == "open") {
+        Application().Dispatch([this] { package_.Open(); });
+    } else if (cmd == "close") {
+        CmdClose();
+    } else if (cmd == "unload") {
+        Application().Dispatch([this] { package_.Unload(); });
+    } else if (cmd == "focus") {
+        if (need(2)) {
+            CmdFocus(w);
+        }
+    } else if (cmd == "tab" || cmd == "backtab") {
+        TCustomForm* f = TargetForm();
+        if (f == nullptr) {
+            ScriptError("no form to tab in");
+            return;
+        }
+        Application().Dispatch([f, forward = cmd == "tab"] { f->SelectNext(f->ActiveControl(), forward); });
+    } else if (cmd == "type") {
+        if (need(2)) {
+            CmdType(w);
+        }
+    } else if (cmd == "key") {
+        if (need(2)) {
+            CmdKey(w);
+        }
+    } else if (cmd == "click") {
+        if (need(2)) {
+            CmdClick(w);
+        }
+    } else if (cmd == "dblclick") {
+        if (need(2)) {
+            CmdDblClick(w);
+        }
+    } else if (cmd == "listclick") {
+        if (need(3)) {
+            CmdListClick(w);
+        }
+    } else if (cmd == "cellclick") {
+        if (need(3)) {
+            CmdCellClick(w);
+        }
+    } else if (cmd == "pick") {
+        if (need(2)) {
+            CmdPick(w);
+        }
+    } else if (cmd == "search") {
+        if (need(2)) {
+            CmdSearch(w);
+        }
+    } else if (cmd == "windowstate") {
+        if (need(2)) {
+            CmdWindowState(w);
+        }
+    } else if (cmd == "session") {
+        if (need(3)) {
+            try {
+                Session::Current().Set(w[1], w[2]);
+            } catch (const std::exception& e) {
+                ScriptError(U(e.what()));
+            }
+        }
+    } else if (cmd == "dump") {
+        Emit({{"dump", ScreenDump::Dump(package_)}});
+    } else {
+        ScriptError("unknown command: " + U(cmd));
+    }
+}
+
+void ScriptDriver::CmdClose()
+{
+    TCustomForm* screen = package_.Loaded() ? package_.ScreenGlobal() : nullptr;
+    if (screen == nullptr) {
+        ScriptError("close: no screen is open");
+        return;
+    }
+    Application().Dispatch([screen] { screen->Close(); });
+}
+
+void ScriptDriver::CmdFocus(const std::vector<std::string>& w)
+{
+    auto* control = dynamic_cast<TWinControl*>(FindNamed(w[1]));
+    if (control == nullptr) {
+        ScriptError("focus: no control named " + U(w[1]));
+        return;
+    }
+    if (!control->CanFocus()) {
+        ScriptError("focus: " + U(w[1]) + " cannot take the focus");
+        return;
+    }
+    Application().Dispatch([control] {
+        control->SetFocus();
+        // Brought there by Tab: an edit's whole text is selected, so that
+        // typing replaces it.
+        if (control->Focused()) {
+            if (auto* edit = dynamic_cast<TCustomEdit*>(control)) {
+                edit->SelectAll();
+            }
+        }
+    });
+}
+
+void ScriptDriver::CmdType(const std::vector<std::string>& w)
+{
+    TCustomForm* f = TargetForm();
+    if (f == nullptr) {
+        ScriptError("type: no form");
+        return;
+    }
+    std::string text = w[1];
+    for (size_t i = 2; i < w.size(); ++i) {
+        text += " " + w[i];
+    }
+    for (char c : text) {
+        Application().Dispatch([f, c] { f->DispatchKey(c); });
+    }
+}
+
+void ScriptDriver::CmdKey(const std::vector<std::string>& w)
+{
+    TCustomForm* f = TargetForm();
+    if (f == nullptr) {
+        ScriptError("key: no form");
+        return;
+    }
+    const std::string& k = w[1];
+    if (k == "Delete") {
+        Application().Dispatch([f] { f->DispatchDelete(); });
+        return;
+    }
+    char c = 0;
+    if (k == "Space") {
+        c = ' ';
+    } else if (k == "Tab") {
+        c = '\t';
+    } else if (k == "Backspace") {
+        c = '\b';
+    } else if (k == "Enter") {
+        c = '\r';
+    } else if (k == "Escape") {
+        c = 27;
+    } else if (k.size() == 1) {
+        c = k[0];
+    } else {
+        ScriptError("key: unknown key " + U(k));
+        return;
+    }
+    Application().Dispatch([f, c] { f->DispatchKey(c); });
+}
+
+void ScriptDriver::CmdClick(const std::vector<std::string>& w)
+{
+    TComponent* c = FindNamed(w[1]);
+    if (auto* button = dynamic_cast<TSpeedButton*>(c)) {
+        Application().Dispatch([button] { button->OperatorClick(); });
+    } else if (auto* item = dynamic_cast<TMenuItem*>(c)) {
+        Application().Dispatch([item] { item->Click(); });
+    } else if (auto* control = dynamic_cast<TControl*>(c)) {
+        Application().Dispatch([control] {
+            if (control->IsEnabledInChain()) {
+                if (auto* wc = dynamic_cast<TWinControl*>(control); wc != nullptr && wc->CanFocus()) {
+                    wc->SetFocus();
+                }
+                control->Click();
+            }
+        });
+    } else {
+        ScriptError("click: no button or menu entry named " + U(w[1]));
+    }
+}
+
+void ScriptDriver::CmdDblClick(const std::vector<std::string>& w)
+{
+    auto* control = dynamic_cast<TControl*>(FindNamed(w[1]));
+    if (control == nullptr) {
+        ScriptError("dblclick: no control named " + U(w[1]));
+        return;
+    }
+    Application().Dispatch([control] {
+        if (!control->IsEnabledInChain()) {
+            return;
+        }
+        if (auto* wc = dynamic_cast<TWinControl*>(control); wc != nullptr && wc->CanFocus()) {
+            wc->SetFocus();
+        }
+        control->DblClick();
+    });
+}
+
+void ScriptDriver::CmdListClick(const std::vector<std::string>& w)
+{
+    auto* list = dynamic_cast<TListBox*>(FindNamed(w[1]));
+    int index = 0;
+    if (list == nullptr) {
+        ScriptError("listclick: no list named " + U(w[1]));
+        return;
+    }
+    if (!ParseInt(w[2], index) || index < 0 || index >= list->Count()) {
+        ScriptError("listclick: no entry " + U(w[2]) + " in " + U(w[1]));
+        return;
+    }
+    TShiftState shift = TShiftState::ssNone;
+    if (w.size() > 3) {
+        if (w[3] == "ctrl") {
+            shift = TShiftState::ssCtrl;
+        } else if (w[3] == "shift") {
+            shift = TShiftState::ssShift;
+        } else {
+            ScriptError("listclick: unknown modifier " + U(w[3]));
+            return;
+        }
+    }
+    Application().Dispatch([list, index, shift] { list->MouseClick(index, shift); });
+}
+
+void ScriptDriver::CmdCellClick(const std::vector<std::string>& w)
+{
+    auto* grid = dynamic_cast<TDBGrid*>(FindNamed(w[1]));
+    int row = 0;
+    if (grid == nullptr) {
+        ScriptError("cellclick: no grid named " + U(w[1]));
+        return;
+    }
+    TDataSet* ds = grid->ShownDataSet();
+    if (!ParseInt(w[2], row) || ds == nullptr || row < 0 || row >= ds->RecordCount()) {
+        ScriptError("cellclick: no row " + U(w[2]) + " in " + U(w[1]));
+        return;
+    }
+    Application().Dispatch([grid, row] { grid->CellClick(row); });
+}
+
+void ScriptDriver::CmdPick(const std::vector<std::string>& w)
+{
+    if (lookup_ == nullptr) {
+        ScriptError("pick: no lookup list is open");
+        return;
+    }
+    if (w[1] == "cancel") {
+        lookup_->answered = true;
+        lookup_->pick.reset();
+        return;
+    }
+    int row = 0;
+    if (!ParseInt(w[1], row) || row < 0 || row >= lookup_->rows) {
+        ScriptError("pick: no row " + U(w[1]) + " in the lookup list");
+        return;
+    }
+    lookup_->answered = true;
+    lookup_->pick = row;
+}
+
+void ScriptDriver::CmdSearch(const std::vector<std::string>& w)
+{
+    if (search_ == nullptr) {
+        ScriptError("search: no search window is open");
+        return;
+    }
+    if (w[1] == "close" && w.size() == 2) {
+        search_->closed = true;
+        return;
+    }
+    std::string text = w[1];
+    for (size_t i = 2; i < w.size(); ++i) {
+        text += " " + w[i];
+    }
+    TDataSet* ds = search_->data;
+    Application().Dispatch([ds, text] {
+        int row = SearchMatch::FirstMatch(ds, text);
+        if (row >= 0) {
+            SearchMatch::MoveTo(ds, row);
+        }
+    });
+}
+
+void ScriptDriver::CmdWindowState(const std::vector<std::string>& w)
+{
+    TCustomForm* screen = package_.Loaded() ? package_.ScreenGlobal() : nullptr;
+    if (screen == nullptr) {
+        ScriptError("windowstate: no screen is open");
+        return;
+    }
+    TWindowState state;
+    if (w[1] == "normal") {
+        state = TWindowState::wsNormal;
+    } else if (w[1] == "minimized") {
+        state = TWindowState::wsMinimized;
+    } else if (w[1] == "maximized") {
+        state = TWindowState::wsMaximized;
+    } else {
+        ScriptError("windowstate: unknown state " + U(w[1]));
+        return;
+    }
+    Application().Dispatch([screen, state] { screen->SetWindowState(state); });
+}
+
+// IShellUi
+
+void ScriptDriver::ShowProgress(TComponent* /*Owner*/, int /*Kind*/, const std::string& Text)
+{
+    ++progressDepth_;
+    Emit({{"progress", "open"}, {"text", U(Text)}});
+}
+
+void ScriptDriver::HideProgress()
+{
+    if (progressDepth_ > 0) {
+        --progressDepth_;
+    }
+    Emit({{"progress", "close"}});
+}
+
+std::optional<int> ScriptDriver::PickRow(TComponent* Sender, const std::string& /*Title*/, TDataSet* DataSet)
+{
+    json rows = json::array();
+    std::vector<TField*> visible;
+    for (TField* f : DataSet->Fields()) {
+        if (f->Visible()) {
+            visible.push_back(f);
+        }
+    }
+    int count = 0;
+    {
+        DataSet->DisableControls();
+        int keep = DataSet->RecNo();
+        DataSet->First();
+        while (!DataSet->Eof()) {
+            json row = json::array();
+            for (TField* f : visible) {
+                row.push_back(U(f->AsString()));
+            }
+            rows.push_back(row);
+            ++count;
+            DataSet->Next();
+        }
+        if (keep >= 0 && keep < DataSet->RecordCount()) {
+            DataSet->SetRecNo(keep);
+        }
+        DataSet->EnableControls();
+    }
+    Emit({{"lookup", Sender != nullptr ? Sender->Name() : ""}, {"rows", rows}});
+    Lookup lookup;
+    lookup.rows = count;
+    Lookup* outer = lookup_;
+    lookup_ = &lookup;
+    RunUntil([&lookup] { return lookup.answered; });
+    lookup_ = outer;
+    return lookup.pick;
+}
+
+void ScriptDriver::ShowEmptyLookup(TComponent* /*Sender*/, const std::string& Text)
+{
+    Emit({{"lookup-empty", U(Text)}});
+}
+
+void ScriptDriver::Search(TDataSet* DataSet)
+{
+    // The search window is a real form, so that it is the application's active
+    // form while it is open.
+    TForm* window = nullptr;
+    window = new TForm(&Application());
+    window->SetName("frmProcurar");
+    window->SetCaption("Procurar");
+    SearchWindow search;
+    search.data = DataSet;
+    search.form = window;
+    SearchWindow* outer = search_;
+    search_ = &search;
+    TCustomForm* previous = frmProcurar;
+    frmProcurar = window;
+    Emit({{"search", "open"}});
+    try {
+        window->Show();
+        RunUntil([&search] { return search.closed; });
+    } catch (...) {
+        frmProcurar = previous;
+        search_ = outer;
+        delete window;
+        throw;
+    }
+    frmProcurar = previous;
+    search_ = outer;
+    window->Hide();
+    delete window;
+    Emit({{"search", "close"}});
+}

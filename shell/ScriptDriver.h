@@ -1,0 +1,82 @@
+#pragma once
+// The shell's headless mode: reads one command a line and drives the screen as
+// an operator would, writing one JSON object a line (UTF-8) for what the
+// operator would see. Lookup lists and the search window are modal: while one
+// is open the driver reads further commands in a nested loop until the
+// operator answers it, as a modal window's message loop would.
+#include "host/IShellUi.h"
+#include "shell/PackageHost.h"
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+class TCustomForm;
+class TComponent;
+
+class ScriptDriver : public IShellUi {
+public:
+    ScriptDriver(std::istream& in, std::ostream& out, PackageHost& package, bool trace);
+    ~ScriptDriver() override;
+
+    // Runs the script to its end.
+    void Run();
+
+    // IShellUi
+    void ShowProgress(TComponent* Owner, int Kind, const std::string& Text) override;
+    void HideProgress() override;
+    std::optional<int> PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet) override;
+    void ShowEmptyLookup(TComponent* Sender, const std::string& Text) override;
+    void Search(TDataSet* DataSet) override;
+
+private:
+    // Reads and runs commands until Done says so or the input ends; returns
+    // false at the end of the input.
+    bool RunUntil(const std::function<bool()>& done);
+    void Execute(const std::vector<std::string>& words);
+    void Emit(const nlohmann::json& line);
+    void ScriptError(const std::string& text);
+    void ShowError(const std::string& text);
+
+    // The form commands are aimed at: the active form, or the screen.
+    TCustomForm* TargetForm() const;
+    TComponent* FindNamed(const std::string& name) const;
+
+    void CmdFocus(const std::vector<std::string>& w);
+    void CmdType(const std::vector<std::string>& w);
+    void CmdKey(const std::vector<std::string>& w);
+    void CmdClick(const std::vector<std::string>& w);
+    void CmdDblClick(const std::vector<std::string>& w);
+    void CmdListClick(const std::vector<std::string>& w);
+    void CmdCellClick(const std::vector<std::string>& w);
+    void CmdPick(const std::vector<std::string>& w);
+    void CmdSearch(const std::vector<std::string>& w);
+    void CmdWindowState(const std::vector<std::string>& w);
+    void CmdClose();
+
+    std::istream& in_;
+    std::ostream& out_;
+    PackageHost& package_;
+    IShellUi* previousUi_ = nullptr;
+
+    // The open lookup list, while one is open.
+    struct Lookup {
+        int rows = 0;
+        bool answered = false;
+        std::optional<int> pick;
+    };
+    Lookup* lookup_ = nullptr;
+    // The open search window, while one is open.
+    struct SearchWindow {
+        TDataSet* data = nullptr;
+        TCustomForm* form = nullptr;
+        bool closed = false;
+    };
+    SearchWindow* search_ = nullptr;
+    int progressDepth_ = 0;
+};

@@ -1,0 +1,76 @@
+#include "shell/SearchMatch.h"
+
+#include "platform/Cp1252.h"
+#include "platform/Events.h"
+#include "platform/TCustomForm.h"
+#include "platform/forms/HandlerTable.h"
+#include "platform/TDataSet.h"
+#include "platform/TField.h"
+
+#include <vector>
+
+std::string SearchMatch::Fold(const std::string& Text)
+{
+    std::string up = Cp1252::UpperCase(Text);
+    for (char& c : up) {
+        switch (static_cast<unsigned char>(c)) {
+        case 0xC0: case 0xC1: case 0xC2: case 0xC3: case 0xC4: case 0xC5: c = 'A'; break;
+        case 0xC7: c = 'C'; break;
+        case 0xC8: case 0xC9: case 0xCA: case 0xCB: c = 'E'; break;
+        case 0xCC: case 0xCD: case 0xCE: case 0xCF: c = 'I'; break;
+        case 0xD1: c = 'N'; break;
+        case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD6: c = 'O'; break;
+        case 0xD9: case 0xDA: case 0xDB: case 0xDC: c = 'U'; break;
+        case 0xDD: case 0x9F: c = 'Y'; break;
+        default: break;
+        }
+    }
+    return up;
+}
+
+int SearchMatch::FirstMatch(TDataSet* DataSet, const std::string& Text)
+{
+    if (DataSet == nullptr || !DataSet->Active()) {
+        return -1;
+    }
+    std::string wanted = Fold(Text);
+    std::vector<int> visible;
+    for (int i = 0; i < DataSet->FieldCount(); ++i) {
+        if (DataSet->Fields()[static_cast<size_t>(i)]->Visible()) {
+            visible.push_back(i);
+        }
+    }
+    int contains = -1;
+    for (int r = 0; r < DataSet->RecordCount(); ++r) {
+        for (int f : visible) {
+            std::string value = Fold(DataSet->RowValue(r, f).value_or(""));
+            if (value.rfind(wanted, 0) == 0) {
+                return r;
+            }
+            if (contains < 0 && value.find(wanted) != std::string::npos) {
+                contains = r;
+            }
+        }
+    }
+    return contains;
+}
+
+void SearchMatch::MoveTo(TDataSet* DataSet, int Row)
+{
+    if (DataSet == nullptr || Row < 0 || Row >= DataSet->RecordCount()) {
+        return;
+    }
+    if (DataSet->RecNo() != Row) {
+        DataSet->SetRecNo(Row);
+    }
+    auto* form = dynamic_cast<TCustomForm*>(DataSet->Owner());
+    if (form == nullptr) {
+        return;
+    }
+    const HandlerTable::Handler* handler = form->GetHandlerTable().Find("qryServiAfterScroll");
+    if (handler == nullptr || handler->eventType != typeid(TDataSetNotifyEvent)) {
+        return;
+    }
+    auto event = std::any_cast<TDataSetNotifyEvent>(handler->bind(form));
+    event(DataSet);
+}

@@ -1,0 +1,8 @@
+#pragma once
+// The shell's main window: the frame that holds the screens as child windows.
+#include "platform/TForm.h"
+
+class ShellMainForm : public TForm {
+public:
+    explicit ShellMainForm(TComponent* AOwner);
+};

@@ -1,0 +1,50 @@
+#include "shell/gui/FormSurface.h"
+
+#include "platform/TCustomForm.h"
+#include "shell/gui/FormView.h"
+
+#include <QPainter>
+#include <QResizeEvent>
+
+FormSurface::FormSurface(TCustomForm* Form, FormView* View) : QWidget(nullptr), ControlView(Form, this, View, nullptr)
+{
+    setFocusPolicy(Qt::NoFocus);
+    View->RouteKeys(this);
+    SyncFromModel();
+    SyncChildren();
+}
+
+void FormSurface::SyncFromModel()
+{
+    if (Control() == nullptr) {
+        return;
+    }
+    // Placement, visibility and state belong to the window; here only the
+    // look. Updates go through FormView so the window follows too.
+    ApplyLook();
+    Form()->SyncFromModel();
+}
+
+QSize FormSurface::sizeHint() const
+{
+    TControl* form = Control();
+    return form != nullptr ? QSize(form->Width(), form->Height()) : QWidget::sizeHint();
+}
+
+void FormSurface::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+}
+
+void FormSurface::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form()->SurfaceResized(event->size());
+}
+
+void FormSurface::ModelGone()
+{
+    // The window goes with its form; FormView deletes this widget.
+    Retire();
+}

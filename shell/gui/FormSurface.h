@@ -1,0 +1,24 @@
+#pragma once
+// The client area of a form's window: the form's own ControlView, parent of
+// the widgets of its top-level controls. Its size is the model form's size;
+// when the operator resizes the window, the model form takes the new size
+// and lays its controls out again.
+#include "shell/gui/ControlView.h"
+
+#include <QWidget>
+
+class TCustomForm;
+
+class FormSurface : public QWidget, public ControlView {
+    Q_OBJECT
+public:
+    FormSurface(TCustomForm* Form, FormView* View);
+
+    void SyncFromModel() override;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void ModelGone() override;
+};

@@ -1,0 +1,232 @@
+#include "shell/gui/FormView.h"
+
+#include "platform/TApplication.h"
+#include "platform/TCustomForm.h"
+#include "shell/gui/ControlView.h"
+#include "shell/gui/FormSurface.h"
+#include "shell/gui/GuiConvert.h"
+#include "shell/gui/KeyRouter.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMdiArea>
+#include <QMoveEvent>
+
+int FormView::applyingModel_ = 0;
+
+class FormView::Applying {
+public:
+    Applying() { ++applyingModel_; }
+    ~Applying() { --applyingModel_; }
+    Applying(const Applying&) = delete;
+    Applying& operator=(const Applying&) = delete;
+};
+
+FormView::FormView(TCustomForm* Form, QWidget* Parent) : QMdiSubWindow(Parent), form_(Form), keys_(new KeyRouter(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+    setOption(QMdiSubWindow::RubberBandResize, false);
+    watch_.Watch(form_, [this] { FormGone(); });
+    connections_.push_back(form_->FocusChanged.Connect([this] { FollowFocus(); }));
+    connect(this, &QMdiSubWindow::windowStateChanged, this, &FormView::StateChangedByOperator);
+    surface_ = new FormSurface(form_, this);
+    setWidget(surface_);
+    SyncFromModel();
+}
+
+FormView::~FormView()
+{
+    connections_.clear();
+    watch_.Unwatch();
+    // The views unregister as they go, so they go while the map is whole.
+    delete surface_;
+    surface_ = nullptr;
+}
+
+void FormView::FormGone()
+{
+    connections_.clear();
+    form_ = nullptr;
+    hide();
+    deleteLater();
+}
+
+ControlView* FormView::ViewOf(const TControl* Control) const
+{
+    auto it = views_.find(Control);
+    return it == views_.end() ? nullptr : it->second;
+}
+
+QWidget* FormView::WidgetOf(const TControl* Control) const
+{
+    ControlView* view = ViewOf(Control);
+    return view != nullptr ? view->Widget() : nullptr;
+}
+
+void FormView::Register(ControlView* View)
+{
+    views_[View->Control()] = View;
+}
+
+void FormView::Unregister(ControlView* View)
+{
+    for (auto it = views_.begin(); it != views_.end(); ++it) {
+        if (it->second == View) {
+            views_.erase(it);
+            return;
+        }
+    }
+}
+
+void FormView::RouteKeys(QWidget* Widget)
+{
+    Widget->installEventFilter(keys_);
+}
+
+void FormView::Input(const std::function<void()>& input)
+{
+    if (form_ == nullptr) {
+        return;
+    }
+    TCustomForm* form = form_;
+    Application().Dispatch([form, &input] {
+        if (Application().ActiveForm() != form && form->Visible()) {
+            form->BringToFront();
+        }
+        input();
+    });
+    if (form_ != nullptr) {
+        FollowFocus();
+    }
+}
+
+QSize FormView::FrameSize() const
+{
+    if (layout() != nullptr) {
+        layout()->activate();
+    }
+    QMargins m = contentsMargins();
+    return {m.left() + m.right(), m.top() + m.bottom()};
+}
+
+void FormView::SyncFromModel()
+{
+    if (form_ == nullptr || surface_ == nullptr) {
+        return;
+    }
+    Applying applying;
+    QString title = GuiConvert::ToQt(form_->Caption());
+    if (windowTitle() != title) {
+        setWindowTitle(title);
+    }
+    if (form_->Visible() && !isVisible()) {
+        show();
+        shownOnce_ = true;
+    }
+    Qt::WindowStates state = windowState();
+    switch (form_->WindowState()) {
+    case TWindowState::wsMinimized:
+        if (!(state & Qt::WindowMinimized)) {
+            showMinimized();
+        }
+        break;
+    case TWindowState::wsMaximized:
+        if (!(state & Qt::WindowMaximized) || (state & Qt::WindowMinimized)) {
+            showMaximized();
+        }
+        break;
+    case TWindowState::wsNormal:
+        if (state & (Qt::WindowMinimized | Qt::WindowMaximized)) {
+            showNormal();
+        }
+        break;
+    }
+    if (form_->WindowState() == TWindowState::wsNormal) {
+        QSize client(form_->Width(), form_->Height());
+        if (surface_->size() != client) {
+            resize(client + FrameSize());
+        }
+        QPoint at(form_->Left(), form_->Top());
+        if (pos() != at) {
+            move(at);
+        }
+    }
+    if (!form_->Visible() && isVisible()) {
+        hide();
+    }
+}
+
+void FormView::SurfaceResized(QSize Size)
+{
+    if (form_ == nullptr || ApplyingModel() || !isVisible() || isMinimized() || Size.isEmpty()) {
+        return;
+    }
+    if (Size.width() == form_->Width() && Size.height() == form_->Height()) {
+        return;
+    }
+    TCustomForm* form = form_;
+    QPoint at = isMaximized() ? QPoint(form->Left(), form->Top()) : pos();
+    Application().Dispatch([form, at, Size] { form->SetBounds(at.x(), at.y(), Size.width(), Size.height()); });
+}
+
+void FormView::moveEvent(QMoveEvent* event)
+{
+    QMdiSubWindow::moveEvent(event);
+    if (form_ == nullptr || ApplyingModel() || !isVisible() || isMinimized() || isMaximized()) {
+        return;
+    }
+    QPoint at = event->pos();
+    if (at.x() == form_->Left() && at.y() == form_->Top()) {
+        return;
+    }
+    TCustomForm* form = form_;
+    Application().Dispatch([form, at] { form->SetBounds(at.x(), at.y(), form->Width(), form->Height()); });
+}
+
+void FormView::StateChangedByOperator(Qt::WindowStates /*oldState*/, Qt::WindowStates newState)
+{
+    if (form_ == nullptr || ApplyingModel() || !form_->Visible()) {
+        return;
+    }
+    TWindowState state = TWindowState::wsNormal;
+    if (newState & Qt::WindowMinimized) {
+        state = TWindowState::wsMinimized;
+    } else if (newState & Qt::WindowMaximized) {
+        state = TWindowState::wsMaximized;
+    }
+    if (state != form_->WindowState()) {
+        TCustomForm* form = form_;
+        Application().Dispatch([form, state] { form->SetWindowState(state); });
+    }
+    if (form_ != nullptr && (newState & Qt::WindowActive)) {
+        FollowFocus();
+    }
+}
+
+void FormView::closeEvent(QCloseEvent* event)
+{
+    // The form decides what closing means (hide, minimize, free, nothing).
+    event->ignore();
+    if (form_ != nullptr) {
+        TCustomForm* form = form_;
+        Input([form] { form->Close(); });
+    }
+}
+
+void FormView::FollowFocus()
+{
+    if (form_ == nullptr || surface_ == nullptr || !isVisible()) {
+        return;
+    }
+    if (mdiArea() != nullptr && mdiArea()->activeSubWindow() != this) {
+        return;
+    }
+    ControlView* view = ViewOf(form_->ActiveControl());
+    QWidget* target = view != nullptr ? view->FocusWidget() : surface_;
+    if (!target->hasFocus()) {
+        target->setFocus(Qt::OtherFocusReason);
+    }
+}

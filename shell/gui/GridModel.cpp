@@ -1,0 +1,113 @@
+#include "shell/gui/GridModel.h"
+
+#include "platform/TColumn.h"
+#include "platform/TDBGrid.h"
+#include "platform/TDataSet.h"
+#include "platform/TField.h"
+#include "shell/gui/GuiConvert.h"
+
+GridModel::GridModel(TDBGrid* Grid, QObject* Parent) : QAbstractTableModel(Parent), grid_(Grid) {}
+
+std::vector<GridModel::Column> GridModel::ReadColumns() const
+{
+    std::vector<Column> out;
+    if (grid_ == nullptr) {
+        return out;
+    }
+    for (TColumn* c : grid_->VisibleColumns()) {
+        out.push_back({c->FieldName(), GuiConvert::ToQt(c->Title()), c->DisplayWidth()});
+    }
+    return out;
+}
+
+void GridModel::Refresh()
+{
+    ++refreshCount_;
+    std::vector<Column> columns = ReadColumns();
+    TDataSet* ds = grid_ != nullptr ? grid_->ShownDataSet() : nullptr;
+    int rows = ds != nullptr ? ds->RecordCount() : 0;
+    bool sameShape = rows == rows_ && columns.size() == columns_.size();
+    for (size_t i = 0; sameShape && i < columns.size(); ++i) {
+        sameShape = columns[i].fieldName == columns_[i].fieldName;
+    }
+    if (!sameShape) {
+        beginResetModel();
+        columns_ = std::move(columns);
+        rows_ = rows;
+        endResetModel();
+        return;
+    }
+    if (columns != columns_) {
+        columns_ = std::move(columns);
+        emit headerDataChanged(Qt::Horizontal, 0, static_cast<int>(columns_.size()) - 1);
+    }
+    if (rows_ > 0 && !columns_.empty()) {
+        emit dataChanged(index(0, 0), index(rows_ - 1, static_cast<int>(columns_.size()) - 1));
+    }
+}
+
+bool GridModel::RefreshColumns()
+{
+    std::vector<Column> columns = ReadColumns();
+    if (columns == columns_) {
+        return false;
+    }
+    if (columns.size() != columns_.size()) {
+        Refresh();
+        return true;
+    }
+    columns_ = std::move(columns);
+    emit headerDataChanged(Qt::Horizontal, 0, static_cast<int>(columns_.size()) - 1);
+    return true;
+}
+
+void GridModel::Detach()
+{
+    beginResetModel();
+    grid_ = nullptr;
+    columns_.clear();
+    rows_ = 0;
+    endResetModel();
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : rows_;
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || grid_ == nullptr || !index.isValid()) {
+        return {};
+    }
+    int column = index.column();
+    if (column < 0 || column >= static_cast<int>(columns_.size())) {
+        return {};
+    }
+    TDataSet* ds = grid_->ShownDataSet();
+    if (ds == nullptr) {
+        return {};
+    }
+    TField* field = ds->FindField(columns_[static_cast<size_t>(column)].fieldName);
+    if (field == nullptr) {
+        return {};
+    }
+    return GuiConvert::CellText(ds, index.row(), field->Index());
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < static_cast<int>(columns_.size())) {
+        return columns_[static_cast<size_t>(section)].title;
+    }
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return {};
+}

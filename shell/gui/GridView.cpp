@@ -1,0 +1,228 @@
+#include "shell/gui/GridView.h"
+
+#include "platform/TColumn.h"
+#include "platform/TDBGrid.h"
+#include "platform/TDataSet.h"
+#include "shell/gui/GridModel.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+GridView::GridView(TDBGrid* Grid, QWidget* Parent, FormView* Form, ControlView* ParentView)
+    : QTableView(Parent), ControlView(Grid, this, Form, ParentView), model_(new GridModel(Grid, this))
+{
+    setFocusPolicy(Qt::NoFocus);
+    setModel(model_);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, &GridView::ColumnResized);
+    Track(Grid->Redraw.Connect([this] { SyncRows(); }));
+    // Column titles and widths change through the columns, which only ask
+    // for a repaint.
+    Track(Grid->Painted.Connect([this] {
+        SyncColumns();
+        SyncCurrent();
+    }));
+    SyncFromModel();
+    SyncRows();
+}
+
+TDBGrid* GridView::Grid() const
+{
+    return static_cast<TDBGrid*>(Control());
+}
+
+void GridView::Detach()
+{
+    model_->Detach();
+}
+
+void GridView::SyncFromModel()
+{
+    TDBGrid* grid = Grid();
+    if (grid == nullptr) {
+        return;
+    }
+    ControlView::SyncFromModel();
+    const TDBGridOptions& options = grid->Options();
+    horizontalHeader()->setVisible(options.count(TDBGridOption::dgTitles) != 0);
+    verticalHeader()->setVisible(options.count(TDBGridOption::dgIndicator) != 0);
+    setShowGrid(options.count(TDBGridOption::dgColLines) != 0 || options.count(TDBGridOption::dgRowLines) != 0);
+    horizontalHeader()->setSectionResizeMode(options.count(TDBGridOption::dgColumnResize) != 0
+                                                 ? QHeaderView::Interactive
+                                                 : QHeaderView::Fixed);
+    int rowHeight = fontMetrics().height() + 4;
+    if (verticalHeader()->defaultSectionSize() != rowHeight) {
+        verticalHeader()->setMinimumSectionSize(rowHeight);
+        verticalHeader()->setDefaultSectionSize(rowHeight);
+    }
+    SyncColumns();
+}
+
+void GridView::SyncRows()
+{
+    if (Grid() == nullptr) {
+        return;
+    }
+    applying_ = true;
+    model_->Refresh();
+    applying_ = false;
+    SyncColumns();
+    SyncCurrent();
+}
+
+void GridView::SyncColumns()
+{
+    if (Grid() == nullptr) {
+        return;
+    }
+    applying_ = true;
+    model_->RefreshColumns();
+    const auto& columns = model_->Columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        int section = static_cast<int>(i);
+        if (horizontalHeader()->sectionSize(section) != columns[i].width) {
+            horizontalHeader()->resizeSection(section, columns[i].width);
+        }
+    }
+    applying_ = false;
+}
+
+void GridView::SyncCurrent()
+{
+    TDBGrid* grid = Grid();
+    if (grid == nullptr) {
+        return;
+    }
+    TDataSet* ds = grid->ShownDataSet();
+    int row = ds != nullptr ? ds->RecNo() : -1;
+    int column = std::clamp(grid->SelectedIndex(), 0, std::max(0, model_->columnCount() - 1));
+    if (row < 0 || row >= model_->rowCount() || model_->columnCount() == 0) {
+        selectionModel()->clearSelection();
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        shownRow_ = -1;
+        return;
+    }
+    QModelIndex current = model_->index(row, column);
+    if (currentIndex() != current || !selectionModel()->isSelected(current)) {
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+    }
+    if (row != shownRow_) {
+        shownRow_ = row;
+        scrollTo(current);
+    }
+}
+
+void GridView::ColumnResized(int logicalIndex, int /*oldSize*/, int newSize)
+{
+    TDBGrid* grid = Grid();
+    if (applying_ || grid == nullptr) {
+        return;
+    }
+    Input([grid, logicalIndex, newSize] {
+        auto columns = grid->VisibleColumns();
+        if (logicalIndex >= 0 && logicalIndex < static_cast<int>(columns.size())) {
+            columns[static_cast<size_t>(logicalIndex)]->SetWidth(newSize);
+        }
+    });
+}
+
+int GridView::RowsPerPage() const
+{
+    int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
+    return std::max(1, viewport()->height() / rowHeight);
+}
+
+bool GridView::HandleKey(QKeyEvent* event)
+{
+    TDBGrid* grid = Grid();
+    // Ctrl with the arrows belongs to the screen's shortcuts.
+    if (grid == nullptr || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        return false;
+    }
+    TDataSet* ds = grid->ShownDataSet();
+    int page = RowsPerPage();
+    std::function<void()> move;
+    switch (event->key()) {
+    case Qt::Key_Up: move = [ds] { ds->Prior(); }; break;
+    case Qt::Key_Down: move = [ds] { ds->Next(); }; break;
+    case Qt::Key_PageUp:
+        move = [ds, page] {
+            if (!ds->IsEmpty()) {
+                ds->SetRecNo(std::max(0, ds->RecNo() - page));
+            }
+        };
+        break;
+    case Qt::Key_PageDown:
+        move = [ds, page] {
+            if (!ds->IsEmpty()) {
+                ds->SetRecNo(std::min(ds->RecordCount() - 1, std::max(0, ds->RecNo()) + page));
+            }
+        };
+        break;
+    case Qt::Key_Home: move = [ds] { ds->First(); }; break;
+    case Qt::Key_End: move = [ds] { ds->Last(); }; break;
+    case Qt::Key_Left: move = [grid] { grid->SetSelectedIndex(grid->SelectedIndex() - 1); }; break;
+    case Qt::Key_Right: move = [grid] { grid->SetSelectedIndex(grid->SelectedIndex() + 1); }; break;
+    default: return false;
+    }
+    bool rowKey = event->key() != Qt::Key_Left && event->key() != Qt::Key_Right;
+    if (rowKey && ds == nullptr) {
+        return true;
+    }
+    Input([move] { move(); });
+    return true;
+}
+
+void GridView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QModelIndex index = indexAt(event->position().toPoint());
+    TDBGrid* grid = Grid();
+    if (index.isValid()) {
+        int row = index.row();
+        int column = index.column();
+        Input([grid, row, column] { grid->CellClick(row, column); });
+    } else {
+        Input([grid] { grid->SetFocus(); });
+    }
+    event->accept();
+}
+
+void GridView::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void GridView::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void GridView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        TDBGrid* grid = Grid();
+        Input([grid] {
+            if (grid->IsEnabledInChain()) {
+                grid->DblClick();
+            }
+        });
+    }
+    event->accept();
+}

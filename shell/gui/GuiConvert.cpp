@@ -1,0 +1,97 @@
+#include "shell/gui/GuiConvert.h"
+
+#include "platform/Cp1252.h"
+#include "platform/TDataSet.h"
+
+#include <exception>
+
+namespace GuiConvert {
+
+QString ToQt(const std::string& cp1252)
+{
+    try {
+        return QString::fromStdString(Cp1252::ToUtf8(cp1252));
+    } catch (const std::exception&) {
+        std::string safe;
+        safe.reserve(cp1252.size());
+        for (char c : cp1252) {
+            auto u = static_cast<unsigned char>(c);
+            bool undefined = u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D;
+            safe += undefined ? '?' : c;
+        }
+        try {
+            return QString::fromStdString(Cp1252::ToUtf8(safe));
+        } catch (const std::exception&) {
+            return QString();
+        }
+    }
+}
+
+std::optional<std::string> FromQt(const QString& text)
+{
+    try {
+        return Cp1252::FromUtf8(text.toStdString());
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+QColor ColorOf(TColor color, const QPalette& palette)
+{
+    switch (color) {
+    case clBtnFace: return palette.color(QPalette::Active, QPalette::Button);
+    case clInfoBk: return palette.color(QPalette::Active, QPalette::ToolTipBase);
+    case clWindow: return palette.color(QPalette::Active, QPalette::Base);
+    case clWindowText: return palette.color(QPalette::Active, QPalette::Text);
+    default: break;
+    }
+    if (color < 0) {
+        return palette.color(QPalette::Active, QPalette::Base);
+    }
+    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+QFont FontOf(const TFont& font, const QFont& base)
+{
+    QFont f = base;
+    if (font.Size > 0) {
+        f.setPointSize(font.Size);
+    }
+    f.setBold(font.Bold());
+    f.setItalic(font.Style.count(TFontStyle::fsItalic) != 0);
+    f.setUnderline(font.Style.count(TFontStyle::fsUnderline) != 0);
+    f.setStrikeOut(font.Style.count(TFontStyle::fsStrikeOut) != 0);
+    return f;
+}
+
+QString StripAccelerator(const std::string& cp1252)
+{
+    std::string out;
+    out.reserve(cp1252.size());
+    for (size_t i = 0; i < cp1252.size(); ++i) {
+        if (cp1252[i] == '&') {
+            if (i + 1 < cp1252.size() && cp1252[i + 1] == '&') {
+                out += '&';
+                ++i;
+            }
+            continue;
+        }
+        out += cp1252[i];
+    }
+    return ToQt(out);
+}
+
+QString CellText(const TDataSet* DataSet, int Row, int FieldIndex)
+{
+    if (DataSet == nullptr || !DataSet->Active() || Row < 0 || Row >= DataSet->RecordCount() || FieldIndex < 0 ||
+        FieldIndex >= DataSet->FieldCount()) {
+        return QString();
+    }
+    try {
+        return ToQt(DataSet->RowValue(Row, FieldIndex).value_or(""));
+    } catch (const std::exception&) {
+        return QString();
+    }
+}
+
+} // namespace GuiConvert

@@ -1,0 +1,134 @@
+#include "shell/gui/GuiShellUi.h"
+
+#include "host/ShellRoutines.h"
+#include "platform/TApplication.h"
+#include "platform/TControl.h"
+#include "platform/TCustomForm.h"
+#include "platform/TDataSet.h"
+#include "platform/TForm.h"
+#include "shell/gui/FormView.h"
+#include "shell/gui/GuiConvert.h"
+#include "shell/gui/LookupDialog.h"
+#include "shell/gui/ModelWatch.h"
+#include "shell/gui/ProgressWindow.h"
+#include "shell/gui/SearchDialog.h"
+#include "shell/gui/ShellTexts.h"
+#include "shell/gui/ShellWindow.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <memory>
+
+GuiShellUi::GuiShellUi(ShellWindow* Shell) : shell_(Shell)
+{
+    previousUi_ = IShellUi::SetCurrent(this);
+    previousSink_ = ErrorSink::Set([this](const std::string& text) { ShowError(text); });
+}
+
+GuiShellUi::~GuiShellUi()
+{
+    delete progress_.data();
+    ErrorSink::Set(previousSink_);
+    IShellUi::SetCurrent(previousUi_);
+}
+
+QWidget* GuiShellUi::WindowOver(TComponent* Owner) const
+{
+    TCustomForm* form = dynamic_cast<TCustomForm*>(Owner);
+    if (form == nullptr) {
+        if (auto* control = dynamic_cast<TControl*>(Owner)) {
+            form = control->GetParentForm();
+        }
+    }
+    if (form == nullptr) {
+        form = Application().ActiveForm();
+    }
+    if (shell_ != nullptr) {
+        if (FormView* view = shell_->ViewOf(form)) {
+            return view;
+        }
+    }
+    return shell_;
+}
+
+void GuiShellUi::ShowError(const std::string& Text)
+{
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ShellTexts::kErrorTitle), GuiConvert::ToQt(Text),
+                    QMessageBox::Ok, shell_);
+    box.exec();
+}
+
+ProgressWindow* GuiShellUi::Progress() const
+{
+    return progress_ != nullptr && progress_->isVisible() ? progress_.data() : nullptr;
+}
+
+void GuiShellUi::ShowProgress(TComponent* Owner, int /*Kind*/, const std::string& Text)
+{
+    if (progress_ == nullptr) {
+        progress_ = new ProgressWindow(shell_);
+    }
+    progress_->ShowText(GuiConvert::ToQt(Text), WindowOver(Owner));
+}
+
+void GuiShellUi::HideProgress()
+{
+    if (progress_ != nullptr) {
+        progress_->hide();
+    }
+}
+
+std::optional<int> GuiShellUi::PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet)
+{
+    LookupDialog dialog(Title, DataSet, WindowOver(Sender));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.Picked();
+}
+
+void GuiShellUi::ShowEmptyLookup(TComponent* Sender, const std::string& Text)
+{
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(ShellTexts::kNoticeTitle), GuiConvert::ToQt(Text),
+                    QMessageBox::Ok, WindowOver(Sender));
+    box.exec();
+}
+
+void GuiShellUi::Search(TDataSet* DataSet)
+{
+    QWidget* over = WindowOver(Application().ActiveForm());
+    // The search window is a model form too, so that it is the application's
+    // active form while it is open, as screens expect of frmProcurar.
+    auto* window = new TForm(&Application());
+    window->SetName("frmProcurar");
+    window->SetCaption(GuiConvert::FromQt(QString::fromUtf8(ShellTexts::kSearchTitle)).value_or(""));
+    if (shell_ != nullptr) {
+        shell_->SetDrawnElsewhere(window, true);
+    }
+    TCustomForm* previous = frmProcurar;
+    frmProcurar = window;
+    SearchDialog dialog(DataSet, over);
+    ModelWatch dataWatch;
+    dataWatch.Watch(DataSet, [&dialog] {
+        dialog.Detach();
+        dialog.reject();
+    });
+    auto restore = [&] {
+        dataWatch.Unwatch();
+        frmProcurar = previous;
+        window->Hide();
+        delete window;
+        if (shell_ != nullptr) {
+            shell_->SetDrawnElsewhere(window, false);
+        }
+    };
+    try {
+        window->Show();
+        dialog.exec();
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}

@@ -1,0 +1,51 @@
+#include "shell/gui/LabelView.h"
+
+#include "platform/TLabel.h"
+#include "shell/gui/GuiConvert.h"
+
+#include <QMouseEvent>
+
+LabelView::LabelView(TLabel* Label, QWidget* Parent, FormView* Form, ControlView* ParentView)
+    : QLabel(Parent), ControlView(Label, this, Form, ParentView)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setTextFormat(Qt::PlainText);
+    setMargin(0);
+    setIndent(0);
+    SyncFromModel();
+}
+
+void LabelView::SyncFromModel()
+{
+    auto* label = static_cast<TLabel*>(Control());
+    if (label == nullptr) {
+        return;
+    }
+    ControlView::SyncFromModel();
+    QString text = GuiConvert::StripAccelerator(label->Caption());
+    if (this->text() != text) {
+        setText(text);
+    }
+    setAutoFillBackground(!label->Transparent() && label->Color() != clBtnFace);
+    // An auto-sized label grows with its caption; a fixed one keeps its width.
+    if (label->AutoSize()) {
+        int wanted = fontMetrics().horizontalAdvance(text);
+        if (wanted > width()) {
+            resize(wanted, height());
+        }
+    }
+}
+
+void LabelView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        auto* label = static_cast<TLabel*>(Control());
+        Input([label] {
+            if (label->IsEnabledInChain()) {
+                label->Click();
+            }
+        });
+    }
+    event->accept();
+}

@@ -1,0 +1,62 @@
+#include "shell/gui/ListBoxModel.h"
+
+#include "platform/TListBox.h"
+#include "shell/gui/GuiConvert.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QSize>
+
+ListBoxModel::ListBoxModel(TListBox* List, QObject* Parent) : QAbstractListModel(Parent), list_(List)
+{
+    rows_ = list_ != nullptr ? list_->Count() : 0;
+}
+
+void ListBoxModel::Refresh()
+{
+    ++refreshCount_;
+    int count = list_ != nullptr ? list_->Count() : 0;
+    if (count != rows_) {
+        beginResetModel();
+        rows_ = count;
+        endResetModel();
+    } else if (rows_ > 0) {
+        emit dataChanged(index(0), index(rows_ - 1));
+    }
+}
+
+void ListBoxModel::Detach()
+{
+    beginResetModel();
+    list_ = nullptr;
+    rows_ = 0;
+    endResetModel();
+}
+
+int ListBoxModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : rows_;
+}
+
+QVariant ListBoxModel::data(const QModelIndex& index, int role) const
+{
+    int row = index.row();
+    if (list_ == nullptr || !index.isValid() || row < 0 || row >= list_->Count()) {
+        return {};
+    }
+    switch (role) {
+    case Qt::DisplayRole: return GuiConvert::ToQt(list_->Item(row));
+    case Qt::BackgroundRole:
+        if (list_->Selected(row)) {
+            return QApplication::palette().brush(QPalette::Active, QPalette::Highlight);
+        }
+        return {};
+    case Qt::ForegroundRole:
+        if (list_->Selected(row)) {
+            return QApplication::palette().brush(QPalette::Active, QPalette::HighlightedText);
+        }
+        return {};
+    case Qt::SizeHintRole: return QSize(1, list_->ItemHeight());
+    default: return {};
+    }
+}

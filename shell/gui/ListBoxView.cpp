@@ -1,0 +1,110 @@
+#include "shell/gui/ListBoxView.h"
+
+#include "platform/TListBox.h"
+#include "shell/gui/ListBoxModel.h"
+
+#include <QMouseEvent>
+#include <QTimer>
+
+ListBoxView::ListBoxView(TListBox* List, QWidget* Parent, FormView* Form, ControlView* ParentView)
+    : QListView(Parent), ControlView(List, this, Form, ParentView), model_(new ListBoxModel(List, this))
+{
+    setFocusPolicy(Qt::NoFocus);
+    setModel(model_);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformItemSizes(true);
+    setFrameShape(QFrame::StyledPanel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Track(List->ItemsChanged.Connect([this] { ItemsChanged(); }));
+    SyncFromModel();
+    SyncItems();
+}
+
+TListBox* ListBoxView::List() const
+{
+    return static_cast<TListBox*>(Control());
+}
+
+void ListBoxView::Detach()
+{
+    model_->Detach();
+}
+
+void ListBoxView::SyncFromModel()
+{
+    ControlView::SyncFromModel();
+}
+
+void ListBoxView::ItemsChanged()
+{
+    if (!pending_) {
+        pending_ = true;
+        QTimer::singleShot(0, this, [this] { SyncItems(); });
+    }
+}
+
+void ListBoxView::SyncItems()
+{
+    pending_ = false;
+    TListBox* list = List();
+    if (list == nullptr) {
+        return;
+    }
+    model_->Refresh();
+    int index = list->ItemIndex();
+    QModelIndex current = index >= 0 ? model_->index(index) : QModelIndex();
+    if (currentIndex() != current) {
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    }
+    if (index != shownIndex_) {
+        shownIndex_ = index;
+        if (current.isValid()) {
+            scrollTo(current);
+        }
+    }
+}
+
+void ListBoxView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    if (pending_) {
+        SyncItems();
+    }
+    int row = indexAt(event->position().toPoint()).row();
+    TShiftState shift = TShiftState::ssNone;
+    if (event->modifiers() & Qt::ControlModifier) {
+        shift = TShiftState::ssCtrl;
+    } else if (event->modifiers() & Qt::ShiftModifier) {
+        shift = TShiftState::ssShift;
+    }
+    TListBox* list = List();
+    Input([list, row, shift] { list->MouseClick(row, shift); });
+    event->accept();
+}
+
+void ListBoxView::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void ListBoxView::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void ListBoxView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        if (pending_) {
+            SyncItems();
+        }
+        int row = indexAt(event->position().toPoint()).row();
+        TListBox* list = List();
+        Input([list, row] { list->MouseDblClick(row); });
+    }
+    event->accept();
+}

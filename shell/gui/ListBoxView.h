@@ -1,0 +1,40 @@
+#pragma once
+// A list box. Clicks (with Ctrl or Shift), double clicks and typed keys go to
+// the model list; the widget shows its entries, selection and current entry.
+#include "shell/gui/ControlView.h"
+
+#include <QListView>
+
+class ListBoxModel;
+class TListBox;
+
+class ListBoxView : public QListView, public ControlView {
+    Q_OBJECT
+public:
+    ListBoxView(TListBox* List, QWidget* Parent, FormView* Form, ControlView* ParentView);
+
+    void SyncFromModel() override;
+    bool TakesKeys() const override { return true; }
+    ListBoxModel* ItemModel() const { return model_; }
+    // Shows the model's entries, selection and current entry. The list's
+    // changes are gathered and shown once the running event is over, so a
+    // list filled entry by entry is read once, not once per entry.
+    void SyncItems();
+    bool SyncPending() const { return pending_; }
+
+protected:
+    QPalette::ColorRole ColorRole() const override { return QPalette::Base; }
+    void Detach() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    TListBox* List() const;
+    void ItemsChanged();
+
+    ListBoxModel* model_;
+    int shownIndex_ = -1;
+    bool pending_ = false;
+};

@@ -1,0 +1,28 @@
+#pragma once
+// Tells a view when the model component it mirrors is destroyed. Views hold
+// plain pointers into the model; the model owns its components and may free
+// them at any time (a form released by its close handler), so every view
+// watches its component and lets go of it before it is gone.
+#include "platform/TComponent.h"
+
+#include <functional>
+
+class ModelWatch : public TComponent {
+public:
+    DECLARE_CLASS_NAME(ModelWatch)
+    ModelWatch();
+    ~ModelWatch() override;
+
+    // Watches Component (replacing any earlier one); Gone runs once, at the
+    // start of its destruction, while its members are still whole.
+    void Watch(TComponent* Component, std::function<void()> Gone);
+    void Unwatch();
+    TComponent* Watched() const { return watched_; }
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    TComponent* watched_ = nullptr;
+    std::function<void()> gone_;
+};

@@ -1,0 +1,47 @@
+#include "shell/gui/ProgressWindow.h"
+
+#include "shell/gui/ShellTexts.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+ProgressWindow::ProgressWindow(QWidget* Parent)
+    : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), label_(new QLabel(this)),
+      bar_(new QProgressBar(this))
+{
+    setWindowTitle(QString::fromUtf8(ShellTexts::kWaitTitle));
+    setModal(false);
+    // A range of nothing makes the bar an endless busy indicator.
+    bar_->setRange(0, 0);
+    bar_->setTextVisible(false);
+    label_->setAlignment(Qt::AlignCenter);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->addWidget(label_);
+    layout->addWidget(bar_);
+    setMinimumWidth(320);
+}
+
+QString ProgressWindow::Text() const
+{
+    return label_->text();
+}
+
+void ProgressWindow::ShowText(const QString& Text, QWidget* Over)
+{
+    label_->setText(Text);
+    if (!isVisible()) {
+        adjustSize();
+        QWidget* anchor = Over != nullptr ? Over : parentWidget();
+        if (anchor != nullptr) {
+            QPoint centre = anchor->mapToGlobal(anchor->rect().center());
+            move(centre - rect().center());
+        }
+        show();
+    }
+    raise();
+    // The call that follows blocks until the server answers: paint now.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The progress window: a small window over the screen with the text of the
+// work going on and a busy indicator. Remote calls run on the user-interface
+// thread, so the window is painted at once when it opens or its text changes.
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+
+class ProgressWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit ProgressWindow(QWidget* Parent = nullptr);
+
+    // Shows Text, centred over Over (or the parent) when it opens.
+    void ShowText(const QString& Text, QWidget* Over);
+    QString Text() const;
+    QProgressBar* Bar() const { return bar_; }
+
+private:
+    QLabel* label_;
+    QProgressBar* bar_;
+};

@@ -1,0 +1,35 @@
+#include "shell/gui/RunGui.h"
+
+#include "platform/TApplication.h"
+#include "platform/TCustomForm.h"
+#include "shell/PackageHost.h"
+#include "shell/gui/GuiShellUi.h"
+#include "shell/gui/ShellTexts.h"
+#include "shell/gui/ShellWindow.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <QTimer>
+
+int RunGui(PackageHost& package, bool openAtStart, int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(ShellTexts::kApplicationName));
+    int status = 0;
+    {
+        ShellWindow window(&package);
+        GuiShellUi ui(&window);
+        if (TCustomForm* main = Application().MainForm()) {
+            Application().Dispatch([main] { main->Show(); });
+        }
+        window.show();
+        if (openAtStart) {
+            QTimer::singleShot(0, &window, [&window] { window.OpenScreen(); });
+        }
+        status = app.exec();
+        // The screens' windows go before the shell's windows and the
+        // application; the model forms stay for the package to close.
+    }
+    return status;
+}

@@ -1,0 +1,100 @@
+#include "shell/gui/SearchDialog.h"
+
+#include "platform/TApplication.h"
+#include "platform/TDataSet.h"
+#include "shell/SearchMatch.h"
+#include "shell/gui/DataSetRowsModel.h"
+#include "shell/gui/GuiConvert.h"
+#include "shell/gui/ShellTexts.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QVBoxLayout>
+
+SearchDialog::SearchDialog(TDataSet* DataSet, QWidget* Parent)
+    : QDialog(Parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), edit_(new QLineEdit(this)),
+      table_(new QTableView(this))
+{
+    setWindowTitle(QString::fromUtf8(ShellTexts::kSearchTitle));
+    setModal(true);
+    auto* prompt = new QLabel(QString::fromUtf8(ShellTexts::kSearchPrompt), this);
+    prompt->setBuddy(edit_);
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setFocusPolicy(Qt::NoFocus);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    table_->resizeColumnsToContents();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(prompt);
+    layout->addWidget(edit_);
+    layout->addWidget(table_);
+    connect(edit_, &QLineEdit::textEdited, this, &SearchDialog::Search);
+    connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        MoveTo(index.row());
+        accept();
+    });
+    resize(460, 320);
+    ShowCurrent();
+    edit_->setFocus();
+}
+
+void SearchDialog::Search(const QString& text)
+{
+    std::optional<std::string> wanted = GuiConvert::FromQt(text);
+    if (!wanted || dataSet_ == nullptr) {
+        return;
+    }
+    TDataSet* ds = dataSet_;
+    std::string value = *wanted;
+    Application().Dispatch([ds, value] {
+        int row = SearchMatch::FirstMatch(ds, value);
+        if (row >= 0 && row != ds->RecNo()) {
+            ds->SetRecNo(row);
+        }
+    });
+    ShowCurrent();
+}
+
+void SearchDialog::MoveTo(int row)
+{
+    if (dataSet_ == nullptr) {
+        return;
+    }
+    TDataSet* ds = dataSet_;
+    Application().Dispatch([ds, row] {
+        if (row >= 0 && row < ds->RecordCount() && row != ds->RecNo()) {
+            ds->SetRecNo(row);
+        }
+    });
+    ShowCurrent();
+}
+
+void SearchDialog::ShowCurrent()
+{
+    int row = dataSet_ != nullptr && dataSet_->Active() ? dataSet_->RecNo() : -1;
+    if (row >= 0 && row < model_->rowCount()) {
+        QModelIndex index = model_->index(row, 0);
+        table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        table_->scrollTo(index);
+    } else {
+        table_->clearSelection();
+    }
+}
+
+void SearchDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

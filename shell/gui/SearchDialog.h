@@ -1,0 +1,35 @@
+#pragma once
+// The search window over a data set: what the operator types moves the data
+// set's current row to the first row that matches (case and accents
+// ignored); the rows are listed below with the current one marked. Enter or
+// Escape closes the window; a double click makes that row current and closes.
+#include <QDialog>
+
+class DataSetRowsModel;
+class QLineEdit;
+class QTableView;
+class TDataSet;
+
+class SearchDialog : public QDialog {
+    Q_OBJECT
+public:
+    SearchDialog(TDataSet* DataSet, QWidget* Parent = nullptr);
+
+    QLineEdit* Edit() const { return edit_; }
+    QTableView* Table() const { return table_; }
+    // Drops the data set (it is going away); the window then searches nothing.
+    void Detach() { dataSet_ = nullptr; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void Search(const QString& text);
+    void MoveTo(int row);
+    void ShowCurrent();
+
+    TDataSet* dataSet_;
+    DataSetRowsModel* model_;
+    QLineEdit* edit_;
+    QTableView* table_;
+};

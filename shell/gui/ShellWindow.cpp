@@ -1,0 +1,188 @@
+#include "shell/gui/ShellWindow.h"
+
+#include "host/Session.h"
+#include "platform/TApplication.h"
+#include "platform/TCustomForm.h"
+#include "shell/PackageHost.h"
+#include "shell/gui/FormView.h"
+#include "shell/gui/GuiConvert.h"
+#include "shell/gui/MenuMirror.h"
+#include "shell/gui/ShellTexts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include <algorithm>
+
+ShellWindow::ShellWindow(PackageHost* Package, QWidget* Parent) : QMainWindow(Parent), package_(Package)
+{
+    setWindowTitle(QString::fromUtf8(ShellTexts::kApplicationName));
+    area_ = new QMdiArea(this);
+    area_->setViewMode(QMdiArea::SubWindowView);
+    area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(area_);
+    connect(area_, &QMdiArea::subWindowActivated, this, &ShellWindow::SubWindowActivated);
+
+    QMenu* modules = menuBar()->addMenu(QString::fromUtf8(ShellTexts::kMenuModules));
+    QAction* open = modules->addAction(QString::fromUtf8(ShellTexts::kOpenScreen));
+    open->setEnabled(package_ != nullptr);
+    connect(open, &QAction::triggered, this, &ShellWindow::OpenScreen);
+    modules->addSeparator();
+    QAction* quit = modules->addAction(QString::fromUtf8(ShellTexts::kQuit));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    QMenu* windows = menuBar()->addMenu(QString::fromUtf8(ShellTexts::kMenuWindow));
+    connect(windows->addAction(QString::fromUtf8(ShellTexts::kCascade)), &QAction::triggered, area_,
+            &QMdiArea::cascadeSubWindows);
+    connect(windows->addAction(QString::fromUtf8(ShellTexts::kTile)), &QAction::triggered, area_,
+            &QMdiArea::tileSubWindows);
+    menus_ = new MenuMirror(menuBar());
+
+    branch_ = new QLabel(this);
+    server_ = new QLabel(this);
+    statusBar()->addWidget(branch_);
+    statusBar()->addWidget(server_);
+
+    formsChanged_ = Application().FormsChanged.Connect([this] { SyncForms(); });
+    cursorChanged_ = Application().CursorChanged.Connect([this] { SyncCursor(); });
+    resize(1100, 720);
+    SyncForms();
+    SyncCursor();
+}
+
+ShellWindow::~ShellWindow()
+{
+    formsChanged_.Disconnect();
+    cursorChanged_.Disconnect();
+    watches_.clear();
+    if (waitCursor_) {
+        QApplication::restoreOverrideCursor();
+    }
+    for (auto& [form, view] : views_) {
+        delete view.data();
+    }
+}
+
+FormView* ShellWindow::ViewOf(const TCustomForm* Form) const
+{
+    auto it = views_.find(Form);
+    return it == views_.end() ? nullptr : it->second.data();
+}
+
+void ShellWindow::OpenScreen()
+{
+    if (package_ == nullptr) {
+        return;
+    }
+    PackageHost* package = package_;
+    Application().Dispatch([package] { package->Open(); });
+    UpdateStatus();
+}
+
+void ShellWindow::SetDrawnElsewhere(const TCustomForm* Form, bool Value)
+{
+    if (Value) {
+        elsewhere_.insert(Form);
+    } else {
+        elsewhere_.erase(Form);
+    }
+}
+
+QString ShellWindow::BranchText() const
+{
+    return QString::fromUtf8(ShellTexts::kBranch).arg(GuiConvert::ToQt(Session::Current().FiliProc()));
+}
+
+QString ShellWindow::ServerText() const
+{
+    return QString::fromUtf8(ShellTexts::kServer)
+        .arg(GuiConvert::ToQt(Session::Current().WebURL()))
+        .arg(Session::Current().WebPort());
+}
+
+void ShellWindow::UpdateStatus()
+{
+    // The session may change while the shell runs; it is read anew each time.
+    branch_->setText(BranchText());
+    server_->setText(ServerText());
+}
+
+void ShellWindow::SyncForms()
+{
+    if (syncing_) {
+        return;
+    }
+    syncing_ = true;
+    const auto& forms = Application().Forms();
+    auto exists = [&forms](const TCustomForm* f) { return std::find(forms.begin(), forms.end(), f) != forms.end(); };
+    for (auto it = views_.begin(); it != views_.end();) {
+        if (!exists(it->first) || it->second == nullptr) {
+            if (it->second != nullptr) {
+                it->second->hide();
+                it->second->deleteLater();
+            }
+            it = views_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto it = watches_.begin(); it != watches_.end();) {
+        it = exists(it->first) ? std::next(it) : watches_.erase(it);
+    }
+    for (TCustomForm* form : forms) {
+        if (form == Application().MainForm() || elsewhere_.count(form) != 0) {
+            continue;
+        }
+        if (watches_.count(form) == 0) {
+            // A form gets its window the first time it shows.
+            watches_[form] = form->Changed.Connect([this] { SyncForms(); });
+        }
+        if (form->Visible() && views_.count(form) == 0) {
+            auto* view = new FormView(form);
+            area_->addSubWindow(view);
+            views_[form] = view;
+            view->SyncFromModel();
+        }
+    }
+    TCustomForm* active = Application().ActiveForm();
+    FormView* activeView = ViewOf(active);
+    if (activeView != nullptr && activeView->isVisible() && area_->activeSubWindow() != activeView) {
+        area_->setActiveSubWindow(activeView);
+    }
+    menus_->Follow(activeView != nullptr ? active : nullptr);
+    UpdateStatus();
+    syncing_ = false;
+}
+
+void ShellWindow::SubWindowActivated(QMdiSubWindow* window)
+{
+    auto* view = dynamic_cast<FormView*>(window);
+    if (view == nullptr || view->Form() == nullptr) {
+        return;
+    }
+    TCustomForm* form = view->Form();
+    if (!syncing_ && !FormView::ApplyingModel() && form->Visible() && Application().ActiveForm() != form) {
+        // The operator brought this window to the front.
+        Application().Dispatch([form] { form->BringToFront(); });
+    }
+    if (view->Form() != nullptr) {
+        view->FollowFocus();
+    }
+}
+
+void ShellWindow::SyncCursor()
+{
+    bool wait = Application().Cursor() == crHourGlass;
+    if (wait && !waitCursor_) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        waitCursor_ = true;
+    } else if (!wait && waitCursor_) {
+        QApplication::restoreOverrideCursor();
+        waitCursor_ = false;
+    }
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The shell's main window: the multiple-document area that holds one window
+// per visible model form, the menu that opens the screen (loading its package
+// on demand), the active form's menu, and a status bar with the session's
+// branch and server. It follows the application object: forms that appear,
+// show, hide or go, the active form, and the screen-wide cursor (the
+// hourglass becomes Qt's wait cursor).
+#include "platform/Signal.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <map>
+#include <set>
+
+class FormView;
+class MenuMirror;
+class PackageHost;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class TCustomForm;
+
+class ShellWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Package may be null (tests that build forms in code).
+    explicit ShellWindow(PackageHost* Package, QWidget* Parent = nullptr);
+    ~ShellWindow() override;
+
+    QMdiArea* MdiArea() const { return area_; }
+    MenuMirror* Menus() const { return menus_; }
+    // The window of a form, or null while it has none.
+    FormView* ViewOf(const TCustomForm* Form) const;
+
+    // Opens the screen through the package's IniProc, as the menu does.
+    void OpenScreen();
+    // Forms the shell draws in a window of its own (the search window's
+    // form): they get no document window.
+    void SetDrawnElsewhere(const TCustomForm* Form, bool Value);
+
+    // Mirrors the application's forms, the active one and the status bar.
+    void SyncForms();
+    void UpdateStatus();
+    QString BranchText() const;
+    QString ServerText() const;
+
+private:
+    void SyncCursor();
+    void SubWindowActivated(QMdiSubWindow* window);
+
+    PackageHost* package_;
+    QMdiArea* area_;
+    MenuMirror* menus_;
+    QLabel* branch_;
+    QLabel* server_;
+    std::map<const TCustomForm*, QPointer<FormView>> views_;
+    std::map<const TCustomForm*, Connection> watches_;
+    std::set<const TCustomForm*> elsewhere_;
+    Connection formsChanged_;
+    Connection cursorChanged_;
+    bool waitCursor_ = false;
+    bool syncing_ = false;
+};

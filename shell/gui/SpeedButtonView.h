@@ -1,0 +1,35 @@
+#pragma once
+// A flat speed button (toolbar, transfer and lookup buttons). It never takes
+// the focus; a click or its keyboard shortcut runs the model's OperatorClick,
+// which a disabled button ignores. The glyph comes from GlyphPainter by the
+// model's glyph name; a button without a known glyph shows its caption.
+#include "shell/gui/ControlView.h"
+
+#include <QPointer>
+#include <QToolButton>
+
+class QShortcut;
+class TSpeedButton;
+
+class SpeedButtonView : public QToolButton, public ControlView {
+    Q_OBJECT
+public:
+    SpeedButtonView(TSpeedButton* Button, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    ~SpeedButtonView() override;
+
+    void SyncFromModel() override;
+    // The keyboard shortcut in force, empty when there is none.
+    QKeySequence ShortcutKeys() const;
+
+protected:
+    QString ToolTipText() const override;
+    void Detach() override;
+
+private:
+    TSpeedButton* Button() const;
+    void OperatorClick();
+
+    std::string glyph_;
+    QSize glyphSize_;
+    QPointer<QShortcut> shortcut_;
+};

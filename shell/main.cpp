@@ -1,0 +1,94 @@
+// The desktop shell: `shell --headless --session FILE [--script FILE] [--trace]`
+// drives the screen from a script; without --headless it opens the main window.
+#include "host/Session.h"
+#include "host/TdtmDBGeral.h"
+#include "platform/Cp1252.h"
+#include "platform/TApplication.h"
+#include "shell/PackageHost.h"
+#include "shell/ScriptDriver.h"
+#include "shell/ShellMainForm.h"
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <unistd.h>
+
+#ifdef SERVCLIENTE_GUI
+int RunGui(PackageHost& package, bool openAtStart, int argc, char** argv);
+#endif
+
+namespace {
+
+std::string ExeDir()
+{
+    std::error_code ec;
+    auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : p.parent_path().string();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Serviço por Cliente shell"};
+    bool headless = false;
+    bool trace = false;
+    bool openAtStart = false;
+    std::string sessionFile;
+    std::string scriptFile;
+    std::string packagePath = ExeDir() + "/PKG_ZEL31500.so";
+    app.add_flag("--headless", headless, "Drive the screen from a script, no window");
+    app.add_option("--session", sessionFile, "Session file (INI)")->required();
+    app.add_option("--script", scriptFile, "Script file (default: standard input)");
+    app.add_flag("--trace", trace, "Print every remote call as it is sent");
+    app.add_flag("--open", openAtStart, "Open the screen at start");
+    app.add_option("--package", packagePath, "The screen package");
+    CLI11_PARSE(app, argc, argv);
+
+    try {
+        Session::Current().LoadFromFile(sessionFile);
+        TdtmDBGeral::Instance().SetDatabase(Cp1252::ToUtf8(Session::Current().LocalDatabase()));
+    } catch (const std::exception& e) {
+        std::string text = e.what();
+        try {
+            text = Cp1252::ToUtf8(text);
+        } catch (const std::exception&) {
+        }
+        std::cerr << "shell: " << text << "\n";
+        return 2;
+    }
+
+    auto* mainForm = new ShellMainForm(&Application());
+    Application().SetMainForm(mainForm);
+    int status = 0;
+    {
+        PackageHost package(packagePath);
+        if (headless) {
+            mainForm->Show();
+            std::ifstream file;
+            std::istream* in = &std::cin;
+            if (!scriptFile.empty()) {
+                file.open(scriptFile);
+                if (!file) {
+                    std::cerr << "shell: cannot read script " << scriptFile << "\n";
+                    return 2;
+                }
+                in = &file;
+            }
+            ScriptDriver driver(*in, std::cout, package, trace);
+            driver.Run();
+        } else {
+#ifdef SERVCLIENTE_GUI
+            status = RunGui(package, openAtStart, argc, argv);
+#else
+            std::cerr << "shell: built without the GUI; use --headless\n";
+            status = 2;
+#endif
+        }
+    }
+    std::cout.flush();
+    // Skip static destruction: the package is gone and the process ends here.
+    _exit(status);
+}
