@@ -59,6 +59,11 @@ void TfrmPadraoSimples::ResourcesLoaded()
     BindField(msgMensagensPadroes, "msgMensagensPadroes");
     BindField(prdImprimir, "prdImprimir");
     BindField(psdConfigurar, "psdConfigurar");
+    // Each menu entry starts as its toolbar button is set in the resources.
+    for (TSpeedButton* button : {sbtConfirmar, sbtCancelar, sbtIncluir, sbtAlterar, sbtExcluir, sbtProcurar,
+                                 sbtVerificar, sbtImprimir}) {
+        MirrorOf(button)->SetEnabled(button->Enabled());
+    }
 }
 
 void TfrmPadraoSimples::MissingField(const std::string& Name, const std::string& FoundClass) const
