@@ -19,19 +19,19 @@ std::string Printable(const std::string& text)
 // are cancelled and the rest is only written down.
 class StderrShellUi : public IShellUi {
 public:
-    void ShowProgress(TComponent*, int, const std::string& Text) override
+    void ShowProgress(TComponent*, int, const std::string& text) override
     {
-        std::fprintf(stderr, "progress: %s\n", Printable(Text).c_str());
+        std::fprintf(stderr, "progress: %s\n", Printable(text).c_str());
     }
     void HideProgress() override { std::fprintf(stderr, "progress closed\n"); }
-    std::optional<int> PickRow(TComponent*, const std::string& Title, TDataSet*) override
+    std::optional<int> PickRow(TComponent*, const std::string& title, TDataSet*) override
     {
-        std::fprintf(stderr, "lookup cancelled: %s\n", Printable(Title).c_str());
+        std::fprintf(stderr, "lookup cancelled: %s\n", Printable(title).c_str());
         return std::nullopt;
     }
-    void ShowEmptyLookup(TComponent*, const std::string& Text) override
+    void ShowEmptyLookup(TComponent*, const std::string& text) override
     {
-        std::fprintf(stderr, "lookup empty: %s\n", Printable(Text).c_str());
+        std::fprintf(stderr, "lookup empty: %s\n", Printable(text).c_str());
     }
     void Search(TDataSet*) override { std::fprintf(stderr, "search window not available\n"); }
 };
@@ -52,13 +52,13 @@ IShellUi*& Installed()
 
 IShellUi& IShellUi::Current()
 {
-    IShellUi* ui = Installed();
-    return ui != nullptr ? *ui : Fallback();
+    IShellUi* current = Installed();
+    return current != nullptr ? *current : Fallback();
 }
 
-IShellUi* IShellUi::SetCurrent(IShellUi* Ui)
+IShellUi* IShellUi::SetCurrent(IShellUi* ui)
 {
     IShellUi* old = Installed();
-    Installed() = Ui;
+    Installed() = ui;
     return old;
 }

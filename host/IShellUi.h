@@ -21,26 +21,26 @@ class IShellUi {
 public:
     virtual ~IShellUi() = default;
 
-    // Opens the progress window over Owner (may be null) showing Text; Kind
+    // Opens the progress window over owner (may be null) showing text; kind
     // names the animation. Called again while open, it shows the new text.
-    virtual void ShowProgress(TComponent* Owner, int Kind, const std::string& Text) = 0;
+    virtual void ShowProgress(TComponent* owner, int kind, const std::string& text) = 0;
     // Closes the progress window; only called while one is open.
     virtual void HideProgress() = 0;
 
-    // Shows the rows of DataSet in a lookup list titled Title for the lookup
-    // button Sender, and waits for the operator: the 0-based row picked, or
+    // Shows the rows of dataSet in a lookup list titled title for the lookup
+    // button sender, and waits for the operator: the 0-based row picked, or
     // nothing when the list was cancelled.
-    virtual std::optional<int> PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet) = 0;
-    // The lookup button Sender found nothing to list: shows its empty-list text.
-    virtual void ShowEmptyLookup(TComponent* Sender, const std::string& Text) = 0;
+    virtual std::optional<int> PickRow(TComponent* sender, const std::string& title, TDataSet* dataSet) = 0;
+    // The lookup button sender found nothing to list: shows its empty-list text.
+    virtual void ShowEmptyLookup(TComponent* sender, const std::string& text) = 0;
 
-    // Opens the search window over DataSet; searching moves its current row.
+    // Opens the search window over dataSet; searching moves its current row.
     // The shell keeps frmProcurar pointing at that window while it exists.
-    virtual void Search(TDataSet* DataSet) = 0;
+    virtual void Search(TDataSet* dataSet) = 0;
 
     // The object in use; never null.
     static IShellUi& Current();
-    // Installs Ui (null puts the standard-error one back) and returns the one
+    // Installs ui (null puts the standard-error one back) and returns the one
     // it replaces, so a caller can restore it.
-    static IShellUi* SetCurrent(IShellUi* Ui);
+    static IShellUi* SetCurrent(IShellUi* ui);
 };

@@ -7,9 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
-#include <optional>
-#include <sstream>
 #include <strings.h>
 
 namespace {
@@ -100,14 +97,14 @@ std::string Locale(const std::string& text)
 
 // One key of the [session] section: how a value is checked and stored, and how
 // it is written back.
-struct Key {
+struct KeyInfo {
     const char* name;
     bool required;
     void (*set)(Values& v, const std::string& text);
     std::string (*get)(const Values& v);
 };
 
-const std::array<Key, 10> kKeys{{
+const std::array<KeyInfo, 10> kKeys{{
     {"FiliProc", true, [](Values& v, const std::string& t) { v.filiProc = BranchCode(t); },
      [](const Values& v) { return v.filiProc; }},
     {"FiliProcFat", true, [](Values& v, const std::string& t) { v.filiProcFat = BranchCode(t); },
@@ -134,7 +131,7 @@ const std::array<Key, 10> kKeys{{
     {"Secret", false, [](Values& v, const std::string& t) { v.secret = t; }, [](const Values& v) { return v.secret; }},
 }};
 
-const Key* FindKey(const std::string& name)
+const KeyInfo* FindKey(const std::string& name)
 {
     for (const auto& key : kKeys) {
         if (SameKey(name, key.name)) {
@@ -186,9 +183,9 @@ void Session::LoadFromFile(const std::string& path)
     LoadFromText(text, path);
 }
 
-void Session::LoadFromText(const std::string& utf8, const std::string& FileName)
+void Session::LoadFromText(const std::string& utf8, const std::string& fileName)
 {
-    const std::string file = ForMessage(FileName);
+    const std::string file = ForMessage(fileName);
     Values values;
     std::vector<std::string> warnings;
     std::array<int, kKeys.size()> seenOn{};
@@ -267,7 +264,7 @@ void Session::LoadFromText(const std::string& utf8, const std::string& FileName)
         if (!inSession) {
             continue;
         }
-        const Key* key = FindKey(keyName);
+        const KeyInfo* key = FindKey(keyName);
         if (key == nullptr) {
             warnings.push_back(file + ":" + std::to_string(lineNo) + ": unknown key '" + keyName + "' ignored");
             continue;
@@ -300,29 +297,29 @@ void Session::LoadFromText(const std::string& utf8, const std::string& FileName)
     }
     values_ = std::move(values);
     warnings_ = std::move(warnings);
-    fileName_ = FileName;
+    fileName_ = fileName;
 }
 
-void Session::Set(const std::string& Key, const std::string& Value)
+void Session::Set(const std::string& key, const std::string& value)
 {
-    const ::Key* key = FindKey(Key);
-    if (key == nullptr) {
-        throw EInvalidOperation("Unknown session setting '" + Key + "'");
+    const KeyInfo* info = FindKey(key);
+    if (info == nullptr) {
+        throw EInvalidOperation("Unknown session setting '" + key + "'");
     }
     Values values = values_;
     try {
-        key->set(values, Value);
+        info->set(values, value);
     } catch (const EConvertError& e) {
-        throw EConvertError("Bad value for session setting '" + std::string(key->name) + "': " + e.what());
+        throw EConvertError("Bad value for session setting '" + std::string(info->name) + "': " + e.what());
     }
     values_ = std::move(values);
 }
 
-std::string Session::Get(const std::string& Key) const
+std::string Session::Get(const std::string& key) const
 {
-    const ::Key* key = FindKey(Key);
-    if (key == nullptr) {
-        throw EInvalidOperation("Unknown session setting '" + Key + "'");
+    const KeyInfo* info = FindKey(key);
+    if (info == nullptr) {
+        throw EInvalidOperation("Unknown session setting '" + key + "'");
     }
-    return key->get(values_);
+    return info->get(values_);
 }

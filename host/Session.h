@@ -52,17 +52,17 @@ public:
 
     // Reads a session file; see above for the rules and errors.
     void LoadFromFile(const std::string& path);
-    // Reads session text held in memory; FileName names it in errors.
-    void LoadFromText(const std::string& utf8, const std::string& FileName);
+    // Reads session text held in memory; fileName names it in errors.
+    void LoadFromText(const std::string& utf8, const std::string& fileName);
 
-    // Changes one value while the shell runs. Key is one of the keys above
-    // (any case); Value is Windows-1252 text in the file's notation ("1",
+    // Changes one value while the shell runs. The key is one of the keys above
+    // (any case); the value is Windows-1252 text in the file's notation ("1",
     // "211"). An unknown key raises EInvalidOperation; a bad value
     // EConvertError, leaving the value as it was.
-    void Set(const std::string& Key, const std::string& Value);
+    void Set(const std::string& key, const std::string& value);
     // The value of a key in the file's notation; EInvalidOperation for an
     // unknown key.
-    std::string Get(const std::string& Key) const;
+    std::string Get(const std::string& key) const;
 
     const std::string& FiliProc() const { return values_.filiProc; }
     const std::string& FiliProcFat() const { return values_.filiProcFat; }

@@ -19,9 +19,9 @@ bool progressOpen = false;
 
 } // namespace
 
-bool EmptyString(std::string_view Text)
+bool EmptyString(std::string_view text)
 {
-    for (char c : Text) {
+    for (char c : text) {
         if (!IsBlankChar(c)) {
             return false;
         }
@@ -29,48 +29,48 @@ bool EmptyString(std::string_view Text)
     return true;
 }
 
-std::string Ajusta(std::string_view Text, int Width)
+std::string Ajusta(std::string_view text, int width)
 {
     std::size_t b = 0;
-    std::size_t e = Text.size();
-    while (b < e && IsBlankChar(Text[b])) {
+    std::size_t e = text.size();
+    while (b < e && IsBlankChar(text[b])) {
         ++b;
     }
-    while (e > b && IsBlankChar(Text[e - 1])) {
+    while (e > b && IsBlankChar(text[e - 1])) {
         --e;
     }
-    std::string trimmed(Text.substr(b, e - b));
-    if (trimmed.empty() || Width <= 0 || trimmed.size() >= static_cast<std::size_t>(Width)) {
+    std::string trimmed(text.substr(b, e - b));
+    if (trimmed.empty() || width <= 0 || trimmed.size() >= static_cast<std::size_t>(width)) {
         return trimmed;
     }
-    return std::string(static_cast<std::size_t>(Width) - trimmed.size(), '0') + trimmed;
+    return std::string(static_cast<std::size_t>(width) - trimmed.size(), '0') + trimmed;
 }
 
-std::string Ajusta_Inscricao(std::string& Text)
+std::string Ajusta_Inscricao(std::string& text)
 {
     std::string digits;
-    digits.reserve(Text.size());
-    for (char c : Text) {
+    digits.reserve(text.size());
+    for (char c : text) {
         if (c >= '0' && c <= '9') {
             digits += c;
         }
     }
-    Text = digits;
-    return Text;
+    text = digits;
+    return text;
 }
 
-std::string PictPess(std::string_view Kind)
+std::string PictPess(std::string_view kind)
 {
     std::size_t b = 0;
-    std::size_t e = Kind.size();
-    while (b < e && IsBlankChar(Kind[b])) {
+    std::size_t e = kind.size();
+    while (b < e && IsBlankChar(kind[b])) {
         ++b;
     }
-    while (e > b && IsBlankChar(Kind[e - 1])) {
+    while (e > b && IsBlankChar(kind[e - 1])) {
         --e;
     }
     if (e - b == 1) {
-        char k = Kind[b];
+        char k = kind[b];
         if (k == 'F' || k == 'f') {
             return "999.999.999-99;0;_";
         }
@@ -81,23 +81,23 @@ std::string PictPess(std::string_view Kind)
     return "99999999999999999999;0;_";
 }
 
-void MensErro(const std::string& Text, bool Raise)
+void MensErro(const std::string& text, bool raise)
 {
-    ErrorSink::Show(Text);
-    if (Raise) {
+    ErrorSink::Show(text);
+    if (raise) {
         throw EAbort();
     }
 }
 
-bool CheckResultServ(const Variant& Answer, bool Raise, int Code)
+bool CheckResultServ(const Variant& answer, bool raise, int code)
 {
     std::string message;
-    switch (Answer.GetKind()) {
+    switch (answer.GetKind()) {
     case Variant::Kind::String:
-        message = Answer.AsString();
+        message = answer.AsString();
         break;
     case Variant::Kind::Bool:
-        if (!Answer.AsBool()) {
+        if (!answer.AsBool()) {
             message = "The application server refused the operation";
         }
         break;
@@ -109,10 +109,10 @@ bool CheckResultServ(const Variant& Answer, bool Raise, int Code)
     if (message.empty()) {
         return true;
     }
-    if (Code != 0) {
-        message += " (" + std::to_string(Code) + ")";
+    if (code != 0) {
+        message += " (" + std::to_string(code) + ")";
     }
-    MensErro(message, Raise);
+    MensErro(message, raise);
     return false;
 }
 
@@ -151,9 +151,9 @@ int WebPort()
     return Session::Current().WebPort();
 }
 
-void ActiveShowAvi(TComponent* Owner, int Kind, const std::string& Text)
+void ActiveShowAvi(TComponent* owner, int kind, const std::string& text)
 {
-    IShellUi::Current().ShowProgress(Owner, Kind, Text);
+    IShellUi::Current().ShowProgress(owner, kind, text);
     progressOpen = true;
 }
 
@@ -173,10 +173,10 @@ bool ShowAviActive()
     return progressOpen;
 }
 
-void Procura(TDataSet* DataSet)
+void Procura(TDataSet* dataSet)
 {
-    if (DataSet == nullptr) {
+    if (dataSet == nullptr) {
         throw EInvalidOperation("There is no data set to search");
     }
-    IShellUi::Current().Search(DataSet);
+    IShellUi::Current().Search(dataSet);
 }

@@ -11,41 +11,41 @@ class TComponent;
 class TCustomForm;
 class TDataSet;
 
-// True when Text holds nothing to use: it is empty or every character is a
+// True when text holds nothing to use: it is empty or every character is a
 // blank or a control character (the no-break space counts as a blank).
-bool EmptyString(std::string_view Text);
+bool EmptyString(std::string_view text);
 
 // Brings a code to a fixed width. Leading and trailing blanks (as EmptyString
 // sees them) are dropped, then the text is padded on the left with '0' up to
-// Width: "1" gives "0001" and "ab" gives "00ab" for width 4. A text already as
-// wide as Width or wider comes back trimmed but never cut, so that an over-long
+// width: "1" gives "0001" and "ab" gives "00ab" for width 4. A text already as
+// wide as width or wider comes back trimmed but never cut, so that an over-long
 // code stays visible and fails its validation instead of turning into another
 // code. A blank text stays empty.
-std::string Ajusta(std::string_view Text, int Width);
+std::string Ajusta(std::string_view text, int width);
 
 // Keeps only the digits of a registration number typed with or without its
 // punctuation ("123.456.789-01" becomes "12345678901"), in place. Returns the
 // normalised text too.
-std::string Ajusta_Inscricao(std::string& Text);
+std::string Ajusta_Inscricao(std::string& text);
 
 // The edit mask of a registration number by person kind, blanks ignored and
 // without regard to case: "F" (individual) "999.999.999-99;0;_", "J" (company)
 // "99.999.999/9999-99;0;_", anything else twenty optional digits,
 // "99999999999999999999;0;_", as long as the registration number field.
-std::string PictPess(std::string_view Kind);
+std::string PictPess(std::string_view kind);
 
-// Shows Text as an error (through ErrorSink, like every error the operator
-// sees). With Raise it then raises EAbort, which ends the running handler and
+// Shows text as an error (through ErrorSink, like every error the operator
+// sees). With raise it then raises EAbort, which ends the running handler and
 // is reported by nobody else, so the operator sees the message once.
-void MensErro(const std::string& Text, bool Raise);
+void MensErro(const std::string& text, bool raise);
 
 // Checks a status answer of the application server. Null, a Boolean true, an
 // integer (whatever its value) and an empty text mean success; so does a data
 // packet. A non-empty text is the server's error message; a Boolean false is a
-// failure without one. A failure is shown like MensErro: Code, when not 0, is
-// added to the text as " (Code)" so the operator can quote it; with Raise,
+// failure without one. A failure is shown like MensErro: code, when not 0, is
+// added to the text as " (code)" so the operator can quote it; with raise,
 // EAbort follows. Returns whether the answer meant success.
-bool CheckResultServ(const Variant& Answer, bool Raise, int Code);
+bool CheckResultServ(const Variant& answer, bool raise, int code);
 
 // The live session (host/Session.h), asked anew at every call.
 std::string FiliProc();
@@ -56,17 +56,17 @@ int ModuloAtiv();
 std::string WebURL();
 int WebPort();
 
-// Opens the progress window over Owner showing Text (through IShellUi); a
+// Opens the progress window over owner showing text (through IShellUi); a
 // second call while it is open shows the new text in the same window.
-void ActiveShowAvi(TComponent* Owner, int Kind, const std::string& Text);
+void ActiveShowAvi(TComponent* owner, int kind, const std::string& text);
 // Closes the progress window; does nothing when none is open.
 void DeactiveShowAvi();
 // True while the progress window is open.
 bool ShowAviActive();
 
-// Opens the shell's search window over DataSet (through IShellUi); the search
-// moves the data set's current row. A null DataSet raises EInvalidOperation.
-void Procura(TDataSet* DataSet);
+// Opens the shell's search window over dataSet (through IShellUi); the search
+// moves the data set's current row. A null dataSet raises EInvalidOperation.
+void Procura(TDataSet* dataSet);
 
 // The search window while it exists, else null. Set by the shell's IShellUi
 // when it opens and closes the window; screens compare it with the

@@ -46,17 +46,17 @@ void TMessages::SetLines(std::vector<std::string> value)
     NotifyChanged();
 }
 
-bool TMessages::HasMsg(const std::string& Key) const
+bool TMessages::HasMsg(const std::string& key) const
 {
-    return index_.count(KeyOf(Key)) != 0;
+    return index_.count(KeyOf(key)) != 0;
 }
 
-std::string TMessages::Msg(const std::string& Key) const
+std::string TMessages::Msg(const std::string& key) const
 {
-    auto it = index_.find(KeyOf(Key));
+    auto it = index_.find(KeyOf(key));
     if (it == index_.end()) {
         std::string table = Name().empty() ? std::string("the message table") : "message table '" + Name() + "'";
-        throw EInvalidOperation("Message '" + Key + "' not found in " + table);
+        throw EInvalidOperation("Message '" + key + "' not found in " + table);
     }
     return it->second;
 }

@@ -22,9 +22,9 @@ public:
     const std::vector<std::string>& Lines() const { return lines_; }
     void SetLines(std::vector<std::string> value);
 
-    std::string Msg(const std::string& Key) const;
-    // Whether the table has a line for Key.
-    bool HasMsg(const std::string& Key) const;
+    std::string Msg(const std::string& key) const;
+    // Whether the table has a line for key.
+    bool HasMsg(const std::string& key) const;
 
 private:
     std::vector<std::string> lines_;

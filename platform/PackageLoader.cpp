@@ -37,7 +37,7 @@ std::string Quoted(const std::string& path)
 
 std::string UnitName(const PackageUnitEntry& unit)
 {
-    return unit.Name != nullptr ? std::string(unit.Name) : std::string("(unnamed)");
+    return unit.name != nullptr ? std::string(unit.name) : std::string("(unnamed)");
 }
 
 std::string DescribeCurrentException()
@@ -53,46 +53,46 @@ std::string DescribeCurrentException()
 
 void InitializeUnit(const PackageUnitEntry& unit)
 {
-    if (unit.InitCount == nullptr) {
-        if (unit.Init != nullptr) {
-            unit.Init();
+    if (unit.initCount == nullptr) {
+        if (unit.init != nullptr) {
+            unit.init();
         }
         return;
     }
-    std::int32_t before = (*unit.InitCount)--;
-    if (before != 0 || unit.Init == nullptr) {
+    std::int32_t before = (*unit.initCount)--;
+    if (before != 0 || unit.init == nullptr) {
         return;
     }
     try {
-        unit.Init();
+        unit.init();
     } catch (...) {
         // The unit did not come up: the next load must try it again.
-        ++*unit.InitCount;
+        ++*unit.initCount;
         throw;
     }
 }
 
 void FinalizeUnit(const PackageUnitEntry& unit)
 {
-    if (unit.InitCount == nullptr) {
-        if (unit.Fin != nullptr) {
-            unit.Fin();
+    if (unit.initCount == nullptr) {
+        if (unit.fin != nullptr) {
+            unit.fin();
         }
         return;
     }
-    if (++*unit.InitCount == 0 && unit.Fin != nullptr) {
-        unit.Fin();
+    if (++*unit.initCount == 0 && unit.fin != nullptr) {
+        unit.fin();
     }
 }
 
 void CheckTable(const PackageInfoTable& table)
 {
-    if (table.Version != kPackageAbiVersion) {
-        throw EPackageError("The unit table has version " + std::to_string(table.Version) + "; this loader reads version " +
+    if (table.version != kPackageAbiVersion) {
+        throw EPackageError("The unit table has version " + std::to_string(table.version) + "; this loader reads version " +
                             std::to_string(kPackageAbiVersion));
     }
-    if (table.UnitCount > 0 && table.Units == nullptr) {
-        throw EPackageError("The unit table lists " + std::to_string(table.UnitCount) + " units but holds none");
+    if (table.unitCount > 0 && table.units == nullptr) {
+        throw EPackageError("The unit table lists " + std::to_string(table.unitCount) + " units but holds none");
     }
 }
 
@@ -284,22 +284,22 @@ void* PackageLoader::Resolve(const std::string& name) const
 void PackageLoader::InitializeUnits(const PackageInfoTable& table)
 {
     CheckTable(table);
-    for (std::uint32_t i = 0; i < table.UnitCount; ++i) {
+    for (std::uint32_t i = 0; i < table.unitCount; ++i) {
         try {
-            InitializeUnit(table.Units[i]);
+            InitializeUnit(table.units[i]);
         } catch (...) {
             std::string why = DescribeCurrentException();
             // Units already up are taken down again, last first, so that a
             // later load finds every count as it was.
             for (std::uint32_t j = i; j-- > 0;) {
                 try {
-                    FinalizeUnit(table.Units[j]);
+                    FinalizeUnit(table.units[j]);
                 } catch (...) {
-                    why += "; finalization of unit '" + UnitName(table.Units[j]) + "' failed too: " +
+                    why += "; finalization of unit '" + UnitName(table.units[j]) + "' failed too: " +
                            DescribeCurrentException();
                 }
             }
-            throw EPackageError("Initialization of unit '" + UnitName(table.Units[i]) + "' failed: " + why);
+            throw EPackageError("Initialization of unit '" + UnitName(table.units[i]) + "' failed: " + why);
         }
     }
 }
@@ -308,12 +308,12 @@ void PackageLoader::FinalizeUnits(const PackageInfoTable& table)
 {
     CheckTable(table);
     std::string error;
-    for (std::uint32_t i = table.UnitCount; i-- > 0;) {
+    for (std::uint32_t i = table.unitCount; i-- > 0;) {
         try {
-            FinalizeUnit(table.Units[i]);
+            FinalizeUnit(table.units[i]);
         } catch (...) {
             if (error.empty()) {
-                error = "Finalization of unit '" + UnitName(table.Units[i]) + "' failed: " + DescribeCurrentException();
+                error = "Finalization of unit '" + UnitName(table.units[i]) + "' failed: " + DescribeCurrentException();
             }
         }
     }

@@ -20,14 +20,14 @@
 // The unit table lists the units in dependency order, the package's own screen
 // unit last. Each unit is guarded by its own initialization count, a signed
 // 32-bit integer that starts at 0 when the unit's module is loaded:
-//   - initialization subtracts 1 and runs the unit's Init only when the count
+//   - initialization subtracts 1 and runs the unit's init only when the count
 //     was 0 before (the first initialization);
-//   - finalization adds 1 and runs the unit's Fin only when the count is 0
+//   - finalization adds 1 and runs the unit's fin only when the count is 0
 //     afterwards (the finalization that balances the first initialization).
 // So a second initialization without an unload changes nothing, and only the
 // balancing finalization releases what the unit holds. A unit that keeps its
-// count itself (and guards inside its own Init and Fin) gives a null count;
-// the loader then calls its Init and Fin every time.
+// count itself (and guards inside its own init and fin) gives a null count;
+// the loader then calls its init and fin every time.
 //
 // The language resource module: when a file named after the package's file
 // and a locale lies beside the package, e.g. "PKG_ZEL31500.so.en" or
@@ -36,7 +36,8 @@
 // initialized, and dropped when the package is unloaded. The full locale
 // ("pt_BR") is tried before the language alone ("pt"). Without an explicit
 // locale the loader takes the one in LC_ALL, LC_MESSAGES or LANG ("C" and
-// "POSIX" name none).
+// "POSIX" name none). The override layer is process-wide: one package with a
+// language module at a time.
 //
 // Failure behaviour: every failure raises EPackageError with a message that
 // names the package file: a file that does not exist, a module the dynamic
@@ -53,16 +54,16 @@ extern "C" {
 
 // One unit of a package, as the package's unit table lists it.
 struct PackageUnitEntry {
-    const char* Name;          // the unit's name, for messages
-    std::int32_t* InitCount;   // the unit's own count, or null (see above)
-    void (*Init)();            // may be null: nothing to initialize
-    void (*Fin)();             // may be null: nothing to finalize
+    const char* name;          // the unit's name, for messages
+    std::int32_t* initCount;   // the unit's own count, or null (see above)
+    void (*init)();            // may be null: nothing to initialize
+    void (*fin)();             // may be null: nothing to finalize
 };
 
 struct PackageInfoTable {
-    std::uint32_t Version;     // kPackageAbiVersion of the loader the package was built against
-    std::uint32_t UnitCount;
-    const PackageUnitEntry* Units;
+    std::uint32_t version;     // kPackageAbiVersion of the loader the package was built against
+    std::uint32_t unitCount;
+    const PackageUnitEntry* units;
 };
 
 }

@@ -168,22 +168,22 @@ public:
     RecordingUi() { previous_ = IShellUi::SetCurrent(this); }
     ~RecordingUi() override { IShellUi::SetCurrent(previous_); }
 
-    void ShowProgress(TComponent* Owner, int Kind, const std::string& Text) override
+    void ShowProgress(TComponent* owner, int kind, const std::string& text) override
     {
-        calls.push_back("show " + std::to_string(Kind) + " " + Text);
-        owner = Owner;
+        calls.push_back("show " + std::to_string(kind) + " " + text);
+        shownOver = owner;
     }
     void HideProgress() override { calls.push_back("hide"); }
     std::optional<int> PickRow(TComponent*, const std::string&, TDataSet*) override { return std::nullopt; }
     void ShowEmptyLookup(TComponent*, const std::string&) override {}
-    void Search(TDataSet* DataSet) override
+    void Search(TDataSet* dataSet) override
     {
         calls.push_back("search");
-        searched = DataSet;
+        searched = dataSet;
     }
 
     std::vector<std::string> calls;
-    TComponent* owner = nullptr;
+    TComponent* shownOver = nullptr;
     TDataSet* searched = nullptr;
 
 private:
@@ -196,7 +196,7 @@ TEST(ShowAvi, OpensOverTheOwnerAndClosingTwiceIsHarmless)
     TComponent owner(nullptr);
     ActiveShowAvi(&owner, 6, "Atualizando");
     EXPECT_TRUE(ShowAviActive());
-    EXPECT_EQ(ui.owner, &owner);
+    EXPECT_EQ(ui.shownOver, &owner);
     DeactiveShowAvi();
     DeactiveShowAvi();
     EXPECT_FALSE(ShowAviActive());

@@ -42,16 +42,16 @@ public:
 
     void ShowProgress(TComponent*, int, const std::string&) override {}
     void HideProgress() override {}
-    std::optional<int> PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet) override
+    std::optional<int> PickRow(TComponent* listedFor, const std::string& title, TDataSet* dataSet) override
     {
-        log->push_back("list " + Title + " " + std::to_string(DataSet->RecordCount()));
-        sender = Sender;
+        log->push_back("list " + title + " " + std::to_string(dataSet->RecordCount()));
+        sender = listedFor;
         return pick;
     }
-    void ShowEmptyLookup(TComponent* Sender, const std::string& Text) override
+    void ShowEmptyLookup(TComponent* shownFor, const std::string& text) override
     {
-        log->push_back("empty " + Text);
-        sender = Sender;
+        log->push_back("empty " + text);
+        sender = shownFor;
     }
     void Search(TDataSet*) override {}
 
