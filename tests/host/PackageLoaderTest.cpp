@@ -82,6 +82,13 @@ TEST_F(PackageLoaderTest, LoadInitializesInTableOrderAndUnloadFinalizesInReverse
     EXPECT_EQ(loader.Find("TestEntry"), nullptr);
     EXPECT_NO_THROW(loader.Unload()) << "unloading twice is harmless";
     EXPECT_TRUE(Events().empty());
+
+    {
+        PackageLoader scoped;
+        scoped.Load(kPackage, "xx");
+        Events();
+    }
+    EXPECT_EQ(Events(), kAllFins) << "destroying a loader unloads its package";
 }
 
 TEST_F(PackageLoaderTest, SecondInitializationChangesNothingAndOnlyTheBalancingFinalizationReleases)
@@ -122,16 +129,6 @@ TEST_F(PackageLoaderTest, TwoLoadersOfOnePackageShareItsUnits)
     EXPECT_EQ(Events(), kAllFins);
 }
 
-TEST_F(PackageLoaderTest, DestroyingALoaderUnloadsItsPackage)
-{
-    {
-        PackageLoader loader;
-        loader.Load(kPackage, "xx");
-        Events();
-    }
-    EXPECT_EQ(Events(), kAllFins);
-}
-
 TEST_F(PackageLoaderTest, AFailingUnitTakesTheUnitsBeforeItDownAgain)
 {
     setenv("TEST_PACKAGE_FAIL", "Screen", 1);
@@ -169,13 +166,9 @@ TEST_F(PackageLoaderTest, MissingExportsAreNamed)
         EXPECT_NE(message.find("test_package.so"), std::string::npos) << message;
     }
     EXPECT_THROW(loader.Entry<void()>("IniProc"), EPackageError);
-}
 
-TEST_F(PackageLoaderTest, LookupsWithoutAPackageFail)
-{
-    PackageLoader loader;
-    EXPECT_EQ(loader.Find("TestEntry"), nullptr);
-    EXPECT_THROW(loader.Resolve("TestEntry"), EPackageError);
+    loader.Unload();
+    EXPECT_THROW(loader.Resolve("TestEntry"), EPackageError) << "nothing is loaded to look in";
 }
 
 TEST_F(PackageLoaderTest, AMissingFileIsReportedAsSuch)

@@ -62,14 +62,9 @@ TEST(TMessages, LineShapes)
     EXPECT_EQ(msg.Msg("pipe"), "a|b") << "the key ends at the first bar";
     EXPECT_EQ(msg.Msg("twice"), "first");
     EXPECT_EQ(msg.Msg("empty"), "");
-}
 
-TEST(TMessages, NewLinesReplaceTheOldOnes)
-{
-    TMessages msg(nullptr);
-    msg.SetLines(Lines({"old|velho"}));
     msg.SetLines(Lines({"new|novo"}));
-    EXPECT_FALSE(msg.HasMsg("old"));
+    EXPECT_FALSE(msg.HasMsg("pipe")) << "new lines replace the old ones";
     EXPECT_EQ(msg.Msg("new"), "novo");
 }
 
