@@ -42,6 +42,13 @@ public:
 
     TFormStyle FormStyle() const { return formStyle_; }
     void SetFormStyle(TFormStyle value) { formStyle_ = value; }
+    // A form's Width and Height are those of its window; its controls lie in
+    // the client area inside the frame, the caption bar and the menu bar.
+    static constexpr int kFrameWidth = 16;
+    static constexpr int kFrameHeight = 59;
+    int ClientWidth() const override { return Width() - kFrameWidth; }
+    int ClientHeight() const override { return Height() - kFrameHeight; }
+
     TWindowState WindowState() const { return windowState_; }
     void SetWindowState(TWindowState value);
     TPosition Position() const { return position_; }

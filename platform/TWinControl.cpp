@@ -145,8 +145,8 @@ void TWinControl::AlignControls()
     int inset = ClientInset();
     int left = inset;
     int top = inset;
-    int right = Width() - inset;
-    int bottom = Height() - inset;
+    int right = ClientWidth() - inset;
+    int bottom = ClientHeight() - inset;
     auto placed = [&](TAlign a) {
         std::vector<TControl*> list;
         for (TControl* c : controls_) {

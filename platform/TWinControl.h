@@ -64,6 +64,10 @@ public:
     // Space between the control's edge and its aligned children (borders,
     // bevels).
     virtual int ClientInset() const { return 0; }
+    // The size of the area inside the control where children are placed:
+    // the whole control, less what the frame of a window takes.
+    virtual int ClientWidth() const { return Width(); }
+    virtual int ClientHeight() const { return Height(); }
 
     // Raised when children are added, removed or reordered.
     Signal<> ChildrenChanged;
