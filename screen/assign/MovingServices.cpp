@@ -6,7 +6,8 @@
 // Whatever error ends a command, the screen is brought back to a usable state
 // before the error goes on to the operator: the data sets' controls that the
 // command suspended are resumed, a progress window it opened is closed, a row
-// left half inserted is dropped, and boEventos is true again.
+// left half inserted is dropped, boEventos is true again and the commands are
+// recomputed.
 #include "host/ShellRoutines.h"
 #include "host/TMessages.h"
 #include "host/TNetConnection.h"
@@ -38,6 +39,16 @@ void TfrmServCliente::RestauraAposErro(int servClieSuspensions, int servicoSuspe
     }
     if (progressOpened) {
         DeactiveShowAvi();
+    }
+    // The post that failed ran its state change while boEventos was false, so
+    // only the standard toolbar reacted and left insert, change and delete
+    // enabled; and the transfer buttons no longer match the list and the
+    // grid. Both are set again from the focus and the data.
+    try {
+        HabilitaBotoes();
+        EnabledBotoes();
+    } catch (...) {
+        // The original error is the one the operator must see.
     }
 }
 

@@ -1,0 +1,73 @@
+#pragma once
+// Reading what one command did from the shell's trace. A script puts a `dump`
+// before and after the command; the lines between the two dumps are the
+// command's own: its remote calls in order, the change packets it sent, the
+// errors the operator saw, the progress window opening and closing.
+//
+// LiveShell keeps one shell running and feeds it a few commands at a time, so
+// that a test can change the server's database, or stop and restart the
+// server, between two commands of the same screen.
+#include "ShellHarness.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace trace {
+
+// The lines printed after the n-th dump and before the next one; n = -1
+// gives the lines before the first dump.
+std::vector<json> Segment(const ShellOutput& out, int n);
+// Remote method names, in the order sent.
+std::vector<std::string> Calls(const std::vector<json>& lines);
+// The argument of each ApCoServClie among the lines (null for Null).
+std::vector<json> ChangePackets(const std::vector<json>& lines);
+std::vector<std::string> Errors(const std::vector<json>& lines);
+// "open" / "close" for each progress line.
+std::vector<std::string> Progress(const std::vector<json>& lines);
+
+// One entry of a change packet.
+struct PacketRow {
+    std::string status;
+    std::map<std::string, std::string> values;
+};
+std::vector<PacketRow> Rows(const json& packet);
+
+// Remote calls a command makes: the performance table of the moves plus one
+// ApCoServClie per posted row, for k rows moved.
+std::vector<std::string> MoveSelectedCalls(int k);
+std::vector<std::string> MoveAllCalls(int k);
+std::vector<std::string> MoveBackCalls(bool deleted);
+std::vector<std::string> MoveAllBackCalls();
+
+// What the screen shows in the given dump: the service codes of the grid's
+// rows, and the list's entries.
+std::vector<std::string> GridCodes(const ShellOutput& out, int dump = -1);
+std::vector<std::string> ListItems(const ShellOutput& out, int dump = -1);
+// Every service code of branch 0001 of the test database, in code order.
+const std::vector<std::string>& BranchServices();
+// The ServiceLines of branch 0001's services that are not in assigned.
+std::vector<std::string> ListOfServicesNotIn(const std::vector<std::string>& assigned);
+
+} // namespace trace
+
+class LiveShell {
+public:
+    // Starts `shell --headless --session SessionPath --trace`, its standard
+    // error going to ErrPath.
+    LiveShell(const std::string& SessionPath, const std::string& ErrPath);
+    ~LiveShell();
+    LiveShell(const LiveShell&) = delete;
+    LiveShell& operator=(const LiveShell&) = delete;
+
+    // Sends the commands and a `dump`, and returns every line printed up to
+    // and including that dump's. A shell that stops answering for a minute
+    // or exits ends the step with what it printed so far (no dump then).
+    ShellOutput Step(const std::string& commands);
+
+private:
+    int pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    std::string pending_;
+};
