@@ -85,3 +85,18 @@ TEST_F(ShellTest, TheScreenOpensWhileTheServerIsDownAndSaysSoAtTheFirstCall)
     ASSERT_EQ(out.exitCode, 0);
     EXPECT_TRUE(out.Dump()["globals"]["boidcriado"].get<bool>()) << out.Text();
 }
+
+TEST_F(ShellTest, TheEnglishResourceModuleIsChosenByTheSessionLanguage)
+{
+    WriteSession({{"Language", "en"}});
+    auto out = Run("open\nfocus lsbPossiveis\ndump\n");
+    ASSERT_EQ(out.exitCode, 0) << out.Text();
+    EXPECT_EQ(out.Dump()["screen"]["caption"], "Services by Client");
+    EXPECT_EQ(out.Component("lblFilial")["caption"], "Branch");
+    // Leaving the header with no client: the message comes from the English table.
+    EXPECT_EQ(out.Errors(), (std::vector<std::string>{"The client must be given."}));
+
+    WriteSession({{"Language", "pt_BR"}});
+    out = Run("open\ndump\n");
+    EXPECT_EQ(out.Dump()["screen"]["caption"], "Serviço por Cliente");
+}
