@@ -11,7 +11,6 @@ FormSurface::FormSurface(TCustomForm* Form, FormView* View) : QWidget(nullptr), 
     setFocusPolicy(Qt::NoFocus);
     View->RouteKeys(this);
     SyncFromModel();
-    SyncChildren();
 }
 
 void FormSurface::SyncFromModel()
@@ -27,8 +26,8 @@ void FormSurface::SyncFromModel()
 
 QSize FormSurface::sizeHint() const
 {
-    TControl* form = Control();
-    return form != nullptr ? QSize(form->Width(), form->Height()) : QWidget::sizeHint();
+    auto* form = static_cast<TCustomForm*>(Control());
+    return form != nullptr ? QSize(form->ClientWidth(), form->ClientHeight()) : QWidget::sizeHint();
 }
 
 void FormSurface::paintEvent(QPaintEvent* /*event*/)

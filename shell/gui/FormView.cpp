@@ -34,7 +34,9 @@ FormView::FormView(TCustomForm* Form, QWidget* Parent) : QMdiSubWindow(Parent), 
     connect(this, &QMdiSubWindow::windowStateChanged, this, &FormView::StateChangedByOperator);
     surface_ = new FormSurface(form_, this);
     setWidget(surface_);
-    SyncFromModel();
+    surface_->SyncChildren();
+    // Shown by SyncFromModel once it is in its area, never as a window of
+    // its own.
 }
 
 FormView::~FormView()
@@ -145,7 +147,7 @@ void FormView::SyncFromModel()
         break;
     }
     if (form_->WindowState() == TWindowState::wsNormal) {
-        QSize client(form_->Width(), form_->Height());
+        QSize client(form_->ClientWidth(), form_->ClientHeight());
         if (surface_->size() != client) {
             resize(client + FrameSize());
         }
@@ -164,12 +166,15 @@ void FormView::SurfaceResized(QSize Size)
     if (form_ == nullptr || ApplyingModel() || !isVisible() || isMinimized() || Size.isEmpty()) {
         return;
     }
-    if (Size.width() == form_->Width() && Size.height() == form_->Height()) {
+    if (Size.width() == form_->ClientWidth() && Size.height() == form_->ClientHeight()) {
         return;
     }
+    // The model's bounds are the whole window's; its frame is its own.
     TCustomForm* form = form_;
     QPoint at = isMaximized() ? QPoint(form->Left(), form->Top()) : pos();
-    Application().Dispatch([form, at, Size] { form->SetBounds(at.x(), at.y(), Size.width(), Size.height()); });
+    int width = Size.width() + form->Width() - form->ClientWidth();
+    int height = Size.height() + form->Height() - form->ClientHeight();
+    Application().Dispatch([form, at, width, height] { form->SetBounds(at.x(), at.y(), width, height); });
 }
 
 void FormView::moveEvent(QMoveEvent* event)

@@ -22,6 +22,7 @@ class TCustomForm;
 class FormView : public QMdiSubWindow {
     Q_OBJECT
 public:
+    // Add the window to its area, then SyncFromModel shows it.
     explicit FormView(TCustomForm* Form, QWidget* Parent = nullptr);
     ~FormView() override;
 

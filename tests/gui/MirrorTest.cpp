@@ -1,0 +1,398 @@
+// The widgets of a form follow the model, and the operator's input through
+// the widgets reaches the model, on a form built in code.
+#include "GuiTestSupport.h"
+#include "TestScreen.h"
+
+#include "platform/TApplication.h"
+#include "platform/TClientDataSet.h"
+#include "platform/TDBGrid.h"
+#include "platform/TDataSource.h"
+#include "platform/TEdit.h"
+#include "platform/TForm.h"
+#include "platform/TLabel.h"
+#include "platform/TListBox.h"
+#include "platform/TMaskEdit.h"
+#include "platform/TPanel.h"
+#include "platform/TSpeedButton.h"
+#include "platform/TSplitter.h"
+#include "platform/TStringField.h"
+#include "shell/gui/FormSurface.h"
+#include "shell/gui/FormView.h"
+#include "shell/gui/GridModel.h"
+#include "shell/gui/GridView.h"
+#include "shell/gui/GuiConvert.h"
+#include "shell/gui/ListBoxModel.h"
+#include "shell/gui/ListBoxView.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+using GuiTest::Cp;
+
+namespace {
+
+QString U(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+class MirrorTest : public ::testing::Test {
+protected:
+    void SetUp() override { s = std::make_unique<TestScreen>(); }
+    void TearDown() override { s.reset(); }
+
+    QPoint RowCentre(ListBoxView* view, int row) const
+    {
+        return view->visualRect(view->ItemModel()->index(row)).center();
+    }
+
+    std::unique_ptr<TestScreen> s;
+};
+
+// ---- the model shows
+
+TEST_F(MirrorTest, EditsShowTheModelsTextAndEnabledState)
+{
+    auto* name = s->Widget<QLineEdit>(s->edtName);
+    auto* code = s->Widget<QLineEdit>(s->medCode);
+    ASSERT_NE(name, nullptr);
+    ASSERT_NE(code, nullptr);
+
+    s->edtName->SetText(Cp("São Paulo"));
+    EXPECT_EQ(name->text(), U("São Paulo"));
+    s->edtName->SetEnabled(false);
+    EXPECT_FALSE(name->isEnabled());
+    EXPECT_TRUE(code->isEnabled());
+    // A disabled container disables what it holds.
+    s->header->SetEnabled(false);
+    EXPECT_FALSE(code->isEnabled());
+    s->header->SetEnabled(true);
+    EXPECT_TRUE(code->isEnabled());
+}
+
+TEST_F(MirrorTest, ControlsAddedOrFreedLaterComeAndGo)
+{
+    auto* extra = new TEdit(s->form);
+    extra->SetName("edtExtra");
+    extra->SetBounds(420, 5, 80, 21);
+    extra->SetParent(s->header);
+    QPointer<QLineEdit> widget = s->Widget<QLineEdit>(extra);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget->geometry(), QRect(420, 5, 80, 21));
+
+    delete extra;
+    EXPECT_EQ(s->WidgetOf(extra), nullptr);
+    GuiTest::Settle();
+    EXPECT_TRUE(widget.isNull());
+}
+
+TEST_F(MirrorTest, ListShowsEntriesSelectionAndCurrentEntry)
+{
+    s->list->SetItems({"00001 - Lavagem", "00002 - Pintura", "00003 - Polimento"});
+    s->list->SetSelected(1, true);
+    s->list->SetItemIndex(2);
+    GuiTest::Settle();
+    auto* view = s->Widget<ListBoxView>(s->list);
+    ASSERT_NE(view, nullptr);
+    ListBoxModel* model = view->ItemModel();
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(model->index(2).data().toString(), U("00003 - Polimento"));
+    EXPECT_TRUE(model->index(1).data(Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(model->index(0).data(Qt::BackgroundRole).isValid());
+    EXPECT_EQ(view->currentIndex().row(), 2);
+
+    s->list->Delete(0);
+    GuiTest::Settle();
+    EXPECT_EQ(model->rowCount(), 2);
+    EXPECT_TRUE(model->index(0).data(Qt::BackgroundRole).isValid());
+}
+
+TEST_F(MirrorTest, GridShowsRowsTitlesWidthsAndCurrentRow)
+{
+    auto* grid = s->Widget<GridView>(s->grid);
+    ASSERT_NE(grid, nullptr);
+    GridModel* model = grid->TableModel();
+    ASSERT_EQ(model->rowCount(), 3);
+    ASSERT_EQ(model->columnCount(), 2);
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), U("Código"));
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), U("Nome"));
+    EXPECT_EQ(model->index(1, 1).data().toString(), U("Manutenção"));
+    EXPECT_EQ(grid->horizontalHeader()->sectionSize(0), 48);
+
+    s->data->SetRecNo(2);
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    s->data->Delete();
+    EXPECT_EQ(model->rowCount(), 2);
+    EXPECT_EQ(grid->currentIndex().row(), s->data->RecNo());
+}
+
+TEST_F(MirrorTest, DisabledDataSourceBlanksTheGridUntilEnabled)
+{
+    GridModel* model = s->Widget<GridView>(s->grid)->TableModel();
+    s->source->SetEnabled(false);
+    EXPECT_EQ(model->rowCount(), 0);
+    // Rows loaded meanwhile show once the source is back.
+    s->data->SetData(TestScreen::Rows({{"00007", "Troca"}}));
+    EXPECT_EQ(model->rowCount(), 0);
+    s->source->SetEnabled(true);
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 0).data().toString(), U("00007"));
+}
+
+TEST_F(MirrorTest, LabelsEditsAndGridTakeTheModelsFontAndColours)
+{
+    auto* label = s->Widget<QLabel>(s->lblCode);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), U("Filial"));
+    EXPECT_TRUE(label->font().bold());
+    EXPECT_EQ(label->font().pointSize(), 8);
+    EXPECT_FALSE(s->WidgetOf(s->edtName)->font().bold());
+
+    QPalette app = QApplication::palette();
+    EXPECT_EQ(s->WidgetOf(s->medCode)->palette().color(QPalette::Base), app.color(QPalette::ToolTipBase));
+    EXPECT_EQ(s->WidgetOf(s->grid)->palette().color(QPalette::Base), app.color(QPalette::ToolTipBase));
+    // The disabled name edits keep the button face.
+    s->edtName->SetColor(clBtnFace);
+    s->edtName->SetEnabled(false);
+    EXPECT_EQ(s->WidgetOf(s->edtName)->palette().color(QPalette::Disabled, QPalette::Base),
+              app.color(QPalette::Active, QPalette::Button));
+}
+
+// ---- input reaches the model
+
+TEST_F(MirrorTest, TypingGoesThroughTheModelsMask)
+{
+    auto* code = s->Widget<QLineEdit>(s->medCode);
+    GuiTest::Click(code, {5, 5});
+    ASSERT_EQ(s->form->ActiveControl(), s->medCode);
+
+    QTest::keyClicks(code, "ab1c9");
+    // Upper case and four slots: the mask decided, the widget shows it.
+    EXPECT_EQ(s->medCode->Text(), "AB1C");
+    EXPECT_EQ(code->text(), GuiConvert::ToQt(s->medCode->DisplayText()));
+    QTest::keyClick(code, Qt::Key_Backspace);
+    EXPECT_EQ(s->medCode->Text(), "AB1");
+    EXPECT_EQ(code->text(), GuiConvert::ToQt(s->medCode->DisplayText()));
+}
+
+TEST_F(MirrorTest, AccentedTypingArrivesAsRunTimeText)
+{
+    s->edtName->SetFocus();
+    auto* name = s->Widget<QLineEdit>(s->edtName);
+    GuiTest::Type(name, U("Ação"));
+    EXPECT_EQ(s->edtName->Text(), Cp("Ação"));
+    EXPECT_EQ(name->text(), U("Ação"));
+}
+
+TEST_F(MirrorTest, DisabledButtonIgnoresClicksAndNoButtonTakesTheFocus)
+{
+    auto* button = s->Widget<QToolButton>(s->transfer[0]);
+    ASSERT_NE(button, nullptr);
+    s->transfer[0]->SetEnabled(false);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(s->clicks[0], 0);
+
+    s->transfer[0]->SetEnabled(true);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(s->clicks[0], 1);
+    EXPECT_EQ(s->form->ActiveControl(), s->medCode);
+}
+
+TEST_F(MirrorTest, ShortcutsClickTheTransferButtonsUnlessDisabled)
+{
+    for (auto* b : s->transfer) {
+        b->SetEnabled(true);
+    }
+    s->transfer[2]->SetEnabled(false);
+    auto* code = s->Widget<QLineEdit>(s->medCode);
+    GuiTest::Click(code, {5, 5});
+
+    QTest::keyClick(code, Qt::Key_Right, Qt::ControlModifier);
+    QTest::keyClick(code, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(code, Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyClick(code, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(s->clicks, (std::vector<int>{1, 1, 0, 1}));
+    // The keys typed nothing into the edit.
+    EXPECT_EQ(s->medCode->Text(), "");
+    EXPECT_EQ(s->Widget<QToolButton>(s->transfer[1])->toolTip(), U("Move 1"));
+}
+
+TEST_F(MirrorTest, ListTakesClicksWithCtrlAndShiftAndDoubleClicks)
+{
+    s->list->SetItems({"a", "b", "c", "d", "e"});
+    int doubleClicks = 0;
+    int doubleClickedIndex = -1;
+    s->list->SetOnDblClick([&](TObject*) {
+        ++doubleClicks;
+        doubleClickedIndex = s->list->ItemIndex();
+    });
+    GuiTest::Settle();
+    auto* view = s->Widget<ListBoxView>(s->list);
+
+    GuiTest::Click(view->viewport(), RowCentre(view, 0));
+    GuiTest::Click(view->viewport(), RowCentre(view, 2), Qt::ControlModifier);
+    EXPECT_EQ(s->list->SelectedIndexes(), (std::vector<int>{0, 2}));
+    EXPECT_EQ(s->form->ActiveControl(), s->list);
+
+    GuiTest::Click(view->viewport(), RowCentre(view, 4), Qt::ShiftModifier);
+    EXPECT_EQ(s->list->SelectedIndexes(), (std::vector<int>{2, 3, 4}));
+
+    GuiTest::DoubleClick(view->viewport(), RowCentre(view, 1));
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_EQ(doubleClickedIndex, 1);
+    GuiTest::Settle();
+    EXPECT_TRUE(view->ItemModel()->index(1).data(Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(view->ItemModel()->index(3).data(Qt::BackgroundRole).isValid());
+}
+
+TEST_F(MirrorTest, GridCellClicksKeysAndRowKeysReachTheModel)
+{
+    int clickedRow = -1;
+    s->grid->SetOnCellClick([&](TColumn*) { clickedRow = s->data->RecNo(); });
+    std::string typed;
+    s->grid->SetOnKeyPress([&](TObject*, char& Key) { typed += Key; });
+    auto* grid = s->Widget<GridView>(s->grid);
+
+    QRect cell = grid->visualRect(grid->TableModel()->index(2, 1));
+    GuiTest::Click(grid->viewport(), cell.center());
+    EXPECT_EQ(s->form->ActiveControl(), s->grid);
+    EXPECT_EQ(clickedRow, 2);
+    EXPECT_EQ(s->data->RecNo(), 2);
+
+    QTest::keyClicks(grid, "x");
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(typed, "x\r");
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_EQ(s->data->RecNo(), 1);
+    EXPECT_EQ(grid->currentIndex().row(), 1);
+    QTest::keyClick(grid, Qt::Key_Home);
+    EXPECT_EQ(s->data->RecNo(), 0);
+}
+
+// ---- focus
+
+TEST_F(MirrorTest, ModelFocusChangesMoveTheQtFocus)
+{
+    EXPECT_TRUE(s->WidgetOf(s->medCode)->hasFocus());
+    s->edtName->SetFocus();
+    EXPECT_TRUE(s->WidgetOf(s->edtName)->hasFocus());
+    s->list->SetFocus();
+    EXPECT_TRUE(s->WidgetOf(s->list)->hasFocus());
+}
+
+TEST_F(MirrorTest, TabAndShiftTabMoveTheModelsFocus)
+{
+    QTest::keyClick(s->WidgetOf(s->medCode), Qt::Key_Tab);
+    EXPECT_EQ(s->form->ActiveControl(), s->edtName);
+    EXPECT_TRUE(s->WidgetOf(s->edtName)->hasFocus());
+    QTest::keyClick(s->WidgetOf(s->edtName), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(s->form->ActiveControl(), s->medCode);
+    EXPECT_TRUE(s->WidgetOf(s->medCode)->hasFocus());
+}
+
+TEST_F(MirrorTest, FocusKeptByAnExitHandlerIsFollowed)
+{
+    s->medCode->SetOnExit([this](TObject*) {
+        if (s->medCode->Text().empty()) {
+            s->medCode->SetFocus();
+        }
+    });
+    GuiTest::Click(s->WidgetOf(s->edtName), {5, 5});
+    EXPECT_EQ(s->form->ActiveControl(), s->medCode);
+    EXPECT_TRUE(s->WidgetOf(s->medCode)->hasFocus());
+    EXPECT_FALSE(s->WidgetOf(s->edtName)->hasFocus());
+}
+
+TEST_F(MirrorTest, ClickOnALabelFocusesItsControl)
+{
+    s->edtName->SetFocus();
+    GuiTest::Click(s->WidgetOf(s->lblCode), {2, 2});
+    EXPECT_EQ(s->form->ActiveControl(), s->medCode);
+}
+
+// ---- redraws
+
+TEST_F(MirrorTest, TenThousandRowsLoadedWhileSuspendedRedrawTheGridOnce)
+{
+    GridModel* model = s->Widget<GridView>(s->grid)->TableModel();
+    int before = model->RefreshCount();
+    s->data->DisableControls();
+    char code[8];
+    for (int i = 0; i < 10000; ++i) {
+        std::snprintf(code, sizeof code, "%05d", i + 10);
+        s->data->Append();
+        s->fldCode->SetAsString(code);
+        s->fldName->SetAsString("Service");
+        s->data->Post();
+    }
+    s->data->EnableControls();
+    EXPECT_EQ(model->RefreshCount() - before, 1);
+    EXPECT_EQ(model->rowCount(), 10003);
+
+    // Without the suspension every row is drawn: the count is real.
+    before = model->RefreshCount();
+    s->data->Append();
+    s->fldCode->SetAsString("99999");
+    s->data->Post();
+    EXPECT_GT(model->RefreshCount(), before);
+}
+
+TEST_F(MirrorTest, ListFilledEntryByEntryIsReadOnce)
+{
+    auto* view = s->Widget<ListBoxView>(s->list);
+    int before = view->ItemModel()->RefreshCount();
+    for (int i = 0; i < 10000; ++i) {
+        s->list->Add("entry " + std::to_string(i));
+    }
+    GuiTest::Settle();
+    EXPECT_EQ(view->ItemModel()->RefreshCount() - before, 1);
+    EXPECT_EQ(view->ItemModel()->rowCount(), 10000);
+}
+
+// ---- layout through the model
+
+TEST_F(MirrorTest, SplitterDragResizesTheListThroughTheModel)
+{
+    QWidget* bar = s->WidgetOf(s->splitter);
+    QWidget* grid = s->WidgetOf(s->grid);
+    ASSERT_NE(bar, nullptr);
+    int listWidth = s->list->Width();
+    int gridLeft = grid->x();
+    int gridWidth = grid->width();
+
+    GuiTest::Mouse(bar, QEvent::MouseButtonPress, {1, 20});
+    GuiTest::Mouse(bar, QEvent::MouseMove, {31, 20});
+    GuiTest::Mouse(bar, QEvent::MouseButtonRelease, {31, 20});
+    EXPECT_EQ(s->list->Width(), listWidth + 30);
+    EXPECT_EQ(s->WidgetOf(s->list)->width(), listWidth + 30);
+    EXPECT_EQ(grid->x(), gridLeft + 30);
+    EXPECT_EQ(grid->width(), gridWidth - 30);
+    // The buttons stay between the two sides.
+    EXPECT_EQ(s->WidgetOf(s->buttons)->x(), s->WidgetOf(s->splitter)->geometry().right() + 1);
+}
+
+TEST_F(MirrorTest, ResizingTheWindowLaysTheFormOutAgain)
+{
+    FormView* view = s->View();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->Surface()->size(), QSize(s->form->ClientWidth(), s->form->ClientHeight()));
+    view->resize(view->size() + QSize(40, 30));
+    GuiTest::Settle();
+    EXPECT_EQ(s->form->Width(), 640);
+    EXPECT_EQ(s->form->Height(), 410);
+    EXPECT_EQ(s->header->Width(), s->form->ClientWidth());
+    EXPECT_EQ(s->WidgetOf(s->header)->width(), s->form->ClientWidth());
+    EXPECT_EQ(s->WidgetOf(s->work)->height(), s->form->ClientHeight() - 57);
+}
+
+} // namespace

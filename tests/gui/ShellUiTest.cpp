@@ -1,0 +1,199 @@
+// The shell's own windows: the error box, the lookup list, the search window
+// and the progress window.
+#include "GuiTestSupport.h"
+#include "TestScreen.h"
+
+#include "host/ShellRoutines.h"
+#include "platform/Exception.h"
+#include "platform/TApplication.h"
+#include "platform/TClientDataSet.h"
+#include "platform/TForm.h"
+#include "shell/gui/GuiShellUi.h"
+#include "shell/gui/LookupDialog.h"
+#include "shell/gui/ProgressWindow.h"
+#include "shell/gui/SearchDialog.h"
+#include "shell/gui/ShellWindow.h"
+
+#include <QAbstractItemModel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using GuiTest::Cp;
+
+namespace {
+
+class ShellUiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        s = std::make_unique<TestScreen>();
+        ui = std::make_unique<GuiShellUi>(s->shell.get());
+        s->data->SetData(TestScreen::Rows({{"00001", "Lavagem"},
+                                           {"00002", Cp("Manutenção")},
+                                           {"00003", Cp("João Pintura")},
+                                           {"00004", "Joaquim"}}));
+    }
+    void TearDown() override
+    {
+        ui.reset();
+        s.reset();
+    }
+
+    std::unique_ptr<TestScreen> s;
+    std::unique_ptr<GuiShellUi> ui;
+};
+
+// ---- errors
+
+TEST_F(ShellUiTest, MensErroShowsOneMessageBoxWithItsText)
+{
+    QStringList texts;
+    GuiTest::ModalDriver driver([&](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            texts << box->text();
+        }
+        w->close();
+    });
+    Application().Dispatch([] { MensErro(Cp("Filial não cadastrada."), true); });
+    EXPECT_EQ(texts, QStringList{QString::fromUtf8("Filial não cadastrada.")});
+}
+
+TEST_F(ShellUiTest, ErrorRaisedByAHandlerShowsOneMessageBox)
+{
+    QStringList texts;
+    GuiTest::ModalDriver driver([&](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            texts << box->text();
+        }
+        w->close();
+    });
+    Application().Dispatch([] { throw EDatabaseError("cdsData: Field 'X' not found"); });
+    EXPECT_EQ(texts, QStringList{"cdsData: Field 'X' not found"});
+}
+
+// ---- lookup list
+
+TEST_F(ShellUiTest, LookupListShowsVisibleFieldsUnderTheirLabels)
+{
+    LookupDialog dialog("Filial", s->data);
+    QAbstractItemModel* model = dialog.Table()->model();
+    ASSERT_EQ(model->columnCount(), 2);
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("Código"));
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QString("Nome"));
+    EXPECT_EQ(model->rowCount(), 4);
+    EXPECT_EQ(model->index(2, 1).data().toString(), QString::fromUtf8("João Pintura"));
+    EXPECT_EQ(dialog.windowTitle(), QString("Filial"));
+}
+
+TEST_F(ShellUiTest, LookupListPicksWithEnterFromTheCurrentRow)
+{
+    s->data->SetRecNo(1);
+    GuiTest::ModalDriver driver([](QWidget* w) {
+        auto* dialog = qobject_cast<LookupDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->Table()->currentIndex().row(), 1);
+        QTest::keyClick(dialog->Table(), Qt::Key_Down);
+        QTest::keyClick(dialog->Table(), Qt::Key_Return);
+    });
+    std::optional<int> picked = ui->PickRow(nullptr, "Filial", s->data);
+    ASSERT_TRUE(picked.has_value());
+    EXPECT_EQ(*picked, 2);
+}
+
+TEST_F(ShellUiTest, LookupListPicksByDoubleClickAndCancelsWithEscape)
+{
+    GuiTest::ModalDriver pickThird([](QWidget* w) {
+        auto* table = qobject_cast<LookupDialog*>(w)->Table();
+        QRect cell = table->visualRect(table->model()->index(3, 0));
+        GuiTest::DoubleClick(table->viewport(), cell.center());
+    });
+    EXPECT_EQ(ui->PickRow(nullptr, "Cliente", s->data), std::optional<int>(3));
+    EXPECT_EQ(pickThird.Unclosed(), 0);
+}
+
+TEST_F(ShellUiTest, LookupListCancelledWithEscapePicksNothing)
+{
+    GuiTest::ModalDriver cancel([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    EXPECT_EQ(ui->PickRow(nullptr, "Cliente", s->data), std::nullopt);
+    EXPECT_EQ(cancel.Count(), 1);
+}
+
+TEST_F(ShellUiTest, EmptyLookupShowsItsText)
+{
+    QString text;
+    GuiTest::ModalDriver driver([&](QWidget* w) {
+        text = qobject_cast<QMessageBox*>(w)->text();
+        w->close();
+    });
+    ui->ShowEmptyLookup(nullptr, Cp("Não há filial cadastrada."));
+    EXPECT_EQ(text, QString::fromUtf8("Não há filial cadastrada."));
+}
+
+// ---- search window
+
+TEST_F(ShellUiTest, SearchMovesTheCurrentRowIgnoringCaseAndAccents)
+{
+    TCustomForm* activeWhileOpen = nullptr;
+    TCustomForm* searchForm = nullptr;
+    int rowAfterTyping = -1;
+    GuiTest::ModalDriver driver([&](QWidget* w) {
+        auto* dialog = qobject_cast<SearchDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        activeWhileOpen = Application().ActiveForm();
+        searchForm = frmProcurar;
+        QTest::keyClicks(dialog->Edit(), "joao");
+        rowAfterTyping = s->data->RecNo();
+        EXPECT_EQ(dialog->Table()->currentIndex().row(), rowAfterTyping);
+        QTest::keyClick(dialog->Edit(), Qt::Key_Return);
+    });
+    Procura(s->data);
+    ASSERT_NE(searchForm, nullptr);
+    EXPECT_EQ(activeWhileOpen, searchForm);
+    EXPECT_EQ(searchForm->Name(), "frmProcurar");
+    EXPECT_EQ(rowAfterTyping, 2);
+    EXPECT_EQ(s->data->RecNo(), 2);
+    EXPECT_EQ(frmProcurar, nullptr);
+    EXPECT_EQ(Application().ActiveForm(), s->form);
+    // The search window's form never got a document window.
+    EXPECT_EQ(s->shell->MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(ShellUiTest, SearchForNothingThatMatchesLeavesTheRow)
+{
+    s->data->SetRecNo(1);
+    GuiTest::ModalDriver driver([](QWidget* w) {
+        auto* dialog = qobject_cast<SearchDialog*>(w);
+        QTest::keyClicks(dialog->Edit(), "zzz");
+        QTest::keyClick(dialog->Edit(), Qt::Key_Escape);
+    });
+    Procura(s->data);
+    EXPECT_EQ(s->data->RecNo(), 1);
+}
+
+// ---- progress window
+
+TEST_F(ShellUiTest, ProgressWindowShowsTheTextWithABusyIndicator)
+{
+    ActiveShowAvi(s->form, 6, Cp("Atualizando Serviços por Cliente..."));
+    ProgressWindow* progress = ui->Progress();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->Text(), QString::fromUtf8("Atualizando Serviços por Cliente..."));
+    EXPECT_EQ(progress->Bar()->minimum(), 0);
+    EXPECT_EQ(progress->Bar()->maximum(), 0);
+    ActiveShowAvi(s->form, 6, "Outro");
+    EXPECT_EQ(ui->Progress(), progress);
+    EXPECT_EQ(progress->Text(), QString("Outro"));
+    DeactiveShowAvi();
+    EXPECT_EQ(ui->Progress(), nullptr);
+}
+
+} // namespace
