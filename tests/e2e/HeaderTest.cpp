@@ -268,6 +268,34 @@ TEST_F(HeaderTest, PickedClientIsShownAndTrustedUntilTheHeaderIsLeft)
     EXPECT_TRUE(out.Errors().empty()) << out.Text();
 }
 
+TEST_F(HeaderTest, TypedClientIsCheckedOnLeavingTheEditAndAgainOnLeavingTheHeader)
+{
+    // A client whose number fits the layout's four-digit mask.
+    Db().Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {"0001", "C0004", "F", "1234", "Dora Quatro"});
+    auto out = Play("open\nfocus medCliente\ntype 1234\nfocus medCdFilial\ndump\n"
+                    "focus medCliente\ntab\ndump\n");
+    ASSERT_EQ(out.exitCode, 0) << out.Text();
+    auto calls = CallsBefore(out, 0);
+    ASSERT_EQ(calls.size(), 1u) << out.Text();
+    EXPECT_EQ(calls[0]["call"], "GetCliente");
+    EXPECT_EQ(calls[0]["args"], json::array({"0001", "1234"}));
+    EXPECT_EQ(Text(out, "edtCliente", 0), "Dora Quatro");
+    EXPECT_EQ(out.Component("medCliente", 0)["editMask"], "999.999.999-99;0;_");
+    EXPECT_FALSE(out.Dump(0)["globals"]["bopesq"].get<bool>());
+
+    // Tabbing out of the client edit leaves the header too: the edit's check,
+    // then the header's, then one rebuild for the client's code.
+    std::vector<std::string> methods;
+    for (const auto& c : CallsBefore(out, 1)) {
+        methods.push_back(c["call"].get<std::string>());
+    }
+    EXPECT_EQ(methods, (std::vector<std::string>{"GetCliente", "GetCliente", "GetServico", "GetServClie"}));
+    EXPECT_EQ(CallsBefore(out, 1).back()["args"], json::array({"0001", "C0004"}));
+    EXPECT_EQ(Focus(out, 1), "dbgPadrao");
+    EXPECT_EQ(out.Component("lsbPossiveis", 1)["items"].size(), 5u);
+    EXPECT_TRUE(out.Errors().empty()) << out.Text();
+}
+
 TEST_F(HeaderTest, TypedClientTakesFourDigitsUntilAClientIsChecked)
 {
     // No client's number fits the layout's four-digit mask, so a typed number
