@@ -3,6 +3,7 @@
 #include "host/ShellRoutines.h"
 #include "host/TADOIBQuery.h"
 #include "host/TBtnPesquisa.h"
+#include "host/TMessages.h"
 #include "host/TNetConnection.h"
 #include "platform/TClientDataSet.h"
 #include "platform/TDBGrid.h"
@@ -135,6 +136,11 @@ std::string TfrmServCliente::CodigoFilial() const
 
 std::string TfrmServCliente::CodigoCliente() const
 {
+    // Without a validated client (a session tied to one branch never gets
+    // one) the operator is told so, rather than meeting a data-set error.
+    if (!cdsCliente->Active() || cdsCliente->IsEmpty()) {
+        MensErro(msgPadrao->Msg("cliente_inf"), true);
+    }
     return cdsCliente->FieldByName("CDCLIENTE")->AsString();
 }
 
