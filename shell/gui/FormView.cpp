@@ -4,6 +4,7 @@
 #include "platform/TCustomForm.h"
 #include "shell/gui/ControlView.h"
 #include "shell/gui/FormSurface.h"
+#include "shell/gui/GlyphPainter.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/KeyRouter.h"
 
@@ -29,6 +30,7 @@ FormView::FormView(TCustomForm* Form, QWidget* Parent) : QMdiSubWindow(Parent), 
     setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
     setOption(QMdiSubWindow::RubberBandResize, false);
+    setWindowIcon(GlyphPainter::Icon("formulario", QSize(16, 16)));
     watch_.Watch(form_, [this] { FormGone(); });
     connections_.push_back(form_->FocusChanged.Connect([this] { FollowFocus(); }));
     connect(this, &QMdiSubWindow::windowStateChanged, this, &FormView::StateChangedByOperator);

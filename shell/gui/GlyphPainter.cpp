@@ -116,6 +116,18 @@ bool Shape(const std::string& name, QPainterPath& path, QColor& color)
         sheet.addRect(QRectF(5, 10, 6, 4.5));
         path = printer.united(sheet);
         color = QColor(0x40, 0x40, 0x40);
+    } else if (name == "formulario") {
+        QPainterPath frame;
+        frame.addRect(QRectF(1.5, 2.5, 13, 11));
+        QPainterPath window = Stroke(frame, 1.2);
+        window.addRect(QRectF(1.5, 2.5, 13, 3));
+        QPainterPath rows;
+        rows.moveTo(4, 8.5);
+        rows.lineTo(12, 8.5);
+        rows.moveTo(4, 11);
+        rows.lineTo(10, 11);
+        path = window.united(Stroke(rows, 1.0));
+        color = QColor(0x1c, 0x3c, 0x8c);
     } else {
         return false;
     }

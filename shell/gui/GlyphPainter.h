@@ -7,7 +7,8 @@
 // "esquerda" and "esquerda_todos" (the same pointing left), "pesquisar" (the
 // lookup buttons' magnifier), and the standard toolbar's "confirmar",
 // "cancelar", "incluir", "alterar", "excluir", "procurar", "verificar",
-// "imprimir". Names are compared without regard to case.
+// "imprimir"; and "formulario", the icon of a screen's window. Names are
+// compared without regard to case.
 #include <QIcon>
 #include <QPixmap>
 #include <QSize>

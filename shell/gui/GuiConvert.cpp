@@ -3,6 +3,8 @@
 #include "platform/Cp1252.h"
 #include "platform/TDataSet.h"
 
+#include <QFontDatabase>
+
 #include <exception>
 
 namespace GuiConvert {
@@ -54,6 +56,13 @@ QColor ColorOf(TColor color, const QPalette& palette)
 QFont FontOf(const TFont& font, const QFont& base)
 {
     QFont f = base;
+    // The platform's dialog font is a narrow sans serif, and the layout's
+    // boxes are cut to it; a condensed sans, where installed, keeps the
+    // captions inside them.
+    static const bool condensed = QFontDatabase::families().contains("DejaVu Sans Condensed");
+    if (font.Name == "MS Sans Serif" && condensed) {
+        f.setFamily("DejaVu Sans Condensed");
+    }
     if (font.Size > 0) {
         f.setPointSize(font.Size);
     }

@@ -25,8 +25,9 @@ std::optional<std::string> FromQt(const QString& text);
 // base, window base, window text), plain ones are 0x00BBGGRR.
 QColor ColorOf(TColor color, const QPalette& palette);
 
-// The model's font over Base: size in points and the styles. The family is
-// kept, since the platform's dialog font is not installed here.
+// The model's font over Base: size in points and the styles. The platform's
+// dialog font is not installed here: a condensed sans stands in for it, or
+// Base's family.
 QFont FontOf(const TFont& font, const QFont& base);
 
 // A caption with its accelerator marks removed ("&Filial" -> "Filial",

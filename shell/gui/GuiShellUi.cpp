@@ -57,6 +57,14 @@ void GuiShellUi::ShowError(const std::string& Text)
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ShellTexts::kErrorTitle), GuiConvert::ToQt(Text),
                     QMessageBox::Ok, shell_);
     box.exec();
+    Reactivate();
+}
+
+void GuiShellUi::Reactivate()
+{
+    if (shell_ != nullptr) {
+        shell_->Reactivate();
+    }
 }
 
 ProgressWindow* GuiShellUi::Progress() const
@@ -75,14 +83,20 @@ void GuiShellUi::ShowProgress(TComponent* Owner, int /*Kind*/, const std::string
 void GuiShellUi::HideProgress()
 {
     if (progress_ != nullptr) {
+        bool wasActive = progress_->isActiveWindow();
         progress_->hide();
+        if (wasActive) {
+            Reactivate();
+        }
     }
 }
 
 std::optional<int> GuiShellUi::PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet)
 {
     LookupDialog dialog(Title, DataSet, WindowOver(Sender));
-    if (dialog.exec() != QDialog::Accepted) {
+    bool picked = dialog.exec() == QDialog::Accepted;
+    Reactivate();
+    if (!picked) {
         return std::nullopt;
     }
     return dialog.Picked();
@@ -93,6 +107,7 @@ void GuiShellUi::ShowEmptyLookup(TComponent* Sender, const std::string& Text)
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(ShellTexts::kNoticeTitle), GuiConvert::ToQt(Text),
                     QMessageBox::Ok, WindowOver(Sender));
     box.exec();
+    Reactivate();
 }
 
 void GuiShellUi::Search(TDataSet* DataSet)
@@ -122,6 +137,7 @@ void GuiShellUi::Search(TDataSet* DataSet)
         if (shell_ != nullptr) {
             shell_->SetDrawnElsewhere(window, false);
         }
+        Reactivate();
     };
     try {
         window->Show();

@@ -39,6 +39,7 @@ private:
     // The window the shell's windows open over: the owner's form window, or
     // the main window.
     QWidget* WindowOver(TComponent* Owner) const;
+    void Reactivate();
 
     ShellWindow* shell_;
     IShellUi* previousUi_;

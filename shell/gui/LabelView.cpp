@@ -3,6 +3,8 @@
 #include "platform/TLabel.h"
 #include "shell/gui/GuiConvert.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QMouseEvent>
 
 LabelView::LabelView(TLabel* Label, QWidget* Parent, FormView* Form, ControlView* ParentView)
@@ -28,11 +30,22 @@ void LabelView::SyncFromModel()
         setText(text);
     }
     setAutoFillBackground(!label->Transparent() && label->Color() != clBtnFace);
-    // An auto-sized label grows with its caption; a fixed one keeps its width.
+    // An auto-sized label grows with its caption. A fixed one keeps its box;
+    // a caption the stand-in font makes wider than the box is drawn a little
+    // smaller rather than cut.
     if (label->AutoSize()) {
         int wanted = fontMetrics().horizontalAdvance(text);
         if (wanted > width()) {
             resize(wanted, height());
+        }
+    } else {
+        QFont f = font();
+        int pixels = QFontInfo(f).pixelSize();
+        while (pixels > 8 && QFontMetrics(f).horizontalAdvance(text) > width()) {
+            f.setPixelSize(--pixels);
+        }
+        if (f != font()) {
+            setFont(f);
         }
     }
 }

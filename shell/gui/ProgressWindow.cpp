@@ -13,6 +13,8 @@ ProgressWindow::ProgressWindow(QWidget* Parent)
 {
     setWindowTitle(QString::fromUtf8(ShellTexts::kWaitTitle));
     setModal(false);
+    // It only informs: the focus stays in the screen.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     // A range of nothing makes the bar an endless busy indicator.
     bar_->setRange(0, 0);
     bar_->setTextVisible(false);

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -172,6 +173,26 @@ void ShellWindow::SubWindowActivated(QMdiSubWindow* window)
     }
     if (view->Form() != nullptr) {
         view->FollowFocus();
+    }
+}
+
+void ShellWindow::Reactivate()
+{
+    activateWindow();
+    if (FormView* view = ViewOf(Application().ActiveForm())) {
+        view->FollowFocus();
+    }
+}
+
+void ShellWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Back from another window: the focus goes where the model has it, which
+    // may have moved while this window was not active.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (FormView* view = ViewOf(Application().ActiveForm())) {
+            view->FollowFocus();
+        }
     }
 }
 

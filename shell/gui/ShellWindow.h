@@ -45,6 +45,13 @@ public:
     QString BranchText() const;
     QString ServerText() const;
 
+    // Brings the main window back to the front after one of the shell's own
+    // windows closed, with the focus where the active form has it.
+    void Reactivate();
+
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void SyncCursor();
     void SubWindowActivated(QMdiSubWindow* window);

@@ -1,0 +1,311 @@
+// The typical piece of work on the real screen, through the real widgets,
+// against a real application server over the seeded demo data: the branch
+// typed, a client picked in the lookup list, two services selected and
+// moved, one moved back, all moved back. After every step the widgets must
+// show what the model holds.
+//
+// With SERVCLIENTE_SCREENSHOT=FILE the main window is saved as a PNG while
+// the client's services are shown.
+#include "GuiTestSupport.h"
+
+#include "host/Session.h"
+#include "host/TdtmDBGeral.h"
+#include "platform/TApplication.h"
+#include "platform/TCustomEdit.h"
+#include "platform/TCustomForm.h"
+#include "platform/TDBGrid.h"
+#include "platform/TDataSet.h"
+#include "platform/TField.h"
+#include "platform/TListBox.h"
+#include "platform/TSpeedButton.h"
+#include "shell/PackageHost.h"
+#include "shell/ShellMainForm.h"
+#include "shell/gui/FormView.h"
+#include "shell/gui/GridModel.h"
+#include "shell/gui/GridView.h"
+#include "shell/gui/GuiConvert.h"
+#include "shell/gui/GuiShellUi.h"
+#include "shell/gui/ListBoxModel.h"
+#include "shell/gui/ListBoxView.h"
+#include "shell/gui/LookupDialog.h"
+#include "shell/gui/ShellWindow.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// The application server over a database of its own, on a free port.
+class ServerProcess {
+public:
+    explicit ServerProcess(const std::string& db)
+    {
+        int out[2];
+        if (pipe(out) != 0) {
+            return;
+        }
+        std::string bin = std::string(TEST_BIN_DIR) + "/appserver";
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            std::freopen("/dev/null", "w", stderr);
+            std::string dbArg = db;
+            std::vector<char*> argv = {bin.data(), const_cast<char*>("--db"), dbArg.data(),
+                                       const_cast<char*>("--listen"), const_cast<char*>("127.0.0.1:0"), nullptr};
+            execv(bin.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        out_ = fdopen(out[0], "r");
+        char line[256];
+        if (out_ != nullptr && std::fgets(line, sizeof line, out_) != nullptr) {
+            std::string first = line;
+            auto colon = first.rfind(':');
+            if (first.rfind("listening on ", 0) == 0 && colon != std::string::npos) {
+                port_ = std::atoi(first.c_str() + colon + 1);
+            }
+        }
+    }
+    ~ServerProcess()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+        if (out_ != nullptr) {
+            std::fclose(out_);
+        }
+    }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+    int Port() const { return port_; }
+
+private:
+    pid_t pid_ = -1;
+    FILE* out_ = nullptr;
+    int port_ = 0;
+};
+
+class ScreenWorkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GuiTest::EnsureApp();
+        char tmpl[] = "/tmp/servcliente-gui-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        std::string bin = std::string(TEST_BIN_DIR) + "/appserver";
+        std::string seed = "'" + bin + "' seed --db '" + dir_ + "/server.db' --local-db '" + dir_ +
+                           "/local.db' > /dev/null 2>&1";
+        ASSERT_EQ(std::system(seed.c_str()), 0) << seed;
+        server_ = std::make_unique<ServerProcess>(dir_ + "/server.db");
+        ASSERT_GT(server_->Port(), 0);
+        std::ofstream session(dir_ + "/session.ini");
+        session << "[session]\nFiliProc = 0001\nFiliProcFat = 0001\nNomeFiliProcFat = Matriz São Paulo\n"
+                   "ModuFili = 0\nModuloAtiv = 15\nWebURL = 127.0.0.1\nWebPort = "
+                << server_->Port() << "\nLocalDatabase = " << dir_ << "/local.db\n";
+        session.close();
+        Session::Current().LoadFromFile(dir_ + "/session.ini");
+        TdtmDBGeral::Instance().SetDatabase(dir_ + "/local.db");
+
+        mainForm_ = new ShellMainForm(&Application());
+        Application().SetMainForm(mainForm_);
+        package_ = std::make_unique<PackageHost>(std::string(TEST_BIN_DIR) + "/PKG_ZEL31500.so");
+        shell_ = std::make_unique<ShellWindow>(package_.get());
+        ui_ = std::make_unique<GuiShellUi>(shell_.get());
+        shell_->show();
+        shell_->activateWindow();
+        (void)QTest::qWaitForWindowActive(shell_.get());
+        // Lookup lists pick their current row; any message box is an error
+        // the operator would have seen.
+        modals_ = std::make_unique<GuiTest::ModalDriver>([this](QWidget* w) {
+            if (auto* lookup = qobject_cast<LookupDialog*>(w)) {
+                ++lookups_;
+                QTest::keyClick(lookup->Table(), Qt::Key_Return);
+            } else {
+                if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                    errors_ << box->text();
+                }
+                w->close();
+            }
+        });
+    }
+
+    void TearDown() override
+    {
+        modals_.reset();
+        ui_.reset();
+        shell_.reset();
+        if (package_ != nullptr) {
+            package_->Unload();
+        }
+        package_.reset();
+        if (mainForm_ != nullptr) {
+            delete mainForm_;
+        }
+        Application().SetMainForm(nullptr);
+        GuiTest::Settle();
+        server_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    template <class T>
+    T* Model(const char* name) const
+    {
+        return dynamic_cast<T*>(screen_->FindComponent(name));
+    }
+    template <class W>
+    W* Widget(const char* name) const
+    {
+        return dynamic_cast<W*>(shell_->ViewOf(screen_)->WidgetOf(dynamic_cast<TControl*>(screen_->FindComponent(name))));
+    }
+
+    // Every widget shows what its control holds.
+    void ExpectWidgetsShowTheModel(const char* step)
+    {
+        GuiTest::Settle();
+        SCOPED_TRACE(step);
+        for (const char* name : {"medCdFilial", "edtNmFilial", "medCliente", "edtCliente"}) {
+            auto* edit = Model<TCustomEdit>(name);
+            ASSERT_NE(edit, nullptr) << name;
+            EXPECT_EQ(Widget<QLineEdit>(name)->text(), GuiConvert::ToQt(edit->DisplayText())) << name;
+            EXPECT_EQ(Widget<QLineEdit>(name)->isEnabled(), edit->IsEnabledInChain()) << name;
+        }
+        auto* list = Model<TListBox>("lsbPossiveis");
+        ListBoxModel* items = Widget<ListBoxView>("lsbPossiveis")->ItemModel();
+        ASSERT_EQ(items->rowCount(), list->Count());
+        for (int i = 0; i < list->Count(); ++i) {
+            EXPECT_EQ(items->index(i).data().toString(), GuiConvert::ToQt(list->Item(i)));
+            EXPECT_EQ(items->index(i).data(Qt::BackgroundRole).isValid(), list->Selected(i));
+        }
+        auto* grid = Model<TDBGrid>("dbgPadrao");
+        GridModel* rows = Widget<GridView>("dbgPadrao")->TableModel();
+        TDataSet* shown = grid->ShownDataSet();
+        ASSERT_EQ(rows->rowCount(), shown != nullptr ? shown->RecordCount() : 0);
+        for (int r = 0; r < rows->rowCount(); ++r) {
+            EXPECT_EQ(rows->index(r, 0).data().toString(),
+                      GuiConvert::ToQt(shown->RowValue(r, shown->FieldByName("CDSERVFILI")->Index()).value_or("")));
+        }
+        for (const char* name : {"sbtEscolhido", "sbtTodos", "sbtUmEsquerda", "sbtTodosEsquerda"}) {
+            EXPECT_EQ(Widget<QToolButton>(name)->isEnabled(), Model<TSpeedButton>(name)->Enabled()) << name;
+        }
+        QWidget* focused = shell_->ViewOf(screen_)->WidgetOf(screen_->ActiveControl());
+        ASSERT_NE(focused, nullptr);
+        EXPECT_TRUE(focused->hasFocus());
+        EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+    }
+
+    QPoint RowCentre(const char* list, int row) const
+    {
+        auto* view = Widget<ListBoxView>(list);
+        return view->visualRect(view->ItemModel()->index(row)).center();
+    }
+
+    std::string dir_;
+    std::unique_ptr<ServerProcess> server_;
+    ShellMainForm* mainForm_ = nullptr;
+    std::unique_ptr<PackageHost> package_;
+    std::unique_ptr<ShellWindow> shell_;
+    std::unique_ptr<GuiShellUi> ui_;
+    std::unique_ptr<GuiTest::ModalDriver> modals_;
+    TCustomForm* screen_ = nullptr;
+    QStringList errors_;
+    int lookups_ = 0;
+};
+
+TEST_F(ScreenWorkTest, BranchClientTwoMovedOneBackAllBack)
+{
+    shell_->OpenScreen();
+    GuiTest::Settle();
+    screen_ = package_->ScreenGlobal();
+    ASSERT_NE(screen_, nullptr) << errors_.join("\n").toStdString();
+    ASSERT_NE(shell_->ViewOf(screen_), nullptr);
+    ExpectWidgetsShowTheModel("opened");
+
+    // The branch, typed over what the session put there; Tab validates it.
+    auto* branch = Widget<QLineEdit>("medCdFilial");
+    GuiTest::Click(branch, {5, 5});
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(branch, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(branch, "0001");
+    EXPECT_EQ(Model<TCustomEdit>("medCdFilial")->Text(), "0001");
+    QTest::keyClick(branch, Qt::Key_Tab);
+    EXPECT_EQ(screen_->ActiveControl(), Model<TCustomEdit>("medCliente"));
+    EXPECT_EQ(Widget<QLineEdit>("edtNmFilial")->text(), QString::fromUtf8("Matriz São Paulo"));
+    ExpectWidgetsShowTheModel("branch typed");
+
+    // The client, picked in the lookup list.
+    QTest::mouseClick(Widget<QToolButton>("btnCliente"), Qt::LeftButton);
+    EXPECT_EQ(lookups_, 1);
+    EXPECT_FALSE(Model<TCustomEdit>("medCliente")->Text().empty());
+    EXPECT_FALSE(Widget<QLineEdit>("edtCliente")->text().isEmpty());
+    ExpectWidgetsShowTheModel("client picked");
+
+    // Leaving the header for the list loads both sides.
+    auto* list = Model<TListBox>("lsbPossiveis");
+    auto* listView = Widget<ListBoxView>("lsbPossiveis");
+    GuiTest::Click(listView->viewport(), {5, listView->viewport()->height() - 3});
+    GuiTest::Settle();
+    EXPECT_EQ(screen_->ActiveControl(), list);
+    ASSERT_GE(list->Count(), 3);
+    auto* assigned = Model<TDBGrid>("dbgPadrao")->ShownDataSet();
+    ASSERT_NE(assigned, nullptr);
+    int possible = list->Count();
+    int before = assigned->RecordCount();
+    ExpectWidgetsShowTheModel("lists loaded");
+
+    // Two services selected and moved to the client.
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 0));
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 1), Qt::ControlModifier);
+    EXPECT_EQ(list->SelCount(), 2);
+    ASSERT_TRUE(Widget<QToolButton>("sbtEscolhido")->isEnabled());
+    QTest::mouseClick(Widget<QToolButton>("sbtEscolhido"), Qt::LeftButton);
+    assigned = Model<TDBGrid>("dbgPadrao")->ShownDataSet();
+    ASSERT_NE(assigned, nullptr);
+    EXPECT_EQ(assigned->RecordCount(), before + 2);
+    EXPECT_EQ(list->Count(), possible - 2);
+    ExpectWidgetsShowTheModel("two moved");
+    if (const char* file = std::getenv("SERVCLIENTE_SCREENSHOT")) {
+        EXPECT_TRUE(shell_->grab().save(QString::fromLocal8Bit(file), "PNG"));
+    }
+
+    // The grid's first service moved back.
+    auto* grid = Widget<GridView>("dbgPadrao");
+    GuiTest::Click(grid->viewport(), grid->visualRect(grid->TableModel()->index(0, 1)).center());
+    EXPECT_EQ(screen_->ActiveControl(), Model<TDBGrid>("dbgPadrao"));
+    ASSERT_TRUE(Widget<QToolButton>("sbtUmEsquerda")->isEnabled());
+    QTest::mouseClick(Widget<QToolButton>("sbtUmEsquerda"), Qt::LeftButton);
+    assigned = Model<TDBGrid>("dbgPadrao")->ShownDataSet();
+    ASSERT_NE(assigned, nullptr);
+    EXPECT_EQ(assigned->RecordCount(), before + 1);
+    EXPECT_EQ(list->Count(), possible - 1);
+    ExpectWidgetsShowTheModel("one back");
+
+    // All of the client's services moved back.
+    ASSERT_TRUE(Widget<QToolButton>("sbtTodosEsquerda")->isEnabled());
+    QTest::mouseClick(Widget<QToolButton>("sbtTodosEsquerda"), Qt::LeftButton);
+    assigned = Model<TDBGrid>("dbgPadrao")->ShownDataSet();
+    EXPECT_EQ(assigned != nullptr ? assigned->RecordCount() : 0, 0);
+    EXPECT_EQ(list->Count(), possible + before);
+    ExpectWidgetsShowTheModel("all back");
+}
+
+} // namespace
