@@ -1,0 +1,181 @@
+// Targets 2 and 3, measured on the real screen loaded in-process against a
+// running application server.
+//
+// MontaLista (the verify button: MontaLista, then the transfer buttons and
+// the grid's data source) with 1,000 + 1,000 and 10,000 + 10,000 rows, against
+// the same two selections run directly on the database plus one loopback
+// transfer of the bytes both answers carried, each cycle running both.
+//
+// Move-all of 1,000 services: the time between consecutive ApCoServClie sends
+// is the cost of one service; its median over the whole command, over the
+// first 100 and over the last 100 services, against the round trip of target 1
+// measured in the same cycle. Move-all-back (one DelTodos) restores the data.
+//
+//   BENCH_WORK: a folder for the screen's session and local database
+//   BENCH_SQLITE_DB, BENCH_SQLITE_PORT, BENCH_PG_URL, BENCH_PG_PORT: as bench_calls
+#include "bench/support/BareDatabase.h"
+#include "bench/support/BenchData.h"
+#include "bench/support/BenchStats.h"
+#include "bench/support/LoopbackPeer.h"
+#include "bench/support/ScreenRig.h"
+#include "bench/support/StackClient.h"
+#include "platform/TClientDataSet.h"
+#include "platform/TListBox.h"
+#include "platform/net/CallTrace.h"
+
+#include <benchmark/benchmark.h>
+
+using namespace BenchStats;
+
+namespace {
+
+// The selections of GetServico and GetServClie, as the server runs them.
+const char* kServico = "SELECT s.CDSERVFILI, s.CDFILIAL, s.NMSERVICO FROM SERVFILI s WHERE s.CDFILIAL = ? "
+                       "AND NOT EXISTS (SELECT 1 FROM SERVCLIE c WHERE c.CDFILIAL = s.CDFILIAL "
+                       "AND c.CDSERVFILI = s.CDSERVFILI AND c.CDCLIENTE = ?)";
+const char* kServClie = "SELECT c.CDFILIAL, c.CDSERVFILI, c.CDCLIENTE, s.NMSERVICO FROM SERVCLIE c "
+                        "JOIN SERVFILI s ON s.CDFILIAL = c.CDFILIAL AND s.CDSERVFILI = c.CDSERVFILI "
+                        "WHERE c.CDFILIAL = ? AND c.CDCLIENTE = ?";
+
+struct Target {
+    std::string label;
+    std::string db;
+    int port = 0;
+};
+
+std::string RigDir(const Target& t, const std::string& what)
+{
+    return Env("BENCH_WORK", "/tmp/servcliente-bench") + "/screen-" + t.label + "-" + what;
+}
+
+void MontaLista(benchmark::State& state, const Target& t, const BenchBranch& b)
+{
+    BareDatabase bare(t.db);
+    LoopbackPeer peer;
+    size_t servicoBytes = 0;
+    size_t servClieBytes = 0;
+    {
+        StackClient probe("127.0.0.1", t.port);
+        probe.Fetch("GetServico", b.branch, b.client, &servicoBytes);
+        probe.Fetch("GetServClie", b.branch, b.client, &servClieBytes);
+    }
+    ScreenRig rig(RigDir(t, b.branch), t.port, b.branch);
+    rig.Open();
+    rig.ChooseClient();
+    auto* list = rig.Get<TListBox>("lsbPossiveis");
+    auto* assigned = rig.Get<TClientDataSet>("cdsServClie");
+    if (list == nullptr || assigned == nullptr || list->Count() != b.services - b.assigned ||
+        assigned->RecordCount() != b.assigned) {
+        state.SkipWithError("the screen did not load the branch's lists");
+        return;
+    }
+
+    std::vector<double> screen, base;
+    for (auto _ : state) {
+        Time(screen, [&] { rig.Click("sbtVerificar"); });
+        Time(base, [&] {
+            bare.Select(kServico, {b.branch, b.client});
+            bare.Select(kServClie, {b.branch, b.client});
+            peer.Fetch(servicoBytes + servClieBytes);
+        });
+    }
+    if (list->Count() != b.services - b.assigned) {
+        state.SkipWithError("the list lost entries");
+        return;
+    }
+    state.counters["montalista_us"] = Median(screen);
+    state.counters["base_us"] = Median(base);
+    state.counters["answer_bytes"] = static_cast<double>(servicoBytes + servClieBytes);
+    state.counters["ratio"] = Median(screen) / Median(base);
+}
+
+void MoveAll(benchmark::State& state, const Target& t)
+{
+    const BenchBranch& b = BenchData::MoveAll();
+    const BenchBranch& rt = BenchData::RoundTrip();
+    const std::string rtService = BenchData::ServiceCode(2);
+    StackClient stack("127.0.0.1", t.port);
+    stack.Load(rt.branch, rt.client);
+    ScreenRig rig(RigDir(t, "move"), t.port, b.branch);
+    rig.Open();
+    rig.ChooseClient();
+    auto* list = rig.Get<TListBox>("lsbPossiveis");
+    auto* assigned = rig.Get<TClientDataSet>("cdsServClie");
+
+    std::vector<BenchStats::Clock::time_point> sends;
+    sends.reserve(2 * static_cast<size_t>(b.services));
+    auto previous = CallTrace::Set([&sends](const std::string& method, const std::string&,
+                                            const std::vector<Variant>&) {
+        if (method == "ApCoServClie") {
+            sends.push_back(BenchStats::Clock::now());
+        }
+    });
+    std::vector<double> all, first, last, roundTrip, command;
+    for (auto _ : state) {
+        if (list->Count() != b.services || assigned->RecordCount() != 0) {
+            state.SkipWithError("the screen does not start from an empty client");
+            break;
+        }
+        for (int i = 0; i < 50; ++i) {
+            Time(roundTrip, [&] { stack.InsertOne(rt.branch, rt.client, rtService, "Ida e volta"); });
+            stack.DeleteCurrent();
+        }
+        sends.clear();
+        Time(command, [&] { rig.Click("sbtTodos"); });
+        if (sends.size() != static_cast<size_t>(b.services) || assigned->RecordCount() != b.services) {
+            state.SkipWithError("move-all did not send one ApCoServClie per service");
+            break;
+        }
+        for (size_t i = 1; i < sends.size(); ++i) {
+            double us = Micros(sends[i - 1], sends[i]);
+            all.push_back(us);
+            if (i <= 100) {
+                first.push_back(us);
+            }
+            if (i + 100 >= sends.size()) {
+                last.push_back(us);
+            }
+        }
+        state.PauseTiming();
+        rig.Click("sbtTodosEsquerda");
+        state.ResumeTiming();
+    }
+    CallTrace::Set(previous);
+    state.counters["per_service_us"] = Median(all);
+    state.counters["first_us"] = Median(first);
+    state.counters["last_us"] = Median(last);
+    state.counters["roundtrip_us"] = Median(roundTrip);
+    state.counters["command_ms"] = Median(command) / 1000;
+    state.counters["ratio"] = Median(all) / Median(roundTrip);
+    state.counters["growth"] = Median(last) / Median(first);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    std::vector<Target> targets;
+    for (auto [label, dbVar, portVar] : {std::tuple{"sqlite", "BENCH_SQLITE_DB", "BENCH_SQLITE_PORT"},
+                                         std::tuple{"postgresql", "BENCH_PG_URL", "BENCH_PG_PORT"}}) {
+        Target t{label, Env(dbVar), EnvInt(portVar, 0)};
+        if (!t.db.empty() && t.port != 0) {
+            targets.push_back(t);
+        }
+    }
+    for (const Target& t : targets) {
+        for (const BenchBranch* b : {&BenchData::Lists1k(), &BenchData::Lists10k()}) {
+            const int rows = b->services - b->assigned;
+            benchmark::RegisterBenchmark(("MontaLista/" + t.label + "/" + std::to_string(rows)).c_str(),
+                                         [t, b](benchmark::State& s) { MontaLista(s, t, *b); })
+                ->Iterations(rows >= 10000 ? 8 : 30)
+                ->Unit(benchmark::kMillisecond);
+        }
+        benchmark::RegisterBenchmark(("MoveAll/" + t.label).c_str(), [t](benchmark::State& s) { MoveAll(s, t); })
+            ->Iterations(3)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Prints the table of targets from the files one bench/run.sh run left in WORK."""
+import json
+import pathlib
+import re
+import sys
+
+work = pathlib.Path(sys.argv[1])
+
+
+def benchmarks(name):
+    path = work / name
+    if not path.exists():
+        return {}
+    data = json.loads(path.read_text())
+    out = {}
+    for b in data.get("benchmarks", []):
+        key = re.sub(r"/iterations:\d+$", "", b["name"])
+        if b.get("error_occurred"):
+            b = dict(b, failed=b.get("error_message", "error"))
+        out[key] = b
+    return out
+
+
+def load(name):
+    path = work / name
+    return json.loads(path.read_text()) if path.exists() and path.read_text().strip() else None
+
+
+rows = []
+
+
+def row(target, measured, baseline, ratio, limit, ok, unit=""):
+    rows.append((target, measured, baseline, ratio, limit, ok))
+
+
+def us(v):
+    return f"{v:,.0f} µs" if v < 10000 else f"{v / 1000:,.1f} ms"
+
+
+calls = benchmarks("calls.json")
+screen = benchmarks("screen.json")
+
+for db in ("sqlite", "postgresql"):
+    b = calls.get(f"RoundTrip/{db}")
+    if not b or "failed" in b:
+        row(f"1 ApCoServClie insert, {db}", "not run", "", "", "<= 1.5", False)
+        continue
+    base = b["echo_us"] + b["bare_insert_us"]
+    r = b["stack_insert_us"] / base
+    row(f"1 ApCoServClie insert, {db}", us(b["stack_insert_us"]),
+        f"{us(base)} (echo {us(b['echo_us'])} + insert {us(b['bare_insert_us'])})", f"{r:.2f}", "<= 1.5", r <= 1.5)
+
+for db in ("sqlite", "postgresql"):
+    small = screen.get(f"MontaLista/{db}/1000")
+    big = screen.get(f"MontaLista/{db}/10000")
+    if not big or "failed" in big:
+        row(f"2 MontaLista 10,000+10,000, {db}", "not run", "", "", "<= 3", False)
+    else:
+        r = big["montalista_us"] / big["base_us"]
+        row(f"2 MontaLista 10,000+10,000, {db}", us(big["montalista_us"]),
+            f"{us(big['base_us'])} (2 selects + {big['answer_bytes'] / 1e6:.2f} MB transfer)", f"{r:.2f}", "<= 3",
+            r <= 3)
+    if small and big and "failed" not in small and "failed" not in big:
+        g = big["montalista_us"] / small["montalista_us"]
+        row(f"2 MontaLista growth 1,000 -> 10,000, {db}", us(big["montalista_us"]), us(small["montalista_us"]),
+            f"{g:.2f}", "<= 12", g <= 12)
+
+for db in ("sqlite", "postgresql"):
+    m = screen.get(f"MoveAll/{db}")
+    if not m or "failed" in m:
+        row(f"3 move-all 1,000, per service, {db}", "not run", "", "", "<= 1.3", False)
+        continue
+    r = m["per_service_us"] / m["roundtrip_us"]
+    row(f"3 move-all 1,000, per service, {db}", us(m["per_service_us"]), f"{us(m['roundtrip_us'])} (round trip)",
+        f"{r:.2f}", "<= 1.3", r <= 1.3)
+    g = m["last_us"] / m["first_us"]
+    row(f"3 move-all last 100 vs first 100, {db}", us(m["last_us"]), us(m["first_us"]), f"{g:.2f}", "<= 1.2",
+        g <= 1.2)
+
+pgbench = []
+for n in (1, 2):
+    path = work / f"pgbench-{n}.txt"
+    if path.exists():
+        found = re.search(r"tps = ([\d.]+) \(without initial connection time\)", path.read_text())
+        if found:
+            pgbench.append(float(found.group(1)))
+ours = [l["tps"] for l in (load(f"load-pg-{n}.json") for n in (1, 2)) if l]
+if pgbench and ours:
+    a = sum(ours) / len(ours)
+    p = sum(pgbench) / len(pgbench)
+    r = a / p
+    row("4 16 operators, postgresql (tx/s)", f"{a:,.0f}", f"{p:,.0f} (pgbench -c 16)", f"{r:.2f}", ">= 0.70",
+        r >= 0.70)
+else:
+    row("4 16 operators, postgresql (tx/s)", "not run", "", "", ">= 0.70", False)
+lite = load("load-sqlite.json")
+if lite:
+    row("4 16 operators, sqlite (tx/s)", f"{lite['tps']:,.0f}", "", "", "report", None)
+
+mem = load("memory.json")
+if mem:
+    r = mem["heap_ratio"]
+    row("5 memory, 100,000 assigned (heap)",
+        f"{(mem['heap_loaded'] - mem['heap_idle']) / 1e6:.1f} MB",
+        f"{mem['packet_bytes'] / 1e6:.1f} MB packet", f"{r:.2f}", "<= 4", r <= 4)
+    row("5 memory, 100,000 assigned (RSS)", f"{(mem['rss_loaded'] - mem['rss_idle']) / 1e6:.1f} MB",
+        f"{mem['packet_bytes'] / 1e6:.1f} MB packet", f"{mem['rss_ratio']:.2f}", "report", None)
+else:
+    row("5 memory, 100,000 assigned", "not run", "", "", "<= 4", False)
+
+headers = ("target", "measured", "baseline", "ratio", "limit", "result")
+table = [headers] + [(t, m, b, r, l, "-" if ok is None else ("pass" if ok else "FAIL")) for t, m, b, r, l, ok in rows]
+widths = [max(len(str(line[i])) for line in table) for i in range(len(headers))]
+sep = "|" + "|".join("-" * (w + 2) for w in widths) + "|"
+for i, line in enumerate(table):
+    print("| " + " | ".join(str(c).ljust(w) for c, w in zip(line, widths)) + " |")
+    if i == 0:
+        print(sep)
+failed = sum(1 for r in rows if r[5] is False)
+print(f"\n{len([r for r in rows if r[5] is not None]) - failed} passed, {failed} failed")
+sys.exit(0)

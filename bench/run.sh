@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in release mode, starts what they need (an application
+# server on SQLite and one on a throw-away PostgreSQL cluster on loopback),
+# runs every measurement with bounded counts and times, and prints one table:
+# target, measured, baseline, ratio, limit, pass or fail.
+#
+#   bench/run.sh [--no-build]
+#
+# BENCH_BUILD_DIR (default build-bench) and BENCH_WORK (default
+# /tmp/servcliente-bench) may be set. Everything the run starts is stopped
+# and its files removed when it ends (BENCH_KEEP=1 keeps the files).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BENCH_BUILD_DIR:-$ROOT/build-bench}
+WORK=${BENCH_WORK:-/tmp/servcliente-bench}
+PGBIN=${SERVCLIENTE_PG_BIN:-/usr/lib/postgresql/15/bin}
+LOAD_SECONDS=${BENCH_LOAD_SECONDS:-8}
+BIN=$BUILD/bin
+export BENCH_WORK=$WORK
+
+if [ "${1:-}" != "--no-build" ]; then
+    echo "== building (release) into $BUILD" >&2
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DSERVCLIENTE_BENCH=ON -DSERVCLIENTE_GUI=OFF \
+        -DSERVCLIENTE_TESTS=OFF >"$BUILD.cmake.log" 2>&1 || { cat "$BUILD.cmake.log" >&2; exit 1; }
+    cmake --build "$BUILD" -j2 --target appserver PKG_ZEL31500 bench_seed bench_calls bench_screen bench_load \
+        bench_memory >"$BUILD.build.log" 2>&1 || { tail -50 "$BUILD.build.log" >&2; exit 1; }
+fi
+
+as_postgres() {
+    if [ "$(id -u)" -eq 0 ]; then
+        runuser -u postgres -- "$@"
+    else
+        "$@"
+    fi
+}
+
+PIDS=()
+PG_STARTED=0
+cleanup() {
+    for pid in "${PIDS[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    if [ "$PG_STARTED" = 1 ]; then
+        as_postgres "$PGBIN/pg_ctl" -D "$WORK/pg/data" -m fast -w stop >/dev/null 2>&1 || true
+    fi
+    if [ "${BENCH_KEEP:-0}" != 1 ]; then
+        rm -rf "$WORK"
+    fi
+}
+trap cleanup EXIT
+
+free_port() {
+    local port
+    for port in $(seq 55320 55420); do
+        if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+            echo "$port"
+            return 0
+        fi
+    done
+    echo "run.sh: no free port between 55320 and 55420" >&2
+    return 1
+}
+
+# Starts an application server on DB and prints its port.
+start_appserver() {
+    local name=$1 db=$2 out="$WORK/appserver-$1.out"
+    "$BIN/appserver" --db "$db" --listen 127.0.0.1:0 >"$out" 2>"$WORK/appserver-$name.log" &
+    PIDS+=($!)
+    for _ in $(seq 1 100); do
+        if grep -q "^listening on" "$out" 2>/dev/null; then
+            sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$out" | head -1
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "run.sh: the $name application server did not start:" >&2
+    cat "$WORK/appserver-$name.log" >&2
+    return 1
+}
+
+rm -rf "$WORK"
+mkdir -p "$WORK"
+chmod 755 "$WORK"
+
+echo "== PostgreSQL cluster (durable: fsync and synchronous_commit on)" >&2
+mkdir -p "$WORK/pg"
+[ "$(id -u)" -eq 0 ] && chown postgres: "$WORK/pg"
+as_postgres "$PGBIN/initdb" -D "$WORK/pg/data" -U postgres -A trust -E UTF8 --no-locale >"$WORK/pg/initdb.log" 2>&1 ||
+    { cat "$WORK/pg/initdb.log" >&2; exit 1; }
+PGPORT=$(free_port)
+as_postgres "$PGBIN/pg_ctl" -D "$WORK/pg/data" -l "$WORK/pg/server.log" -w -t 60 \
+    -o "-p $PGPORT -k $WORK/pg -c listen_addresses=127.0.0.1 -c max_connections=100" start >/dev/null ||
+    { cat "$WORK/pg/server.log" >&2; exit 1; }
+PG_STARTED=1
+as_postgres "$PGBIN/createdb" -h 127.0.0.1 -p "$PGPORT" -U postgres servcliente_bench
+PG_URL="postgresql://postgres@127.0.0.1:$PGPORT/servcliente_bench"
+
+echo "== seeding" >&2
+SQLITE_DB="$WORK/server.db"
+"$BIN/bench_seed" "$SQLITE_DB"
+"$BIN/bench_seed" "$PG_URL"
+
+echo "== application servers" >&2
+export BENCH_SQLITE_DB=$SQLITE_DB BENCH_PG_URL=$PG_URL
+BENCH_SQLITE_PORT=$(start_appserver sqlite "$SQLITE_DB")
+BENCH_PG_PORT=$(start_appserver postgresql "$PG_URL")
+export BENCH_SQLITE_PORT BENCH_PG_PORT
+
+echo "== 1: round trips" >&2
+"$BIN/bench_calls" --benchmark_out="$WORK/calls.json" --benchmark_out_format=json >&2
+echo "== 2, 3: MontaLista and move-all on the screen" >&2
+"$BIN/bench_screen" --benchmark_out="$WORK/screen.json" --benchmark_out_format=json >&2
+
+echo "== 4: 16 operators against pgbench, ${LOAD_SECONDS}s each, twice in turn" >&2
+cat >"$WORK/pgbench.sql" <<'SQL'
+\set n random(1, 2000000000)
+INSERT INTO SERVCLIE_PGBENCH (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES ('RTRP', 'PGB' || :n, lpad((:client_id % 100000)::text, 5, '0')) ON CONFLICT DO NOTHING;
+SQL
+for round in 1 2; do
+    pgbench -n -c 16 -j 2 -T "$LOAD_SECONDS" -f "$WORK/pgbench.sql" "$PG_URL" >"$WORK/pgbench-$round.txt" 2>&1 ||
+        { cat "$WORK/pgbench-$round.txt" >&2; exit 1; }
+    grep "^tps" "$WORK/pgbench-$round.txt" >&2
+    "$BIN/bench_load" --port "$BENCH_PG_PORT" --operators 16 --seconds "$LOAD_SECONDS" >"$WORK/load-pg-$round.json"
+    cat "$WORK/load-pg-$round.json" >&2
+done
+"$BIN/bench_load" --port "$BENCH_SQLITE_PORT" --operators 16 --seconds "$LOAD_SECONDS" >"$WORK/load-sqlite.json"
+cat "$WORK/load-sqlite.json" >&2
+
+echo "== 5: memory of 100,000 assigned services" >&2
+"$BIN/bench_memory" --port "$BENCH_SQLITE_PORT" --dir "$WORK/memory" >"$WORK/memory.json"
+cat "$WORK/memory.json" >&2
+
+echo >&2
+python3 "$ROOT/bench/report.py" "$WORK"

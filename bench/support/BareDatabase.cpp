@@ -1,0 +1,172 @@
+#include "bench/support/BareDatabase.h"
+
+#include "platform/Exception.h"
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+namespace {
+
+const char* kInsert = "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)";
+const char* kDelete = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
+
+std::string Numbered(const std::string& sql)
+{
+    std::string out;
+    int n = 0;
+    for (char c : sql) {
+        if (c == '?') {
+            out += "$" + std::to_string(++n);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+BareDatabase::BareDatabase(const std::string& spec)
+{
+    if (Database::IsPostgres(spec)) {
+        pg_ = PQconnectdb(spec.c_str());
+        if (PQstatus(pg_) != CONNECTION_OK) {
+            std::string why = PQerrorMessage(pg_);
+            PQfinish(pg_);
+            pg_ = nullptr;
+            throw EDatabaseError("Cannot connect to " + spec + ": " + why);
+        }
+        for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete}}) {
+            PGresult* r = PQprepare(pg_, name, Numbered(sql).c_str(), 3, nullptr);
+            bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+            PQclear(r);
+            if (!ok) {
+                throw EDatabaseError(std::string("PostgreSQL prepare: ") + PQerrorMessage(pg_));
+            }
+        }
+        return;
+    }
+    if (sqlite3_open_v2(spec.c_str(), &lite_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        std::string why = lite_ != nullptr ? sqlite3_errmsg(lite_) : "out of memory";
+        sqlite3_close(lite_);
+        lite_ = nullptr;
+        throw EDatabaseError("Cannot open " + spec + ": " + why);
+    }
+    sqlite3_busy_timeout(lite_, 10000);
+    char* err = nullptr;
+    if (sqlite3_exec(lite_, "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;", nullptr,
+                     nullptr, &err) != SQLITE_OK) {
+        std::string why = err != nullptr ? err : "?";
+        sqlite3_free(err);
+        throw EDatabaseError("SQLite pragmas: " + why);
+    }
+    if (sqlite3_prepare_v2(lite_, kInsert, -1, &insert_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, kDelete, -1, &delete_, nullptr) != SQLITE_OK) {
+        throw EDatabaseError(std::string("SQLite prepare: ") + sqlite3_errmsg(lite_));
+    }
+}
+
+BareDatabase::~BareDatabase()
+{
+    sqlite3_finalize(insert_);
+    sqlite3_finalize(delete_);
+    sqlite3_close(lite_);
+    PQfinish(pg_);
+}
+
+void BareDatabase::Step(sqlite3_stmt* statement, const std::vector<std::string>& params)
+{
+    sqlite3_reset(statement);
+    for (size_t i = 0; i < params.size(); ++i) {
+        sqlite3_bind_text(statement, static_cast<int>(i + 1), params[i].data(), static_cast<int>(params[i].size()),
+                          SQLITE_STATIC);
+    }
+    int rc = sqlite3_step(statement);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        throw EDatabaseError(std::string("SQLite: ") + sqlite3_errmsg(lite_));
+    }
+    sqlite3_reset(statement);
+}
+
+void BareDatabase::PgRun(const char* name, const std::vector<std::string>& params)
+{
+    const char* values[3] = {params[0].c_str(), params[1].c_str(), params[2].c_str()};
+    PGresult* r = PQexecPrepared(pg_, name, 3, values, nullptr, nullptr, 0);
+    bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    std::string why = ok ? "" : PQresultErrorMessage(r);
+    PQclear(r);
+    if (!ok) {
+        throw EDatabaseError("PostgreSQL: " + why);
+    }
+}
+
+void BareDatabase::Insert(const std::string& branch, const std::string& client, const std::string& service)
+{
+    if (pg_ != nullptr) {
+        PgRun("ins", {branch, client, service});
+    } else {
+        Step(insert_, {branch, client, service});
+    }
+}
+
+void BareDatabase::Delete(const std::string& branch, const std::string& client, const std::string& service)
+{
+    if (pg_ != nullptr) {
+        PgRun("del", {branch, client, service});
+    } else {
+        Step(delete_, {branch, client, service});
+    }
+}
+
+size_t BareDatabase::Select(const std::string& sql, const std::vector<std::string>& params)
+{
+    std::vector<std::vector<std::string>> rows;
+    if (pg_ != nullptr) {
+        std::vector<const char*> values;
+        for (const auto& p : params) {
+            values.push_back(p.c_str());
+        }
+        PGresult* r = PQexecParams(pg_, Numbered(sql).c_str(), static_cast<int>(values.size()), nullptr,
+                                   values.data(), nullptr, nullptr, 0);
+        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+            std::string why = PQresultErrorMessage(r);
+            PQclear(r);
+            throw EDatabaseError("PostgreSQL: " + why);
+        }
+        int n = PQntuples(r);
+        int columns = PQnfields(r);
+        rows.reserve(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            std::vector<std::string> row;
+            for (int c = 0; c < columns; ++c) {
+                row.emplace_back(PQgetvalue(r, i, c), static_cast<size_t>(PQgetlength(r, i, c)));
+            }
+            rows.push_back(std::move(row));
+        }
+        PQclear(r);
+        return rows.size();
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(lite_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        throw EDatabaseError(std::string("SQLite prepare: ") + sqlite3_errmsg(lite_));
+    }
+    for (size_t i = 0; i < params.size(); ++i) {
+        sqlite3_bind_text(st, static_cast<int>(i + 1), params[i].data(), static_cast<int>(params[i].size()),
+                          SQLITE_STATIC);
+    }
+    const int columns = sqlite3_column_count(st);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        std::vector<std::string> row;
+        for (int c = 0; c < columns; ++c) {
+            auto text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            row.emplace_back(text != nullptr ? text : "", static_cast<size_t>(sqlite3_column_bytes(st, c)));
+        }
+        rows.push_back(std::move(row));
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) {
+        throw EDatabaseError(std::string("SQLite: ") + sqlite3_errmsg(lite_));
+    }
+    return rows.size();
+}
