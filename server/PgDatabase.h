@@ -3,7 +3,10 @@
 // URL (which may hold a password) never appears in a message.
 #include "server/Database.h"
 
+#include <unordered_map>
+
 typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
 
 class PgDatabase : public Database {
 public:
@@ -24,8 +27,20 @@ private:
     // Connects, or connects again after the connection broke.
     void Ensure();
     std::vector<SqlRow> Run(const std::string& sql, const std::vector<SqlValue>& params, long long* changed);
+    // The name of sql's prepared statement on this connection, preparing it
+    // on its first use: the server runs the same few statements on every call.
+    const std::string& Prepared(const std::string& sql, int paramCount);
+    // Runs a prepared statement; a BEGIN still waiting goes in the same
+    // round trip, ahead of it.
+    PGresult* Exec(const std::string& name, const std::vector<const char*>& values);
+    PGresult* BeginAndExec(const std::string& name, const std::vector<const char*>& values);
 
     std::string url_;
     DatabaseOptions options_;
     PGconn* conn_ = nullptr;
+    // Prepared statements of conn_, by their text; a new connection has none.
+    std::unordered_map<std::string, std::string> statements_;
+    // Begin was called and no statement has run since: BEGIN travels with
+    // the transaction's first statement, saving a round trip per call.
+    bool beginPending_ = false;
 };

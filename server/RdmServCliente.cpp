@@ -303,17 +303,50 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         changes.push_back(std::move(c));
     }
 
-    for (const auto& [branch, client] : clients) {
-        if (Db().Query("SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {branch, client}).empty()) {
-            throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no client " +
-                                 Cp1252::FromUtf8(client) + "; nothing was stored");
+    // Every client and every service is checked; a client and a service
+    // share one query, so a one-row change costs one query for its checks.
+    // The first missing client is reported, else the first missing service.
+    std::vector<std::pair<std::string, std::string>> missingClients;
+    std::vector<std::pair<std::string, std::string>> missingServices;
+    auto client = clients.begin();
+    auto service = services.begin();
+    while (client != clients.end() || service != services.end()) {
+        if (client != clients.end() && service != services.end()) {
+            auto found = Db().Query("SELECT (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?), "
+                                    "(SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)",
+                                    {client->first, client->second, service->first, service->second});
+            if (found.empty() || found[0].size() != 2 || !found[0][0]) {
+                missingClients.push_back(*client);
+            }
+            if (found.empty() || found[0].size() != 2 || !found[0][1]) {
+                missingServices.push_back(*service);
+            }
+            ++client;
+            ++service;
+        } else if (client != clients.end()) {
+            if (Db().Query("SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {client->first, client->second})
+                    .empty()) {
+                missingClients.push_back(*client);
+            }
+            ++client;
+        } else {
+            if (Db().Query("SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?",
+                           {service->first, service->second})
+                    .empty()) {
+                missingServices.push_back(*service);
+            }
+            ++service;
         }
     }
-    for (const auto& [branch, service] : services) {
-        if (Db().Query("SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?", {branch, service}).empty()) {
-            throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no service " +
-                                 Cp1252::FromUtf8(service) + "; nothing was stored");
-        }
+    if (!missingClients.empty()) {
+        const auto& [branch, code] = missingClients.front();
+        throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no client " +
+                             Cp1252::FromUtf8(code) + "; nothing was stored");
+    }
+    if (!missingServices.empty()) {
+        const auto& [branch, code] = missingServices.front();
+        throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no service " +
+                             Cp1252::FromUtf8(code) + "; nothing was stored");
     }
 
     const std::string insert =

@@ -6,11 +6,20 @@
 
 namespace {
 
-// Finalizes a statement however the function that prepared it is left.
+// Puts a kept statement back to its start, bindings cleared, however the
+// function that ran it is left, so its next use starts afresh.
 struct Statement {
     sqlite3_stmt* s = nullptr;
-    ~Statement() { sqlite3_finalize(s); }
+    ~Statement()
+    {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+    }
 };
+
+// More distinct statements than this means texts are being built on the fly;
+// the cache is then emptied rather than grown without end.
+constexpr size_t kMaxStatements = 64;
 
 } // namespace
 
@@ -32,6 +41,9 @@ SqliteDatabase::SqliteDatabase(const std::string& path, const DatabaseOptions& o
 
 SqliteDatabase::~SqliteDatabase()
 {
+    for (auto& [sql, statement] : statements_) {
+        sqlite3_finalize(statement);
+    }
     sqlite3_close(db_);
 }
 
@@ -50,22 +62,42 @@ void SqliteDatabase::ExecScript(const std::string& sql)
     }
 }
 
+sqlite3_stmt* SqliteDatabase::Prepared(const std::string& sql)
+{
+    auto found = statements_.find(sql);
+    if (found != statements_.end()) {
+        return found->second;
+    }
+    if (statements_.size() >= kMaxStatements) {
+        for (auto& [text, statement] : statements_) {
+            sqlite3_finalize(statement);
+        }
+        statements_.clear();
+    }
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        Fail("SQLite statement");
+    }
+    statements_.emplace(sql, statement);
+    return statement;
+}
+
 std::vector<SqlRow> SqliteDatabase::Query(const std::string& sql, const std::vector<SqlValue>& params)
 {
     Statement st;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr) != SQLITE_OK) {
-        Fail("SQLite statement");
-    }
+    st.s = Prepared(sql);
+    // The values outlive the statement's use: the guard clears the bindings
+    // before this function returns.
     for (size_t i = 0; i < params.size(); ++i) {
         int rc = params[i] ? sqlite3_bind_text(st.s, static_cast<int>(i + 1), params[i]->data(),
-                                               static_cast<int>(params[i]->size()), SQLITE_TRANSIENT)
+                                               static_cast<int>(params[i]->size()), SQLITE_STATIC)
                            : sqlite3_bind_null(st.s, static_cast<int>(i + 1));
         if (rc != SQLITE_OK) {
             Fail("SQLite parameter");
         }
     }
     std::vector<SqlRow> rows;
-    int columns = sqlite3_column_count(st.s);
     for (;;) {
         int rc = sqlite3_step(st.s);
         if (rc == SQLITE_DONE) {
@@ -74,6 +106,9 @@ std::vector<SqlRow> SqliteDatabase::Query(const std::string& sql, const std::vec
         if (rc != SQLITE_ROW) {
             Fail("SQLite");
         }
+        // Counted per row: a kept statement is prepared again by its step
+        // when the schema changed, and may then have other columns.
+        const int columns = sqlite3_data_count(st.s);
         SqlRow row;
         for (int c = 0; c < columns; ++c) {
             if (sqlite3_column_type(st.s, c) == SQLITE_NULL) {

@@ -3,7 +3,10 @@
 // waiting up to the busy time-out for another connection's write lock.
 #include "server/Database.h"
 
+#include <unordered_map>
+
 struct sqlite3;
+struct sqlite3_stmt;
 
 class SqliteDatabase : public Database {
 public:
@@ -22,7 +25,11 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& what);
+    // The prepared statement of sql, prepared on its first use and kept:
+    // the server runs the same few statements on every call.
+    sqlite3_stmt* Prepared(const std::string& sql);
 
     sqlite3* db_ = nullptr;
     std::string path_;
+    std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };

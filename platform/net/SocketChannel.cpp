@@ -66,19 +66,28 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
     if (port < 1 || port > 65535) {
         throw ESocketError("Invalid port " + std::to_string(port));
     }
-    asio::ip::tcp::resolver resolver(ioc_);
     asio::error_code result = asio::error::would_block;
-    resolver.async_resolve(host, std::to_string(port),
-                           [&](const asio::error_code& ec, asio::ip::tcp::resolver::results_type endpoints) {
-                               if (ec) {
-                                   result = ec;
-                                   return;
-                               }
-                               asio::async_connect(socket_, endpoints,
-                                                   [&](const asio::error_code& ec2, const asio::ip::tcp::endpoint&) {
-                                                       result = ec2;
-                                                   });
-                           });
+    asio::error_code notAddress;
+    auto address = asio::ip::make_address(host, notAddress);
+    asio::ip::tcp::resolver resolver(ioc_);
+    if (!notAddress) {
+        // A literal address needs no name lookup, which could outlast the time-out.
+        socket_.async_connect(asio::ip::tcp::endpoint(address, static_cast<unsigned short>(port)),
+                              [&](const asio::error_code& ec) { result = ec; });
+    } else {
+        resolver.async_resolve(host, std::to_string(port),
+                               [&](const asio::error_code& ec, asio::ip::tcp::resolver::results_type endpoints) {
+                                   if (ec) {
+                                       result = ec;
+                                       return;
+                                   }
+                                   asio::async_connect(
+                                       socket_, endpoints,
+                                       [&](const asio::error_code& ec2, const asio::ip::tcp::endpoint&) {
+                                           result = ec2;
+                                       });
+                               });
+    }
     ioc_.restart();
     ioc_.run_for(timeout);
     if (!ioc_.stopped()) {

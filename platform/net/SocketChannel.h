@@ -12,13 +12,16 @@
 //
 // Threads: one thread uses a channel; another thread may only Post work to
 // it (the server uses that to close idle connections when it stops).
-#include <asio.hpp>
-
+// A standard header must come before Asio: Asio decides how it allocates
+// handler memory from a macro of the standard library, and units that saw
+// the macro must not share handler memory with units that did not.
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include <asio.hpp>
 
 class SocketChannel {
 public:

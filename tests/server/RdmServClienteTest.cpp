@@ -98,7 +98,8 @@ TEST_P(ServerTest, ApCoServClieAppliesInsertsAndDeletesAndAResendDoesNoHarm)
 TEST_P(ServerTest, ApCoServClieWithNullDoesNothing)
 {
     const std::string before = Snapshot();
-    std::vector<RemoteArg> args = {RemoteArg::ByRef(Variant())};
+    std::vector<RemoteArg> args;
+    args.push_back(RemoteArg::ByRef(Variant::Null()));
     EXPECT_EQ(Client().Call("ApCoServClie", args).AsInt(), 0);
     EXPECT_TRUE(args[0].Value().IsNull());
     EXPECT_EQ(Snapshot(), before);
