@@ -3,15 +3,15 @@
 #include "server/PgDatabase.h"
 #include "server/SqliteDatabase.h"
 
-bool Database::IsPostgres(const std::string& spec)
+bool Database::IsPostgres(const std::string& location)
 {
-    return spec.rfind("postgresql://", 0) == 0 || spec.rfind("postgres://", 0) == 0;
+    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
 }
 
-std::unique_ptr<Database> Database::Open(const std::string& spec, const DatabaseOptions& options)
+std::unique_ptr<Database> Database::Open(const std::string& location, const DatabaseOptions& options)
 {
-    if (IsPostgres(spec)) {
-        return std::make_unique<PgDatabase>(spec, options);
+    if (IsPostgres(location)) {
+        return std::make_unique<PgDatabase>(location, options);
     }
-    return std::make_unique<SqliteDatabase>(spec, options);
+    return std::make_unique<SqliteDatabase>(location, options);
 }

@@ -26,10 +26,10 @@ class Database {
 public:
     virtual ~Database() = default;
 
-    // A database spec that starts with postgresql:// or postgres:// is a
+    // A database location that starts with postgresql:// or postgres:// is a
     // PostgreSQL URL; anything else is a SQLite file path.
-    static std::unique_ptr<Database> Open(const std::string& spec, const DatabaseOptions& options);
-    static bool IsPostgres(const std::string& spec);
+    static std::unique_ptr<Database> Open(const std::string& location, const DatabaseOptions& options);
+    static bool IsPostgres(const std::string& location);
 
     // "SQLite" or "PostgreSQL", for logs.
     virtual std::string Kind() const = 0;

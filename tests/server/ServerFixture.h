@@ -60,21 +60,21 @@ protected:
             schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(++counter);
             admin_ = Database::Open(url, {});
             admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
-            dbSpec_ = std::string(url) + (std::string(url).find('?') == std::string::npos ? "?" : "&") +
+            dbLocation_ = std::string(url) + (std::string(url).find('?') == std::string::npos ? "?" : "&") +
                       "options=-csearch_path%3D" + schema_;
         } else {
             char dir[] = "/tmp/servcliente-server-XXXXXX";
             ASSERT_NE(mkdtemp(dir), nullptr);
             dir_ = dir;
-            dbSpec_ = dir_ + "/server.db";
+            dbLocation_ = dir_ + "/server.db";
         }
-        db_ = Database::Open(dbSpec_, {});
+        db_ = Database::Open(dbLocation_, {});
         db_->ExecScript("DROP TABLE IF EXISTS SERVCLIE; DROP TABLE IF EXISTS SERVFILI; "
                         "DROP TABLE IF EXISTS CLIENTE; DROP TABLE IF EXISTS FILIAL;");
         Schema::Create(*db_);
         Fill();
         RdmServCliente::Register(registry_);
-        options_.db = dbSpec_;
+        options_.db = dbLocation_;
         options_.listenHost = "127.0.0.1";
         options_.listenPort = 0;
     }
@@ -198,7 +198,7 @@ protected:
     std::string dir_;
     std::string schema_;
     std::unique_ptr<Database> admin_;
-    std::string dbSpec_;
+    std::string dbLocation_;
     std::unique_ptr<Database> db_;
     ModuleRegistry registry_;
     ServerOptions options_;
