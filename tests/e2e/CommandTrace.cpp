@@ -184,7 +184,9 @@ LiveShell::LiveShell(const std::string& SessionPath, const std::string& ErrPath)
     std::signal(SIGPIPE, SIG_IGN);
     int toShell[2];
     int fromShell[2];
-    if (pipe(toShell) != 0 || pipe(fromShell) != 0) {
+    // Close-on-exec, so that an application server the test starts later
+    // does not hold the shell's input open.
+    if (pipe2(toShell, O_CLOEXEC) != 0 || pipe2(fromShell, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
     std::string bin = std::string(TEST_BIN_DIR) + "/shell";
@@ -219,11 +221,18 @@ LiveShell::~LiveShell()
         close(in_);
     }
     if (out_ >= 0) {
-        // Drain, so that a shell still printing can reach the end of its input.
+        // Drain, so that a shell still printing can reach the end of its
+        // input; one that does not finish within a minute is stopped.
         char buf[4096];
-        while (read(out_, buf, sizeof buf) > 0) {
+        pollfd p{out_, POLLIN, 0};
+        bool ended = false;
+        while (!ended && poll(&p, 1, 60000) > 0) {
+            ended = read(out_, buf, sizeof buf) <= 0;
         }
         close(out_);
+        if (!ended && pid_ > 0) {
+            kill(pid_, SIGKILL);
+        }
     }
     if (pid_ > 0) {
         int status = 0;

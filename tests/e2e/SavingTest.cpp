@@ -1,0 +1,291 @@
+// Every change of the client's services goes to the server at once, one
+// packet per posted or deleted row; a packet the server refuses, or that
+// never reaches it, stays in the change log and goes again with the next
+// change, unless a cancel undoes it. Whatever error ends a move command, the
+// operator sees it once and the screen stays usable.
+//
+// The server is made to fail between two commands of one running shell: by
+// taking a service out of the branch (the server then refuses the whole
+// packet that names it) or by stopping the server.
+#include "CommandTrace.h"
+
+using trace::Calls;
+using trace::ChangePackets;
+using trace::Errors;
+using trace::GridCodes;
+using trace::ListItems;
+using trace::ListOfServicesNotIn;
+using trace::Progress;
+using trace::Rows;
+
+namespace {
+
+std::string Header(int clientRow)
+{
+    return "open\nclick btnCliente\npick " + std::to_string(clientRow) + "\nfocus lsbPossiveis\n";
+}
+
+// status:code of every entry of every change packet among the lines.
+std::vector<std::string> PacketEntries(const std::vector<json>& lines)
+{
+    std::vector<std::string> entries;
+    for (const auto& packet : ChangePackets(lines)) {
+        for (const auto& row : Rows(packet)) {
+            entries.push_back(row.status + ":" + row.values.at("CDSERVFILI"));
+        }
+    }
+    return entries;
+}
+
+bool Enabled(const ShellOutput& out, const std::string& name)
+{
+    return out.Component(name)["enabled"].get<bool>();
+}
+
+} // namespace
+
+class SavingTest : public ShellTest {
+protected:
+    // Takes a service out of branch 0001 (and out of every client that has
+    // it), so that the server refuses a packet naming it.
+    void DropService(const std::string& code)
+    {
+        Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDSERVFILI = ?", {"0001", code});
+        Db().Execute("DELETE FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?", {"0001", code});
+    }
+    void RestoreService(const std::string& code, const std::string& name)
+    {
+        Db().Execute("INSERT INTO SERVFILI VALUES (?, ?, ?)", {"0001", code, name});
+    }
+    // A new server on a new port; the running shell is told through its
+    // session, which the connection reads when it opens again.
+    std::string RestartAndTell()
+    {
+        RestartServer();
+        return "session WebPort " + std::to_string(Server().Port()) + "\n";
+    }
+    LiveShell Live() { return LiveShell(sessionPath_, dir_ + "/live-err.txt"); }
+
+    // The screen after an error: the standard toolbar as the screen sets it
+    // (no insert, change, delete, confirm or cancel), the transfer buttons
+    // recomputed from the list and the grid, the grid browsing.
+    void ExpectUsable(const ShellOutput& out)
+    {
+        for (const char* name : {"sbtIncluir", "sbtAlterar", "sbtExcluir", "sbtConfirmar", "sbtCancelar"}) {
+            EXPECT_FALSE(Enabled(out, name)) << name;
+            EXPECT_FALSE(out.Dump()["screen"]["menu"][name].get<bool>()) << name;
+        }
+        bool listHasEntries = !ListItems(out).empty();
+        bool gridHasRows = !GridCodes(out).empty();
+        EXPECT_EQ(Enabled(out, "sbtEscolhido"), listHasEntries);
+        EXPECT_EQ(Enabled(out, "sbtTodos"), listHasEntries);
+        EXPECT_EQ(Enabled(out, "sbtUmEsquerda"), gridHasRows);
+        EXPECT_EQ(Enabled(out, "sbtTodosEsquerda"), gridHasRows);
+        EXPECT_EQ(out.Component("cdsServClie")["state"], "browse");
+        EXPECT_EQ(out.Dump()["cursor"], 0);
+    }
+};
+
+TEST_F(SavingTest, ARefusedInsertStaysInTheLogAndGoesAgainWithTheNextMove)
+{
+    auto shell = Live();
+    auto ready = shell.Step(Header(1) + "listclick lsbPossiveis 0");
+    ASSERT_EQ(ListItems(ready).size(), 5u) << ready.Text();
+
+    DropService("00001");
+    auto failed = shell.Step("click sbtEscolhido");
+    EXPECT_EQ(Calls(failed.lines), (std::vector<std::string>{"ApCoServClie"}));
+    ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    EXPECT_NE(Errors(failed.lines)[0].find("00001"), std::string::npos) << Errors(failed.lines)[0];
+    // The row stays posted, unsent; the entry stays in the list.
+    EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 1);
+    EXPECT_EQ(GridCodes(failed), (std::vector<std::string>{"00001"}));
+    EXPECT_EQ(ListItems(failed).size(), 5u);
+    EXPECT_TRUE(Assigned("0001", "C0002").empty());
+    ExpectUsable(failed);
+
+    RestoreService("00001", "Consultoria");
+    auto next = shell.Step("listclick lsbPossiveis 1\nclick sbtEscolhido");
+    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
+    EXPECT_EQ(Calls(next.lines), trace::MoveSelectedCalls(1));
+    EXPECT_EQ(PacketEntries(next.lines), (std::vector<std::string>{"inserted:00001", "inserted:00002"}));
+    EXPECT_EQ(next.Component("cdsServClie")["changeCount"], 0);
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002"}));
+    EXPECT_EQ(GridCodes(next), Assigned("0001", "C0002"));
+    EXPECT_EQ(ListItems(next), ListOfServicesNotIn({"00001", "00002"}));
+}
+
+TEST_F(SavingTest, ACancelUndoesAnUnsentInsertAndItIsNeverSent)
+{
+    auto shell = Live();
+    shell.Step(Header(1) + "listclick lsbPossiveis 0");
+    DropService("00001");
+    auto failed = shell.Step("click sbtEscolhido");
+    ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    RestoreService("00001", "Consultoria");
+
+    // A key starts an edit of the unsent row; Escape cancels it, and with it
+    // every change not yet sent.
+    auto editing = shell.Step("focus dbgPadrao\ntype x");
+    ASSERT_EQ(editing.Component("cdsServClie")["state"], "edit");
+    auto cancelled = shell.Step("key Escape");
+    EXPECT_TRUE(Calls(cancelled.lines).empty());
+    EXPECT_EQ(cancelled.Component("cdsServClie")["state"], "browse");
+    EXPECT_EQ(cancelled.Component("cdsServClie")["changeCount"], 0);
+    EXPECT_TRUE(GridCodes(cancelled).empty());
+
+    auto next = shell.Step("listclick lsbPossiveis 1\nclick sbtEscolhido");
+    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
+    EXPECT_EQ(PacketEntries(next.lines), (std::vector<std::string>{"inserted:00002"}));
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00002"}));
+    EXPECT_EQ(GridCodes(next), Assigned("0001", "C0002"));
+    EXPECT_EQ(ListItems(next), ListOfServicesNotIn({"00002"}));
+}
+
+TEST_F(SavingTest, ADeletionThatNeverReachedTheServerGoesWithTheNextDeletion)
+{
+    auto shell = Live();
+    auto ready = shell.Step(Header(2) + "cellclick dbgPadrao 0");
+    ASSERT_EQ(GridCodes(ready).size(), 5u) << ready.Text();
+
+    Server().Stop();
+    auto failed = shell.Step("click sbtUmEsquerda");
+    // The connection could not open again, so nothing went out.
+    EXPECT_TRUE(Calls(failed.lines).empty()) << failed.Text();
+    EXPECT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    // Deleted here, not on the server; and nothing appended to the list,
+    // since the send failed before it.
+    EXPECT_EQ(GridCodes(failed), (std::vector<std::string>{"00002", "00003", "00004", "00005"}));
+    EXPECT_TRUE(ListItems(failed).empty());
+    EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 1);
+    EXPECT_EQ(failed.Dump()["globals"]["stnmservico"], "Consultoria");
+    ExpectUsable(failed);
+
+    auto next = shell.Step(RestartAndTell() + "click sbtUmEsquerda");
+    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
+    EXPECT_EQ(Calls(next.lines), trace::MoveBackCalls(true));
+    EXPECT_EQ(PacketEntries(next.lines), (std::vector<std::string>{"deleted:00001", "deleted:00002"}));
+    EXPECT_EQ(Assigned("0001", "C0003"), (std::vector<std::string>{"00003", "00004", "00005"}));
+    EXPECT_EQ(GridCodes(next), Assigned("0001", "C0003"));
+    EXPECT_EQ(ListItems(next), ListOfServicesNotIn({"00003", "00004", "00005"}));
+    EXPECT_EQ(next.Component("cdsServClie")["changeCount"], 0);
+}
+
+TEST_F(SavingTest, ACancelBringsBackAnUnsentDeletion)
+{
+    auto shell = Live();
+    shell.Step(Header(2) + "cellclick dbgPadrao 1");
+    Server().Stop();
+    auto failed = shell.Step("click sbtUmEsquerda");
+    ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    ASSERT_EQ(GridCodes(failed).size(), 4u);
+
+    auto cancelled = shell.Step(RestartAndTell() + "focus dbgPadrao\ntype x\nkey Escape");
+    EXPECT_TRUE(Calls(cancelled.lines).empty()) << cancelled.Text();
+    EXPECT_EQ(GridCodes(cancelled), trace::BranchServices());
+    EXPECT_EQ(cancelled.Component("cdsServClie")["changeCount"], 0);
+    EXPECT_EQ(Assigned("0001", "C0003"), trace::BranchServices());
+
+    // The next deletion carries only itself.
+    auto next = shell.Step("cellclick dbgPadrao 4\nclick sbtUmEsquerda");
+    EXPECT_EQ(PacketEntries(next.lines), (std::vector<std::string>{"deleted:00005"}));
+    EXPECT_EQ(Assigned("0001", "C0003"), (std::vector<std::string>{"00001", "00002", "00003", "00004"}));
+    EXPECT_EQ(GridCodes(next), Assigned("0001", "C0003"));
+}
+
+TEST_F(SavingTest, AFailureInsideMoveAllClosesTheProgressAndTheScreenGoesOn)
+{
+    auto shell = Live();
+    shell.Step(Header(1));
+    DropService("00003");
+    auto failed = shell.Step("click sbtTodos");
+    // Two rows went; the third was refused and ended the command.
+    EXPECT_EQ(Calls(failed.lines), (std::vector<std::string>{"ApCoServClie", "ApCoServClie", "ApCoServClie"}));
+    EXPECT_EQ(Progress(failed.lines), (std::vector<std::string>{"open", "close"}));
+    ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    EXPECT_EQ(failed.Dump()["globals"]["stServFili"], "00003");
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002"}));
+    // Each insert goes in before the current row, so the grid holds them in
+    // reverse until the rebuild orders them by code.
+    EXPECT_EQ(GridCodes(failed), (std::vector<std::string>{"00003", "00002", "00001"}));
+    EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 1);
+    EXPECT_EQ(ListItems(failed).size(), 5u);
+    ExpectUsable(failed);
+
+    // boEventos is true again: a key in the grid starts an edit, and the
+    // state change recomputes the transfer buttons, all off while editing.
+    auto editing = shell.Step("focus dbgPadrao\ntype x");
+    EXPECT_EQ(editing.Component("cdsServClie")["state"], "edit");
+    for (const char* name : {"sbtEscolhido", "sbtTodos", "sbtUmEsquerda", "sbtTodosEsquerda"}) {
+        EXPECT_FALSE(Enabled(editing, name)) << name;
+    }
+    auto posted = shell.Step("focus lsbPossiveis");
+    ASSERT_EQ(Errors(posted.lines).size(), 1u) << posted.Text();
+
+    RestoreService("00003", "Instalação");
+    auto next = shell.Step("listclick lsbPossiveis 4\nclick sbtEscolhido");
+    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
+    EXPECT_EQ(Calls(next.lines), trace::MoveSelectedCalls(1));
+    EXPECT_EQ(PacketEntries(next.lines).back(), "inserted:00005");
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002", "00003", "00005"}));
+    EXPECT_EQ(GridCodes(next), Assigned("0001", "C0002"));
+    EXPECT_EQ(ListItems(next), ListOfServicesNotIn({"00001", "00002", "00003", "00005"}));
+}
+
+TEST_F(SavingTest, AFailedMoveAllBackClosesTheProgressAndCanBeRunAgain)
+{
+    auto shell = Live();
+    shell.Step(Header(0));
+    Server().Stop();
+    auto failed = shell.Step("click sbtTodosEsquerda");
+    EXPECT_TRUE(Calls(failed.lines).empty()) << failed.Text();
+    EXPECT_EQ(Progress(failed.lines), (std::vector<std::string>{"open", "close"}));
+    EXPECT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    EXPECT_EQ(GridCodes(failed), (std::vector<std::string>{"00002"}));
+    ExpectUsable(failed);
+
+    auto next = shell.Step(RestartAndTell() + "click sbtTodosEsquerda");
+    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
+    EXPECT_EQ(Calls(next.lines), trace::MoveAllBackCalls());
+    EXPECT_EQ(Progress(next.lines), (std::vector<std::string>{"open", "close"}));
+    EXPECT_TRUE(Assigned("0001", "C0001").empty());
+    EXPECT_TRUE(GridCodes(next).empty());
+    EXPECT_EQ(ListItems(next), ListOfServicesNotIn({}));
+}
+
+TEST_F(SavingTest, AMoveWhileTheGridHasTheFocusKeepsItsRow)
+{
+    // Entering the grid clears the selection of the list's current entry
+    // only; the other selected entry is moved with the grid focused, and its
+    // new row survives because the move inserts it.
+    auto out = Run(Header(0) + "listclick lsbPossiveis 0\nlistclick lsbPossiveis 2 ctrl\nfocus dbgPadrao\ndump\n"
+                               "click sbtEscolhido\ndump\n");
+    ASSERT_EQ(out.exitCode, 0);
+    ASSERT_EQ(out.Dump(0)["screen"]["activeControl"], "dbgPadrao");
+    ASSERT_EQ(out.Component("lsbPossiveis", 0)["selected"], json::array({0}));
+    auto command = trace::Segment(out, 0);
+    EXPECT_EQ(Calls(command), trace::MoveSelectedCalls(1));
+    auto packets = ChangePackets(command);
+    ASSERT_EQ(packets.size(), 1u);
+    auto rows = Rows(packets[0]);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].values.at("CDFILIAL"), "0001");
+    EXPECT_EQ(rows[0].values.at("CDSERVFILI"), "00001");
+    EXPECT_EQ(Assigned("0001", "C0001"), (std::vector<std::string>{"00001", "00002"}));
+    EXPECT_EQ(GridCodes(out), Assigned("0001", "C0001"));
+}
+
+TEST_F(SavingTest, LeavingTheGridAfterAKeyPostsTheRowAndSendsOnePacket)
+{
+    auto out = Run(Header(0) + "focus dbgPadrao\ntype x\ndump\nfocus lsbPossiveis\ndump\n");
+    ASSERT_EQ(out.exitCode, 0);
+    ASSERT_EQ(out.Component("cdsServClie", 0)["state"], "edit");
+    auto leaving = trace::Segment(out, 0);
+    EXPECT_EQ(Calls(leaving), (std::vector<std::string>{"ApCoServClie"}));
+    EXPECT_TRUE(Errors(leaving).empty()) << out.Text();
+    EXPECT_EQ(out.Component("cdsServClie")["state"], "browse");
+    EXPECT_EQ(out.Component("cdsServClie")["changeCount"], 0);
+    // The grid is read-only: the key changed nothing, on screen or stored.
+    EXPECT_EQ(GridCodes(out), (std::vector<std::string>{"00002"}));
+    EXPECT_EQ(Assigned("0001", "C0001"), (std::vector<std::string>{"00002"}));
+}
