@@ -1,5 +1,7 @@
 #include "host/TNetConnection.h"
 
+#include "host/Session.h"
+
 #include "platform/Cp1252.h"
 #include "platform/Exception.h"
 
@@ -47,7 +49,9 @@ void TNetConnection::DoOpen()
                            ": ServerName is not set");
     }
     try {
-        client_.Open(host_, port_, serverName_, secret_);
+        // The shared secret is the operator's session's unless one was set on
+        // the component itself.
+        client_.Open(host_, port_, serverName_, secret_.empty() ? Session::Current().Secret() : secret_);
     } catch (const ESocketError& e) {
         throw ESocketError(Cp1252::FromUtf8("Não foi possível conectar ao servidor de aplicação em ") + Where() +
                            ": " + e.what());
