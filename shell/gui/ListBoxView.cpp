@@ -3,8 +3,11 @@
 #include "platform/TListBox.h"
 #include "shell/gui/ListBoxModel.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+
+#include <algorithm>
 
 ListBoxView::ListBoxView(TListBox* List, QWidget* Parent, FormView* Form, ControlView* ParentView)
     : QListView(Parent), ControlView(List, this, Form, ParentView), model_(new ListBoxModel(List, this))
@@ -63,6 +66,41 @@ void ListBoxView::SyncItems()
             scrollTo(current);
         }
     }
+}
+
+int ListBoxView::RowsPerPage() const
+{
+    TListBox* list = List();
+    int height = list != nullptr && list->ItemHeight() > 0 ? list->ItemHeight() : 13;
+    return std::max(1, viewport()->height() / height);
+}
+
+bool ListBoxView::HandleKey(QKeyEvent* event)
+{
+    TListBox* list = List();
+    Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (list == nullptr || mods != Qt::NoModifier || list->Count() == 0) {
+        return false;
+    }
+    int current = list->ItemIndex();
+    int last = list->Count() - 1;
+    int target = 0;
+    switch (event->key()) {
+    case Qt::Key_Up: target = current < 0 ? 0 : current - 1; break;
+    case Qt::Key_Down: target = current + 1; break;
+    case Qt::Key_PageUp: target = current - RowsPerPage(); break;
+    case Qt::Key_PageDown: target = current + RowsPerPage(); break;
+    case Qt::Key_Home: target = 0; break;
+    case Qt::Key_End: target = last; break;
+    default: return false;
+    }
+    target = std::clamp(target, 0, last);
+    if (target == current) {
+        return true;
+    }
+    TShiftState shift = event->modifiers() & Qt::ShiftModifier ? TShiftState::ssShift : TShiftState::ssNone;
+    Input([list, target, shift] { list->MouseClick(target, shift); });
+    return true;
 }
 
 void ListBoxView::mousePressEvent(QMouseEvent* event)

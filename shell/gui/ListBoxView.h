@@ -15,6 +15,9 @@ public:
 
     void SyncFromModel() override;
     bool TakesKeys() const override { return true; }
+    // The arrow, page, Home and End keys move the current entry as a click
+    // on the entry they reach would (with Shift, extending the selection).
+    bool HandleKey(QKeyEvent* event) override;
     ListBoxModel* ItemModel() const { return model_; }
     // Shows the model's entries, selection and current entry. The list's
     // changes are gathered and shown once the running event is over, so a
@@ -33,6 +36,7 @@ protected:
 private:
     TListBox* List() const;
     void ItemsChanged();
+    int RowsPerPage() const;
 
     ListBoxModel* model_;
     int shownIndex_ = -1;

@@ -255,6 +255,27 @@ TEST_F(MirrorTest, ListTakesClicksWithCtrlAndShiftAndDoubleClicks)
     EXPECT_FALSE(view->ItemModel()->index(3).data(Qt::BackgroundRole).isValid());
 }
 
+TEST_F(MirrorTest, ListArrowKeysMoveAndShiftExtendsTheSelection)
+{
+    s->list->SetItems({"a", "b", "c", "d"});
+    int clicks = 0;
+    s->list->SetOnClick([&](TObject*) { ++clicks; });
+    s->list->SetFocus();
+    GuiTest::Settle();
+    QWidget* view = s->WidgetOf(s->list);
+
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Down);
+    EXPECT_EQ(s->list->ItemIndex(), 1);
+    EXPECT_EQ(s->list->SelectedIndexes(), (std::vector<int>{1}));
+    QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(s->list->SelectedIndexes(), (std::vector<int>{1, 2, 3}));
+    // Space toggles the current entry, as the list itself decides.
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(s->list->SelectedIndexes(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(clicks, 4);
+}
+
 TEST_F(MirrorTest, GridCellClicksKeysAndRowKeysReachTheModel)
 {
     int clickedRow = -1;

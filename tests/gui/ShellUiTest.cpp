@@ -143,12 +143,14 @@ TEST_F(ShellUiTest, SearchMovesTheCurrentRowIgnoringCaseAndAccents)
 {
     TCustomForm* activeWhileOpen = nullptr;
     TCustomForm* searchForm = nullptr;
+    std::string searchFormName;
     int rowAfterTyping = -1;
     GuiTest::ModalDriver driver([&](QWidget* w) {
         auto* dialog = qobject_cast<SearchDialog*>(w);
         ASSERT_NE(dialog, nullptr);
         activeWhileOpen = Application().ActiveForm();
         searchForm = frmProcurar;
+        searchFormName = searchForm != nullptr ? searchForm->Name() : "";
         QTest::keyClicks(dialog->Edit(), "joao");
         rowAfterTyping = s->data->RecNo();
         EXPECT_EQ(dialog->Table()->currentIndex().row(), rowAfterTyping);
@@ -157,7 +159,7 @@ TEST_F(ShellUiTest, SearchMovesTheCurrentRowIgnoringCaseAndAccents)
     Procura(s->data);
     ASSERT_NE(searchForm, nullptr);
     EXPECT_EQ(activeWhileOpen, searchForm);
-    EXPECT_EQ(searchForm->Name(), "frmProcurar");
+    EXPECT_EQ(searchFormName, "frmProcurar");
     EXPECT_EQ(rowAfterTyping, 2);
     EXPECT_EQ(s->data->RecNo(), 2);
     EXPECT_EQ(frmProcurar, nullptr);
