@@ -33,6 +33,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -306,6 +307,21 @@ TEST_F(ScreenWorkTest, BranchClientTwoMovedOneBackAllBack)
     EXPECT_EQ(assigned != nullptr ? assigned->RecordCount() : 0, 0);
     EXPECT_EQ(list->Count(), possible + before);
     ExpectWidgetsShowTheModel("all back");
+
+    // The close box closes the screen and its window goes; the menu opens a
+    // new one.
+    QPointer<FormView> window = shell_->ViewOf(screen_);
+    window->close();
+    GuiTest::Settle();
+    EXPECT_EQ(package_->ScreenGlobal(), nullptr);
+    EXPECT_TRUE(window.isNull());
+    shell_->OpenScreen();
+    GuiTest::Settle();
+    screen_ = package_->ScreenGlobal();
+    ASSERT_NE(screen_, nullptr);
+    ASSERT_NE(shell_->ViewOf(screen_), nullptr);
+    EXPECT_TRUE(shell_->ViewOf(screen_)->isVisible());
+    ExpectWidgetsShowTheModel("opened again");
 }
 
 } // namespace
