@@ -275,13 +275,16 @@ TEST_F(SavingTest, AMoveWhileTheGridHasTheFocusKeepsItsRow)
     EXPECT_EQ(GridCodes(out), Assigned("0001", "C0001"));
 }
 
-TEST_F(SavingTest, LeavingTheGridAfterAKeyPostsTheRowAndSendsOnePacket)
+TEST_F(SavingTest, LeavingTheGridAfterAKeyPostsTheUnchangedRowAndSendsNull)
 {
     auto out = Run(Header(0) + "focus dbgPadrao\ntype x\ndump\nfocus lsbPossiveis\ndump\n");
     ASSERT_EQ(out.exitCode, 0);
     ASSERT_EQ(out.Component("cdsServClie", 0)["state"], "edit");
     auto leaving = trace::Segment(out, 0);
+    // The key changed no value, so the post leaves the change log empty and
+    // the call still goes, with Null.
     EXPECT_EQ(Calls(leaving), (std::vector<std::string>{"ApCoServClie"}));
+    EXPECT_EQ(ChangePackets(leaving), std::vector<json>{json(nullptr)});
     EXPECT_TRUE(Errors(leaving).empty()) << out.Text();
     EXPECT_EQ(out.Component("cdsServClie")["state"], "browse");
     EXPECT_EQ(out.Component("cdsServClie")["changeCount"], 0);

@@ -8,6 +8,7 @@
 // bindings, and the shell's script driver plays the operator around them.
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
+#include "platform/Cp1252.h"
 #include "platform/PackageLoader.h"
 #include "platform/TApplication.h"
 #include "platform/TClientDataSet.h"
@@ -223,6 +224,13 @@ protected:
         }
         return *static_cast<bool*>(globals_.Find(name));
     }
+    std::string& TextGlobal(const std::string& name)
+    {
+        if (!globals_.Loaded()) {
+            globals_.Load(kPackage);
+        }
+        return *static_cast<std::string*>(globals_.Find(name));
+    }
     std::vector<std::string> Assigned(const std::string& client)
     {
         std::vector<std::string> codes;
@@ -368,4 +376,51 @@ TEST_F(MovesInProcessTest, MoveAllWithAnEmptyListOpensAndClosesTheProgressAndIns
     EXPECT_EQ(Assigned("C0003").size(), 5u);
     EXPECT_EQ(ServClie()->RecordCount(), 5);
     EXPECT_TRUE(Eventos());
+}
+
+TEST_F(MovesInProcessTest, ADeletionIsSentAloneAndAppendsTheBareNameHeldInStnmservico)
+{
+    // Move-back sets stnmservico and rebuilds the list right after the
+    // deletion; a deletion of its own shows the entry it appends.
+    Run(Header(2) + "cellclick dbgPadrao 3\n");
+    TextGlobal("stnmservico") = Cp1252::FromUtf8("Treinamento");
+    auto lines = Do([this] { ServClie()->Delete(); });
+    EXPECT_TRUE(Keys(lines, "error").empty());
+    EXPECT_EQ(Calls(lines), (std::vector<std::string>{"ApCoServClie"}));
+    EXPECT_EQ(PacketEntries(lines), (std::vector<std::string>{"deleted:00004"}));
+    EXPECT_EQ(ServClie()->GetChangeCount(), 0);
+    EXPECT_EQ(Component("lsbPossiveis")["items"], json::array({"Treinamento"}));
+    EXPECT_TRUE(Component("lsbPossiveis")["selected"].empty());
+    EXPECT_EQ(Assigned("C0003"), (std::vector<std::string>{"00001", "00002", "00003", "00005"}));
+}
+
+TEST_F(MovesInProcessTest, AFailedMoveLeavesNoControlsSuspendedAndBoEventosTrue)
+{
+    Run(Header(1) + "listclick lsbPossiveis 0\n");
+    db_->Execute("DELETE FROM SERVCLIE WHERE CDSERVFILI = ?", {"00003"});
+    db_->Execute("DELETE FROM SERVFILI WHERE CDSERVFILI = ?", {"00003"});
+    auto* servico = Find<TClientDataSet>("cdsServico");
+
+    // Move-all fails on its third row, inside the progress window, with both
+    // data sets' controls suspended and boEventos false.
+    auto all = Run("click sbtTodos\n");
+    ASSERT_EQ(Keys(all, "error").size(), 1u);
+    EXPECT_EQ(Keys(all, "progress"), (std::vector<std::string>{"open", "close"}));
+    EXPECT_FALSE(ServClie()->ControlsDisabled());
+    EXPECT_FALSE(servico->ControlsDisabled());
+    EXPECT_TRUE(Eventos());
+
+    // Move-selected fails on its first row, the unsent one going again.
+    auto selected = Run("listclick lsbPossiveis 3\nclick sbtEscolhido\n");
+    ASSERT_EQ(Keys(selected, "error").size(), 1u);
+    EXPECT_EQ(PacketEntries(selected), (std::vector<std::string>{"inserted:00003", "inserted:00004"}));
+    EXPECT_FALSE(ServClie()->ControlsDisabled());
+    EXPECT_TRUE(Eventos());
+
+    // Move-back fails on the same unsent rows.
+    auto back = Run("cellclick dbgPadrao 0\nclick sbtUmEsquerda\n");
+    ASSERT_EQ(Keys(back, "error").size(), 1u);
+    EXPECT_FALSE(ServClie()->ControlsDisabled());
+    EXPECT_TRUE(Eventos());
+    EXPECT_EQ(Assigned("C0002"), (std::vector<std::string>{"00001", "00002"}));
 }
