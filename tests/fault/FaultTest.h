@@ -1,0 +1,42 @@
+#pragma once
+// The fault tests' fixture: the end-to-end harness (a real application server
+// over its database, the shell driven as an operator would) with a branch of
+// many services and a few extra clients, and helpers to read what a command
+// did and to check the screen against the database.
+#include "CommandTrace.h"
+#include "OperatorShell.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class FaultTest : public ShellTest {
+protected:
+    // Adds services 00006.. to branch 0001 so that it holds total services.
+    void AddServices(int total);
+    // Adds clients C1001.. to branch 0001; they come after the three of the
+    // harness in the client lookup (rows 3, 4...).
+    void AddClients(int count);
+    std::unique_ptr<OperatorShell> NewShell(const std::string& name);
+
+    // Every service code of branch 0001, in code order.
+    std::vector<std::string> BranchCodes();
+    // Rows of SERVCLIE for one client, counting duplicates.
+    int AssignmentRows(const std::string& client);
+
+    // Opens the screen and picks the client of that lookup row.
+    static std::string Header(int clientRow);
+    // The codes of the list's entries in the given dump.
+    static std::vector<std::string> ListCodes(const ShellOutput& out, int dump = -1);
+    // status:code of every entry of every change packet among the lines.
+    static std::vector<std::string> PacketEntries(const std::vector<json>& lines);
+    // Lines holding a script error or unparsed output: the driving went wrong.
+    static std::vector<json> ScriptTrouble(const std::vector<json>& lines);
+
+    // After a command's rebuild: the grid holds what the database holds for
+    // the client, the list every other service of the branch, nothing unsent.
+    void ExpectScreenMatchesDatabase(const ShellOutput& out, const std::string& client);
+    // After an error: no progress window, the cursor back, the data set
+    // browsing.
+    static void ExpectUsable(const ShellOutput& out);
+};

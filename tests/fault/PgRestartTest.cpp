@@ -1,0 +1,130 @@
+// PostgreSQL restarted while operators work, the application server left
+// running: a call that meets the restart fails with a clear error, the next
+// ones succeed without restarting anything, and nothing is half stored.
+// Runs only when SERVCLIENTE_PG_URL names the test cluster of
+// scripts/pg-test-cluster.sh, which it restarts; the data live in a database
+// of their own so that other tests on the cluster are not disturbed.
+#include "FaultTest.h"
+
+#include <cstdlib>
+#include <thread>
+
+using trace::Errors;
+
+namespace {
+
+const char* kFaultDatabase = "servcliente_fault";
+
+std::string WithDatabase(const std::string& url, const std::string& name)
+{
+    auto slash = url.rfind('/');
+    auto query = url.find('?', slash);
+    return url.substr(0, slash + 1) + name + (query == std::string::npos ? "" : url.substr(query));
+}
+
+bool RestartCluster()
+{
+    std::string cmd = std::string(TEST_SOURCE_DIR) + "/scripts/pg-test-cluster.sh restart >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+} // namespace
+
+class PgRestartTest : public FaultTest {
+protected:
+    void SetUp() override
+    {
+        const char* url = std::getenv("SERVCLIENTE_PG_URL");
+        if (url == nullptr || *url == '\0') {
+            GTEST_SKIP() << "SERVCLIENTE_PG_URL is not set";
+        }
+        FaultTest::SetUp();
+        AddServices(80);
+        {
+            auto admin = Database::Open(url, {});
+            admin->Execute(std::string("DROP DATABASE IF EXISTS ") + kFaultDatabase, {});
+            admin->Execute(std::string("CREATE DATABASE ") + kFaultDatabase, {});
+        }
+        // The harness's data, copied table by table into PostgreSQL; the
+        // server then runs on PostgreSQL and the test checks it there.
+        auto pg = Database::Open(WithDatabase(url, kFaultDatabase), {});
+        Schema::Create(*pg);
+        pg->Begin(true);
+        for (const char* table : {"FILIAL", "CLIENTE", "SERVFILI", "SERVCLIE"}) {
+            for (const auto& row : db_->Query(std::string("SELECT * FROM ") + table, {})) {
+                std::string marks;
+                for (size_t i = 0; i < row.size(); ++i) {
+                    marks += i == 0 ? "?" : ", ?";
+                }
+                pg->Execute(std::string("INSERT INTO ") + table + " VALUES (" + marks + ")", row);
+            }
+        }
+        pg->Commit();
+        db_ = std::move(pg);
+        server_ = std::make_unique<AppServerProcess>(WithDatabase(url, kFaultDatabase));
+        session_["WebPort"] = std::to_string(server_->Port());
+        WriteSession(session_);
+    }
+};
+
+TEST_F(PgRestartTest, ARestartBetweenCommandsCostsAtMostOneCallAndTheNextSucceed)
+{
+    auto shell = NewShell("operator");
+    auto ready = shell->Step(Header(1) + "\nlistclick lsbPossiveis 0\nclick sbtEscolhido");
+    ASSERT_TRUE(Errors(ready.lines).empty()) << ready.Text();
+    ASSERT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001"}));
+
+    ASSERT_TRUE(RestartCluster());
+    db_ = Database::Open(WithDatabase(std::getenv("SERVCLIENTE_PG_URL"), kFaultDatabase), {});
+    auto first = shell->Step("listclick lsbPossiveis 0\nclick sbtEscolhido");
+    EXPECT_LE(Errors(first.lines).size(), 1u) << first.Text();
+    for (const auto& e : Errors(first.lines)) {
+        EXPECT_FALSE(e.empty());
+    }
+    // Whatever met the restart is unsent and goes with the next change; a
+    // failed command did not rebuild the list, so its first entry is the
+    // same service again.
+    std::vector<std::string> expected = {"00001", "00002"};
+    if (Errors(first.lines).empty()) {
+        expected.push_back("00003");
+    }
+    auto next = shell->Step("listclick lsbPossiveis 0\nclick sbtEscolhido");
+    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
+    EXPECT_EQ(Assigned("0001", "C0002"), expected);
+    ExpectScreenMatchesDatabase(next, "C0002");
+}
+
+TEST_F(PgRestartTest, ARestartDuringMoveAllLeavesNoHalfAppliedChangeAndTheScreenCatchesUp)
+{
+    auto shell = NewShell("operator");
+    ASSERT_EQ(ListCodes(shell->Step(Header(1))).size(), 80u);
+    ASSERT_TRUE(shell->Send("click sbtTodos\ndump"));
+    ShellOutput moving;
+    std::thread restart;
+    int calls = 0;
+    bool restarted = false;
+    while (auto line = shell->NextLine()) {
+        moving.lines.push_back(*line);
+        if (line->is_object() && line->value("call", "") == "ApCoServClie" && ++calls == 10) {
+            restart = std::thread([&] { restarted = RestartCluster(); });
+        }
+        if (line->is_object() && line->contains("dump")) {
+            break;
+        }
+    }
+    if (restart.joinable()) {
+        restart.join();
+    }
+    ASSERT_TRUE(restarted);
+    ASSERT_TRUE(moving.Dump().is_object()) << moving.Text();
+    EXPECT_LE(Errors(moving.lines).size(), 1u) << moving.Text();
+    ExpectUsable(moving);
+    db_ = Database::Open(WithDatabase(std::getenv("SERVCLIENTE_PG_URL"), kFaultDatabase), {});
+
+    // Finish the move; then the grid, the list and the database agree.
+    auto next = shell->Step("click sbtTodos");
+    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
+    EXPECT_EQ(Assigned("0001", "C0002"), BranchCodes());
+    EXPECT_EQ(AssignmentRows("C0002"), 80);
+    ExpectScreenMatchesDatabase(next, "C0002");
+}
