@@ -9,6 +9,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake pkg-config ca-certificates clang \
   libmsgpack-cxx-dev libasio-dev libcli11-dev libspdlog-dev nlohmann-json3-dev \
   libsqlite3-dev sqlite3 libpq-dev postgresql \
-  qt6-base-dev libgl-dev \
+  qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra \
   libgtest-dev libgmock-dev libbenchmark-dev \
   xvfb xauth >/dev/null

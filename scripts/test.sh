@@ -10,7 +10,7 @@ BUILD_DIR=build scripts/build.sh
 BUILD_DIR=build-asan scripts/build.sh -DSERVCLIENTE_SANITIZE=ON -DSERVCLIENTE_GUI=OFF
 
 # The server's tests run on PostgreSQL too when a cluster can be started.
-if SERVCLIENTE_PG_URL=$(scripts/pg-test-cluster.sh start); then
+if SERVCLIENTE_PG_URL=$(scripts/pg-test-cluster.sh start 2>/dev/null); then
   export SERVCLIENTE_PG_URL
   trap 'scripts/pg-test-cluster.sh stop >/dev/null 2>&1 || true' EXIT
 else
@@ -22,4 +22,6 @@ status=0
 (cd build && ctest --output-on-failure -j2 --timeout 300) || status=1
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -j2 --timeout 600) || status=1
+# Every reader of outside data, fuzzed for a bounded time.
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} scripts/fuzz.sh || status=1
 exit $status
