@@ -12,8 +12,10 @@ struct Statement {
     sqlite3_stmt* s = nullptr;
     ~Statement()
     {
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
+        if (s != nullptr) {
+            sqlite3_reset(s);
+            sqlite3_clear_bindings(s);
+        }
     }
 };
 
