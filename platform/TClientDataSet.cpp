@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 
 namespace {
 
@@ -42,13 +43,22 @@ void TClientDataSet::InternalOpen()
         throw EDatabaseError(ErrorPrefix() + "Missing data provider or data packet");
     }
     log_.Clear();
-    base_.clear();
+    baseIds_.clear();
 }
 
 void TClientDataSet::InternalClose()
 {
     log_.Clear();
-    base_.clear();
+    baseIds_.clear();
+}
+
+void TClientDataSet::KeepBase()
+{
+    baseIds_.clear();
+    baseIds_.reserve(Records().size());
+    for (const Record& record : Records()) {
+        baseIds_.push_back(record.id);
+    }
 }
 
 void TClientDataSet::SetData(const Variant& value)
@@ -157,7 +167,7 @@ void TClientDataSet::SetData(const DataPacket& packet)
         }
     }
     SetRecords(std::move(records));
-    base_ = Records();
+    KeepBase();
     OpenLoaded();
 }
 
@@ -167,7 +177,7 @@ DataPacket TClientDataSet::Data() const
     packet.fields = PacketFields();
     packet.rows.reserve(Records().size());
     for (const Record& record : Records()) {
-        packet.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, record.values, {}});
+        packet.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, record.values.Unpack(), {}});
     }
     return packet;
 }
@@ -180,7 +190,7 @@ Variant TClientDataSet::GetDelta() const
 void TClientDataSet::MergeChangeLog()
 {
     log_.Clear();
-    base_ = Records();
+    KeepBase();
 }
 
 void TClientDataSet::CancelUpdates()
@@ -194,8 +204,29 @@ void TClientDataSet::CancelUpdates()
     }
     const std::int64_t id = CurrentRecordId();
     const int index = RecNo();
+    std::unordered_map<std::int64_t, const Record*> held;
+    held.reserve(Records().size());
+    for (const Record& record : Records()) {
+        held.emplace(record.id, &record);
+    }
+    std::unordered_map<std::int64_t, const ChangeLog::ModifiedRow*> logged;
+    for (const auto& entry : log_.Entries()) {
+        logged.emplace(entry.rowId, &entry);
+    }
+    std::vector<Record> restored;
+    restored.reserve(baseIds_.size());
+    for (std::int64_t baseId : baseIds_) {
+        auto entry = logged.find(baseId);
+        if (entry != logged.end() && entry->second->op == TUpdateStatus::usModified) {
+            restored.push_back(Record{baseId, RowValues(entry->second->original)});
+        } else if (entry != logged.end() && entry->second->op == TUpdateStatus::usDeleted) {
+            restored.push_back(Record{baseId, RowValues(entry->second->current)});
+        } else if (auto row = held.find(baseId); row != held.end()) {
+            restored.push_back(*row->second);
+        }
+    }
     log_.Clear();
-    SetRecords(base_);
+    SetRecords(std::move(restored));
     Reposition(id, index);
     DataEvent(TDataEvent::deDataSetChange);
 }
@@ -203,53 +234,44 @@ void TClientDataSet::CancelUpdates()
 void TClientDataSet::RecordInserted(const Record& record)
 {
     if (logChanges_) {
-        log_.RowInserted(record.id, record.values);
+        log_.RowInserted(record.id, record.values.Unpack());
         return;
     }
     // Unlogged: the row joins the base content after the nearest row before
     // it that the base content has.
     const auto& records = Records();
     auto self = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == record.id; });
-    auto at = base_.begin();
+    auto at = baseIds_.begin();
     for (auto it = self; it != records.begin();) {
         --it;
-        auto found = std::find_if(base_.begin(), base_.end(), [&](const Record& b) { return b.id == it->id; });
-        if (found != base_.end()) {
+        auto found = std::find(baseIds_.begin(), baseIds_.end(), it->id);
+        if (found != baseIds_.end()) {
             at = found + 1;
             break;
         }
     }
-    base_.insert(at, record);
+    baseIds_.insert(at, record.id);
 }
 
 void TClientDataSet::RecordModified(const Record& before, const Record& after)
 {
+    // Unlogged, the row's values now are its base values: nothing to keep.
     if (logChanges_ || log_.Has(after.id)) {
-        log_.RowModified(after.id, before.values, after.values);
-        return;
-    }
-    for (Record& b : base_) {
-        if (b.id == after.id) {
-            b.values = after.values;
-        }
+        log_.RowModified(after.id, before.values.Unpack(), after.values.Unpack());
     }
 }
 
 void TClientDataSet::RecordDeleted(const Record& record)
 {
     if (logChanges_ || log_.Has(record.id)) {
-        log_.RowDeleted(record.id, record.values);
+        log_.RowDeleted(record.id, record.values.Unpack());
         return;
     }
-    std::erase_if(base_, [&](const Record& b) { return b.id == record.id; });
+    std::erase(baseIds_, record.id);
 }
 
 void TClientDataSet::FieldRemoved(int index)
 {
+    // The base content's values are the rows' own or the log's.
     log_.DropColumn(index);
-    for (Record& b : base_) {
-        if (index < static_cast<int>(b.values.size())) {
-            b.values.erase(b.values.begin() + index);
-        }
-    }
 }

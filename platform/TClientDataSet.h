@@ -74,9 +74,16 @@ private:
     std::vector<PacketField> PacketFields() const;
     bool HasPersistentFields() const;
 
+    // Makes the rows now held the base content.
+    void KeepBase();
+
     std::string providerName_;
     ChangeLog log_;
-    // The rows as last loaded or merged, which CancelUpdates brings back.
-    std::vector<Record> base_;
+    // The ids of the rows as last loaded or merged, in order, which
+    // CancelUpdates brings back. Their values need no copy: a row still held
+    // has them unless the log holds its original values, and a deleted row's
+    // values are in its log entry. So a merge after every post costs one id
+    // per row, not a copy of every text.
+    std::vector<std::int64_t> baseIds_;
     bool logChanges_ = true;
 };

@@ -188,7 +188,7 @@ void TDataSet::RemoveField(TField* field)
     // its column goes with it, so the rows stay as wide as the field list.
     if (Active()) {
         for (Record& record : records_) {
-            record.values.erase(record.values.begin() + index);
+            record.values.Erase(static_cast<size_t>(index));
         }
         if (!buffer_.empty()) {
             buffer_.erase(buffer_.begin() + index);
@@ -270,7 +270,7 @@ std::vector<TDataSet::Record> TDataSet::MakeRecords(std::vector<std::vector<Fiel
     std::vector<Record> records;
     records.reserve(rows.size());
     for (auto& row : rows) {
-        records.push_back(Record{nextId_++, std::move(row)});
+        records.push_back(Record{nextId_++, RowValues(row)});
     }
     return records;
 }
@@ -454,7 +454,7 @@ void TDataSet::Edit()
     if (!CanModify()) {
         throw EDatabaseError(ErrorPrefix() + "Cannot modify a read-only dataset");
     }
-    buffer_ = records_[static_cast<size_t>(current_)].values;
+    buffer_ = records_[static_cast<size_t>(current_)].values.Unpack();
     ++editSerial_;
     SetState(TDataSetState::dsEdit);
     DataEvent(TDataEvent::deRecordChange);
@@ -476,14 +476,14 @@ void TDataSet::Post()
     }
     if (state_ == TDataSetState::dsInsert) {
         const int at = std::clamp(insertAt_, 0, RecordCount());
-        records_.insert(records_.begin() + at, Record{nextId_++, std::move(buffer_)});
+        records_.insert(records_.begin() + at, Record{nextId_++, RowValues(buffer_)});
         current_ = at;
         buffer_.clear();
         RecordInserted(records_[static_cast<size_t>(at)]);
     } else {
         Record& record = records_[static_cast<size_t>(current_)];
         Record before = record;
-        record.values = std::move(buffer_);
+        record.values = RowValues(buffer_);
         buffer_.clear();
         RecordModified(before, record);
     }
@@ -576,6 +576,88 @@ void TDataSet::AddDataSource(TDataSource* source)
 void TDataSet::RemoveDataSource(TDataSource* source)
 {
     std::erase(dataSources_, source);
+}
+
+TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values)
+{
+    size_t total = 0;
+    for (const FieldValue& v : values) {
+        total += 1 + 4 + (v ? v->size() : 0);
+    }
+    bytes_.reserve(total);
+    for (const FieldValue& v : values) {
+        if (!v) {
+            bytes_.push_back('\0');
+            continue;
+        }
+        bytes_.push_back('\1');
+        // The length in 7-bit groups, low first: one byte for a short text.
+        size_t n = v->size();
+        do {
+            unsigned char b = n & 0x7F;
+            n >>= 7;
+            bytes_.push_back(static_cast<char>(n != 0 ? (b | 0x80) : b));
+        } while (n != 0);
+        bytes_.append(*v);
+    }
+    bytes_.shrink_to_fit();
+    count_ = static_cast<std::uint32_t>(values.size());
+}
+
+namespace {
+
+// Reads the value at pos and moves pos past it.
+FieldValue NextValue(const std::string& bytes, size_t& pos, bool keep)
+{
+    if (bytes[pos++] == '\0') {
+        return std::nullopt;
+    }
+    size_t n = 0;
+    int shift = 0;
+    unsigned char b = 0;
+    do {
+        b = static_cast<unsigned char>(bytes[pos++]);
+        n |= static_cast<size_t>(b & 0x7F) << shift;
+        shift += 7;
+    } while (b & 0x80);
+    const size_t start = pos;
+    pos += n;
+    return keep ? FieldValue(bytes.substr(start, n)) : FieldValue(std::string());
+}
+
+} // namespace
+
+FieldValue TDataSet::RowValues::operator[](size_t index) const
+{
+    if (index >= count_) {
+        return std::nullopt;
+    }
+    size_t pos = 0;
+    for (size_t i = 0; i < index; ++i) {
+        NextValue(bytes_, pos, false);
+    }
+    return NextValue(bytes_, pos, true);
+}
+
+std::vector<FieldValue> TDataSet::RowValues::Unpack() const
+{
+    std::vector<FieldValue> values;
+    values.reserve(count_);
+    size_t pos = 0;
+    for (size_t i = 0; i < count_; ++i) {
+        values.push_back(NextValue(bytes_, pos, true));
+    }
+    return values;
+}
+
+void TDataSet::RowValues::Erase(size_t index)
+{
+    if (index >= count_) {
+        return;
+    }
+    std::vector<FieldValue> values = Unpack();
+    values.erase(values.begin() + static_cast<long>(index));
+    *this = RowValues(values);
 }
 
 FieldValue TDataSet::RowValue(int row, int field) const

@@ -134,11 +134,31 @@ public:
     void SetFieldValue(TField* field, FieldValue value);
 
 protected:
+    // The values of one stored row packed into one block of bytes: for each
+    // value a null marker, its length and its text. A data set holding many
+    // rows then costs about their text, not a vector of strings per row; a
+    // value is unpacked when it is read.
+    class RowValues {
+    public:
+        RowValues() = default;
+        explicit RowValues(const std::vector<FieldValue>& values);
+        size_t size() const { return count_; }
+        // Null beyond the last value.
+        FieldValue operator[](size_t index) const;
+        std::vector<FieldValue> Unpack() const;
+        void Erase(size_t index);
+        bool operator==(const RowValues&) const = default;
+
+    private:
+        std::string bytes_;
+        std::uint32_t count_ = 0;
+    };
+
     // One stored row. The id identifies the row for as long as the data set
     // holds it, whatever rows are added or removed around it.
     struct Record {
         std::int64_t id = 0;
-        std::vector<FieldValue> values;
+        RowValues values;
         bool operator==(const Record&) const = default;
     };
 
