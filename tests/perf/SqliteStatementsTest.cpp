@@ -1,0 +1,122 @@
+// The SQLite database keeps every statement it prepared for its next use.
+// These cases check that a kept statement answers each use with that use's
+// own values, also after a failure, a rollback, a change of the schema and
+// more statements than the database keeps.
+#include "platform/Exception.h"
+#include "server/Database.h"
+#include "server/Schema.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+class SqliteStatements : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path_ = std::filesystem::temp_directory_path() / ("servcliente-perf-" + std::to_string(getpid()) + ".db");
+        Clean();
+        db_ = Database::Open(path_.string(), {});
+        Schema::Create(*db_);
+        db_->Execute("INSERT INTO FILIAL VALUES (?, ?)", {"0001", "Matriz"});
+        db_->Execute("INSERT INTO FILIAL VALUES (?, ?)", {"0002", std::nullopt});
+    }
+    void TearDown() override
+    {
+        db_.reset();
+        Clean();
+    }
+    void Clean()
+    {
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(path_.string() + suffix);
+        }
+    }
+    std::string Name(const std::string& branch)
+    {
+        auto rows = db_->Query("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = ?", {branch});
+        if (rows.empty()) {
+            return "(none)";
+        }
+        return rows[0][0].value_or("(null)");
+    }
+
+    std::filesystem::path path_;
+    std::unique_ptr<Database> db_;
+};
+
+} // namespace
+
+TEST_F(SqliteStatements, EachUseAnswersWithItsOwnValues)
+{
+    EXPECT_EQ(Name("0001"), "Matriz");
+    EXPECT_EQ(Name("0002"), "(null)");
+    EXPECT_EQ(Name("0003"), "(none)");
+    EXPECT_EQ(Name("0001"), "Matriz");
+    // A null value after a text one: the earlier binding is not left behind.
+    EXPECT_TRUE(db_->Query("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL = ?", {std::nullopt}).empty());
+    EXPECT_EQ(db_->Query("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL = ?", {"0002"}).size(), 1u);
+}
+
+TEST_F(SqliteStatements, ChangeCountsBelongToEachExecution)
+{
+    const std::string rename = "UPDATE FILIAL SET NMFILIAL = ? WHERE CDFILIAL = ?";
+    EXPECT_EQ(db_->Execute(rename, {"Sede", "0001"}), 1);
+    EXPECT_EQ(db_->Execute(rename, {"Sede", "0009"}), 0);
+    EXPECT_EQ(db_->Execute(rename, {"Norte", "0002"}), 1);
+    EXPECT_EQ(Name("0001"), "Sede");
+    EXPECT_EQ(Name("0002"), "Norte");
+}
+
+TEST_F(SqliteStatements, AFailedStatementRunsAgainAndARollbackUndoesItsWork)
+{
+    const std::string insert = "INSERT INTO FILIAL VALUES (?, ?)";
+    EXPECT_THROW(db_->Execute(insert, {"0001", "Duplicada"}), EDatabaseError);
+    EXPECT_EQ(db_->Execute(insert, {"0003", "Terceira"}), 1);
+
+    db_->Begin(true);
+    db_->Execute(insert, {"0004", "Quarta"});
+    EXPECT_THROW(db_->Execute(insert, {"0004", "De novo"}), EDatabaseError);
+    db_->Rollback();
+    EXPECT_EQ(Name("0004"), "(none)");
+    EXPECT_EQ(Name("0003"), "Terceira");
+
+    db_->Begin(true);
+    db_->Execute(insert, {"0005", "Quinta"});
+    db_->Commit();
+    EXPECT_EQ(Name("0005"), "Quinta");
+}
+
+TEST_F(SqliteStatements, MoreStatementsThanKeptStillAnswerRight)
+{
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 150; ++i) {
+            // A distinct text each time, as statements built on the fly are.
+            auto rows = db_->Query("SELECT NMFILIAL, " + std::to_string(i) + " FROM FILIAL WHERE CDFILIAL = ?",
+                                   {"0001"});
+            ASSERT_EQ(rows.size(), 1u);
+            EXPECT_EQ(rows[0][0], "Matriz");
+            EXPECT_EQ(rows[0][1], std::to_string(i));
+        }
+    }
+}
+
+TEST_F(SqliteStatements, AKeptStatementFollowsAChangedTable)
+{
+    const std::string select = "SELECT * FROM EXTRA WHERE K = ?";
+    db_->ExecScript("CREATE TABLE EXTRA (K text, V text)");
+    db_->Execute("INSERT INTO EXTRA VALUES (?, ?)", {"a", "1"});
+    auto before = db_->Query(select, {"a"});
+    ASSERT_EQ(before.size(), 1u);
+    EXPECT_EQ(before[0].size(), 2u);
+
+    db_->ExecScript("DROP TABLE EXTRA; CREATE TABLE EXTRA (K text, W text, V text)");
+    db_->Execute("INSERT INTO EXTRA VALUES (?, ?, ?)", {"a", "w", "2"});
+    auto after = db_->Query(select, {"a"});
+    ASSERT_EQ(after.size(), 1u);
+    ASSERT_EQ(after[0].size(), 3u);
+    EXPECT_EQ(after[0][2], "2");
+}
