@@ -63,14 +63,15 @@ free_port() {
     return 1
 }
 
-# Starts an application server on DB and prints its port.
+# Starts an application server on DB and sets PORT to its port. It runs in
+# this shell (not in a command substitution) so that PIDS keeps its process.
 start_appserver() {
     local name=$1 db=$2 out="$WORK/appserver-$1.out"
     "$BIN/appserver" --db "$db" --listen 127.0.0.1:0 >"$out" 2>"$WORK/appserver-$name.log" &
     PIDS+=($!)
     for _ in $(seq 1 100); do
         if grep -q "^listening on" "$out" 2>/dev/null; then
-            sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$out" | head -1
+            PORT=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$out" | head -1)
             return 0
         fi
         sleep 0.1
@@ -104,8 +105,10 @@ SQLITE_DB="$WORK/server.db"
 
 echo "== application servers" >&2
 export BENCH_SQLITE_DB=$SQLITE_DB BENCH_PG_URL=$PG_URL
-BENCH_SQLITE_PORT=$(start_appserver sqlite "$SQLITE_DB")
-BENCH_PG_PORT=$(start_appserver postgresql "$PG_URL")
+start_appserver sqlite "$SQLITE_DB"
+BENCH_SQLITE_PORT=$PORT
+start_appserver postgresql "$PG_URL"
+BENCH_PG_PORT=$PORT
 export BENCH_SQLITE_PORT BENCH_PG_PORT
 
 echo "== 1: round trips" >&2

@@ -7,6 +7,7 @@
 #include "platform/ErrorSink.h"
 #include "platform/Exception.h"
 #include "platform/TApplication.h"
+#include "platform/TCustomEdit.h"
 #include "platform/TCustomForm.h"
 #include "platform/TForm.h"
 #include "platform/TSpeedButton.h"
@@ -112,6 +113,23 @@ void ScreenRig::PickClient()
 void ScreenRig::LeaveHeader()
 {
     Focus("dbgPadrao");
+}
+
+void ScreenRig::ChangeBranch(const std::string& branch)
+{
+    auto* edit = Get<TCustomEdit>("medCdFilial");
+    auto* screen = package_->ScreenGlobal();
+    if (edit == nullptr || screen == nullptr) {
+        throw EInvalidOperation("change branch: no branch edit");
+    }
+    Run("focus medCdFilial", [edit] {
+        edit->SetFocus();
+        edit->SelectAll();
+    });
+    for (char c : branch) {
+        Run("type the branch", [screen, c] { screen->DispatchKey(c); });
+    }
+    ChooseClient();
 }
 
 void ScreenRig::ChooseClient()

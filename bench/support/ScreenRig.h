@@ -36,6 +36,9 @@ public:
     void PickClient();
     // Leaves the header for the grid (both lists are loaded).
     void LeaveHeader();
+    // Goes back into the header, types another branch code over the branch
+    // edit, picks that branch's first client and leaves the header again.
+    void ChangeBranch(const std::string& branch);
     // The operator's click on a button of the screen.
     void Click(const std::string& name);
 
