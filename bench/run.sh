@@ -21,10 +21,11 @@ export BENCH_WORK=$WORK
 
 if [ "${1:-}" != "--no-build" ]; then
     echo "== building (release) into $BUILD" >&2
+    mkdir -p "$BUILD"
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DSERVCLIENTE_BENCH=ON -DSERVCLIENTE_GUI=OFF \
-        -DSERVCLIENTE_TESTS=OFF >"$BUILD.cmake.log" 2>&1 || { cat "$BUILD.cmake.log" >&2; exit 1; }
+        -DSERVCLIENTE_TESTS=OFF >"$BUILD/bench-cmake.log" 2>&1 || { cat "$BUILD/bench-cmake.log" >&2; exit 1; }
     cmake --build "$BUILD" -j2 --target appserver PKG_ZEL31500 bench_seed bench_calls bench_screen bench_load \
-        bench_memory >"$BUILD.build.log" 2>&1 || { tail -50 "$BUILD.build.log" >&2; exit 1; }
+        bench_memory >"$BUILD/bench-build.log" 2>&1 || { tail -50 "$BUILD/bench-build.log" >&2; exit 1; }
 fi
 
 as_postgres() {
