@@ -26,15 +26,15 @@ std::string Numbered(const std::string& sql)
 
 } // namespace
 
-BareDatabase::BareDatabase(const std::string& spec)
+BareDatabase::BareDatabase(const std::string& database)
 {
-    if (Database::IsPostgres(spec)) {
-        pg_ = PQconnectdb(spec.c_str());
+    if (Database::IsPostgres(database)) {
+        pg_ = PQconnectdb(database.c_str());
         if (PQstatus(pg_) != CONNECTION_OK) {
             std::string why = PQerrorMessage(pg_);
             PQfinish(pg_);
             pg_ = nullptr;
-            throw EDatabaseError("Cannot connect to " + spec + ": " + why);
+            throw EDatabaseError("Cannot connect to " + database + ": " + why);
         }
         for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete}}) {
             PGresult* r = PQprepare(pg_, name, Numbered(sql).c_str(), 3, nullptr);
@@ -46,11 +46,11 @@ BareDatabase::BareDatabase(const std::string& spec)
         }
         return;
     }
-    if (sqlite3_open_v2(spec.c_str(), &lite_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(database.c_str(), &lite_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
         std::string why = lite_ != nullptr ? sqlite3_errmsg(lite_) : "out of memory";
         sqlite3_close(lite_);
         lite_ = nullptr;
-        throw EDatabaseError("Cannot open " + spec + ": " + why);
+        throw EDatabaseError("Cannot open " + database + ": " + why);
     }
     sqlite3_busy_timeout(lite_, 10000);
     char* err = nullptr;

@@ -17,7 +17,7 @@ struct pg_conn;
 
 class BareDatabase {
 public:
-    explicit BareDatabase(const std::string& spec);
+    explicit BareDatabase(const std::string& database);
     ~BareDatabase();
     BareDatabase(const BareDatabase&) = delete;
     BareDatabase& operator=(const BareDatabase&) = delete;
