@@ -3,10 +3,7 @@
 // before and after the command; the lines between the two dumps are the
 // command's own: its remote calls in order, the change packets it sent, the
 // errors the operator saw, the progress window opening and closing.
-//
-// LiveShell keeps one shell running and feeds it a few commands at a time, so
-// that a test can change the server's database, or stop and restart the
-// server, between two commands of the same screen.
+#include "LiveShell.h"
 #include "ShellHarness.h"
 
 #include <map>
@@ -51,23 +48,3 @@ std::vector<std::string> ListOfServicesNotIn(const std::vector<std::string>& ass
 
 } // namespace trace
 
-class LiveShell {
-public:
-    // Starts `shell --headless --session SessionPath --trace`, its standard
-    // error going to ErrPath.
-    LiveShell(const std::string& SessionPath, const std::string& ErrPath);
-    ~LiveShell();
-    LiveShell(const LiveShell&) = delete;
-    LiveShell& operator=(const LiveShell&) = delete;
-
-    // Sends the commands and a `dump`, and returns every line printed up to
-    // and including that dump's. A shell that stops answering for a minute
-    // or exits ends the step with what it printed so far (no dump then).
-    ShellOutput Step(const std::string& commands);
-
-private:
-    int pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    std::string pending_;
-};

@@ -28,9 +28,9 @@ void FaultTest::AddClients(int count)
     }
 }
 
-std::unique_ptr<OperatorShell> FaultTest::NewShell(const std::string& name)
+std::unique_ptr<LiveShell> FaultTest::NewShell(const std::string& name)
 {
-    return std::make_unique<OperatorShell>(sessionPath_, dir_ + "/" + name + "-err.txt");
+    return std::make_unique<LiveShell>(sessionPath_, dir_ + "/" + name + "-err.txt");
 }
 
 std::vector<std::string> FaultTest::BranchCodes()

@@ -4,7 +4,6 @@
 // many services and a few extra clients, and helpers to read what a command
 // did and to check the screen against the database.
 #include "CommandTrace.h"
-#include "OperatorShell.h"
 
 #include <memory>
 #include <string>
@@ -14,10 +13,10 @@ class FaultTest : public ShellTest {
 protected:
     // Adds services 00006.. to branch 0001 so that it holds total services.
     void AddServices(int total);
-    // Adds clients C1001.. to branch 0001; they come after the three of the
-    // harness in the client lookup (rows 3, 4...).
+    // Adds clients C1001.. ("Operador 1"..) to branch 0001; the client lookup
+    // lists by name, so they are its rows 2, 3... (fewer than ten of them).
     void AddClients(int count);
-    std::unique_ptr<OperatorShell> NewShell(const std::string& name);
+    std::unique_ptr<LiveShell> NewShell(const std::string& name);
 
     // Every service code of branch 0001, in code order.
     std::vector<std::string> BranchCodes();

@@ -1,6 +1,6 @@
 // Eight operators, each in a shell of their own and each on a client of their
 // own, moving services against one application server for a bounded time
-// (SERVCLIENTE_SOAK_SECONDS, 60 by default). Every command ends with the
+// (SERVCLIENTE_SOAK_SECONDS, 180 by default). Every command ends with the
 // screen showing exactly what the operator's moves should have stored; no
 // error is ever shown; the server's memory stays flat.
 #include "FaultTest.h"
@@ -65,8 +65,8 @@ long ServerRssKb()
 int SoakSeconds()
 {
     const char* s = std::getenv("SERVCLIENTE_SOAK_SECONDS");
-    int seconds = s != nullptr ? std::atoi(s) : 60;
-    return seconds > 0 ? seconds : 60;
+    int seconds = s != nullptr ? std::atoi(s) : 180;
+    return seconds > 0 ? seconds : 180;
 }
 
 } // namespace
@@ -80,10 +80,10 @@ TEST_F(SoakTest, EightOperatorsMovingServicesLoseNothingAndTheServerStaysFlat)
     const auto all = BranchCodes();
     ASSERT_EQ(all.size(), static_cast<size_t>(kServices));
 
-    std::vector<std::unique_ptr<OperatorShell>> shells;
+    std::vector<std::unique_ptr<LiveShell>> shells;
     for (int i = 0; i < kOperators; ++i) {
         shells.push_back(NewShell("operator" + std::to_string(i)));
-        auto ready = shells.back()->Step(Header(3 + i));
+        auto ready = shells.back()->Step(Header(2 + i));
         ASSERT_EQ(ListCodes(ready).size(), static_cast<size_t>(kServices)) << ready.Text();
     }
 
@@ -109,7 +109,7 @@ TEST_F(SoakTest, EightOperatorsMovingServicesLoseNothingAndTheServerStaysFlat)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(SoakSeconds());
 
     auto work = [&](int index) {
-        OperatorShell& shell = *shells[static_cast<size_t>(index)];
+        LiveShell& shell = *shells[static_cast<size_t>(index)];
         bool first = true;
         while (first || std::chrono::steady_clock::now() < deadline) {
             for (const auto& c : round) {

@@ -1,4 +1,4 @@
-#include "OperatorShell.h"
+#include "LiveShell.h"
 
 #include <cerrno>
 #include <csignal>
@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-OperatorShell::OperatorShell(const std::string& SessionPath, const std::string& ErrPath)
+LiveShell::LiveShell(const std::string& SessionPath, const std::string& ErrPath)
 {
     // A shell that died must fail the test, not end it with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
@@ -29,6 +29,8 @@ OperatorShell::OperatorShell(const std::string& SessionPath, const std::string& 
         if (err >= 0) {
             dup2(err, 2);
         }
+        close(toShell[1]);
+        close(fromShell[0]);
         std::vector<std::string> args = {bin, "--headless", "--session", SessionPath, "--trace"};
         std::vector<char*> argv;
         for (auto& a : args) {
@@ -44,7 +46,7 @@ OperatorShell::OperatorShell(const std::string& SessionPath, const std::string& 
     out_ = fromShell[0];
 }
 
-OperatorShell::~OperatorShell()
+LiveShell::~LiveShell()
 {
     if (in_ >= 0) {
         close(in_);
@@ -69,7 +71,7 @@ OperatorShell::~OperatorShell()
     }
 }
 
-bool OperatorShell::Send(const std::string& commands)
+bool LiveShell::Send(const std::string& commands)
 {
     std::string text = commands;
     if (!text.empty() && text.back() != '\n') {
@@ -89,7 +91,7 @@ bool OperatorShell::Send(const std::string& commands)
     return true;
 }
 
-std::optional<json> OperatorShell::NextLine(int timeoutMs)
+std::optional<json> LiveShell::NextLine(int timeoutMs)
 {
     for (;;) {
         size_t nl;
@@ -125,7 +127,7 @@ std::optional<json> OperatorShell::NextLine(int timeoutMs)
     }
 }
 
-ShellOutput OperatorShell::UntilDump()
+ShellOutput LiveShell::UntilDump()
 {
     ShellOutput result;
     while (auto line = NextLine()) {
@@ -138,7 +140,7 @@ ShellOutput OperatorShell::UntilDump()
     return result;
 }
 
-ShellOutput OperatorShell::Step(const std::string& commands)
+ShellOutput LiveShell::Step(const std::string& commands)
 {
     if (!Send(commands + "\ndump\n")) {
         ShellOutput failed;

@@ -1,20 +1,22 @@
 #pragma once
-// One operator at work: the shell run headless with its trace, fed commands
-// through a pipe and read line by line as it answers, so that a test can act
-// (kill the server, cut a connection) while a command is still running.
+// One operator at work: the shell run headless with its trace, kept running
+// and fed commands through a pipe, and read line by line as it answers. A
+// test can change the database or stop the server between two commands of
+// the same screen, or act (kill the server, cut a connection) while a command
+// is still running.
 #include "ShellHarness.h"
 
 #include <optional>
 #include <string>
 
-class OperatorShell {
+class LiveShell {
 public:
     // Starts `shell --headless --session SessionPath --trace`, its standard
     // error going to ErrPath.
-    OperatorShell(const std::string& SessionPath, const std::string& ErrPath);
-    ~OperatorShell();
-    OperatorShell(const OperatorShell&) = delete;
-    OperatorShell& operator=(const OperatorShell&) = delete;
+    LiveShell(const std::string& SessionPath, const std::string& ErrPath);
+    ~LiveShell();
+    LiveShell(const LiveShell&) = delete;
+    LiveShell& operator=(const LiveShell&) = delete;
 
     // Writes commands (one a line) without waiting for any answer; false
     // when the shell no longer reads.
