@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
 
 std::string FaultTest::Header(int clientRow)
 {
@@ -93,6 +94,14 @@ void FaultTest::ExpectScreenMatchesDatabase(const ShellOutput& out, const std::s
     }
     EXPECT_EQ(ListCodes(out), rest);
     EXPECT_EQ(out.Component("cdsServClie")["changeCount"], 0);
+}
+
+void FaultTest::ExpectOneError(const ShellOutput& out)
+{
+    auto errors = trace::Errors(out.lines);
+    ASSERT_EQ(errors.size(), 1u) << out.Text();
+    EXPECT_FALSE(errors.front().empty());
+    std::cout << "error shown: " << errors.front() << "\n";
 }
 
 void FaultTest::ExpectUsable(const ShellOutput& out)

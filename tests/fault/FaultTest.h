@@ -35,6 +35,9 @@ protected:
     // After a command's rebuild: the grid holds what the database holds for
     // the client, the list every other service of the branch, nothing unsent.
     void ExpectScreenMatchesDatabase(const ShellOutput& out, const std::string& client);
+    // The command showed the operator exactly one error, with a message; the
+    // message goes to the test's output, for the record.
+    static void ExpectOneError(const ShellOutput& out);
     // After an error: no progress window, the cursor back, the data set
     // browsing.
     static void ExpectUsable(const ShellOutput& out);

@@ -50,7 +50,7 @@ TEST_F(ServerKillTest, AKillDuringMoveAllLosesNothingAnsweredAndTheNextChangeRes
     for (size_t i = 0; i < sent.size(); ++i) {
         ASSERT_EQ(sent[i], "inserted:" + all[i]) << i;
     }
-    ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    ExpectOneError(failed);
     EXPECT_EQ(trace::Progress(failed.lines), (std::vector<std::string>{"open", "close"}));
     ExpectUsable(failed);
 
@@ -96,7 +96,7 @@ TEST_F(ServerKillTest, AKillBetweenCommandsIsReportedOnceAndTheScreenGoesOnAfter
 
     Server().Kill();
     auto failed = shell->Step("click sbtTodosEsquerda");
-    EXPECT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    ExpectOneError(failed);
     ExpectUsable(failed);
     EXPECT_EQ(Assigned("0001", "C0003").size(), 5u);
 
