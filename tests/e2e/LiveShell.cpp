@@ -31,14 +31,7 @@ LiveShell::LiveShell(const std::string& SessionPath, const std::string& ErrPath)
         }
         close(toShell[1]);
         close(fromShell[0]);
-        std::vector<std::string> args = {bin, "--headless", "--session", SessionPath, "--trace"};
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        execv(bin.c_str(), argv.data());
-        _exit(127);
+        ExecProgram({bin, "--headless", "--session", SessionPath, "--trace"});
     }
     close(toShell[0]);
     close(fromShell[1]);

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -87,6 +88,17 @@ std::string ShellOutput::Text() const
     return s;
 }
 
+void ExecProgram(std::vector<std::string> args)
+{
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
 AppServerProcess::AppServerProcess(const std::string& db, const std::vector<std::string>& extra)
 {
     int out[2];
@@ -102,13 +114,7 @@ AppServerProcess::AppServerProcess(const std::string& db, const std::vector<std:
         close(out[0]);
         std::vector<std::string> args = {bin, "--db", db, "--listen", "127.0.0.1:0"};
         args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        execv(bin.c_str(), argv.data());
-        _exit(127);
+        ExecProgram(std::move(args));
     }
     close(out[1]);
     FILE* f = fdopen(out[0], "r");

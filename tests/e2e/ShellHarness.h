@@ -34,6 +34,10 @@ struct ShellOutput {
     std::string Text() const;
 };
 
+// In a child just forked: runs the program args[0] with the arguments that
+// follow; exits with 127 if it cannot.
+[[noreturn]] void ExecProgram(std::vector<std::string> args);
+
 class AppServerProcess {
 public:
     // Starts `appserver --db Db --listen 127.0.0.1:0` and waits for its
