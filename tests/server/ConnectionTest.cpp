@@ -2,6 +2,7 @@
 
 #include "platform/Exception.h"
 #include "platform/net/FrameBuffer.h"
+#include "platform/net/Protocol.h"
 #include "platform/net/SocketChannel.h"
 
 using namespace std::chrono_literals;
@@ -82,6 +83,36 @@ TEST_P(ServerTest, IdleAndTricklingClientsAreCutOffAndOthersAreServed)
         EXPECT_NE(std::string(e.what()).find("closed"), std::string::npos) << e.what();
     }
 
+    auto fresh = Connect();
+    std::vector<RemoteArg> args = {RemoteArg::Text("0001"), RemoteArg::Text("")};
+    EXPECT_EQ(fresh->Call("GetCliente", args).AsPacket()->rows.size(), 4u);
+}
+
+TEST_P(ServerTest, AClientTricklingAWholeMessageTooSlowlyIsCutOffWhateverItsPace)
+{
+    // Each byte comes well within the frame time-out, but the message as a
+    // whole does not: the time-out bounds the message, not the gap between
+    // two bytes.
+    options_.frameTimeout = 300ms;
+    const std::string hello = FrameBuffer::Wrap(Protocol::EncodeHello({Protocol::kVersion, "Zel.rdmServCliente", ""}));
+    SocketChannel trickle;
+    trickle.Connect("127.0.0.1", Server().Port(), 5s);
+    bool cut = false;
+    const auto started = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < hello.size() && !cut; ++i) {
+        asio::error_code ec;
+        asio::write(trickle.Socket(), asio::buffer(hello.data() + i, 1), ec);
+        cut = static_cast<bool>(ec);
+        std::this_thread::sleep_for(50ms);
+        if (std::chrono::steady_clock::now() - started > 10s) {
+            break;
+        }
+    }
+    // The server gave up on the message: the connection is closed without a
+    // handshake reply, or the writes already failed.
+    if (!cut) {
+        EXPECT_THROW(trickle.ReadFrame(10s, 10s, FrameBuffer::kDefaultMaxFrame), ESocketError);
+    }
     auto fresh = Connect();
     std::vector<RemoteArg> args = {RemoteArg::Text("0001"), RemoteArg::Text("")};
     EXPECT_EQ(fresh->Call("GetCliente", args).AsPacket()->rows.size(), 4u);
