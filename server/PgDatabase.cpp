@@ -17,10 +17,14 @@ struct Result {
     ~Result() { PQclear(r); }
 };
 
+// libpq's message, as one line: the first, which says what happened. The
+// lines after it (details, hints such as "This probably means the server
+// terminated abnormally") would reach the operator as a ragged block.
 std::string Trimmed(const char* text)
 {
     std::string s = text ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) {
+    s = s.substr(0, s.find('\n'));
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
         s.pop_back();
     }
     return s;
