@@ -285,8 +285,6 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         Key original;
     };
     std::vector<Change> changes;
-    std::set<std::pair<std::string, std::string>> clients;
-    std::set<std::pair<std::string, std::string>> services;
     for (size_t i = 0; i < p.rows.size(); ++i) {
         const PacketRow& row = p.rows[i];
         if (row.status == TUpdateStatus::usUnmodified) {
@@ -295,17 +293,55 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         Change c{row.status, keyOf(row.values, i + 1), {}};
         if (row.status == TUpdateStatus::usModified) {
             c.original = keyOf(row.original, i + 1);
-            clients.emplace(c.original.branch, c.original.client);
-            services.emplace(c.original.branch, c.original.service);
         }
-        clients.emplace(c.key.branch, c.key.client);
-        services.emplace(c.key.branch, c.key.service);
         changes.push_back(std::move(c));
     }
 
-    // Every client and every service is checked; a client and a service
-    // share one query, so a one-row change costs one query for its checks.
-    // The first missing client is reported, else the first missing service.
+    // The changes go first; the call runs in one transaction, so a refusal
+    // below undoes them all. An insert stores a row only when its client and
+    // service exist, and a row that was inserted or deleted proves that both
+    // exist, so only the changes that touched nothing (and the rare edits)
+    // need the existence check: an ordinary move costs no query for it.
+    const std::string insert =
+        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
+        "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+        "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) ON CONFLICT DO NOTHING";
+    const std::string remove = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
+    auto insertRow = [&](const Key& k) {
+        return Db().Execute(insert, {k.branch, k.client, k.service, k.branch, k.client, k.branch, k.service});
+    };
+    std::set<std::pair<std::string, std::string>> clients;
+    std::set<std::pair<std::string, std::string>> services;
+    auto toCheck = [&](const Key& k) {
+        clients.emplace(k.branch, k.client);
+        services.emplace(k.branch, k.service);
+    };
+    for (const auto& c : changes) {
+        switch (c.status) {
+        case TUpdateStatus::usInserted:
+            if (insertRow(c.key) == 0) {
+                toCheck(c.key);
+            }
+            break;
+        case TUpdateStatus::usDeleted:
+            if (Db().Execute(remove, {c.key.branch, c.key.client, c.key.service}) == 0) {
+                toCheck(c.key);
+            }
+            break;
+        case TUpdateStatus::usModified:
+            toCheck(c.original);
+            toCheck(c.key);
+            if (!(c.original == c.key)) {
+                Db().Execute(remove, {c.original.branch, c.original.client, c.original.service});
+                insertRow(c.key);
+            }
+            break;
+        case TUpdateStatus::usUnmodified: break;
+        }
+    }
+
+    // A client and a service share one query. The first missing client is
+    // reported, else the first missing service.
     std::vector<std::pair<std::string, std::string>> missingClients;
     std::vector<std::pair<std::string, std::string>> missingServices;
     auto client = clients.begin();
@@ -347,23 +383,6 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         const auto& [branch, code] = missingServices.front();
         throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no service " +
                              Cp1252::FromUtf8(code) + "; nothing was stored");
-    }
-
-    const std::string insert =
-        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) ON CONFLICT DO NOTHING";
-    const std::string remove = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
-    for (const auto& c : changes) {
-        switch (c.status) {
-        case TUpdateStatus::usInserted: Db().Execute(insert, {c.key.branch, c.key.client, c.key.service}); break;
-        case TUpdateStatus::usDeleted: Db().Execute(remove, {c.key.branch, c.key.client, c.key.service}); break;
-        case TUpdateStatus::usModified:
-            if (!(c.original == c.key)) {
-                Db().Execute(remove, {c.original.branch, c.original.client, c.original.service});
-                Db().Execute(insert, {c.key.branch, c.key.client, c.key.service});
-            }
-            break;
-        case TUpdateStatus::usUnmodified: break;
-        }
     }
     return Variant(static_cast<std::int64_t>(changes.size()));
 }
