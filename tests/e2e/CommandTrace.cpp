@@ -170,4 +170,20 @@ std::vector<std::string> ListOfServicesNotIn(const std::vector<std::string>& ass
     return lines;
 }
 
+std::string Header(int clientRow)
+{
+    return "open\nclick btnCliente\npick " + std::to_string(clientRow) + "\nfocus lsbPossiveis\n";
+}
+
+std::vector<std::string> PacketEntries(const std::vector<json>& lines)
+{
+    std::vector<std::string> entries;
+    for (const auto& packet : ChangePackets(lines)) {
+        for (const auto& row : Rows(packet)) {
+            entries.push_back(row.status + ":" + row.values.at("CDSERVFILI"));
+        }
+    }
+    return entries;
+}
+
 } // namespace trace

@@ -23,12 +23,20 @@ std::vector<std::string> Errors(const std::vector<json>& lines);
 // "open" / "close" for each progress line.
 std::vector<std::string> Progress(const std::vector<json>& lines);
 
+// Opens the screen, picks the client of the given lookup row (by name: 0 Ana
+// Souza C0001, 1 Comércio Álvares C0002, then any clients a test added, last
+// Zeca Todos C0003) and leaves the header for the list, which loads both
+// views.
+std::string Header(int clientRow);
+
 // One entry of a change packet.
 struct PacketRow {
     std::string status;
     std::map<std::string, std::string> values;
 };
 std::vector<PacketRow> Rows(const json& packet);
+// status:code of every entry of every change packet among the lines.
+std::vector<std::string> PacketEntries(const std::vector<json>& lines);
 
 // Remote calls a command makes: the performance table of the moves plus one
 // ApCoServClie per posted row, for k rows moved.

@@ -8,6 +8,7 @@ using trace::Calls;
 using trace::ChangePackets;
 using trace::Errors;
 using trace::GridCodes;
+using trace::Header;
 using trace::ListItems;
 using trace::ListOfServicesNotIn;
 using trace::Progress;
@@ -15,14 +16,6 @@ using trace::Rows;
 using trace::Segment;
 
 namespace {
-
-// Opens the screen, picks the client of the given lookup row (0 Ana Souza
-// C0001, 1 Comércio Álvares C0002, 2 Zeca Todos C0003) and leaves the header
-// for the list, which loads both views.
-std::string Header(int clientRow)
-{
-    return "open\nclick btnCliente\npick " + std::to_string(clientRow) + "\nfocus lsbPossiveis\n";
-}
 
 std::vector<std::string> PacketCodes(const std::vector<json>& lines, const std::string& status)
 {

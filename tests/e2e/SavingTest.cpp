@@ -13,29 +13,14 @@ using trace::Calls;
 using trace::ChangePackets;
 using trace::Errors;
 using trace::GridCodes;
+using trace::Header;
 using trace::ListItems;
 using trace::ListOfServicesNotIn;
+using trace::PacketEntries;
 using trace::Progress;
 using trace::Rows;
 
 namespace {
-
-std::string Header(int clientRow)
-{
-    return "open\nclick btnCliente\npick " + std::to_string(clientRow) + "\nfocus lsbPossiveis\n";
-}
-
-// status:code of every entry of every change packet among the lines.
-std::vector<std::string> PacketEntries(const std::vector<json>& lines)
-{
-    std::vector<std::string> entries;
-    for (const auto& packet : ChangePackets(lines)) {
-        for (const auto& row : Rows(packet)) {
-            entries.push_back(row.status + ":" + row.values.at("CDSERVFILI"));
-        }
-    }
-    return entries;
-}
 
 bool Enabled(const ShellOutput& out, const std::string& name)
 {

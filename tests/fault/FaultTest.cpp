@@ -4,11 +4,6 @@
 #include <cstdio>
 #include <iostream>
 
-std::string FaultTest::Header(int clientRow)
-{
-    return "open\nclick btnCliente\npick " + std::to_string(clientRow) + "\nfocus lsbPossiveis";
-}
-
 void FaultTest::AddServices(int total)
 {
     Db().Begin(true);
@@ -57,17 +52,6 @@ std::vector<std::string> FaultTest::ListCodes(const ShellOutput& out, int dump)
         codes.push_back(item.substr(0, 5));
     }
     return codes;
-}
-
-std::vector<std::string> FaultTest::PacketEntries(const std::vector<json>& lines)
-{
-    std::vector<std::string> entries;
-    for (const auto& packet : trace::ChangePackets(lines)) {
-        for (const auto& row : trace::Rows(packet)) {
-            entries.push_back(row.status + ":" + row.values.at("CDSERVFILI"));
-        }
-    }
-    return entries;
 }
 
 std::vector<json> FaultTest::ScriptTrouble(const std::vector<json>& lines)

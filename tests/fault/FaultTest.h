@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+using trace::Header;
+using trace::PacketEntries;
+
 class FaultTest : public ShellTest {
 protected:
     // Adds services 00006.. to branch 0001 so that it holds total services.
@@ -23,12 +26,8 @@ protected:
     // Rows of SERVCLIE for one client, counting duplicates.
     int AssignmentRows(const std::string& client);
 
-    // Opens the screen and picks the client of that lookup row.
-    static std::string Header(int clientRow);
     // The codes of the list's entries in the given dump.
     static std::vector<std::string> ListCodes(const ShellOutput& out, int dump = -1);
-    // status:code of every entry of every change packet among the lines.
-    static std::vector<std::string> PacketEntries(const std::vector<json>& lines);
     // Lines holding a script error or unparsed output: the driving went wrong.
     static std::vector<json> ScriptTrouble(const std::vector<json>& lines);
 
