@@ -9,6 +9,7 @@
 #
 # The cluster lives in SERVCLIENTE_PG_DIR (default /tmp/servcliente-pg). It
 # trusts every local connection and runs without fsync: it is for tests only.
+# Prepared transactions are on: a test holds a lock across a restart with one.
 # As root, the server runs as the user "postgres", since PostgreSQL refuses
 # to run as root.
 set -euo pipefail
@@ -43,7 +44,7 @@ url() {
 
 start_server() {
     as_owner "$BIN/pg_ctl" -D "$DIR/data" -l "$DIR/server.log" -w -t 30 \
-        -o "-p $(cat "$DIR/port") -k $DIR -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" \
+        -o "-p $(cat "$DIR/port") -k $DIR -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200 -c max_prepared_transactions=10" \
         start >/dev/null || { cat "$DIR/server.log" >&2; return 1; }
 }
 

@@ -24,6 +24,17 @@ std::string WithDatabase(const std::string& url, const std::string& name)
     return url.substr(0, slash + 1) + name + (query == std::string::npos ? "" : url.substr(query));
 }
 
+// A lock held by a prepared transaction outlives the session that took it
+// and every restart, until it is rolled back.
+const char* kLockHolder = "servcliente_fault_lock";
+
+void RollBackLockHolder(Database& db)
+{
+    if (db.Query("SELECT COUNT(*) FROM pg_prepared_xacts WHERE gid = ?", {kLockHolder}).at(0).at(0) != "0") {
+        db.ExecScript(std::string("ROLLBACK PREPARED '") + kLockHolder + "'");
+    }
+}
+
 bool RestartCluster()
 {
     std::string cmd = std::string(TEST_SOURCE_DIR) + "/scripts/pg-test-cluster.sh restart >/dev/null 2>&1";
@@ -44,6 +55,9 @@ protected:
         AddServices(80);
         {
             auto admin = Database::Open(url, {});
+            if (admin->Query("SELECT COUNT(*) FROM pg_database WHERE datname = ?", {kFaultDatabase}).at(0).at(0) != "0") {
+                RollBackLockHolder(*Database::Open(WithDatabase(url, kFaultDatabase), {}));
+            }
             admin->Execute(std::string("DROP DATABASE IF EXISTS ") + kFaultDatabase, {});
             admin->Execute(std::string("CREATE DATABASE ") + kFaultDatabase, {});
         }
@@ -103,12 +117,16 @@ TEST_F(PgRestartTest, ACallInFlightDuringARestartFailsClearlyAndTheNextMoveCompl
     ASSERT_EQ(ListCodes(shell->Step(Header(1))).size(), 80u);
     const std::string url = WithDatabase(std::getenv("SERVCLIENTE_PG_URL"), kFaultDatabase);
 
-    // Another session has inserted the 10th service for the client and not
-    // committed: the server's call for it waits inside its transaction until
-    // the restart cuts it off in flight. The nine calls before it are
-    // answered.
-    auto locker = Database::Open(url, {});
-    locker->ExecScript("BEGIN; INSERT INTO SERVCLIE VALUES ('0001', 'C0002', '00010')");
+    // A prepared transaction holds the 10th service of the client inserted
+    // and not committed: the server's call for it waits inside its
+    // transaction until the restart cuts it off in flight. A plain open
+    // transaction would not do: the shutdown may end its session first and
+    // let the waiting call commit. The nine calls before it are answered.
+    {
+        auto locker = Database::Open(url, {});
+        locker->ExecScript(std::string("BEGIN; INSERT INTO SERVCLIE VALUES ('0001', 'C0002', '00010'); PREPARE TRANSACTION '") +
+                           kLockHolder + "'");
+    }
     ASSERT_TRUE(shell->Send("click sbtTodos\ndump"));
     ShellOutput moving;
     int calls = 0;
@@ -129,11 +147,11 @@ TEST_F(PgRestartTest, ACallInFlightDuringARestartFailsClearlyAndTheNextMoveCompl
             break;
         }
     }
-    locker.reset();
+    db_ = Database::Open(url, {});
+    RollBackLockHolder(*db_);
     ASSERT_TRUE(blocked) << "the server's call never waited on the lock";
     ASSERT_TRUE(restarted);
     ASSERT_TRUE(moving.Dump().is_object()) << moving.Text();
-    db_ = Database::Open(url, {});
 
     // The call cut off is the one error; the move stopped there, nothing of
     // that call is stored, and every call answered before it is.
