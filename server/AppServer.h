@@ -11,8 +11,6 @@
 #include "server/ServerOptions.h"
 #include "server/ServerSession.h"
 
-#include <asio.hpp>
-
 #include <atomic>
 #include <list>
 #include <memory>
@@ -41,15 +39,15 @@ public:
     int ActiveConnections();
 
 private:
+    // The io_context, the acceptor and the signal set; Asio stays in the .cpp.
+    struct Io;
+
     void Accept();
-    void Refuse(std::shared_ptr<asio::ip::tcp::socket> socket, const std::string& message);
     void Reap();
 
     ServerOptions options_;
     const ModuleRegistry& registry_;
-    asio::io_context ioc_;
-    asio::ip::tcp::acceptor acceptor_;
-    asio::signal_set signals_;
+    std::unique_ptr<Io> io_;
     std::mutex mutex_;
     std::list<std::unique_ptr<ServerSession>> sessions_;
     std::atomic<bool> stopped_{false};

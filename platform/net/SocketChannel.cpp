@@ -1,4 +1,4 @@
-#include "platform/net/SocketChannel.h"
+#include "platform/net/SocketChannelIo.h"
 
 #include "platform/Exception.h"
 #include "platform/net/FrameBuffer.h"
@@ -16,36 +16,39 @@ std::string Seconds(SocketChannel::Duration d)
 
 } // namespace
 
-SocketChannel::SocketChannel() : socket_(ioc_) {}
+SocketChannel::SocketChannel() : io_(std::make_unique<Io>()) {}
 
 SocketChannel::~SocketChannel()
 {
     Close();
 }
 
-void SocketChannel::Adopt(asio::ip::tcp::socket socket)
+void SocketChannel::Adopt()
 {
-    Close();
-    socket_ = std::move(socket);
     asio::error_code ec;
-    socket_.set_option(asio::ip::tcp::no_delay(true), ec);
+    io_->socket.set_option(asio::ip::tcp::no_delay(true), ec);
+}
+
+bool SocketChannel::IsOpen() const
+{
+    return io_->socket.is_open();
 }
 
 bool SocketChannel::Run(Duration timeout)
 {
-    ioc_.restart();
-    ioc_.run_for(timeout);
-    if (ioc_.stopped()) {
+    io_->ioc.restart();
+    io_->ioc.run_for(timeout);
+    if (io_->ioc.stopped()) {
         return false;
     }
     asio::error_code ec;
-    socket_.close(ec);
-    ioc_.restart();
-    ioc_.run();
+    io_->socket.close(ec);
+    io_->ioc.restart();
+    io_->ioc.run();
     return true;
 }
 
-void SocketChannel::Fail(const std::string& what, const asio::error_code& ec)
+void SocketChannel::Fail(const std::string& what, const std::error_code& ec)
 {
     Close();
     if (ec == asio::error::eof) {
@@ -69,10 +72,10 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
     asio::error_code result = asio::error::would_block;
     asio::error_code notAddress;
     auto address = asio::ip::make_address(host, notAddress);
-    asio::ip::tcp::resolver resolver(ioc_);
+    asio::ip::tcp::resolver resolver(io_->ioc);
     if (!notAddress) {
         // A literal address needs no name lookup, which could outlast the time-out.
-        socket_.async_connect(asio::ip::tcp::endpoint(address, static_cast<unsigned short>(port)),
+        io_->socket.async_connect(asio::ip::tcp::endpoint(address, static_cast<unsigned short>(port)),
                               [&](const asio::error_code& ec) { result = ec; });
     } else {
         resolver.async_resolve(host, std::to_string(port),
@@ -82,20 +85,20 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
                                        return;
                                    }
                                    asio::async_connect(
-                                       socket_, endpoints,
+                                       io_->socket, endpoints,
                                        [&](const asio::error_code& ec2, const asio::ip::tcp::endpoint&) {
                                            result = ec2;
                                        });
                                });
     }
-    ioc_.restart();
-    ioc_.run_for(timeout);
-    if (!ioc_.stopped()) {
+    io_->ioc.restart();
+    io_->ioc.run_for(timeout);
+    if (!io_->ioc.stopped()) {
         resolver.cancel();
         asio::error_code ignored;
-        socket_.close(ignored);
-        ioc_.restart();
-        ioc_.run();
+        io_->socket.close(ignored);
+        io_->ioc.restart();
+        io_->ioc.run();
         throw ESocketError("no connection within " + Seconds(timeout));
     }
     if (result) {
@@ -105,17 +108,17 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
              result);
     }
     asio::error_code ec;
-    socket_.set_option(asio::ip::tcp::no_delay(true), ec);
+    io_->socket.set_option(asio::ip::tcp::no_delay(true), ec);
 }
 
 void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
 {
     std::string frame = FrameBuffer::Wrap(payload);
-    if (!socket_.is_open()) {
+    if (!io_->socket.is_open()) {
         throw ESocketError("send: the connection is not open");
     }
     asio::error_code result = asio::error::would_block;
-    asio::async_write(socket_, asio::buffer(frame), [&](const asio::error_code& ec, size_t) { result = ec; });
+    asio::async_write(io_->socket, asio::buffer(frame), [&](const asio::error_code& ec, size_t) { result = ec; });
     if (Run(timeout)) {
         Close();
         throw ESocketError("send: the other side took no data for " + Seconds(timeout));
@@ -127,11 +130,11 @@ void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
 
 std::string SocketChannel::ReadFrame(Duration idleTimeout, Duration frameTimeout, size_t maxFrame)
 {
-    if (!socket_.is_open()) {
+    if (!io_->socket.is_open()) {
         throw ESocketError("receive: the connection is not open");
     }
     asio::error_code result = asio::error::would_block;
-    socket_.async_wait(asio::ip::tcp::socket::wait_read, [&](const asio::error_code& ec) { result = ec; });
+    io_->socket.async_wait(asio::ip::tcp::socket::wait_read, [&](const asio::error_code& ec) { result = ec; });
     if (Run(idleTimeout)) {
         Close();
         throw ESocketError("receive: nothing arrived within " + Seconds(idleTimeout));
@@ -144,7 +147,7 @@ std::string SocketChannel::ReadFrame(Duration idleTimeout, Duration frameTimeout
     std::string payload;
     std::exception_ptr badLength;
     result = asio::error::would_block;
-    asio::async_read(socket_, asio::buffer(header), [&](const asio::error_code& ec, size_t) {
+    asio::async_read(io_->socket, asio::buffer(header), [&](const asio::error_code& ec, size_t) {
         if (ec) {
             result = ec;
             return;
@@ -156,7 +159,7 @@ std::string SocketChannel::ReadFrame(Duration idleTimeout, Duration frameTimeout
             result = {};
             return;
         }
-        asio::async_read(socket_, asio::buffer(payload), [&](const asio::error_code& ec2, size_t) { result = ec2; });
+        asio::async_read(io_->socket, asio::buffer(payload), [&](const asio::error_code& ec2, size_t) { result = ec2; });
     });
     if (Run(frameTimeout)) {
         Close();
@@ -173,15 +176,15 @@ std::string SocketChannel::ReadFrame(Duration idleTimeout, Duration frameTimeout
 
 bool SocketChannel::PeerGone()
 {
-    if (!socket_.is_open()) {
+    if (!io_->socket.is_open()) {
         return true;
     }
     asio::error_code ec;
-    socket_.non_blocking(true, ec);
+    io_->socket.non_blocking(true, ec);
     char c = 0;
-    size_t n = socket_.receive(asio::buffer(&c, 1), asio::socket_base::message_peek, ec);
+    size_t n = io_->socket.receive(asio::buffer(&c, 1), asio::socket_base::message_peek, ec);
     asio::error_code ignored;
-    socket_.non_blocking(false, ignored);
+    io_->socket.non_blocking(false, ignored);
     if (ec == asio::error::would_block || ec == asio::error::try_again) {
         return false;
     }
@@ -192,22 +195,22 @@ bool SocketChannel::PeerGone()
 
 void SocketChannel::Close()
 {
-    if (socket_.is_open()) {
+    if (io_->socket.is_open()) {
         asio::error_code ec;
-        socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
-        socket_.close(ec);
+        io_->socket.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
+        io_->socket.close(ec);
     }
 }
 
 void SocketChannel::Post(std::function<void()> fn)
 {
-    asio::post(ioc_, std::move(fn));
+    asio::post(io_->ioc, std::move(fn));
 }
 
 std::string SocketChannel::PeerName() const
 {
     asio::error_code ec;
-    auto ep = socket_.remote_endpoint(ec);
+    auto ep = io_->socket.remote_endpoint(ec);
     if (ec) {
         return "?";
     }

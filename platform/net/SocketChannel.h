@@ -12,16 +12,15 @@
 //
 // Threads: one thread uses a channel; another thread may only Post work to
 // it (the server uses that to close idle connections when it stops).
-// A standard header must come before Asio: Asio decides how it allocates
-// handler memory from a macro of the standard library, and units that saw
-// the macro must not share handler memory with units that did not.
+//
+// Asio stays out of this header; code that works on the socket itself (the
+// server's acceptor, tests writing raw bytes) includes SocketChannelIo.h.
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
-
-#include <asio.hpp>
 
 class SocketChannel {
 public:
@@ -32,11 +31,12 @@ public:
     SocketChannel(const SocketChannel&) = delete;
     SocketChannel& operator=(const SocketChannel&) = delete;
 
-    asio::io_context& Context() { return ioc_; }
-    asio::ip::tcp::socket& Socket() { return socket_; }
+    // The channel's io_context and socket (defined in SocketChannelIo.h).
+    struct Io;
+    Io& Asio() { return *io_; }
 
-    // Takes a socket accepted on this channel's io_context.
-    void Adopt(asio::ip::tcp::socket socket);
+    // Takes up the socket an acceptor has just connected in Asio().socket.
+    void Adopt();
 
     void Connect(const std::string& host, int port, Duration timeout);
     void WriteFrame(std::string_view payload, Duration timeout);
@@ -49,7 +49,7 @@ public:
     // that nobody asked for; never waits.
     bool PeerGone();
 
-    bool IsOpen() const { return socket_.is_open(); }
+    bool IsOpen() const;
     void Close();
     // Runs fn on the thread that uses the channel, at its next wait.
     void Post(std::function<void()> fn);
@@ -61,8 +61,7 @@ private:
     // Runs the io_context until its work is done or the time is up; on time-out
     // closes the socket so the pending operation ends. True when it timed out.
     bool Run(Duration timeout);
-    [[noreturn]] void Fail(const std::string& what, const asio::error_code& ec);
+    [[noreturn]] void Fail(const std::string& what, const std::error_code& ec);
 
-    asio::io_context ioc_;
-    asio::ip::tcp::socket socket_;
+    std::unique_ptr<Io> io_;
 };

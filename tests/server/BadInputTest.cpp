@@ -3,7 +3,7 @@
 #include "platform/Exception.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
-#include "platform/net/SocketChannel.h"
+#include "platform/net/SocketChannelIo.h"
 
 using namespace std::chrono_literals;
 
@@ -34,7 +34,7 @@ public:
         ASSERT_TRUE(Protocol::DecodeHelloReply(Read()).accepted);
     }
     std::string Read() { return channel.ReadFrame(10s, 10s, FrameBuffer::kDefaultMaxFrame); }
-    void WriteRaw(const std::string& bytes) { asio::write(channel.Socket(), asio::buffer(bytes)); }
+    void WriteRaw(const std::string& bytes) { asio::write(channel.Asio().socket, asio::buffer(bytes)); }
     SocketChannel channel;
 };
 

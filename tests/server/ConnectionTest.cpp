@@ -3,7 +3,7 @@
 #include "platform/Exception.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
-#include "platform/net/SocketChannel.h"
+#include "platform/net/SocketChannelIo.h"
 
 using namespace std::chrono_literals;
 
@@ -75,7 +75,7 @@ TEST_P(ServerTest, IdleAndTricklingClientsAreCutOffAndOthersAreServed)
 
     SocketChannel trickle;
     trickle.Connect("127.0.0.1", Server().Port(), 5s);
-    asio::write(trickle.Socket(), asio::buffer(std::string("\0\0", 2))); // half a frame header, then nothing
+    asio::write(trickle.Asio().socket, asio::buffer(std::string("\0\0", 2))); // half a frame header, then nothing
     try {
         trickle.ReadFrame(10s, 10s, FrameBuffer::kDefaultMaxFrame);
         FAIL() << "the server answered half a header";
@@ -101,7 +101,7 @@ TEST_P(ServerTest, AClientTricklingAWholeMessageTooSlowlyIsCutOffWhateverItsPace
     const auto started = std::chrono::steady_clock::now();
     for (size_t i = 0; i < hello.size() && !cut; ++i) {
         asio::error_code ec;
-        asio::write(trickle.Socket(), asio::buffer(hello.data() + i, 1), ec);
+        asio::write(trickle.Asio().socket, asio::buffer(hello.data() + i, 1), ec);
         cut = static_cast<bool>(ec);
         std::this_thread::sleep_for(50ms);
         if (std::chrono::steady_clock::now() - started > 10s) {
