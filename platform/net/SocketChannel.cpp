@@ -76,7 +76,7 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
     if (!notAddress) {
         // A literal address needs no name lookup, which could outlast the time-out.
         io_->socket.async_connect(asio::ip::tcp::endpoint(address, static_cast<unsigned short>(port)),
-                              [&](const asio::error_code& ec) { result = ec; });
+                                  [&](const asio::error_code& ec) { result = ec; });
     } else {
         resolver.async_resolve(host, std::to_string(port),
                                [&](const asio::error_code& ec, asio::ip::tcp::resolver::results_type endpoints) {

@@ -55,7 +55,8 @@ protected:
         AddServices(80);
         {
             auto admin = Database::Open(url, {});
-            if (admin->Query("SELECT COUNT(*) FROM pg_database WHERE datname = ?", {kFaultDatabase}).at(0).at(0) != "0") {
+            const auto found = admin->Query("SELECT COUNT(*) FROM pg_database WHERE datname = ?", {kFaultDatabase});
+            if (found.at(0).at(0) != "0") {
                 RollBackLockHolder(*Database::Open(WithDatabase(url, kFaultDatabase), {}));
             }
             admin->Execute(std::string("DROP DATABASE IF EXISTS ") + kFaultDatabase, {});
@@ -124,8 +125,8 @@ TEST_F(PgRestartTest, ACallInFlightDuringARestartFailsClearlyAndTheNextMoveCompl
     // let the waiting call commit. The nine calls before it are answered.
     {
         auto locker = Database::Open(url, {});
-        locker->ExecScript(std::string("BEGIN; INSERT INTO SERVCLIE VALUES ('0001', 'C0002', '00010'); PREPARE TRANSACTION '") +
-                           kLockHolder + "'");
+        locker->ExecScript(std::string("BEGIN; INSERT INTO SERVCLIE VALUES ('0001', 'C0002', '00010'); ") +
+                           "PREPARE TRANSACTION '" + kLockHolder + "'");
     }
     ASSERT_TRUE(shell->Send("click sbtTodos\ndump"));
     ShellOutput moving;
