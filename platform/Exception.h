@@ -62,10 +62,25 @@ public:
     using Exception::Exception;
 };
 
-// An error raised by the application server while it ran a call.
+// An error raised by the application server while it ran a call. Unless it
+// is an ERemoteRefusal, the call was not done and may succeed if sent again
+// (the database was unavailable, the server was stopping...).
 class ERemoteError : public Exception {
 public:
     using Exception::Exception;
+};
+
+// A call the application server refused for good: sent again unchanged it
+// can never succeed (an unknown or removed client or service, a text too
+// long, a value that breaks a rule). Entry is the 1-based entry of the change
+// packet at fault, 0 when the call as a whole was refused.
+class ERemoteRefusal : public ERemoteError {
+public:
+    explicit ERemoteRefusal(const std::string& message, unsigned entry = 0) : ERemoteError(message), entry_(entry) {}
+    unsigned Entry() const { return entry_; }
+
+private:
+    unsigned entry_;
 };
 
 // Loading a package or finding its exports.

@@ -22,7 +22,7 @@ constexpr int kServiceNameSize = 40;
 void CheckSize(const std::string& method, const std::string& what, const std::string& text, int size)
 {
     if (text.size() > static_cast<size_t>(size)) {
-        throw EDatabaseError(method + ": the " + what + " has " + std::to_string(text.size()) +
+        throw ERemoteRefusal(method + ": the " + what + " has " + std::to_string(text.size()) +
                              " characters, more than the " + std::to_string(size) + " it may have");
     }
 }
@@ -33,7 +33,7 @@ std::string ToDb(const std::string& method, const std::string& what, const std::
     try {
         return Cp1252::ToUtf8(text);
     } catch (const EConvertError& e) {
-        throw EDatabaseError(method + ": the " + what + " holds a byte that is not a character: " + e.what());
+        throw ERemoteRefusal(method + ": the " + what + " holds a byte that is not a character: " + e.what());
     }
 }
 
@@ -248,7 +248,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         return Variant(0);
     }
     if (packet.GetKind() != Variant::Kind::Packet) {
-        throw EDatabaseError(m + ": a change packet or Null was expected, not a " +
+        throw ERemoteRefusal(m + ": a change packet or Null was expected, not a " +
                              (packet.GetKind() == Variant::Kind::String ? std::string("text") : std::string("value")) +
                              "; nothing was stored");
     }
@@ -257,23 +257,30 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
     const int fc = p.FieldIndex("CDCLIENTE");
     const int fs = p.FieldIndex("CDSERVFILI");
     if (fb < 0 || fc < 0 || fs < 0) {
-        throw EDatabaseError(m + ": the change packet lacks one of the fields CDFILIAL, CDCLIENTE, CDSERVFILI; "
+        throw ERemoteRefusal(m + ": the change packet lacks one of the fields CDFILIAL, CDCLIENTE, CDSERVFILI; "
                                  "nothing was stored");
     }
 
     auto keyOf = [&](const std::vector<FieldValue>& values, size_t rowNumber) {
         auto get = [&](int index, const char* name, int size) {
             const FieldValue& v = values[static_cast<size_t>(index)];
+            const auto entry = static_cast<unsigned>(rowNumber);
             if (!v || v->empty()) {
-                throw EDatabaseError(m + ": entry " + std::to_string(rowNumber) + " of the change packet has no " +
-                                     name + "; nothing was stored");
+                throw ERemoteRefusal(m + ": entry " + std::to_string(rowNumber) + " of the change packet has no " +
+                                         name + "; nothing was stored",
+                                     entry);
             }
             if (v->size() > static_cast<size_t>(size)) {
-                throw EDatabaseError(m + ": the " + name + " of entry " + std::to_string(rowNumber) + " has " +
-                                     std::to_string(v->size()) + " characters, more than the " +
-                                     std::to_string(size) + " it may have; nothing was stored");
+                throw ERemoteRefusal(m + ": the " + name + " of entry " + std::to_string(rowNumber) + " has " +
+                                         std::to_string(v->size()) + " characters, more than the " +
+                                         std::to_string(size) + " it may have; nothing was stored",
+                                     entry);
             }
-            return ToDb(m, name, *v);
+            try {
+                return ToDb(m, name, *v);
+            } catch (const ERemoteRefusal& e) {
+                throw ERemoteRefusal(e.what(), entry);
+            }
         };
         return Key{get(fb, "CDFILIAL", kBranchSize), get(fc, "CDCLIENTE", kClientSize),
                    get(fs, "CDSERVFILI", kServiceSize)};
@@ -283,6 +290,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         TUpdateStatus status;
         Key key;
         Key original;
+        unsigned entry; // 1-based, in the packet
     };
     std::vector<Change> changes;
     for (size_t i = 0; i < p.rows.size(); ++i) {
@@ -290,7 +298,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         if (row.status == TUpdateStatus::usUnmodified) {
             continue;
         }
-        Change c{row.status, keyOf(row.values, i + 1), {}};
+        Change c{row.status, keyOf(row.values, i + 1), {}, static_cast<unsigned>(i + 1)};
         if (row.status == TUpdateStatus::usModified) {
             c.original = keyOf(row.original, i + 1);
         }
@@ -310,13 +318,16 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
     auto insertRow = [&](const Key& k) {
         return Db().Execute(insert, {k.branch, k.client, k.service, k.branch, k.client, k.branch, k.service});
     };
-    std::set<std::pair<std::string, std::string>> clients;
-    std::set<std::pair<std::string, std::string>> services;
+    // What to check, each with the first entry that names it.
+    std::map<std::pair<std::string, std::string>, unsigned> clients;
+    std::map<std::pair<std::string, std::string>, unsigned> services;
+    unsigned entry = 0;
     auto toCheck = [&](const Key& k) {
-        clients.emplace(k.branch, k.client);
-        services.emplace(k.branch, k.service);
+        clients.emplace(std::make_pair(k.branch, k.client), entry);
+        services.emplace(std::make_pair(k.branch, k.service), entry);
     };
     for (const auto& c : changes) {
+        entry = c.entry;
         switch (c.status) {
         case TUpdateStatus::usInserted:
             if (insertRow(c.key) == 0) {
@@ -340,17 +351,20 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         }
     }
 
-    // A client and a service share one query. The first missing client is
-    // reported, else the first missing service.
-    std::vector<std::pair<std::string, std::string>> missingClients;
-    std::vector<std::pair<std::string, std::string>> missingServices;
+    // A client and a service share one query. The missing client or service
+    // named by the earliest entry is reported, with that entry, so that the
+    // caller can drop it and send the rest again.
+    using Missing = std::pair<std::pair<std::string, std::string>, unsigned>;
+    std::vector<Missing> missingClients;
+    std::vector<Missing> missingServices;
     auto client = clients.begin();
     auto service = services.begin();
     while (client != clients.end() || service != services.end()) {
         if (client != clients.end() && service != services.end()) {
             auto found = Db().Query("SELECT (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?), "
                                     "(SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)",
-                                    {client->first, client->second, service->first, service->second});
+                                    {client->first.first, client->first.second, service->first.first,
+                                     service->first.second});
             if (found.empty() || found[0].size() != 2 || !found[0][0]) {
                 missingClients.push_back(*client);
             }
@@ -360,29 +374,36 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
             ++client;
             ++service;
         } else if (client != clients.end()) {
-            if (Db().Query("SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {client->first, client->second})
+            if (Db().Query("SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?",
+                           {client->first.first, client->first.second})
                     .empty()) {
                 missingClients.push_back(*client);
             }
             ++client;
         } else {
             if (Db().Query("SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?",
-                           {service->first, service->second})
+                           {service->first.first, service->first.second})
                     .empty()) {
                 missingServices.push_back(*service);
             }
             ++service;
         }
     }
-    if (!missingClients.empty()) {
-        const auto& [branch, code] = missingClients.front();
-        throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no client " +
-                             Cp1252::FromUtf8(code) + "; nothing was stored");
+    auto earliest = [](const Missing& a, const Missing& b) { return a.second < b.second; };
+    std::sort(missingClients.begin(), missingClients.end(), earliest);
+    std::sort(missingServices.begin(), missingServices.end(), earliest);
+    if (!missingClients.empty() &&
+        (missingServices.empty() || missingClients.front().second <= missingServices.front().second)) {
+        const auto& [key, at] = missingClients.front();
+        throw ERemoteRefusal(m + ": the branch " + Cp1252::FromUtf8(key.first) + " has no client " +
+                                 Cp1252::FromUtf8(key.second) + "; nothing was stored",
+                             at);
     }
     if (!missingServices.empty()) {
-        const auto& [branch, code] = missingServices.front();
-        throw EDatabaseError(m + ": the branch " + Cp1252::FromUtf8(branch) + " has no service " +
-                             Cp1252::FromUtf8(code) + "; nothing was stored");
+        const auto& [key, at] = missingServices.front();
+        throw ERemoteRefusal(m + ": the branch " + Cp1252::FromUtf8(key.first) + " has no service " +
+                                 Cp1252::FromUtf8(key.second) + "; nothing was stored",
+                             at);
     }
     return Variant(static_cast<std::int64_t>(changes.size()));
 }

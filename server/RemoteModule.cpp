@@ -19,6 +19,9 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
     Protocol::CallReply reply;
     const std::string& name = call.descriptor.Method();
     const MethodDecl* method = Find(name);
+    // A call that does not fit the module is refused for good: sending it
+    // again cannot help.
+    reply.faultKind = TFaultKind::fkRefused;
     if (!method) {
         reply.message = name + " is not a method of " + serverName_;
         return reply;
@@ -30,6 +33,7 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
                         CallDescriptor::Hex(declared.Head());
         return reply;
     }
+    reply.faultKind = TFaultKind::fkRetry;
     std::vector<Variant> args = call.args;
     try {
         if (db_) {
@@ -40,6 +44,14 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
             db_->Commit();
         }
         reply.ok = true;
+    } catch (const ERemoteRefusal& e) {
+        if (db_) {
+            db_->Rollback();
+        }
+        reply.message = e.what();
+        reply.faultKind = TFaultKind::fkRefused;
+        reply.faultEntry = e.Entry();
+        return reply;
     } catch (const std::exception& e) {
         if (db_) {
             db_->Rollback();

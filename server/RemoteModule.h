@@ -10,7 +10,9 @@
 //
 // Failure behaviour: Dispatch never throws for a bad call or a failed method;
 // it answers a fault whose message says what went wrong, and the database is
-// left as it was before the call.
+// left as it was before the call. The fault is a refusal (sending the call
+// again cannot help) for an unknown method, a wrong descriptor, and a method
+// that raised ERemoteRefusal; any other failure may be retried.
 #include "platform/Variant.h"
 #include "platform/net/Protocol.h"
 #include "server/Database.h"

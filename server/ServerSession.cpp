@@ -115,7 +115,9 @@ std::string ServerSession::Reply(const std::string& payload)
     try {
         call = Protocol::DecodeCall(payload);
     } catch (const EPacketError& e) {
+        // A call that does not decode never will.
         reply.message = e.what();
+        reply.faultKind = TFaultKind::fkRefused;
         spdlog::warn("{}: {}", peer_, reply.message);
         return Protocol::EncodeCallReply(reply);
     }

@@ -177,9 +177,11 @@ std::string Protocol::EncodeCallReply(const CallReply& reply)
             VariantCodec::Write(pk, value);
         }
     } else {
-        pk.pack_array(2);
+        pk.pack_array(4);
         pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkFault));
         PackBin(pk, reply.message);
+        pk.pack_uint8(static_cast<std::uint8_t>(reply.faultKind));
+        pk.pack_uint32(reply.faultEntry);
     }
     return Done(buf);
 }
@@ -202,8 +204,16 @@ Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
             r.byRef.emplace_back(index, VariantCodec::Read(in));
         }
     } else {
-        Open(in, TMessageKind::mkFault, 2);
+        auto n = in.ReadArray();
+        in.ReadInt(1, 6, "message kind");
+        if (n != 2 && n != 4) {
+            in.Fail("message of kind 6 must have 2 or 4 elements");
+        }
         r.message = std::string(in.ReadBin());
+        if (n == 4) {
+            r.faultKind = static_cast<TFaultKind>(in.ReadInt(0, 1, "fault kind"));
+            r.faultEntry = static_cast<std::uint32_t>(in.ReadInt(0, 0xffffffff, "fault entry"));
+        }
     }
     in.ExpectEnd();
     return r;

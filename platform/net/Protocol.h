@@ -12,14 +12,17 @@
 //     [4 Call,    bin descriptor, array(n) of arguments]
 //   server -> client, the answer to each Call:
 //     [5 Result,  result value, array of [uint index, value]]
-//     [6 Fault,   bin message]
+//     [6 Fault,   bin message, uint kind, uint entry]
 //
 // Values are VariantCodec values. The descriptor is CallDescriptor's byte
 // form; its argument count equals the number of arguments, and a text-by-value
 // argument must be a text. A Result lists only by-reference arguments, by
 // their zero-based position. A Fault answers a call that failed on the server;
 // the connection stays usable unless the fault was about the stream itself,
-// in which case the server closes it after sending.
+// in which case the server closes it after sending. Its kind tells whether
+// the call was not done and may succeed if sent again (0) or was refused for
+// good (1); entry is the 1-based entry of the change packet that was refused,
+// or 0. A Fault of two elements (message alone) reads as kind 0, entry 0.
 //
 // Failure behaviour: every Decode function throws EPacketError for a payload
 // that breaks these rules.
@@ -31,6 +34,11 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+enum class TFaultKind : std::uint8_t {
+    fkRetry = 0,  // not done; may succeed if sent again
+    fkRefused = 1 // refused for good; sent again unchanged it fails again
+};
 
 enum class TMessageKind : std::uint8_t {
     mkHello = 1,
@@ -64,12 +72,14 @@ public:
         std::vector<Variant> args;
     };
     // The answer to a Call: a result with the changed by-reference arguments,
-    // or a fault message.
+    // or a fault message with its kind and the entry it is about.
     struct CallReply {
         bool ok = false;
         Variant result;
         std::vector<std::pair<std::uint32_t, Variant>> byRef;
         std::string message;
+        TFaultKind faultKind = TFaultKind::fkRetry;
+        std::uint32_t faultEntry = 0;
     };
 
     // The kind of a payload, checked to be one of TMessageKind.

@@ -71,6 +71,9 @@ Variant RemoteClient::Call(const std::string& method, std::vector<RemoteArg>& ar
         channel_.Close();
         throw ESocketError("call of " + method + ": the answer could not be read (" + e.what() + ")");
     }
+    if (!reply.ok && reply.faultKind == TFaultKind::fkRefused) {
+        throw ERemoteRefusal(reply.message, reply.faultEntry);
+    }
     if (!reply.ok) {
         throw ERemoteError(reply.message);
     }

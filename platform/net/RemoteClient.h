@@ -8,7 +8,8 @@
 //   with the server's message when the server refuses the handshake (unknown
 //   server object, wrong secret, too many connections).
 // - Call throws ERemoteError with the server's message when the method failed
-//   on the server; the connection stays open. It throws ESocketError when the
+//   on the server, ERemoteRefusal when the server refused it for good; the
+//   connection stays open. It throws ESocketError when the
 //   connection failed during the call (no answer within the call time-out,
 //   closed, reset, garbled); the connection is then closed, and whether the
 //   server ran the call is unknown. A call is never sent twice.

@@ -51,6 +51,25 @@ TEST(Protocol, MessagesRoundTrip)
     auto f = Protocol::DecodeCallReply(Protocol::EncodeCallReply({false, {}, {}, "falhou"}));
     EXPECT_FALSE(f.ok);
     EXPECT_EQ(f.message, "falhou");
+    EXPECT_EQ(f.faultKind, TFaultKind::fkRetry);
+
+    // A refusal keeps its kind and the entry it is about; a fault of two
+    // elements (the message alone) still reads, as one that may be retried.
+    auto denied = Protocol::DecodeCallReply(
+        Protocol::EncodeCallReply({false, {}, {}, "recusado", TFaultKind::fkRefused, 3}));
+    EXPECT_EQ(denied.faultKind, TFaultKind::fkRefused);
+    EXPECT_EQ(denied.faultEntry, 3u);
+    msgpack::sbuffer old;
+    msgpack::packer<msgpack::sbuffer> pk(&old);
+    pk.pack_array(2);
+    pk.pack_uint8(6);
+    pk.pack_bin(2);
+    pk.pack_bin_body("ok", 2);
+    auto plain = Protocol::DecodeCallReply(std::string_view(old.data(), old.size()));
+    EXPECT_EQ(plain.message, "ok");
+    EXPECT_EQ(plain.faultKind, TFaultKind::fkRetry);
+    EXPECT_THROW(Protocol::DecodeCallReply(Protocol::EncodeCallReply({false, {}, {}, "x"}).substr(0, 5)),
+                 EPacketError);
 }
 
 TEST(Protocol, CallCarriesTheDescriptorBytesThenTheArguments)

@@ -118,43 +118,45 @@ TEST_P(ServerTest, ApCoServClieUpdatesAModifiedRowByItsOriginalKey)
 TEST_P(ServerTest, ApCoServClieRefusesAPacketNamingAnUnknownClientOrServiceWhole)
 {
     const std::string before = Snapshot();
-    auto refused = [&](const Variant& packet, const char* part) {
+    // Refused for good, naming the entry at fault (0: the packet as a whole).
+    auto refused = [&](const Variant& packet, const char* part, unsigned entry) {
         try {
             Apply(packet);
             ADD_FAILURE() << "applied a packet naming " << part;
-        } catch (const ERemoteError& e) {
+        } catch (const ERemoteRefusal& e) {
             std::string m = e.what();
             EXPECT_NE(m.find(part), std::string::npos) << m;
             EXPECT_NE(m.find("nothing was stored"), std::string::npos) << m;
+            EXPECT_EQ(e.Entry(), entry) << m;
         }
         EXPECT_EQ(Snapshot(), before);
     };
     refused(ChangePacketBuilder().Insert("0001", "00001", "00000001").Insert("0001", "00009", "00000001").Build(),
-            "00009");
+            "00009", 2);
     refused(ChangePacketBuilder().Insert("0001", "00001", "00000001").Insert("0001", "00001", "00000077").Build(),
-            "00000077");
+            "00000077", 2);
     refused(ChangePacketBuilder().Delete("0001", "00002", "00000001").Insert("0009", "00001", "00000001").Build(),
-            "0009");
+            "0009", 2);
     // Service 00001 exists in branch 0002 but client 00000002 does not.
-    refused(ChangePacketBuilder().Insert("0002", "00001", "00000002").Build(), "00000002");
+    refused(ChangePacketBuilder().Insert("0002", "00001", "00000002").Build(), "00000002", 1);
 
     ChangePacketBuilder noKey;
     noKey.Packet().fields[2].name = "CLIENTE";
     noKey.Insert("0001", "00001", "00000001");
-    refused(noKey.Build(), "CDCLIENTE");
+    refused(noKey.Build(), "CDCLIENTE", 0);
 
     ChangePacketBuilder nullKey;
     nullKey.Insert("0001", "00001", "00000001");
     nullKey.Packet().rows[0].values[1] = std::nullopt;
-    refused(nullKey.Build(), "CDSERVFILI");
+    refused(nullKey.Build(), "CDSERVFILI", 1);
 
     ChangePacketBuilder wide;
     wide.Packet().fields[0].size = 10;
     wide.Insert("0001 ", "00001", "00000001");
-    refused(wide.Build(), "CDFILIAL");
+    refused(wide.Build(), "CDFILIAL", 1);
 
     std::vector<RemoteArg> text = {RemoteArg::ByRef(Variant("not a packet"))};
-    EXPECT_THROW(Client().Call("ApCoServClie", text), ERemoteError);
+    EXPECT_THROW(Client().Call("ApCoServClie", text), ERemoteRefusal);
     EXPECT_EQ(Snapshot(), before);
 }
 
