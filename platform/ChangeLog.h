@@ -49,6 +49,8 @@ public:
     bool Empty() const { return entries_.empty(); }
     const std::vector<ModifiedRow>& Entries() const { return entries_; }
     void Clear() { entries_.clear(); }
+    // Forgets the entry at index (0-based, in order), leaving the others.
+    void Remove(int index) { entries_.erase(entries_.begin() + index); }
     // Drops column index from every entry (a field left the data set).
     void DropColumn(int index);
 

@@ -231,6 +231,52 @@ void TClientDataSet::CancelUpdates()
     DataEvent(TDataEvent::deDataSetChange);
 }
 
+void TClientDataSet::RevertChange(int Index)
+{
+    if (Index < 0 || Index >= log_.Count()) {
+        throw EDatabaseError(ErrorPrefix() + "The change log has no entry " + std::to_string(Index));
+    }
+    DropEdit();
+    const ChangeLog::ModifiedRow entry = log_.Entries()[static_cast<size_t>(Index)];
+    const std::int64_t id = CurrentRecordId();
+    const int index = RecNo();
+    std::vector<Record> records = Records();
+    auto held = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == entry.rowId; });
+    switch (entry.op) {
+    case TUpdateStatus::usInserted:
+        if (held != records.end()) {
+            records.erase(held);
+        }
+        break;
+    case TUpdateStatus::usModified:
+        if (held != records.end()) {
+            held->values = RowValues(entry.original);
+        }
+        break;
+    case TUpdateStatus::usDeleted: {
+        // Back after the nearest row before it in the base content that is
+        // still held, or first.
+        auto base = std::find(baseIds_.begin(), baseIds_.end(), entry.rowId);
+        auto at = records.begin();
+        for (auto it = base; it != baseIds_.begin();) {
+            --it;
+            auto found = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == *it; });
+            if (found != records.end()) {
+                at = found + 1;
+                break;
+            }
+        }
+        records.insert(at, Record{entry.rowId, RowValues(entry.current)});
+        break;
+    }
+    case TUpdateStatus::usUnmodified: break;
+    }
+    log_.Remove(Index);
+    SetRecords(std::move(records));
+    Reposition(id, index);
+    DataEvent(TDataEvent::deDataSetChange);
+}
+
 void TClientDataSet::RecordInserted(const Record& record)
 {
     if (logChanges_) {

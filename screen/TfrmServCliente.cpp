@@ -5,6 +5,7 @@
 #include "host/TBtnPesquisa.h"
 #include "host/TMessages.h"
 #include "host/TNetConnection.h"
+#include "platform/Exception.h"
 #include "platform/TClientDataSet.h"
 #include "platform/TDBGrid.h"
 #include "platform/TDataSource.h"
@@ -21,6 +22,7 @@
 #include "platform/forms/HandlerTable.h"
 #include "platform/net/RemoteArg.h"
 #include "screen/Cli_Zel31500.h"
+#include "screen/assign/ServiceLine.h"
 
 TfrmServCliente::TfrmServCliente(TComponent* AOwner) : TfrmPadraoSimples(AOwner) {}
 
@@ -161,14 +163,67 @@ void TfrmServCliente::Recarrega(TClientDataSet* DataSet, const std::string& Meth
 
 void TfrmServCliente::EnviaAlteracoes()
 {
-    Variant packet;
-    if (cdsServClie->GetChangeCount() >= 1) {
-        packet = cdsServClie->GetDelta();
+    std::string recusas;
+    for (;;) {
+        Variant packet;
+        if (cdsServClie->GetChangeCount() >= 1) {
+            packet = cdsServClie->GetDelta();
+        }
+        std::vector<RemoteArg> args{RemoteArg::ByRef(packet)};
+        try {
+            Variant answer = netSevCliente->AppServer().Call("ApCoServClie", args);
+            (void)answer.AsString(); // the answer is read as text and discarded
+            cdsServClie->MergeChangeLog();
+            break;
+        } catch (const ERemoteRefusal& e) {
+            // Sent again, the refused change would be refused again and take
+            // every later change down with it: it leaves the log, and the
+            // others go again at once.
+            recusas += DescartaRecusada(packet, e);
+            if (cdsServClie->GetChangeCount() < 1) {
+                break;
+            }
+        } catch (const Exception& e) {
+            if (recusas.empty()) {
+                throw;
+            }
+            // The changes not refused stay in the log for the next change.
+            MensErro(recusas + e.what(), true);
+        }
     }
-    std::vector<RemoteArg> args{RemoteArg::ByRef(packet)};
-    Variant answer = netSevCliente->AppServer().Call("ApCoServClie", args);
-    (void)answer.AsString(); // the answer is read as text and discarded
-    cdsServClie->MergeChangeLog();
+    if (recusas.empty()) {
+        return;
+    }
+    // Both views show the database again, without the refused change.
+    try {
+        sbtVerificarClick(sbtVerificar);
+    } catch (const Exception& e) {
+        recusas += e.what();
+    }
+    while (!recusas.empty() && recusas.back() == '\n') {
+        recusas.pop_back();
+    }
+    MensErro(recusas, true);
+}
+
+std::string TfrmServCliente::DescartaRecusada(const Variant& Packet, const ERemoteRefusal& Refusal)
+{
+    const DataPacket* delta = Packet.GetKind() == Variant::Kind::Packet ? Packet.AsPacket().get() : nullptr;
+    const unsigned entry = Refusal.Entry();
+    if (delta == nullptr || entry < 1 || entry > delta->rows.size() ||
+        static_cast<int>(entry) > cdsServClie->GetChangeCount()) {
+        // The server could not say which change it refused: none can go.
+        cdsServClie->CancelUpdates();
+        return msgPadrao->Msg("alt_recusadas") + "\n" + Refusal.what() + "\n";
+    }
+    const PacketRow& row = delta->rows[entry - 1];
+    auto text = [&](const char* field) {
+        int index = delta->FieldIndex(field);
+        return index < 0 ? std::string() : row.values[static_cast<size_t>(index)].value_or("");
+    };
+    const std::string line = ServiceLine::Build(text("CDSERVFILI"), text("NMSERVICO"));
+    cdsServClie->RevertChange(static_cast<int>(entry) - 1);
+    return msgPadrao->Msg("srv_recusado") + " " + line + "\n" + Refusal.what() + "\n";
 }
 
 namespace {

@@ -15,7 +15,9 @@
 
 #include <string>
 
+class ERemoteRefusal;
 class TADOIBQuery;
+class Variant;
 class TBtnPesquisa;
 class TClientDataSet;
 class TColumn;
@@ -139,11 +141,19 @@ private:
     void Busca(TClientDataSet* DataSet, const std::string& Method, const std::string& Branch,
                const std::string& Second);
     // Sends the change log of cdsServClie (Null when empty) and merges it once
-    // the call returned.
+    // the call returned. A change the server refuses for good leaves the log,
+    // the rest is sent again, both views are rebuilt from the server and the
+    // operator is told which service was refused and why; any other failure
+    // leaves the log for the next change.
     void EnviaAlteracoes();
+    // Takes the refused change out of the log (every change, when the server
+    // did not say which) and returns the line that tells the operator.
+    std::string DescartaRecusada(const Variant& Packet, const ERemoteRefusal& Refusal);
     // The branch code (text of medCdFilial) and the validated client's code.
     std::string CodigoFilial() const;
     std::string CodigoCliente() const;
+    // Gives the focus to Edit unless it is already inside the header.
+    void EntraNoCabecalho(TMaskEdit* Edit);
     // Brings the screen back to a usable state after a move command failed.
     void RestauraAposErro(int servClieSuspensions, int servicoSuspensions, bool progressOpened);
 

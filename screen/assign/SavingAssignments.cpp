@@ -24,6 +24,11 @@ void TfrmServCliente::cdsServClieAfterDelete(TDataSet* /*DataSet*/)
 void TfrmServCliente::cdsServClieAfterCancel(TDataSet* /*DataSet*/)
 {
     cdsServClie->CancelUpdates();
+    // Undoing an unsent deletion brings a row back after the state change
+    // recomputed the transfer buttons for the grid without it.
+    if (boEventos) {
+        EnabledBotoes();
+    }
 }
 
 void TfrmServCliente::cdsServClieNewRecord(TDataSet* /*DataSet*/)

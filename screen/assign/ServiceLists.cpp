@@ -37,4 +37,7 @@ void TfrmServCliente::sbtVerificarClick(TObject* /*Sender*/)
     MontaLista();
     EnabledBotoes();
     dtsPadrao->SetEnabled(true);
+    // The rebuild may have emptied the possible services, and nothing else
+    // would take the search away from an empty list.
+    HabilitaBotoes();
 }

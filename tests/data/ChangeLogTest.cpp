@@ -223,6 +223,36 @@ TEST(ChangeLog, CancelUpdatesMovesOffARowThatGoes)
     EXPECT_EQ(f.Code(), "00030");
 }
 
+TEST(ChangeLog, RevertChangeUndoesOneEntryAndKeepsTheOthers)
+{
+    ServClieForm f;
+    f.cds->SetData(ThreeServices());
+    f.GoTo("00020");
+    f.cds->Delete();
+    f.GoTo("00030");
+    f.cds->Edit();
+    f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
+    f.cds->Post();
+    f.cds->First();
+    f.InsertService("00005", "Novo");
+    ASSERT_EQ(f.cds->GetChangeCount(), 3);
+
+    // The deleted row comes back in its place; the edit and the insert stay.
+    f.cds->RevertChange(0);
+    ASSERT_EQ(f.cds->GetChangeCount(), 2);
+    EXPECT_EQ(Delta(f.cds).rows[0].status, TUpdateStatus::usModified);
+    EXPECT_EQ(Delta(f.cds).rows[1].status, TUpdateStatus::usInserted);
+    EXPECT_EQ(f.cds->RecordCount(), 4);
+    f.GoTo("00020");
+    EXPECT_EQ(f.cds->RecNo(), 2); // after 00010, which the insert pushed down
+    // The insert goes; the edit takes its original values back.
+    f.cds->RevertChange(1);
+    f.cds->RevertChange(0);
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    EXPECT_EQ(f.cds->Data(), ThreeServices());
+    EXPECT_THROW(f.cds->RevertChange(0), EDatabaseError);
+}
+
 // ---- sending, as the screen does after each post and delete
 
 TEST(ChangeLogSending, EachPostAndDeleteSendsOnePacketAndEmptiesTheLog)

@@ -161,6 +161,13 @@ TEST_F(CommandsTest, SearchIsNotOfferedWhenThereAreNoPossibleServices)
     ExpectToolbar(out, 1, false, false);
     ExpectTransfer(out, 1, false, true);
     EXPECT_TRUE(out.All("search").empty()) << out.Text();
+
+    // Move-all empties the list under the focus: no search over nothing.
+    auto all = Play("open\n" + ChooseClient(1) + "click lsbPossiveis\nclick sbtTodos\ndump\nclick sbtProcurar\n");
+    ASSERT_EQ(all.exitCode, 0) << all.Text();
+    EXPECT_EQ(Focus(all, 0), "lsbPossiveis");
+    ExpectToolbar(all, 0, false, false);
+    EXPECT_TRUE(all.All("search").empty()) << all.Text();
 }
 
 TEST_F(CommandsTest, EnteringTheGridClearsOnlyTheCurrentEntrysSelection)

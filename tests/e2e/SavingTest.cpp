@@ -1,12 +1,13 @@
 // Every change of the client's services goes to the server at once, one
-// packet per posted or deleted row; a packet the server refuses, or that
-// never reaches it, stays in the change log and goes again with the next
-// change, unless a cancel undoes it. Whatever error ends a move command, the
-// operator sees it once and the screen stays usable.
+// packet per posted or deleted row. A packet that never reaches the server
+// stays in the change log and goes again with the next change, unless a
+// cancel undoes it; a change the server refuses for good leaves the log, the
+// rest goes again, and both views show the database. Whatever error ends a
+// move command, the operator sees it once and the screen stays usable.
 //
 // The server is made to fail between two commands of one running shell: by
-// taking a service out of the branch (the server then refuses the whole
-// packet that names it) or by stopping the server.
+// taking a service out of the branch (the server then refuses the change
+// that names it) or by stopping the server.
 #include "CommandTrace.h"
 
 using trace::Calls;
@@ -71,7 +72,7 @@ protected:
     }
 };
 
-TEST_F(SavingTest, ARefusedInsertStaysInTheLogAndGoesAgainWithTheNextMove)
+TEST_F(SavingTest, ARefusedInsertLeavesTheLogAndBothViewsShowTheDatabase)
 {
     auto shell = Live();
     auto ready = shell.Step(Header(1) + "listclick lsbPossiveis 0");
@@ -79,39 +80,62 @@ TEST_F(SavingTest, ARefusedInsertStaysInTheLogAndGoesAgainWithTheNextMove)
 
     DropService("00001");
     auto failed = shell.Step("click sbtEscolhido");
-    EXPECT_EQ(Calls(failed.lines), (std::vector<std::string>{"ApCoServClie"}));
+    // Refused once, not sent again; the views are rebuilt from the server.
+    EXPECT_EQ(Calls(failed.lines), (std::vector<std::string>{"ApCoServClie", "GetServico", "GetServClie"}));
     ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
-    EXPECT_NE(Errors(failed.lines)[0].find("00001"), std::string::npos) << Errors(failed.lines)[0];
-    // The row stays posted, unsent; the entry stays in the list.
-    EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 1);
-    EXPECT_EQ(GridCodes(failed), (std::vector<std::string>{"00001"}));
-    EXPECT_EQ(ListItems(failed).size(), 5u);
+    const std::string message = Errors(failed.lines)[0];
+    EXPECT_NE(message.find("00001 - Consultoria"), std::string::npos) << message;
+    EXPECT_NE(message.find("has no service 00001"), std::string::npos) << message;
+    EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 0);
+    EXPECT_TRUE(GridCodes(failed).empty());
+    EXPECT_EQ(ListItems(failed), ListOfServicesNotIn({"00001"}));
     EXPECT_TRUE(Assigned("0001", "C0002").empty());
     ExpectUsable(failed);
 
-    RestoreService("00001", "Consultoria");
-    auto next = shell.Step("listclick lsbPossiveis 1\nclick sbtEscolhido");
+    // The next move goes alone and is stored.
+    auto next = shell.Step("listclick lsbPossiveis 0\nclick sbtEscolhido");
     EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
-    EXPECT_EQ(Calls(next.lines), trace::MoveSelectedCalls(1));
-    EXPECT_EQ(PacketEntries(next.lines), (std::vector<std::string>{"inserted:00001", "inserted:00002"}));
-    EXPECT_EQ(next.Component("cdsServClie")["changeCount"], 0);
-    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002"}));
+    EXPECT_EQ(PacketEntries(next.lines), (std::vector<std::string>{"inserted:00002"}));
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00002"}));
     EXPECT_EQ(GridCodes(next), Assigned("0001", "C0002"));
-    EXPECT_EQ(ListItems(next), ListOfServicesNotIn({"00001", "00002"}));
+}
+
+TEST_F(SavingTest, ARefusedChangeGoesAloneAndTheUnsentChangesBeforeItAreStored)
+{
+    auto shell = Live();
+    shell.Step(Header(1));
+    Server().Stop();
+    auto lost = shell.Step("listclick lsbPossiveis 1\nclick sbtEscolhido");
+    ASSERT_EQ(Errors(lost.lines).size(), 1u) << lost.Text();
+    ASSERT_EQ(lost.Component("cdsServClie")["changeCount"], 1);
+
+    const std::string tell = RestartAndTell();
+    DropService("00003");
+    auto out = shell.Step(tell + "listclick lsbPossiveis 2\nclick sbtEscolhido");
+    // The log's two inserts are refused for the second; the first goes again.
+    EXPECT_EQ(PacketEntries(out.lines),
+              (std::vector<std::string>{"inserted:00002", "inserted:00003", "inserted:00002"}));
+    ASSERT_EQ(Errors(out.lines).size(), 1u) << out.Text();
+    EXPECT_NE(Errors(out.lines)[0].find("00003"), std::string::npos) << Errors(out.lines)[0];
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00002"}));
+    EXPECT_EQ(GridCodes(out), Assigned("0001", "C0002"));
+    EXPECT_EQ(ListItems(out), ListOfServicesNotIn({"00002", "00003"}));
+    EXPECT_EQ(out.Component("cdsServClie")["changeCount"], 0);
+    ExpectUsable(out);
 }
 
 TEST_F(SavingTest, ACancelUndoesAnUnsentInsertAndItIsNeverSent)
 {
     auto shell = Live();
     shell.Step(Header(1) + "listclick lsbPossiveis 0");
-    DropService("00001");
+    Server().Stop();
     auto failed = shell.Step("click sbtEscolhido");
     ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
-    RestoreService("00001", "Consultoria");
+    ASSERT_EQ(failed.Component("cdsServClie")["changeCount"], 1);
 
     // A key starts an edit of the unsent row; Escape cancels it, and with it
     // every change not yet sent.
-    auto editing = shell.Step("focus dbgPadrao\ntype x");
+    auto editing = shell.Step(RestartAndTell() + "focus dbgPadrao\ntype x");
     ASSERT_EQ(editing.Component("cdsServClie")["state"], "edit");
     auto cancelled = shell.Step("key Escape");
     EXPECT_TRUE(Calls(cancelled.lines).empty());
@@ -178,23 +202,22 @@ TEST_F(SavingTest, ACancelBringsBackAnUnsentDeletion)
     EXPECT_EQ(GridCodes(next), Assigned("0001", "C0003"));
 }
 
-TEST_F(SavingTest, AFailureInsideMoveAllClosesTheProgressAndTheScreenGoesOn)
+TEST_F(SavingTest, ARefusalInsideMoveAllClosesTheProgressAndTheScreenGoesOn)
 {
     auto shell = Live();
     shell.Step(Header(1));
     DropService("00003");
     auto failed = shell.Step("click sbtTodos");
-    // Two rows went; the third was refused and ended the command.
-    EXPECT_EQ(Calls(failed.lines), (std::vector<std::string>{"ApCoServClie", "ApCoServClie", "ApCoServClie"}));
+    // Two rows went; the third was refused, the views rebuilt, the command ended.
+    EXPECT_EQ(Calls(failed.lines), (std::vector<std::string>{"ApCoServClie", "ApCoServClie", "ApCoServClie",
+                                                             "GetServico", "GetServClie"}));
     EXPECT_EQ(Progress(failed.lines), (std::vector<std::string>{"open", "close"}));
     ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
     EXPECT_EQ(failed.Dump()["globals"]["stServFili"], "00003");
     EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002"}));
-    // Each insert goes in before the current row, so the grid holds them in
-    // reverse until the rebuild orders them by code.
-    EXPECT_EQ(GridCodes(failed), (std::vector<std::string>{"00003", "00002", "00001"}));
-    EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 1);
-    EXPECT_EQ(ListItems(failed).size(), 5u);
+    EXPECT_EQ(GridCodes(failed), Assigned("0001", "C0002"));
+    EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 0);
+    EXPECT_EQ(ListItems(failed), ListOfServicesNotIn({"00001", "00002", "00003"}));
     ExpectUsable(failed);
 
     // boEventos is true again: a key in the grid starts an edit, and the
@@ -204,17 +227,27 @@ TEST_F(SavingTest, AFailureInsideMoveAllClosesTheProgressAndTheScreenGoesOn)
     for (const char* name : {"sbtEscolhido", "sbtTodos", "sbtUmEsquerda", "sbtTodosEsquerda"}) {
         EXPECT_FALSE(Enabled(editing, name)) << name;
     }
-    auto posted = shell.Step("focus lsbPossiveis");
-    ASSERT_EQ(Errors(posted.lines).size(), 1u) << posted.Text();
+    auto posted = shell.Step("focus lsbPossiveis\nlistclick lsbPossiveis 1\nclick sbtEscolhido");
+    EXPECT_TRUE(Errors(posted.lines).empty()) << posted.Text();
+    EXPECT_EQ(PacketEntries(posted.lines), (std::vector<std::string>{"inserted:00005"}));
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002", "00005"}));
+    EXPECT_EQ(GridCodes(posted), Assigned("0001", "C0002"));
+}
 
-    RestoreService("00003", "Instalação");
-    auto next = shell.Step("listclick lsbPossiveis 4\nclick sbtEscolhido");
-    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
-    EXPECT_EQ(Calls(next.lines), trace::MoveSelectedCalls(1));
-    EXPECT_EQ(PacketEntries(next.lines).back(), "inserted:00005");
-    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002", "00003", "00005"}));
-    EXPECT_EQ(GridCodes(next), Assigned("0001", "C0002"));
-    EXPECT_EQ(ListItems(next), ListOfServicesNotIn({"00001", "00002", "00003", "00005"}));
+TEST_F(SavingTest, ACancelThatBringsBackTheOnlyRowLetsItBeMovedBack)
+{
+    auto shell = Live();
+    shell.Step(Header(0) + "cellclick dbgPadrao 0");
+    Server().Stop();
+    auto failed = shell.Step("click sbtUmEsquerda");
+    ASSERT_TRUE(GridCodes(failed).empty()) << failed.Text();
+    // A key in the empty grid starts a new row, which is dropped at once;
+    // the cancel brings back the row whose deletion was never sent.
+    auto back = shell.Step(RestartAndTell() + "focus dbgPadrao\ntype x");
+    EXPECT_EQ(GridCodes(back), (std::vector<std::string>{"00002"}));
+    EXPECT_EQ(back.Component("cdsServClie")["changeCount"], 0);
+    EXPECT_TRUE(Enabled(back, "sbtUmEsquerda"));
+    ExpectUsable(back);
 }
 
 TEST_F(SavingTest, AFailedMoveAllBackClosesTheProgressAndCanBeRunAgain)

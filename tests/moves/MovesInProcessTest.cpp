@@ -171,6 +171,15 @@ protected:
         std::filesystem::remove_all(dir_);
     }
 
+    // Stops the application server: every later call fails on the way and
+    // leaves its change in the log.
+    void StopServer()
+    {
+        server_->Stop();
+        serverThread_.join();
+        server_.reset();
+    }
+
     // Runs shell commands; returns the lines they printed.
     std::vector<json> Run(const std::string& script)
     {
@@ -274,10 +283,8 @@ TEST_F(MovesInProcessTest, ANewRowStartedWhileTheGridHasTheFocusIsDroppedAtOnce)
 TEST_F(MovesInProcessTest, DroppingANewRowInTheGridAlsoUndoesAnUnsentChange)
 {
     Run(Header(1) + "listclick lsbPossiveis 0\n");
-    // The server refuses the packet that names a service the branch no
-    // longer has; the posted row stays unsent in the log.
-    db_->Execute("DELETE FROM SERVCLIE WHERE CDSERVFILI = ?", {"00001"});
-    db_->Execute("DELETE FROM SERVFILI WHERE CDSERVFILI = ?", {"00001"});
+    // The server is gone; the posted row stays unsent in the log.
+    StopServer();
     auto failed = Run("click sbtEscolhido\n");
     ASSERT_EQ(Keys(failed, "error").size(), 1u);
     ASSERT_EQ(ServClie()->GetChangeCount(), 1);
@@ -397,11 +404,10 @@ TEST_F(MovesInProcessTest, ADeletionIsSentAloneAndAppendsTheBareNameHeldInStnmse
 TEST_F(MovesInProcessTest, AFailedMoveLeavesNoControlsSuspendedAndBoEventosTrue)
 {
     Run(Header(1) + "listclick lsbPossiveis 0\n");
-    db_->Execute("DELETE FROM SERVCLIE WHERE CDSERVFILI = ?", {"00003"});
-    db_->Execute("DELETE FROM SERVFILI WHERE CDSERVFILI = ?", {"00003"});
+    StopServer();
     auto* servico = Find<TClientDataSet>("cdsServico");
 
-    // Move-all fails on its third row, inside the progress window, with both
+    // Move-all fails on its first row, inside the progress window, with both
     // data sets' controls suspended and boEventos false.
     auto all = Run("click sbtTodos\n");
     ASSERT_EQ(Keys(all, "error").size(), 1u);
@@ -410,10 +416,10 @@ TEST_F(MovesInProcessTest, AFailedMoveLeavesNoControlsSuspendedAndBoEventosTrue)
     EXPECT_FALSE(servico->ControlsDisabled());
     EXPECT_TRUE(Eventos());
 
-    // Move-selected fails on its first row, the unsent one going again.
+    // Move-selected fails on its first row, the unsent one still in the log.
     auto selected = Run("listclick lsbPossiveis 3\nclick sbtEscolhido\n");
     ASSERT_EQ(Keys(selected, "error").size(), 1u);
-    EXPECT_EQ(PacketEntries(selected), (std::vector<std::string>{"inserted:00003", "inserted:00004"}));
+    EXPECT_EQ(ServClie()->GetChangeCount(), 2);
     EXPECT_FALSE(ServClie()->ControlsDisabled());
     EXPECT_TRUE(Eventos());
 
@@ -422,5 +428,4 @@ TEST_F(MovesInProcessTest, AFailedMoveLeavesNoControlsSuspendedAndBoEventosTrue)
     ASSERT_EQ(Keys(back, "error").size(), 1u);
     EXPECT_FALSE(ServClie()->ControlsDisabled());
     EXPECT_TRUE(Eventos());
-    EXPECT_EQ(Assigned("C0002"), (std::vector<std::string>{"00001", "00002"}));
 }
