@@ -112,8 +112,20 @@ void TfrmServCliente::panFilialExit(TObject* /*Sender*/)
     dtsPadrao->SetEnabled(true);
 }
 
+void TfrmServCliente::EntraNoCabecalho(TMaskEdit* Edit)
+{
+    // A lookup changes the header: while the lists are shown it would leave
+    // them, and the moves, acting on the client validated before. Entering
+    // the header empties them (panFilialEnter); leaving it validates the
+    // branch and the client again and loads the lists for them.
+    if (!panFilial->ContainsControl(ActiveControl())) {
+        Edit->SetFocus();
+    }
+}
+
 void TfrmServCliente::btpFilialBeforePesq(TObject* /*Sender*/, bool& /*Cancel*/)
 {
+    EntraNoCabecalho(medCdFilial);
     qryFilial->Close();
     qryFilial->ParamByName("P_CDFILIAL")->SetAsString("");
     qryFilial->Open();
@@ -127,6 +139,7 @@ void TfrmServCliente::btpFilialAfterPesq(TObject* /*Sender*/)
 
 void TfrmServCliente::btnClienteBeforePesq(TObject* /*Sender*/, bool& /*Cancel*/)
 {
+    EntraNoCabecalho(medCliente);
     Busca(cdsCliente, "GetCliente", medCdFilial->Text(), "");
 }
 

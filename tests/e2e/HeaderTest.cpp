@@ -464,4 +464,46 @@ TEST_F(HeaderTest, EnteringTheHeaderAgainEmptiesTheListsUntilItIsLeft)
     EXPECT_TRUE(out.Component("dtsPadrao", 2)["enabled"].get<bool>());
 }
 
+// A lookup used while the lists are shown takes the focus into the header,
+// which empties the lists: no move can act on a client the header does not
+// show, and leaving the header loads the lists of the one it shows.
+TEST_F(HeaderTest, ACancelledClientLookupOverTheListsMovesNothingForAnotherClient)
+{
+    auto out = Run("open\nclick btnCliente\npick 1\nfocus lsbPossiveis\ndump\n"
+                   "click btnCliente\npick cancel\ndump\n"
+                   "listclick lsbPossiveis 0\nclick sbtEscolhido\nfocus lsbPossiveis\ndump\n"
+                   "listclick lsbPossiveis 0\nclick sbtEscolhido\ndump\n");
+    ASSERT_EQ(out.exitCode, 0) << out.Text();
+    ASSERT_EQ(out.Component("lsbPossiveis", 0)["items"].size(), 5u) << out.Text();
+    EXPECT_EQ(Focus(out, 1), "medCliente");
+    ExpectHeaderEditing(out, 1);
+    EXPECT_EQ(Text(out, "edtCliente", 1), "Comércio Álvares Ltda");
+    EXPECT_EQ(CountCalls(out, "ApCoServClie"), 1) << out.Text();
+    EXPECT_EQ(Text(out, "edtCliente", 2), "Comércio Álvares Ltda");
+    EXPECT_EQ(out.Component("lsbPossiveis", 2)["items"].size(), 5u);
+    EXPECT_EQ(Assigned("0001", "C0002"), std::vector<std::string>{"00001"});
+    EXPECT_EQ(Assigned("0001", "C0001"), std::vector<std::string>{"00002"});
+    EXPECT_TRUE(out.Errors().empty()) << out.Text();
+}
+
+TEST_F(HeaderTest, ABranchPickedOverTheListsStoresNothingForAClientOfTheSameCodeThere)
+{
+    // Client codes repeat across branches: branch 0002 has a C0002 too, and
+    // its own service 00001.
+    Db().Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)",
+                 {"0002", "C0002", "F", "11144477735", "Outra Pessoa"});
+    auto out = Run("open\nclick btnCliente\npick 1\nfocus lsbPossiveis\n"
+                   "click btpFilial\npick 1\ndump\n"
+                   "listclick lsbPossiveis 0\nclick sbtEscolhido\nclick sbtTodos\nfocus lsbPossiveis\ndump\n");
+    ASSERT_EQ(out.exitCode, 0) << out.Text();
+    EXPECT_EQ(Text(out, "medCdFilial", 0), "0002");
+    EXPECT_EQ(Text(out, "medCliente", 0), "");
+    EXPECT_EQ(Focus(out, 0), "medCdFilial");
+    ExpectHeaderEditing(out, 0);
+    EXPECT_EQ(ErrorsBefore(out, 1), std::vector<std::string>{"Cliente deve ser informado."});
+    ExpectHeaderEditing(out, 1);
+    EXPECT_EQ(CountCalls(out, "ApCoServClie"), 0) << out.Text();
+    EXPECT_TRUE(Assigned("0002", "C0002").empty());
+}
+
 } // namespace
