@@ -112,24 +112,6 @@ bool ValidLocale(const std::string& locale)
     return true;
 }
 
-std::string EnvironmentLocale()
-{
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value == nullptr || *value == '\0') {
-            continue;
-        }
-        std::string locale(value);
-        // "pt_BR.UTF-8@euro" names the locale "pt_BR".
-        locale = locale.substr(0, locale.find_first_of(".@"));
-        if (locale == "C" || locale == "POSIX" || !ValidLocale(locale)) {
-            return {};
-        }
-        return locale;
-    }
-    return {};
-}
-
 bool IsRegularFile(const std::string& path)
 {
     std::error_code ec;
@@ -149,7 +131,9 @@ PackageLoader::~PackageLoader()
 
 std::string PackageLoader::FindResourceModule(const std::string& path, const std::string& locale)
 {
-    std::string chosen = locale.empty() ? EnvironmentLocale() : locale;
+    // The package's own resources are the default whatever the machine's
+    // locale: only an explicit choice takes a language module.
+    const std::string& chosen = locale;
     if (chosen.empty()) {
         return {};
     }
@@ -202,15 +186,18 @@ void PackageLoader::Load(const std::string& path, const std::string& locale)
         } catch (const EPackageError& e) {
             throw EPackageError("Package " + Quoted(path) + ": " + e.what());
         }
+        warning_.clear();
         if (!resource.empty()) {
+            // A language module is a translation, never a reason not to open:
+            // one that cannot be read leaves the package's own resources.
             try {
                 ResourceTable::LoadOverrides(resource);
+                overrides_ = true;
+                resourceModule_ = resource;
             } catch (const std::exception& e) {
-                throw EPackageError("Language resource module " + Quoted(resource) + " of package " + Quoted(path) +
-                                    " cannot be read: " + e.what());
+                warning_ = "Language resource module " + Quoted(resource) + " of package " + Quoted(path) +
+                           " cannot be read, so the package's own resources are used: " + e.what();
             }
-            overrides_ = true;
-            resourceModule_ = resource;
         }
         try {
             initialize();

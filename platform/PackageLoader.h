@@ -80,7 +80,9 @@ public:
     PackageLoader& operator=(const PackageLoader&) = delete;
 
     // Loads the package module at path and initializes its units. The locale
-    // chooses the language resource module; empty means the environment's.
+    // chooses the language resource module; empty means none, the package's
+    // own resources. A language module that cannot be read is skipped and
+    // Warning() says why.
     // Raises EInvalidOperation when this loader holds a package already.
     void Load(const std::string& path, const std::string& locale = {});
     // Finalizes the units and closes the module; does nothing when nothing is
@@ -91,6 +93,9 @@ public:
     const std::string& FileName() const { return path_; }
     // The language resource module in use, empty when none.
     const std::string& ResourceModule() const { return resourceModule_; }
+    // Why the last Load used no language module although one was chosen and
+    // found; empty otherwise.
+    const std::string& Warning() const { return warning_; }
 
     // Address of an exported name, or null when the package does not export
     // it or nothing is loaded.
@@ -129,4 +134,5 @@ private:
     bool overrides_ = false;
     std::string path_;
     std::string resourceModule_;
+    std::string warning_;
 };

@@ -4,6 +4,7 @@
 #include "platform/TApplication.h"
 #include "platform/TCustomForm.h"
 
+#include <iostream>
 #include <vector>
 
 PackageHost::PackageHost(std::string packagePath) : path_(std::move(packagePath)) {}
@@ -23,6 +24,9 @@ void PackageHost::Load()
 {
     if (!loader_.Loaded()) {
         loader_.Load(path_, Session::Current().Language());
+        if (!loader_.Warning().empty()) {
+            std::cerr << "shell: warning: " << loader_.Warning() << "\n";
+        }
     }
 }
 
