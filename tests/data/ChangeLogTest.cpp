@@ -186,9 +186,10 @@ TEST(ChangeLog, MergeMakesTheChangesTheBaseAndEmptiesTheLog)
     EXPECT_EQ(Delta(f.cds).rows[0].status, TUpdateStatus::usDeleted);
 }
 
-TEST(ChangeLog, CancelUpdatesBringsBackTheLastLoadedContentInItsOrder)
+// Three services loaded, then 00020 deleted, 00030 renamed and 00005 inserted
+// first: one entry of each kind, in that order.
+void DeleteEditAndInsert(ServClieForm& f)
 {
-    ServClieForm f;
     f.cds->SetData(ThreeServices());
     f.GoTo("00020");
     f.cds->Delete();
@@ -198,6 +199,12 @@ TEST(ChangeLog, CancelUpdatesBringsBackTheLastLoadedContentInItsOrder)
     f.cds->Post();
     f.cds->First();
     f.InsertService("00005", "Novo");
+}
+
+TEST(ChangeLog, CancelUpdatesBringsBackTheLastLoadedContentInItsOrder)
+{
+    ServClieForm f;
+    DeleteEditAndInsert(f);
     f.GoTo("00030");
     Recorder r;
     r.Attach(f.dts, f.cds);
@@ -226,15 +233,7 @@ TEST(ChangeLog, CancelUpdatesMovesOffARowThatGoes)
 TEST(ChangeLog, RevertChangeUndoesOneEntryAndKeepsTheOthers)
 {
     ServClieForm f;
-    f.cds->SetData(ThreeServices());
-    f.GoTo("00020");
-    f.cds->Delete();
-    f.GoTo("00030");
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
-    f.cds->Post();
-    f.cds->First();
-    f.InsertService("00005", "Novo");
+    DeleteEditAndInsert(f);
     ASSERT_EQ(f.cds->GetChangeCount(), 3);
 
     // The deleted row comes back in its place; the edit and the insert stay.
