@@ -138,7 +138,7 @@ std::string Protocol::EncodeCall(const Call& call)
     return Done(buf);
 }
 
-Protocol::Call Protocol::DecodeCall(std::string_view payload)
+Protocol::Call Protocol::DecodeCall(std::string_view payload, size_t maxCells)
 {
     MsgReader in(payload, "call");
     Open(in, TMessageKind::mkCall, 3);
@@ -151,7 +151,7 @@ Protocol::Call Protocol::DecodeCall(std::string_view payload)
     }
     c.args.reserve(n);
     for (std::uint32_t i = 0; i < n; ++i) {
-        Variant v = VariantCodec::Read(in);
+        Variant v = VariantCodec::Read(in, &maxCells);
         if (types[i] == TArgType::atTextByValue && v.GetKind() != Variant::Kind::String) {
             in.Fail("argument " + std::to_string(i + 1) + " of " + c.descriptor.Method() +
                     " is declared as text but is not a text");

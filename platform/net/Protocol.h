@@ -22,7 +22,8 @@
 // in which case the server closes it after sending.
 //
 // Failure behaviour: every Decode function throws EPacketError for a payload
-// that breaks these rules.
+// that breaks these rules; DecodeCall also for arguments whose data packets
+// hold more than maxCells values in all.
 #include "platform/Variant.h"
 #include "platform/net/CallDescriptor.h"
 
@@ -80,7 +81,7 @@ public:
     static std::string EncodeHelloReply(const HelloReply& reply);
     static HelloReply DecodeHelloReply(std::string_view payload);
     static std::string EncodeCall(const Call& call);
-    static Call DecodeCall(std::string_view payload);
+    static Call DecodeCall(std::string_view payload, size_t maxCells = static_cast<size_t>(-1));
     static std::string EncodeCallReply(const CallReply& reply);
     static CallReply DecodeCallReply(std::string_view payload);
 };
