@@ -27,6 +27,21 @@ std::string Done(const msgpack::sbuffer& buf)
     return std::string(buf.data(), buf.size());
 }
 
+// A message for the operator without the control characters (all but the
+// line feed) that could cut it short or reach a terminal as escapes.
+std::string ScreenText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        auto u = static_cast<unsigned char>(c);
+        if ((u >= 0x20 && u != 0x7F) || c == '\n') {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // Reads the array header and the kind of a message, checking both.
 void Open(MsgReader& in, TMessageKind kind, std::uint32_t elements)
 {
@@ -113,7 +128,7 @@ Protocol::HelloReply Protocol::DecodeHelloReply(std::string_view payload)
         r.version = static_cast<int>(in.ReadInt(0, 0xffff, "protocol version"));
     } else {
         Open(in, TMessageKind::mkRefused, 2);
-        r.message = std::string(in.ReadBin());
+        r.message = ScreenText(in.ReadBin());
     }
     in.ExpectEnd();
     return r;
@@ -203,7 +218,7 @@ Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
         }
     } else {
         Open(in, TMessageKind::mkFault, 2);
-        r.message = std::string(in.ReadBin());
+        r.message = ScreenText(in.ReadBin());
     }
     in.ExpectEnd();
     return r;

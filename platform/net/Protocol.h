@@ -23,7 +23,9 @@
 //
 // Failure behaviour: every Decode function throws EPacketError for a payload
 // that breaks these rules; DecodeCall also for arguments whose data packets
-// hold more than maxCells values in all.
+// hold more than maxCells values in all. The message of a Refused or a Fault
+// is decoded for the operator's screen: control characters (a NUL, a
+// terminal escape) are taken out and what follows them is kept.
 #include "platform/Variant.h"
 #include "platform/net/CallDescriptor.h"
 
