@@ -78,6 +78,7 @@ int main(int argc, char** argv)
     std::string logLevel = "info";
     int idleSeconds = 600;
     int frameSeconds = 10;
+    double handshakeSeconds = 2;
     app.add_option("--db", options.db, "SQLite file path or postgresql:// URL");
     app.add_option("--listen", listen, "HOST:PORT to listen on (default 127.0.0.1:7211; port 0 picks a free one)");
     app.add_option("--max-connections", options.maxConnections, "connections served at once (default 32)")
@@ -86,8 +87,23 @@ int main(int argc, char** argv)
         ->check(CLI::Range(1, 86400));
     app.add_option("--frame-timeout", frameSeconds, "seconds a begun message has to arrive whole (default 10)")
         ->check(CLI::Range(1, 3600));
+    app.add_option("--max-pending-handshakes", options.maxPendingHandshakes,
+                   "connections in the handshake at once, beside --max-connections (default 64)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--max-handshakes-per-address", options.maxHandshakesPerAddress,
+                   "connections in the handshake at once from one address (default 8)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--handshake-timeout", handshakeSeconds, "seconds a new connection has to finish its handshake "
+                                                            "(default 2)")
+        ->check(CLI::Range(0.1, 3600.0));
     app.add_option("--max-frame", options.maxFrame, "largest message accepted, in bytes (default 8 MiB)")
         ->check(CLI::Range(size_t{1024}, size_t{1} << 30));
+    app.add_option("--max-answer", options.maxAnswer,
+                   "largest answer sent, in bytes (default and most 8 MiB); a larger one becomes a fault")
+        ->check(CLI::Range(size_t{1024}, FrameBuffer::kDefaultMaxFrame));
+    app.add_option("--max-cells", options.maxCells,
+                   "values (rows times fields) the data packets of one call may hold (default 1000000)")
+        ->check(CLI::Range(size_t{1}, size_t{100000000}));
     app.add_option("--sync", sync, "SQLite durability: full (default) or normal")
         ->check(CLI::IsMember({"full", "normal"}));
     app.add_option("--secret-file", secretFile,
@@ -126,6 +142,7 @@ int main(int argc, char** argv)
         }
         options.idleTimeout = std::chrono::seconds(idleSeconds);
         options.frameTimeout = std::chrono::seconds(frameSeconds);
+        options.handshakeTimeout = std::chrono::milliseconds(static_cast<long>(handshakeSeconds * 1000));
         options.database.fullSync = sync == "full";
 
         ModuleRegistry registry;
@@ -135,7 +152,10 @@ int main(int argc, char** argv)
         server.HandleSignals();
         std::printf("listening on %s\n", server.ListenAddress().c_str());
         std::fflush(stdout);
-        spdlog::info("listening on {} (at most {} connections)", server.ListenAddress(), options.maxConnections);
+        spdlog::info("listening on {} (at most {} connections and {} handshakes; {} bytes a message, {} values a "
+                     "call)",
+                     server.ListenAddress(), options.maxConnections, options.maxPendingHandshakes, options.maxFrame,
+                     options.maxCells);
         server.Run();
         return 0;
     } catch (const CLI::Error& e) {

@@ -65,6 +65,7 @@ TEST_P(ServerTest, IdleAndTricklingClientsAreCutOffAndOthersAreServed)
 {
     options_.idleTimeout = 300ms;
     options_.frameTimeout = 300ms;
+    options_.handshakeTimeout = 300ms;
     auto idle = Connect();
     bool stale = false;
     for (int i = 0; i < 200 && !stale; ++i) {
@@ -94,6 +95,7 @@ TEST_P(ServerTest, AClientTricklingAWholeMessageTooSlowlyIsCutOffWhateverItsPace
     // whole does not: the time-out bounds the message, not the gap between
     // two bytes.
     options_.frameTimeout = 300ms;
+    options_.handshakeTimeout = 300ms;
     const std::string hello = FrameBuffer::Wrap(Protocol::EncodeHello({Protocol::kVersion, "Zel.rdmServCliente", ""}));
     SocketChannel trickle;
     trickle.Connect("127.0.0.1", Server().Port(), 5s);
