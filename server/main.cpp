@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,6 +50,14 @@ void ParseListen(const std::string& text, ServerOptions& options)
 
 std::string ReadSecret(const std::string& path)
 {
+    struct stat st{};
+    if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        throw EInvalidOperation("The secret file " + path + " has mode " + mode +
+                                ": others than its owner may read it; make it readable by its owner only "
+                                "(chmod 600)");
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw EInvalidOperation("Cannot read the secret file " + path);
@@ -108,7 +117,9 @@ int main(int argc, char** argv)
         ->check(CLI::IsMember({"full", "normal"}));
     app.add_option("--secret-file", secretFile,
                    "file holding the shared secret clients must present (also SERVCLIENTE_SECRET)");
-    app.add_option("--log-level", logLevel, "trace, debug, info, warn, error (default info)");
+    app.add_option("--log-level", logLevel, "trace, debug, info, warn, error, critical or off (default info)")
+        ->transform(CLI::IsMember({"trace", "debug", "info", "warn", "warning", "error", "err", "critical", "off"},
+                                  CLI::ignore_case));
 
     auto* seed = app.add_subcommand("seed", "fill a database with demo data");
     std::string seedDb;
