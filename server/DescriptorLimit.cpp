@@ -35,10 +35,7 @@ void DescriptorLimit::Ensure(const ServerOptions& options)
     }
     const long needed = Needed(options);
     const auto want = static_cast<rlim_t>(needed);
-    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur >= want) {
-        return;
-    }
-    if (limit.rlim_cur == RLIM_INFINITY) {
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= want) {
         return;
     }
     if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < want) {
