@@ -239,9 +239,9 @@ DataPacket DataPacketCodec::Decode(std::string_view bytes, size_t maxCells)
         in.Fail(std::to_string(rowCount) + " rows cannot fit in the bytes left");
     }
     const auto overLimit = [&](size_t cells) {
-        in.Fail("a packet of " + std::to_string(rowCount) + " rows of " + std::to_string(fieldCount) + " fields holds " +
-                std::to_string(cells) + " values or more, over the limit of " + std::to_string(maxCells) +
-                " values for one call; send the changes in smaller packets");
+        in.Fail("a packet of " + std::to_string(rowCount) + " rows of " + std::to_string(fieldCount) +
+                " fields holds " + std::to_string(cells) + " values or more, over the limit of " +
+                std::to_string(maxCells) + " values for one call; send the changes in smaller packets");
     };
     if (fieldCount > 0 && rowCount > maxCells / fieldCount) {
         overLimit(static_cast<size_t>(rowCount) * fieldCount);

@@ -83,8 +83,13 @@ AppServer::AppServer(ServerOptions options, const ModuleRegistry& registry)
 AppServer::~AppServer()
 {
     Stop();
-    std::lock_guard lock(mutex_);
-    sessions_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        sessions_.clear();
+    }
+    // Handlers still queued (refusals being written) count in refusing_, so
+    // the loop goes before the members it refers to.
+    io_.reset();
 }
 
 void AppServer::Start()
@@ -201,75 +206,88 @@ void AppServer::Accept()
         if (stopped_ || ec == asio::error::operation_aborted) {
             return;
         }
-        long suppressed = 0;
-        if (ec) {
-            // Out of descriptors or buffers: the pending connections stay in
-            // the backlog until some are freed.
-            if (acceptLog_.Allow(suppressed)) {
-                spdlog::error("accept failed: {} ({} more since the last line); accepting again shortly",
-                              ec.message(), suppressed);
-            }
-            AcceptLater();
-            return;
-        }
-        Reap();
-        asio::error_code e2;
-        const auto remote = socket.remote_endpoint(e2);
-        if (e2) {
-            Accept();
-            return;
-        }
-        const std::string address = remote.address().to_string();
-        if (!budget_.BeginHandshake(address)) {
-            std::string message = "The application server has its limit of " +
-                                  std::to_string(options_.maxPendingHandshakes) + " connections in the handshake (" +
-                                  std::to_string(options_.maxHandshakesPerAddress) +
-                                  " from one address); try again later";
-            if (acceptLog_.Allow(suppressed)) {
-                spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(address),
-                             suppressed, message);
-            }
-            if (refusing_ < kMaxRefusing) {
-                Refuse(io_->ioc, std::make_shared<asio::ip::tcp::socket>(std::move(socket)), message, refusing_);
-            }
-            Accept();
-            return;
-        }
-        std::unique_ptr<ServerSession> session;
-        try {
-            // From here the session ends the handshake place it was given.
-            session = std::make_unique<ServerSession>(options_, registry_, budget_, address);
-            auto& own = session->Channel().Asio().socket;
-            const auto protocol = remote.protocol();
-            auto native = socket.release(e2);
-            if (!e2) {
-                own.assign(protocol, native, e2);
-                if (e2) {
-                    ::close(native);
+        // Every way out of serve accepts again, at once or after a pause.
+        auto serve = [&] {
+            long suppressed = 0;
+            if (ec) {
+                // Out of descriptors or buffers: the pending connections stay in
+                // the backlog until some are freed.
+                if (acceptLog_.Allow(suppressed)) {
+                    spdlog::error("accept failed: {} ({} more since the last line); accepting again shortly",
+                                  ec.message(), suppressed);
                 }
+                AcceptLater();
+                return;
             }
+            Reap();
+            asio::error_code e2;
+            const auto remote = socket.remote_endpoint(e2);
             if (e2) {
-                throw asio::system_error(e2);
+                Accept();
+                return;
             }
-            session->Channel().Adopt();
-            session->Start();
-            std::lock_guard lock(mutex_);
-            sessions_.push_back(std::move(session));
+            const std::string address = remote.address().to_string();
+            if (!budget_.BeginHandshake(address)) {
+                std::string message = "The application server has its limit of " +
+                                      std::to_string(options_.maxPendingHandshakes) +
+                                      " connections in the handshake (" +
+                                      std::to_string(options_.maxHandshakesPerAddress) +
+                                      " from one address); try again later";
+                if (acceptLog_.Allow(suppressed)) {
+                    spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(address),
+                                 suppressed, message);
+                }
+                if (refusing_ < kMaxRefusing) {
+                    Refuse(io_->ioc, std::make_shared<asio::ip::tcp::socket>(std::move(socket)), message, refusing_);
+                }
+                Accept();
+                return;
+            }
+            std::unique_ptr<ServerSession> session;
+            try {
+                // From here the session ends the handshake place it was given.
+                session = std::make_unique<ServerSession>(options_, registry_, budget_, address);
+                auto& own = session->Channel().Asio().socket;
+                const auto protocol = remote.protocol();
+                auto native = socket.release(e2);
+                if (!e2) {
+                    own.assign(protocol, native, e2);
+                    if (e2) {
+                        ::close(native);
+                    }
+                }
+                if (e2) {
+                    throw asio::system_error(e2);
+                }
+                session->Channel().Adopt();
+                session->Start();
+                std::lock_guard lock(mutex_);
+                sessions_.push_back(std::move(session));
+            } catch (const std::exception& e) {
+                if (!session) {
+                    budget_.EndHandshake(address);
+                }
+                session.reset();
+                // The session was not made (no descriptor for its loop, no thread):
+                // the connection is dropped and the server goes on.
+                if (acceptLog_.Allow(suppressed)) {
+                    spdlog::error("{}: connection dropped ({} more since the last line): {}", LogText(address),
+                                  suppressed, e.what());
+                }
+                AcceptLater();
+                return;
+            }
+            Accept();
+        };
+        try {
+            serve();
         } catch (const std::exception& e) {
-            if (!session) {
-                budget_.EndHandshake(address);
-            }
-            session.reset();
-            // The session was not made (no descriptor for its loop, no thread):
-            // the connection is dropped and the server goes on.
+            long suppressed = 0;
             if (acceptLog_.Allow(suppressed)) {
-                spdlog::error("{}: connection dropped ({} more since the last line): {}", LogText(address),
-                              suppressed, e.what());
+                spdlog::error("accepting a connection failed: {} ({} more since the last line)", e.what(), suppressed);
             }
             AcceptLater();
-            return;
         }
-        Accept();
     });
 }
 

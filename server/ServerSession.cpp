@@ -141,7 +141,7 @@ bool ServerSession::Handshake()
     Protocol::HelloReply reply;
     Protocol::Hello hello;
     try {
-        hello = Protocol::DecodeHello(channel_.ReadFrame(options_.handshakeTimeout, options_.handshakeTimeout, 4096));
+        hello = Protocol::DecodeHello(channel_.ReadFrameWithin(options_.handshakeTimeout, 4096));
     } catch (const EPacketError& e) {
         RefuseHandshake(std::string("Handshake refused: ") + e.what());
         return false;
