@@ -2,6 +2,8 @@
 // An application server running inside the test on a loopback port, over a
 // small known database: SQLite always, PostgreSQL when SERVCLIENTE_PG_URL
 // names one (the PostgreSQL cases are skipped otherwise).
+// Also a real appserver process for what only a process shows (its limits,
+// its memory, its log), and a peer that speaks the protocol by hand.
 #include "platform/Cp1252.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
