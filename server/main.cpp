@@ -55,7 +55,7 @@ std::string ReadSecret(const std::string& path)
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
         throw EInvalidOperation("The secret file " + path + " has mode " + mode +
-                                ": others than its owner may read it; make it readable by its owner only "
+                                ": others than its owner may read or change it; make it its owner's only "
                                 "(chmod 600)");
     }
     std::ifstream in(path, std::ios::binary);

@@ -91,7 +91,8 @@ TEST_F(AppServerProcessTest, RefusesToStartOnAnOpenAddressWithoutASecret)
 namespace {
 
 // Under AddressSanitizer the server's memory is its allocator's (shadow,
-// quarantine, an address space reserved whole), so memory is not measured.
+// quarantine, an address space reserved whole), so memory is not measured;
+// the sanitizers' runtime also needs descriptors of its own.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;
 #else
@@ -161,6 +162,11 @@ std::string NilPacketCall(int fields, int rows)
 
 TEST_F(AppServerProcessTest, KeepsAcceptingWhenItsDescriptorsRunOut)
 {
+    if (kAddressSanitizer) {
+        // UBSan checks a pointer by writing the memory to a pipe, which a
+        // process without a descriptor left cannot open; it then aborts.
+        GTEST_SKIP() << "a sanitized server cannot be run out of descriptors";
+    }
     // The limit is lowered from outside once the server runs, to a little
     // above what it holds, so that a burst of connections exhausts it
     // whatever the server made sure of at start.
