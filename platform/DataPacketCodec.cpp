@@ -203,7 +203,16 @@ void DataPacketCodec::ReadRow(MsgReader& in, DataPacket& packet)
     packet.rows.push_back(std::move(row));
 }
 
-DataPacket DataPacketCodec::Decode(std::string_view bytes)
+size_t DataPacketCodec::Cells(const DataPacket& packet)
+{
+    size_t cells = 0;
+    for (const auto& row : packet.rows) {
+        cells += row.values.size() + row.original.size();
+    }
+    return cells;
+}
+
+DataPacket DataPacketCodec::Decode(std::string_view bytes, size_t maxCells)
 {
     MsgReader in(bytes, "data packet");
     in.ReadArray(4, "a data packet");
@@ -229,9 +238,22 @@ DataPacket DataPacketCodec::Decode(std::string_view bytes)
     if (rowCount > in.Remaining() / 4) {
         in.Fail(std::to_string(rowCount) + " rows cannot fit in the bytes left");
     }
+    const auto overLimit = [&](size_t cells) {
+        in.Fail("a packet of " + std::to_string(rowCount) + " rows of " + std::to_string(fieldCount) +
+                " fields holds " + std::to_string(cells) + " values or more, over the limit of " +
+                std::to_string(maxCells) + " values for one call; send the changes in smaller packets");
+    };
+    if (fieldCount > 0 && rowCount > maxCells / fieldCount) {
+        overLimit(static_cast<size_t>(rowCount) * fieldCount);
+    }
     packet.rows.reserve(rowCount);
+    size_t cells = 0;
     for (std::uint32_t i = 0; i < rowCount; ++i) {
         ReadRow(in, packet);
+        cells += packet.rows.back().values.size() + packet.rows.back().original.size();
+        if (cells > maxCells) {
+            overLimit(cells);
+        }
     }
     in.ExpectEnd();
     return packet;

@@ -20,7 +20,9 @@
 //   A value is nil (null) or bin: the Windows-1252 bytes of the text, at most
 //   the field's size; an integer field's value is its decimal text.
 //
-// F is at most 1024. Nothing else may follow the packet.
+// F is at most 1024. Nothing else may follow the packet. A reader may bound
+// the values a packet holds (a row's values and original values); a nil takes
+// one byte on the wire and some forty once decoded.
 //
 // Failure behaviour: Decode never trusts its input. Truncation, a wrong type,
 // a count that the remaining bytes cannot hold, a bad name, a text longer than
@@ -43,7 +45,12 @@ public:
     static constexpr int kMaxTextSize = 32767;
 
     static std::string Encode(const DataPacket& packet);
-    static DataPacket Decode(std::string_view bytes);
+    static constexpr size_t kNoCellLimit = static_cast<size_t>(-1);
+
+    // EPacketError also when the packet holds more than maxCells values.
+    static DataPacket Decode(std::string_view bytes, size_t maxCells = kNoCellLimit);
+    // The values a packet holds, as Decode counts them.
+    static size_t Cells(const DataPacket& packet);
 
     // Checks a packet against the rules above; EPacketError when it breaks one.
     static void Validate(const DataPacket& packet);

@@ -31,7 +31,7 @@ void VariantCodec::Write(msgpack::packer<msgpack::sbuffer>& out, const Variant& 
     }
 }
 
-Variant VariantCodec::Read(MsgReader& in)
+Variant VariantCodec::Read(MsgReader& in, size_t* cells)
 {
     switch (in.PeekType()) {
     case MsgReader::TType::Nil: in.TryNil(); return Variant();
@@ -43,7 +43,12 @@ Variant VariantCodec::Read(MsgReader& in)
         if (type != kPacketExtType) {
             in.Fail("extension type " + std::to_string(type) + " is not a value this program knows");
         }
-        return Variant(DataPacketCodec::Decode(body));
+        if (!cells) {
+            return Variant(DataPacketCodec::Decode(body));
+        }
+        DataPacket packet = DataPacketCodec::Decode(body, *cells);
+        *cells -= DataPacketCodec::Cells(packet);
+        return Variant(std::move(packet));
     }
     default: break;
     }

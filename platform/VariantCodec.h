@@ -24,7 +24,9 @@ public:
     static constexpr std::int8_t kPacketExtType = 1;
 
     static void Write(msgpack::packer<msgpack::sbuffer>& out, const Variant& value);
-    static Variant Read(MsgReader& in);
+    // When cells is given, a data packet may hold at most *cells values, and
+    // *cells is lessened by the values it holds.
+    static Variant Read(MsgReader& in, size_t* cells = nullptr);
 
     static std::string Encode(const Variant& value);
     static Variant Decode(std::string_view bytes);

@@ -4,14 +4,19 @@
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
 #include "platform/net/SocketChannelIo.h"
+#include "server/DescriptorLimit.h"
+#include "server/LogText.h"
 #include "server/Schema.h"
 
 #include <spdlog/spdlog.h>
+
+#include <unistd.h>
 
 struct AppServer::Io {
     asio::io_context ioc;
     asio::ip::tcp::acceptor acceptor{ioc};
     asio::signal_set signals{ioc};
+    asio::steady_timer pause{ioc};
 };
 
 namespace {
@@ -19,13 +24,17 @@ namespace {
 // Writes the refusal, then drains the client's handshake for a moment so
 // that closing does not reset the stream before the client has read why it
 // was refused.
-void Refuse(asio::io_context& ioc, std::shared_ptr<asio::ip::tcp::socket> socket, const std::string& message)
+// The counter counts the refusal until its socket is closed.
+void Refuse(asio::io_context& ioc, std::shared_ptr<asio::ip::tcp::socket> socket, const std::string& message,
+            int& counter)
 {
     Protocol::HelloReply reply;
     reply.message = message;
     auto frame = std::make_shared<std::string>(FrameBuffer::Wrap(Protocol::EncodeHelloReply(reply)));
     auto timer = std::make_shared<asio::steady_timer>(ioc, std::chrono::seconds(2));
-    timer->async_wait([socket](const asio::error_code& ec) {
+    ++counter;
+    auto held = std::shared_ptr<void>(nullptr, [&counter](void*) { --counter; });
+    timer->async_wait([socket, held](const asio::error_code& ec) {
         if (!ec) {
             asio::error_code ignored;
             socket->close(ignored);
@@ -58,18 +67,29 @@ void Refuse(asio::io_context& ioc, std::shared_ptr<asio::ip::tcp::socket> socket
     });
 }
 
+constexpr int kMaxRefusing = 16;
+constexpr auto kAcceptPause = std::chrono::milliseconds(100);
+
 } // namespace
 
 AppServer::AppServer(ServerOptions options, const ModuleRegistry& registry)
-    : options_(std::move(options)), registry_(registry), io_(std::make_unique<Io>())
+    : options_(std::move(options)),
+      registry_(registry),
+      io_(std::make_unique<Io>()),
+      budget_(options_.maxConnections, options_.maxPendingHandshakes, options_.maxHandshakesPerAddress)
 {
 }
 
 AppServer::~AppServer()
 {
     Stop();
-    std::lock_guard lock(mutex_);
-    sessions_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        sessions_.clear();
+    }
+    // Handlers still queued (refusals being written) count in refusing_, so
+    // the loop goes before the members it refers to.
+    io_.reset();
 }
 
 void AppServer::Start()
@@ -84,6 +104,7 @@ void AppServer::Start()
                                 " without a shared secret: clients elsewhere on the network must present one "
                                 "(--secret-file or SERVCLIENTE_SECRET)");
     }
+    DescriptorLimit::Ensure(options_);
     auto db = Database::Open(options_.db, options_.database);
     Schema::Create(*db);
     spdlog::info("database: {} ready", db->Kind());
@@ -135,6 +156,7 @@ void AppServer::Stop()
         asio::error_code ec;
         io_->acceptor.close(ec);
         io_->signals.cancel(ec);
+        io_->pause.cancel();
         std::lock_guard lock(mutex_);
         for (auto& s : sessions_) {
             s->Stop();
@@ -165,48 +187,122 @@ void AppServer::Reap()
     }
 }
 
+void AppServer::AcceptLater()
+{
+    io_->pause.expires_after(kAcceptPause);
+    io_->pause.async_wait([this](const asio::error_code& ec) {
+        if (!ec && !stopped_) {
+            // Sessions that ended still hold their loop's descriptors until
+            // they are reaped, and a failed accept reaps nothing.
+            Reap();
+            Accept();
+        }
+    });
+}
+
 void AppServer::Accept()
 {
-    auto session = std::make_unique<ServerSession>(options_, registry_);
-    auto* raw = session.get();
-    io_->acceptor.async_accept(raw->Channel().Asio().socket, [this, session = std::move(session)](
-                                                                 const asio::error_code& ec) mutable {
-        if (ec || stopped_) {
+    io_->acceptor.async_accept([this](const asio::error_code& ec, asio::ip::tcp::socket socket) {
+        if (stopped_ || ec == asio::error::operation_aborted) {
             return;
         }
-        Reap();
-        if (ActiveConnections() >= options_.maxConnections) {
-            auto& socket = session->Channel().Asio().socket;
-            auto peer = std::make_shared<asio::ip::tcp::socket>(io_->ioc);
+        // Every way out of serve accepts again, at once or after a pause.
+        auto serve = [&] {
+            long suppressed = 0;
+            if (ec) {
+                // Out of descriptors or buffers: the pending connections stay in
+                // the backlog until some are freed.
+                if (acceptLog_.Allow(suppressed)) {
+                    spdlog::error("accept failed: {} ({} more since the last line); accepting again shortly",
+                                  ec.message(), suppressed);
+                }
+                AcceptLater();
+                return;
+            }
+            Reap();
             asio::error_code e2;
-            auto protocol = socket.local_endpoint(e2).protocol();
-            if (!e2) {
+            const auto remote = socket.remote_endpoint(e2);
+            if (e2) {
+                Accept();
+                return;
+            }
+            const std::string address = remote.address().to_string();
+            if (!budget_.BeginHandshake(address)) {
+                std::string message = "The application server has its limit of " +
+                                      std::to_string(options_.maxPendingHandshakes) +
+                                      " connections in the handshake (" +
+                                      std::to_string(options_.maxHandshakesPerAddress) +
+                                      " from one address); try again later";
+                if (acceptLog_.Allow(suppressed)) {
+                    spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(address),
+                                 suppressed, message);
+                }
+                if (refusing_ < kMaxRefusing) {
+                    Refuse(io_->ioc, std::make_shared<asio::ip::tcp::socket>(std::move(socket)), message, refusing_);
+                }
+                Accept();
+                return;
+            }
+            std::unique_ptr<ServerSession> session;
+            try {
+                // From here the session ends the handshake place it was given.
+                session = std::make_unique<ServerSession>(options_, registry_, budget_, address);
+                auto& own = session->Channel().Asio().socket;
+                const auto protocol = remote.protocol();
                 auto native = socket.release(e2);
                 if (!e2) {
-                    peer->assign(protocol, native, e2);
+                    own.assign(protocol, native, e2);
+                    if (e2) {
+                        ::close(native);
+                    }
                 }
+                if (e2) {
+                    throw asio::system_error(e2);
+                }
+                session->Channel().Adopt();
+                session->Start();
+                std::lock_guard lock(mutex_);
+                sessions_.push_back(std::move(session));
+            } catch (const std::exception& e) {
+                if (!session) {
+                    budget_.EndHandshake(address);
+                }
+                session.reset();
+                // The session was not made (no descriptor for its loop, no thread):
+                // the connection is dropped and the server goes on.
+                if (acceptLog_.Allow(suppressed)) {
+                    spdlog::error("{}: connection dropped ({} more since the last line): {}", LogText(address),
+                                  suppressed, e.what());
+                }
+                AcceptLater();
+                return;
             }
-            std::string message = "The application server is serving its limit of " +
-                                  std::to_string(options_.maxConnections) +
-                                  " connections; try again later";
-            spdlog::warn("connection refused: {}", message);
-            if (!e2) {
-                Refuse(io_->ioc, peer, message);
+            Accept();
+        };
+        try {
+            serve();
+        } catch (const std::exception& e) {
+            long suppressed = 0;
+            if (acceptLog_.Allow(suppressed)) {
+                spdlog::error("accepting a connection failed: {} ({} more since the last line)", e.what(), suppressed);
             }
-        } else {
-            session->Channel().Adopt();
-            session->Start();
-            std::lock_guard lock(mutex_);
-            sessions_.push_back(std::move(session));
+            AcceptLater();
         }
-        Accept();
     });
 }
 
 void AppServer::Run()
 {
     Accept();
-    io_->ioc.run();
+    for (;;) {
+        try {
+            io_->ioc.run();
+            break;
+        } catch (const std::exception& e) {
+            // A handler that failed for want of a resource; the loop goes on.
+            spdlog::error("server loop: {}", e.what());
+        }
+    }
     std::list<std::unique_ptr<ServerSession>> ending;
     {
         std::lock_guard lock(mutex_);

@@ -2,11 +2,19 @@
 // The application server: listens for clients and serves each connection on
 // its own thread (see ServerSession), up to a limit; connections beyond it are
 // refused in the handshake with a message, while the others keep working.
+// Connections still in the handshake have a budget of their own (see
+// ConnectionBudget); one beyond it is refused as soon as it is accepted.
 //
 // Failure behaviour: Start throws EDatabaseError when the database cannot be
 // opened or its schema created, ESocketError when the address cannot be
 // bound, and EInvalidOperation when asked to listen on an address other than
-// loopback without a shared secret.
+// loopback without a shared secret, or when the open-file limit cannot be
+// raised to what the connection limits need (see DescriptorLimit). Once
+// running, the server never stops accepting: a failed accept (no descriptor
+// left, no buffer space...) or a session that cannot be set up is logged at
+// most once a second and accepting goes on after a short pause.
+#include "server/ConnectionBudget.h"
+#include "server/LogThrottle.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
 #include "server/ServerSession.h"
@@ -43,6 +51,8 @@ private:
     struct Io;
 
     void Accept();
+    // Accepts again after a pause, when an accept failed.
+    void AcceptLater();
     void Reap();
 
     ServerOptions options_;
@@ -51,4 +61,9 @@ private:
     std::mutex mutex_;
     std::list<std::unique_ptr<ServerSession>> sessions_;
     std::atomic<bool> stopped_{false};
+    ConnectionBudget budget_;
+    LogThrottle acceptLog_{std::chrono::seconds(1)};
+    // Refusals being written at the acceptor; beyond a few, a connection over
+    // the handshake budget is closed without an answer.
+    int refusing_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/Exception.h"
 
+#include <new>
 #include <strings.h>
 
 const MethodDecl* RemoteModule::Find(const std::string& name) const
@@ -51,6 +52,12 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
         reply.message = e.what();
         reply.faultKind = TFaultKind::fkRefused;
         reply.faultEntry = e.Entry();
+        return reply;
+    } catch (const std::bad_alloc&) {
+        if (db_) {
+            db_->Rollback();
+        }
+        reply.message = "The application server ran out of memory for " + method->name + "; try again later";
         return reply;
     } catch (const std::exception& e) {
         if (db_) {

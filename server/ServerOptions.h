@@ -14,11 +14,24 @@ struct ServerOptions {
     // Clients presenting another secret in the handshake are refused; empty
     // means none is asked (allowed on a loopback address only).
     std::string secret;
+    // Connections that finished the handshake, served at once.
     int maxConnections = 32;
+    // Connections still in the handshake have a budget of their own, in all
+    // and per peer address, so that peers that never finish one cannot keep
+    // an operator out; the whole handshake must arrive within its time-out.
+    int maxPendingHandshakes = 64;
+    int maxHandshakesPerAddress = 8;
+    std::chrono::milliseconds handshakeTimeout{std::chrono::seconds(2)};
     // A connection with no call for this long is closed.
     std::chrono::milliseconds idleTimeout{std::chrono::minutes(10)};
     // Once a message has begun, the whole of it must arrive within this time.
     std::chrono::milliseconds frameTimeout{std::chrono::seconds(10)};
     size_t maxFrame = FrameBuffer::kDefaultMaxFrame;
+    // An answer larger than this is replaced by a fault naming the bound.
+    size_t maxAnswer = FrameBuffer::kDefaultMaxFrame;
+    // Values (rows times fields) that the data packets of one call may hold
+    // once decoded; a nil value takes one byte on the wire but some forty in
+    // memory, so the frame bound alone does not bound a call's memory.
+    size_t maxCells = 1000000;
     DatabaseOptions database;
 };

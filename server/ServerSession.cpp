@@ -2,11 +2,26 @@
 
 #include "platform/Exception.h"
 #include "platform/net/Protocol.h"
+#include "server/LogText.h"
+#include "server/LogThrottle.h"
 
 #include <spdlog/spdlog.h>
 
-ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry& registry)
-    : options_(options), registry_(registry)
+#include <new>
+#include <thread>
+
+namespace {
+
+std::string KiB(size_t bytes)
+{
+    return std::to_string(bytes / 1024) + " KiB";
+}
+
+} // namespace
+
+ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
+                             std::string address)
+    : options_(options), registry_(registry), budget_(budget), address_(std::move(address))
 {
 }
 
@@ -14,6 +29,28 @@ ServerSession::~ServerSession()
 {
     Stop();
     Join();
+    EndHandshake();
+    if (placed_) {
+        budget_.ReleasePlace();
+        placed_ = false;
+    }
+}
+
+void ServerSession::EndHandshake()
+{
+    if (pending_) {
+        pending_ = false;
+        budget_.EndHandshake(address_);
+    }
+}
+
+void ServerSession::Pause(std::chrono::milliseconds delay)
+{
+    const auto until = std::chrono::steady_clock::now() + delay;
+    while (!stopping_ && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(20), until - std::chrono::steady_clock::now()));
+    }
 }
 
 void ServerSession::Start()
@@ -62,12 +99,41 @@ void ServerSession::Run()
             Serve();
         }
     } catch (const std::exception& e) {
-        spdlog::info("{}: connection ended: {}", peer_, e.what());
+        if (pending_) {
+            // A peer that never finishes its handshake; flooding is logged at
+            // the budget's rate.
+            auto f = budget_.Failed(address_);
+            if (f.log) {
+                spdlog::info("{}: connection ended in the handshake ({} more from this address since the last "
+                             "line): {}",
+                             LogText(peer_), f.suppressed, LogText(e.what()));
+            }
+        } else {
+            spdlog::info("{}: connection ended: {}", LogText(peer_), LogText(e.what()));
+        }
     }
     channel_.Close();
     module_.reset();
     db_.reset();
+    EndHandshake();
+    if (placed_) {
+        budget_.ReleasePlace();
+        placed_ = false;
+    }
     done_ = true;
+}
+
+void ServerSession::RefuseHandshake(const std::string& message)
+{
+    auto f = budget_.Failed(address_);
+    if (f.log) {
+        spdlog::warn("{}: {} ({} more from this address since the last line; answers delayed {} ms)",
+                     LogText(peer_), LogText(message), f.suppressed, f.delay.count());
+    }
+    Pause(f.delay);
+    Protocol::HelloReply reply;
+    reply.message = message;
+    Send(Protocol::EncodeHelloReply(reply));
 }
 
 bool ServerSession::Handshake()
@@ -75,11 +141,9 @@ bool ServerSession::Handshake()
     Protocol::HelloReply reply;
     Protocol::Hello hello;
     try {
-        hello = Protocol::DecodeHello(channel_.ReadFrame(options_.frameTimeout, options_.frameTimeout, 4096));
+        hello = Protocol::DecodeHello(channel_.ReadFrameWithin(options_.handshakeTimeout, 4096));
     } catch (const EPacketError& e) {
-        spdlog::warn("{}: bad handshake: {}", peer_, e.what());
-        reply.message = std::string("Handshake refused: ") + e.what();
-        Send(Protocol::EncodeHelloReply(reply));
+        RefuseHandshake(std::string("Handshake refused: ") + e.what());
         return false;
     }
     if (hello.version != Protocol::kVersion) {
@@ -89,22 +153,38 @@ bool ServerSession::Handshake()
         reply.message = "Handshake refused: the shared secret is wrong";
     } else if (!registry_.Create(hello.serverName, nullptr)) {
         reply.message = "Handshake refused: this server has no server object named '" + hello.serverName + "'";
-    } else {
-        try {
-            db_ = Database::Open(options_.db, options_.database);
-            module_ = registry_.Create(hello.serverName, db_.get());
-        } catch (const std::exception& e) {
-            reply.message = std::string("The application server cannot reach its database: ") + e.what();
-        }
     }
-    if (!module_) {
-        spdlog::warn("{}: {}", peer_, reply.message);
+    if (!reply.message.empty()) {
+        RefuseHandshake(reply.message);
+        return false;
+    }
+    EndHandshake();
+    budget_.Succeeded(address_);
+    if (!budget_.TakePlace()) {
+        reply.message = "The application server is serving its limit of " + std::to_string(options_.maxConnections) +
+                        " connections; try again later";
+        static LogThrottle fullLog{std::chrono::seconds(1)};
+        long suppressed = 0;
+        if (fullLog.Allow(suppressed)) {
+            spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(peer_), suppressed,
+                         reply.message);
+        }
+        Send(Protocol::EncodeHelloReply(reply));
+        return false;
+    }
+    placed_ = true;
+    try {
+        db_ = Database::Open(options_.db, options_.database);
+        module_ = registry_.Create(hello.serverName, db_.get());
+    } catch (const std::exception& e) {
+        reply.message = std::string("The application server cannot reach its database: ") + e.what();
+        spdlog::warn("{}: {}", LogText(peer_), LogText(reply.message));
         Send(Protocol::EncodeHelloReply(reply));
         return false;
     }
     reply.accepted = true;
     Send(Protocol::EncodeHelloReply(reply));
-    spdlog::info("{}: connected to {}", peer_, module_->ServerName());
+    spdlog::info("{}: connected to {}", LogText(peer_), LogText(module_->ServerName()));
     return true;
 }
 
@@ -112,49 +192,66 @@ std::string ServerSession::Reply(const std::string& payload)
 {
     Protocol::CallReply reply;
     Protocol::Call call;
+    std::string method = "a call";
+    bool decoded = false;
     try {
-        call = Protocol::DecodeCall(payload);
+        call = Protocol::DecodeCall(payload, options_.maxCells);
+        decoded = true;
+        method = call.descriptor.Method();
+        auto started = std::chrono::steady_clock::now();
+        reply = module_->Dispatch(call);
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        if (reply.ok) {
+            spdlog::debug("{}: {} answered in {} ms", LogText(peer_), LogText(method), ms.count());
+        } else {
+            spdlog::warn("{}: {} failed: {}", LogText(peer_), LogText(method), LogText(reply.message));
+        }
+        std::string answer = Protocol::EncodeCallReply(reply);
+        if (answer.size() <= options_.maxAnswer) {
+            return answer;
+        }
+        reply = {};
+        reply.message = "The answer of " + method + " has " + KiB(answer.size()) +
+                        ", more than the application server's limit of " + KiB(options_.maxAnswer) +
+                        " for one answer; narrow the search";
     } catch (const EPacketError& e) {
-        // A call that does not decode never will.
+        // A call that does not decode never will: it is refused for good. An
+        // answer that broke the packet rules is the server's own failure.
+        reply = {};
         reply.message = e.what();
-        reply.faultKind = TFaultKind::fkRefused;
-        spdlog::warn("{}: {}", peer_, reply.message);
-        return Protocol::EncodeCallReply(reply);
+        if (!decoded) {
+            reply.faultKind = TFaultKind::fkRefused;
+        }
+    } catch (const std::bad_alloc&) {
+        reply = {};
+        reply.message = "The application server ran out of memory for " + method +
+                        "; try again later, or with fewer rows";
     }
-    auto started = std::chrono::steady_clock::now();
-    reply = module_->Dispatch(call);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    if (reply.ok) {
-        spdlog::debug("{}: {} answered in {} ms", peer_, call.descriptor.Method(), ms.count());
-    } else {
-        spdlog::warn("{}: {} failed: {}", peer_, call.descriptor.Method(), reply.message);
-    }
-    try {
-        return Protocol::EncodeCallReply(reply);
-    } catch (const EPacketError& e) {
-        // The method's result broke the packet rules; tell the client instead.
-        Protocol::CallReply fault;
-        fault.message = call.descriptor.Method() + ": the answer could not be sent: " + e.what();
-        spdlog::error("{}: {}", peer_, fault.message);
-        return Protocol::EncodeCallReply(fault);
-    }
+    spdlog::warn("{}: {}", LogText(peer_), LogText(reply.message));
+    return Protocol::EncodeCallReply(reply);
 }
 
 void ServerSession::Serve()
 {
     while (!stopping_) {
         std::string payload;
+        Protocol::CallReply fault;
         try {
             payload = channel_.ReadFrame(options_.idleTimeout, options_.frameTimeout, options_.maxFrame);
         } catch (const EPacketError& e) {
-            spdlog::warn("{}: {}; closing the connection", peer_, e.what());
-            Protocol::CallReply fault;
             fault.message = e.what();
+        } catch (const std::bad_alloc&) {
+            fault.message = "The application server ran out of memory reading a call";
+        }
+        if (!fault.message.empty()) {
+            // The stream has lost its place: the fault is the last word.
+            spdlog::warn("{}: {}; closing the connection", LogText(peer_), LogText(fault.message));
             Send(Protocol::EncodeCallReply(fault));
             return;
         }
         inCall_ = true;
         std::string answer = Reply(payload);
+        payload = std::string();
         Send(answer);
         inCall_ = false;
     }

@@ -11,18 +11,31 @@
 // bad length is answered with a fault and the connection is closed, since the
 // stream has lost its place; a client silent past the idle time-out, or whose
 // message does not arrive whole within the frame time-out, is disconnected.
+//
+// The handshake must arrive whole within the handshake time-out. The session
+// holds a handshake place of the server's ConnectionBudget from its making
+// until its handshake ends, and a connection place from then on; a refused
+// handshake is answered after the delay the budget sets for its address, and
+// logged at the rate the budget allows. Texts from the peer are escaped
+// (LogText) before they are logged. A call that runs out of memory, or whose
+// answer is larger than the answer bound, is answered with a fault and the
+// connection goes on.
 #include "platform/net/SocketChannel.h"
+#include "server/ConnectionBudget.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
 
 class ServerSession {
 public:
-    ServerSession(const ServerOptions& options, const ModuleRegistry& registry);
+    // Takes over the handshake place the acceptor took for address.
+    ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
+                  std::string address);
     ~ServerSession();
 
     // The channel on whose io_context the acceptor puts the new socket.
@@ -41,12 +54,20 @@ public:
 private:
     void Run();
     bool Handshake();
+    // Answers a refused handshake after the address's delay.
+    void RefuseHandshake(const std::string& message);
+    void EndHandshake();
+    void Pause(std::chrono::milliseconds delay);
     void Serve();
     void Send(const std::string& payload);
     std::string Reply(const std::string& payload);
 
     const ServerOptions& options_;
     const ModuleRegistry& registry_;
+    ConnectionBudget& budget_;
+    const std::string address_;
+    bool pending_ = true;
+    bool placed_ = false;
     SocketChannel channel_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<RemoteModule> module_;

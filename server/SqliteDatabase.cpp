@@ -2,9 +2,44 @@
 
 #include "platform/Exception.h"
 
+#include <spdlog/spdlog.h>
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+// The database file and its -wal, -shm and -journal companions are readable
+// by their owner only: the file is made with mode 0600 before SQLite opens it
+// (SQLite gives the companions the mode of the database file), and a file
+// found with a wider mode is narrowed to its owner's bits, with a warning.
+void OwnerOnly(const std::string& path)
+{
+    if (path.empty() || path == ":memory:" || path.rfind("file:", 0) == 0) {
+        return;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const std::string file = path + suffix;
+        struct stat st{};
+        if (::stat(file.c_str(), &st) != 0 || (st.st_mode & 077) == 0) {
+            continue;
+        }
+        const unsigned wide = st.st_mode & 07777;
+        if (::chmod(file.c_str(), st.st_mode & 0700) == 0) {
+            spdlog::warn("{} had mode {:04o}, readable by others than its owner; narrowed to {:04o}", file, wide,
+                         wide & 0700u);
+        } else {
+            spdlog::warn("{} has mode {:04o}, readable by others than its owner, and could not be narrowed", file,
+                         wide);
+        }
+    }
+}
 
 // Puts a kept statement back to its start, bindings cleared, however the
 // function that ran it is left, so its next use starts afresh.
@@ -27,6 +62,7 @@ constexpr size_t kMaxStatements = 64;
 
 SqliteDatabase::SqliteDatabase(const std::string& path, const DatabaseOptions& options) : path_(path)
 {
+    OwnerOnly(path);
     int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
     if (rc != SQLITE_OK) {

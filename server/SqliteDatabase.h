@@ -1,5 +1,6 @@
 #pragma once
 // The embedded database: one SQLite file in WAL mode, foreign keys enforced,
+// its files readable by their owner only,
 // waiting up to the busy time-out for another connection's write lock.
 #include "server/Database.h"
 

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,6 +50,14 @@ void ParseListen(const std::string& text, ServerOptions& options)
 
 std::string ReadSecret(const std::string& path)
 {
+    struct stat st{};
+    if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        throw EInvalidOperation("The secret file " + path + " has mode " + mode +
+                                ": others than its owner may read or change it; make it its owner's only "
+                                "(chmod 600)");
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw EInvalidOperation("Cannot read the secret file " + path);
@@ -78,6 +87,7 @@ int main(int argc, char** argv)
     std::string logLevel = "info";
     int idleSeconds = 600;
     int frameSeconds = 10;
+    double handshakeSeconds = 2;
     app.add_option("--db", options.db, "SQLite file path or postgresql:// URL");
     app.add_option("--listen", listen, "HOST:PORT to listen on (default 127.0.0.1:7211; port 0 picks a free one)");
     app.add_option("--max-connections", options.maxConnections, "connections served at once (default 32)")
@@ -86,13 +96,30 @@ int main(int argc, char** argv)
         ->check(CLI::Range(1, 86400));
     app.add_option("--frame-timeout", frameSeconds, "seconds a begun message has to arrive whole (default 10)")
         ->check(CLI::Range(1, 3600));
+    app.add_option("--max-pending-handshakes", options.maxPendingHandshakes,
+                   "connections in the handshake at once, beside --max-connections (default 64)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--max-handshakes-per-address", options.maxHandshakesPerAddress,
+                   "connections in the handshake at once from one address (default 8)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--handshake-timeout", handshakeSeconds, "seconds a new connection has to finish its handshake "
+                                                            "(default 2)")
+        ->check(CLI::Range(0.1, 3600.0));
     app.add_option("--max-frame", options.maxFrame, "largest message accepted, in bytes (default 8 MiB)")
         ->check(CLI::Range(size_t{1024}, size_t{1} << 30));
+    app.add_option("--max-answer", options.maxAnswer,
+                   "largest answer sent, in bytes (default and most 8 MiB); a larger one becomes a fault")
+        ->check(CLI::Range(size_t{1024}, FrameBuffer::kDefaultMaxFrame));
+    app.add_option("--max-cells", options.maxCells,
+                   "values (rows times fields) the data packets of one call may hold (default 1000000)")
+        ->check(CLI::Range(size_t{1}, size_t{100000000}));
     app.add_option("--sync", sync, "SQLite durability: full (default) or normal")
         ->check(CLI::IsMember({"full", "normal"}));
     app.add_option("--secret-file", secretFile,
                    "file holding the shared secret clients must present (also SERVCLIENTE_SECRET)");
-    app.add_option("--log-level", logLevel, "trace, debug, info, warn, error (default info)");
+    app.add_option("--log-level", logLevel, "trace, debug, info, warn, error, critical or off (default info)")
+        ->transform(CLI::IsMember({"trace", "debug", "info", "warn", "warning", "error", "err", "critical", "off"},
+                                  CLI::ignore_case));
 
     auto* seed = app.add_subcommand("seed", "fill a database with demo data");
     std::string seedDb;
@@ -126,6 +153,7 @@ int main(int argc, char** argv)
         }
         options.idleTimeout = std::chrono::seconds(idleSeconds);
         options.frameTimeout = std::chrono::seconds(frameSeconds);
+        options.handshakeTimeout = std::chrono::milliseconds(static_cast<long>(handshakeSeconds * 1000));
         options.database.fullSync = sync == "full";
 
         ModuleRegistry registry;
@@ -135,7 +163,10 @@ int main(int argc, char** argv)
         server.HandleSignals();
         std::printf("listening on %s\n", server.ListenAddress().c_str());
         std::fflush(stdout);
-        spdlog::info("listening on {} (at most {} connections)", server.ListenAddress(), options.maxConnections);
+        spdlog::info("listening on {} (at most {} connections and {} handshakes; {} bytes a message, {} values a "
+                     "call)",
+                     server.ListenAddress(), options.maxConnections, options.maxPendingHandshakes, options.maxFrame,
+                     options.maxCells);
         server.Run();
         return 0;
     } catch (const CLI::Error& e) {

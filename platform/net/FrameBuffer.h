@@ -18,6 +18,8 @@ class FrameBuffer {
 public:
     static constexpr size_t kHeaderSize = 4;
     static constexpr size_t kDefaultMaxFrame = 8u * 1024u * 1024u;
+    // What a reader holds for a payload before its first bytes arrive.
+    static constexpr size_t kFirstChunk = 64u * 1024u;
 
     explicit FrameBuffer(size_t maxFrame = kDefaultMaxFrame) : maxFrame_(maxFrame) {}
 

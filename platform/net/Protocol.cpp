@@ -27,6 +27,21 @@ std::string Done(const msgpack::sbuffer& buf)
     return std::string(buf.data(), buf.size());
 }
 
+// A message for the operator without the control characters (all but the
+// line feed) that could cut it short or reach a terminal as escapes.
+std::string ScreenText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        auto u = static_cast<unsigned char>(c);
+        if ((u >= 0x20 && u != 0x7F) || c == '\n') {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // Reads the array header and the kind of a message, checking both.
 void Open(MsgReader& in, TMessageKind kind, std::uint32_t elements)
 {
@@ -113,7 +128,7 @@ Protocol::HelloReply Protocol::DecodeHelloReply(std::string_view payload)
         r.version = static_cast<int>(in.ReadInt(0, 0xffff, "protocol version"));
     } else {
         Open(in, TMessageKind::mkRefused, 2);
-        r.message = std::string(in.ReadBin());
+        r.message = ScreenText(in.ReadBin());
     }
     in.ExpectEnd();
     return r;
@@ -138,7 +153,7 @@ std::string Protocol::EncodeCall(const Call& call)
     return Done(buf);
 }
 
-Protocol::Call Protocol::DecodeCall(std::string_view payload)
+Protocol::Call Protocol::DecodeCall(std::string_view payload, size_t maxCells)
 {
     MsgReader in(payload, "call");
     Open(in, TMessageKind::mkCall, 3);
@@ -151,7 +166,7 @@ Protocol::Call Protocol::DecodeCall(std::string_view payload)
     }
     c.args.reserve(n);
     for (std::uint32_t i = 0; i < n; ++i) {
-        Variant v = VariantCodec::Read(in);
+        Variant v = VariantCodec::Read(in, &maxCells);
         if (types[i] == TArgType::atTextByValue && v.GetKind() != Variant::Kind::String) {
             in.Fail("argument " + std::to_string(i + 1) + " of " + c.descriptor.Method() +
                     " is declared as text but is not a text");
@@ -209,7 +224,7 @@ Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
         if (n != 2 && n != 4) {
             in.Fail("message of kind 6 must have 2 or 4 elements");
         }
-        r.message = std::string(in.ReadBin());
+        r.message = ScreenText(in.ReadBin());
         if (n == 4) {
             r.faultKind = static_cast<TFaultKind>(in.ReadInt(0, 1, "fault kind"));
             r.faultEntry = static_cast<std::uint32_t>(in.ReadInt(0, 0xffffffff, "fault entry"));

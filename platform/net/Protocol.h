@@ -25,7 +25,10 @@
 // or 0. A Fault of two elements (message alone) reads as kind 0, entry 0.
 //
 // Failure behaviour: every Decode function throws EPacketError for a payload
-// that breaks these rules.
+// that breaks these rules; DecodeCall also for arguments whose data packets
+// hold more than maxCells values in all. The message of a Refused or a Fault
+// is decoded for the operator's screen: control characters (a NUL, a
+// terminal escape) are taken out and what follows them is kept.
 #include "platform/Variant.h"
 #include "platform/net/CallDescriptor.h"
 
@@ -90,7 +93,7 @@ public:
     static std::string EncodeHelloReply(const HelloReply& reply);
     static HelloReply DecodeHelloReply(std::string_view payload);
     static std::string EncodeCall(const Call& call);
-    static Call DecodeCall(std::string_view payload);
+    static Call DecodeCall(std::string_view payload, size_t maxCells = static_cast<size_t>(-1));
     static std::string EncodeCallReply(const CallReply& reply);
     static CallReply DecodeCallReply(std::string_view payload);
 };

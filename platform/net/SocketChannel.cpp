@@ -3,6 +3,8 @@
 #include "platform/Exception.h"
 #include "platform/net/FrameBuffer.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string Seconds(SocketChannel::Duration d)
@@ -130,36 +132,73 @@ void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
 
 std::string SocketChannel::ReadFrame(Duration idleTimeout, Duration frameTimeout, size_t maxFrame)
 {
+    WaitReadable(idleTimeout);
+    return ReadWhole(frameTimeout, maxFrame);
+}
+
+std::string SocketChannel::ReadFrameWithin(Duration timeout, size_t maxFrame)
+{
+    const auto started = std::chrono::steady_clock::now();
+    WaitReadable(timeout);
+    const auto left = timeout - std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - started);
+    return ReadWhole(std::max(left, Duration(1)), maxFrame);
+}
+
+void SocketChannel::WaitReadable(Duration timeout)
+{
     if (!io_->socket.is_open()) {
         throw ESocketError("receive: the connection is not open");
     }
     asio::error_code result = asio::error::would_block;
     io_->socket.async_wait(asio::ip::tcp::socket::wait_read, [&](const asio::error_code& ec) { result = ec; });
-    if (Run(idleTimeout)) {
+    if (Run(timeout)) {
         Close();
-        throw ESocketError("receive: nothing arrived within " + Seconds(idleTimeout));
+        throw ESocketError("receive: nothing arrived within " + Seconds(timeout));
     }
     if (result) {
         Fail("receive", result);
     }
+}
 
+std::string SocketChannel::ReadWhole(Duration frameTimeout, size_t maxFrame)
+{
+    asio::error_code result = asio::error::would_block;
     unsigned char header[FrameBuffer::kHeaderSize];
     std::string payload;
+    size_t length = 0;
     std::exception_ptr badLength;
-    result = asio::error::would_block;
+    // The payload grows as its bytes arrive, never ahead of them by more than
+    // it holds already (or kFirstChunk): an announced length alone reserves
+    // nothing, so a peer must send the bytes it wants the receiver to hold.
+    std::function<void()> more = [&] {
+        const size_t have = payload.size();
+        const size_t room = std::min(length - have, std::max(FrameBuffer::kFirstChunk, have));
+        payload.resize(have + room);
+        io_->socket.async_read_some(asio::buffer(payload.data() + have, room), [&, have](const asio::error_code& ec2,
+                                                                                           size_t n) {
+            payload.resize(have + n);
+            if (ec2) {
+                result = ec2;
+            } else if (payload.size() == length) {
+                result = {};
+            } else {
+                more();
+            }
+        });
+    };
     asio::async_read(io_->socket, asio::buffer(header), [&](const asio::error_code& ec, size_t) {
         if (ec) {
             result = ec;
             return;
         }
         try {
-            payload.resize(FrameBuffer::PayloadLength(header, maxFrame));
+            length = FrameBuffer::PayloadLength(header, maxFrame);
         } catch (...) {
             badLength = std::current_exception();
             result = {};
             return;
         }
-        asio::async_read(io_->socket, asio::buffer(payload), [&](const asio::error_code& ec2, size_t) { result = ec2; });
+        more();
     });
     if (Run(frameTimeout)) {
         Close();

@@ -44,6 +44,8 @@ public:
     // frameTimeout for the whole frame, so a peer that trickles bytes is cut
     // off however slowly it sends.
     std::string ReadFrame(Duration idleTimeout, Duration frameTimeout, size_t maxFrame);
+    // A frame whose first byte and last byte both arrive within timeout.
+    std::string ReadFrameWithin(Duration timeout, size_t maxFrame);
 
     // True when the peer has closed or reset the connection, or sent bytes
     // that nobody asked for; never waits.
@@ -61,6 +63,8 @@ private:
     // Runs the io_context until its work is done or the time is up; on time-out
     // closes the socket so the pending operation ends. True when it timed out.
     bool Run(Duration timeout);
+    void WaitReadable(Duration timeout);
+    std::string ReadWhole(Duration frameTimeout, size_t maxFrame);
     [[noreturn]] void Fail(const std::string& what, const std::error_code& ec);
 
     std::unique_ptr<Io> io_;

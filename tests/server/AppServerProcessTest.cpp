@@ -1,7 +1,13 @@
 // The real appserver program: its command line, its "listening on" line, a
-// clean stop on SIGTERM, and a client that goes on after a restart.
+// clean stop on SIGTERM, a client that goes on after a restart, and what it
+// does when its descriptors or memory run short and with its files and logs.
+#include "ServerFixture.h"
+
 #include "host/TNetConnection.h"
 #include "platform/Exception.h"
+#include "platform/net/CallDescriptor.h"
+
+#include <msgpack.hpp>
 
 #include <gtest/gtest.h>
 
@@ -13,69 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// One appserver process, its standard output read line by line.
-class AppServerProcess {
-public:
-    explicit AppServerProcess(std::vector<std::string> args)
-    {
-        int out[2];
-        if (pipe(out) != 0) {
-            throw std::runtime_error("pipe failed");
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            close(out[1]);
-            std::string program = std::string(TEST_BIN_DIR) + "/appserver";
-            std::vector<char*> argv{program.data()};
-            for (auto& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        out_ = fdopen(out[0], "r");
-    }
-
-    ~AppServerProcess()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            Wait();
-        }
-        if (out_) {
-            fclose(out_);
-        }
-    }
-
-    std::string ReadLine()
-    {
-        char line[256];
-        if (!fgets(line, sizeof line, out_)) {
-            return {};
-        }
-        return line;
-    }
-
-    void Signal(int sig) { kill(pid_, sig); }
-
-    // The exit status, or -1 when the process did not exit normally.
-    int Wait()
-    {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    FILE* out_ = nullptr;
-};
 
 class AppServerProcessTest : public ::testing::Test {
 protected:
@@ -143,4 +86,266 @@ TEST_F(AppServerProcessTest, RefusesToStartOnAnOpenAddressWithoutASecret)
     AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "0.0.0.0:0"});
     EXPECT_EQ(server.ReadLine(), "");
     EXPECT_EQ(server.Wait(), 1);
+}
+
+namespace {
+
+// Under AddressSanitizer the server's memory is its allocator's (shadow,
+// quarantine, an address space reserved whole), so memory is not measured;
+// the sanitizers' runtime also needs descriptors of its own.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+std::unique_ptr<RemoteClient> Operator(int port, const std::string& secret = "")
+{
+    auto c = std::make_unique<RemoteClient>();
+    c->SetConnectTimeout(std::chrono::seconds(5));
+    c->SetCallTimeout(std::chrono::seconds(15));
+    c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
+    return c;
+}
+
+size_t GetClienteRows(RemoteClient& client)
+{
+    std::vector<RemoteArg> args = {RemoteArg::Text("0001"), RemoteArg::Text("")};
+    return client.Call("GetCliente", args).AsPacket()->rows.size();
+}
+
+// The payload of an ApCoServClie call carrying a change packet of rows
+// inserted rows of fields nil values, written by hand: as a DataPacket it
+// would take the memory it is meant to make the server spend.
+std::string NilPacketCall(int fields, int rows)
+{
+    msgpack::sbuffer body;
+    msgpack::packer<msgpack::sbuffer> pk(&body);
+    pk.pack_array(4);
+    pk.pack_str(4);
+    pk.pack_str_body("SCDP", 4);
+    pk.pack_uint8(1);
+    pk.pack_array(static_cast<std::uint32_t>(fields));
+    for (int f = 0; f < fields; ++f) {
+        const std::string name = "F" + std::to_string(f);
+        pk.pack_array(4);
+        pk.pack_str(static_cast<std::uint32_t>(name.size()));
+        pk.pack_str_body(name.data(), static_cast<std::uint32_t>(name.size()));
+        pk.pack_uint8(1);
+        pk.pack_uint8(1);
+        pk.pack_false();
+    }
+    pk.pack_array(static_cast<std::uint32_t>(rows));
+    for (int r = 0; r < rows; ++r) {
+        pk.pack_array(3);
+        pk.pack_uint8(2);
+        pk.pack_array(static_cast<std::uint32_t>(fields));
+        for (int f = 0; f < fields; ++f) {
+            pk.pack_nil();
+        }
+        pk.pack_array(0);
+    }
+    msgpack::sbuffer call;
+    msgpack::packer<msgpack::sbuffer> out(&call);
+    const std::string descriptor = CallDescriptor("ApCoServClie", {TArgType::atVariantByRef}).Bytes();
+    out.pack_array(3);
+    out.pack_uint8(4);
+    out.pack_bin(static_cast<std::uint32_t>(descriptor.size()));
+    out.pack_bin_body(descriptor.data(), static_cast<std::uint32_t>(descriptor.size()));
+    out.pack_array(1);
+    out.pack_ext(body.size(), 1);
+    out.pack_ext_body(body.data(), static_cast<std::uint32_t>(body.size()));
+    return std::string(call.data(), call.size());
+}
+
+} // namespace
+
+TEST_F(AppServerProcessTest, KeepsAcceptingWhenItsDescriptorsRunOut)
+{
+    if (kAddressSanitizer) {
+        // UBSan checks a pointer by writing the memory to a pipe, which a
+        // process without a descriptor left cannot open; it then aborts.
+        GTEST_SKIP() << "a sanitized server cannot be run out of descriptors";
+    }
+    // The limit is lowered from outside once the server runs, to a little
+    // above what it holds, so that a burst of connections exhausts it
+    // whatever the server made sure of at start.
+    const std::string log = dir_ + "/server.log";
+    AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0"}, log);
+    const int port = server.ListeningPort();
+    ASSERT_GT(port, 0);
+    const std::string fds = "/proc/" + std::to_string(server.Pid()) + "/fd";
+    const auto open = std::distance(std::filesystem::directory_iterator(fds), std::filesystem::directory_iterator());
+    rlimit limit{};
+    ASSERT_EQ(prlimit(server.Pid(), RLIMIT_NOFILE, nullptr, &limit), 0);
+    limit.rlim_cur = static_cast<rlim_t>(open + 12);
+    ASSERT_EQ(prlimit(server.Pid(), RLIMIT_NOFILE, &limit, nullptr), 0);
+
+    const auto started = std::chrono::steady_clock::now();
+    {
+        asio::io_context ioc;
+        std::vector<asio::ip::tcp::socket> burst;
+        for (int i = 0; i < 300; ++i) {
+            burst.emplace_back(ioc);
+            burst.back().connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)});
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    std::unique_ptr<RemoteClient> client;
+    while (!client && std::chrono::steady_clock::now() - started < std::chrono::seconds(10)) {
+        try {
+            client = Operator(port);
+        } catch (const std::exception&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+    ASSERT_TRUE(client) << "no connection accepted after the burst";
+    EXPECT_EQ(GetClienteRows(*client), 0u);
+    EXPECT_TRUE(server.Alive());
+    const std::string text = FileText(log);
+    // The accept itself, or the session's loop, found no descriptor.
+    EXPECT_NE(text.find("Too many open files"), std::string::npos) << text;
+    EXPECT_LE(Occurrences(text, "[error]"), static_cast<size_t>(seconds.count()) + 1) << text;
+}
+
+TEST_F(AppServerProcessTest, RaisesItsOpenFileLimitForItsConnectionsOrRefusesToStart)
+{
+    const std::string log = dir_ + "/server.log";
+    const std::string db = dir_ + "/server.db";
+    {
+        AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0", "--max-connections", "10000"}, log,
+                                rlimit{1024, 1024});
+        EXPECT_EQ(server.ReadLine(), "");
+        EXPECT_EQ(server.Wait(), 1);
+        const std::string text = FileText(log);
+        EXPECT_NE(text.find("--max-connections 10000"), std::string::npos) << text;
+        EXPECT_NE(text.find("limit of 1024"), std::string::npos) << text;
+    }
+    // A soft limit of 128 holds a dozen connections; the hard limit allows
+    // what 100 need, and every one of them is served.
+    AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0", "--max-connections", "100"}, log,
+                            rlimit{128, 4096});
+    const int port = server.ListeningPort();
+    ASSERT_GT(port, 0);
+    std::vector<std::unique_ptr<RemoteClient>> clients;
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_NO_THROW(clients.push_back(Operator(port))) << "connection " << i + 1;
+    }
+    EXPECT_EQ(GetClienteRows(*clients.front()), 0u);
+    EXPECT_EQ(GetClienteRows(*clients.back()), 0u);
+    EXPECT_TRUE(server.Alive());
+}
+
+TEST_F(AppServerProcessTest, AConnectionsMemoryStaysWithinTheFrameBoundAndTheValueBudget)
+{
+    const std::string log = dir_ + "/server.log";
+    AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0", "--max-connections", "40"},
+                            log);
+    const int port = server.ListeningPort();
+    ASSERT_GT(port, 0);
+    RawPeer first(port);
+    first.Hello();
+    const long before = server.StatusKb("VmHWM");
+
+    // 32 peers announce a frame of the whole bound and send one byte of it.
+    {
+        std::vector<std::unique_ptr<RawPeer>> peers;
+        for (int i = 0; i < 32; ++i) {
+            peers.push_back(std::make_unique<RawPeer>(port));
+            peers.back()->Hello();
+            peers.back()->WriteRaw(std::string("\x00\x7F\xFF\xFF", 4) + "x");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (!kAddressSanitizer) {
+            EXPECT_LT(server.StatusKb("VmHWM") - before, 16 * 1024) << "kB more after 32 announced frames";
+        }
+    }
+
+    // A change packet of 1,024 fields by 8,135 rows of nil, just within the
+    // frame bound: refused before its rows are built.
+    const std::string call = NilPacketCall(1024, 8135);
+    ASSERT_LE(call.size(), FrameBuffer::kDefaultMaxFrame);
+    first.channel.WriteFrame(call, std::chrono::seconds(10));
+    auto fault = Protocol::DecodeCallReply(first.Read());
+    EXPECT_FALSE(fault.ok);
+    EXPECT_NE(fault.message.find("limit of 1000000 values"), std::string::npos) << fault.message;
+    if (!kAddressSanitizer) {
+        EXPECT_LT(server.StatusKb("VmHWM") - before, 40 * 1024) << "kB more after the packet";
+    }
+    Protocol::Call get{CallDescriptor("GetCliente", {TArgType::atTextByValue, TArgType::atTextByValue}),
+                       {Variant("0001"), Variant("")}};
+    first.channel.WriteFrame(Protocol::EncodeCall(get), std::chrono::seconds(5));
+    EXPECT_TRUE(Protocol::DecodeCallReply(first.Read()).ok);
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "an address-space cap needs the plain allocator";
+    }
+
+    // With the budget lifted and the address space capped, the same packet
+    // runs the server out of memory: that call gets a fault, the connection
+    // and the server go on.
+    AppServerProcess lifted({"--db", dir_ + "/lifted.db", "--listen", "127.0.0.1:0", "--max-cells", "100000000"},
+                            log);
+    const int liftedPort = lifted.ListeningPort();
+    ASSERT_GT(liftedPort, 0);
+    RawPeer capped(liftedPort);
+    capped.Hello();
+    rlimit space{static_cast<rlim_t>(lifted.StatusKb("VmSize") + 128 * 1024) * 1024, RLIM_INFINITY};
+    ASSERT_EQ(prlimit(lifted.Pid(), RLIMIT_AS, &space, nullptr), 0);
+    capped.channel.WriteFrame(call, std::chrono::seconds(10));
+    fault = Protocol::DecodeCallReply(capped.Read());
+    EXPECT_FALSE(fault.ok);
+    EXPECT_NE(fault.message.find("ran out of memory"), std::string::npos) << fault.message;
+    capped.channel.WriteFrame(Protocol::EncodeCall(get), std::chrono::seconds(5));
+    EXPECT_TRUE(Protocol::DecodeCallReply(capped.Read()).ok);
+    EXPECT_TRUE(lifted.Alive());
+}
+
+TEST_F(AppServerProcessTest, StartRefusesUnknownLogLevelsAndOpenSecretFilesAndKeepsTheDatabasePrivate)
+{
+    const std::string log = dir_ + "/server.log";
+    const std::string db = dir_ + "/server.db";
+    {
+        AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0", "--log-level", "verbos"}, log);
+        EXPECT_EQ(server.ReadLine(), "");
+        EXPECT_NE(server.Wait(), 0);
+        EXPECT_NE(FileText(log).find("verbos"), std::string::npos) << FileText(log);
+    }
+    for (auto [level, infoShown] : {std::pair{"INFO", true}, std::pair{"Warn", false}}) {
+        AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0", "--log-level", level}, log);
+        ASSERT_GT(server.ListeningPort(), 0) << level;
+        server.Signal(SIGTERM);
+        EXPECT_EQ(server.Wait(), 0);
+        EXPECT_EQ(FileText(log).find("[info] listening on") != std::string::npos, infoShown) << level;
+    }
+    const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
+    EXPECT_EQ(std::filesystem::status(db).permissions() & others, std::filesystem::perms::none);
+
+    // A database file found open to others is narrowed; its -wal and -shm follow it.
+    std::filesystem::permissions(db, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+    {
+        AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0"}, log);
+        const int port = server.ListeningPort();
+        ASSERT_GT(port, 0);
+        auto client = Operator(port);
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            ASSERT_TRUE(std::filesystem::exists(db + suffix)) << suffix;
+            EXPECT_EQ(std::filesystem::status(db + suffix).permissions() & others, std::filesystem::perms::none)
+                << suffix;
+        }
+        EXPECT_NE(FileText(log).find("narrowed to 0600"), std::string::npos) << FileText(log);
+    }
+
+    const std::string secret = dir_ + "/secret";
+    std::ofstream(secret) << "s3gredo\n";
+    std::filesystem::permissions(secret, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::group_write |
+                                             std::filesystem::perms::others_read |
+                                             std::filesystem::perms::others_write);
+    AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0", "--secret-file", secret}, log);
+    EXPECT_EQ(server.ReadLine(), "");
+    EXPECT_EQ(server.Wait(), 1);
+    EXPECT_NE(FileText(log).find(secret + " has mode 0666"), std::string::npos) << FileText(log);
 }

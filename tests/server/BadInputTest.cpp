@@ -25,22 +25,6 @@ std::string MessageOf(const std::function<void()>& call, bool refusal = true)
 
 } // namespace
 
-class RawPeer {
-public:
-    explicit RawPeer(int port)
-    {
-        channel.Connect("127.0.0.1", port, 5s);
-    }
-    void Hello(const std::string& name = "Zel.rdmServCliente")
-    {
-        channel.WriteFrame(Protocol::EncodeHello({Protocol::kVersion, name, ""}), 5s);
-        ASSERT_TRUE(Protocol::DecodeHelloReply(Read()).accepted);
-    }
-    std::string Read() { return channel.ReadFrame(10s, 10s, FrameBuffer::kDefaultMaxFrame); }
-    void WriteRaw(const std::string& bytes) { asio::write(channel.Asio().socket, asio::buffer(bytes)); }
-    SocketChannel channel;
-};
-
 TEST_P(ServerTest, OversizeAndSqlLookingArgumentsGetClearErrorsAndChangeNothing)
 {
     const std::string before = Snapshot();
@@ -168,4 +152,56 @@ TEST_P(ServerTest, MalformedFramesGetAFaultAndTheServerKeepsServing)
     }
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(Packet2("GetServClie", "0001", "00000001").rows.size(), 1u);
+}
+
+TEST_P(ServerTest, AnAnswerOverTheBoundIsAFaultNamingItAndTheConnectionGoesOn)
+{
+    db_->Execute("INSERT INTO FILIAL VALUES (?, ?)", {"0003", "Filial Grande"});
+    db_->ExecScript("WITH RECURSIVE n(i) AS (SELECT 10000000 UNION ALL SELECT i + 1 FROM n WHERE i < 10139999) "
+                    "INSERT INTO CLIENTE SELECT '0003', '' || i, 'F', '12345678909', "
+                    "'Cliente de nome comprido, de numero ' || i FROM n");
+    std::string m = MessageOf([&] { Packet2("GetCliente", "0003", ""); }, false);
+    EXPECT_NE(m.find("more than the application server's limit of 8192 KiB"), std::string::npos) << m;
+    EXPECT_NE(m.find("narrow the search"), std::string::npos) << m;
+    EXPECT_EQ(Packet2("GetCliente", "0001", "").rows.size(), 4u);
+}
+
+TEST(FaultText, KeepsWhatFollowsANulAndLosesTerminalEscapes)
+{
+    // A server that welcomes the client and answers its call with a fault.
+    asio::io_context ioc;
+    asio::ip::tcp::acceptor acceptor(ioc, {asio::ip::make_address("127.0.0.1"), 0});
+    std::thread server([&] {
+        try {
+            auto socket = acceptor.accept();
+            auto read = [&] {
+                unsigned char header[FrameBuffer::kHeaderSize];
+                asio::read(socket, asio::buffer(header));
+                std::string payload(FrameBuffer::PayloadLength(header, 4096), '\0');
+                asio::read(socket, asio::buffer(payload));
+            };
+            read();
+            Protocol::HelloReply welcome;
+            welcome.accepted = true;
+            asio::write(socket, asio::buffer(FrameBuffer::Wrap(Protocol::EncodeHelloReply(welcome))));
+            read();
+            Protocol::CallReply fault;
+            const char text[] = "Saldo\0 insuficiente\x1b[2J\x1b]0;x\x07 na filial\r\n0001";
+            fault.message = std::string(text, sizeof text - 1);
+            asio::write(socket, asio::buffer(FrameBuffer::Wrap(Protocol::EncodeCallReply(fault))));
+            read(); // until the client closes
+        } catch (const std::exception&) {
+        }
+    });
+    RemoteClient client;
+    client.Open("127.0.0.1", acceptor.local_endpoint().port(), "Zel.rdmServCliente", "");
+    std::vector<RemoteArg> args = {RemoteArg::Text("0001"), RemoteArg::Text("")};
+    try {
+        client.Call("GetCliente", args);
+        ADD_FAILURE() << "the fault was not raised";
+    } catch (const ERemoteError& e) {
+        EXPECT_EQ(std::string(e.what()), "Saldo insuficiente[2J]0;x na filial\n0001");
+    }
+    client.Close();
+    server.join();
 }

@@ -5,6 +5,10 @@
 #include "platform/net/Protocol.h"
 #include "platform/net/SocketChannelIo.h"
 
+#include <spdlog/sinks/ostream_sink.h>
+
+#include <sstream>
+
 using namespace std::chrono_literals;
 
 TEST_P(ServerTest, ConnectionsBeyondTheLimitAreRefusedWhileTheOthersWork)
@@ -65,6 +69,7 @@ TEST_P(ServerTest, IdleAndTricklingClientsAreCutOffAndOthersAreServed)
 {
     options_.idleTimeout = 300ms;
     options_.frameTimeout = 300ms;
+    options_.handshakeTimeout = 300ms;
     auto idle = Connect();
     bool stale = false;
     for (int i = 0; i < 200 && !stale; ++i) {
@@ -94,6 +99,7 @@ TEST_P(ServerTest, AClientTricklingAWholeMessageTooSlowlyIsCutOffWhateverItsPace
     // whole does not: the time-out bounds the message, not the gap between
     // two bytes.
     options_.frameTimeout = 300ms;
+    options_.handshakeTimeout = 300ms;
     const std::string hello = FrameBuffer::Wrap(Protocol::EncodeHello({Protocol::kVersion, "Zel.rdmServCliente", ""}));
     SocketChannel trickle;
     trickle.Connect("127.0.0.1", Server().Port(), 5s);
@@ -126,4 +132,79 @@ TEST_P(ServerTest, AServerStoppedWhileClientsWaitEndsCleanly)
     std::vector<RemoteArg> args = {RemoteArg::Text("0001"), RemoteArg::Text("")};
     EXPECT_THROW(a->Call("GetCliente", args), ESocketError);
     EXPECT_TRUE(b->IsStale());
+}
+
+TEST_P(ServerTest, PeersStalledInTheHandshakeDoNotTakeAnOperatorsPlace)
+{
+    options_.maxConnections = 2;
+    options_.secret = "s3gredo";
+    options_.maxHandshakesPerAddress = 64; // every peer of the test comes from 127.0.0.1
+    auto stall = [](int port, int count) {
+        std::vector<std::unique_ptr<SocketChannel>> peers;
+        for (int i = 0; i < count; ++i) {
+            peers.push_back(std::make_unique<SocketChannel>());
+            peers.back()->Connect("127.0.0.1", port, 5s);
+            asio::write(peers.back()->Asio().socket, asio::buffer(std::string(1, '\0')));
+        }
+        return peers;
+    };
+    auto stalled = stall(Server().Port(), 40);
+    auto op = Connect("Zel.rdmServCliente", "s3gredo");
+    std::vector<RemoteArg> args = {RemoteArg::Text("0001"), RemoteArg::Text("")};
+    EXPECT_EQ(op->Call("GetCliente", args).AsPacket()->rows.size(), 4u);
+
+    // One address holds only its share of the handshakes in progress, each
+    // for the handshake time-out at most.
+    ServerOptions shared = options_;
+    shared.maxHandshakesPerAddress = 8;
+    shared.handshakeTimeout = 300ms;
+    RunningServer second(shared, registry_);
+    auto eight = stall(second.Port(), 8);
+    RemoteClient ninth;
+    try {
+        ninth.Open("127.0.0.1", second.Port(), "Zel.rdmServCliente", "s3gredo");
+        FAIL() << "a ninth handshake from one address was taken";
+    } catch (const ERemoteError& e) {
+        EXPECT_NE(std::string(e.what()).find("(8 from one address)"), std::string::npos) << e.what();
+    }
+    bool opened = false;
+    for (int i = 0; i < 50 && !opened; ++i) {
+        std::this_thread::sleep_for(100ms);
+        try {
+            ninth.Open("127.0.0.1", second.Port(), "Zel.rdmServCliente", "s3gredo");
+            opened = true;
+        } catch (const ERemoteError&) {
+        }
+    }
+    EXPECT_TRUE(opened) << "the stalled handshakes outlived their time-out";
+}
+
+TEST_P(ServerTest, WrongSecretsAreAnsweredSlowerAndLoggedRarelyAndPeerTextIsEscapedInTheLog)
+{
+    std::ostringstream logged;
+    auto previous = spdlog::default_logger();
+    spdlog::set_default_logger(
+        std::make_shared<spdlog::logger>("test", std::make_shared<spdlog::sinks::ostream_sink_mt>(logged)));
+    spdlog::set_level(spdlog::level::info);
+    options_.secret = "s3gredo";
+    int tries = 0;
+    const auto started = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - started < 2s) {
+        EXPECT_THROW(Connect("Zel.rdmServCliente", "errado"), ERemoteError);
+        ++tries;
+    }
+    EXPECT_LE(tries, 6) << "wrong secrets answered in 2 s";
+    const auto right = std::chrono::steady_clock::now();
+    EXPECT_NO_THROW(Connect("Zel.rdmServCliente", "s3gredo"));
+    EXPECT_LT(std::chrono::steady_clock::now() - right, 500ms) << "the right secret was delayed";
+
+    const std::string forged = "[2026-12-07 10:00:00.000] [test] [info] 10.9.9.9:1: connected to Zel.rdmServCliente";
+    EXPECT_THROW(Connect("Zel\n" + forged, "s3gredo"), ERemoteError);
+    server_.reset();
+    spdlog::set_default_logger(previous);
+    spdlog::set_level(spdlog::level::off);
+    const std::string text = logged.str();
+    EXPECT_EQ(Occurrences(text, "secret is wrong"), 1u) << text;
+    EXPECT_EQ(text.find("\n" + forged), std::string::npos) << text;
+    EXPECT_NE(text.find("Zel\\n" + forged), std::string::npos) << text;
 }

@@ -2,8 +2,13 @@
 // An application server running inside the test on a loopback port, over a
 // small known database: SQLite always, PostgreSQL when SERVCLIENTE_PG_URL
 // names one (the PostgreSQL cases are skipped otherwise).
+// Also a real appserver process for what only a process shows (its limits,
+// its memory, its log), and a peer that speaks the protocol by hand.
 #include "platform/Cp1252.h"
+#include "platform/net/FrameBuffer.h"
+#include "platform/net/Protocol.h"
 #include "platform/net/RemoteClient.h"
+#include "platform/net/SocketChannelIo.h"
 #include "server/AppServer.h"
 #include "server/RdmServCliente.h"
 #include "server/Schema.h"
@@ -11,9 +16,16 @@
 #include <gtest/gtest.h>
 #include <spdlog/spdlog.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -22,6 +34,144 @@ inline std::string W(const char* utf8)
 {
     return Cp1252::FromUtf8(utf8);
 }
+
+// One appserver process, its standard output read line by line, its standard
+// error (the log) written to errFile when one is named, and its open-file
+// limit set before it starts when nofile is given.
+class AppServerProcess {
+public:
+    explicit AppServerProcess(std::vector<std::string> args, const std::string& errFile = "",
+                              std::optional<rlimit> nofile = std::nullopt)
+    {
+        int out[2];
+        if (pipe(out) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            if (!errFile.empty()) {
+                int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                dup2(err, STDERR_FILENO);
+                close(err);
+            }
+            if (nofile && setrlimit(RLIMIT_NOFILE, &*nofile) != 0) {
+                _exit(126);
+            }
+            std::string program = std::string(TEST_BIN_DIR) + "/appserver";
+            std::vector<char*> argv{program.data()};
+            for (auto& a : args) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        out_ = fdopen(out[0], "r");
+    }
+
+    ~AppServerProcess()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            Wait();
+        }
+        if (out_) {
+            fclose(out_);
+        }
+    }
+
+    std::string ReadLine()
+    {
+        char line[256];
+        if (!fgets(line, sizeof line, out_)) {
+            return {};
+        }
+        return line;
+    }
+
+    // The port of the first line, "listening on 127.0.0.1:PORT"; 0 when the
+    // process printed another line or none.
+    int ListeningPort()
+    {
+        const std::string line = ReadLine();
+        const std::string head = "listening on 127.0.0.1:";
+        return line.rfind(head, 0) == 0 ? std::stoi(line.substr(head.size())) : 0;
+    }
+
+    void Signal(int sig) { kill(pid_, sig); }
+    pid_t Pid() const { return pid_; }
+    bool Alive() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+    // A line of /proc/PID/status in kB ("VmHWM", "VmRSS"); -1 when absent.
+    long StatusKb(const std::string& field) const
+    {
+        std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind(field + ":", 0) == 0) {
+                return std::stol(line.substr(field.size() + 1));
+            }
+        }
+        return -1;
+    }
+
+    // The exit status, or -1 when the process did not exit normally; a
+    // process still running after 20 s is killed.
+    int Wait()
+    {
+        int status = 0;
+        for (int i = 0; i < 2000 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (i == 1999) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
+            }
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    FILE* out_ = nullptr;
+};
+
+// The whole of a text file, e.g. a server's log.
+inline std::string FileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// How many times needle occurs in text.
+inline size_t Occurrences(const std::string& text, const std::string& needle)
+{
+    size_t n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// A peer that speaks the protocol by hand, frame by frame or byte by byte.
+class RawPeer {
+public:
+    explicit RawPeer(int port) { channel.Connect("127.0.0.1", port, std::chrono::seconds(5)); }
+    void Hello(const std::string& name = "Zel.rdmServCliente", const std::string& secret = "")
+    {
+        channel.WriteFrame(Protocol::EncodeHello({Protocol::kVersion, name, secret}), std::chrono::seconds(5));
+        ASSERT_TRUE(Protocol::DecodeHelloReply(Read()).accepted);
+    }
+    std::string Read()
+    {
+        return channel.ReadFrame(std::chrono::seconds(10), std::chrono::seconds(10), FrameBuffer::kDefaultMaxFrame);
+    }
+    void WriteRaw(const std::string& bytes) { asio::write(channel.Asio().socket, asio::buffer(bytes)); }
+    SocketChannel channel;
+};
 
 // A server on its own thread, stopped and joined when destroyed.
 class RunningServer {
