@@ -9,7 +9,7 @@
 #include "bench/support/BenchData.h"
 #include "bench/support/ScreenRig.h"
 #include "bench/support/StackClient.h"
-#include "platform/DataPacketCodec.h"
+#include "platform/core/DataPacketCodec.h"
 #include "platform/TClientDataSet.h"
 
 #include <cstdio>

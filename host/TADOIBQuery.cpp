@@ -2,8 +2,8 @@
 
 #include "host/TADOIBStringField.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 #include "platform/TField.h"
 #include "platform/forms/ClassRegistration.h"
 

@@ -1,7 +1,7 @@
 #include "host/TBtnPesquisa.h"
 
 #include "host/IShellUi.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TDataSet.h"
 #include "platform/TDataSource.h"
 #include "platform/forms/ClassRegistration.h"

@@ -2,7 +2,7 @@
 
 #include "host/ShellRoutines.h"
 #include "host/TMessages.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TClientDataSet.h"
 #include "platform/TDataSet.h"
 #include "platform/TDataSource.h"

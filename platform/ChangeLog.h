@@ -20,7 +20,7 @@
 // back. Only Clear (the data set's MergeChangeLog, CancelUpdates, a reload or
 // Close) empties it; a send that fails leaves it as it was, so the next send
 // carries the old entries again together with the new ones.
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 
 #include <cstdint>
 #include <vector>

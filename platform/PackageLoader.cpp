@@ -1,10 +1,10 @@
 #include "platform/PackageLoader.h"
 
-#include "platform/Cp1252.h"
-#include "platform/ErrorSink.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/ErrorSink.h"
+#include "platform/core/Exception.h"
 
-#include "platform/ResourceTable.h"
+#include "platform/core/ResourceTable.h"
 
 #include <cstdlib>
 #include <dlfcn.h>

@@ -1,10 +1,10 @@
 #include "platform/TApplication.h"
 
-#include "platform/ErrorSink.h"
-#include "platform/Exception.h"
+#include "platform/core/ErrorSink.h"
+#include "platform/core/Exception.h"
 #include "platform/TCustomForm.h"
 
-#include "platform/ResourceTable.h"
+#include "platform/core/ResourceTable.h"
 #include "platform/forms/ClassRegistry.h"
 #include "platform/forms/FormReader.h"
 

@@ -1,6 +1,6 @@
 #include "platform/TClientDataSet.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TField.h"
 #include "platform/TStringField.h"
 #include "platform/forms/ClassRegistration.h"

@@ -15,9 +15,9 @@
 //   and the next GetDelta carries the old entries with the new ones.
 // - A reload (SetData), Close and CancelUpdates drop the log.
 #include "platform/ChangeLog.h"
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 #include "platform/TDataSet.h"
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 
 #include <string>
 #include <vector>

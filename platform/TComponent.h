@@ -2,7 +2,7 @@
 // A named, tagged object with an owner. The owner destroys the components it
 // owns, last created first. Components that hold a reference to another one
 // ask it for a free notification, and drop the reference when told.
-#include "platform/Signal.h"
+#include "platform/core/Signal.h"
 #include "platform/TObject.h"
 
 #include <string>

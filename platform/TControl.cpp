@@ -1,5 +1,5 @@
 #include "platform/TControl.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include "platform/TCustomForm.h"
 #include "platform/TWinControl.h"

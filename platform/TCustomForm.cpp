@@ -1,6 +1,6 @@
 #include "platform/TCustomForm.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TApplication.h"
 
 #include <algorithm>

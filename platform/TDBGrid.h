@@ -4,7 +4,7 @@
 // row marked. It follows its data source through the data links, so while the
 // data set's controls are suspended it redraws nothing. A read-only grid
 // changes no value; Escape cancels an edit or insert in progress.
-#include "platform/Signal.h"
+#include "platform/core/Signal.h"
 #include "platform/TColumn.h"
 #include "platform/TWinControl.h"
 

@@ -1,6 +1,6 @@
 #include "platform/TDataSet.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TDataSource.h"
 #include "platform/TField.h"
 #include "platform/forms/ClassRegistration.h"

@@ -18,7 +18,7 @@
 // event is complete by then (an after-post handler that fails leaves the row
 // posted), except for the new-record handler: if it fails, the insert is
 // dropped and the data set is back in browse state.
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 #include "platform/Events.h"
 #include "platform/TComponent.h"
 

@@ -11,7 +11,7 @@
 // Controls are also told nothing while the data set's controls are suspended
 // (DisableControls); the handlers still run then.
 #include "platform/Events.h"
-#include "platform/Signal.h"
+#include "platform/core/Signal.h"
 #include "platform/TComponent.h"
 #include "platform/TDataSet.h"
 

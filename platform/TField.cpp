@@ -1,6 +1,6 @@
 #include "platform/TField.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TDataSet.h"
 #include "platform/forms/ClassRegistration.h"
 

@@ -9,9 +9,9 @@
 // data set is neither editing nor inserting, a text longer than the field's
 // Size (the text is never cut), a text that is no whole number for an integer
 // field.
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 #include "platform/TComponent.h"
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 
 #include <string>
 

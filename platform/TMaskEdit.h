@@ -6,7 +6,7 @@
 // the mask still has four slots); the edit shows it through the mask when it
 // suits it, and as it stands otherwise. Without a mask, MaxLength limits the
 // typing.
-#include "platform/EditMask.h"
+#include "platform/core/EditMask.h"
 #include "platform/TCustomEdit.h"
 
 class TMaskEdit : public TCustomEdit {

@@ -1,9 +1,9 @@
 #pragma once
 // One named parameter of a query: its type and the value that is bound when
 // the query opens. Parameters are items of a query's Params collection.
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 #include "platform/TObject.h"
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 
 #include <string>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "platform/TParams.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <algorithm>
 #include <cctype>

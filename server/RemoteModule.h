@@ -11,7 +11,7 @@
 // Failure behaviour: Dispatch never throws for a bad call or a failed method;
 // it answers a fault whose message says what went wrong, and the database is
 // left as it was before the call.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 #include "platform/net/Protocol.h"
 #include "server/Database.h"
 

@@ -1,6 +1,6 @@
 #include "shell/ScreenDump.h"
 
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/TApplication.h"
 #include "platform/TClientDataSet.h"
 #include "platform/TControl.h"

@@ -1,6 +1,6 @@
 #include "shell/SearchMatch.h"
 
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/Events.h"
 #include "platform/TCustomForm.h"
 #include "platform/forms/HandlerTable.h"

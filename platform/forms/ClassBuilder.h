@@ -3,7 +3,7 @@
 // function of a ClassRegistration (see ClassRegistration.h). Each Register
 // call turns a typed getter and setter into a PropertyInfo the form reader can
 // use without knowing the class.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TComponent.h"
 #include "platform/forms/ClassInfo.h"
 

@@ -1,7 +1,7 @@
 #include "platform/forms/FormReader.h"
 
-#include "platform/Exception.h"
-#include "platform/ResourceTable.h"
+#include "platform/core/Exception.h"
+#include "platform/core/ResourceTable.h"
 #include "platform/TComponent.h"
 #include "platform/forms/ClassRegistry.h"
 #include "platform/forms/FormParser.h"

@@ -23,7 +23,7 @@
 //
 // Failure behaviour: every Decode function throws EPacketError for a payload
 // that breaks these rules.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 #include "platform/net/CallDescriptor.h"
 
 #include <cstdint>

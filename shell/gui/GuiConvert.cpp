@@ -1,6 +1,6 @@
 #include "shell/gui/GuiConvert.h"
 
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/TDataSet.h"
 
 #include <QFontDatabase>

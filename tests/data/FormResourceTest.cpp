@@ -2,8 +2,8 @@
 // fields join their data set, references and handlers are bound by name.
 #include "host/TADOIBQuery.h"
 #include "host/TADOIBStringField.h"
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 #include "platform/TClientDataSet.h"
 #include "platform/TDataSource.h"
 #include "platform/TStringField.h"

@@ -5,7 +5,7 @@
 #include "ShellHarness.h"
 
 #include "host/IShellUi.h"
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/TApplication.h"
 #include "platform/TDBGrid.h"
 #include "platform/TDataSet.h"

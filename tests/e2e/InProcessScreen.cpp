@@ -2,7 +2,7 @@
 
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/ErrorSink.h"
+#include "platform/core/ErrorSink.h"
 #include "platform/TApplication.h"
 #include "platform/TCustomForm.h"
 #include "platform/TForm.h"

@@ -6,7 +6,7 @@
 
 #include "host/Session.h"
 #include "host/TMessages.h"
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/TApplication.h"
 #include "platform/TCustomForm.h"
 #include "platform/TDataSet.h"

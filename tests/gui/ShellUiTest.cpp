@@ -4,7 +4,7 @@
 #include "TestScreen.h"
 
 #include "host/ShellRoutines.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TApplication.h"
 #include "platform/TClientDataSet.h"
 #include "platform/TForm.h"

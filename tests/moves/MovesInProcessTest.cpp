@@ -8,7 +8,7 @@
 // bindings, and the shell's script driver plays the operator around them.
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/PackageLoader.h"
 #include "platform/TApplication.h"
 #include "platform/TClientDataSet.h"

@@ -1,6 +1,6 @@
 // Focus moves between controls nested in panels: exit events run from the
 // control left outward, enter events inward to the control entered.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/TApplication.h"
 #include "platform/TEdit.h"
 #include "platform/TForm.h"

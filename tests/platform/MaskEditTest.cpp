@@ -1,4 +1,4 @@
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/TApplication.h"
 #include "platform/TForm.h"
 #include "platform/TMaskEdit.h"

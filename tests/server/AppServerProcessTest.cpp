@@ -1,7 +1,7 @@
 // The real appserver program: its command line, its "listening on" line, a
 // clean stop on SIGTERM, and a client that goes on after a restart.
 #include "host/TNetConnection.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // An application server running inside the test on a loopback port, over a
 // small known database: SQLite always, PostgreSQL when SERVCLIENTE_PG_URL
 // names one (the PostgreSQL cases are skipped otherwise).
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/net/RemoteClient.h"
 #include "server/AppServer.h"
 #include "server/RdmServCliente.h"

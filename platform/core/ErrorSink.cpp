@@ -1,6 +1,6 @@
-#include "platform/ErrorSink.h"
+#include "platform/core/ErrorSink.h"
 
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 
 #include <cstdio>
 

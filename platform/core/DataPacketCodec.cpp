@@ -1,7 +1,7 @@
-#include "platform/DataPacketCodec.h"
+#include "platform/core/DataPacketCodec.h"
 
-#include "platform/Exception.h"
-#include "platform/net/MsgReader.h"
+#include "platform/core/Exception.h"
+#include "platform/core/MsgReader.h"
 
 #include <msgpack.hpp>
 

@@ -1,6 +1,6 @@
-#include "platform/ResourceTable.h"
+#include "platform/core/ResourceTable.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <fstream>
 #include <map>

@@ -1,6 +1,6 @@
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 bool Variant::AsBool() const
 {

@@ -1,7 +1,7 @@
 #pragma once
 // The value that remote calls take and return: Null, a Boolean, an integer, a
 // Windows-1252 text, or a data packet.
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 
 #include <cstdint>
 #include <memory>

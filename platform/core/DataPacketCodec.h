@@ -28,7 +28,7 @@
 // problem; nothing is allocated beyond what the input's size allows. Encode
 // applies the same rules and throws EPacketError for a packet that breaks
 // them, so an invalid packet never leaves the process.
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 
 #include <string>
 #include <string_view>

@@ -10,7 +10,7 @@
 // Failure behaviour: Read and Decode throw EPacketError for anything else
 // (floats, maps, other extension types, a packet body that does not decode),
 // naming the offset; they never allocate beyond what the input holds.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 
 #include <msgpack.hpp>
 

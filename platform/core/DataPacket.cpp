@@ -1,4 +1,4 @@
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 
 #include <strings.h>
 

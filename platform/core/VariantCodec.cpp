@@ -1,8 +1,8 @@
-#include "platform/VariantCodec.h"
+#include "platform/core/VariantCodec.h"
 
-#include "platform/DataPacketCodec.h"
-#include "platform/Exception.h"
-#include "platform/net/MsgReader.h"
+#include "platform/core/DataPacketCodec.h"
+#include "platform/core/Exception.h"
+#include "platform/core/MsgReader.h"
 
 void VariantCodec::Write(msgpack::packer<msgpack::sbuffer>& out, const Variant& value)
 {

@@ -1,6 +1,6 @@
-#include "platform/net/MsgReader.h"
+#include "platform/core/MsgReader.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 MsgReader::MsgReader(std::string_view data, std::string context) : data_(data), context_(std::move(context)) {}
 
