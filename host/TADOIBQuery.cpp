@@ -5,7 +5,7 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 #include "platform/TField.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <sqlite3.h>
 

@@ -4,7 +4,7 @@
 #include "platform/core/Exception.h"
 #include "platform/TDataSet.h"
 #include "platform/TDataSource.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 

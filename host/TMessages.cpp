@@ -2,7 +2,7 @@
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 

@@ -95,7 +95,7 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
     }
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TNetConnection> netConnectionClass(

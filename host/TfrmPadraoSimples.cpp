@@ -12,7 +12,7 @@
 #include "platform/TPanel.h"
 #include "platform/TPrintDialog.h"
 #include "platform/TSpeedButton.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 #include "platform/forms/HandlerTable.h"
 
 const HandlerTable& TfrmPadraoSimples::Handlers()

@@ -5,7 +5,7 @@
 #include "platform/TCustomForm.h"
 
 #include "platform/core/ResourceTable.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormReader.h"
 
 #include <algorithm>

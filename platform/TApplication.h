@@ -2,7 +2,7 @@
 // The application object: creates forms, knows the main form and the active
 // one, holds the screen-wide cursor and reports errors raised in event
 // handlers. One per process, reached through Application().
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 #include "platform/Graphics.h"
 #include "platform/TCustomForm.h"
 

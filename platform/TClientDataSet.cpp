@@ -3,7 +3,7 @@
 #include "platform/core/Exception.h"
 #include "platform/TField.h"
 #include "platform/TStringField.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <algorithm>
 #include <memory>

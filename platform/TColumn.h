@@ -1,7 +1,7 @@
 #pragma once
 // One column of a data grid: the field it shows, its width and title. Columns
 // are items of the grid's Columns collection, owned by the grid.
-#include "platform/TObject.h"
+#include "platform/model/TObject.h"
 
 #include <string>
 

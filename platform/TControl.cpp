@@ -190,7 +190,7 @@ void TControl::Notification(TComponent* AComponent, TOperation Operation)
     TComponent::Notification(AComponent, Operation);
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // Anything that is shown on a form: bounds, alignment, enabled and visible
 // state, caption, hint, colour and font. A TControl that is not a TWinControl
 // (labels, speed buttons, splitters) never takes the focus.
-#include "platform/Events.h"
+#include "platform/model/Events.h"
 #include "platform/Graphics.h"
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 
 #include <string>
 

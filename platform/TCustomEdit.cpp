@@ -111,7 +111,7 @@ void TCustomEdit::KeyDelete()
 }
 
 #include "platform/TEdit.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TCustomEdit> customEditClass(

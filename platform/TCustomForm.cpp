@@ -257,7 +257,7 @@ void TCustomForm::DoDeactivate()
     }
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 #include "platform/forms/HandlerTable.h"
 
 const HandlerTable& TCustomForm::GetHandlerTable() const

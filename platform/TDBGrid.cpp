@@ -231,7 +231,7 @@ void TDBGrid::DoKeyPress(char& Key)
     f->SetAsString(f->AsString() + Key);
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const EnumNames<TDBGridOption> kGridOptionNames = {

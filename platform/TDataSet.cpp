@@ -3,7 +3,7 @@
 #include "platform/core/Exception.h"
 #include "platform/TDataSource.h"
 #include "platform/TField.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <algorithm>
 #include <strings.h>

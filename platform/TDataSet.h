@@ -19,8 +19,8 @@
 // posted), except for the new-record handler: if it fails, the insert is
 // dropped and the data set is back in browse state.
 #include "platform/core/DataPacket.h"
-#include "platform/Events.h"
-#include "platform/TComponent.h"
+#include "platform/model/Events.h"
+#include "platform/model/TComponent.h"
 
 #include <cstdint>
 #include <string>

@@ -10,9 +10,9 @@
 //
 // Controls are also told nothing while the data set's controls are suspended
 // (DisableControls); the handlers still run then.
-#include "platform/Events.h"
+#include "platform/model/Events.h"
 #include "platform/core/Signal.h"
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 #include "platform/TDataSet.h"
 
 class TDataSource : public TComponent {

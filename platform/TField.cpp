@@ -2,7 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/TDataSet.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <charconv>
 

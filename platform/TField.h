@@ -10,7 +10,7 @@
 // Size (the text is never cut), a text that is no whole number for an integer
 // field.
 #include "platform/core/DataPacket.h"
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 #include "platform/core/Variant.h"
 
 #include <string>

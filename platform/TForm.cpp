@@ -1,6 +1,6 @@
 #include "platform/TForm.h"
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TForm> formClass("TForm", "TCustomForm");

@@ -31,7 +31,7 @@ void TLabel::Notification(TComponent* AComponent, TOperation Operation)
     }
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TLabel> labelClass("TLabel", "TControl", [](ClassBuilder<TLabel>& c) {

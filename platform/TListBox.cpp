@@ -198,7 +198,7 @@ void TListBox::DoKeyPress(char& Key)
     }
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TListBox> listBoxClass("TListBox", "TWinControl", [](ClassBuilder<TListBox>& c) {

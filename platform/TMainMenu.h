@@ -1,6 +1,6 @@
 #pragma once
 // The form's main menu: a root entry whose children are the menu bar's entries.
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 #include "platform/TMenuItem.h"
 
 class TMainMenu : public TComponent {

@@ -1,6 +1,6 @@
 #include "platform/TMaskEdit.h"
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 void TMaskEdit::SetEditMask(const std::string& value)
 {

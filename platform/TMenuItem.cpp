@@ -59,7 +59,7 @@ void TMenuItem::Click()
 }
 
 #include "platform/TMainMenu.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TMenuItem> menuItemClass("TMenuItem", "TComponent", [](ClassBuilder<TMenuItem>& c) {

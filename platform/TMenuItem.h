@@ -1,7 +1,7 @@
 #pragma once
 // An entry of a main menu. Entries nest: an entry owns the ones below it.
-#include "platform/Events.h"
-#include "platform/TComponent.h"
+#include "platform/model/Events.h"
+#include "platform/model/TComponent.h"
 
 #include <vector>
 

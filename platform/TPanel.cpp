@@ -31,7 +31,7 @@ int TPanel::ClientInset() const
     return inset;
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const EnumNames<TBevelCut> kBevelNames = {{"bvNone", TBevelCut::bvNone},

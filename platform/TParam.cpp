@@ -1,6 +1,6 @@
 #include "platform/TParam.h"
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // One named parameter of a query: its type and the value that is bound when
 // the query opens. Parameters are items of a query's Params collection.
 #include "platform/core/DataPacket.h"
-#include "platform/TObject.h"
+#include "platform/model/TObject.h"
 #include "platform/core/Variant.h"
 
 #include <string>

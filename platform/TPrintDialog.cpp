@@ -1,6 +1,6 @@
 #include "platform/TPrintDialog.h"
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TPrintDialog> printDialogClass("TPrintDialog", "TComponent",

@@ -2,7 +2,7 @@
 // The print and printer-setup dialogs a screen carries for its print command.
 // This platform prints nothing itself; the components hold the settings a
 // report would use.
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 
 class TPrintDialog : public TComponent {
 public:

@@ -1,6 +1,6 @@
 #include "platform/TScrollBox.h"
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const EnumNames<TBorderStyle> kBorderNames = {{"bsNone", TBorderStyle::bsNone}, {"bsSingle", TBorderStyle::bsSingle}};

@@ -1,6 +1,6 @@
 #include "platform/TSpeedButton.h"
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TSpeedButton> speedButtonClass(

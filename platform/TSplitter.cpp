@@ -58,7 +58,7 @@ void TSplitter::MoveBy(int Delta)
     parent->AlignControls();
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TSplitter> splitterClass("TSplitter", "TControl", [](ClassBuilder<TSplitter>& c) {

@@ -188,7 +188,7 @@ void TWinControl::AlignControls()
     aligning_ = false;
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TWinControl> winControlClass(

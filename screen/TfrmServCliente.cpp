@@ -17,7 +17,7 @@
 #include "platform/TScrollBox.h"
 #include "platform/TSpeedButton.h"
 #include "platform/TSplitter.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 #include "platform/forms/HandlerTable.h"
 #include "platform/net/RemoteArg.h"
 #include "screen/Cli_Zel31500.h"

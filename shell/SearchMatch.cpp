@@ -1,7 +1,7 @@
 #include "shell/SearchMatch.h"
 
 #include "platform/core/Cp1252.h"
-#include "platform/Events.h"
+#include "platform/model/Events.h"
 #include "platform/TCustomForm.h"
 #include "platform/forms/HandlerTable.h"
 #include "platform/TDataSet.h"

@@ -2,8 +2,8 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/ResourceTable.h"
-#include "platform/TComponent.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/model/TComponent.h"
+#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormParser.h"
 
 #include <algorithm>

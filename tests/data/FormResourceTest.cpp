@@ -7,7 +7,7 @@
 #include "platform/TClientDataSet.h"
 #include "platform/TDataSource.h"
 #include "platform/TStringField.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 #include "platform/forms/FormReader.h"
 #include "platform/forms/HandlerTable.h"
 

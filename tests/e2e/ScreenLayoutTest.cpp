@@ -15,7 +15,7 @@
 #include "platform/TPanel.h"
 #include "platform/TSpeedButton.h"
 #include "platform/TSplitter.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/model/ClassRegistry.h"
 
 #include <fstream>
 #include <map>

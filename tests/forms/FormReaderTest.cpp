@@ -4,7 +4,7 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 #include "platform/core/ResourceTable.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormReader.h"
 
 #include <gtest/gtest.h>

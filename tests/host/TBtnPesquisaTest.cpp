@@ -9,7 +9,7 @@
 #include "platform/TEdit.h"
 #include "platform/TField.h"
 #include "platform/TForm.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 #include "platform/forms/FormReader.h"
 #include "platform/forms/HandlerTable.h"
 

@@ -25,9 +25,9 @@
 // created with `new T(owner)`. Collection items (a grid's columns) are
 // registered like any class, with a nullptr factory, and need not be
 // components.
-#include "platform/TComponent.h"
-#include "platform/forms/ClassBuilder.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/model/TComponent.h"
+#include "platform/model/ClassBuilder.h"
+#include "platform/model/ClassRegistry.h"
 
 #include <functional>
 #include <string>

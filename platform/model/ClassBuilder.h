@@ -4,8 +4,8 @@
 // call turns a typed getter and setter into a PropertyInfo the form reader can
 // use without knowing the class.
 #include "platform/core/Exception.h"
-#include "platform/TComponent.h"
-#include "platform/forms/ClassInfo.h"
+#include "platform/model/TComponent.h"
+#include "platform/model/ClassInfo.h"
 
 #include <any>
 #include <functional>
@@ -223,7 +223,7 @@ public:
         return *this;
     }
 
-    // An event of type E (one of the std::function types of platform/Events.h).
+    // An event of type E (one of the std::function types of platform/model/Events.h).
     // The setter takes an E; a handler is bound only if its signature is E's.
     template <class E, class Set>
     ClassBuilder& RegisterEvent(std::string name, Set setter)

@@ -3,7 +3,7 @@
 // owns, last created first. Components that hold a reference to another one
 // ask it for a free notification, and drop the reference when told.
 #include "platform/core/Signal.h"
-#include "platform/TObject.h"
+#include "platform/model/TObject.h"
 
 #include <string>
 #include <string_view>

@@ -9,7 +9,7 @@
 // second registration of a name shadows the first until it is removed.
 // Pointers returned stay valid while the registration that made them lives.
 // Registration and lookups may come from any thread.
-#include "platform/forms/ClassInfo.h"
+#include "platform/model/ClassInfo.h"
 
 #include <cstdint>
 #include <string>

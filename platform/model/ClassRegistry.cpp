@@ -1,7 +1,7 @@
-#include "platform/forms/ClassRegistry.h"
+#include "platform/model/ClassRegistry.h"
 
-#include "platform/TComponent.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/TComponent.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <map>
 #include <memory>

@@ -2,7 +2,7 @@
 // What the class registry holds for one class: how to create it, how to tell
 // its instances, the properties it declares itself (inherited ones are found
 // through the parent link) and how it takes nested components.
-#include "platform/forms/PropertyInfo.h"
+#include "platform/model/PropertyInfo.h"
 
 #include <functional>
 #include <string>

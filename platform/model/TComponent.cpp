@@ -1,4 +1,4 @@
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 
 #include <algorithm>
 #include <strings.h>
