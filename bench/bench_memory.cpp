@@ -10,7 +10,7 @@
 #include "bench/support/ScreenRig.h"
 #include "bench/support/StackClient.h"
 #include "platform/core/DataPacketCodec.h"
-#include "platform/TClientDataSet.h"
+#include "platform/data/TClientDataSet.h"
 
 #include <cstdio>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include "host/TdtmDBGeral.h"
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
-#include "platform/TField.h"
+#include "platform/data/TField.h"
 #include "platform/model/ClassRegistration.h"
 
 #include <sqlite3.h>

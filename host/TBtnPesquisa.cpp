@@ -2,8 +2,8 @@
 
 #include "host/IShellUi.h"
 #include "platform/core/Exception.h"
-#include "platform/TDataSet.h"
-#include "platform/TDataSource.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TDataSource.h"
 #include "platform/model/ClassRegistration.h"
 
 namespace {

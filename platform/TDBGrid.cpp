@@ -1,8 +1,8 @@
 #include "platform/TDBGrid.h"
 
-#include "platform/TDataSet.h"
-#include "platform/TDataSource.h"
-#include "platform/TField.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TField.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 #include "platform/model/Events.h"
 #include "platform/TCustomForm.h"
 #include "platform/forms/HandlerTable.h"
-#include "platform/TDataSet.h"
-#include "platform/TField.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
 
 #include <vector>
 

@@ -3,10 +3,10 @@
 // the grid's keys and focus, and the search over the list or the grid.
 #include "host/ShellRoutines.h"
 #include "platform/TApplication.h"
-#include "platform/TClientDataSet.h"
+#include "platform/data/TClientDataSet.h"
 #include "platform/TDBGrid.h"
-#include "platform/TDataSource.h"
-#include "platform/TField.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TField.h"
 #include "platform/TListBox.h"
 #include "platform/TMenuItem.h"
 #include "platform/TSpeedButton.h"

@@ -2,9 +2,9 @@
 // sent to the application server at once, as the whole change log; the log is
 // merged only after the call returned, so a failed call leaves its change to
 // go again with the next one. A cancel throws unsent changes away.
-#include "platform/TClientDataSet.h"
+#include "platform/data/TClientDataSet.h"
 #include "platform/TDBGrid.h"
-#include "platform/TField.h"
+#include "platform/data/TField.h"
 #include "platform/TListBox.h"
 #include "platform/TMaskEdit.h"
 #include "screen/Cli_Zel31500.h"

@@ -2,8 +2,8 @@
 
 #include "platform/TColumn.h"
 #include "platform/TDBGrid.h"
-#include "platform/TDataSet.h"
-#include "platform/TField.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
 #include "shell/gui/GuiConvert.h"
 
 GridModel::GridModel(TDBGrid* Grid, QObject* Parent) : QAbstractTableModel(Parent), grid_(Grid) {}

@@ -2,7 +2,7 @@
 
 #include "platform/TColumn.h"
 #include "platform/TDBGrid.h"
-#include "platform/TDataSet.h"
+#include "platform/data/TDataSet.h"
 #include "shell/gui/GridModel.h"
 
 #include <QHeaderView>

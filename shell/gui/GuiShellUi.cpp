@@ -4,7 +4,7 @@
 #include "platform/TApplication.h"
 #include "platform/TControl.h"
 #include "platform/TCustomForm.h"
-#include "platform/TDataSet.h"
+#include "platform/data/TDataSet.h"
 #include "platform/TForm.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"

@@ -3,10 +3,10 @@
 // screen declares it, packets for it, and a recorder of everything a data
 // source and its controls are told.
 #include "platform/core/Cp1252.h"
-#include "platform/TClientDataSet.h"
-#include "platform/TDataSource.h"
-#include "platform/TField.h"
-#include "platform/TStringField.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TField.h"
+#include "platform/data/TStringField.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "host/TdtmDBGeral.h"
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
-#include "platform/TDataSource.h"
+#include "platform/data/TDataSource.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

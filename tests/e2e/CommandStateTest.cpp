@@ -8,7 +8,7 @@
 #include "platform/core/Cp1252.h"
 #include "platform/TApplication.h"
 #include "platform/TDBGrid.h"
-#include "platform/TDataSet.h"
+#include "platform/data/TDataSet.h"
 #include "platform/TListBox.h"
 #include "platform/TSpeedButton.h"
 

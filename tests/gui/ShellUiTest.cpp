@@ -6,7 +6,7 @@
 #include "host/ShellRoutines.h"
 #include "platform/core/Exception.h"
 #include "platform/TApplication.h"
-#include "platform/TClientDataSet.h"
+#include "platform/data/TClientDataSet.h"
 #include "platform/TForm.h"
 #include "shell/gui/GuiShellUi.h"
 #include "shell/gui/LookupDialog.h"

@@ -1,7 +1,7 @@
-#include "platform/TField.h"
+#include "platform/data/TField.h"
 
 #include "platform/core/Exception.h"
-#include "platform/TDataSet.h"
+#include "platform/data/TDataSet.h"
 #include "platform/model/ClassRegistration.h"
 
 #include <charconv>

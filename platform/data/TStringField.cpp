@@ -1,4 +1,4 @@
-#include "platform/TStringField.h"
+#include "platform/data/TStringField.h"
 #include "platform/model/ClassRegistration.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "platform/model/Events.h"
 #include "platform/core/Signal.h"
 #include "platform/model/TComponent.h"
-#include "platform/TDataSet.h"
+#include "platform/data/TDataSet.h"
 
 class TDataSource : public TComponent {
 public:

@@ -1,8 +1,8 @@
-#include "platform/TDataSet.h"
+#include "platform/data/TDataSet.h"
 
 #include "platform/core/Exception.h"
-#include "platform/TDataSource.h"
-#include "platform/TField.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TField.h"
 #include "platform/model/ClassRegistration.h"
 
 #include <algorithm>

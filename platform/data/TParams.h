@@ -1,6 +1,6 @@
 #pragma once
 // The parameters of a query, in the order in which the SQL names them.
-#include "platform/TParam.h"
+#include "platform/data/TParam.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/ChangeLog.h"
+#include "platform/data/ChangeLog.h"
 
 #include <algorithm>
 

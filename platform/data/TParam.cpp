@@ -1,4 +1,4 @@
-#include "platform/TParam.h"
+#include "platform/data/TParam.h"
 
 #include "platform/model/ClassRegistration.h"
 

@@ -1,4 +1,4 @@
-#include "platform/TDataSource.h"
+#include "platform/data/TDataSource.h"
 #include "platform/model/ClassRegistration.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // A text field. Its Size is the longest text it takes, in characters; a
 // longer text is refused with an error naming the field, never cut.
-#include "platform/TField.h"
+#include "platform/data/TField.h"
 
 class TStringField : public TField {
 public:

@@ -1,8 +1,8 @@
-#include "platform/TClientDataSet.h"
+#include "platform/data/TClientDataSet.h"
 
 #include "platform/core/Exception.h"
-#include "platform/TField.h"
-#include "platform/TStringField.h"
+#include "platform/data/TField.h"
+#include "platform/data/TStringField.h"
 #include "platform/model/ClassRegistration.h"
 
 #include <algorithm>

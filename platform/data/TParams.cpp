@@ -1,4 +1,4 @@
-#include "platform/TParams.h"
+#include "platform/data/TParams.h"
 
 #include "platform/core/Exception.h"
 
