@@ -21,7 +21,7 @@
 #include "bench/support/ScreenRig.h"
 #include "bench/support/StackClient.h"
 #include "platform/data/TClientDataSet.h"
-#include "platform/TListBox.h"
+#include "platform/controls/TListBox.h"
 #include "platform/net/CallTrace.h"
 
 #include <benchmark/benchmark.h>

@@ -15,7 +15,7 @@
 // button. A data set that is closed counts as empty. A pick outside the data
 // set's rows raises EInvalidOperation, leaving the data set where it was.
 #include "platform/model/Events.h"
-#include "platform/TSpeedButton.h"
+#include "platform/controls/TSpeedButton.h"
 
 #include <string>
 

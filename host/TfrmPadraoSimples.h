@@ -10,7 +10,7 @@
 // cancelling; a closed data set allows none of the five. Searching, verifying
 // and printing are left as the screen sets them.
 #include "platform/model/Events.h"
-#include "platform/TForm.h"
+#include "platform/controls/TForm.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 
 #include "platform/core/Cp1252.h"
 #include "platform/model/Events.h"
-#include "platform/TCustomForm.h"
+#include "platform/controls/TCustomForm.h"
 #include "platform/forms/HandlerTable.h"
 #include "platform/data/TDataSet.h"
 #include "platform/data/TField.h"

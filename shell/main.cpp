@@ -3,7 +3,7 @@
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
 #include "platform/core/Cp1252.h"
-#include "platform/TApplication.h"
+#include "platform/controls/TApplication.h"
 #include "shell/PackageHost.h"
 #include "shell/ScriptDriver.h"
 #include "shell/ShellMainForm.h"

@@ -6,12 +6,12 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/ErrorSink.h"
 #include "platform/core/Exception.h"
-#include "platform/TApplication.h"
-#include "platform/TCustomEdit.h"
-#include "platform/TCustomForm.h"
-#include "platform/TForm.h"
-#include "platform/TSpeedButton.h"
-#include "platform/TWinControl.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TCustomEdit.h"
+#include "platform/controls/TCustomForm.h"
+#include "platform/controls/TForm.h"
+#include "platform/controls/TSpeedButton.h"
+#include "platform/controls/TWinControl.h"
 
 #include <filesystem>
 #include <fstream>

@@ -3,10 +3,10 @@
 // merged only after the call returned, so a failed call leaves its change to
 // go again with the next one. A cancel throws unsent changes away.
 #include "platform/data/TClientDataSet.h"
-#include "platform/TDBGrid.h"
+#include "platform/controls/TDBGrid.h"
 #include "platform/data/TField.h"
-#include "platform/TListBox.h"
-#include "platform/TMaskEdit.h"
+#include "platform/controls/TListBox.h"
+#include "platform/controls/TMaskEdit.h"
 #include "screen/Cli_Zel31500.h"
 #include "screen/TfrmServCliente.h"
 

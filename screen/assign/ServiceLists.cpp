@@ -5,7 +5,7 @@
 #include "platform/data/TClientDataSet.h"
 #include "platform/data/TDataSource.h"
 #include "platform/data/TField.h"
-#include "platform/TListBox.h"
+#include "platform/controls/TListBox.h"
 #include "screen/TfrmServCliente.h"
 #include "screen/assign/ServiceLine.h"
 

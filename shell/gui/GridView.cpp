@@ -1,7 +1,7 @@
 #include "shell/gui/GridView.h"
 
-#include "platform/TColumn.h"
-#include "platform/TDBGrid.h"
+#include "platform/controls/TColumn.h"
+#include "platform/controls/TDBGrid.h"
 #include "platform/data/TDataSet.h"
 #include "shell/gui/GridModel.h"
 

@@ -1,6 +1,6 @@
 #include "shell/gui/SearchDialog.h"
 
-#include "platform/TApplication.h"
+#include "platform/controls/TApplication.h"
 #include "platform/data/TDataSet.h"
 #include "shell/SearchMatch.h"
 #include "shell/gui/DataSetRowsModel.h"

@@ -6,11 +6,11 @@
 
 #include "host/IShellUi.h"
 #include "platform/core/Cp1252.h"
-#include "platform/TApplication.h"
-#include "platform/TDBGrid.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TDBGrid.h"
 #include "platform/data/TDataSet.h"
-#include "platform/TListBox.h"
-#include "platform/TSpeedButton.h"
+#include "platform/controls/TListBox.h"
+#include "platform/controls/TSpeedButton.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // derived form that overrides one by name, controls, a container that adopts
 // controls, a non-visual source, a message list and a grid with columns.
 #include "platform/model/Events.h"
-#include "platform/Graphics.h"
+#include "platform/controls/Graphics.h"
 #include "platform/model/TComponent.h"
 #include "platform/forms/HandlerTable.h"
 

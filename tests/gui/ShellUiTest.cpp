@@ -5,9 +5,9 @@
 
 #include "host/ShellRoutines.h"
 #include "platform/core/Exception.h"
-#include "platform/TApplication.h"
+#include "platform/controls/TApplication.h"
 #include "platform/data/TClientDataSet.h"
-#include "platform/TForm.h"
+#include "platform/controls/TForm.h"
 #include "shell/gui/GuiShellUi.h"
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ProgressWindow.h"

@@ -5,7 +5,7 @@
 // shortcuts, and a grid over a client data set (code, name and a hidden
 // column). The shell window mirrors it as the tests drive it.
 #include "platform/core/DataPacket.h"
-#include "platform/TControl.h"
+#include "platform/controls/TControl.h"
 
 #include <QWidget>
 

@@ -3,7 +3,7 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/ErrorSink.h"
 #include "platform/core/Exception.h"
-#include "platform/TApplication.h"
+#include "platform/controls/TApplication.h"
 
 #include <gtest/gtest.h>
 
