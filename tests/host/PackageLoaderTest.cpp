@@ -1,5 +1,5 @@
 #include "platform/core/Exception.h"
-#include "platform/PackageLoader.h"
+#include "platform/package/PackageLoader.h"
 #include "platform/core/ResourceTable.h"
 
 #include <gtest/gtest.h>

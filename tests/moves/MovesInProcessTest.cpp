@@ -9,7 +9,7 @@
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
 #include "platform/core/Cp1252.h"
-#include "platform/PackageLoader.h"
+#include "platform/package/PackageLoader.h"
 #include "platform/controls/TApplication.h"
 #include "platform/data/TClientDataSet.h"
 #include "platform/controls/TCustomForm.h"

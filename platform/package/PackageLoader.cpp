@@ -1,4 +1,4 @@
-#include "platform/PackageLoader.h"
+#include "platform/package/PackageLoader.h"
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/ErrorSink.h"
