@@ -9,8 +9,8 @@
 #include "bench/support/BenchData.h"
 #include "bench/support/ScreenRig.h"
 #include "bench/support/StackClient.h"
-#include "platform/DataPacketCodec.h"
-#include "platform/TClientDataSet.h"
+#include "platform/core/DataPacketCodec.h"
+#include "platform/data/TClientDataSet.h"
 
 #include <cstdio>
 #include <cstring>

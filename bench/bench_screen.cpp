@@ -20,8 +20,8 @@
 #include "bench/support/LoopbackPeer.h"
 #include "bench/support/ScreenRig.h"
 #include "bench/support/StackClient.h"
-#include "platform/TClientDataSet.h"
-#include "platform/TListBox.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/controls/TListBox.h"
 #include "platform/net/CallTrace.h"
 
 #include <benchmark/benchmark.h>

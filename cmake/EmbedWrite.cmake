@@ -1,6 +1,6 @@
 # Writes OUT: a C++ file that registers each of INPUTS with the resource table
 # while the library is loaded, and takes them out again when it is unloaded.
-set(body "#include \"platform/ResourceTable.h\"\n#include <string_view>\nnamespace {\n")
+set(body "#include \"platform/core/ResourceTable.h\"\n#include <string_view>\nnamespace {\n")
 set(regs "")
 set(unregs "")
 set(i 0)

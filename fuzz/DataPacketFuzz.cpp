@@ -1,9 +1,9 @@
 // The data packet decoder on bytes that came from the network. A packet that
 // decodes must encode again and decode to the same bytes: whatever Decode lets
 // in is a packet the process can send on.
-#include "platform/DataPacketCodec.h"
-#include "platform/Exception.h"
-#include "platform/VariantCodec.h"
+#include "platform/core/DataPacketCodec.h"
+#include "platform/core/Exception.h"
+#include "platform/core/VariantCodec.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The edit-mask engine: the input is a mask, a newline, then typed text. Every
 // operation of a mask that was accepted must stay within its own slots.
-#include "platform/EditMask.h"
-#include "platform/Exception.h"
+#include "platform/core/EditMask.h"
+#include "platform/core/Exception.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The form resource reader on arbitrary text: a broken resource is refused
 // with an error naming where, never a crash or a runaway recursion.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/forms/FormParser.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 // The first byte picks how the stream is cut into reads, so that headers and
 // payloads split at every place are tried; every complete payload is decoded
 // as each message it could be. Only the platform's own errors may come out.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
 

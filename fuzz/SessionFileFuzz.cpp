@@ -1,7 +1,7 @@
 // The session file reader on arbitrary text. A failed load leaves the session
 // as it was, so a load that throws must leave every value unchanged.
 #include "host/Session.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include "host/IShellUi.h"
 #include "host/Session.h"
-#include "platform/ErrorSink.h"
-#include "platform/Exception.h"
+#include "platform/core/ErrorSink.h"
+#include "platform/core/Exception.h"
 
 TCustomForm* frmProcurar = nullptr;
 

@@ -2,7 +2,7 @@
 // The shell's plain routines that screens call: input normalisation, error
 // display, the live session settings, the progress window and the search
 // window. All texts are Windows-1252.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 
 #include <string>
 #include <string_view>

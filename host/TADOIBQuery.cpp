@@ -2,10 +2,10 @@
 
 #include "host/TADOIBStringField.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
-#include "platform/TField.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
+#include "platform/data/TField.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <sqlite3.h>
 

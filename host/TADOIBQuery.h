@@ -11,8 +11,8 @@
 // an SQL error, a statement that would write, a parameter the SQL names but
 // the query lacks, a persistent field with no column of its name, a value
 // longer than its field, or a text that has no Windows-1252 form.
-#include "platform/TDataSet.h"
-#include "platform/TParams.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TParams.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 #include "host/TADOIBStringField.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 // A text column of a query on the local database.
-#include "platform/TStringField.h"
+#include "platform/data/TStringField.h"
 
 class TADOIBStringField : public TStringField {
 public:

@@ -1,10 +1,10 @@
 #include "host/TBtnPesquisa.h"
 
 #include "host/IShellUi.h"
-#include "platform/Exception.h"
-#include "platform/TDataSet.h"
-#include "platform/TDataSource.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/core/Exception.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TDataSource.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "host/TMessages.h"
 
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 // appears twice the first line wins. Msg with a key the table lacks raises
 // EInvalidOperation naming the key and the table: a screen asking for a
 // message it does not carry is a fault to be seen, not a blank message box.
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 
 #include <string>
 #include <unordered_map>

@@ -2,8 +2,8 @@
 
 #include "host/Session.h"
 
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 
 TNetConnection::TNetConnection(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -95,7 +95,7 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
     }
 }
 
-#include "platform/forms/ClassRegistration.h"
+#include "platform/model/ClassRegistration.h"
 
 namespace {
 const ClassRegistration<TNetConnection> netConnectionClass(

@@ -17,8 +17,8 @@
 // the server raises ERemoteError with the server's message, and the
 // connection stays open.
 #include "host/TServerObject.h"
-#include "platform/Events.h"
-#include "platform/TComponent.h"
+#include "platform/model/Events.h"
+#include "platform/model/TComponent.h"
 #include "platform/net/RemoteClient.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 // The application server's late-bound dispatch object, as a TNetConnection
 // hands it out: remote methods are called on it by name.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 #include "platform/net/RemoteArg.h"
 
 #include <string>

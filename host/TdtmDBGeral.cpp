@@ -1,7 +1,7 @@
 #include "host/TdtmDBGeral.h"
 
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 
 #include <sqlite3.h>
 

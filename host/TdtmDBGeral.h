@@ -12,7 +12,7 @@
 // Failure behaviour: a missing or unreadable file, or no file set, raises
 // EDatabaseError naming the file when a query first needs the connection; the
 // next use tries again.
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // load and unload entries. The table lists the package's units in dependency
 // order, the screen unit last, so every unit the screen uses is initialized
 // before the screen unit resets the exported flags, and finalized after it.
-#include "platform/PackageLoader.h"
+#include "platform/package/PackageLoader.h"
 #include "screen/Cli_Zel31500.h"
 
 #define EXPORT __attribute__((visibility("default")))

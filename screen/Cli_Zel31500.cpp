@@ -1,7 +1,7 @@
 #include "screen/Cli_Zel31500.h"
 
-#include "platform/Graphics.h"
-#include "platform/TApplication.h"
+#include "platform/controls/Graphics.h"
+#include "platform/controls/TApplication.h"
 #include "screen/TfrmServCliente.h"
 
 #define EXPORT __attribute__((visibility("default")))

@@ -1,6 +1,6 @@
 #include "server/DescriptorLimit.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <spdlog/spdlog.h>
 

@@ -1,6 +1,6 @@
 #include "server/PgDatabase.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <libpq-fe.h>
 

@@ -1,7 +1,7 @@
 #include "server/RdmServCliente.h"
 
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 
 #include <algorithm>
 #include <map>

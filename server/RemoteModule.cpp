@@ -1,6 +1,6 @@
 #include "server/RemoteModule.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <new>
 #include <strings.h>

@@ -13,7 +13,7 @@
 // left as it was before the call. The fault is a refusal (sending the call
 // again cannot help) for an unknown method, a wrong descriptor, and a method
 // that raised ERemoteRefusal; any other failure may be retried.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 #include "platform/net/Protocol.h"
 #include "server/Database.h"
 

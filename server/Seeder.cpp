@@ -1,6 +1,6 @@
 #include "server/Seeder.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "server/Schema.h"
 #include "server/SqliteDatabase.h"
 

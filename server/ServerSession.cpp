@@ -1,6 +1,6 @@
 #include "server/ServerSession.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/net/Protocol.h"
 #include "server/LogText.h"
 #include "server/LogThrottle.h"

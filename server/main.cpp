@@ -4,7 +4,7 @@
 //   appserver seed --db DB --local-db FILE
 //
 // DB is a SQLite file path or a postgresql:// URL.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "server/AppServer.h"
 #include "server/RdmServCliente.h"
 #include "server/Seeder.h"

@@ -2,7 +2,7 @@
 // The shell's side of the screen package: loads it on demand, opens the screen
 // through its exported IniProc, reads its exported globals, and unloads it
 // (closing its screen first, since the screen's code lives in the package).
-#include "platform/PackageLoader.h"
+#include "platform/package/PackageLoader.h"
 
 #include <string>
 

@@ -1,11 +1,11 @@
 #include "shell/SearchMatch.h"
 
-#include "platform/Cp1252.h"
-#include "platform/Events.h"
-#include "platform/TCustomForm.h"
+#include "platform/core/Cp1252.h"
+#include "platform/model/Events.h"
+#include "platform/controls/TCustomForm.h"
 #include "platform/forms/HandlerTable.h"
-#include "platform/TDataSet.h"
-#include "platform/TField.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The shell's main window: the frame that holds the screens as child windows.
-#include "platform/TForm.h"
+#include "platform/controls/TForm.h"
 
 class ShellMainForm : public TForm {
 public:

@@ -2,8 +2,8 @@
 // drives the screen from a script; without --headless it opens the main window.
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/Cp1252.h"
-#include "platform/TApplication.h"
+#include "platform/core/Cp1252.h"
+#include "platform/controls/TApplication.h"
 #include "shell/PackageHost.h"
 #include "shell/ScriptDriver.h"
 #include "shell/ShellMainForm.h"

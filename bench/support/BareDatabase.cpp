@@ -1,6 +1,6 @@
 #include "bench/support/BareDatabase.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>

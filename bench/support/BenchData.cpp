@@ -1,6 +1,6 @@
 #include "bench/support/BenchData.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "server/Schema.h"
 #include "server/Seeder.h"
 

@@ -2,7 +2,7 @@
 // Small helpers the benchmark programs share: samples in microseconds, their
 // median (robust against the odd slow sample of a shared machine), a steady
 // clock, and reading the environment the run script sets.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "bench/support/LoopbackPeer.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "bench/support/StackClient.h"
 
-#include "platform/TField.h"
+#include "platform/data/TField.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
 #include "server/RdmServCliente.h"

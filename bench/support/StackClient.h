@@ -8,7 +8,7 @@
 // Failure behaviour: errors of the connection, the server or the data set
 // pass on unchanged (ESocketError, ERemoteError, EDatabaseError).
 #include "host/TNetConnection.h"
-#include "platform/TClientDataSet.h"
+#include "platform/data/TClientDataSet.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "platform/forms/FormLexer.h"
 
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 
 #include <array>
 #include <cstdio>

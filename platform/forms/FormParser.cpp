@@ -1,6 +1,6 @@
 #include "platform/forms/FormParser.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/forms/FormLexer.h"
 
 #include <strings.h>

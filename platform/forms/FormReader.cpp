@@ -1,9 +1,9 @@
 #include "platform/forms/FormReader.h"
 
-#include "platform/Exception.h"
-#include "platform/ResourceTable.h"
-#include "platform/TComponent.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/core/Exception.h"
+#include "platform/core/ResourceTable.h"
+#include "platform/model/TComponent.h"
+#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormParser.h"
 
 #include <algorithm>

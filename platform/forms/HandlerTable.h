@@ -16,9 +16,9 @@
 //     }
 //
 // A handler is a member function whose parameters are those of one of the
-// event types of platform/Events.h; its event type is std::function of those
+// event types of platform/model/Events.h; its event type is std::function of those
 // parameters. Names are compared without regard to case.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <any>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "platform/net/CallDescriptor.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // name, the descriptor bytes before the name, and the argument values. The
 // shell's --trace output is written from it. The hook runs on the calling
 // thread; an exception it throws is swallowed so tracing never changes a call.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 
 #include <functional>
 #include <string>

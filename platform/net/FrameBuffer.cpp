@@ -1,6 +1,6 @@
 #include "platform/net/FrameBuffer.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 size_t FrameBuffer::PayloadLength(const unsigned char header[kHeaderSize], size_t maxFrame)
 {

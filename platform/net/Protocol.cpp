@@ -1,8 +1,8 @@
 #include "platform/net/Protocol.h"
 
-#include "platform/Exception.h"
-#include "platform/VariantCodec.h"
-#include "platform/net/MsgReader.h"
+#include "platform/core/Exception.h"
+#include "platform/core/VariantCodec.h"
+#include "platform/core/MsgReader.h"
 
 #include <msgpack.hpp>
 

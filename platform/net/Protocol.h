@@ -29,7 +29,7 @@
 // hold more than maxCells values in all. The message of a Refused or a Fault
 // is decoded for the operator's screen: control characters (a NUL, a
 // terminal escape) are taken out and what follows them is kept.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 #include "platform/net/CallDescriptor.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // One argument of a late-bound remote call: a text passed by value, or a
 // variant passed by reference, which the call updates when the server sends
 // it back changed.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 #include "platform/net/CallDescriptor.h"
 
 #include <string>

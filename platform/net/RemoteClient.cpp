@@ -1,6 +1,6 @@
 #include "platform/net/RemoteClient.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/net/CallTrace.h"
 #include "platform/net/Protocol.h"
 

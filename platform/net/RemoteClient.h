@@ -14,7 +14,7 @@
 //   closed, reset, garbled); the connection is then closed, and whether the
 //   server ran the call is unknown. A call is never sent twice.
 // - Every message names the method.
-#include "platform/Variant.h"
+#include "platform/core/Variant.h"
 #include "platform/net/RemoteArg.h"
 #include "platform/net/SocketChannel.h"
 

@@ -1,6 +1,6 @@
 #include "platform/net/SocketChannelIo.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/net/FrameBuffer.h"
 
 #include <algorithm>

@@ -2,14 +2,14 @@
 // standard toolbar with its menu entries, and the four transfer buttons. Also
 // the grid's keys and focus, and the search over the list or the grid.
 #include "host/ShellRoutines.h"
-#include "platform/TApplication.h"
-#include "platform/TClientDataSet.h"
-#include "platform/TDBGrid.h"
-#include "platform/TDataSource.h"
-#include "platform/TField.h"
-#include "platform/TListBox.h"
-#include "platform/TMenuItem.h"
-#include "platform/TSpeedButton.h"
+#include "platform/controls/TApplication.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/controls/TDBGrid.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TField.h"
+#include "platform/controls/TListBox.h"
+#include "platform/controls/TMenuItem.h"
+#include "platform/controls/TSpeedButton.h"
 #include "screen/TfrmServCliente.h"
 #include "screen/assign/ServiceLine.h"
 

@@ -1,6 +1,6 @@
 #include "screen/assign/ServiceLine.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 std::string ServiceLine::Build(const std::string& code, const std::string& name)
 {

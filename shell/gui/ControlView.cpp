@@ -1,8 +1,8 @@
 #include "shell/gui/ControlView.h"
 
-#include "platform/TApplication.h"
-#include "platform/TControl.h"
-#include "platform/TWinControl.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TControl.h"
+#include "platform/controls/TWinControl.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/ViewFactory.h"

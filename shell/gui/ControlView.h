@@ -10,7 +10,7 @@
 // change. Every connection is scoped to the view, and a view whose control is
 // destroyed drops the control at once and deletes its widget later, so no
 // view ever reaches into a freed component.
-#include "platform/Signal.h"
+#include "platform/core/Signal.h"
 #include "shell/gui/ModelWatch.h"
 
 #include <QPalette>

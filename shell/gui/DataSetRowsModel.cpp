@@ -1,7 +1,7 @@
 #include "shell/gui/DataSetRowsModel.h"
 
-#include "platform/TDataSet.h"
-#include "platform/TField.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
 #include "shell/gui/GuiConvert.h"
 
 DataSetRowsModel::DataSetRowsModel(const TDataSet* DataSet, QObject* Parent) : QAbstractTableModel(Parent)

@@ -1,6 +1,6 @@
 #include "shell/gui/EditView.h"
 
-#include "platform/TCustomEdit.h"
+#include "platform/controls/TCustomEdit.h"
 #include "shell/gui/GuiConvert.h"
 
 #include <QDragEnterEvent>

@@ -1,6 +1,6 @@
 #include "shell/gui/FormSurface.h"
 
-#include "platform/TCustomForm.h"
+#include "platform/controls/TCustomForm.h"
 #include "shell/gui/FormView.h"
 
 #include <QPainter>

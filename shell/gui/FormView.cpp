@@ -1,7 +1,7 @@
 #include "shell/gui/FormView.h"
 
-#include "platform/TApplication.h"
-#include "platform/TCustomForm.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TCustomForm.h"
 #include "shell/gui/ControlView.h"
 #include "shell/gui/FormSurface.h"
 #include "shell/gui/GlyphPainter.h"

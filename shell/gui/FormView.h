@@ -5,7 +5,7 @@
 // to the form's Close, and keeps the Qt focus on the widget of the form's
 // ActiveControl, whatever moved it there (a click, Tab, or an exit handler
 // that put it back).
-#include "platform/Signal.h"
+#include "platform/core/Signal.h"
 #include "shell/gui/ModelWatch.h"
 
 #include <QMdiSubWindow>

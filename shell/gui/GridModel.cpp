@@ -1,9 +1,9 @@
 #include "shell/gui/GridModel.h"
 
-#include "platform/TColumn.h"
-#include "platform/TDBGrid.h"
-#include "platform/TDataSet.h"
-#include "platform/TField.h"
+#include "platform/controls/TColumn.h"
+#include "platform/controls/TDBGrid.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
 #include "shell/gui/GuiConvert.h"
 
 GridModel::GridModel(TDBGrid* Grid, QObject* Parent) : QAbstractTableModel(Parent), grid_(Grid) {}

@@ -1,8 +1,8 @@
 #include "shell/gui/GridView.h"
 
-#include "platform/TColumn.h"
-#include "platform/TDBGrid.h"
-#include "platform/TDataSet.h"
+#include "platform/controls/TColumn.h"
+#include "platform/controls/TDBGrid.h"
+#include "platform/data/TDataSet.h"
 #include "shell/gui/GridModel.h"
 
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "shell/gui/GuiConvert.h"
 
-#include "platform/Cp1252.h"
-#include "platform/TDataSet.h"
+#include "platform/core/Cp1252.h"
+#include "platform/data/TDataSet.h"
 
 #include <QFontDatabase>
 

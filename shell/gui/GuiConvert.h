@@ -2,7 +2,7 @@
 // The edge between the component model and Qt: Windows-1252 text to and from
 // QString, model colours and fonts to Qt ones, and the text of one data-set
 // cell. Nothing here changes the model.
-#include "platform/Graphics.h"
+#include "platform/controls/Graphics.h"
 
 #include <QColor>
 #include <QFont>

@@ -6,7 +6,7 @@
 // Errors: one message box per message; MensErro shows its text here and
 // then raises EAbort, which the application's report does not show again.
 #include "host/IShellUi.h"
-#include "platform/ErrorSink.h"
+#include "platform/core/ErrorSink.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "shell/gui/KeyRouter.h"
 
-#include "platform/TCustomForm.h"
+#include "platform/controls/TCustomForm.h"
 #include "shell/gui/ControlView.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"

@@ -1,6 +1,6 @@
 #include "shell/gui/LabelView.h"
 
-#include "platform/TLabel.h"
+#include "platform/controls/TLabel.h"
 #include "shell/gui/GuiConvert.h"
 
 #include <QFontInfo>

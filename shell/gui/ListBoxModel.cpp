@@ -1,6 +1,6 @@
 #include "shell/gui/ListBoxModel.h"
 
-#include "platform/TListBox.h"
+#include "platform/controls/TListBox.h"
 #include "shell/gui/GuiConvert.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "shell/gui/ListBoxView.h"
 
-#include "platform/TListBox.h"
+#include "platform/controls/TListBox.h"
 #include "shell/gui/ListBoxModel.h"
 
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "shell/gui/LookupDialog.h"
 
-#include "platform/TDataSet.h"
+#include "platform/data/TDataSet.h"
 #include "shell/gui/DataSetRowsModel.h"
 #include "shell/gui/GuiConvert.h"
 

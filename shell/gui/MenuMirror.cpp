@@ -1,9 +1,9 @@
 #include "shell/gui/MenuMirror.h"
 
-#include "platform/TApplication.h"
-#include "platform/TCustomForm.h"
-#include "platform/TMainMenu.h"
-#include "platform/TMenuItem.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TCustomForm.h"
+#include "platform/controls/TMainMenu.h"
+#include "platform/controls/TMenuItem.h"
 #include "shell/gui/GuiConvert.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 // shell's own menus, as a child window's menu joins its frame's. Entries
 // follow the model (caption, enabled, visible) and a chosen entry runs the
 // model entry's Click, which a disabled entry ignores.
-#include "platform/Signal.h"
+#include "platform/core/Signal.h"
 #include "shell/gui/ModelWatch.h"
 
 #include <QObject>

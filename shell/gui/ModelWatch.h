@@ -3,7 +3,7 @@
 // plain pointers into the model; the model owns its components and may free
 // them at any time (a form released by its close handler), so every view
 // watches its component and lets go of it before it is gone.
-#include "platform/TComponent.h"
+#include "platform/model/TComponent.h"
 
 #include <functional>
 

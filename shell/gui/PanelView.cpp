@@ -1,6 +1,6 @@
 #include "shell/gui/PanelView.h"
 
-#include "platform/TPanel.h"
+#include "platform/controls/TPanel.h"
 #include "shell/gui/GuiConvert.h"
 
 #include <QApplication>

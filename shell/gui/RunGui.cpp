@@ -1,7 +1,7 @@
 #include "shell/gui/RunGui.h"
 
-#include "platform/TApplication.h"
-#include "platform/TCustomForm.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TCustomForm.h"
 #include "shell/PackageHost.h"
 #include "shell/gui/GuiShellUi.h"
 #include "shell/gui/ShellTexts.h"

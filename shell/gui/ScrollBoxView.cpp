@@ -1,6 +1,6 @@
 #include "shell/gui/ScrollBoxView.h"
 
-#include "platform/TScrollBox.h"
+#include "platform/controls/TScrollBox.h"
 
 #include <QResizeEvent>
 

@@ -1,7 +1,7 @@
 #include "shell/gui/SearchDialog.h"
 
-#include "platform/TApplication.h"
-#include "platform/TDataSet.h"
+#include "platform/controls/TApplication.h"
+#include "platform/data/TDataSet.h"
 #include "shell/SearchMatch.h"
 #include "shell/gui/DataSetRowsModel.h"
 #include "shell/gui/GuiConvert.h"

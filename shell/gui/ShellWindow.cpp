@@ -1,8 +1,8 @@
 #include "shell/gui/ShellWindow.h"
 
 #include "host/Session.h"
-#include "platform/TApplication.h"
-#include "platform/TCustomForm.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TCustomForm.h"
 #include "shell/PackageHost.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"

@@ -5,7 +5,7 @@
 // branch and server. It follows the application object: forms that appear,
 // show, hide or go, the active form, and the screen-wide cursor (the
 // hourglass becomes Qt's wait cursor).
-#include "platform/Signal.h"
+#include "platform/core/Signal.h"
 
 #include <QMainWindow>
 #include <QPointer>

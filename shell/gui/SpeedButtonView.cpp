@@ -1,6 +1,6 @@
 #include "shell/gui/SpeedButtonView.h"
 
-#include "platform/TSpeedButton.h"
+#include "platform/controls/TSpeedButton.h"
 #include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GlyphPainter.h"

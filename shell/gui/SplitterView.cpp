@@ -1,6 +1,6 @@
 #include "shell/gui/SplitterView.h"
 
-#include "platform/TSplitter.h"
+#include "platform/controls/TSplitter.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -2,7 +2,7 @@
 // step changes the data set and says what the log and the change packet hold.
 #include "DataFixture.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // without touching what the data set held.
 #include "DataFixture.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

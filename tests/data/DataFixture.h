@@ -2,11 +2,11 @@
 // Shared pieces of the data tests: the assigned-services data set as the
 // screen declares it, packets for it, and a recorder of everything a data
 // source and its controls are told.
-#include "platform/Cp1252.h"
-#include "platform/TClientDataSet.h"
-#include "platform/TDataSource.h"
-#include "platform/TField.h"
-#include "platform/TStringField.h"
+#include "platform/core/Cp1252.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TField.h"
+#include "platform/data/TStringField.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // notifications that the screen's handlers rely on.
 #include "DataFixture.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

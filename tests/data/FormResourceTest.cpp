@@ -2,12 +2,12 @@
 // fields join their data set, references and handlers are bound by name.
 #include "host/TADOIBQuery.h"
 #include "host/TADOIBStringField.h"
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
-#include "platform/TClientDataSet.h"
-#include "platform/TDataSource.h"
-#include "platform/TStringField.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TStringField.h"
+#include "platform/model/ClassRegistration.h"
 #include "platform/forms/FormReader.h"
 #include "platform/forms/HandlerTable.h"
 

@@ -3,9 +3,9 @@
 #include "host/TADOIBQuery.h"
 #include "host/TADOIBStringField.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
-#include "platform/TDataSource.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
+#include "platform/data/TDataSource.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -5,12 +5,12 @@
 #include "ShellHarness.h"
 
 #include "host/IShellUi.h"
-#include "platform/Cp1252.h"
-#include "platform/TApplication.h"
-#include "platform/TDBGrid.h"
-#include "platform/TDataSet.h"
-#include "platform/TListBox.h"
-#include "platform/TSpeedButton.h"
+#include "platform/core/Cp1252.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TDBGrid.h"
+#include "platform/data/TDataSet.h"
+#include "platform/controls/TListBox.h"
+#include "platform/controls/TSpeedButton.h"
 
 #include <algorithm>
 

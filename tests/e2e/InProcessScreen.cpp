@@ -2,10 +2,10 @@
 
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/ErrorSink.h"
-#include "platform/TApplication.h"
-#include "platform/TCustomForm.h"
-#include "platform/TForm.h"
+#include "platform/core/ErrorSink.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TCustomForm.h"
+#include "platform/controls/TForm.h"
 
 #include <fstream>
 #include <sstream>

@@ -4,7 +4,7 @@
 // the components themselves.
 #include "ShellHarness.h"
 
-#include "platform/PackageLoader.h"
+#include "platform/package/PackageLoader.h"
 
 class TCustomForm;
 class TComponent;

@@ -2,7 +2,7 @@
 // package's exported boundary, on the real package.
 #include "InProcessScreen.h"
 
-#include "platform/TApplication.h"
+#include "platform/controls/TApplication.h"
 
 #include <cstdint>
 #include <string>

@@ -6,16 +6,16 @@
 
 #include "host/Session.h"
 #include "host/TMessages.h"
-#include "platform/Cp1252.h"
-#include "platform/TApplication.h"
-#include "platform/TCustomForm.h"
-#include "platform/TDataSet.h"
-#include "platform/TField.h"
-#include "platform/TMaskEdit.h"
-#include "platform/TPanel.h"
-#include "platform/TSpeedButton.h"
-#include "platform/TSplitter.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/core/Cp1252.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TCustomForm.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
+#include "platform/controls/TMaskEdit.h"
+#include "platform/controls/TPanel.h"
+#include "platform/controls/TSpeedButton.h"
+#include "platform/controls/TSplitter.h"
+#include "platform/model/ClassRegistry.h"
 
 #include <fstream>
 #include <map>

@@ -1,8 +1,8 @@
 #include "TestComponents.h"
 
-#include "platform/Exception.h"
-#include "platform/forms/ClassRegistration.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/core/Exception.h"
+#include "platform/model/ClassRegistration.h"
+#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormReader.h"
 
 #include <gtest/gtest.h>

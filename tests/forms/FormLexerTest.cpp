@@ -1,4 +1,4 @@
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/forms/FormLexer.h"
 #include "platform/forms/FormParser.h"
 

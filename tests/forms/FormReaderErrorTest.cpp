@@ -1,7 +1,7 @@
 #include "FormSamples.h"
 #include "TestComponents.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/forms/FormReader.h"
 
 #include <gtest/gtest.h>

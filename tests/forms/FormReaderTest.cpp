@@ -1,10 +1,10 @@
 #include "FormSamples.h"
 #include "TestComponents.h"
 
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
-#include "platform/ResourceTable.h"
-#include "platform/forms/ClassRegistry.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
+#include "platform/core/ResourceTable.h"
+#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormReader.h"
 
 #include <gtest/gtest.h>

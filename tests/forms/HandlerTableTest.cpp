@@ -1,6 +1,6 @@
 #include "TestComponents.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/forms/HandlerTable.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "TestComponents.h"
 
-#include "platform/Exception.h"
-#include "platform/forms/ClassRegistration.h"
+#include "platform/core/Exception.h"
+#include "platform/model/ClassRegistration.h"
 
 std::vector<std::string>& LoadedLog()
 {

@@ -2,9 +2,9 @@
 // Small component classes for the form-reader tests: a form with handlers, a
 // derived form that overrides one by name, controls, a container that adopts
 // controls, a non-visual source, a message list and a grid with columns.
-#include "platform/Events.h"
-#include "platform/Graphics.h"
-#include "platform/TComponent.h"
+#include "platform/model/Events.h"
+#include "platform/controls/Graphics.h"
+#include "platform/model/TComponent.h"
 #include "platform/forms/HandlerTable.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include "GuiTestSupport.h"
 
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "platform/Exception.h"
-#include "platform/PackageLoader.h"
-#include "platform/ResourceTable.h"
+#include "platform/core/Exception.h"
+#include "platform/package/PackageLoader.h"
+#include "platform/core/ResourceTable.h"
 
 #include <gtest/gtest.h>
 

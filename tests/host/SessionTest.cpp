@@ -1,7 +1,7 @@
 #include "host/Session.h"
 #include "host/ShellRoutines.h"
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "host/TMessages.h"
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

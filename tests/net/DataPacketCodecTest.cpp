@@ -1,7 +1,7 @@
 #include "PacketSamples.h"
 
-#include "platform/DataPacketCodec.h"
-#include "platform/Exception.h"
+#include "platform/core/DataPacketCodec.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 #include <msgpack.hpp>

@@ -1,4 +1,4 @@
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/net/FrameBuffer.h"
 
 #include <gtest/gtest.h>

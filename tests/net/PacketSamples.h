@@ -1,6 +1,6 @@
 #pragma once
 // Packets shared by the codec tests.
-#include "platform/DataPacket.h"
+#include "platform/core/DataPacket.h"
 
 inline PacketField TextField(const char* name, int size, bool required = false)
 {

@@ -1,6 +1,6 @@
 #include "PacketSamples.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/net/Protocol.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "FakeServer.h"
 
 #include "host/TNetConnection.h"
-#include "platform/Cp1252.h"
-#include "platform/Exception.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "PacketSamples.h"
 
-#include "platform/Exception.h"
-#include "platform/VariantCodec.h"
+#include "platform/core/Exception.h"
+#include "platform/core/VariantCodec.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // These cases check that a kept statement answers each use with that use's
 // own values, also after a failure, a rollback, a change of the schema and
 // more statements than the database keeps.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "server/Database.h"
 #include "server/Schema.h"
 

@@ -4,7 +4,7 @@
 // statement. A rollback must still undo everything the transaction did, a
 // failed statement must leave the connection usable, and a connection that
 // the server dropped must be opened again by the next transaction.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "server/Database.h"
 #include "server/Schema.h"
 

@@ -1,6 +1,6 @@
-#include "platform/TApplication.h"
-#include "platform/TEdit.h"
-#include "platform/TForm.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TEdit.h"
+#include "platform/controls/TForm.h"
 
 #include <gtest/gtest.h>
 

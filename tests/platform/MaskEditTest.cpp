@@ -1,7 +1,7 @@
-#include "platform/Cp1252.h"
-#include "platform/TApplication.h"
-#include "platform/TForm.h"
-#include "platform/TMaskEdit.h"
+#include "platform/core/Cp1252.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TForm.h"
+#include "platform/controls/TMaskEdit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The text of one entry of the possible-services list, built from a service's
 // code and name and read back by fixed positions.
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "screen/assign/ServiceLine.h"
 
 #include <gtest/gtest.h>

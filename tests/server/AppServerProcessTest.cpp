@@ -4,7 +4,7 @@
 #include "ServerFixture.h"
 
 #include "host/TNetConnection.h"
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/net/CallDescriptor.h"
 
 #include <msgpack.hpp>

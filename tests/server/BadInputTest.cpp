@@ -1,6 +1,6 @@
 #include "ServerFixture.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
 #include "platform/net/SocketChannelIo.h"

@@ -1,6 +1,6 @@
 #include "ServerFixture.h"
 
-#include "platform/Exception.h"
+#include "platform/core/Exception.h"
 
 namespace {
 

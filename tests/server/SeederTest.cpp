@@ -1,4 +1,4 @@
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "server/Schema.h"
 #include "server/Seeder.h"
 #include "server/SqliteDatabase.h"

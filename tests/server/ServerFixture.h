@@ -4,7 +4,7 @@
 // names one (the PostgreSQL cases are skipped otherwise).
 // Also a real appserver process for what only a process shows (its limits,
 // its memory, its log), and a peer that speaks the protocol by hand.
-#include "platform/Cp1252.h"
+#include "platform/core/Cp1252.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
 #include "platform/net/RemoteClient.h"

@@ -1,8 +1,0 @@
-#pragma once
-#include "platform/TCustomEdit.h"
-
-class TEdit : public TCustomEdit {
-public:
-    DECLARE_CLASS_NAME(TEdit)
-    explicit TEdit(TComponent* AOwner) : TCustomEdit(AOwner) {}
-};

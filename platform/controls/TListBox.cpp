@@ -1,0 +1,209 @@
+#include "platform/controls/TListBox.h"
+
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
+
+#include <algorithm>
+
+TListBox::TListBox(TComponent* AOwner) : TWinControl(AOwner)
+{
+    SetTabStop(true);
+    SetColor(clWindow);
+}
+
+const std::string& TListBox::Item(int index) const
+{
+    if (index < 0 || index >= Count()) {
+        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    return items_[static_cast<size_t>(index)];
+}
+
+void TListBox::ItemsUpdated()
+{
+    ItemsChanged.Emit();
+    Invalidate();
+}
+
+void TListBox::SetItems(const std::vector<std::string>& value)
+{
+    items_ = value;
+    selected_.assign(items_.size(), false);
+    itemIndex_ = -1;
+    anchor_ = -1;
+    ItemsUpdated();
+}
+
+int TListBox::Add(const std::string& text)
+{
+    items_.push_back(text);
+    selected_.push_back(false);
+    ItemsUpdated();
+    return Count() - 1;
+}
+
+void TListBox::Delete(int index)
+{
+    if (index < 0 || index >= Count()) {
+        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    items_.erase(items_.begin() + index);
+    selected_.erase(selected_.begin() + index);
+    if (itemIndex_ >= Count()) {
+        itemIndex_ = Count() - 1;
+    }
+    if (anchor_ >= Count()) {
+        anchor_ = -1;
+    }
+    ItemsUpdated();
+}
+
+void TListBox::Clear()
+{
+    items_.clear();
+    selected_.clear();
+    itemIndex_ = -1;
+    anchor_ = -1;
+    ItemsUpdated();
+}
+
+int TListBox::IndexOf(const std::string& text) const
+{
+    std::string wanted = Cp1252::UpperCase(text);
+    for (int i = 0; i < Count(); ++i) {
+        const std::string& item = items_[static_cast<size_t>(i)];
+        if (item.size() == text.size() && Cp1252::UpperCase(item) == wanted) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+std::string TListBox::ItemsText() const
+{
+    std::string text;
+    for (const auto& item : items_) {
+        text += item;
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool TListBox::Selected(int index) const
+{
+    if (index < 0 || index >= Count()) {
+        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    return selected_[static_cast<size_t>(index)];
+}
+
+void TListBox::SetSelected(int index, bool value)
+{
+    if (index == -1) {
+        return;
+    }
+    if (index < 0 || index >= Count()) {
+        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    if (!multiSelect_ && value) {
+        std::fill(selected_.begin(), selected_.end(), false);
+        itemIndex_ = index;
+    }
+    selected_[static_cast<size_t>(index)] = value;
+    ItemsUpdated();
+}
+
+int TListBox::SelCount() const
+{
+    return static_cast<int>(std::count(selected_.begin(), selected_.end(), true));
+}
+
+std::vector<int> TListBox::SelectedIndexes() const
+{
+    std::vector<int> out;
+    for (int i = 0; i < Count(); ++i) {
+        if (selected_[static_cast<size_t>(i)]) {
+            out.push_back(i);
+        }
+    }
+    return out;
+}
+
+void TListBox::SetItemIndex(int value)
+{
+    if (value < -1 || value >= Count()) {
+        value = -1;
+    }
+    itemIndex_ = value;
+    if (!multiSelect_) {
+        std::fill(selected_.begin(), selected_.end(), false);
+        if (value >= 0) {
+            selected_[static_cast<size_t>(value)] = true;
+        }
+    }
+    ItemsUpdated();
+}
+
+void TListBox::MouseClick(int Index, TShiftState Shift)
+{
+    if (!IsEnabledInChain()) {
+        return;
+    }
+    if (CanFocus()) {
+        SetFocus();
+    }
+    if (Index < 0 || Index >= Count()) {
+        Click();
+        return;
+    }
+    if (!multiSelect_ || Shift == TShiftState::ssNone) {
+        std::fill(selected_.begin(), selected_.end(), false);
+        selected_[static_cast<size_t>(Index)] = true;
+        anchor_ = Index;
+    } else if (Shift == TShiftState::ssCtrl) {
+        selected_[static_cast<size_t>(Index)] = !selected_[static_cast<size_t>(Index)];
+        anchor_ = Index;
+    } else {
+        int from = anchor_ >= 0 ? anchor_ : (itemIndex_ >= 0 ? itemIndex_ : Index);
+        std::fill(selected_.begin(), selected_.end(), false);
+        for (int i = std::min(from, Index); i <= std::max(from, Index); ++i) {
+            selected_[static_cast<size_t>(i)] = true;
+        }
+    }
+    itemIndex_ = Index;
+    ItemsUpdated();
+    Click();
+}
+
+void TListBox::MouseDblClick(int Index)
+{
+    if (!IsEnabledInChain()) {
+        return;
+    }
+    if (Index >= 0 && Index < Count()) {
+        itemIndex_ = Index;
+        ItemsUpdated();
+    }
+    DblClick();
+}
+
+void TListBox::DoKeyPress(char& Key)
+{
+    // Space toggles the current entry of a multiple-selection list, as the
+    // keyboard-only operator expects.
+    if (Key == ' ' && multiSelect_ && itemIndex_ >= 0) {
+        selected_[static_cast<size_t>(itemIndex_)] = !selected_[static_cast<size_t>(itemIndex_)];
+        ItemsUpdated();
+        Click();
+    }
+}
+
+#include "platform/model/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TListBox> listBoxClass("TListBox", "TWinControl", [](ClassBuilder<TListBox>& c) {
+    c.RegisterProperty("MultiSelect", &TListBox::MultiSelect, &TListBox::SetMultiSelect);
+    c.RegisterIntegerProperty("ItemHeight", &TListBox::ItemHeight, &TListBox::SetItemHeight, 1, 1000);
+    c.RegisterStringListProperty("Items.Strings", &TListBox::Items, &TListBox::SetItems);
+});
+} // namespace

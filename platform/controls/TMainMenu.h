@@ -1,0 +1,15 @@
+#pragma once
+// The form's main menu: a root entry whose children are the menu bar's entries.
+#include "platform/model/TComponent.h"
+#include "platform/controls/TMenuItem.h"
+
+class TMainMenu : public TComponent {
+public:
+    DECLARE_CLASS_NAME(TMainMenu)
+    explicit TMainMenu(TComponent* AOwner) : TComponent(AOwner), items_(new TMenuItem(this)) {}
+
+    TMenuItem* Items() const { return items_; }
+
+private:
+    TMenuItem* items_;
+};

@@ -1,0 +1,59 @@
+#include "platform/controls/TMaskEdit.h"
+
+#include "platform/model/ClassRegistration.h"
+
+void TMaskEdit::SetEditMask(const std::string& value)
+{
+    mask_ = ::EditMask(value);
+    NotifyChanged();
+    Invalidate();
+}
+
+bool TMaskEdit::FitsMask() const
+{
+    if (mask_.IsEmpty()) {
+        return true;
+    }
+    std::string value = Text();
+    if (static_cast<int>(value.size()) > mask_.EditableCount()) {
+        return false;
+    }
+    for (int i = 0; i < static_cast<int>(value.size()); ++i) {
+        auto accepted = mask_.Accept(i, value[static_cast<size_t>(i)]);
+        if (!accepted && value[static_cast<size_t>(i)] != ' ') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string TMaskEdit::DisplayText() const
+{
+    if (mask_.IsEmpty() || !FitsMask()) {
+        return Text();
+    }
+    return mask_.Display(Text());
+}
+
+bool TMaskEdit::AcceptTyped(std::string& Candidate, int Position, char& Typed)
+{
+    if (mask_.IsEmpty()) {
+        return TCustomEdit::AcceptTyped(Candidate, Position, Typed);
+    }
+    if (static_cast<int>(Candidate.size()) > mask_.EditableCount()) {
+        return false;
+    }
+    auto accepted = mask_.Accept(Position, Typed);
+    if (!accepted) {
+        return false;
+    }
+    Typed = *accepted;
+    Candidate[static_cast<size_t>(Position)] = Typed;
+    return true;
+}
+
+namespace {
+const ClassRegistration<TMaskEdit> maskEditClass("TMaskEdit", "TCustomEdit", [](ClassBuilder<TMaskEdit>& c) {
+    c.RegisterProperty("EditMask", &TMaskEdit::EditMask, &TMaskEdit::SetEditMask);
+});
+} // namespace

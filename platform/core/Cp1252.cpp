@@ -1,0 +1,133 @@
+#include "platform/core/Cp1252.h"
+
+#include "platform/core/Exception.h"
+
+#include <cerrno>
+#include <iconv.h>
+#include <memory>
+
+namespace {
+
+// One conversion through iconv. iconv reports an input that has no form in the
+// target charset as EILSEQ; nothing is ever transliterated or dropped.
+std::string Convert(std::string_view in, const char* from, const char* to)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        throw EConvertError(std::string("No conversion from ") + from + " to " + to);
+    }
+    std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
+    std::string out(in.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char* dst = out.data();
+    size_t dstLeft = out.size();
+    while (srcLeft > 0) {
+        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        if (r == static_cast<size_t>(-1)) {
+            size_t offset = in.size() - srcLeft;
+            if (errno == E2BIG) {
+                size_t used = out.size() - dstLeft;
+                out.resize(out.size() * 2);
+                dst = out.data() + used;
+                dstLeft = out.size() - used;
+                continue;
+            }
+            throw EConvertError(std::string("Text has a character with no ") + to + " form at byte " +
+                                std::to_string(offset));
+        }
+    }
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+
+} // namespace
+
+namespace Cp1252 {
+
+std::string FromUtf8(std::string_view utf8)
+{
+    bool ascii = true;
+    for (char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        return std::string(utf8);
+    }
+    return Convert(utf8, "UTF-8", "WINDOWS-1252");
+}
+
+std::string ToUtf8(std::string_view cp1252)
+{
+    bool ascii = true;
+    for (char c : cp1252) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        return std::string(cp1252);
+    }
+    return Convert(cp1252, "WINDOWS-1252", "UTF-8");
+}
+
+char UpperCase(char c)
+{
+    auto u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') {
+        return static_cast<char>(u - 32);
+    }
+    // Latin-1 letters à..þ map to À..Þ, except ÷ (0xF7).
+    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) {
+        return static_cast<char>(u - 32);
+    }
+    switch (u) {
+    case 0x9A: return static_cast<char>(0x8A); // š
+    case 0x9C: return static_cast<char>(0x8C); // œ
+    case 0x9E: return static_cast<char>(0x8E); // ž
+    case 0xFF: return static_cast<char>(0x9F); // ÿ
+    default: return c;
+    }
+}
+
+char LowerCase(char c)
+{
+    auto u = static_cast<unsigned char>(c);
+    if (u >= 'A' && u <= 'Z') {
+        return static_cast<char>(u + 32);
+    }
+    if (u >= 0xC0 && u <= 0xDE && u != 0xD7) {
+        return static_cast<char>(u + 32);
+    }
+    switch (u) {
+    case 0x8A: return static_cast<char>(0x9A);
+    case 0x8C: return static_cast<char>(0x9C);
+    case 0x8E: return static_cast<char>(0x9E);
+    case 0x9F: return static_cast<char>(0xFF);
+    default: return c;
+    }
+}
+
+std::string UpperCase(std::string_view s)
+{
+    std::string r(s);
+    for (char& c : r) {
+        c = UpperCase(c);
+    }
+    return r;
+}
+
+std::string LowerCase(std::string_view s)
+{
+    std::string r(s);
+    for (char& c : r) {
+        c = LowerCase(c);
+    }
+    return r;
+}
+
+} // namespace Cp1252

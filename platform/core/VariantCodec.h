@@ -1,0 +1,33 @@
+#pragma once
+// The byte form of a Variant inside a remote call (MessagePack):
+//
+//   Null     nil
+//   Bool     true / false
+//   Int      a signed integer of any MessagePack width
+//   String   bin: the Windows-1252 bytes of the text
+//   Packet   ext type 1 whose body is the DataPacketCodec form of the packet
+//
+// Failure behaviour: Read and Decode throw EPacketError for anything else
+// (floats, maps, other extension types, a packet body that does not decode),
+// naming the offset; they never allocate beyond what the input holds.
+#include "platform/core/Variant.h"
+
+#include <msgpack.hpp>
+
+#include <string>
+#include <string_view>
+
+class MsgReader;
+
+class VariantCodec {
+public:
+    static constexpr std::int8_t kPacketExtType = 1;
+
+    static void Write(msgpack::packer<msgpack::sbuffer>& out, const Variant& value);
+    // When cells is given, a data packet may hold at most *cells values, and
+    // *cells is lessened by the values it holds.
+    static Variant Read(MsgReader& in, size_t* cells = nullptr);
+
+    static std::string Encode(const Variant& value);
+    static Variant Decode(std::string_view bytes);
+};

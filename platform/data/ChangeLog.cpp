@@ -1,0 +1,97 @@
+#include "platform/data/ChangeLog.h"
+
+#include <algorithm>
+
+const ChangeLog::ModifiedRow* ChangeLog::Find(std::int64_t rowId) const
+{
+    for (const auto& entry : entries_) {
+        if (entry.rowId == rowId) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+ChangeLog::ModifiedRow* ChangeLog::FindMutable(std::int64_t rowId)
+{
+    return const_cast<ModifiedRow*>(Find(rowId));
+}
+
+void ChangeLog::RowInserted(std::int64_t rowId, const std::vector<FieldValue>& values)
+{
+    entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usInserted, values, {}});
+}
+
+void ChangeLog::RowModified(std::int64_t rowId, const std::vector<FieldValue>& before,
+                            const std::vector<FieldValue>& after)
+{
+    ModifiedRow* entry = FindMutable(rowId);
+    if (entry == nullptr) {
+        if (before != after) {
+            entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usModified, after, before});
+        }
+        return;
+    }
+    switch (entry->op) {
+    case TUpdateStatus::usInserted:
+        entry->current = after;
+        break;
+    case TUpdateStatus::usModified:
+        entry->current = after;
+        if (entry->current == entry->original) {
+            std::erase_if(entries_, [rowId](const ModifiedRow& e) { return e.rowId == rowId; });
+        }
+        break;
+    case TUpdateStatus::usDeleted:
+    case TUpdateStatus::usUnmodified:
+        // A deleted row is no longer in the data set and cannot be edited.
+        break;
+    }
+}
+
+void ChangeLog::RowDeleted(std::int64_t rowId, const std::vector<FieldValue>& values)
+{
+    ModifiedRow* entry = FindMutable(rowId);
+    if (entry == nullptr) {
+        entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usDeleted, values, {}});
+        return;
+    }
+    switch (entry->op) {
+    case TUpdateStatus::usInserted:
+        // The receiver never saw the row: nothing to send for it.
+        std::erase_if(entries_, [rowId](const ModifiedRow& e) { return e.rowId == rowId; });
+        break;
+    case TUpdateStatus::usModified:
+        entry->op = TUpdateStatus::usDeleted;
+        entry->current = std::move(entry->original);
+        entry->original.clear();
+        break;
+    case TUpdateStatus::usDeleted:
+    case TUpdateStatus::usUnmodified:
+        break;
+    }
+}
+
+void ChangeLog::DropColumn(int index)
+{
+    auto drop = [index](std::vector<FieldValue>& values) {
+        if (index >= 0 && index < static_cast<int>(values.size())) {
+            values.erase(values.begin() + index);
+        }
+    };
+    for (auto& entry : entries_) {
+        drop(entry.current);
+        drop(entry.original);
+    }
+}
+
+DataPacket ChangeLog::Delta(std::vector<PacketField> fields) const
+{
+    DataPacket packet;
+    packet.fields = std::move(fields);
+    packet.rows.reserve(entries_.size());
+    for (const auto& entry : entries_) {
+        packet.rows.push_back(PacketRow{entry.op, entry.current, entry.original});
+    }
+    return packet;
+}

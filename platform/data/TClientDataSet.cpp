@@ -1,0 +1,323 @@
+#include "platform/data/TClientDataSet.h"
+
+#include "platform/core/Exception.h"
+#include "platform/data/TField.h"
+#include "platform/data/TStringField.h"
+#include "platform/model/ClassRegistration.h"
+
+#include <algorithm>
+#include <memory>
+#include <unordered_map>
+
+namespace {
+
+const ClassRegistration<TClientDataSet> clientDataSetClass("TClientDataSet", "TDataSet",
+                                                           [](ClassBuilder<TClientDataSet>& c) {
+    c.RegisterProperty("ProviderName", &TClientDataSet::ProviderName, &TClientDataSet::SetProviderName);
+});
+
+} // namespace
+
+TClientDataSet::TClientDataSet(TComponent* AOwner) : TDataSet(AOwner) {}
+
+bool TClientDataSet::HasPersistentFields() const
+{
+    return std::any_of(Fields().begin(), Fields().end(), [](TField* f) { return !f->IsDefaultField(); });
+}
+
+std::vector<PacketField> TClientDataSet::PacketFields() const
+{
+    std::vector<PacketField> fields;
+    fields.reserve(Fields().size());
+    for (TField* field : Fields()) {
+        fields.push_back(field->ToPacketField());
+    }
+    return fields;
+}
+
+void TClientDataSet::InternalOpen()
+{
+    // Opening without a packet gives an empty data set over the persistent
+    // fields; without fields there is nothing to open.
+    if (FieldCount() == 0) {
+        throw EDatabaseError(ErrorPrefix() + "Missing data provider or data packet");
+    }
+    log_.Clear();
+    baseIds_.clear();
+}
+
+void TClientDataSet::InternalClose()
+{
+    log_.Clear();
+    baseIds_.clear();
+}
+
+void TClientDataSet::KeepBase()
+{
+    baseIds_.clear();
+    baseIds_.reserve(Records().size());
+    for (const Record& record : Records()) {
+        baseIds_.push_back(record.id);
+    }
+}
+
+void TClientDataSet::SetData(const Variant& value)
+{
+    if (value.GetKind() != Variant::Kind::Packet || !value.AsPacket()) {
+        throw EDatabaseError(ErrorPrefix() + "The value to load is not a data packet");
+    }
+    SetData(*value.AsPacket());
+}
+
+void TClientDataSet::SetData(const DataPacket& packet)
+{
+    const std::string prefix = ErrorPrefix() + "Cannot load the data packet: ";
+
+    // Everything is checked and built aside first; the data set changes only
+    // once nothing can fail any more.
+    for (size_t r = 0; r < packet.rows.size(); ++r) {
+        const PacketRow& row = packet.rows[r];
+        if (row.status != TUpdateStatus::usUnmodified) {
+            throw EDatabaseError(prefix + "row " + std::to_string(r + 1) +
+                                 " is a change entry, not a plain row");
+        }
+        if (row.values.size() != packet.fields.size()) {
+            throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + " has " +
+                                 std::to_string(row.values.size()) + " values for " +
+                                 std::to_string(packet.fields.size()) + " fields");
+        }
+    }
+
+    std::vector<std::unique_ptr<TField>> newFields;
+    std::vector<TField*> targets; // the fields the rows will have, in order
+    std::vector<int> columns;     // packet column of each target field
+    if (HasPersistentFields()) {
+        for (TField* field : Fields()) {
+            const int column = packet.FieldIndex(field->FieldName());
+            if (column < 0) {
+                throw EDatabaseError(prefix + "it has no field '" + field->FieldName() + "'");
+            }
+            const PacketField& pf = packet.fields[static_cast<size_t>(column)];
+            if (pf.type != field->DataType()) {
+                throw EDatabaseError(prefix + "its field '" + field->FieldName() + "' is of another type");
+            }
+            if (field->DataType() == TFieldType::ftString && field->Size() > 0 &&
+                (pf.size <= 0 || pf.size > field->Size())) {
+                throw EDatabaseError(prefix + "its field '" + field->FieldName() + "' is " +
+                                     (pf.size <= 0 ? std::string("of unlimited size")
+                                                   : std::to_string(pf.size) + " characters wide") +
+                                     ", wider than the " + std::to_string(field->Size()) + " of the data set");
+            }
+            targets.push_back(field);
+            columns.push_back(column);
+        }
+    } else {
+        for (size_t c = 0; c < packet.fields.size(); ++c) {
+            const PacketField& pf = packet.fields[c];
+            if (pf.name.empty()) {
+                throw EDatabaseError(prefix + "field " + std::to_string(c + 1) + " has no name");
+            }
+            if (packet.FieldIndex(pf.name) != static_cast<int>(c)) {
+                throw EDatabaseError(prefix + "the field name '" + pf.name + "' appears twice");
+            }
+            if (pf.size < 0) {
+                throw EDatabaseError(prefix + "its field '" + pf.name + "' has a negative size");
+            }
+            std::unique_ptr<TField> field;
+            if (pf.type == TFieldType::ftString) {
+                field = std::make_unique<TStringField>(this);
+            } else {
+                field = std::make_unique<TField>(this, pf.type);
+            }
+            field->SetFieldName(pf.name);
+            field->SetSize(pf.type == TFieldType::ftString ? pf.size : 0);
+            field->SetRequired(pf.required);
+            targets.push_back(field.get());
+            columns.push_back(static_cast<int>(c));
+            newFields.push_back(std::move(field));
+        }
+    }
+
+    std::vector<std::vector<FieldValue>> rows;
+    rows.reserve(packet.rows.size());
+    for (size_t r = 0; r < packet.rows.size(); ++r) {
+        std::vector<FieldValue> values;
+        values.reserve(targets.size());
+        for (size_t i = 0; i < targets.size(); ++i) {
+            const FieldValue& v = packet.rows[r].values[static_cast<size_t>(columns[i])];
+            try {
+                targets[i]->Validate(v);
+            } catch (const EDatabaseError& e) {
+                throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + ": " + e.Message());
+            }
+            values.push_back(v);
+        }
+        rows.push_back(std::move(values));
+    }
+    std::vector<Record> records = MakeRecords(std::move(rows));
+
+    // From here on only notifications can raise.
+    DropEdit();
+    log_.Clear();
+    if (!HasPersistentFields()) {
+        SetRecords({});
+        DestroyDefaultFields();
+        for (auto& field : newFields) {
+            AddDefaultField(field.release());
+        }
+    }
+    SetRecords(std::move(records));
+    KeepBase();
+    OpenLoaded();
+}
+
+DataPacket TClientDataSet::Data() const
+{
+    DataPacket packet;
+    packet.fields = PacketFields();
+    packet.rows.reserve(Records().size());
+    for (const Record& record : Records()) {
+        packet.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, record.values.Unpack(), {}});
+    }
+    return packet;
+}
+
+Variant TClientDataSet::GetDelta() const
+{
+    return Variant(log_.Delta(PacketFields()));
+}
+
+void TClientDataSet::MergeChangeLog()
+{
+    log_.Clear();
+    KeepBase();
+}
+
+void TClientDataSet::CancelUpdates()
+{
+    if (!Active()) {
+        return;
+    }
+    DropEdit();
+    if (log_.Empty()) {
+        return;
+    }
+    const std::int64_t id = CurrentRecordId();
+    const int index = RecNo();
+    std::unordered_map<std::int64_t, const Record*> held;
+    held.reserve(Records().size());
+    for (const Record& record : Records()) {
+        held.emplace(record.id, &record);
+    }
+    std::unordered_map<std::int64_t, const ChangeLog::ModifiedRow*> logged;
+    for (const auto& entry : log_.Entries()) {
+        logged.emplace(entry.rowId, &entry);
+    }
+    std::vector<Record> restored;
+    restored.reserve(baseIds_.size());
+    for (std::int64_t baseId : baseIds_) {
+        auto entry = logged.find(baseId);
+        if (entry != logged.end() && entry->second->op == TUpdateStatus::usModified) {
+            restored.push_back(Record{baseId, RowValues(entry->second->original)});
+        } else if (entry != logged.end() && entry->second->op == TUpdateStatus::usDeleted) {
+            restored.push_back(Record{baseId, RowValues(entry->second->current)});
+        } else if (auto row = held.find(baseId); row != held.end()) {
+            restored.push_back(*row->second);
+        }
+    }
+    log_.Clear();
+    SetRecords(std::move(restored));
+    Reposition(id, index);
+    DataEvent(TDataEvent::deDataSetChange);
+}
+
+void TClientDataSet::RevertChange(int Index)
+{
+    if (Index < 0 || Index >= log_.Count()) {
+        throw EDatabaseError(ErrorPrefix() + "The change log has no entry " + std::to_string(Index));
+    }
+    DropEdit();
+    const ChangeLog::ModifiedRow entry = log_.Entries()[static_cast<size_t>(Index)];
+    const std::int64_t id = CurrentRecordId();
+    const int index = RecNo();
+    std::vector<Record> records = Records();
+    auto held = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == entry.rowId; });
+    switch (entry.op) {
+    case TUpdateStatus::usInserted:
+        if (held != records.end()) {
+            records.erase(held);
+        }
+        break;
+    case TUpdateStatus::usModified:
+        if (held != records.end()) {
+            held->values = RowValues(entry.original);
+        }
+        break;
+    case TUpdateStatus::usDeleted: {
+        // Back after the nearest row before it in the base content that is
+        // still held, or first.
+        auto base = std::find(baseIds_.begin(), baseIds_.end(), entry.rowId);
+        auto at = records.begin();
+        for (auto it = base; it != baseIds_.begin();) {
+            --it;
+            auto found = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == *it; });
+            if (found != records.end()) {
+                at = found + 1;
+                break;
+            }
+        }
+        records.insert(at, Record{entry.rowId, RowValues(entry.current)});
+        break;
+    }
+    case TUpdateStatus::usUnmodified: break;
+    }
+    log_.Remove(Index);
+    SetRecords(std::move(records));
+    Reposition(id, index);
+    DataEvent(TDataEvent::deDataSetChange);
+}
+
+void TClientDataSet::RecordInserted(const Record& record)
+{
+    if (logChanges_) {
+        log_.RowInserted(record.id, record.values.Unpack());
+        return;
+    }
+    // Unlogged: the row joins the base content after the nearest row before
+    // it that the base content has.
+    const auto& records = Records();
+    auto self = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == record.id; });
+    auto at = baseIds_.begin();
+    for (auto it = self; it != records.begin();) {
+        --it;
+        auto found = std::find(baseIds_.begin(), baseIds_.end(), it->id);
+        if (found != baseIds_.end()) {
+            at = found + 1;
+            break;
+        }
+    }
+    baseIds_.insert(at, record.id);
+}
+
+void TClientDataSet::RecordModified(const Record& before, const Record& after)
+{
+    // Unlogged, the row's values now are its base values: nothing to keep.
+    if (logChanges_ || log_.Has(after.id)) {
+        log_.RowModified(after.id, before.values.Unpack(), after.values.Unpack());
+    }
+}
+
+void TClientDataSet::RecordDeleted(const Record& record)
+{
+    if (logChanges_ || log_.Has(record.id)) {
+        log_.RowDeleted(record.id, record.values.Unpack());
+        return;
+    }
+    std::erase(baseIds_, record.id);
+}
+
+void TClientDataSet::FieldRemoved(int index)
+{
+    // The base content's values are the rows' own or the log's.
+    log_.DropColumn(index);
+}

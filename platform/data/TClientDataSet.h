@@ -1,0 +1,94 @@
+#pragma once
+// A data set that holds in memory whatever data packet it was last given, and
+// logs every posted insert, edit and deletion until the log is merged or
+// cancelled. It fetches nothing by itself: data comes in whole through
+// SetData and changes go out only when the caller sends GetDelta.
+//
+// Failure behaviour:
+// - SetData checks the whole packet before it touches anything: a packet
+//   that lacks a field of the data set, carries one of another type or wider
+//   than the field, holds a value longer than its field, has rows of the
+//   wrong width or change entries instead of plain rows is refused with
+//   EDatabaseError, and the data set keeps its rows, position, state and log.
+// - The log is never merged implicitly. A caller that sends GetDelta merges
+//   only after the send returned; if the send fails the log stays as it was
+//   and the next GetDelta carries the old entries with the new ones.
+// - A reload (SetData), Close and CancelUpdates drop the log.
+#include "platform/data/ChangeLog.h"
+#include "platform/core/DataPacket.h"
+#include "platform/data/TDataSet.h"
+#include "platform/core/Variant.h"
+
+#include <string>
+#include <vector>
+
+class TClientDataSet : public TDataSet {
+public:
+    DECLARE_CLASS_NAME(TClientDataSet)
+    explicit TClientDataSet(TComponent* AOwner);
+
+    // Kept for the form; the data set never asks a provider for anything.
+    const std::string& ProviderName() const { return providerName_; }
+    void SetProviderName(const std::string& value) { providerName_ = value; }
+
+    // Loads a packet whole: replaces every row, empties the change log, opens
+    // the data set and goes to its first row. Packet fields are matched to
+    // the data set's fields by name (without regard to case); packet fields
+    // the data set lacks are ignored. Without persistent fields the data set
+    // takes the packet's fields. A row being edited or inserted is dropped
+    // without AfterCancel. The value must hold a data packet.
+    void SetData(const Variant& value);
+    void SetData(const DataPacket& packet);
+    // The rows now held, all unmodified, over the data set's fields.
+    DataPacket Data() const;
+
+    // Number of changed rows waiting in the log (a row inserted and then
+    // edited counts once; one inserted and then deleted not at all).
+    int GetChangeCount() const { return log_.Count(); }
+    // The change packet: every entry of the log, over the data set's fields.
+    Variant GetDelta() const;
+    // The logged changes become the data set's base content; the log is empty.
+    void MergeChangeLog();
+    // Undoes every logged change: the rows are those of the last load or
+    // merge again (a row being edited or inserted is dropped too), the log is
+    // empty, and the current row stays where it was if it still exists.
+    void CancelUpdates();
+    // Undoes the log's entry at Index (0-based, the order of GetDelta's rows)
+    // and no other: an inserted row goes, a deleted row comes back where it
+    // stood in the base content, an edited row takes its original values.
+    // Raises EDatabaseError for an index outside the log.
+    void RevertChange(int Index);
+
+    // On by default. While off, changes to rows that have no pending entry
+    // become base content at once; a row that has one keeps being logged, so
+    // that its entry still describes the row as it is.
+    bool LogChanges() const { return logChanges_; }
+    void SetLogChanges(bool value) { logChanges_ = value; }
+
+    const ChangeLog& Log() const { return log_; }
+
+protected:
+    void InternalOpen() override;
+    void InternalClose() override;
+    void RecordInserted(const Record& record) override;
+    void RecordModified(const Record& before, const Record& after) override;
+    void RecordDeleted(const Record& record) override;
+    void FieldRemoved(int index) override;
+
+private:
+    std::vector<PacketField> PacketFields() const;
+    bool HasPersistentFields() const;
+
+    // Makes the rows now held the base content.
+    void KeepBase();
+
+    std::string providerName_;
+    ChangeLog log_;
+    // The ids of the rows as last loaded or merged, in order, which
+    // CancelUpdates brings back. Their values need no copy: a row still held
+    // has them unless the log holds its original values, and a deleted row's
+    // values are in its log entry. So a merge after every post costs one id
+    // per row, not a copy of every text.
+    std::vector<std::int64_t> baseIds_;
+    bool logChanges_ = true;
+};
