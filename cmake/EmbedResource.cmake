@@ -7,10 +7,12 @@ function(embed_resources target)
     get_filename_component(abs ${f} ABSOLUTE)
     list(APPEND inputs ${abs})
   endforeach()
+  # VERBATIM keeps the list one argument, its separators quoted for the shell.
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -DOUT=${out} -DINPUTS="${inputs}" -P ${PROJECT_SOURCE_DIR}/cmake/EmbedWrite.cmake
+    COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DINPUTS=${inputs}" -P ${PROJECT_SOURCE_DIR}/cmake/EmbedWrite.cmake
     DEPENDS ${inputs} ${PROJECT_SOURCE_DIR}/cmake/EmbedWrite.cmake
-    COMMENT "Embedding resources of ${target}")
+    COMMENT "Embedding resources of ${target}"
+    VERBATIM)
   target_sources(${target} PRIVATE ${out})
 endfunction()

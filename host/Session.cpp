@@ -141,19 +141,6 @@ const KeyInfo* FindKey(const std::string& name)
     return nullptr;
 }
 
-std::string ForMessage(const std::string& utf8)
-{
-    try {
-        return Cp1252::FromUtf8(utf8);
-    } catch (const std::exception&) {
-        std::string s;
-        for (char c : utf8) {
-            s += (static_cast<unsigned char>(c) < 0x80) ? c : '?';
-        }
-        return s;
-    }
-}
-
 } // namespace
 
 Session& Session::Current()
@@ -164,7 +151,7 @@ Session& Session::Current()
 
 void Session::LoadFromFile(const std::string& path)
 {
-    const std::string name = ForMessage(path);
+    const std::string name = Cp1252::FromUtf8Lossy(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw EResourceError(name, 0, 0, std::string("the session file cannot be opened: ") + std::strerror(errno));
@@ -185,7 +172,7 @@ void Session::LoadFromFile(const std::string& path)
 
 void Session::LoadFromText(const std::string& utf8, const std::string& fileName)
 {
-    const std::string file = ForMessage(fileName);
+    const std::string file = Cp1252::FromUtf8Lossy(fileName);
     Values values;
     std::vector<std::string> warnings;
     std::array<int, kKeys.size()> seenOn{};

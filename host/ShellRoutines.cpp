@@ -1,5 +1,7 @@
 #include "host/ShellRoutines.h"
 
+#include "host/HostMessages.h"
+
 #include "host/IShellUi.h"
 #include "host/Session.h"
 #include "platform/core/ErrorSink.h"
@@ -98,7 +100,7 @@ bool CheckResultServ(const Variant& answer, bool raise, int code)
         break;
     case Variant::Kind::Bool:
         if (!answer.AsBool()) {
-            message = "The application server refused the operation";
+            message = HostMessages::Text("srv.recusou_operacao");
         }
         break;
     case Variant::Kind::Null:

@@ -1,9 +1,53 @@
 #include "host/TNetConnection.h"
 
+#include "host/HostMessages.h"
 #include "host/Session.h"
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
+
+#include <iostream>
+
+namespace {
+
+// The operator reads the cause in a few words of their language; the
+// technical detail goes to the shell's log.
+std::string CauseText(const ESocketError& e)
+{
+    std::cerr << "shell: " << Cp1252::ToUtf8Lossy(e.what()) << "\n";
+    switch (e.Cause()) {
+    case TSocketCause::scRefused: return HostMessages::Text("causa.recusada");
+    case TSocketCause::scTimedOut: return HostMessages::Text("causa.tempo");
+    case TSocketCause::scReset: return HostMessages::Text("causa.reiniciada");
+    case TSocketCause::scClosed: return HostMessages::Text("causa.fechada");
+    case TSocketCause::scNameNotFound: return HostMessages::Text("causa.nome");
+    case TSocketCause::scProtocol: return HostMessages::Text("causa.protocolo");
+    case TSocketCause::scOther: break;
+    }
+    return HostMessages::Text("causa.outra");
+}
+
+// The server's fault in the operator's language when the server named it;
+// otherwise the server's own text.
+std::string ServerText(const ERemoteError& e)
+{
+    if (!e.Code().empty() && HostMessages::Has(e.Code())) {
+        std::cerr << "shell: " << Cp1252::ToUtf8Lossy(e.what()) << "\n";
+        return HostMessages::Text(e.Code(), e.Args());
+    }
+    return e.what();
+}
+
+// The same fault, said for the operator, keeping its kind.
+[[noreturn]] void RethrowForOperator(const ERemoteError& e, const std::string& text)
+{
+    if (const auto* refusal = dynamic_cast<const ERemoteRefusal*>(&e)) {
+        throw ERemoteRefusal(text, refusal->Entry(), e.Code(), e.Args());
+    }
+    throw ERemoteError(text, e.Code(), e.Args());
+}
+
+} // namespace
 
 TNetConnection::TNetConnection(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -45,19 +89,16 @@ void TNetConnection::DoOpen()
     openHost_ = host_;
     openPort_ = port_;
     if (serverName_.empty()) {
-        throw ESocketError(Cp1252::FromUtf8("Não foi possível conectar ao servidor de aplicação em ") + Where() +
-                           ": ServerName is not set");
+        throw ESocketError(HostMessages::Text("con.conectar", {Where(), "ServerName is not set"}));
     }
     try {
         // The shared secret is the operator's session's unless one was set on
         // the component itself.
         client_.Open(host_, port_, serverName_, secret_.empty() ? Session::Current().Secret() : secret_);
     } catch (const ESocketError& e) {
-        throw ESocketError(Cp1252::FromUtf8("Não foi possível conectar ao servidor de aplicação em ") + Where() +
-                           ": " + e.what());
+        throw ESocketError(HostMessages::Text("con.conectar", {Where(), CauseText(e)}), e.Cause());
     } catch (const ERemoteError& e) {
-        throw ERemoteError(Cp1252::FromUtf8("O servidor de aplicação em ") + Where() +
-                           Cp1252::FromUtf8(" recusou a conexão: ") + e.what());
+        RethrowForOperator(e, HostMessages::Text("con.recusou", {Where(), ServerText(e)}));
     }
     lastError_.clear();
 }
@@ -90,8 +131,9 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
     try {
         return client_.Call(method, args);
     } catch (const ESocketError& e) {
-        throw ESocketError(Cp1252::FromUtf8("A chamada de ") + method + Cp1252::FromUtf8(" ao servidor de aplicação em ") +
-                           Where() + Cp1252::FromUtf8(" falhou: ") + e.what());
+        throw ESocketError(HostMessages::Text("con.chamada", {method, Where(), CauseText(e)}), e.Cause());
+    } catch (const ERemoteError& e) {
+        RethrowForOperator(e, ServerText(e));
     }
 }
 

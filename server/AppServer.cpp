@@ -30,6 +30,7 @@ void Refuse(asio::io_context& ioc, std::shared_ptr<asio::ip::tcp::socket> socket
 {
     Protocol::HelloReply reply;
     reply.message = message;
+    reply.code = "srv.ocupado";
     auto frame = std::make_shared<std::string>(FrameBuffer::Wrap(Protocol::EncodeHelloReply(reply)));
     auto timer = std::make_shared<asio::steady_timer>(ioc, std::chrono::seconds(2));
     ++counter;

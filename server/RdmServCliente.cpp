@@ -19,21 +19,41 @@ constexpr int kClientNameSize = 50;
 constexpr int kServiceSize = 5;
 constexpr int kServiceNameSize = 40;
 
-void CheckSize(const std::string& method, const std::string& what, const std::string& text, int size)
+// The operator's words for a field an argument fills.
+std::string Describe(const std::string& field)
+{
+    if (field == "CDFILIAL") {
+        return "branch code";
+    }
+    if (field == "CDCLIENTE") {
+        return "client code";
+    }
+    if (field == "NRINSJURCLIE") {
+        return "registration number";
+    }
+    if (field == "CDSERVFILI") {
+        return "service code";
+    }
+    return field;
+}
+
+void CheckSize(const std::string& method, const std::string& field, const std::string& text, int size)
 {
     if (text.size() > static_cast<size_t>(size)) {
-        throw ERemoteRefusal(method + ": the " + what + " has " + std::to_string(text.size()) +
-                             " characters, more than the " + std::to_string(size) + " it may have");
+        throw ERemoteRefusal(method + ": the " + Describe(field) + " has " + std::to_string(text.size()) +
+                                 " characters, more than the " + std::to_string(size) + " it may have",
+                             0, "srv.texto_longo", {method, field, std::to_string(text.size()), std::to_string(size)});
     }
 }
 
 // A Windows-1252 argument as the database stores it.
-std::string ToDb(const std::string& method, const std::string& what, const std::string& text)
+std::string ToDb(const std::string& method, const std::string& field, const std::string& text)
 {
     try {
         return Cp1252::ToUtf8(text);
     } catch (const EConvertError& e) {
-        throw ERemoteRefusal(method + ": the " + what + " holds a byte that is not a character: " + e.what());
+        throw ERemoteRefusal(method + ": the " + Describe(field) + " holds a byte that is not a character: " + e.what(),
+                             0, "srv.texto_invalido", {method, field});
     }
 }
 
@@ -48,8 +68,8 @@ FieldValue FromDb(const std::string& method, const SqlValue& value, bool trimRig
     try {
         text = Cp1252::FromUtf8(*value);
     } catch (const EConvertError& e) {
-        throw EConvertError(method + ": " + where + " holds a character that Windows-1252 cannot show (" + e.what() +
-                            ")");
+        throw ERemoteError(method + ": " + where + " holds a character that Windows-1252 cannot show (" + e.what() + ")",
+                           "srv.dado_ilegivel", {method, where.substr(where.find(' ') + 1)});
     }
     if (trimRight) {
         while (!text.empty() && text.back() == ' ') {
@@ -71,8 +91,9 @@ PacketField Field(const char* name, int size)
 void CheckStored(const std::string& method, const PacketField& field, const FieldValue& value, const std::string& where)
 {
     if (value && value->size() > static_cast<size_t>(field.size)) {
-        throw EDatabaseError(method + ": " + where + " has a " + field.name + " of " + std::to_string(value->size()) +
-                             " characters, more than the " + std::to_string(field.size) + " it may have");
+        throw ERemoteError(method + ": " + where + " has a " + field.name + " of " + std::to_string(value->size()) +
+                               " characters, more than the " + std::to_string(field.size) + " it may have",
+                           "srv.dado_ilegivel", {method, where.substr(where.find(' ') + 1)});
     }
 }
 
@@ -146,12 +167,12 @@ void RdmServCliente::Register(ModuleRegistry& registry)
 Variant RdmServCliente::GetCliente(const std::string& branch, const std::string& number)
 {
     const std::string m = "GetCliente";
-    CheckSize(m, "branch code", branch, kBranchSize);
-    CheckSize(m, "registration number", number, kNumberSize);
+    CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    CheckSize(m, "NRINSJURCLIE", number, kNumberSize);
     const std::string wanted = Digits(number);
     const bool everyClient = Blank(number);
     auto rows = Db().Query("SELECT CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, NMRAZSOCCLIE FROM CLIENTE WHERE CDFILIAL = ?",
-                           {ToDb(m, "branch code", branch)});
+                           {ToDb(m, "CDFILIAL", branch)});
     DataPacket p;
     p.fields = {Field("CDCLIENTE", kClientSize), Field("IDTPIJURCLIE", kKindSize), Field("NRINSJURCLIE", kNumberSize),
                 Field("NMRAZSOCCLIE", kClientNameSize)};
@@ -182,12 +203,12 @@ Variant RdmServCliente::GetCliente(const std::string& branch, const std::string&
 Variant RdmServCliente::GetServico(const std::string& branch, const std::string& client)
 {
     const std::string m = "GetServico";
-    CheckSize(m, "branch code", branch, kBranchSize);
-    CheckSize(m, "client code", client, kClientSize);
+    CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    CheckSize(m, "CDCLIENTE", client, kClientSize);
     auto rows = Db().Query("SELECT s.CDSERVFILI, s.CDFILIAL, s.NMSERVICO FROM SERVFILI s WHERE s.CDFILIAL = ? "
                            "AND NOT EXISTS (SELECT 1 FROM SERVCLIE c WHERE c.CDFILIAL = s.CDFILIAL "
                            "AND c.CDSERVFILI = s.CDSERVFILI AND c.CDCLIENTE = ?)",
-                           {ToDb(m, "branch code", branch), ToDb(m, "client code", client)});
+                           {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
     DataPacket p;
     p.fields = {Field("CDSERVFILI", kServiceSize), Field("CDFILIAL", kBranchSize), Field("NMSERVICO", kServiceNameSize)};
     for (const auto& r : rows) {
@@ -207,12 +228,12 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
 Variant RdmServCliente::GetServClie(const std::string& branch, const std::string& client)
 {
     const std::string m = "GetServClie";
-    CheckSize(m, "branch code", branch, kBranchSize);
-    CheckSize(m, "client code", client, kClientSize);
+    CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    CheckSize(m, "CDCLIENTE", client, kClientSize);
     auto rows = Db().Query("SELECT c.CDFILIAL, c.CDSERVFILI, c.CDCLIENTE, s.NMSERVICO FROM SERVCLIE c "
                            "JOIN SERVFILI s ON s.CDFILIAL = c.CDFILIAL AND s.CDSERVFILI = c.CDSERVFILI "
                            "WHERE c.CDFILIAL = ? AND c.CDCLIENTE = ?",
-                           {ToDb(m, "branch code", branch), ToDb(m, "client code", client)});
+                           {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
     DataPacket p;
     p.fields = {Field("CDFILIAL", kBranchSize), Field("CDSERVFILI", kServiceSize), Field("CDCLIENTE", kClientSize),
                 Field("NMSERVICO", kServiceNameSize)};
@@ -234,10 +255,10 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
 Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& client)
 {
     const std::string m = "DelTodos";
-    CheckSize(m, "branch code", branch, kBranchSize);
-    CheckSize(m, "client code", client, kClientSize);
+    CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    CheckSize(m, "CDCLIENTE", client, kClientSize);
     long long removed = Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?",
-                                     {ToDb(m, "branch code", branch), ToDb(m, "client code", client)});
+                                     {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
     return Variant(static_cast<std::int64_t>(removed));
 }
 
@@ -250,7 +271,8 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
     if (packet.GetKind() != Variant::Kind::Packet) {
         throw ERemoteRefusal(m + ": a change packet or Null was expected, not a " +
                              (packet.GetKind() == Variant::Kind::String ? std::string("text") : std::string("value")) +
-                             "; nothing was stored");
+                             "; nothing was stored",
+                             0, "srv.pacote_invalido", {m});
     }
     const DataPacket& p = *packet.AsPacket();
     const int fb = p.FieldIndex("CDFILIAL");
@@ -258,7 +280,8 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
     const int fs = p.FieldIndex("CDSERVFILI");
     if (fb < 0 || fc < 0 || fs < 0) {
         throw ERemoteRefusal(m + ": the change packet lacks one of the fields CDFILIAL, CDCLIENTE, CDSERVFILI; "
-                                 "nothing was stored");
+                                 "nothing was stored",
+                             0, "srv.pacote_invalido", {m});
     }
 
     auto keyOf = [&](const std::vector<FieldValue>& values, size_t rowNumber) {
@@ -268,18 +291,18 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
             if (!v || v->empty()) {
                 throw ERemoteRefusal(m + ": entry " + std::to_string(rowNumber) + " of the change packet has no " +
                                          name + "; nothing was stored",
-                                     entry);
+                                     entry, "srv.pacote_invalido", {m});
             }
             if (v->size() > static_cast<size_t>(size)) {
                 throw ERemoteRefusal(m + ": the " + name + " of entry " + std::to_string(rowNumber) + " has " +
                                          std::to_string(v->size()) + " characters, more than the " +
                                          std::to_string(size) + " it may have; nothing was stored",
-                                     entry);
+                                     entry, "srv.texto_longo", {m, name, std::to_string(v->size()), std::to_string(size)});
             }
             try {
                 return ToDb(m, name, *v);
             } catch (const ERemoteRefusal& e) {
-                throw ERemoteRefusal(e.what(), entry);
+                throw ERemoteRefusal(e.what(), entry, e.Code(), e.Args());
             }
         };
         return Key{get(fb, "CDFILIAL", kBranchSize), get(fc, "CDCLIENTE", kClientSize),
@@ -397,13 +420,13 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         const auto& [key, at] = missingClients.front();
         throw ERemoteRefusal(m + ": the branch " + Cp1252::FromUtf8(key.first) + " has no client " +
                                  Cp1252::FromUtf8(key.second) + "; nothing was stored",
-                             at);
+                             at, "srv.sem_cliente", {Cp1252::FromUtf8(key.first), Cp1252::FromUtf8(key.second)});
     }
     if (!missingServices.empty()) {
         const auto& [key, at] = missingServices.front();
         throw ERemoteRefusal(m + ": the branch " + Cp1252::FromUtf8(key.first) + " has no service " +
                                  Cp1252::FromUtf8(key.second) + "; nothing was stored",
-                             at);
+                             at, "srv.sem_servico", {Cp1252::FromUtf8(key.first), Cp1252::FromUtf8(key.second)});
     }
     return Variant(static_cast<std::int64_t>(changes.size()));
 }

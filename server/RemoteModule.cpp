@@ -25,6 +25,8 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
     reply.faultKind = TFaultKind::fkRefused;
     if (!method) {
         reply.message = name + " is not a method of " + serverName_;
+        reply.code = "srv.metodo_desconhecido";
+        reply.args = {name};
         return reply;
     }
     if (call.descriptor.ArgTypes() != method->args) {
@@ -32,6 +34,8 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
         reply.message = "Call of " + method->name + " refused: its descriptor " +
                         CallDescriptor::Hex(call.descriptor.Head()) + " does not match the method's declaration " +
                         CallDescriptor::Hex(declared.Head());
+        reply.code = "srv.descritor";
+        reply.args = {method->name};
         return reply;
     }
     reply.faultKind = TFaultKind::fkRetry;
@@ -45,25 +49,35 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
             db_->Commit();
         }
         reply.ok = true;
-    } catch (const ERemoteRefusal& e) {
+    } catch (const ERemoteError& e) {
         if (db_) {
             db_->Rollback();
         }
         reply.message = e.what();
-        reply.faultKind = TFaultKind::fkRefused;
-        reply.faultEntry = e.Entry();
+        reply.code = e.Code();
+        reply.args = e.Args();
+        if (const auto* refusal = dynamic_cast<const ERemoteRefusal*>(&e)) {
+            reply.faultKind = TFaultKind::fkRefused;
+            reply.faultEntry = refusal->Entry();
+        }
         return reply;
     } catch (const std::bad_alloc&) {
         if (db_) {
             db_->Rollback();
         }
         reply.message = "The application server ran out of memory for " + method->name + "; try again later";
+        reply.code = "srv.sem_memoria";
+        reply.args = {method->name};
         return reply;
     } catch (const std::exception& e) {
+        // The database's own words stay in the server's log; the operator
+        // learns which call could not be done.
         if (db_) {
             db_->Rollback();
         }
         reply.message = e.what();
+        reply.code = "srv.falhou";
+        reply.args = {method->name};
         return reply;
     }
     for (size_t i = 0; i < args.size(); ++i) {

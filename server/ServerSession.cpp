@@ -123,7 +123,8 @@ void ServerSession::Run()
     done_ = true;
 }
 
-void ServerSession::RefuseHandshake(const std::string& message)
+void ServerSession::RefuseHandshake(const std::string& message, const std::string& code,
+                                    const std::vector<std::string>& args)
 {
     auto f = budget_.Failed(address_);
     if (f.log) {
@@ -133,6 +134,8 @@ void ServerSession::RefuseHandshake(const std::string& message)
     Pause(f.delay);
     Protocol::HelloReply reply;
     reply.message = message;
+    reply.code = code;
+    reply.args = args;
     Send(Protocol::EncodeHelloReply(reply));
 }
 
@@ -143,19 +146,23 @@ bool ServerSession::Handshake()
     try {
         hello = Protocol::DecodeHello(channel_.ReadFrameWithin(options_.handshakeTimeout, 4096));
     } catch (const EPacketError& e) {
-        RefuseHandshake(std::string("Handshake refused: ") + e.what());
+        RefuseHandshake(std::string("Handshake refused: ") + e.what(), "srv.protocolo");
         return false;
     }
     if (hello.version != Protocol::kVersion) {
         reply.message = "Handshake refused: protocol version " + std::to_string(hello.version) +
                         " is not supported; this server speaks version " + std::to_string(Protocol::kVersion);
+        reply.code = "srv.protocolo";
     } else if (!options_.secret.empty() && !SecretsEqual(options_.secret, hello.secret)) {
         reply.message = "Handshake refused: the shared secret is wrong";
+        reply.code = "srv.segredo";
     } else if (!registry_.Create(hello.serverName, nullptr)) {
         reply.message = "Handshake refused: this server has no server object named '" + hello.serverName + "'";
+        reply.code = "srv.objeto";
+        reply.args = {hello.serverName};
     }
     if (!reply.message.empty()) {
-        RefuseHandshake(reply.message);
+        RefuseHandshake(reply.message, reply.code, reply.args);
         return false;
     }
     EndHandshake();
@@ -163,6 +170,8 @@ bool ServerSession::Handshake()
     if (!budget_.TakePlace()) {
         reply.message = "The application server is serving its limit of " + std::to_string(options_.maxConnections) +
                         " connections; try again later";
+        reply.code = "srv.limite";
+        reply.args = {std::to_string(options_.maxConnections)};
         static LogThrottle fullLog{std::chrono::seconds(1)};
         long suppressed = 0;
         if (fullLog.Allow(suppressed)) {
@@ -178,6 +187,7 @@ bool ServerSession::Handshake()
         module_ = registry_.Create(hello.serverName, db_.get());
     } catch (const std::exception& e) {
         reply.message = std::string("The application server cannot reach its database: ") + e.what();
+        reply.code = "srv.banco";
         spdlog::warn("{}: {}", LogText(peer_), LogText(reply.message));
         Send(Protocol::EncodeHelloReply(reply));
         return false;
@@ -214,11 +224,14 @@ std::string ServerSession::Reply(const std::string& payload)
         reply.message = "The answer of " + method + " has " + KiB(answer.size()) +
                         ", more than the application server's limit of " + KiB(options_.maxAnswer) +
                         " for one answer; narrow the search";
+        reply.code = "srv.resposta_grande";
+        reply.args = {method, std::to_string((answer.size() + 1023) / 1024), std::to_string(options_.maxAnswer / 1024)};
     } catch (const EPacketError& e) {
         // A call that does not decode never will: it is refused for good. An
         // answer that broke the packet rules is the server's own failure.
         reply = {};
         reply.message = e.what();
+        reply.code = "srv.chamada_invalida";
         if (!decoded) {
             reply.faultKind = TFaultKind::fkRefused;
         }
@@ -226,6 +239,8 @@ std::string ServerSession::Reply(const std::string& payload)
         reply = {};
         reply.message = "The application server ran out of memory for " + method +
                         "; try again later, or with fewer rows";
+        reply.code = "srv.sem_memoria";
+        reply.args = {method};
     }
     spdlog::warn("{}: {}", LogText(peer_), LogText(reply.message));
     return Protocol::EncodeCallReply(reply);
@@ -240,8 +255,11 @@ void ServerSession::Serve()
             payload = channel_.ReadFrame(options_.idleTimeout, options_.frameTimeout, options_.maxFrame);
         } catch (const EPacketError& e) {
             fault.message = e.what();
+            fault.code = "srv.chamada_invalida";
         } catch (const std::bad_alloc&) {
             fault.message = "The application server ran out of memory reading a call";
+            fault.code = "srv.sem_memoria";
+            fault.args = {"?"};
         }
         if (!fault.message.empty()) {
             // The stream has lost its place: the fault is the last word.

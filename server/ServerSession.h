@@ -29,6 +29,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 #include <thread>
 
 class ServerSession {
@@ -55,7 +56,8 @@ private:
     void Run();
     bool Handshake();
     // Answers a refused handshake after the address's delay.
-    void RefuseHandshake(const std::string& message);
+    void RefuseHandshake(const std::string& message, const std::string& code,
+                         const std::vector<std::string>& args = {});
     void EndHandshake();
     void Pause(std::chrono::milliseconds delay);
     void Serve();

@@ -23,11 +23,7 @@ namespace {
 
 std::string U(const std::string& cp1252)
 {
-    try {
-        return Cp1252::ToUtf8(cp1252);
-    } catch (const std::exception&) {
-        return "?";
-    }
+    return Cp1252::ToUtf8Lossy(cp1252);
 }
 
 const char* StateName(TDataSetState s)

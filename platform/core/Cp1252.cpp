@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <memory>
@@ -128,6 +129,45 @@ std::string LowerCase(std::string_view s)
         c = LowerCase(c);
     }
     return r;
+}
+
+std::string FromUtf8Lossy(std::string_view utf8)
+{
+    try {
+        return FromUtf8(utf8);
+    } catch (const EConvertError&) {
+    }
+    std::string out;
+    size_t i = 0;
+    while (i < utf8.size()) {
+        auto lead = static_cast<unsigned char>(utf8[i]);
+        size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        length = std::min(length, utf8.size() - i);
+        try {
+            out += FromUtf8(utf8.substr(i, length));
+        } catch (const EConvertError&) {
+            out += '?';
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string ToUtf8Lossy(std::string_view cp1252)
+{
+    try {
+        return ToUtf8(cp1252);
+    } catch (const EConvertError&) {
+    }
+    std::string out;
+    for (char c : cp1252) {
+        try {
+            out += ToUtf8(std::string_view(&c, 1));
+        } catch (const EConvertError&) {
+            out += '?';
+        }
+    }
+    return out;
 }
 
 } // namespace Cp1252

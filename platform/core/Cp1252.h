@@ -12,6 +12,11 @@ std::string FromUtf8(std::string_view utf8);
 // Throws EConvertError for the five byte values that Windows-1252 leaves undefined.
 std::string ToUtf8(std::string_view cp1252);
 
+// The same conversions for messages and logs, which must not fail: what has
+// no form on the other side becomes '?'.
+std::string FromUtf8Lossy(std::string_view utf8);
+std::string ToUtf8Lossy(std::string_view cp1252);
+
 // Upper and lower case of one Windows-1252 character (accented letters included).
 char UpperCase(char c);
 char LowerCase(char c);

@@ -3,6 +3,8 @@
 // as the operator will read it.
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 class Exception : public std::runtime_error {
 public:
@@ -56,18 +58,36 @@ public:
     using Exception::Exception;
 };
 
+// What went wrong with a connection, for a message in the operator's
+// language; the exception's own text keeps the technical detail.
+enum class TSocketCause { scOther, scRefused, scTimedOut, scReset, scClosed, scNameNotFound, scProtocol };
+
 // The connection to the application server: connect, send, receive, time-outs.
 class ESocketError : public Exception {
 public:
-    using Exception::Exception;
+    explicit ESocketError(const std::string& message, TSocketCause cause = TSocketCause::scOther)
+        : Exception(message), cause_(cause) {}
+    TSocketCause Cause() const { return cause_; }
+
+private:
+    TSocketCause cause_;
 };
 
 // An error raised by the application server while it ran a call. Unless it
 // is an ERemoteRefusal, the call was not done and may succeed if sent again
-// (the database was unavailable, the server was stopping...).
+// (the database was unavailable, the server was stopping...). Code and Args,
+// when the server gave them, let the client say it in the operator's
+// language; the message is the server's own text.
 class ERemoteError : public Exception {
 public:
-    using Exception::Exception;
+    explicit ERemoteError(const std::string& message, std::string code = {}, std::vector<std::string> args = {})
+        : Exception(message), code_(std::move(code)), args_(std::move(args)) {}
+    const std::string& Code() const { return code_; }
+    const std::vector<std::string>& Args() const { return args_; }
+
+private:
+    std::string code_;
+    std::vector<std::string> args_;
 };
 
 // A call the application server refused for good: sent again unchanged it
@@ -76,7 +96,9 @@ public:
 // packet at fault, 0 when the call as a whole was refused.
 class ERemoteRefusal : public ERemoteError {
 public:
-    explicit ERemoteRefusal(const std::string& message, unsigned entry = 0) : ERemoteError(message), entry_(entry) {}
+    explicit ERemoteRefusal(const std::string& message, unsigned entry = 0, std::string code = {},
+                            std::vector<std::string> args = {})
+        : ERemoteError(message, std::move(code), std::move(args)), entry_(entry) {}
     unsigned Entry() const { return entry_; }
 
 private:

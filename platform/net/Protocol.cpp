@@ -42,6 +42,33 @@ std::string ScreenText(std::string_view text)
     return out;
 }
 
+// A message's code and arguments, which let the client say it in the
+// operator's language.
+void PackCode(Packer& pk, const std::string& code, const std::vector<std::string>& args)
+{
+    PackStr(pk, code);
+    pk.pack_array(static_cast<std::uint32_t>(args.size()));
+    for (const auto& a : args) {
+        PackBin(pk, a);
+    }
+}
+
+void ReadCode(MsgReader& in, std::string& code, std::vector<std::string>& args)
+{
+    auto text = in.ReadStr();
+    if (text.size() > Protocol::kMaxCode) {
+        in.Fail("message code longer than " + std::to_string(Protocol::kMaxCode) + " characters");
+    }
+    code = std::string(text);
+    auto n = in.ReadArray();
+    if (n > Protocol::kMaxCodeArgs) {
+        in.Fail("more than " + std::to_string(Protocol::kMaxCodeArgs) + " message arguments");
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+        args.push_back(ScreenText(in.ReadBin()));
+    }
+}
+
 // Reads the array header and the kind of a message, checking both.
 void Open(MsgReader& in, TMessageKind kind, std::uint32_t elements)
 {
@@ -107,13 +134,15 @@ std::string Protocol::EncodeHelloReply(const HelloReply& reply)
 {
     msgpack::sbuffer buf;
     Packer pk(&buf);
-    pk.pack_array(2);
     if (reply.accepted) {
+        pk.pack_array(2);
         pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkWelcome));
         pk.pack_int32(reply.version);
     } else {
+        pk.pack_array(4);
         pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkRefused));
         PackBin(pk, reply.message);
+        PackCode(pk, reply.code, reply.args);
     }
     return Done(buf);
 }
@@ -127,8 +156,15 @@ Protocol::HelloReply Protocol::DecodeHelloReply(std::string_view payload)
         r.accepted = true;
         r.version = static_cast<int>(in.ReadInt(0, 0xffff, "protocol version"));
     } else {
-        Open(in, TMessageKind::mkRefused, 2);
+        auto n = in.ReadArray();
+        in.ReadInt(1, 6, "message kind");
+        if (n != 2 && n != 4) {
+            in.Fail("message of kind 3 must have 2 or 4 elements");
+        }
         r.message = ScreenText(in.ReadBin());
+        if (n == 4) {
+            ReadCode(in, r.code, r.args);
+        }
     }
     in.ExpectEnd();
     return r;
@@ -192,11 +228,12 @@ std::string Protocol::EncodeCallReply(const CallReply& reply)
             VariantCodec::Write(pk, value);
         }
     } else {
-        pk.pack_array(4);
+        pk.pack_array(6);
         pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkFault));
         PackBin(pk, reply.message);
         pk.pack_uint8(static_cast<std::uint8_t>(reply.faultKind));
         pk.pack_uint32(reply.faultEntry);
+        PackCode(pk, reply.code, reply.args);
     }
     return Done(buf);
 }
@@ -221,13 +258,16 @@ Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
     } else {
         auto n = in.ReadArray();
         in.ReadInt(1, 6, "message kind");
-        if (n != 2 && n != 4) {
-            in.Fail("message of kind 6 must have 2 or 4 elements");
+        if (n != 2 && n != 4 && n != 6) {
+            in.Fail("message of kind 6 must have 2, 4 or 6 elements");
         }
         r.message = ScreenText(in.ReadBin());
-        if (n == 4) {
+        if (n >= 4) {
             r.faultKind = static_cast<TFaultKind>(in.ReadInt(0, 1, "fault kind"));
             r.faultEntry = static_cast<std::uint32_t>(in.ReadInt(0, 0xffffffff, "fault entry"));
+        }
+        if (n == 6) {
+            ReadCode(in, r.code, r.args);
         }
     }
     in.ExpectEnd();

@@ -7,12 +7,12 @@
 //     [1 Hello,   str "SCRP", uint version, str server name, bin secret]
 //   server -> client, the answer to Hello:
 //     [2 Welcome, uint version]
-//     [3 Refused, bin message]                 then the server closes
+//     [3 Refused, bin message, str code, array of bin args]   then the server closes
 //   client -> server, any number of times, one at a time:
 //     [4 Call,    bin descriptor, array(n) of arguments]
 //   server -> client, the answer to each Call:
 //     [5 Result,  result value, array of [uint index, value]]
-//     [6 Fault,   bin message, uint kind, uint entry]
+//     [6 Fault,   bin message, uint kind, uint entry, str code, array of bin args]
 //
 // Values are VariantCodec values. The descriptor is CallDescriptor's byte
 // form; its argument count equals the number of arguments, and a text-by-value
@@ -22,7 +22,10 @@
 // in which case the server closes it after sending. Its kind tells whether
 // the call was not done and may succeed if sent again (0) or was refused for
 // good (1); entry is the 1-based entry of the change packet that was refused,
-// or 0. A Fault of two elements (message alone) reads as kind 0, entry 0.
+// or 0. Code and args name the message for the client to say it in the
+// operator's language (an empty code: only the server's text). A Fault of two
+// elements (message alone) reads as kind 0, entry 0; one of four without a
+// code; a Refused of two elements without a code.
 //
 // Failure behaviour: every Decode function throws EPacketError for a payload
 // that breaks these rules; DecodeCall also for arguments whose data packets
@@ -58,6 +61,8 @@ public:
     static constexpr std::string_view kMagic = "SCRP";
     static constexpr size_t kMaxServerName = 255;
     static constexpr size_t kMaxSecret = 1024;
+    static constexpr size_t kMaxCode = 64;
+    static constexpr std::uint32_t kMaxCodeArgs = 16;
 
     struct Hello {
         int version = kVersion;
@@ -69,6 +74,8 @@ public:
         bool accepted = false;
         int version = kVersion;
         std::string message;
+        std::string code;
+        std::vector<std::string> args;
     };
     struct Call {
         CallDescriptor descriptor{"_", {}};
@@ -83,6 +90,8 @@ public:
         std::string message;
         TFaultKind faultKind = TFaultKind::fkRetry;
         std::uint32_t faultEntry = 0;
+        std::string code;
+        std::vector<std::string> args;
     };
 
     // The kind of a payload, checked to be one of TMessageKind.

@@ -16,14 +16,15 @@ void RemoteClient::Open(const std::string& host, int port, const std::string& se
         reply = Protocol::DecodeHelloReply(channel_.ReadFrame(connectTimeout_, connectTimeout_, maxFrame_));
     } catch (const ESocketError& e) {
         channel_.Close();
-        throw ESocketError(std::string("handshake: ") + e.what());
+        throw ESocketError(std::string("handshake: ") + e.what(), e.Cause());
     } catch (const EPacketError& e) {
         channel_.Close();
-        throw ESocketError(std::string("the server does not speak this program's protocol (") + e.what() + ")");
+        throw ESocketError(std::string("the server does not speak this program's protocol (") + e.what() + ")",
+                           TSocketCause::scProtocol);
     }
     if (!reply.accepted) {
         channel_.Close();
-        throw ERemoteError(reply.message);
+        throw ERemoteError(reply.message, reply.code, reply.args);
     }
 }
 
@@ -55,7 +56,7 @@ Variant RemoteClient::Call(const std::string& method, std::vector<RemoteArg>& ar
     call.descriptor = CallDescriptor(method, std::move(types));
     const std::string payload = Protocol::EncodeCall(call);
     if (!channel_.IsOpen()) {
-        throw ESocketError("call of " + method + ": the connection is not open");
+        throw ESocketError("call of " + method + ": the connection is not open", TSocketCause::scClosed);
     }
 
     CallTrace::Notify(method, call.descriptor.Head(), call.args);
@@ -66,16 +67,17 @@ Variant RemoteClient::Call(const std::string& method, std::vector<RemoteArg>& ar
         reply = Protocol::DecodeCallReply(channel_.ReadFrame(callTimeout_, callTimeout_, maxFrame_));
     } catch (const ESocketError& e) {
         channel_.Close();
-        throw ESocketError("call of " + method + ": " + e.what());
+        throw ESocketError("call of " + method + ": " + e.what(), e.Cause());
     } catch (const EPacketError& e) {
         channel_.Close();
-        throw ESocketError("call of " + method + ": the answer could not be read (" + e.what() + ")");
+        throw ESocketError("call of " + method + ": the answer could not be read (" + e.what() + ")",
+                           TSocketCause::scProtocol);
     }
     if (!reply.ok && reply.faultKind == TFaultKind::fkRefused) {
-        throw ERemoteRefusal(reply.message, reply.faultEntry);
+        throw ERemoteRefusal(reply.message, reply.faultEntry, reply.code, reply.args);
     }
     if (!reply.ok) {
-        throw ERemoteError(reply.message);
+        throw ERemoteError(reply.message, reply.code, reply.args);
     }
     for (const auto& [index, value] : reply.byRef) {
         if (index >= args.size() || args[index].Type() != TArgType::atVariantByRef) {

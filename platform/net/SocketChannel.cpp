@@ -54,13 +54,23 @@ void SocketChannel::Fail(const std::string& what, const std::error_code& ec)
 {
     Close();
     if (ec == asio::error::eof) {
-        throw ESocketError(what + ": the connection was closed by the other side");
+        throw ESocketError(what + ": the connection was closed by the other side", TSocketCause::scClosed);
     }
-    if (ec == asio::error::connection_reset) {
-        throw ESocketError(what + ": the connection was reset by the other side");
+    if (ec == asio::error::connection_reset || ec == asio::error::broken_pipe) {
+        throw ESocketError(what + ": the connection was reset by the other side", TSocketCause::scReset);
     }
     if (ec == asio::error::operation_aborted) {
-        throw ESocketError(what + ": the connection was closed");
+        throw ESocketError(what + ": the connection was closed", TSocketCause::scClosed);
+    }
+    if (ec == asio::error::connection_refused) {
+        throw ESocketError(what + ": " + ec.message(), TSocketCause::scRefused);
+    }
+    if (ec == asio::error::timed_out) {
+        throw ESocketError(what + ": " + ec.message(), TSocketCause::scTimedOut);
+    }
+    if (ec == asio::error::host_not_found || ec == asio::error::host_not_found_try_again ||
+        ec == asio::error::no_data) {
+        throw ESocketError(what + ": " + ec.message(), TSocketCause::scNameNotFound);
     }
     throw ESocketError(what + ": " + ec.message());
 }
@@ -101,7 +111,7 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
         io_->socket.close(ignored);
         io_->ioc.restart();
         io_->ioc.run();
-        throw ESocketError("no connection within " + Seconds(timeout));
+        throw ESocketError("no connection within " + Seconds(timeout), TSocketCause::scTimedOut);
     }
     if (result) {
         Fail(result == asio::error::host_not_found || result == asio::error::host_not_found_try_again
@@ -117,13 +127,13 @@ void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
 {
     std::string frame = FrameBuffer::Wrap(payload);
     if (!io_->socket.is_open()) {
-        throw ESocketError("send: the connection is not open");
+        throw ESocketError("send: the connection is not open", TSocketCause::scClosed);
     }
     asio::error_code result = asio::error::would_block;
     asio::async_write(io_->socket, asio::buffer(frame), [&](const asio::error_code& ec, size_t) { result = ec; });
     if (Run(timeout)) {
         Close();
-        throw ESocketError("send: the other side took no data for " + Seconds(timeout));
+        throw ESocketError("send: the other side took no data for " + Seconds(timeout), TSocketCause::scTimedOut);
     }
     if (result) {
         Fail("send", result);
@@ -147,13 +157,13 @@ std::string SocketChannel::ReadFrameWithin(Duration timeout, size_t maxFrame)
 void SocketChannel::WaitReadable(Duration timeout)
 {
     if (!io_->socket.is_open()) {
-        throw ESocketError("receive: the connection is not open");
+        throw ESocketError("receive: the connection is not open", TSocketCause::scClosed);
     }
     asio::error_code result = asio::error::would_block;
     io_->socket.async_wait(asio::ip::tcp::socket::wait_read, [&](const asio::error_code& ec) { result = ec; });
     if (Run(timeout)) {
         Close();
-        throw ESocketError("receive: nothing arrived within " + Seconds(timeout));
+        throw ESocketError("receive: nothing arrived within " + Seconds(timeout), TSocketCause::scTimedOut);
     }
     if (result) {
         Fail("receive", result);
@@ -202,7 +212,8 @@ std::string SocketChannel::ReadWhole(Duration frameTimeout, size_t maxFrame)
     });
     if (Run(frameTimeout)) {
         Close();
-        throw ESocketError("receive: a message did not arrive whole within " + Seconds(frameTimeout));
+        throw ESocketError("receive: a message did not arrive whole within " + Seconds(frameTimeout),
+                           TSocketCause::scTimedOut);
     }
     if (badLength) {
         std::rethrow_exception(badLength);

@@ -14,25 +14,9 @@
 
 namespace {
 
-// File names are UTF-8 on this platform; messages are Windows-1252. A name
-// with characters that have no Windows-1252 form keeps them as '?' rather than
-// losing the whole message.
-std::string ForMessage(const std::string& utf8)
-{
-    try {
-        return Cp1252::FromUtf8(utf8);
-    } catch (const std::exception&) {
-        std::string s;
-        for (char c : utf8) {
-            s += (static_cast<unsigned char>(c) < 0x80) ? c : '?';
-        }
-        return s;
-    }
-}
-
 std::string Quoted(const std::string& path)
 {
-    return "'" + ForMessage(path) + "'";
+    return "'" + Cp1252::FromUtf8Lossy(path) + "'";
 }
 
 std::string UnitName(const PackageUnitEntry& unit)
@@ -169,7 +153,7 @@ void PackageLoader::Load(const std::string& path, const std::string& locale)
     if (handle == nullptr) {
         const char* why = dlerror();
         throw EPackageError("Cannot load package " + Quoted(path) + ": " +
-                            ForMessage(why != nullptr ? why : "unknown reason"));
+                            Cp1252::FromUtf8Lossy(why != nullptr ? why : "unknown reason"));
     }
     handle_ = handle;
     path_ = path;
@@ -236,7 +220,7 @@ void PackageLoader::Unload()
     dlerror();
     if (dlclose(handle_) != 0 && error.empty()) {
         const char* why = dlerror();
-        error = ForMessage(why != nullptr ? why : "the module could not be closed");
+        error = Cp1252::FromUtf8Lossy(why != nullptr ? why : "the module could not be closed");
     }
     handle_ = nullptr;
     finalize_ = nullptr;

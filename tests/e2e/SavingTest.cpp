@@ -85,7 +85,7 @@ TEST_F(SavingTest, ARefusedInsertLeavesTheLogAndBothViewsShowTheDatabase)
     ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
     const std::string message = Errors(failed.lines)[0];
     EXPECT_NE(message.find("00001 - Consultoria"), std::string::npos) << message;
-    EXPECT_NE(message.find("has no service 00001"), std::string::npos) << message;
+    EXPECT_NE(message.find("não tem o serviço 00001"), std::string::npos) << message;
     EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 0);
     EXPECT_TRUE(GridCodes(failed).empty());
     EXPECT_EQ(ListItems(failed), ListOfServicesNotIn({"00001"}));

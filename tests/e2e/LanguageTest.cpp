@@ -1,0 +1,63 @@
+// Every failure an operator can meet is told in the session's language
+// alone: a Portuguese session reads no English, an English one no Portuguese.
+#include "CommandTrace.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+const std::vector<std::string> kEnglishWords = {"the ",   "connection", "refused", "server",
+                                                "failed", "could not",  "has no",  "answer"};
+const std::vector<std::string> kPortugueseWords = {"não",      "servidor", "conexão", "falhou",
+                                                   "aplicação", "filial",  "serviço", "recusou"};
+
+} // namespace
+
+class LanguageTest : public ShellTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    // The one message the step showed holds none of the other language's words.
+    void ExpectSaidAlone(const ShellOutput& step, const std::string& what)
+    {
+        const auto& foreign = GetParam() == "en" ? kPortugueseWords : kEnglishWords;
+        auto errors = trace::Errors(step.lines);
+        ASSERT_EQ(errors.size(), 1u) << what << "\n" << step.Text();
+        std::string lower = errors[0];
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        for (const auto& word : foreign) {
+            EXPECT_EQ(lower.find(word), std::string::npos) << what << ": \"" << errors[0] << "\" has \"" << word << "\"";
+        }
+    }
+};
+
+TEST_P(LanguageTest, EveryFailureIsToldInTheSessionsLanguageAlone)
+{
+    session_["Language"] = GetParam();
+    WriteSession(session_);
+    LiveShell shell(sessionPath_, dir_ + "/live-err.txt");
+    shell.Step(trace::Header(1) + "listclick lsbPossiveis 0");
+
+    Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDSERVFILI = ?", {"0001", "00001"});
+    Db().Execute("DELETE FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?", {"0001", "00001"});
+    ExpectSaidAlone(shell.Step("click sbtEscolhido"), "a change the server refuses");
+
+    Server().Stop();
+    ExpectSaidAlone(shell.Step("click sbtTodos"), "no server at the address");
+
+    // A server with a secret, whose answers may not pass 1 KiB: a branch with
+    // many services makes the list's answer larger than that.
+    const std::string secretFile = dir_ + "/secret";
+    std::ofstream(secretFile) << "certo\n";
+    chmod(secretFile.c_str(), 0600);
+    for (int i = 10; i < 50; ++i) {
+        Db().Execute("INSERT INTO SERVFILI VALUES (?, ?, ?)",
+                     {"0001", "000" + std::to_string(i), "Serviço de número " + std::to_string(i)});
+    }
+    AppServerProcess guarded(dbPath_, {"--secret-file", secretFile, "--max-answer", "1024"});
+    const std::string port = "session WebPort " + std::to_string(guarded.Port()) + "\n";
+    ExpectSaidAlone(shell.Step(port + "session Secret errado\nclick sbtTodos"), "a wrong secret");
+    ExpectSaidAlone(shell.Step("session Secret certo\nclick sbtTodos"), "an answer over the server's bound");
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LanguageTest, ::testing::Values("pt_BR", "en"));
