@@ -26,7 +26,10 @@ GridView::GridView(TDBGrid* Grid, QWidget* Parent, FormView* Form, ControlView* 
     setTabKeyNavigation(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Drops arrive at the viewport, which must take them, and are handled
+    // by the view.
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);

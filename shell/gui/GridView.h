@@ -24,6 +24,10 @@ public:
 
     void SyncFromModel() override;
     bool TakesKeys() const override { return true; }
+    // A drag over the view and a drop on it (public for the tests, which
+    // cannot start a real drag on the offscreen platform).
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool HandleKey(QKeyEvent* event) override;
     GridModel* TableModel() const { return model_; }
     // Shows the model's rows and current row again.
@@ -37,8 +41,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     void updateGeometries() override;
 
 public:

@@ -23,7 +23,10 @@ ListBoxView::ListBoxView(TListBox* List, QWidget* Parent, FormView* Form, Contro
     setUniformItemSizes(true);
     setFrameShape(QFrame::StyledPanel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Drops arrive at the viewport, which must take them, and are handled
+    // by the view.
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     Track(List->ItemsChanged.Connect([this] { ItemsChanged(); }));
     SyncFromModel();
     SyncItems();

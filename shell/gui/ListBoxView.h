@@ -17,6 +17,10 @@ public:
 
     void SyncFromModel() override;
     bool TakesKeys() const override { return true; }
+    // A drag over the view and a drop on it (public for the tests, which
+    // cannot start a real drag on the offscreen platform).
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // The arrow, page, Home and End keys move the current entry as a click
     // on the entry they reach would (with Shift, extending the selection).
     bool HandleKey(QKeyEvent* event) override;
@@ -35,8 +39,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     TListBox* List() const;

@@ -272,7 +272,7 @@ TEST_F(HeaderTest, PickedClientIsShownAndTrustedUntilTheHeaderIsLeft)
 // holds the text, case and accents ignored; a pick counts in the rows left.
 TEST_F(HeaderTest, TypingInTheClientLookupNarrowsItAndPicksAmongTheRowsLeft)
 {
-    auto out = Play("open\nclick btnCliente\ntype ALVA\ntype res\npick 0\ndump\n"
+    auto out = Run("open\nclick btnCliente\ntype ALVA\ntype res\npick 0\ndump\n"
                     "click btnCliente\ntype 7\npick 2\npick 1\ndump\n"
                     "click btnCliente\ntype zzz\nkey Enter\nkey Backspace\nkey Escape\ndump\n");
     ASSERT_EQ(out.exitCode, 0) << out.Text();

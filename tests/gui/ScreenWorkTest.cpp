@@ -31,7 +31,6 @@
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ShellWindow.h"
 
-#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -240,19 +239,29 @@ protected:
         ASSERT_NE(Model<TDBGrid>("dbgPadrao")->ShownDataSet(), nullptr);
     }
 
-    // Sends a drag from the control named From over the widget of the control
-    // named To, then drops it there; whether the drag was accepted over it.
+    // Hands the view of the control named To a drag from the control named
+    // From, then drops it there; whether the drag was accepted over it.
     bool DropOn(const char* from, const char* to)
     {
         auto* source = Model<TControl>(from);
-        auto* target = dynamic_cast<QAbstractScrollArea*>(Widget<QWidget>(to))->viewport();
+        QWidget* widget = Widget<QWidget>(to);
+        auto* grid = dynamic_cast<GridView*>(widget);
+        auto* list = dynamic_cast<ListBoxView*>(widget);
         std::unique_ptr<QMimeData> mime(DropRoutes::Encode(source));
         QPoint at(10, 10);
         QDragMoveEvent over(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &over);
+        if (grid != nullptr) {
+            grid->dragMoveEvent(&over);
+        } else {
+            list->dragMoveEvent(&over);
+        }
         // Dropped even where refused: the drop itself must move nothing then.
         QDropEvent drop(QPointF(at), Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &drop);
+        if (grid != nullptr) {
+            grid->dropEvent(&drop);
+        } else {
+            list->dropEvent(&drop);
+        }
         GuiTest::Settle();
         return over.isAccepted();
     }
