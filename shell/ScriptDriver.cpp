@@ -311,14 +311,18 @@ void ScriptDriver::CmdFocus(const std::vector<std::string>& w)
 
 void ScriptDriver::CmdType(const std::vector<std::string>& w)
 {
+    std::string text = w[1];
+    for (size_t i = 2; i < w.size(); ++i) {
+        text += " " + w[i];
+    }
+    if (lookup_ != nullptr) {
+        FilterLookup(lookup_->filter + text);
+        return;
+    }
     TCustomForm* f = TargetForm();
     if (f == nullptr) {
         ScriptError("type: no form");
         return;
-    }
-    std::string text = w[1];
-    for (size_t i = 2; i < w.size(); ++i) {
-        text += " " + w[i];
     }
     for (char c : text) {
         Application().Dispatch([f, c] { f->DispatchKey(c); });
@@ -327,12 +331,32 @@ void ScriptDriver::CmdType(const std::vector<std::string>& w)
 
 void ScriptDriver::CmdKey(const std::vector<std::string>& w)
 {
+    const std::string& k = w[1];
+    if (lookup_ != nullptr) {
+        // The lookup list's keys: Backspace widens the filter, Enter picks
+        // the first row left, Escape cancels.
+        if (k == "Backspace") {
+            if (!lookup_->filter.empty()) {
+                FilterLookup(lookup_->filter.substr(0, lookup_->filter.size() - 1));
+            }
+        } else if (k == "Enter") {
+            if (!lookup_->shown.empty()) {
+                lookup_->answered = true;
+                lookup_->pick = lookup_->shown.front();
+            }
+        } else if (k == "Escape") {
+            lookup_->answered = true;
+            lookup_->pick.reset();
+        } else {
+            ScriptError("key: " + U(k) + " does nothing in a lookup list");
+        }
+        return;
+    }
     TCustomForm* f = TargetForm();
     if (f == nullptr) {
         ScriptError("key: no form");
         return;
     }
-    const std::string& k = w[1];
     if (k == "Delete") {
         Application().Dispatch([f] { f->DispatchDelete(); });
         return;
@@ -450,12 +474,12 @@ void ScriptDriver::CmdPick(const std::vector<std::string>& w)
         return;
     }
     int row = 0;
-    if (!ParseInt(w[1], row) || row < 0 || row >= lookup_->rows) {
+    if (!ParseInt(w[1], row) || row < 0 || row >= static_cast<int>(lookup_->shown.size())) {
         ScriptError("pick: no row " + U(w[1]) + " in the lookup list");
         return;
     }
     lookup_->answered = true;
-    lookup_->pick = row;
+    lookup_->pick = lookup_->shown[static_cast<size_t>(row)];
 }
 
 void ScriptDriver::CmdSearch(const std::vector<std::string>& w)
@@ -546,14 +570,41 @@ std::optional<int> ScriptDriver::PickRow(TComponent* Sender, const std::string& 
         }
         DataSet->EnableControls();
     }
-    Emit({{"lookup", Sender != nullptr ? Sender->Name() : ""}, {"rows", rows}});
     Lookup lookup;
-    lookup.rows = count;
+    lookup.name = Sender != nullptr ? Sender->Name() : "";
+    lookup.data = DataSet;
+    lookup.rows = std::move(rows);
+    for (int r = 0; r < count; ++r) {
+        lookup.shown.push_back(r);
+    }
     Lookup* outer = lookup_;
     lookup_ = &lookup;
+    EmitLookup();
     RunUntil([&lookup] { return lookup.answered; });
     lookup_ = outer;
     return lookup.pick;
+}
+
+void ScriptDriver::FilterLookup(const std::string& filter)
+{
+    lookup_->filter = filter;
+    lookup_->shown = SearchMatch::MatchingRows(lookup_->data, filter);
+    EmitLookup();
+}
+
+void ScriptDriver::EmitLookup()
+{
+    json rows = json::array();
+    for (int r : lookup_->shown) {
+        if (r >= 0 && r < static_cast<int>(lookup_->rows.size())) {
+            rows.push_back(lookup_->rows[static_cast<size_t>(r)]);
+        }
+    }
+    json line = {{"lookup", lookup_->name}, {"rows", rows}};
+    if (!lookup_->filter.empty()) {
+        line["filter"] = U(lookup_->filter);
+    }
+    Emit(line);
 }
 
 void ScriptDriver::ShowEmptyLookup(TComponent* /*Sender*/, const std::string& Text)

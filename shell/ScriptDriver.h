@@ -64,12 +64,20 @@ private:
     PackageHost& package_;
     IShellUi* previousUi_ = nullptr;
 
-    // The open lookup list, while one is open.
+    // The open lookup list, while one is open. `type` narrows it: shown holds
+    // the data-set rows the filter leaves, and `pick N` counts in them.
     struct Lookup {
-        int rows = 0;
+        std::string name;
+        const TDataSet* data = nullptr;
+        nlohmann::json rows;
+        std::string filter;
+        std::vector<int> shown;
         bool answered = false;
         std::optional<int> pick;
     };
+    // Narrows the open lookup list to Filter and shows it again.
+    void FilterLookup(const std::string& filter);
+    void EmitLookup();
     Lookup* lookup_ = nullptr;
     // The open search window, while one is open.
     struct SearchWindow {

@@ -22,10 +22,41 @@ std::string SearchMatch::Fold(const std::string& Text)
         case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD6: c = 'O'; break;
         case 0xD9: case 0xDA: case 0xDB: case 0xDC: c = 'U'; break;
         case 0xDD: case 0x9F: c = 'Y'; break;
+        case 0x8A: c = 'S'; break;
+        case 0x8E: c = 'Z'; break;
         default: break;
         }
     }
     return up;
+}
+
+bool SearchMatch::Contains(const std::string& Value, const std::string& Wanted)
+{
+    return Fold(Value).find(Fold(Wanted)) != std::string::npos;
+}
+
+std::vector<int> SearchMatch::MatchingRows(const TDataSet* DataSet, const std::string& Text)
+{
+    std::vector<int> rows;
+    if (DataSet == nullptr || !DataSet->Active()) {
+        return rows;
+    }
+    std::string wanted = Fold(Text);
+    std::vector<int> visible;
+    for (TField* f : DataSet->Fields()) {
+        if (f->Visible()) {
+            visible.push_back(f->Index());
+        }
+    }
+    for (int r = 0; r < DataSet->RecordCount(); ++r) {
+        for (int f : visible) {
+            if (Fold(DataSet->RowValue(r, f).value_or("")).find(wanted) != std::string::npos) {
+                rows.push_back(r);
+                break;
+            }
+        }
+    }
+    return rows;
 }
 
 int SearchMatch::FirstMatch(TDataSet* DataSet, const std::string& Text)

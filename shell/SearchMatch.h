@@ -2,7 +2,12 @@
 // The search window's rule: the first row, in data-set order, where a visible
 // field's text starts with the searched text, ignoring case and accents; when
 // no field starts with it, the first row where one contains it.
+//
+// The lookup list's rule: the rows where a visible field's text contains the
+// typed text, ignoring case and accents. Both the desktop lookup window and
+// the headless one narrow their rows with MatchingRows.
 #include <string>
+#include <vector>
 
 class TDataSet;
 
@@ -17,6 +22,13 @@ public:
     // form: that is how the screen keeps its list in step with a search over
     // the possible services.
     static void MoveTo(TDataSet* DataSet, int Row);
+    // The rows (0-based, in data-set order) where a visible field's text
+    // contains Text, ignoring case and accents; every row when Text is empty,
+    // none when the data set is null or closed.
+    static std::vector<int> MatchingRows(const TDataSet* DataSet, const std::string& Text);
+    // Whether Value contains Wanted, both Windows-1252, ignoring case and
+    // accents.
+    static bool Contains(const std::string& Value, const std::string& Wanted);
     // Folds a Windows-1252 text for comparison: upper case, accents dropped.
     static std::string Fold(const std::string& Text);
 };

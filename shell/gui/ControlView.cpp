@@ -2,12 +2,20 @@
 
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TControl.h"
+#include "platform/controls/TCustomForm.h"
+#include "platform/controls/TLabel.h"
+#include "platform/controls/TSpeedButton.h"
+#include "shell/gui/DropRoutes.h"
 #include "platform/controls/TWinControl.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/ViewFactory.h"
 
 #include <QApplication>
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include <algorithm>
@@ -62,6 +70,32 @@ QString ControlView::ToolTipText() const
     return GuiConvert::ToQt(control_->Hint());
 }
 
+QString ControlView::AccessibleNameText() const
+{
+    if (TCustomForm* form = control_->GetParentForm()) {
+        for (int i = 0; i < form->ComponentCount(); ++i) {
+            auto* label = dynamic_cast<TLabel*>(form->Components(i));
+            if (label != nullptr && label != control_ && label->FocusControl() == control_ &&
+                !label->Caption().empty()) {
+                return GuiConvert::StripAccelerator(label->Caption());
+            }
+        }
+    }
+    if (!control_->Caption().empty()) {
+        return GuiConvert::StripAccelerator(control_->Caption());
+    }
+    if (!control_->Hint().empty()) {
+        return GuiConvert::ToQt(control_->Hint());
+    }
+    return GuiConvert::ToQt(control_->Name());
+}
+
+QString ControlView::AccessibleDescriptionText() const
+{
+    QString hint = GuiConvert::ToQt(control_->Hint());
+    return hint == AccessibleNameText() ? QString() : hint;
+}
+
 void ControlView::SyncFromModel()
 {
     if (control_ == nullptr) {
@@ -102,6 +136,14 @@ void ControlView::ApplyLook()
     if (widget_->toolTip() != tip) {
         widget_->setToolTip(tip);
     }
+    QString name = AccessibleNameText();
+    if (widget_->accessibleName() != name) {
+        widget_->setAccessibleName(name);
+    }
+    QString description = AccessibleDescriptionText();
+    if (widget_->accessibleDescription() != description) {
+        widget_->setAccessibleDescription(description);
+    }
 }
 
 bool ControlView::Input(const std::function<void()>& input)
@@ -111,6 +153,49 @@ bool ControlView::Input(const std::function<void()>& input)
     }
     form_->Input(input);
     return control_ != nullptr;
+}
+
+void ControlView::ArmDrag(QPoint Pos, bool OnItem)
+{
+    dragFrom_ = Pos;
+    dragArmed_ = OnItem && DropRoutes::IsSource(control_);
+}
+
+bool ControlView::DragMoved(QMouseEvent* event)
+{
+    if (!dragArmed_ || control_ == nullptr || !(event->buttons() & Qt::LeftButton) ||
+        (event->position().toPoint() - dragFrom_).manhattanLength() < QApplication::startDragDistance()) {
+        return false;
+    }
+    dragArmed_ = false;
+    auto* drag = new QDrag(widget_);
+    drag->setMimeData(DropRoutes::Encode(control_));
+    drag->exec(Qt::MoveAction);
+    return true;
+}
+
+void ControlView::DragOver(QDropEvent* event)
+{
+    if (DropRoutes::EnabledButtonFor(event->mimeData(), control_) != nullptr) {
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+bool ControlView::Drop(QDropEvent* event)
+{
+    TSpeedButton* button = DropRoutes::ButtonFor(event->mimeData(), control_);
+    if (button == nullptr) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    // The button's own click: nothing happens while it is disabled.
+    Input([button] { button->OperatorClick(); });
+    return true;
 }
 
 void ControlView::SyncChildren()

@@ -22,7 +22,9 @@
 #include <vector>
 
 class FormView;
+class QDropEvent;
 class QKeyEvent;
+class QMouseEvent;
 class QWidget;
 class TControl;
 class TWinControl;
@@ -79,12 +81,27 @@ protected:
     // The palette role the model's Color paints.
     virtual QPalette::ColorRole ColorRole() const { return QPalette::Window; }
     virtual QString ToolTipText() const;
+    // What a screen reader says for the control: the caption of the label
+    // whose FocusControl it is, else its own caption, else its hint, else its
+    // name; the description is its hint when the name is not already.
+    QString AccessibleNameText() const;
+    QString AccessibleDescriptionText() const;
 
     void ApplyGeometry();
     void ApplyLook();
     // Runs one piece of operator input on this control's form; false when the
     // control went away while it ran.
     bool Input(const std::function<void()>& input);
+
+    // Dragging (DropRoutes): a press on an entry (OnItem) arms a drag from a
+    // control that is a drag source, a press elsewhere disarms it; a move with the left button held past the start distance
+    // starts it (true then: the move is the drag's, not the control's).
+    void ArmDrag(QPoint Pos, bool OnItem);
+    bool DragMoved(QMouseEvent* event);
+    // Over a drop target: accepted while the route's button is enabled.
+    void DragOver(QDropEvent* event);
+    // The drop clicks the route's button; false when it was no drop for here.
+    bool Drop(QDropEvent* event);
 
 private:
     TControl* control_;
@@ -94,4 +111,6 @@ private:
     ModelWatch watch_;
     std::vector<Connection> connections_;
     std::vector<std::pair<TControl*, QPointer<QWidget>>> children_;
+    QPoint dragFrom_;
+    bool dragArmed_ = false;
 };

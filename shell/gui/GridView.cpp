@@ -6,8 +6,12 @@
 #include "shell/gui/GridModel.h"
 
 #include <QHeaderView>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -22,6 +26,10 @@ GridView::GridView(TDBGrid* Grid, QWidget* Parent, FormView* Form, ControlView* 
     setTabKeyNavigation(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Drops arrive at the viewport, which must take them, and are handled
+    // by the view.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
@@ -98,6 +106,62 @@ void GridView::SyncColumns()
         }
     }
     applying_ = false;
+    FitLastColumn();
+}
+
+bool GridView::FitLastColumn()
+{
+    TDBGrid* grid = Grid();
+    const auto& columns = model_->Columns();
+    if (grid == nullptr || columns.empty()) {
+        return false;
+    }
+    int last = static_cast<int>(columns.size()) - 1;
+    auto visible = grid->VisibleColumns();
+    int wanted = columns.back().width;
+    if (last < static_cast<int>(visible.size()) && visible[static_cast<size_t>(last)]->Width() == 0) {
+        int others = 0;
+        for (int i = 0; i < last; ++i) {
+            others += horizontalHeader()->sectionSize(i);
+        }
+        int room = viewport()->width() - others;
+        if (others + wanted > viewport()->width()) {
+            int needed = std::max(sizeHintForColumn(last), horizontalHeader()->sectionSizeHint(last));
+            wanted = std::min(wanted, std::max(room, needed));
+        }
+    }
+    if (horizontalHeader()->sectionSize(last) == wanted) {
+        return false;
+    }
+    bool was = applying_;
+    applying_ = true;
+    horizontalHeader()->resizeSection(last, wanted);
+    applying_ = was;
+    return true;
+}
+
+void GridView::updateGeometries()
+{
+    QTableView::updateGeometries();
+    if (!fitting_) {
+        fitting_ = true;
+        if (FitLastColumn()) {
+            QTableView::updateGeometries();
+        }
+        fitting_ = false;
+    }
+}
+
+void GridView::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    QTableView::scrollTo(index, hint);
+    // Back to the first column when the cell stays in view from there.
+    if (index.isValid() && horizontalScrollBar()->value() != 0) {
+        int right = columnViewportPosition(index.column()) + horizontalOffset() + columnWidth(index.column());
+        if (right <= viewport()->width()) {
+            horizontalScrollBar()->setValue(0);
+        }
+    }
 }
 
 void GridView::SyncCurrent()
@@ -194,9 +258,11 @@ void GridView::mousePressEvent(QMouseEvent* event)
     }
     QModelIndex index = indexAt(event->position().toPoint());
     TDBGrid* grid = Grid();
+    ArmDrag(event->position().toPoint(), index.isValid());
     if (index.isValid()) {
         int row = index.row();
         int column = index.column();
+        // The current row, made so by the click, is what a drag carries.
         Input([grid, row, column] { grid->CellClick(row, column); });
     } else {
         Input([grid] { grid->SetFocus(); });
@@ -206,6 +272,7 @@ void GridView::mousePressEvent(QMouseEvent* event)
 
 void GridView::mouseMoveEvent(QMouseEvent* event)
 {
+    DragMoved(event);
     event->accept();
 }
 
@@ -225,4 +292,19 @@ void GridView::mouseDoubleClickEvent(QMouseEvent* event)
         });
     }
     event->accept();
+}
+
+void GridView::dragEnterEvent(QDragEnterEvent* event)
+{
+    DragOver(event);
+}
+
+void GridView::dragMoveEvent(QDragMoveEvent* event)
+{
+    DragOver(event);
+}
+
+void GridView::dropEvent(QDropEvent* event)
+{
+    Drop(event);
 }

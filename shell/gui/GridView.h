@@ -3,7 +3,13 @@
 // back while the data set's controls are suspended, so loading many rows
 // costs one refresh. Cell clicks go to CellClick, typed keys to the model
 // form, row keys move the data set's current row; the operator may resize
-// the columns when the grid's options allow it.
+// the columns when the grid's options allow it. A grid that DropRoutes names
+// drags its current row and takes drops (ControlView's drag handling).
+//
+// A last column left at its default width gives up what the grid lacks, down
+// to what its title and texts need, so columns that fit show without a
+// sideways scroll bar; moving to a cell keeps the first column in view
+// whenever the cell is in view with it.
 #include "shell/gui/ControlView.h"
 
 #include <QTableView>
@@ -18,6 +24,10 @@ public:
 
     void SyncFromModel() override;
     bool TakesKeys() const override { return true; }
+    // A drag over the view and a drop on it (public for the tests, which
+    // cannot start a real drag on the offscreen platform).
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool HandleKey(QKeyEvent* event) override;
     GridModel* TableModel() const { return model_; }
     // Shows the model's rows and current row again.
@@ -30,8 +40,15 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void updateGeometries() override;
+
+public:
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 private:
+    // Sizes the last column for the room left; true when it changed.
+    bool FitLastColumn();
     TDBGrid* Grid() const;
     void SyncColumns();
     void SyncCurrent();
@@ -40,5 +57,6 @@ private:
 
     GridModel* model_;
     bool applying_ = false;
+    bool fitting_ = false;
     int shownRow_ = -1;
 };

@@ -1,8 +1,12 @@
 #include "shell/gui/ListBoxView.h"
 
 #include "platform/controls/TListBox.h"
+#include "shell/gui/DropRoutes.h"
 #include "shell/gui/ListBoxModel.h"
 
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
@@ -19,6 +23,10 @@ ListBoxView::ListBoxView(TListBox* List, QWidget* Parent, FormView* Form, Contro
     setUniformItemSizes(true);
     setFrameShape(QFrame::StyledPanel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Drops arrive at the viewport, which must take them, and are handled
+    // by the view.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     Track(List->ItemsChanged.Connect([this] { ItemsChanged(); }));
     SyncFromModel();
     SyncItems();
@@ -120,17 +128,42 @@ void ListBoxView::mousePressEvent(QMouseEvent* event)
         shift = TShiftState::ssShift;
     }
     TListBox* list = List();
+    pendingClick_ = -1;
+    ArmDrag(event->position().toPoint(), row >= 0);
+    if (row >= 0 && shift == TShiftState::ssNone && list->Selected(row) && DropRoutes::IsSource(list)) {
+        // A press on a selected entry may start dragging the whole selection:
+        // the click that would select that entry alone waits for the release.
+        pendingClick_ = row;
+        Input([list] {
+            if (list->IsEnabledInChain() && list->CanFocus()) {
+                list->SetFocus();
+            }
+        });
+        event->accept();
+        return;
+    }
     Input([list, row, shift] { list->MouseClick(row, shift); });
     event->accept();
 }
 
 void ListBoxView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (DragMoved(event)) {
+        pendingClick_ = -1;
+    }
     event->accept();
 }
 
 void ListBoxView::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::LeftButton && pendingClick_ >= 0) {
+        int row = pendingClick_;
+        pendingClick_ = -1;
+        TListBox* list = List();
+        if (list != nullptr) {
+            Input([list, row] { list->MouseClick(row, TShiftState::ssNone); });
+        }
+    }
     event->accept();
 }
 
@@ -145,4 +178,19 @@ void ListBoxView::mouseDoubleClickEvent(QMouseEvent* event)
         Input([list, row] { list->MouseDblClick(row); });
     }
     event->accept();
+}
+
+void ListBoxView::dragEnterEvent(QDragEnterEvent* event)
+{
+    DragOver(event);
+}
+
+void ListBoxView::dragMoveEvent(QDragMoveEvent* event)
+{
+    DragOver(event);
+}
+
+void ListBoxView::dropEvent(QDropEvent* event)
+{
+    Drop(event);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // A list box. Clicks (with Ctrl or Shift), double clicks and typed keys go to
 // the model list; the widget shows its entries, selection and current entry.
+// A list that DropRoutes names drags its selected entries; one it names as a
+// target takes drops (ControlView's drag handling).
 #include "shell/gui/ControlView.h"
 
 #include <QListView>
@@ -15,6 +17,10 @@ public:
 
     void SyncFromModel() override;
     bool TakesKeys() const override { return true; }
+    // A drag over the view and a drop on it (public for the tests, which
+    // cannot start a real drag on the offscreen platform).
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // The arrow, page, Home and End keys move the current entry as a click
     // on the entry they reach would (with Shift, extending the selection).
     bool HandleKey(QKeyEvent* event) override;
@@ -32,6 +38,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
 
 private:
     TListBox* List() const;
@@ -41,4 +48,6 @@ private:
     ListBoxModel* model_;
     int shownIndex_ = -1;
     bool pending_ = false;
+    // The entry whose click waits for the release (see mousePressEvent).
+    int pendingClick_ = -1;
 };

@@ -17,6 +17,10 @@ inline constexpr const char* kErrorTitle = "Erro";
 inline constexpr const char* kNoticeTitle = "Aviso";
 inline constexpr const char* kSearchTitle = "Procurar";
 inline constexpr const char* kSearchPrompt = "&Procurar:";
+inline constexpr const char* kLookupPrompt = "&Filtrar:";
 inline constexpr const char* kWaitTitle = "Aguarde";
+// Names of the settings' folder and file, never shown.
+inline constexpr const char* kSettingsOrganization = "servcliente";
+inline constexpr const char* kSettingsApplication = "shell";
 
 } // namespace ShellTexts

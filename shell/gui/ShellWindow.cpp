@@ -18,7 +18,16 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include <QSettings>
+
 #include <algorithm>
+
+namespace {
+
+// Size, place and maximized state, as QWidget::saveGeometry writes them.
+const char* const kGeometryKey = "MainWindow/geometry";
+
+} // namespace
 
 ShellWindow::ShellWindow(PackageHost* Package, QWidget* Parent) : QMainWindow(Parent), package_(Package)
 {
@@ -35,8 +44,15 @@ ShellWindow::ShellWindow(PackageHost* Package, QWidget* Parent) : QMainWindow(Pa
     open->setEnabled(package_ != nullptr);
     connect(open, &QAction::triggered, this, &ShellWindow::OpenScreen);
     modules->addSeparator();
-    QAction* quit = modules->addAction(QString::fromUtf8(ShellTexts::kQuit));
-    connect(quit, &QAction::triggered, this, &QWidget::close);
+    quit_ = modules->addAction(QString::fromUtf8(ShellTexts::kQuit));
+    // The platform's quit keys; a platform that names none gets Ctrl+Q.
+    QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (quitKeys.isEmpty()) {
+        quitKeys << QKeySequence(Qt::CTRL | Qt::Key_Q);
+    }
+    quit_->setShortcuts(quitKeys);
+    quit_->setShortcutContext(Qt::ApplicationShortcut);
+    connect(quit_, &QAction::triggered, this, &QWidget::close);
     QMenu* windows = menuBar()->addMenu(QString::fromUtf8(ShellTexts::kMenuWindow));
     connect(windows->addAction(QString::fromUtf8(ShellTexts::kCascade)), &QAction::triggered, area_,
             &QMdiArea::cascadeSubWindows);
@@ -51,7 +67,7 @@ ShellWindow::ShellWindow(PackageHost* Package, QWidget* Parent) : QMainWindow(Pa
 
     formsChanged_ = Application().FormsChanged.Connect([this] { SyncForms(); });
     cursorChanged_ = Application().CursorChanged.Connect([this] { SyncCursor(); });
-    resize(1100, 720);
+    RestorePlace();
     SyncForms();
     SyncCursor();
 }
@@ -194,6 +210,28 @@ void ShellWindow::changeEvent(QEvent* event)
             view->FollowFocus();
         }
     }
+}
+
+void ShellWindow::RestorePlace()
+{
+    QSettings settings;
+    QByteArray geometry = settings.value(kGeometryKey).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        resize(1100, 720);
+    }
+}
+
+void ShellWindow::SavePlace() const
+{
+    QSettings settings;
+    settings.setValue(kGeometryKey, saveGeometry());
+    settings.sync();
+}
+
+void ShellWindow::closeEvent(QCloseEvent* event)
+{
+    SavePlace();
+    QMainWindow::closeEvent(event);
 }
 
 void ShellWindow::SyncCursor()

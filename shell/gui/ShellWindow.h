@@ -5,6 +5,10 @@
 // branch and server. It follows the application object: forms that appear,
 // show, hide or go, the active form, and the screen-wide cursor (the
 // hourglass becomes Qt's wait cursor).
+//
+// It opens at the size, place and maximized state it had when last closed
+// (QSettings of the application's organisation and name, group "MainWindow"),
+// and saves them when it closes.
 #include "platform/core/Signal.h"
 
 #include <QMainWindow>
@@ -15,6 +19,7 @@
 
 class FormView;
 class MenuMirror;
+class QAction;
 class PackageHost;
 class QLabel;
 class QMdiArea;
@@ -30,6 +35,7 @@ public:
 
     QMdiArea* MdiArea() const { return area_; }
     MenuMirror* Menus() const { return menus_; }
+    QAction* QuitAction() const { return quit_; }
     // The window of a form, or null while it has none.
     FormView* ViewOf(const TCustomForm* Form) const;
 
@@ -51,14 +57,18 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void SyncCursor();
+    void RestorePlace();
+    void SavePlace() const;
     void SubWindowActivated(QMdiSubWindow* window);
 
     PackageHost* package_;
     QMdiArea* area_;
     MenuMirror* menus_;
+    QAction* quit_;
     QLabel* branch_;
     QLabel* server_;
     std::map<const TCustomForm*, QPointer<FormView>> views_;

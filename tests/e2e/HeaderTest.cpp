@@ -268,6 +268,35 @@ TEST_F(HeaderTest, PickedClientIsShownAndTrustedUntilTheHeaderIsLeft)
     EXPECT_TRUE(out.Errors().empty()) << out.Text();
 }
 
+// Typing in the open lookup narrows it to the rows whose number or name
+// holds the text, case and accents ignored; a pick counts in the rows left.
+TEST_F(HeaderTest, TypingInTheClientLookupNarrowsItAndPicksAmongTheRowsLeft)
+{
+    auto out = Run("open\nclick btnCliente\ntype ALVA\ntype res\npick 0\ndump\n"
+                    "click btnCliente\ntype 7\npick 2\npick 1\ndump\n"
+                    "click btnCliente\ntype zzz\nkey Enter\nkey Backspace\nkey Escape\ndump\n");
+    ASSERT_EQ(out.exitCode, 0) << out.Text();
+    auto lookups = out.All("lookup");
+    ASSERT_EQ(lookups.size(), 8u) << out.Text();
+    EXPECT_EQ(lookups[0]["rows"].size(), 3u);
+    EXPECT_EQ(lookups[1]["filter"], "ALVA");
+    EXPECT_EQ(lookups[2]["filter"], "ALVAres");
+    ASSERT_EQ(lookups[2]["rows"].size(), 1u);
+    EXPECT_EQ(lookups[2]["rows"][0], lookups[0]["rows"][1]);
+    EXPECT_EQ(Text(out, "medCliente", 0), "11222333000181");
+
+    // "7" is in two numbers: the second row left is the branch's third client.
+    ASSERT_EQ(lookups[4]["rows"].size(), 2u);
+    EXPECT_EQ(lookups[4]["rows"][1], lookups[3]["rows"][2]);
+    EXPECT_EQ(out.All("script-error").size(), 1u) << "pick 2 is past the rows left";
+    EXPECT_EQ(Text(out, "medCliente", 1), "52998224725");
+
+    // Nothing left: Enter picks nothing; Backspace widens; Escape cancels.
+    EXPECT_TRUE(lookups[6]["rows"].empty());
+    EXPECT_EQ(lookups[7]["filter"], "zz");
+    EXPECT_EQ(Text(out, "medCliente", 2), "52998224725");
+}
+
 TEST_F(HeaderTest, TypedClientIsCheckedOnLeavingTheEditAndAgainOnLeavingTheHeader)
 {
     // A client whose number fits the layout's four-digit mask.

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -21,11 +23,19 @@ void EnsureApp()
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
+    // Settings the windows save go to a folder of the test run's own, never
+    // to the user's configuration.
+    static QTemporaryDir settings;
+    setenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit().constData(), 1);
     static int argc = 1;
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
     auto* app = new QApplication(argc, argv); // lives as long as the program
     QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    QApplication::setOrganizationName("servcliente-tests");
+    QApplication::setApplicationName("gui_tests");
     (void)app;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/controls/TApplication.h"
 #include "platform/data/TClientDataSet.h"
+#include "platform/controls/TColumn.h"
 #include "platform/controls/TDBGrid.h"
 #include "platform/data/TDataSource.h"
 #include "platform/controls/TEdit.h"
@@ -29,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -342,6 +344,42 @@ TEST_F(MirrorTest, ClickOnALabelFocusesItsControl)
 }
 
 // ---- redraws
+
+TEST_F(MirrorTest, ControlsAreNamedForScreenReadersByLabelCaptionHintOrName)
+{
+    s->medCode->SetHint(Cp("Código da filial"));
+    auto* code = s->Widget<QLineEdit>(s->medCode);
+    EXPECT_EQ(code->accessibleName(), U("Filial"));
+    EXPECT_EQ(code->accessibleDescription(), U("Código da filial"));
+    EXPECT_EQ(s->WidgetOf(s->lblCode)->accessibleName(), U("Filial"));
+    auto* button = s->Widget<QToolButton>(s->transfer[1]);
+    EXPECT_EQ(button->accessibleName(), U("Move 1"));
+    EXPECT_EQ(button->accessibleDescription(), QString());
+    EXPECT_EQ(s->WidgetOf(s->edtName)->accessibleName(), U("edtName"));
+    s->edtName->SetHint("Nome");
+    EXPECT_EQ(s->WidgetOf(s->edtName)->accessibleName(), U("Nome"));
+}
+
+TEST_F(MirrorTest, GridWhoseColumnsFitShowsNoSidewaysScrollAndKeepsTheFirstColumnInView)
+{
+    s->list->SetWidth(s->list->Width() + 80);
+    GuiTest::Settle();
+    auto* grid = s->Widget<GridView>(s->grid);
+    auto* header = grid->horizontalHeader();
+    // The name column's default width (its field's size) is wider than the
+    // room the code column leaves; its texts are not.
+    int room = grid->viewport()->width() - header->sectionSize(0);
+    ASSERT_GT(s->grid->Columns(1)->DisplayWidth(), room);
+    EXPECT_EQ(header->sectionSize(1), room);
+    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
+    Application().Dispatch([this] {
+        s->grid->SetFocus();
+        s->grid->SetSelectedIndex(1);
+    });
+    GuiTest::Settle();
+    EXPECT_EQ(grid->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(grid->columnViewportPosition(0), 0);
+}
 
 TEST_F(MirrorTest, TenThousandRowsLoadedWhileSuspendedRedrawTheGridOnce)
 {

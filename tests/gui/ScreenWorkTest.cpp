@@ -20,6 +20,7 @@
 #include "platform/controls/TSpeedButton.h"
 #include "shell/PackageHost.h"
 #include "shell/ShellMainForm.h"
+#include "shell/gui/DropRoutes.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GridModel.h"
 #include "shell/gui/GridView.h"
@@ -30,7 +31,10 @@
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ShellWindow.h"
 
+#include <QApplication>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -138,6 +142,11 @@ protected:
         modals_ = std::make_unique<GuiTest::ModalDriver>([this](QWidget* w) {
             if (auto* lookup = qobject_cast<LookupDialog*>(w)) {
                 ++lookups_;
+                if (const char* file = std::getenv("SERVCLIENTE_LOOKUP_SCREENSHOT")) {
+                    GuiTest::Type(lookup->Filter(), "padaria");
+                    GuiTest::Settle();
+                    EXPECT_TRUE(lookup->grab().save(QString::fromLocal8Bit(file), "PNG"));
+                }
                 QTest::keyClick(lookup->Table(), Qt::Key_Return);
             } else {
                 if (auto* box = qobject_cast<QMessageBox*>(w)) {
@@ -211,6 +220,50 @@ protected:
         ASSERT_NE(focused, nullptr);
         EXPECT_TRUE(focused->hasFocus());
         EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+    }
+
+    // The screen opened, the branch and a client picked, both lists loaded
+    // with the focus in the list of possible services.
+    void OpenWithListsLoaded()
+    {
+        shell_->OpenScreen();
+        GuiTest::Settle();
+        screen_ = package_->ScreenGlobal();
+        ASSERT_NE(screen_, nullptr) << errors_.join("\n").toStdString();
+        QTest::mouseClick(Widget<QToolButton>("btnCliente"), Qt::LeftButton);
+        ASSERT_EQ(lookups_, 1);
+        auto* listView = Widget<ListBoxView>("lsbPossiveis");
+        GuiTest::Click(listView->viewport(), {5, listView->viewport()->height() - 3});
+        GuiTest::Settle();
+        ASSERT_GE(Model<TListBox>("lsbPossiveis")->Count(), 3);
+        ASSERT_NE(Model<TDBGrid>("dbgPadrao")->ShownDataSet(), nullptr);
+    }
+
+    // Hands the view of the control named To a drag from the control named
+    // From, then drops it there; whether the drag was accepted over it.
+    bool DropOn(const char* from, const char* to)
+    {
+        auto* source = Model<TControl>(from);
+        QWidget* widget = Widget<QWidget>(to);
+        auto* grid = dynamic_cast<GridView*>(widget);
+        auto* list = dynamic_cast<ListBoxView*>(widget);
+        std::unique_ptr<QMimeData> mime(DropRoutes::Encode(source));
+        QPoint at(10, 10);
+        QDragMoveEvent over(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        if (grid != nullptr) {
+            grid->dragMoveEvent(&over);
+        } else {
+            list->dragMoveEvent(&over);
+        }
+        // Dropped even where refused: the drop itself must move nothing then.
+        QDropEvent drop(QPointF(at), Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        if (grid != nullptr) {
+            grid->dropEvent(&drop);
+        } else {
+            list->dropEvent(&drop);
+        }
+        GuiTest::Settle();
+        return over.isAccepted();
     }
 
     QPoint RowCentre(const char* list, int row) const
@@ -322,6 +375,44 @@ TEST_F(ScreenWorkTest, BranchClientTwoMovedOneBackAllBack)
     ASSERT_NE(shell_->ViewOf(screen_), nullptr);
     EXPECT_TRUE(shell_->ViewOf(screen_)->isVisible());
     ExpectWidgetsShowTheModel("opened again");
+}
+
+TEST_F(ScreenWorkTest, DraggingBetweenTheListsMovesAsTheTransferButtonsDo)
+{
+    OpenWithListsLoaded();
+    auto* list = Model<TListBox>("lsbPossiveis");
+    auto* listView = Widget<ListBoxView>("lsbPossiveis");
+    int possible = list->Count();
+    int before = Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount();
+
+    // Two entries selected and dropped on the grid.
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 0));
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 1), Qt::ControlModifier);
+    ASSERT_TRUE(Model<TSpeedButton>("sbtEscolhido")->Enabled());
+    EXPECT_TRUE(DropOn("lsbPossiveis", "dbgPadrao"));
+    EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), before + 2);
+    EXPECT_EQ(list->Count(), possible - 2);
+    ExpectWidgetsShowTheModel("two dropped on the grid");
+
+    // A drop of the list on itself, or from another program, moves nothing.
+    EXPECT_FALSE(DropOn("lsbPossiveis", "lsbPossiveis"));
+    EXPECT_EQ(list->Count(), possible - 2);
+
+    // The grid's row, clicked and dropped on the list.
+    auto* grid = Widget<GridView>("dbgPadrao");
+    GuiTest::Click(grid->viewport(), grid->visualRect(grid->TableModel()->index(0, 1)).center());
+    ASSERT_TRUE(Model<TSpeedButton>("sbtUmEsquerda")->Enabled());
+    EXPECT_TRUE(DropOn("dbgPadrao", "lsbPossiveis"));
+    EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), before + 1);
+    EXPECT_EQ(list->Count(), possible - 1);
+    ExpectWidgetsShowTheModel("one dropped back");
+
+    // With the grid emptied its move-back button is disabled: no drop.
+    QTest::mouseClick(Widget<QToolButton>("sbtTodosEsquerda"), Qt::LeftButton);
+    ASSERT_FALSE(Model<TSpeedButton>("sbtUmEsquerda")->Enabled());
+    EXPECT_FALSE(DropOn("dbgPadrao", "lsbPossiveis"));
+    EXPECT_EQ(list->Count(), possible + before);
+    ExpectWidgetsShowTheModel("refused while disabled");
 }
 
 } // namespace

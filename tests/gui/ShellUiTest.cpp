@@ -126,6 +126,44 @@ TEST_F(ShellUiTest, LookupListCancelledWithEscapePicksNothing)
     EXPECT_EQ(cancel.Count(), 1);
 }
 
+TEST_F(ShellUiTest, LookupListNarrowsAsTheOperatorTypesAndPicksTheRowLeft)
+{
+    int shownAfterJo = -1;
+    int shownAfterJoao = -1;
+    int shownAfterNumber = -1;
+    GuiTest::ModalDriver driver([&](QWidget* w) {
+        auto* dialog = qobject_cast<LookupDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        // Typed while the list has the focus: the text goes to the filter.
+        dialog->Table()->setFocus();
+        GuiTest::Type(dialog->Table(), "JO");
+        shownAfterJo = dialog->ShownRows();
+        GuiTest::Type(dialog->Filter(), QString::fromUtf8("ão"));
+        shownAfterJoao = dialog->ShownRows();
+        dialog->Filter()->setText("0000");
+        shownAfterNumber = dialog->ShownRows();
+        dialog->Filter()->setText("jo");
+        QTest::keyClick(dialog->Filter(), Qt::Key_Down);
+        QTest::keyClick(dialog->Filter(), Qt::Key_Return);
+    });
+    EXPECT_EQ(ui->PickRow(nullptr, "Cliente", s->data), std::optional<int>(3));
+    EXPECT_EQ(shownAfterJo, 2);
+    EXPECT_EQ(shownAfterJoao, 1);
+    EXPECT_EQ(shownAfterNumber, 4);
+}
+
+TEST_F(ShellUiTest, LookupListWithNothingLeftPicksNothingOnEnter)
+{
+    GuiTest::ModalDriver driver([](QWidget* w) {
+        auto* dialog = qobject_cast<LookupDialog*>(w);
+        GuiTest::Type(dialog->Filter(), "zzz");
+        QTest::keyClick(dialog->Filter(), Qt::Key_Return);
+        EXPECT_TRUE(dialog->isVisible());
+        QTest::keyClick(dialog->Filter(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(ui->PickRow(nullptr, "Cliente", s->data), std::nullopt);
+}
+
 TEST_F(ShellUiTest, EmptyLookupShowsItsText)
 {
     QString text;

@@ -20,6 +20,8 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QPointer>
+#include <QSettings>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -179,6 +181,52 @@ TEST_F(ShellWindowTest, ActiveFormsMenuJoinsTheMenuBar)
     EXPECT_FALSE(action->isEnabled());
     action->trigger();
     EXPECT_EQ(searches, 1);
+}
+
+// ---- the main window's place and keys
+
+class ShellPlaceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GuiTest::EnsureApp();
+        QSettings().remove("MainWindow");
+    }
+    void TearDown() override { QSettings().remove("MainWindow"); }
+};
+
+TEST_F(ShellPlaceTest, MainWindowReopensWithTheSizePlaceAndStateItClosedWith)
+{
+    QRect placed;
+    {
+        ShellWindow first(nullptr);
+        EXPECT_EQ(first.size(), QSize(1100, 720)) << "nothing saved yet";
+        first.setGeometry(130, 90, 800, 500);
+        first.show();
+        placed = first.geometry();
+        first.close();
+    }
+    {
+        ShellWindow second(nullptr);
+        EXPECT_EQ(second.geometry(), placed);
+        EXPECT_FALSE(second.windowState() & Qt::WindowMaximized);
+        second.showMaximized();
+        second.close();
+    }
+    ShellWindow third(nullptr);
+    EXPECT_TRUE(third.windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(third.normalGeometry().size(), placed.size());
+}
+
+TEST_F(ShellPlaceTest, QuitHasCtrlQ)
+{
+    ShellWindow window(nullptr);
+    window.show();
+    window.activateWindow();
+    (void)QTest::qWaitForWindowActive(&window);
+    EXPECT_TRUE(window.QuitAction()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window.isVisible());
 }
 
 } // namespace
