@@ -62,7 +62,7 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
         result.ok = true;
         result.message = address + ": the application server answered in " + std::to_string(ms) + " ms";
     } catch (const ERemoteError& e) {
-        result.message = address + ": the application server answered with a fault: " + Printable(e.what());
+        result.message = address + ": the application server said: " + Printable(e.what());
     } catch (const std::exception& e) {
         result.message = address + ": " + Printable(e.what());
     }

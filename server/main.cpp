@@ -219,7 +219,6 @@ int main(int argc, char** argv)
         sd_notify(0, "READY=1");
         server.Run();
         sd_notify(0, "STOPPING=1");
-        spdlog::info("stopped");
         return 0;
     } catch (const CLI::Error& e) {
         return app.exit(e);
