@@ -69,7 +69,7 @@ ldd "$APP" | grep -q "libplatform_core.so => $ROOT/" || fail "appserver does not
 SERVCLIENTE_DB="$TMP/server.db" "$APP" --config "$ROOT/etc/servcliente/appserver.conf" --listen 127.0.0.1:0 \
   >"$TMP/server.out" 2>"$TMP/server.log" &
 SERVER=$!
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   grep -q '^listening on ' "$TMP/server.out" && break
   kill -0 "$SERVER" 2>/dev/null || break
   sleep 0.1
