@@ -11,4 +11,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libsqlite3-dev sqlite3 libpq-dev postgresql \
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra \
   libgtest-dev libgmock-dev libbenchmark-dev \
+  dpkg-dev libsystemd-dev \
   xvfb xauth >/dev/null

@@ -1,17 +1,23 @@
 // appserver: the application server of the service-per-client screen.
 //
-//   appserver --db DB [--listen HOST:PORT] [options]
+//   appserver [--config FILE] --db DB [--listen HOST:PORT] [options]
 //   appserver seed --db DB --local-db FILE
+//   appserver check --connect HOST:PORT [--secret-file FILE] [--timeout S]
+//   appserver --version
 //
-// DB is a SQLite file path or a postgresql:// URL.
+// DB is a SQLite file path or a postgresql:// URL; it may also come from the
+// configuration file or SERVCLIENTE_DB, so that no password has to be on the
+// command line.
 #include "platform/core/Exception.h"
 #include "server/AppServer.h"
+#include "server/HealthCheck.h"
 #include "server/RdmServCliente.h"
 #include "server/Seeder.h"
 
 #include <CLI/CLI.hpp>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
+#include <systemd/sd-daemon.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,6 +86,12 @@ int main(int argc, char** argv)
 
     CLI::App app{"Application server of the service-per-client screen"};
     app.require_subcommand(0, 1);
+    app.set_version_flag("--version", SERVCLIENTE_VERSION);
+    // Every option may be given in the file (INI or TOML: "listen = ..." at
+    // the top, "[seed]" for the seed command's); a key naming no option is an
+    // error, so that a misspelt one is not ignored.
+    app.set_config("--config", "", "read options from this INI or TOML file; the command line overrides it");
+    app.allow_config_extras(CLI::config_extras_mode::error);
     ServerOptions options;
     std::string listen;
     std::string secretFile;
@@ -88,7 +100,8 @@ int main(int argc, char** argv)
     int idleSeconds = 600;
     int frameSeconds = 10;
     double handshakeSeconds = 2;
-    app.add_option("--db", options.db, "SQLite file path or postgresql:// URL");
+    app.add_option("--db", options.db, "SQLite file path or postgresql:// URL (also SERVCLIENTE_DB)")
+        ->envname("SERVCLIENTE_DB");
     app.add_option("--listen", listen, "HOST:PORT to listen on (default 127.0.0.1:7211; port 0 picks a free one)");
     app.add_option("--max-connections", options.maxConnections, "connections served at once (default 32)")
         ->check(CLI::Range(1, 100000));
@@ -124,13 +137,46 @@ int main(int argc, char** argv)
     auto* seed = app.add_subcommand("seed", "fill a database with demo data");
     std::string seedDb;
     std::string localDb;
-    seed->add_option("--db", seedDb, "SQLite file path or postgresql:// URL")->required();
+    seed->add_option("--db", seedDb, "SQLite file path or postgresql:// URL (also SERVCLIENTE_DB)")
+        ->envname("SERVCLIENTE_DB")
+        ->required();
     seed->add_option("--local-db", localDb, "SQLite file of the shell's local database")->required();
+
+    auto* check = app.add_subcommand("check", "exit 0 when a server answers a handshake and a call that reads its "
+                                              "database, 1 with a one-line message otherwise");
+    std::string checkAddress;
+    std::string checkSecretFile;
+    double checkSeconds = 5;
+    check->add_option("--connect", checkAddress, "HOST:PORT of the server")->required();
+    check->add_option("--secret-file", checkSecretFile, "file holding the server's shared secret (also "
+                                                        "SERVCLIENTE_SECRET)");
+    check->add_option("--timeout", checkSeconds, "seconds allowed for the connection and for the call (default 5)")
+        ->check(CLI::Range(0.1, 3600.0));
 
     CLI11_PARSE(app, argc, argv);
     spdlog::set_level(spdlog::level::from_str(logLevel));
 
     try {
+        if (*check) {
+            std::string host;
+            int port = 0;
+            if (!HealthCheck::ParseAddress(checkAddress, host, port)) {
+                std::fprintf(stderr, "appserver check: '%s' is not HOST:PORT with a port from 1 to 65535\n",
+                             checkAddress.c_str());
+                return 2;
+            }
+            std::string secret;
+            if (!checkSecretFile.empty()) {
+                secret = ReadSecret(checkSecretFile);
+            } else if (const char* env = std::getenv("SERVCLIENTE_SECRET"); env && *env) {
+                secret = env;
+            }
+            auto result =
+                HealthCheck::Run(host, port, secret, std::chrono::milliseconds(static_cast<long>(checkSeconds * 1000)));
+            std::fprintf(result.ok ? stdout : stderr, "%s%s\n", result.ok ? "ok: " : "appserver check: ",
+                         result.message.c_str());
+            return result.ok ? 0 : 1;
+        }
         if (*seed) {
             auto db = Database::Open(seedDb, options.database);
             auto counts = Seeder::Seed(*db);
@@ -140,7 +186,8 @@ int main(int argc, char** argv)
             return 0;
         }
         if (options.db.empty()) {
-            std::cerr << "--db is required\n" << app.help();
+            std::cerr << "--db is required (on the command line, in the --config file or in SERVCLIENTE_DB)\n"
+                      << app.help();
             return 2;
         }
         if (!listen.empty()) {
@@ -167,7 +214,11 @@ int main(int argc, char** argv)
                      "call)",
                      server.ListenAddress(), options.maxConnections, options.maxPendingHandshakes, options.maxFrame,
                      options.maxCells);
+        // Under systemd (Type=notify) the service is up once it listens;
+        // without NOTIFY_SOCKET these do nothing.
+        sd_notify(0, "READY=1");
         server.Run();
+        sd_notify(0, "STOPPING=1");
         return 0;
     } catch (const CLI::Error& e) {
         return app.exit(e);

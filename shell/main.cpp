@@ -28,6 +28,19 @@ std::string ExeDir()
     return ec ? std::string(".") : p.parent_path().string();
 }
 
+// The screen package beside the program (the build tree), else in the
+// project's library folder of an installed tree, found from the program's own
+// place so that the tree works wherever it is unpacked.
+std::string DefaultPackagePath()
+{
+    const std::string beside = ExeDir() + "/PKG_ZEL31500.so";
+    std::error_code ec;
+    if (std::filesystem::exists(beside, ec)) {
+        return beside;
+    }
+    return ExeDir() + "/" SERVCLIENTE_LIB_FROM_BIN "/PKG_ZEL31500.so";
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -38,13 +51,15 @@ int main(int argc, char** argv)
     bool openAtStart = false;
     std::string sessionFile;
     std::string scriptFile;
-    std::string packagePath = ExeDir() + "/PKG_ZEL31500.so";
+    std::string packagePath = DefaultPackagePath();
+    app.set_version_flag("--version", SERVCLIENTE_VERSION);
     app.add_flag("--headless", headless, "Drive the screen from a script, no window");
     app.add_option("--session", sessionFile, "Session file (INI)")->required();
     app.add_option("--script", scriptFile, "Script file (default: standard input)");
     app.add_flag("--trace", trace, "Print every remote call as it is sent");
     app.add_flag("--open", openAtStart, "Open the screen at start");
-    app.add_option("--package", packagePath, "The screen package");
+    app.add_option("--package", packagePath, "The screen package (default: beside the shell, else in its library "
+                                             "folder)");
     CLI11_PARSE(app, argc, argv);
 
     try {

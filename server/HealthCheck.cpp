@@ -1,0 +1,70 @@
+#include "server/HealthCheck.h"
+
+#include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
+#include "platform/net/RemoteClient.h"
+#include "server/RdmServCliente.h"
+
+namespace {
+
+// Messages from the server are Windows-1252; the check prints UTF-8.
+std::string Printable(const std::string& text)
+{
+    try {
+        return Cp1252::ToUtf8(text);
+    } catch (const std::exception&) {
+        return text;
+    }
+}
+
+} // namespace
+
+bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& port)
+{
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) {
+        return false;
+    }
+    host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    const std::string digits = text.substr(colon + 1);
+    if (host.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    port = std::stoi(digits);
+    return port >= 1 && port <= 65535;
+}
+
+HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const std::string& secret,
+                                     std::chrono::milliseconds timeout)
+{
+    const std::string address = (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" +
+                                std::to_string(port);
+    const auto start = std::chrono::steady_clock::now();
+    Result result;
+    try {
+        RemoteClient client;
+        client.SetConnectTimeout(timeout);
+        client.SetCallTimeout(timeout);
+        client.Open(host, port, RdmServCliente::kServerName, secret);
+        std::vector<RemoteArg> args = {RemoteArg::Text(""), RemoteArg::Text("")};
+        const Variant answer = client.Call("GetServico", args);
+        client.Close();
+        if (answer.GetKind() != Variant::Kind::Packet) {
+            result.message = address + ": GetServico did not answer a data packet; is this the service-per-client "
+                                       "application server?";
+            return result;
+        }
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        result.ok = true;
+        result.message = address + ": the application server answered in " + std::to_string(ms) + " ms";
+    } catch (const ERemoteError& e) {
+        result.message = address + ": the application server said: " + Printable(e.what());
+    } catch (const std::exception& e) {
+        result.message = address + ": " + Printable(e.what());
+    }
+    return result;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Asks a running application server whether it serves: a handshake naming
+// the screen's server object, then a call that reads the database
+// (GetServico with an empty branch and client, which matches no row and
+// answers an empty data packet).
+//
+// Failure behaviour: Run never throws for what the server or the network
+// does; every failure (refused, no answer in time, another protocol, a
+// refused handshake, a database the server cannot reach or read) comes back
+// as a one-line message in UTF-8 naming the address.
+#include <chrono>
+#include <string>
+
+class HealthCheck {
+public:
+    struct Result {
+        bool ok = false;
+        std::string message;
+    };
+
+    // "HOST:PORT" (IPv6 hosts in brackets) into host and port; false when
+    // the text is not of that form or the port is not 1 to 65535.
+    static bool ParseAddress(const std::string& text, std::string& host, int& port);
+
+    static Result Run(const std::string& host, int port, const std::string& secret,
+                      std::chrono::milliseconds timeout);
+};

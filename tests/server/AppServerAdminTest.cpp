@@ -1,0 +1,215 @@
+// What an administrator runs: the appserver's version, its configuration file
+// and environment, and its health check against a server that answers, one
+// that is gone, one that is silent, one that speaks another protocol and one
+// whose database is broken.
+#include "ServerFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+
+namespace {
+
+class AppServerAdminTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char dir[] = "/tmp/servcliente-admin-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dir_ = dir;
+        db_ = dir_ + "/server.db";
+        AppServerProcess seed({"seed", "--db", db_, "--local-db", dir_ + "/local.db"});
+        ASSERT_EQ(seed.Wait(), 0);
+    }
+    void TearDown() override
+    {
+        unsetenv("SERVCLIENTE_DB");
+        unsetenv("NOTIFY_SOCKET");
+        std::filesystem::remove_all(dir_);
+    }
+
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        const std::string path = dir_ + "/" + name;
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    struct CheckResult {
+        int status;
+        std::string out;
+        std::string err;
+    };
+    CheckResult Check(const std::string& address, const std::string& timeout = "5")
+    {
+        const std::string errFile = dir_ + "/check.err";
+        AppServerProcess check({"check", "--connect", address, "--timeout", timeout}, errFile);
+        CheckResult r;
+        r.out = check.ReadLine();
+        r.status = check.Wait();
+        r.err = FileText(errFile);
+        return r;
+    }
+
+    std::string dir_;
+    std::string db_;
+};
+
+} // namespace
+
+TEST_F(AppServerAdminTest, VersionIsTheProjectsAndExitsZero)
+{
+    AppServerProcess version({"--version"});
+    EXPECT_EQ(version.ReadLine(), std::string(SERVCLIENTE_VERSION) + "\n");
+    EXPECT_EQ(version.Wait(), 0);
+}
+
+TEST_F(AppServerAdminTest, ConfigFileGivesEveryOptionAndTheCommandLineWins)
+{
+    // An open address without a secret stops the server: the file is read.
+    const std::string conf = Write("appserver.conf", "db = \"" + db_ +
+                                                         "\"\nlisten = \"0.0.0.0:0\"\nmax-connections = 4\n"
+                                                         "[seed]\nlocal-db = \"" + dir_ + "/other.db\"\n");
+    {
+        AppServerProcess server({"--config", conf});
+        EXPECT_EQ(server.ReadLine(), "");
+        EXPECT_EQ(server.Wait(), 1);
+    }
+    AppServerProcess server({"--config", conf, "--listen", "127.0.0.1:0"});
+    const int port = server.ListeningPort();
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(Check("127.0.0.1:" + std::to_string(port)).status, 0);
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(), 0);
+
+    // A subcommand's options in its section.
+    AppServerProcess seed({"--config", conf, "seed", "--db", db_});
+    EXPECT_EQ(seed.Wait(), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir_ + "/other.db"));
+}
+
+TEST_F(AppServerAdminTest, ConfigFileWithAnUnknownKeyOrMissingIsRefusedWithItsName)
+{
+    const std::string errFile = dir_ + "/server.err";
+    AppServerProcess typo({"--config", Write("typo.conf", "db = \"" + db_ + "\"\nlisten-on = \"127.0.0.1:0\"\n")},
+                          errFile);
+    EXPECT_EQ(typo.ReadLine(), "");
+    EXPECT_NE(typo.Wait(), 0);
+    EXPECT_NE(FileText(errFile).find("listen-on"), std::string::npos) << FileText(errFile);
+
+    AppServerProcess missing({"--config", dir_ + "/none.conf"}, errFile);
+    EXPECT_NE(missing.Wait(), 0);
+    EXPECT_NE(FileText(errFile).find("none.conf"), std::string::npos) << FileText(errFile);
+}
+
+TEST_F(AppServerAdminTest, DatabaseMayComeFromTheEnvironment)
+{
+    setenv("SERVCLIENTE_DB", db_.c_str(), 1);
+    AppServerProcess server({"--listen", "127.0.0.1:0"});
+    const int port = server.ListeningPort();
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(Check("127.0.0.1:" + std::to_string(port)).status, 0);
+}
+
+TEST_F(AppServerAdminTest, TellsTheServiceManagerItIsReadyOnceItListensAndWhenItStops)
+{
+    // The socket a service manager hands a Type=notify service.
+    const int manager = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(manager, 0);
+    sockaddr_un where{};
+    where.sun_family = AF_UNIX;
+    const std::string path = dir_ + "/notify";
+    std::snprintf(where.sun_path, sizeof where.sun_path, "%s", path.c_str());
+    ASSERT_EQ(bind(manager, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+    setenv("NOTIFY_SOCKET", path.c_str(), 1);
+    auto receive = [&] {
+        pollfd p{manager, POLLIN, 0};
+        char text[256] = {};
+        if (poll(&p, 1, 10000) != 1 || recv(manager, text, sizeof text - 1, 0) <= 0) {
+            return std::string("(nothing)");
+        }
+        return std::string(text);
+    };
+
+    AppServerProcess server({"--db", db_, "--listen", "127.0.0.1:0"});
+    ASSERT_NE(server.ListeningPort(), 0);
+    EXPECT_EQ(receive(), "READY=1");
+    server.Signal(SIGTERM);
+    EXPECT_EQ(receive(), "STOPPING=1");
+    EXPECT_EQ(server.Wait(), 0);
+    close(manager);
+}
+
+TEST_F(AppServerAdminTest, CheckPassesOnAServingServerAndFailsOnceItStopped)
+{
+    AppServerProcess server({"--db", db_, "--listen", "127.0.0.1:0"});
+    const int port = server.ListeningPort();
+    ASSERT_NE(port, 0);
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+    auto ok = Check(address);
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.out.rfind("ok: " + address + ": ", 0), 0u) << ok.out;
+
+    server.Signal(SIGTERM);
+    ASSERT_EQ(server.Wait(), 0);
+    auto gone = Check(address);
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_EQ(gone.out, "");
+    EXPECT_EQ(gone.err.rfind("appserver check: " + address + ": ", 0), 0u) << gone.err;
+    EXPECT_NE(gone.err.find("refused"), std::string::npos) << gone.err;
+    EXPECT_EQ(Occurrences(gone.err, "\n"), 1u) << gone.err;
+}
+
+TEST_F(AppServerAdminTest, CheckFailsOnASilentPeerAndOnAnotherProtocol)
+{
+    // Connections complete in the backlog, but nobody answers.
+    asio::io_context ioc;
+    asio::ip::tcp::acceptor silent(ioc, {asio::ip::make_address("127.0.0.1"), 0});
+    auto quiet = Check("127.0.0.1:" + std::to_string(silent.local_endpoint().port()), "0.5");
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_NE(quiet.err.find("nothing arrived within"), std::string::npos) << quiet.err;
+
+    asio::ip::tcp::acceptor web(ioc, {asio::ip::make_address("127.0.0.1"), 0});
+    std::thread peer([&] {
+        try {
+            auto socket = web.accept();
+            asio::write(socket, asio::buffer(std::string("HTTP/1.1 400 Bad Request\r\n\r\n")));
+            char byte;
+            asio::read(socket, asio::buffer(&byte, 1));
+        } catch (const std::exception&) {
+        }
+    });
+    auto other = Check("127.0.0.1:" + std::to_string(web.local_endpoint().port()));
+    peer.join();
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("protocol"), std::string::npos) << other.err;
+}
+
+TEST_F(AppServerAdminTest, CheckFailsWhenTheServerCannotReadItsDatabase)
+{
+    AppServerProcess server({"--db", db_, "--listen", "127.0.0.1:0"});
+    const int port = server.ListeningPort();
+    ASSERT_NE(port, 0);
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+    ASSERT_EQ(Check(address).status, 0);
+
+    std::ofstream(db_, std::ios::trunc) << std::string(8192, 'x');
+    auto broken = Check(address);
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.err.find("database"), std::string::npos) << broken.err;
+}
+
+TEST_F(AppServerAdminTest, CheckRefusesAnAddressWithoutAPort)
+{
+    auto bad = Check("127.0.0.1");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("'127.0.0.1' is not HOST:PORT"), std::string::npos) << bad.err;
+}
