@@ -155,7 +155,7 @@ private:
     // Gives the focus to Edit unless it is already inside the header.
     void EntraNoCabecalho(TMaskEdit* Edit);
     // Brings the screen back to a usable state after a move command failed.
-    void RestauraAposErro(int servClieSuspensions, int servicoSuspensions, bool progressOpened);
+    void RestauraAposErro();
 
     bool boEventos = false;
 };

@@ -1,0 +1,21 @@
+#pragma once
+// The shell's progress window over a screen for a scope: opened when made
+// (ActiveShowAvi), closed at Close or when the scope is left without it.
+//
+// Failure behaviour: closing never raises from the destructor.
+#include <string>
+
+class TComponent;
+
+class ProgressShown {
+public:
+    ProgressShown(TComponent* Owner, int Kind, const std::string& Text);
+    ~ProgressShown();
+    ProgressShown(const ProgressShown&) = delete;
+    ProgressShown& operator=(const ProgressShown&) = delete;
+
+    void Close();
+
+private:
+    bool open_ = true;
+};
