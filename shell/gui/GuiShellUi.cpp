@@ -54,7 +54,7 @@ QWidget* GuiShellUi::WindowOver(TComponent* Owner) const
 
 void GuiShellUi::ShowError(const std::string& Text)
 {
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ShellTexts::kErrorTitle), GuiConvert::ToQt(Text),
+    QMessageBox box(QMessageBox::Critical, ShellTexts::Text(ShellTexts::kErrorTitle), GuiConvert::ToQt(Text),
                     QMessageBox::Ok, shell_);
     box.exec();
     Reactivate();
@@ -104,7 +104,7 @@ std::optional<int> GuiShellUi::PickRow(TComponent* Sender, const std::string& Ti
 
 void GuiShellUi::ShowEmptyLookup(TComponent* Sender, const std::string& Text)
 {
-    QMessageBox box(QMessageBox::Information, QString::fromUtf8(ShellTexts::kNoticeTitle), GuiConvert::ToQt(Text),
+    QMessageBox box(QMessageBox::Information, ShellTexts::Text(ShellTexts::kNoticeTitle), GuiConvert::ToQt(Text),
                     QMessageBox::Ok, WindowOver(Sender));
     box.exec();
     Reactivate();
@@ -117,7 +117,7 @@ void GuiShellUi::Search(TDataSet* DataSet)
     // active form while it is open, as screens expect of frmProcurar.
     auto* window = new TForm(&Application());
     window->SetName("frmProcurar");
-    window->SetCaption(GuiConvert::FromQt(QString::fromUtf8(ShellTexts::kSearchTitle)).value_or(""));
+    window->SetCaption(GuiConvert::FromQt(ShellTexts::Text(ShellTexts::kSearchTitle)).value_or(""));
     if (shell_ != nullptr) {
         shell_->SetDrawnElsewhere(window, true);
     }

@@ -22,9 +22,9 @@ LookupDialog::LookupDialog(const std::string& Title, const TDataSet* DataSet, QW
 {
     setWindowTitle(GuiConvert::ToQt(Title));
     setModal(true);
-    auto* prompt = new QLabel(QString::fromUtf8(ShellTexts::kLookupPrompt), this);
+    auto* prompt = new QLabel(ShellTexts::Text(ShellTexts::kLookupPrompt), this);
     prompt->setBuddy(filter_);
-    filter_->setAccessibleName(QString::fromUtf8(ShellTexts::kLookupPrompt).remove('&'));
+    filter_->setAccessibleName(ShellTexts::Text(ShellTexts::kLookupPrompt).remove('&'));
     filter_->setClearButtonEnabled(true);
     table_->setAccessibleName(GuiConvert::ToQt(Title));
     table_->setModel(model_);

@@ -11,7 +11,7 @@ ProgressWindow::ProgressWindow(QWidget* Parent)
     : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), label_(new QLabel(this)),
       bar_(new QProgressBar(this))
 {
-    setWindowTitle(QString::fromUtf8(ShellTexts::kWaitTitle));
+    setWindowTitle(ShellTexts::Text(ShellTexts::kWaitTitle));
     setModal(false);
     // It only informs: the focus stays in the screen.
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -15,10 +15,10 @@ int RunGui(PackageHost& package, bool openAtStart, int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ShellTexts::kApplicationName));
+    QApplication::setApplicationDisplayName(ShellTexts::Text(ShellTexts::kApplicationName));
     // Where QSettings keeps the main window's place.
-    QApplication::setOrganizationName(QString::fromUtf8(ShellTexts::kSettingsOrganization));
-    QApplication::setApplicationName(QString::fromUtf8(ShellTexts::kSettingsApplication));
+    QApplication::setOrganizationName(QString::fromLatin1(ShellTexts::kSettingsOrganization));
+    QApplication::setApplicationName(QString::fromLatin1(ShellTexts::kSettingsApplication));
     int status = 0;
     {
         ShellWindow window(&package);

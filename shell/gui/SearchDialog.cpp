@@ -18,9 +18,9 @@ SearchDialog::SearchDialog(TDataSet* DataSet, QWidget* Parent)
     : QDialog(Parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), edit_(new QLineEdit(this)),
       table_(new QTableView(this))
 {
-    setWindowTitle(QString::fromUtf8(ShellTexts::kSearchTitle));
+    setWindowTitle(ShellTexts::Text(ShellTexts::kSearchTitle));
     setModal(true);
-    auto* prompt = new QLabel(QString::fromUtf8(ShellTexts::kSearchPrompt), this);
+    auto* prompt = new QLabel(ShellTexts::Text(ShellTexts::kSearchPrompt), this);
     prompt->setBuddy(edit_);
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -1,26 +1,35 @@
 #pragma once
 // The texts of the shell's own frame (its menu, status bar and window
-// titles). Screens bring theirs in their form resources; these belong to the
-// frame itself and are kept together here, in UTF-8.
+// titles), in the session's language. Screens bring theirs in their form
+// resources; the frame's are lines of the shell libraries' message tables
+// (host/forms/Mensagens.txt and Mensagens.en.txt), named by these keys.
+#include <QString>
+
+#include <string>
+#include <vector>
+
 namespace ShellTexts {
 
-inline constexpr const char* kApplicationName = "Serviço por Cliente";
-inline constexpr const char* kMenuModules = "&Cadastros";
-inline constexpr const char* kOpenScreen = "&Serviço por Cliente";
-inline constexpr const char* kQuit = "Sai&r";
-inline constexpr const char* kMenuWindow = "&Janela";
-inline constexpr const char* kCascade = "&Cascata";
-inline constexpr const char* kTile = "&Lado a lado";
-inline constexpr const char* kBranch = "Filial: %1";
-inline constexpr const char* kServer = "Servidor: %1:%2";
-inline constexpr const char* kErrorTitle = "Erro";
-inline constexpr const char* kNoticeTitle = "Aviso";
-inline constexpr const char* kSearchTitle = "Procurar";
-inline constexpr const char* kSearchPrompt = "&Procurar:";
-inline constexpr const char* kLookupPrompt = "&Filtrar:";
-inline constexpr const char* kWaitTitle = "Aguarde";
+inline constexpr const char* kApplicationName = "shell.aplicacao";
+inline constexpr const char* kMenuModules = "shell.menu_cadastros";
+inline constexpr const char* kOpenScreen = "shell.abrir_tela";
+inline constexpr const char* kQuit = "shell.sair";
+inline constexpr const char* kMenuWindow = "shell.menu_janela";
+inline constexpr const char* kCascade = "shell.cascata";
+inline constexpr const char* kTile = "shell.lado_a_lado";
+inline constexpr const char* kBranch = "shell.filial";
+inline constexpr const char* kServer = "shell.servidor";
+inline constexpr const char* kErrorTitle = "shell.erro";
+inline constexpr const char* kNoticeTitle = "shell.aviso";
+inline constexpr const char* kSearchTitle = "shell.procurar";
+inline constexpr const char* kSearchPrompt = "shell.procurar_rotulo";
+inline constexpr const char* kLookupPrompt = "shell.filtrar_rotulo";
+inline constexpr const char* kWaitTitle = "shell.aguarde";
 // Names of the settings' folder and file, never shown.
 inline constexpr const char* kSettingsOrganization = "servcliente";
 inline constexpr const char* kSettingsApplication = "shell";
+
+// The text of a key in the session's language, %1, %2... filled from args.
+QString Text(const char* key, const std::vector<std::string>& args = {});
 
 } // namespace ShellTexts

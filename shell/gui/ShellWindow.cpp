@@ -31,7 +31,7 @@ const char* const kGeometryKey = "MainWindow/geometry";
 
 ShellWindow::ShellWindow(PackageHost* Package, QWidget* Parent) : QMainWindow(Parent), package_(Package)
 {
-    setWindowTitle(QString::fromUtf8(ShellTexts::kApplicationName));
+    setWindowTitle(ShellTexts::Text(ShellTexts::kApplicationName));
     area_ = new QMdiArea(this);
     area_->setViewMode(QMdiArea::SubWindowView);
     area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -39,12 +39,12 @@ ShellWindow::ShellWindow(PackageHost* Package, QWidget* Parent) : QMainWindow(Pa
     setCentralWidget(area_);
     connect(area_, &QMdiArea::subWindowActivated, this, &ShellWindow::SubWindowActivated);
 
-    QMenu* modules = menuBar()->addMenu(QString::fromUtf8(ShellTexts::kMenuModules));
-    QAction* open = modules->addAction(QString::fromUtf8(ShellTexts::kOpenScreen));
+    QMenu* modules = menuBar()->addMenu(ShellTexts::Text(ShellTexts::kMenuModules));
+    QAction* open = modules->addAction(ShellTexts::Text(ShellTexts::kOpenScreen));
     open->setEnabled(package_ != nullptr);
     connect(open, &QAction::triggered, this, &ShellWindow::OpenScreen);
     modules->addSeparator();
-    quit_ = modules->addAction(QString::fromUtf8(ShellTexts::kQuit));
+    quit_ = modules->addAction(ShellTexts::Text(ShellTexts::kQuit));
     // The platform's quit keys; a platform that names none gets Ctrl+Q.
     QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
     if (quitKeys.isEmpty()) {
@@ -53,10 +53,10 @@ ShellWindow::ShellWindow(PackageHost* Package, QWidget* Parent) : QMainWindow(Pa
     quit_->setShortcuts(quitKeys);
     quit_->setShortcutContext(Qt::ApplicationShortcut);
     connect(quit_, &QAction::triggered, this, &QWidget::close);
-    QMenu* windows = menuBar()->addMenu(QString::fromUtf8(ShellTexts::kMenuWindow));
-    connect(windows->addAction(QString::fromUtf8(ShellTexts::kCascade)), &QAction::triggered, area_,
+    QMenu* windows = menuBar()->addMenu(ShellTexts::Text(ShellTexts::kMenuWindow));
+    connect(windows->addAction(ShellTexts::Text(ShellTexts::kCascade)), &QAction::triggered, area_,
             &QMdiArea::cascadeSubWindows);
-    connect(windows->addAction(QString::fromUtf8(ShellTexts::kTile)), &QAction::triggered, area_,
+    connect(windows->addAction(ShellTexts::Text(ShellTexts::kTile)), &QAction::triggered, area_,
             &QMdiArea::tileSubWindows);
     menus_ = new MenuMirror(menuBar());
 
@@ -112,14 +112,13 @@ void ShellWindow::SetDrawnElsewhere(const TCustomForm* Form, bool Value)
 
 QString ShellWindow::BranchText() const
 {
-    return QString::fromUtf8(ShellTexts::kBranch).arg(GuiConvert::ToQt(Session::Current().FiliProc()));
+    return ShellTexts::Text(ShellTexts::kBranch, {Session::Current().FiliProc()});
 }
 
 QString ShellWindow::ServerText() const
 {
-    return QString::fromUtf8(ShellTexts::kServer)
-        .arg(GuiConvert::ToQt(Session::Current().WebURL()))
-        .arg(Session::Current().WebPort());
+    return ShellTexts::Text(ShellTexts::kServer,
+                            {Session::Current().WebURL(), std::to_string(Session::Current().WebPort())});
 }
 
 void ShellWindow::UpdateStatus()

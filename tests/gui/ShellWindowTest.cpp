@@ -152,7 +152,12 @@ TEST_F(ShellWindowTest, StatusBarShowsTheSessionsBranchAndServer)
     EXPECT_TRUE(s->shell->ServerText().contains("10.1.2.3:2110"));
     Session::Current().Set("FiliProc", "0008");
     s->shell->UpdateStatus();
-    EXPECT_TRUE(s->shell->BranchText().contains("0008"));
+    EXPECT_EQ(s->shell->BranchText(), QString("Filial: 0008"));
+    // The frame speaks the session's language too.
+    Session::Current().Set("Language", "en");
+    EXPECT_EQ(s->shell->BranchText(), QString("Branch: 0008"));
+    EXPECT_EQ(s->shell->ServerText(), QString("Server: 10.1.2.3:2110"));
+    Session::Current().Set("Language", "pt_BR");
 }
 
 TEST_F(ShellWindowTest, ActiveFormsMenuJoinsTheMenuBar)
