@@ -4,6 +4,7 @@
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
+#include "platform/net/TlsContext.h"
 
 TNetConnection::TNetConnection(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -49,6 +50,12 @@ void TNetConnection::DoOpen()
                            ": ServerName is not set");
     }
     try {
+        // The operator and the server's certificate checks are the session's.
+        const Session& session = Session::Current();
+        client_.SetOperator(session.Operator());
+        client_.SetTls(session.TlsCaFile().empty() && session.TlsFingerprint().empty()
+                           ? nullptr
+                           : TlsContext::ForClient(Cp1252::ToUtf8(session.TlsCaFile()), session.TlsFingerprint()));
         // The shared secret is the operator's session's unless one was set on
         // the component itself.
         client_.Open(host_, port_, serverName_, secret_.empty() ? Session::Current().Secret() : secret_);
