@@ -66,7 +66,7 @@ public:
         std::string serverName;
         std::string secret;
         // Who presents the secret, when the server keeps one per operator.
-        std::string operatorName;
+        std::string operatorName{};
     };
     // The answer to a Hello: accepted, or refused with a message.
     struct HelloReply {
