@@ -2,6 +2,7 @@
 //
 //   appserver --db DB [--listen HOST:PORT] [options]
 //   appserver seed --db DB --local-db FILE
+//   appserver passwd --operator NAME --branches LIST   (the secret on standard input)
 //
 // DB is a SQLite file path or a postgresql:// URL.
 #include "platform/core/Exception.h"
