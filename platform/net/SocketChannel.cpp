@@ -95,7 +95,8 @@ bool SocketChannel::Run(Duration timeout)
 void SocketChannel::Fail(const std::string& what, const std::error_code& ec)
 {
     Close();
-    if (ec == asio::error::eof) {
+    // Over TLS a peer that closes without saying goodbye truncates the stream.
+    if (ec == asio::error::eof || ec == asio::ssl::error::stream_truncated) {
         throw ESocketError(what + ": the connection was closed by the other side");
     }
     if (ec == asio::error::connection_reset) {

@@ -4,6 +4,8 @@
 // loopback is checked without sending anything to it.
 #include "ServerFixture.h"
 
+#include "host/Session.h"
+#include "host/TNetConnection.h"
 #include "platform/core/Exception.h"
 #include "platform/net/TlsContext.h"
 #include "server/Credentials.h"
@@ -128,6 +130,18 @@ TEST_P(ServerTest, OverTlsTheServerIsServedWhenItsCertificateMatchesTheCaOrThePi
     }
     // A plain client gets no answer from a TLS server.
     EXPECT_THROW(Connect(), ESocketError);
+
+    // The shell's connection takes the check from the session.
+    Session::Current().Set("TlsFingerprint", pki.fingerprint);
+    TNetConnection net(nullptr);
+    net.SetServerName("Zel.rdmServCliente");
+    net.SetHost("127.0.0.1");
+    net.SetPort(Server().Port());
+    net.SetThrowException(true);
+    EXPECT_NO_THROW(net.Open());
+    Session::Current().Set("TlsFingerprint", "");
+    net.Close();
+    EXPECT_THROW(net.Open(), ESocketError);
 }
 
 TEST_P(ServerTest, TheClientRefusesAServerCertificateOfAnotherCaOrFingerprintWithAClearMessage)
