@@ -167,9 +167,9 @@ void RdmServCliente::Authorize(const std::string& method, const std::string& bra
     if (caller_.MayTouch(branch)) {
         return;
     }
+    const std::string where = entry ? " (entry " + std::to_string(entry) + " of the change packet)" : "";
     throw ERemoteRefusal(method + ": the operator " + caller_.operatorName + " may not read or change the branch " +
-                             Cp1252::FromUtf8(branch) + (entry ? " (entry " + std::to_string(entry) + " of the change packet)" : "") +
-                             "; nothing was done",
+                             Cp1252::FromUtf8(branch) + where + "; nothing was done",
                          entry);
 }
 

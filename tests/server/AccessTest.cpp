@@ -67,8 +67,8 @@ struct TestPki {
               "openssl req -x509" + ec + " -keyout " + dir + "/other-ca.key -out " + otherCa +
                   " -days 2 -subj /CN=Other-CA",
               "openssl req" + ec + " -keyout " + key + " -out " + dir + "/server.csr -subj /CN=127.0.0.1",
-              "openssl x509 -req -in " + dir + "/server.csr -CA " + ca + " -CAkey " + dir + "/ca.key -CAcreateserial -out " +
-                  cert + " -days 2 -extfile " + dir + "/san.ext"}) {
+              "openssl x509 -req -in " + dir + "/server.csr -CA " + ca + " -CAkey " + dir +
+                  "/ca.key -CAcreateserial -out " + cert + " -days 2 -extfile " + dir + "/san.ext"}) {
             if (Shell(command + " 2>&1") == "<failed>") {
                 throw std::runtime_error("openssl failed: " + command);
             }
