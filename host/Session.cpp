@@ -2,6 +2,7 @@
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
+#include "platform/net/TlsContext.h"
 
 #include <array>
 #include <cerrno>
@@ -95,6 +96,21 @@ std::string Locale(const std::string& text)
     return text;
 }
 
+std::string OperatorName(const std::string& text)
+{
+    if (text.size() > 64) {
+        throw EConvertError("'" + text + "' is too long for an operator name (64 characters at most)");
+    }
+    for (char c : text) {
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                  c == '_' || c == '-' || c == '@';
+        if (!ok) {
+            throw EConvertError("'" + text + "' is not an operator name (letters, digits, '.', '_', '-' and '@' only)");
+        }
+    }
+    return text;
+}
+
 // One key of the [session] section: how a value is checked and stored, and how
 // it is written back.
 struct KeyInfo {
@@ -104,7 +120,7 @@ struct KeyInfo {
     std::string (*get)(const Values& v);
 };
 
-const std::array<KeyInfo, 10> kKeys{{
+const std::array<KeyInfo, 13> kKeys{{
     {"FiliProc", true, [](Values& v, const std::string& t) { v.filiProc = BranchCode(t); },
      [](const Values& v) { return v.filiProc; }},
     {"FiliProcFat", true, [](Values& v, const std::string& t) { v.filiProcFat = BranchCode(t); },
@@ -129,6 +145,15 @@ const std::array<KeyInfo, 10> kKeys{{
     {"Language", false, [](Values& v, const std::string& t) { v.language = Locale(t); },
      [](const Values& v) { return v.language; }},
     {"Secret", false, [](Values& v, const std::string& t) { v.secret = t; }, [](const Values& v) { return v.secret; }},
+    {"Operator", false, [](Values& v, const std::string& t) { v.operatorName = OperatorName(t); },
+     [](const Values& v) { return v.operatorName; }},
+    {"TlsCaFile", false, [](Values& v, const std::string& t) { v.tlsCaFile = t; },
+     [](const Values& v) { return v.tlsCaFile; }},
+    {"TlsFingerprint", false,
+     [](Values& v, const std::string& t) {
+         v.tlsFingerprint = t.empty() ? std::string() : TlsContext::NormalizeFingerprint(t);
+     },
+     [](const Values& v) { return v.tlsFingerprint; }},
 }};
 
 const KeyInfo* FindKey(const std::string& name)

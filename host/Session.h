@@ -18,14 +18,22 @@
 //   LocalDatabase = /path/local.db
 //   Language = en        (optional)
 //   Secret = s3cr3t      (optional)
+//   Operator = maria     (optional)
+//   TlsCaFile = /path/ca.pem          (optional)
+//   TlsFingerprint = AB:CD:...        (optional)
 //
 // Rules: keys and section names are compared without regard to case; blanks
 // around keys, values and section names are dropped (a value cannot start or
 // end with a blank); values are converted to Windows-1252. Every key above
-// except Language and Secret must be given. Values: FiliProc and FiliProcFat
+// except Language, Secret, Operator, TlsCaFile and TlsFingerprint must be
+// given. Values: FiliProc and FiliProcFat
 // hold at most 4 characters; ModuFili is 0 or 1; ModuloAtiv is an integer from
 // 0 to 32767; WebPort an integer from 1 to 65535; Language a locale name of
-// letters, digits, '_' and '-' (or empty).
+// letters, digits, '_' and '-' (or empty); Operator at most 64 letters,
+// digits, '.', '_', '-' and '@'; TlsFingerprint the SHA-256 fingerprint of
+// the server's certificate, 64 hexadecimal digits with or without ':'
+// (stored as lower-case digits). With TlsCaFile or TlsFingerprint the shell
+// speaks TLS to the server and checks its certificate against them.
 //
 // Failure behaviour: a bad value for a known key, a key given twice, a line
 // that is neither a section, a "key = value" pair, a comment nor blank, a pair
@@ -74,6 +82,9 @@ public:
     const std::string& LocalDatabase() const { return values_.localDatabase; }
     const std::string& Language() const { return values_.language; }
     const std::string& Secret() const { return values_.secret; }
+    const std::string& Operator() const { return values_.operatorName; }
+    const std::string& TlsCaFile() const { return values_.tlsCaFile; }
+    const std::string& TlsFingerprint() const { return values_.tlsFingerprint; }
 
     // The file of the last successful load, empty when none.
     const std::string& FileName() const { return fileName_; }
@@ -91,6 +102,9 @@ public:
         std::string localDatabase;
         std::string language;
         std::string secret;
+        std::string operatorName;
+        std::string tlsCaFile;
+        std::string tlsFingerprint;
     };
 
 private:

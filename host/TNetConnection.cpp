@@ -5,6 +5,7 @@
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
+#include "platform/net/TlsContext.h"
 
 #include <iostream>
 
@@ -22,6 +23,8 @@ std::string CauseText(const ESocketError& e)
     case TSocketCause::scClosed: return HostMessages::Text("causa.fechada");
     case TSocketCause::scNameNotFound: return HostMessages::Text("causa.nome");
     case TSocketCause::scProtocol: return HostMessages::Text("causa.protocolo");
+    case TSocketCause::scCertificate: return HostMessages::Text("causa.certificado");
+    case TSocketCause::scCleartext: return HostMessages::Text("causa.sem_tls");
     case TSocketCause::scOther: break;
     }
     return HostMessages::Text("causa.outra");
@@ -92,6 +95,12 @@ void TNetConnection::DoOpen()
         throw ESocketError(HostMessages::Text("con.conectar", {Where(), "ServerName is not set"}));
     }
     try {
+        // The operator and the server's certificate checks are the session's.
+        const Session& session = Session::Current();
+        client_.SetOperator(session.Operator());
+        client_.SetTls(session.TlsCaFile().empty() && session.TlsFingerprint().empty()
+                           ? nullptr
+                           : TlsContext::ForClient(Cp1252::ToUtf8(session.TlsCaFile()), session.TlsFingerprint()));
         // The shared secret is the operator's session's unless one was set on
         // the component itself.
         client_.Open(host_, port_, serverName_, secret_.empty() ? Session::Current().Secret() : secret_);

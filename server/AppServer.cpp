@@ -6,6 +6,7 @@
 #include "platform/net/SocketChannelIo.h"
 #include "server/DescriptorLimit.h"
 #include "server/LogText.h"
+#include "server/PrivateFile.h"
 #include "server/Schema.h"
 
 #include <spdlog/spdlog.h>
@@ -100,10 +101,27 @@ void AppServer::Start()
     if (ec) {
         throw ESocketError("Cannot listen on '" + options_.listenHost + "': not an IP address");
     }
-    if (!address.is_loopback() && options_.secret.empty()) {
+    if (options_.tlsCert.empty() != options_.tlsKey.empty()) {
+        throw EInvalidOperation("TLS needs both a certificate and its key (--tls-cert and --tls-key)");
+    }
+    if (!address.is_loopback() && options_.tlsCert.empty()) {
+        throw EInvalidOperation("Refusing to listen on " + options_.listenHost +
+                                " without TLS: secrets would cross the network in clear; name a certificate and "
+                                "its key (--tls-cert and --tls-key)");
+    }
+    if (!address.is_loopback() && options_.secret.empty() && options_.credentialsFile.empty()) {
         throw EInvalidOperation("Refusing to listen on " + options_.listenHost +
                                 " without a shared secret: clients elsewhere on the network must present one "
-                                "(--secret-file or SERVCLIENTE_SECRET)");
+                                "(--secret-file or SERVCLIENTE_SECRET, or operators' secrets with --credentials)");
+    }
+    if (!options_.tlsCert.empty()) {
+        PrivateFile::RequireOwnerOnly(options_.tlsCert, "TLS certificate file");
+        PrivateFile::RequireOwnerOnly(options_.tlsKey, "TLS key file");
+        tls_ = TlsContext::ForServer(options_.tlsCert, options_.tlsKey);
+    }
+    if (!options_.credentialsFile.empty()) {
+        credentials_ = Credentials::Load(options_.credentialsFile);
+        spdlog::info("credentials: {} operators from {}", credentials_->Size(), options_.credentialsFile);
     }
     DescriptorLimit::Ensure(options_);
     auto db = Database::Open(options_.db, options_.database);
@@ -247,7 +265,8 @@ void AppServer::Accept()
             std::unique_ptr<ServerSession> session;
             try {
                 // From here the session ends the handshake place it was given.
-                session = std::make_unique<ServerSession>(options_, registry_, budget_, address);
+                session = std::make_unique<ServerSession>(options_, registry_, budget_, address, credentials_.get());
+                session->Channel().SetTls(tls_);
                 auto& own = session->Channel().Asio().socket;
                 const auto protocol = remote.protocol();
                 auto native = socket.release(e2);

@@ -8,12 +8,16 @@
 // Failure behaviour: Start throws EDatabaseError when the database cannot be
 // opened or its schema created, ESocketError when the address cannot be
 // bound, and EInvalidOperation when asked to listen on an address other than
-// loopback without a shared secret, or when the open-file limit cannot be
+// loopback without TLS or without a shared secret or credentials, when a TLS
+// certificate or key, or the credentials file, cannot be used or may be read
+// by others than their owner (naming the file and its mode), or when the open-file limit cannot be
 // raised to what the connection limits need (see DescriptorLimit). Once
 // running, the server never stops accepting: a failed accept (no descriptor
 // left, no buffer space...) or a session that cannot be set up is logged at
 // most once a second and accepting goes on after a short pause.
+#include "platform/net/TlsContext.h"
 #include "server/ConnectionBudget.h"
+#include "server/Credentials.h"
 #include "server/LogThrottle.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
@@ -57,6 +61,8 @@ private:
 
     ServerOptions options_;
     const ModuleRegistry& registry_;
+    std::shared_ptr<TlsContext> tls_;
+    std::shared_ptr<const Credentials> credentials_;
     std::unique_ptr<Io> io_;
     std::mutex mutex_;
     std::list<std::unique_ptr<ServerSession>> sessions_;

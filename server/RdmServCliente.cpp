@@ -4,6 +4,8 @@
 #include "platform/core/Exception.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <map>
 #include <set>
 #include <tuple>
@@ -141,9 +143,25 @@ struct Key {
     bool operator==(const Key&) const = default;
 };
 
+// Now in UTC with microseconds, in a form that sorts as time does.
+std::string UtcNow()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(micros));
+    return text;
+}
+
 } // namespace
 
-RdmServCliente::RdmServCliente(Database* db) : RemoteModule(kServerName, db)
+RdmServCliente::RdmServCliente(Database* db, Caller caller)
+    : RemoteModule(kServerName, db), caller_(std::move(caller))
 {
     using A = TArgType;
     auto two = [this](const char* name, bool writes, Variant (RdmServCliente::*fn)(const std::string&, const std::string&)) {
@@ -161,13 +179,34 @@ RdmServCliente::RdmServCliente(Database* db) : RemoteModule(kServerName, db)
 
 void RdmServCliente::Register(ModuleRegistry& registry)
 {
-    registry.Register(kServerName, [](Database* db) { return std::make_unique<RdmServCliente>(db); });
+    registry.Register(kServerName,
+                      [](Database* db, const Caller& caller) { return std::make_unique<RdmServCliente>(db, caller); });
+}
+
+void RdmServCliente::Authorize(const std::string& method, const std::string& branch, unsigned entry) const
+{
+    if (caller_.MayTouch(branch)) {
+        return;
+    }
+    const std::string where = entry ? " (entry " + std::to_string(entry) + " of the change packet)" : "";
+    throw ERemoteRefusal(method + ": the operator " + caller_.operatorName + " may not read or change the branch " +
+                             Cp1252::FromUtf8(branch) + where + "; nothing was done",
+                         entry, "srv.filial_proibida", {method, caller_.operatorName, Cp1252::FromUtf8(branch)});
+}
+
+void RdmServCliente::Audit(const std::string& method, const std::string& branch, const std::string& client,
+                           const std::string& service, const char* action)
+{
+    Db().Execute("INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO) "
+                 "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                 {UtcNow(), caller_.Who(), method, branch, client, service, std::string(action)});
 }
 
 Variant RdmServCliente::GetCliente(const std::string& branch, const std::string& number)
 {
     const std::string m = "GetCliente";
     CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    Authorize(m, ToDb(m, "CDFILIAL", branch));
     CheckSize(m, "NRINSJURCLIE", number, kNumberSize);
     const std::string wanted = Digits(number);
     const bool everyClient = Blank(number);
@@ -204,6 +243,7 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
 {
     const std::string m = "GetServico";
     CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    Authorize(m, ToDb(m, "CDFILIAL", branch));
     CheckSize(m, "CDCLIENTE", client, kClientSize);
     auto rows = Db().Query("SELECT s.CDSERVFILI, s.CDFILIAL, s.NMSERVICO FROM SERVFILI s WHERE s.CDFILIAL = ? "
                            "AND NOT EXISTS (SELECT 1 FROM SERVCLIE c WHERE c.CDFILIAL = s.CDFILIAL "
@@ -229,6 +269,7 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
 {
     const std::string m = "GetServClie";
     CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    Authorize(m, ToDb(m, "CDFILIAL", branch));
     CheckSize(m, "CDCLIENTE", client, kClientSize);
     auto rows = Db().Query("SELECT c.CDFILIAL, c.CDSERVFILI, c.CDCLIENTE, s.NMSERVICO FROM SERVCLIE c "
                            "JOIN SERVFILI s ON s.CDFILIAL = c.CDFILIAL AND s.CDSERVFILI = c.CDSERVFILI "
@@ -256,9 +297,12 @@ Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& c
 {
     const std::string m = "DelTodos";
     CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    Authorize(m, ToDb(m, "CDFILIAL", branch));
     CheckSize(m, "CDCLIENTE", client, kClientSize);
-    long long removed = Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?",
-                                     {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
+    const std::string dbBranch = ToDb(m, "CDFILIAL", branch);
+    const std::string dbClient = ToDb(m, "CDCLIENTE", client);
+    long long removed = Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {dbBranch, dbClient});
+    Audit(m, dbBranch, dbClient, "", "all deleted");
     return Variant(static_cast<std::int64_t>(removed));
 }
 
@@ -322,8 +366,10 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
             continue;
         }
         Change c{row.status, keyOf(row.values, i + 1), {}, static_cast<unsigned>(i + 1)};
+        Authorize(m, c.key.branch, c.entry);
         if (row.status == TUpdateStatus::usModified) {
             c.original = keyOf(row.original, i + 1);
+            Authorize(m, c.original.branch, c.entry);
         }
         changes.push_back(std::move(c));
     }
@@ -356,11 +402,13 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
             if (insertRow(c.key) == 0) {
                 toCheck(c.key);
             }
+            Audit(m, c.key.branch, c.key.client, c.key.service, "inserted");
             break;
         case TUpdateStatus::usDeleted:
             if (Db().Execute(remove, {c.key.branch, c.key.client, c.key.service}) == 0) {
                 toCheck(c.key);
             }
+            Audit(m, c.key.branch, c.key.client, c.key.service, "deleted");
             break;
         case TUpdateStatus::usModified:
             toCheck(c.original);
@@ -369,6 +417,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
                 Db().Execute(remove, {c.original.branch, c.original.client, c.original.service});
                 insertRow(c.key);
             }
+            Audit(m, c.key.branch, c.key.client, c.key.service, "modified");
             break;
         case TUpdateStatus::usUnmodified: break;
         }

@@ -23,6 +23,14 @@
 // is then refused), or a database error. Applying is idempotent: inserting an
 // assignment that exists, or deleting one that does not, is no error, so a
 // packet sent again after a lost answer does no harm.
+//
+// Access: every method refuses for good (ERemoteRefusal) a branch the caller
+// may not read or change, naming the operator and the branch: the first
+// argument of the four two-text methods, and the CDFILIAL of every entry of a
+// change packet (the whole packet is then refused). Audit: every entry of a
+// change packet and every DelTodos writes a row of AUDITORIA (see Schema) in
+// the call's own transaction, so a write and its record are stored together
+// or not at all.
 #include "server/ModuleRegistry.h"
 #include "server/RemoteModule.h"
 
@@ -30,7 +38,7 @@ class RdmServCliente : public RemoteModule {
 public:
     static constexpr const char* kServerName = "Zel.rdmServCliente";
 
-    explicit RdmServCliente(Database* db);
+    explicit RdmServCliente(Database* db, Caller caller = {});
 
     static void Register(ModuleRegistry& registry);
 
@@ -39,4 +47,13 @@ public:
     Variant GetServClie(const std::string& branch, const std::string& client);
     Variant DelTodos(const std::string& branch, const std::string& client);
     Variant ApCoServClie(const Variant& packet);
+
+private:
+    // branch in the database's form (UTF-8).
+    void Authorize(const std::string& method, const std::string& branch, unsigned entry = 0) const;
+    // Texts in the database's form (UTF-8).
+    void Audit(const std::string& method, const std::string& branch, const std::string& client,
+               const std::string& service, const char* action);
+
+    Caller caller_;
 };

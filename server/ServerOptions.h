@@ -14,6 +14,13 @@ struct ServerOptions {
     // Clients presenting another secret in the handshake are refused; empty
     // means none is asked (allowed on a loopback address only).
     std::string secret;
+    // Certificate (chain) and private key files in PEM: the server speaks
+    // TLS when both are named. Required to listen outside loopback.
+    std::string tlsCert;
+    std::string tlsKey;
+    // The operators and their branches (see Credentials); empty: the shared
+    // secret alone, and every branch.
+    std::string credentialsFile;
     // Connections that finished the handshake, served at once.
     int maxConnections = 32;
     // Connections still in the handshake have a budget of their own, in all

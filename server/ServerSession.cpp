@@ -7,6 +7,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include <algorithm>
 #include <new>
 #include <thread>
 
@@ -20,8 +21,8 @@ std::string KiB(size_t bytes)
 } // namespace
 
 ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
-                             std::string address)
-    : options_(options), registry_(registry), budget_(budget), address_(std::move(address))
+                             std::string address, const Credentials* credentials)
+    : options_(options), registry_(registry), budget_(budget), address_(std::move(address)), credentials_(credentials)
 {
 }
 
@@ -143,16 +144,39 @@ bool ServerSession::Handshake()
 {
     Protocol::HelloReply reply;
     Protocol::Hello hello;
+    const auto started = std::chrono::steady_clock::now();
+    if (channel_.IsTls()) {
+        channel_.AcceptTls(options_.handshakeTimeout);
+    }
+    const auto left = options_.handshakeTimeout -
+                      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     try {
-        hello = Protocol::DecodeHello(channel_.ReadFrameWithin(options_.handshakeTimeout, 4096));
+        hello = Protocol::DecodeHello(channel_.ReadFrameWithin(std::max(left, std::chrono::milliseconds(1)), 4096));
     } catch (const EPacketError& e) {
         RefuseHandshake(std::string("Handshake refused: ") + e.what(), "srv.protocolo");
         return false;
     }
+    Caller caller;
+    caller.peer = peer_;
     if (hello.version != Protocol::kVersion) {
         reply.message = "Handshake refused: protocol version " + std::to_string(hello.version) +
                         " is not supported; this server speaks version " + std::to_string(Protocol::kVersion);
         reply.code = "srv.protocolo";
+    } else if (credentials_) {
+        const Credentials::Entry* entry =
+            hello.operatorName.empty() ? nullptr : credentials_->Verify(hello.operatorName, hello.secret);
+        if (hello.operatorName.empty()) {
+            reply.message = "Handshake refused: this server serves named operators only; name the operator "
+                            "(Operator in the session) and their secret";
+            reply.code = "srv.operador_requerido";
+        } else if (!entry) {
+            reply.message = "Handshake refused: unknown operator or wrong secret";
+            reply.code = "srv.operador";
+        } else {
+            caller.operatorName = hello.operatorName;
+            caller.allBranches = entry->allBranches;
+            caller.branches = entry->branches;
+        }
     } else if (!options_.secret.empty() && !SecretsEqual(options_.secret, hello.secret)) {
         reply.message = "Handshake refused: the shared secret is wrong";
         reply.code = "srv.segredo";
@@ -184,7 +208,7 @@ bool ServerSession::Handshake()
     placed_ = true;
     try {
         db_ = Database::Open(options_.db, options_.database);
-        module_ = registry_.Create(hello.serverName, db_.get());
+        module_ = registry_.Create(hello.serverName, db_.get(), caller);
     } catch (const std::exception& e) {
         reply.message = std::string("The application server cannot reach its database: ") + e.what();
         reply.code = "srv.banco";
@@ -194,7 +218,8 @@ bool ServerSession::Handshake()
     }
     reply.accepted = true;
     Send(Protocol::EncodeHelloReply(reply));
-    spdlog::info("{}: connected to {}", LogText(peer_), LogText(module_->ServerName()));
+    spdlog::info("{}: connected to {}{}{}", LogText(peer_), LogText(module_->ServerName()),
+                 caller.operatorName.empty() ? "" : " as ", LogText(caller.operatorName));
     return true;
 }
 

@@ -20,8 +20,15 @@
 // (LogText) before they are logged. A call that runs out of memory, or whose
 // answer is larger than the answer bound, is answered with a fault and the
 // connection goes on.
+//
+// Over TLS the TLS handshake comes first, and it and the protocol's
+// handshake together must end within the handshake time-out. With
+// credentials, the handshake must name a known operator and their secret;
+// the module is made for that operator (or, without credentials, for the
+// peer's address) and the branches they may touch.
 #include "platform/net/SocketChannel.h"
 #include "server/ConnectionBudget.h"
+#include "server/Credentials.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
 
@@ -35,8 +42,9 @@
 class ServerSession {
 public:
     // Takes over the handshake place the acceptor took for address.
+    // credentials may be nullptr (the shared secret alone, every branch).
     ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
-                  std::string address);
+                  std::string address, const Credentials* credentials = nullptr);
     ~ServerSession();
 
     // The channel on whose io_context the acceptor puts the new socket.
@@ -68,6 +76,7 @@ private:
     const ModuleRegistry& registry_;
     ConnectionBudget& budget_;
     const std::string address_;
+    const Credentials* credentials_;
     bool pending_ = true;
     bool placed_ = false;
     SocketChannel channel_;

@@ -4,6 +4,7 @@
 //   appserver seed --db DB --local-db FILE
 //   appserver check --connect HOST:PORT [--secret-file FILE] [--timeout S]
 //   appserver --version
+//   appserver passwd --operator NAME --branches LIST   (the secret on standard input)
 //
 // DB is a SQLite file path or a postgresql:// URL; it may also come from the
 // configuration file or SERVCLIENTE_DB, so that no password has to be on the
@@ -11,6 +12,8 @@
 #include "platform/core/Exception.h"
 #include "server/AppServer.h"
 #include "server/HealthCheck.h"
+#include "server/Credentials.h"
+#include "server/PrivateFile.h"
 #include "server/RdmServCliente.h"
 #include "server/Seeder.h"
 
@@ -56,19 +59,7 @@ void ParseListen(const std::string& text, ServerOptions& options)
 
 std::string ReadSecret(const std::string& path)
 {
-    struct stat st{};
-    if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-        throw EInvalidOperation("The secret file " + path + " has mode " + mode +
-                                ": others than its owner may read or change it; make it its owner's only "
-                                "(chmod 600)");
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw EInvalidOperation("Cannot read the secret file " + path);
-    }
-    std::string secret((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string secret = PrivateFile::Read(path, "secret file");
     while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) {
         secret.pop_back();
     }
@@ -130,6 +121,11 @@ int main(int argc, char** argv)
         ->check(CLI::IsMember({"full", "normal"}));
     app.add_option("--secret-file", secretFile,
                    "file holding the shared secret clients must present (also SERVCLIENTE_SECRET)");
+    app.add_option("--tls-cert", options.tlsCert,
+                   "PEM file of the server's TLS certificate (chain); required, with --tls-key, off loopback");
+    app.add_option("--tls-key", options.tlsKey, "PEM file of the TLS certificate's private key");
+    app.add_option("--credentials", options.credentialsFile,
+                   "file of operators, their hashed secrets and branches (lines from: appserver passwd)");
     app.add_option("--log-level", logLevel, "trace, debug, info, warn, error, critical or off (default info)")
         ->transform(CLI::IsMember({"trace", "debug", "info", "warn", "warning", "error", "err", "critical", "off"},
                                   CLI::ignore_case));
@@ -152,6 +148,12 @@ int main(int argc, char** argv)
                                                         "SERVCLIENTE_SECRET)");
     check->add_option("--timeout", checkSeconds, "seconds allowed for the connection and for the call (default 5)")
         ->check(CLI::Range(0.1, 3600.0));
+    auto* passwd = app.add_subcommand("passwd", "print a credentials file line for an operator; the secret is "
+                                                "read from standard input");
+    std::string passwdOperator;
+    std::string passwdBranches;
+    passwd->add_option("--operator", passwdOperator, "the operator's name")->required();
+    passwd->add_option("--branches", passwdBranches, "branch codes apart by commas, or * for all")->required();
 
     CLI11_PARSE(app, argc, argv);
     spdlog::set_level(spdlog::level::from_str(logLevel));
@@ -176,6 +178,15 @@ int main(int argc, char** argv)
             std::fprintf(result.ok ? stdout : stderr, "%s%s\n", result.ok ? "ok: " : "appserver check: ",
                          result.message.c_str());
             return result.ok ? 0 : 1;
+        }
+        if (*passwd) {
+            std::string secret;
+            std::getline(std::cin, secret);
+            if (!secret.empty() && secret.back() == '\r') {
+                secret.pop_back();
+            }
+            std::printf("%s\n", Credentials::Line(passwdOperator, secret, passwdBranches).c_str());
+            return 0;
         }
         if (*seed) {
             auto db = Database::Open(seedDb, options.database);

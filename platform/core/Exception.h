@@ -60,7 +60,17 @@ public:
 
 // What went wrong with a connection, for a message in the operator's
 // language; the exception's own text keeps the technical detail.
-enum class TSocketCause { scOther, scRefused, scTimedOut, scReset, scClosed, scNameNotFound, scProtocol };
+enum class TSocketCause {
+    scOther,
+    scRefused,
+    scTimedOut,
+    scReset,
+    scClosed,
+    scNameNotFound,
+    scProtocol,
+    scCertificate, // the server's TLS certificate did not pass the check
+    scCleartext    // a secret would have crossed the network without TLS
+};
 
 // The connection to the application server: connect, send, receive, time-outs.
 class ESocketError : public Exception {

@@ -98,19 +98,30 @@ std::string Protocol::EncodeHello(const Hello& hello)
 {
     msgpack::sbuffer buf;
     Packer pk(&buf);
-    pk.pack_array(5);
+    // A server that predates operators reads the five elements it knows.
+    pk.pack_array(hello.operatorName.empty() ? 5 : 6);
     pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkHello));
     PackStr(pk, kMagic);
     pk.pack_int32(hello.version);
     PackStr(pk, hello.serverName);
     PackBin(pk, hello.secret);
+    if (!hello.operatorName.empty()) {
+        PackBin(pk, hello.operatorName);
+    }
     return Done(buf);
 }
 
 Protocol::Hello Protocol::DecodeHello(std::string_view payload)
 {
     MsgReader in(payload, "handshake");
-    Open(in, TMessageKind::mkHello, 5);
+    const auto n = in.ReadArray();
+    const auto k = in.ReadInt(1, 6, "message kind");
+    if (k != static_cast<std::int64_t>(TMessageKind::mkHello)) {
+        in.Fail("message kind " + std::to_string(k) + " where 1 was expected");
+    }
+    if (n != 5 && n != 6) {
+        in.Fail("message of kind 1 must have 5 or 6 elements");
+    }
     if (in.PeekType() != MsgReader::TType::Str || in.ReadStr() != kMagic) {
         in.Fail("not a remote-call handshake");
     }
@@ -126,6 +137,13 @@ Protocol::Hello Protocol::DecodeHello(std::string_view payload)
         in.Fail("secret longer than 1024 bytes");
     }
     h.secret = std::string(secret);
+    if (n == 6) {
+        auto name = in.ReadBin();
+        if (name.empty() || name.size() > kMaxOperator) {
+            in.Fail("operator name empty or longer than 64 characters");
+        }
+        h.operatorName = std::string(name);
+    }
     in.ExpectEnd();
     return h;
 }

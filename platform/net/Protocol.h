@@ -4,7 +4,8 @@
 // kind; texts for the operator travel as bin holding Windows-1252 bytes.
 //
 //   client -> server, once, first:
-//     [1 Hello,   str "SCRP", uint version, str server name, bin secret]
+//     [1 Hello,   str "SCRP", uint version, str server name, bin secret
+//                 (, bin operator)]        the operator only when named
 //   server -> client, the answer to Hello:
 //     [2 Welcome, uint version]
 //     [3 Refused, bin message, str code, array of bin args]   then the server closes
@@ -63,11 +64,14 @@ public:
     static constexpr size_t kMaxSecret = 1024;
     static constexpr size_t kMaxCode = 64;
     static constexpr std::uint32_t kMaxCodeArgs = 16;
+    static constexpr size_t kMaxOperator = 64;
 
     struct Hello {
         int version = kVersion;
         std::string serverName;
         std::string secret;
+        // Who presents the secret, when the server keeps one per operator.
+        std::string operatorName{};
     };
     // The answer to a Hello: accepted, or refused with a message.
     struct HelloReply {

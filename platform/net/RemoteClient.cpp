@@ -3,15 +3,30 @@
 #include "platform/core/Exception.h"
 #include "platform/net/CallTrace.h"
 #include "platform/net/Protocol.h"
+#include "platform/net/TlsContext.h"
 
 void RemoteClient::Open(const std::string& host, int port, const std::string& serverName, const std::string& secret)
 {
+    // Credentials cross the network only inside TLS; a name is checked before
+    // connecting when it is an address, and the address it led to after.
+    const bool credentials = !secret.empty() || !operator_.empty();
+    const std::string refusal = "refusing to send the secret to " + host +
+                                " without TLS: name a CA file or a certificate fingerprint for this server";
+    if (!tls_ && credentials && SocketChannel::IsRemoteAddress(host)) {
+        throw ESocketError(refusal, TSocketCause::scCleartext);
+    }
+    channel_.SetTls(tls_);
     channel_.Connect(host, port, connectTimeout_);
+    if (!tls_ && credentials && !channel_.PeerIsLoopback()) {
+        channel_.Close();
+        throw ESocketError(refusal, TSocketCause::scCleartext);
+    }
     Protocol::HelloReply reply;
     try {
         Protocol::Hello hello;
         hello.serverName = serverName;
         hello.secret = secret;
+        hello.operatorName = operator_;
         channel_.WriteFrame(Protocol::EncodeHello(hello), connectTimeout_);
         reply = Protocol::DecodeHelloReply(channel_.ReadFrame(connectTimeout_, connectTimeout_, maxFrame_));
     } catch (const ESocketError& e) {

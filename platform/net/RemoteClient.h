@@ -6,7 +6,11 @@
 // - Open throws ESocketError when the server cannot be reached, does not
 //   answer the handshake in time, or speaks another protocol, and ERemoteError
 //   with the server's message when the server refuses the handshake (unknown
-//   server object, wrong secret, too many connections).
+//   server object, wrong secret, too many connections). Over TLS it throws
+//   ESocketError when the server's certificate fails the CA file or the
+//   pinned fingerprint. Without TLS it refuses (ESocketError, before sending
+//   anything) to present a secret or an operator to an address outside
+//   loopback.
 // - Call throws ERemoteError with the server's message when the method failed
 //   on the server, ERemoteRefusal when the server refused it for good; the
 //   connection stays open. It throws ESocketError when the
@@ -19,6 +23,7 @@
 #include "platform/net/SocketChannel.h"
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +41,11 @@ public:
     size_t MaxFrame() const { return maxFrame_; }
     void SetMaxFrame(size_t value) { maxFrame_ = value; }
 
+    // TLS for the next Open (nullptr: plain TCP).
+    void SetTls(std::shared_ptr<TlsContext> context) { tls_ = std::move(context); }
+    // The operator named in the next handshake (empty: none).
+    void SetOperator(const std::string& name) { operator_ = name; }
+
     void Open(const std::string& host, int port, const std::string& serverName, const std::string& secret);
     void Close();
     bool IsOpen() const { return channel_.IsOpen(); }
@@ -50,6 +60,8 @@ public:
 
 private:
     SocketChannel channel_;
+    std::shared_ptr<TlsContext> tls_;
+    std::string operator_;
     Duration connectTimeout_{std::chrono::seconds(5)};
     Duration callTimeout_{std::chrono::seconds(15)};
     size_t maxFrame_ = 8u * 1024u * 1024u;

@@ -3,9 +3,51 @@
 #include "platform/core/Exception.h"
 #include "platform/net/FrameBuffer.h"
 
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
 #include <algorithm>
 
 namespace {
+
+// Runs fn on the stream the channel reads and writes: the TLS session when
+// there is one, the socket otherwise.
+template <class Fn>
+void OnStream(SocketChannel::Io& io, Fn&& fn)
+{
+    if (io.tls) {
+        fn(*io.tls);
+    } else {
+        fn(io.socket);
+    }
+}
+
+std::string Hex(const unsigned char* bytes, unsigned size)
+{
+    static const char* digits = "0123456789abcdef";
+    std::string hex;
+    for (unsigned i = 0; i < size; ++i) {
+        hex += digits[bytes[i] >> 4];
+        hex += digits[bytes[i] & 15];
+    }
+    return hex;
+}
+
+// The SHA-256 fingerprint of the peer's certificate, empty when it sent none.
+std::string PeerFingerprint(SSL* ssl)
+{
+    X509* cert = SSL_get1_peer_certificate(ssl);
+    if (!cert) {
+        return {};
+    }
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned size = 0;
+    const bool ok = X509_digest(cert, EVP_sha256(), md, &size) == 1;
+    X509_free(cert);
+    return ok ? Hex(md, size) : std::string();
+}
 
 std::string Seconds(SocketChannel::Duration d)
 {
@@ -53,7 +95,8 @@ bool SocketChannel::Run(Duration timeout)
 void SocketChannel::Fail(const std::string& what, const std::error_code& ec)
 {
     Close();
-    if (ec == asio::error::eof) {
+    // Over TLS a peer that closes without saying goodbye truncates the stream.
+    if (ec == asio::error::eof || ec == asio::ssl::error::stream_truncated) {
         throw ESocketError(what + ": the connection was closed by the other side", TSocketCause::scClosed);
     }
     if (ec == asio::error::connection_reset || ec == asio::error::broken_pipe) {
@@ -78,6 +121,7 @@ void SocketChannel::Fail(const std::string& what, const std::error_code& ec)
 void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
 {
     Close();
+    io_->tls.reset();
     if (port < 1 || port > 65535) {
         throw ESocketError("Invalid port " + std::to_string(port));
     }
@@ -121,6 +165,72 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
     }
     asio::error_code ec;
     io_->socket.set_option(asio::ip::tcp::no_delay(true), ec);
+    if (tls_) {
+        Handshake(host, timeout);
+    }
+}
+
+void SocketChannel::SetTls(std::shared_ptr<TlsContext> context)
+{
+    tls_ = std::move(context);
+}
+
+void SocketChannel::AcceptTls(Duration timeout)
+{
+    if (!tls_ || !tls_->IsServer()) {
+        throw ESocketError("TLS handshake: the channel has no server certificate");
+    }
+    Handshake({}, timeout);
+}
+
+void SocketChannel::Handshake(const std::string& host, Duration timeout)
+{
+    io_->tls = std::make_unique<asio::ssl::stream<asio::ip::tcp::socket&>>(io_->socket, tls_->Asio().context);
+    SSL* ssl = io_->tls->native_handle();
+    const bool client = !tls_->IsServer();
+    if (client && !tls_->CaFile().empty()) {
+        io_->tls->set_verify_mode(asio::ssl::verify_peer);
+        asio::error_code notAddress;
+        asio::ip::make_address(host, notAddress);
+        if (!notAddress) {
+            X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
+        } else {
+            SSL_set1_host(ssl, host.c_str());
+            SSL_set_tlsext_host_name(ssl, host.c_str());
+        }
+    } else if (client) {
+        // Only the pinned fingerprint is checked, below.
+        io_->tls->set_verify_mode(asio::ssl::verify_none);
+    }
+    asio::error_code result = asio::error::would_block;
+    io_->tls->async_handshake(client ? asio::ssl::stream_base::client : asio::ssl::stream_base::server,
+                              [&](const asio::error_code& ec) { result = ec; });
+    if (Run(timeout)) {
+        Close();
+        throw ESocketError("TLS handshake: not done within " + Seconds(timeout), TSocketCause::scTimedOut);
+    }
+    if (result) {
+        const long verify = client ? SSL_get_verify_result(ssl) : X509_V_OK;
+        ERR_clear_error();
+        if (verify != X509_V_OK) {
+            Close();
+            throw ESocketError("the server's TLS certificate was refused: " +
+                               std::string(X509_verify_cert_error_string(verify)) + " (checked against the CA file " +
+                               tls_->CaFile() + " for " + host + ")",
+                               TSocketCause::scCertificate);
+        }
+        Fail("TLS handshake", result);
+    }
+    if (client && !tls_->Fingerprint().empty()) {
+        const std::string seen = PeerFingerprint(ssl);
+        if (seen != tls_->Fingerprint()) {
+            Close();
+            throw ESocketError("the server's TLS certificate was refused: its SHA-256 fingerprint is " +
+                               (seen.empty() ? std::string("missing") : seen) + ", not the pinned " +
+                               tls_->Fingerprint(),
+                           TSocketCause::scCertificate);
+        }
+    }
 }
 
 void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
@@ -130,7 +240,9 @@ void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
         throw ESocketError("send: the connection is not open", TSocketCause::scClosed);
     }
     asio::error_code result = asio::error::would_block;
-    asio::async_write(io_->socket, asio::buffer(frame), [&](const asio::error_code& ec, size_t) { result = ec; });
+    OnStream(*io_, [&](auto& stream) {
+        asio::async_write(stream, asio::buffer(frame), [&](const asio::error_code& ec, size_t) { result = ec; });
+    });
     if (Run(timeout)) {
         Close();
         throw ESocketError("send: the other side took no data for " + Seconds(timeout), TSocketCause::scTimedOut);
@@ -142,16 +254,30 @@ void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
 
 std::string SocketChannel::ReadFrame(Duration idleTimeout, Duration frameTimeout, size_t maxFrame)
 {
-    WaitReadable(idleTimeout);
-    return ReadWhole(frameTimeout, maxFrame);
+    return ReadFrameAfter(idleTimeout, frameTimeout, maxFrame, false);
 }
 
 std::string SocketChannel::ReadFrameWithin(Duration timeout, size_t maxFrame)
 {
+    return ReadFrameAfter(timeout, timeout, maxFrame, true);
+}
+
+std::string SocketChannel::ReadFrameAfter(Duration firstTimeout, Duration frameTimeout, size_t maxFrame, bool within)
+{
     const auto started = std::chrono::steady_clock::now();
-    WaitReadable(timeout);
-    const auto left = timeout - std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - started);
-    return ReadWhole(std::max(left, Duration(1)), maxFrame);
+    unsigned char header[FrameBuffer::kHeaderSize];
+    size_t have = 0;
+    if (io_->tls) {
+        ReadFirst(header, have, firstTimeout);
+    } else {
+        WaitReadable(firstTimeout);
+    }
+    if (within) {
+        const auto left =
+            frameTimeout - std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - started);
+        frameTimeout = std::max(left, Duration(1));
+    }
+    return ReadWhole(header, have, frameTimeout, maxFrame);
 }
 
 void SocketChannel::WaitReadable(Duration timeout)
@@ -170,51 +296,74 @@ void SocketChannel::WaitReadable(Duration timeout)
     }
 }
 
-std::string SocketChannel::ReadWhole(Duration frameTimeout, size_t maxFrame)
+void SocketChannel::ReadFirst(unsigned char* header, size_t& have, Duration timeout)
+{
+    if (!io_->socket.is_open()) {
+        throw ESocketError("receive: the connection is not open", TSocketCause::scClosed);
+    }
+    asio::error_code result = asio::error::would_block;
+    io_->tls->async_read_some(asio::buffer(header, FrameBuffer::kHeaderSize),
+                              [&](const asio::error_code& ec, size_t n) {
+                                  result = ec;
+                                  have = n;
+                              });
+    if (Run(timeout)) {
+        Close();
+        throw ESocketError("receive: nothing arrived within " + Seconds(timeout), TSocketCause::scTimedOut);
+    }
+    if (result) {
+        Fail("receive", result);
+    }
+}
+
+std::string SocketChannel::ReadWhole(unsigned char* header, size_t have, Duration frameTimeout, size_t maxFrame)
 {
     asio::error_code result = asio::error::would_block;
-    unsigned char header[FrameBuffer::kHeaderSize];
     std::string payload;
     size_t length = 0;
     std::exception_ptr badLength;
-    // The payload grows as its bytes arrive, never ahead of them by more than
-    // it holds already (or kFirstChunk): an announced length alone reserves
-    // nothing, so a peer must send the bytes it wants the receiver to hold.
-    std::function<void()> more = [&] {
-        const size_t have = payload.size();
-        const size_t room = std::min(length - have, std::max(FrameBuffer::kFirstChunk, have));
-        payload.resize(have + room);
-        io_->socket.async_read_some(asio::buffer(payload.data() + have, room), [&, have](const asio::error_code& ec2,
-                                                                                           size_t n) {
-            payload.resize(have + n);
-            if (ec2) {
-                result = ec2;
-            } else if (payload.size() == length) {
-                result = {};
-            } else {
-                more();
-            }
-        });
-    };
-    asio::async_read(io_->socket, asio::buffer(header), [&](const asio::error_code& ec, size_t) {
-        if (ec) {
-            result = ec;
-            return;
+    OnStream(*io_, [&](auto& stream) {
+        // The payload grows as its bytes arrive, never ahead of them by more
+        // than it holds already (or kFirstChunk): an announced length alone
+        // reserves nothing, so a peer must send the bytes it wants the
+        // receiver to hold.
+        std::function<void()> more = [&] {
+            const size_t got = payload.size();
+            const size_t room = std::min(length - got, std::max(FrameBuffer::kFirstChunk, got));
+            payload.resize(got + room);
+            stream.async_read_some(asio::buffer(payload.data() + got, room),
+                                   [&, got](const asio::error_code& ec2, size_t n) {
+                                       payload.resize(got + n);
+                                       if (ec2) {
+                                           result = ec2;
+                                       } else if (payload.size() == length) {
+                                           result = {};
+                                       } else {
+                                           more();
+                                       }
+                                   });
+        };
+        asio::async_read(stream, asio::buffer(header + have, FrameBuffer::kHeaderSize - have),
+                         [&](const asio::error_code& ec, size_t) {
+                             if (ec) {
+                                 result = ec;
+                                 return;
+                             }
+                             try {
+                                 length = FrameBuffer::PayloadLength(header, maxFrame);
+                             } catch (...) {
+                                 badLength = std::current_exception();
+                                 result = {};
+                                 return;
+                             }
+                             more();
+                         });
+        if (Run(frameTimeout)) {
+            Close();
+            throw ESocketError("receive: a message did not arrive whole within " + Seconds(frameTimeout),
+                               TSocketCause::scTimedOut);
         }
-        try {
-            length = FrameBuffer::PayloadLength(header, maxFrame);
-        } catch (...) {
-            badLength = std::current_exception();
-            result = {};
-            return;
-        }
-        more();
     });
-    if (Run(frameTimeout)) {
-        Close();
-        throw ESocketError("receive: a message did not arrive whole within " + Seconds(frameTimeout),
-                           TSocketCause::scTimedOut);
-    }
     if (badLength) {
         std::rethrow_exception(badLength);
     }
@@ -265,4 +414,18 @@ std::string SocketChannel::PeerName() const
         return "?";
     }
     return ep.address().to_string() + ":" + std::to_string(ep.port());
+}
+
+bool SocketChannel::PeerIsLoopback() const
+{
+    asio::error_code ec;
+    auto ep = io_->socket.remote_endpoint(ec);
+    return !ec && ep.address().is_loopback();
+}
+
+bool SocketChannel::IsRemoteAddress(const std::string& host)
+{
+    asio::error_code ec;
+    auto address = asio::ip::make_address(host, ec);
+    return !ec && !address.is_loopback();
 }

@@ -13,6 +13,12 @@
 // Threads: one thread uses a channel; another thread may only Post work to
 // it (the server uses that to close idle connections when it stops).
 //
+// TLS: a channel given a TlsContext speaks TLS. A client context is used by
+// Connect, which checks the server's certificate against the context's CA
+// file (and the host's name or address) and its pinned fingerprint, and
+// throws ESocketError saying which check failed; a server context by
+// AcceptTls on an adopted socket.
+//
 // Asio stays out of this header; code that works on the socket itself (the
 // server's acceptor, tests writing raw bytes) includes SocketChannelIo.h.
 #include <chrono>
@@ -21,6 +27,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+class TlsContext;
 
 class SocketChannel {
 public:
@@ -37,6 +45,12 @@ public:
 
     // Takes up the socket an acceptor has just connected in Asio().socket.
     void Adopt();
+
+    // TLS from the next Connect or AcceptTls on; nullptr for plain TCP.
+    void SetTls(std::shared_ptr<TlsContext> context);
+    bool IsTls() const { return tls_ != nullptr; }
+    // The server's TLS handshake on an adopted socket, within timeout.
+    void AcceptTls(Duration timeout);
 
     void Connect(const std::string& host, int port, Duration timeout);
     void WriteFrame(std::string_view payload, Duration timeout);
@@ -58,14 +72,25 @@ public:
 
     // "HOST:PORT" of the peer, or "?" when unknown.
     std::string PeerName() const;
+    // True when the connected peer's address is a loopback address.
+    bool PeerIsLoopback() const;
+    // True when host is a literal IP address outside loopback.
+    static bool IsRemoteAddress(const std::string& host);
 
 private:
     // Runs the io_context until its work is done or the time is up; on time-out
     // closes the socket so the pending operation ends. True when it timed out.
     bool Run(Duration timeout);
     void WaitReadable(Duration timeout);
-    std::string ReadWhole(Duration frameTimeout, size_t maxFrame);
+    // Over TLS, waiting for the socket to be readable says nothing (a record
+    // may sit decoded in the TLS layer): the first bytes of the header are
+    // read instead, within timeout; they count in have.
+    void ReadFirst(unsigned char* header, size_t& have, Duration timeout);
+    std::string ReadWhole(unsigned char* header, size_t have, Duration frameTimeout, size_t maxFrame);
+    std::string ReadFrameAfter(Duration firstTimeout, Duration frameTimeout, size_t maxFrame, bool within);
+    void Handshake(const std::string& host, Duration timeout);
     [[noreturn]] void Fail(const std::string& what, const std::error_code& ec);
 
     std::unique_ptr<Io> io_;
+    std::shared_ptr<TlsContext> tls_;
 };

@@ -27,6 +27,9 @@ const std::string kGood = "\xEF\xBB\xBF"
                           "LocalDatabase = /var/lib/local.db\r\n"
                           "Language = en\r\n"
                           "Secret = s3cr3t\r\n"
+                          "Operator = maria.s\r\n"
+                          "TlsCaFile = /etc/servcliente/ca.pem\r\n"
+                          "TlsFingerprint = AB:cd:" + std::string(60, 'E') + "\r\n"
                           "Theme = dark\r\n"
                           "\r\n"
                           "[printer]\r\n"
@@ -60,6 +63,9 @@ TEST(Session, LoadsAGoodFile)
     EXPECT_EQ(s.LocalDatabase(), "/var/lib/local.db");
     EXPECT_EQ(s.Language(), "en");
     EXPECT_EQ(s.Secret(), "s3cr3t");
+    EXPECT_EQ(s.Operator(), "maria.s");
+    EXPECT_EQ(s.TlsCaFile(), "/etc/servcliente/ca.pem");
+    EXPECT_EQ(s.TlsFingerprint(), "abcd" + std::string(60, 'e'));
     EXPECT_EQ(s.FileName(), "good.ini");
     ASSERT_EQ(s.Warnings().size(), 2u);
     EXPECT_NE(s.Warnings()[0].find("Theme"), std::string::npos);
@@ -129,6 +135,8 @@ TEST(Session, MalformedFilesNameFileLineAndColumn)
         {"empty section", "[ ]\n", 1, 1, "empty section name"},
         {"branch too long", WithKeys("", "FiliProc") + "FiliProc = 00001\n", 9, 12, "too long"},
         {"language with a path", WithKeys("Language = ../fr\n"), 10, 12, "not a language name"},
+        {"operator with a blank", WithKeys("Operator = ma ria\n"), 10, 12, "not an operator name"},
+        {"short fingerprint", WithKeys("TlsFingerprint = AB:CD\n"), 10, 18, "not 64"},
         {"bad UTF-8", WithKeys("Secret = \xC3\x28\n"), 10, 1, ""},
         {"no Windows-1252 form", WithKeys("Secret = \xCE\xA9\n"), 10, 1, ""},
         {"control character", WithKeys(std::string("Secret = a\0b\n", 13)), 10, 11, "control character"},

@@ -30,6 +30,11 @@ TEST(Protocol, MessagesRoundTrip)
     auto h = Protocol::DecodeHello(Protocol::EncodeHello(hello));
     EXPECT_EQ(h.serverName, "Zel.rdmServCliente");
     EXPECT_EQ(h.secret, hello.secret);
+    EXPECT_EQ(h.operatorName, "");
+    hello.operatorName = "maria";
+    EXPECT_EQ(Protocol::DecodeHello(Protocol::EncodeHello(hello)).operatorName, "maria");
+    hello.operatorName = std::string(65, 'a');
+    EXPECT_THROW(Protocol::DecodeHello(Protocol::EncodeHello(hello)), EPacketError);
 
     auto refused = Protocol::DecodeHelloReply(Protocol::EncodeHelloReply({false, 1, "n\xE3o"}));
     EXPECT_FALSE(refused.accepted);

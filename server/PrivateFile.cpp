@@ -1,0 +1,39 @@
+#include "server/PrivateFile.h"
+
+#include "platform/core/Exception.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+void PrivateFile::RequireOwnerOnly(const std::string& path, const std::string& what)
+{
+    struct stat st{};
+    if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        throw EInvalidOperation("The " + what + " " + path + " has mode " + mode +
+                                ": others than its owner may read or change it; make it its owner's only "
+                                "(chmod 600)");
+    }
+}
+
+std::string PrivateFile::Read(const std::string& path, const std::string& what, size_t maxSize)
+{
+    RequireOwnerOnly(path, what);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw EInvalidOperation("Cannot read the " + what + " " + path);
+    }
+    std::string text;
+    char buffer[4096];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<size_t>(in.gcount()));
+        if (text.size() > maxSize) {
+            throw EInvalidOperation("The " + what + " " + path + " is larger than " + std::to_string(maxSize) +
+                                    " bytes");
+        }
+    }
+    return text;
+}

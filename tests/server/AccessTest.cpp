@@ -1,0 +1,303 @@
+// Who may reach the server and what they may do: TLS with the server's
+// certificate checked by the client, operators' credentials and their
+// branches, and the audit of every write. Loopback only: the address outside
+// loopback is checked without sending anything to it.
+#include "ServerFixture.h"
+
+#include "host/Session.h"
+#include "host/TNetConnection.h"
+#include "platform/core/Exception.h"
+#include "platform/net/TlsContext.h"
+#include "server/Credentials.h"
+
+#include <spdlog/sinks/ostream_sink.h>
+
+#include <algorithm>
+#include <array>
+#include <sstream>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Standard output of a shell command, or "<failed>" when it did not exit 0.
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) {
+        return "<failed>";
+    }
+    std::array<char, 512> buffer{};
+    while (fgets(buffer.data(), buffer.size(), p)) {
+        out += buffer.data();
+    }
+    return pclose(p) == 0 ? out : "<failed>";
+}
+
+// A folder of the test's own, removed with everything in it at the end.
+struct ScratchDir {
+    ScratchDir()
+    {
+        char d[] = "/tmp/servcliente-access-XXXXXX";
+        if (!mkdtemp(d)) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        path = d;
+    }
+    ~ScratchDir() { std::filesystem::remove_all(path); }
+    std::string path;
+};
+
+void OwnerOnly(const std::string& path)
+{
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A throw-away CA, a server certificate it signed for 127.0.0.1, and a second
+// CA that signed nothing, made by the openssl program.
+struct TestPki {
+    explicit TestPki(const std::string& dir)
+        : ca(dir + "/ca.pem"), otherCa(dir + "/other-ca.pem"), cert(dir + "/server.pem"), key(dir + "/server.key")
+    {
+        const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+        std::ofstream(dir + "/san.ext") << "subjectAltName=IP:127.0.0.1\n";
+        for (const std::string& command :
+             {"openssl req -x509" + ec + " -keyout " + dir + "/ca.key -out " + ca + " -days 2 -subj /CN=Test-CA",
+              "openssl req -x509" + ec + " -keyout " + dir + "/other-ca.key -out " + otherCa +
+                  " -days 2 -subj /CN=Other-CA",
+              "openssl req" + ec + " -keyout " + key + " -out " + dir + "/server.csr -subj /CN=127.0.0.1",
+              "openssl x509 -req -in " + dir + "/server.csr -CA " + ca + " -CAkey " + dir +
+                  "/ca.key -CAcreateserial -out " + cert + " -days 2 -extfile " + dir + "/san.ext"}) {
+            if (Shell(command + " 2>&1") == "<failed>") {
+                throw std::runtime_error("openssl failed: " + command);
+            }
+        }
+        OwnerOnly(cert);
+        OwnerOnly(key);
+        // "sha256 Fingerprint=AB:CD:..." as openssl prints it.
+        const std::string line = Shell("openssl x509 -in " + cert + " -noout -fingerprint -sha256");
+        fingerprint = line.substr(line.find('=') + 1);
+        fingerprint = fingerprint.substr(0, fingerprint.find('\n'));
+    }
+    std::string ca;
+    std::string otherCa;
+    std::string cert;
+    std::string key;
+    std::string fingerprint;
+};
+
+std::unique_ptr<RemoteClient> TlsClient(int port, std::shared_ptr<TlsContext> tls, const std::string& op = "",
+                                        const std::string& secret = "")
+{
+    auto c = std::make_unique<RemoteClient>();
+    c->SetConnectTimeout(5s);
+    c->SetTls(std::move(tls));
+    c->SetOperator(op);
+    c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
+    return c;
+}
+
+Variant CallOn(RemoteClient& client, const std::string& method, const std::string& a, const std::string& b)
+{
+    std::vector<RemoteArg> args = {RemoteArg::Text(a), RemoteArg::Text(b)};
+    return client.Call(method, args);
+}
+
+std::string Message(const std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+} // namespace
+
+TEST_P(ServerTest, OverTlsTheServerIsServedWhenItsCertificateMatchesTheCaOrThePinnedFingerprint)
+{
+    ScratchDir scratch;
+    TestPki pki(scratch.path);
+    options_.tlsCert = pki.cert;
+    options_.tlsKey = pki.key;
+    for (auto tls : {TlsContext::ForClient(pki.ca, ""), TlsContext::ForClient("", pki.fingerprint),
+                     TlsContext::ForClient(pki.ca, pki.fingerprint)}) {
+        auto client = TlsClient(Server().Port(), tls);
+        EXPECT_EQ(CallOn(*client, "GetCliente", "0001", " ").AsPacket()->rows.size(), 4u);
+        EXPECT_EQ(CallOn(*client, "GetServClie", "0001", "00000001").AsPacket()->rows.size(), 1u);
+    }
+    // A plain client gets no answer from a TLS server.
+    EXPECT_THROW(Connect(), ESocketError);
+
+    // The shell's connection takes the check from the session.
+    Session::Current().Set("TlsFingerprint", pki.fingerprint);
+    TNetConnection net(nullptr);
+    net.SetServerName("Zel.rdmServCliente");
+    net.SetHost("127.0.0.1");
+    net.SetPort(Server().Port());
+    net.SetThrowException(true);
+    EXPECT_NO_THROW(net.Open());
+    Session::Current().Set("TlsFingerprint", "");
+    net.Close();
+    EXPECT_THROW(net.Open(), ESocketError);
+}
+
+TEST_P(ServerTest, TheClientRefusesAServerCertificateOfAnotherCaOrFingerprintWithAClearMessage)
+{
+    ScratchDir scratch;
+    TestPki pki(scratch.path);
+    options_.tlsCert = pki.cert;
+    options_.tlsKey = pki.key;
+    const int port = Server().Port();
+    const std::string wrongCa = Message([&] { TlsClient(port, TlsContext::ForClient(pki.otherCa, "")); });
+    EXPECT_NE(wrongCa.find("the server's TLS certificate was refused"), std::string::npos) << wrongCa;
+    EXPECT_NE(wrongCa.find(pki.otherCa), std::string::npos) << wrongCa;
+    const std::string pinned(64, 'a');
+    const std::string wrongPin = Message([&] { TlsClient(port, TlsContext::ForClient("", pinned)); });
+    EXPECT_NE(wrongPin.find("fingerprint"), std::string::npos) << wrongPin;
+    EXPECT_NE(wrongPin.find(pinned), std::string::npos) << wrongPin;
+    EXPECT_THROW(TlsContext::ForClient("", "AB:CD"), EConvertError);
+    EXPECT_NO_THROW(TlsClient(port, TlsContext::ForClient(pki.ca, "")));
+}
+
+TEST_P(ServerTest, StartRefusesPlainListeningOffLoopbackAndTlsOrCredentialFilesOpenToOthers)
+{
+    ScratchDir scratch;
+    TestPki pki(scratch.path);
+    ServerOptions open = options_;
+    open.secret = "s3gredo";
+    open.listenHost = "0.0.0.0";
+    const std::string plain = Message([&] { AppServer(open, registry_).Start(); });
+    EXPECT_NE(plain.find("without TLS"), std::string::npos) << plain;
+
+    const std::string credentials = pki.key + ".operators";
+    std::ofstream(credentials) << "maria $scrypt$ln=10,r=8,p=1$c2FsdHNhbHRzYWx0$aGFzaGhhc2hoYXNoaGFzaA== *\n";
+    for (auto [file, what] : {std::pair{pki.cert, "TLS certificate file"}, std::pair{pki.key, "TLS key file"},
+                              std::pair{credentials, "credentials file"}}) {
+        ServerOptions tls = options_;
+        tls.tlsCert = pki.cert;
+        tls.tlsKey = pki.key;
+        tls.credentialsFile = credentials;
+        OwnerOnly(pki.cert);
+        OwnerOnly(pki.key);
+        OwnerOnly(credentials);
+        std::filesystem::permissions(file, std::filesystem::perms::group_read | std::filesystem::perms::others_read,
+                                     std::filesystem::perm_options::add);
+        const std::string refused = Message([&] { AppServer(tls, registry_).Start(); });
+        EXPECT_NE(refused.find(std::string(what) + " " + file + " has mode 0644"), std::string::npos) << refused;
+    }
+}
+
+TEST(RemoteClientTest, NoSecretOrOperatorIsSentInClearToAnAddressOutsideLoopback)
+{
+    RemoteClient client;
+    // 192.0.2.1 is a documentation address; the client refuses before connecting.
+    const std::string refused = Message([&] { client.Open("192.0.2.1", 7211, "Zel.rdmServCliente", "s3gredo"); });
+    EXPECT_NE(refused.find("without TLS"), std::string::npos) << refused;
+    client.SetOperator("maria");
+    EXPECT_THROW(client.Open("192.0.2.1", 7211, "Zel.rdmServCliente", ""), ESocketError);
+    EXPECT_FALSE(client.IsOpen());
+}
+
+TEST_P(ServerTest, OperatorsAreCheckedInTheHandshakeAndKeptToTheirBranchesAndEveryRefusalIsLogged)
+{
+    std::ostringstream logged;
+    auto previous = spdlog::default_logger();
+    spdlog::set_default_logger(
+        std::make_shared<spdlog::logger>("test", std::make_shared<spdlog::sinks::ostream_sink_mt>(logged)));
+    spdlog::set_level(spdlog::level::info);
+
+    // The lines come from the appserver program, the secret on its standard input.
+    const std::string program = std::string(TEST_BIN_DIR) + "/appserver";
+    ScratchDir scratch;
+    const std::string file = scratch.path + "/operators";
+    std::ofstream(file) << "# operators\n"
+                        << Shell("echo maria-secret | " + program + " passwd --operator maria --branches 0001")
+                        << Shell("echo joao-secret | " + program + " passwd --operator joao --branches '*'");
+    OwnerOnly(file);
+    options_.credentialsFile = file;
+    const int port = Server().Port();
+    auto open = [&](const std::string& op, const std::string& secret) {
+        auto c = std::make_unique<RemoteClient>();
+        c->SetOperator(op);
+        c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
+        return c;
+    };
+    for (auto [op, secret] : {std::pair{"maria", "joao-secret"}, std::pair{"ana", "maria-secret"}}) {
+        const std::string refused = Message([&] { open(op, secret); });
+        EXPECT_NE(refused.find("unknown operator or wrong secret"), std::string::npos) << op << ": " << refused;
+    }
+    EXPECT_NE(Message([&] { open("", "maria-secret"); }).find("named operators only"), std::string::npos);
+
+    auto maria = open("maria", "maria-secret");
+    EXPECT_EQ(CallOn(*maria, "GetCliente", "0001", " ").AsPacket()->rows.size(), 4u);
+    for (const char* method : {"GetCliente", "GetServico", "GetServClie", "DelTodos"}) {
+        try {
+            CallOn(*maria, method, "0002", "00000001");
+            ADD_FAILURE() << method << " on another branch was served";
+        } catch (const ERemoteRefusal& e) {
+            EXPECT_NE(std::string(e.what()).find("the operator maria may not read or change the branch 0002"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    std::vector<RemoteArg> args = {RemoteArg::ByRef(ChangePacketBuilder()
+                                                        .Insert("0001", "00001", "00000001")
+                                                        .Insert("0002", "00001", "00000001")
+                                                        .Build())};
+    try {
+        maria->Call("ApCoServClie", args);
+        ADD_FAILURE() << "a packet with a row of another branch was applied";
+    } catch (const ERemoteRefusal& e) {
+        EXPECT_EQ(e.Entry(), 2u) << e.what();
+    }
+    EXPECT_EQ(Assigned("0001", "00000001"), std::vector<std::string>{"00002"});
+    EXPECT_EQ(Assigned("0002", "00000001"), std::vector<std::string>{"00001"});
+    EXPECT_NE(logged.str().find("DelTodos: the operator maria may not read or change the branch 0002"),
+              std::string::npos)
+        << logged.str();
+
+    auto joao = open("joao", "joao-secret");
+    EXPECT_EQ(CallOn(*joao, "DelTodos", "0002", "00000001").AsInt(), 1);
+    const auto audit = db_->Query("SELECT NMOPERADOR, DSACAO FROM AUDITORIA", {});
+    ASSERT_EQ(audit.size(), 1u);
+    EXPECT_EQ(*audit[0][0], "joao");
+    spdlog::set_default_logger(previous);
+}
+
+TEST_P(ServerTest, EveryWriteIsAuditedInItsOwnTransaction)
+{
+    auto audit = [&] {
+        std::vector<std::string> rows;
+        for (const auto& r : db_->Query("SELECT DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+                                        "DSACAO FROM AUDITORIA ORDER BY DTAUDITORIA",
+                                        {})) {
+            EXPECT_EQ(r[0]->size(), 27u) << *r[0]; // 2026-12-07T18:48:31.123456Z
+            EXPECT_EQ(r[0]->back(), 'Z');
+            rows.push_back(*r[1] + "|" + *r[2] + "|" + *r[3] + "|" + *r[4] + "|" + *r[5] + "|" + *r[6]);
+        }
+        return rows;
+    };
+    Apply(ChangePacketBuilder()
+              .Insert("0001", "00001", "00000002")
+              .Delete("0001", "00002", "00000001")
+              .Modify("0001", "00001", "00003", "00000002")
+              .Build());
+    Call2("DelTodos", "0001", "00000002");
+    // A refused packet stores neither its rows nor their record.
+    EXPECT_THROW(Apply(ChangePacketBuilder().Insert("0001", "00001", "00000003").Insert("0001", "00001", "99").Build()),
+                 ERemoteRefusal);
+    std::vector<std::string> what;
+    for (const auto& row : audit()) {
+        EXPECT_EQ(row.rfind("127.0.0.1:", 0), 0u) << row; // the peer's address, without credentials
+        what.push_back(row.substr(row.find('|') + 1));
+    }
+    std::sort(what.begin(), what.end());
+    EXPECT_EQ(what, (std::vector<std::string>{"ApCoServClie|0001|00000001|00002|deleted",
+                                              "ApCoServClie|0001|00000002|00001|inserted",
+                                              "ApCoServClie|0001|00000002|00003|modified",
+                                              "DelTodos|0001|00000002||all deleted"}));
+    EXPECT_TRUE(Assigned("0001", "00000003").empty());
+}
