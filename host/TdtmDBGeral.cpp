@@ -1,8 +1,11 @@
 #include "host/TdtmDBGeral.h"
 
+#include "host/HostMessages.h"
+
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 
+#include <iostream>
 #include <sqlite3.h>
 
 namespace {
@@ -225,14 +228,16 @@ sqlite3* TdtmDBGeral::Connection()
         return db_;
     }
     if (database_.empty()) {
-        throw EDatabaseError("No local database is set");
+        throw EDatabaseError(HostMessages::Text("local.nenhum"));
     }
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(database_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     if (rc != SQLITE_OK) {
-        std::string why = db != nullptr ? ToOperatorText(sqlite3_errmsg(db)) : std::string("out of memory");
+        // SQLite's reason goes to the log; the operator learns which file.
+        std::cerr << "shell: cannot open the local database '" << database_
+                  << "': " << (db != nullptr ? sqlite3_errmsg(db) : "out of memory") << "\n";
         sqlite3_close_v2(db);
-        throw EDatabaseError("Cannot open the local database '" + ToOperatorText(database_.c_str()) + "': " + why);
+        throw EDatabaseError(HostMessages::Text("local.abrir", {ToOperatorText(database_.c_str())}));
     }
     try {
         sqlite3_busy_timeout(db, 2000);

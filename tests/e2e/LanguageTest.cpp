@@ -1,5 +1,7 @@
 // Every failure an operator can meet is told in the session's language
-// alone: a Portuguese session reads no English, an English one no Portuguese.
+// alone: a Portuguese session reads no English, an English one no Portuguese:
+// a local database that is not there, a change the server refuses, a server
+// that is not running, a wrong secret, an answer over the server's bound.
 #include "CommandTrace.h"
 
 #include <algorithm>
@@ -33,8 +35,11 @@ protected:
 
 TEST_P(LanguageTest, EveryFailureIsToldInTheSessionsLanguageAlone)
 {
-    session_["Language"] = GetParam();
-    WriteSession(session_);
+    const std::map<std::string, std::string> language = {{"Language", GetParam()}};
+    WriteSession({{"Language", GetParam()}, {"LocalDatabase", dir_ + "/nada.db"}});
+    ExpectSaidAlone(Run("open\nfocus medCliente\n"), "no local database where the session says");
+
+    WriteSession(language);
     LiveShell shell(sessionPath_, dir_ + "/live-err.txt");
     shell.Step(trace::Header(1) + "listclick lsbPossiveis 0");
 
