@@ -166,6 +166,133 @@ const KeyInfo* FindKey(const std::string& name)
     return nullptr;
 }
 
+// What reading a session file has gathered up to its current line.
+struct ReadState {
+    std::string file;
+    int lineNo = 0;
+    Values values;
+    std::vector<std::string> warnings;
+    std::array<int, kKeys.size()> seenOn{};
+    bool sawSession = false;
+    bool inSession = false;
+    bool inSection = false;
+
+    [[noreturn]] void Fail(std::size_t column, const std::string& what) const
+    {
+        throw EResourceError(file, lineNo, static_cast<int>(column) + 1, what);
+    }
+    void Warn(const std::string& what) { warnings.push_back(file + ":" + std::to_string(lineNo) + ": " + what); }
+};
+
+// One line of the file in Windows-1252, without its line end; a control
+// character is refused.
+std::string DecodeLine(const ReadState& state, std::string raw)
+{
+    if (!raw.empty() && raw.back() == '\r') {
+        raw.pop_back();
+    }
+    std::string line;
+    try {
+        line = Cp1252::FromUtf8(raw);
+    } catch (const EConvertError& e) {
+        state.Fail(0, e.what());
+    }
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            state.Fail(i, "control character in the line");
+        }
+    }
+    return line;
+}
+
+// A "[name]" line, trimmed, that starts at column start.
+void ReadSection(ReadState& state, const std::string& content, std::size_t start)
+{
+    if (content.back() != ']') {
+        state.Fail(start, "section name without its closing ']'");
+    }
+    std::size_t nameStart = 0;
+    std::string section = Trim(content.substr(1, content.size() - 2), nameStart);
+    if (section.empty()) {
+        state.Fail(start, "empty section name");
+    }
+    state.inSection = true;
+    state.inSession = SameKey(section, "session");
+    if (state.inSession) {
+        state.sawSession = true;
+    } else {
+        state.Warn("section [" + section + "] ignored");
+    }
+}
+
+// A "key = value" line whose text starts at column start.
+void ReadKey(ReadState& state, const std::string& line, std::size_t start)
+{
+    std::size_t eq = line.find('=');
+    if (eq == std::string::npos) {
+        state.Fail(start, "expected a section, a comment or 'key = value'");
+    }
+    std::size_t keyStart = 0;
+    std::string keyName = Trim(line.substr(0, eq), keyStart);
+    if (keyName.empty()) {
+        state.Fail(eq, "a key name is missing before '='");
+    }
+    if (!state.inSection) {
+        state.Fail(keyStart, "key '" + keyName + "' is outside any section");
+    }
+    if (!state.inSession) {
+        return;
+    }
+    const KeyInfo* key = FindKey(keyName);
+    if (key == nullptr) {
+        state.Warn("unknown key '" + keyName + "' ignored");
+        return;
+    }
+    auto index = static_cast<std::size_t>(key - kKeys.data());
+    if (state.seenOn[index] != 0) {
+        state.Fail(keyStart, "key '" + std::string(key->name) + "' is given twice (first on line " +
+                                 std::to_string(state.seenOn[index]) + ")");
+    }
+    state.seenOn[index] = state.lineNo;
+    std::size_t valueStart = 0;
+    std::string value = Trim(line.substr(eq + 1), valueStart);
+    try {
+        key->set(state.values, value);
+    } catch (const EConvertError& e) {
+        state.Fail(eq + 1 + valueStart, "bad value for '" + std::string(key->name) + "': " + e.what());
+    }
+}
+
+// One line: blank, a comment, a section or a key.
+void ReadLine(ReadState& state, const std::string& line)
+{
+    std::size_t start = 0;
+    std::string content = Trim(line, start);
+    if (content.empty() || content[0] == ';' || content[0] == '#') {
+        return;
+    }
+    if (content[0] == '[') {
+        ReadSection(state, content, start);
+    } else {
+        ReadKey(state, line, start);
+    }
+}
+
+// The file as a whole: its [session] section with every required key.
+void CheckComplete(const ReadState& state)
+{
+    if (!state.sawSession) {
+        throw EResourceError(state.file, 0, 0, "the file has no [session] section");
+    }
+    for (std::size_t i = 0; i < kKeys.size(); ++i) {
+        if (kKeys[i].required && state.seenOn[i] == 0) {
+            throw EResourceError(state.file, 0, 0, "the required key '" + std::string(kKeys[i].name) +
+                                                       "' is missing from [session]");
+        }
+    }
+}
+
 } // namespace
 
 Session& Session::Current()
@@ -197,118 +324,21 @@ void Session::LoadFromFile(const std::string& path)
 
 void Session::LoadFromText(const std::string& utf8, const std::string& fileName)
 {
-    const std::string file = Cp1252::FromUtf8Lossy(fileName);
-    Values values;
-    std::vector<std::string> warnings;
-    std::array<int, kKeys.size()> seenOn{};
-    bool sawSession = false;
-    bool inSession = false;
-    bool inSection = false;
-
-    std::size_t pos = 0;
-    if (utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        pos = 3;
-    }
-    int lineNo = 0;
+    ReadState state;
+    state.file = Cp1252::FromUtf8Lossy(fileName);
+    std::size_t pos = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (pos <= utf8.size()) {
         std::size_t end = utf8.find('\n', pos);
         if (end == std::string::npos) {
             end = utf8.size();
         }
-        std::string raw = utf8.substr(pos, end - pos);
+        ++state.lineNo;
+        ReadLine(state, DecodeLine(state, utf8.substr(pos, end - pos)));
         pos = end + 1;
-        ++lineNo;
-        if (!raw.empty() && raw.back() == '\r') {
-            raw.pop_back();
-        }
-
-        std::string line;
-        try {
-            line = Cp1252::FromUtf8(raw);
-        } catch (const EConvertError& e) {
-            throw EResourceError(file, lineNo, 1, e.what());
-        }
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(line[i]);
-            if ((c < 0x20 && c != '\t') || c == 0x7F) {
-                throw EResourceError(file, lineNo, static_cast<int>(i) + 1, "control character in the line");
-            }
-        }
-
-        std::size_t start = 0;
-        std::string content = Trim(line, start);
-        if (content.empty() || content[0] == ';' || content[0] == '#') {
-            continue;
-        }
-        if (content[0] == '[') {
-            if (content.back() != ']') {
-                throw EResourceError(file, lineNo, static_cast<int>(start) + 1, "section name without its closing ']'");
-            }
-            std::size_t nameStart = 0;
-            std::string section = Trim(content.substr(1, content.size() - 2), nameStart);
-            if (section.empty()) {
-                throw EResourceError(file, lineNo, static_cast<int>(start) + 1, "empty section name");
-            }
-            inSection = true;
-            inSession = SameKey(section, "session");
-            if (inSession) {
-                sawSession = true;
-            } else {
-                warnings.push_back(file + ":" + std::to_string(lineNo) + ": section [" + section + "] ignored");
-            }
-            continue;
-        }
-
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos) {
-            throw EResourceError(file, lineNo, static_cast<int>(start) + 1,
-                                 "expected a section, a comment or 'key = value'");
-        }
-        std::size_t keyStart = 0;
-        std::string keyName = Trim(line.substr(0, eq), keyStart);
-        if (keyName.empty()) {
-            throw EResourceError(file, lineNo, static_cast<int>(eq) + 1, "a key name is missing before '='");
-        }
-        if (!inSection) {
-            throw EResourceError(file, lineNo, static_cast<int>(keyStart) + 1,
-                                 "key '" + keyName + "' is outside any section");
-        }
-        if (!inSession) {
-            continue;
-        }
-        const KeyInfo* key = FindKey(keyName);
-        if (key == nullptr) {
-            warnings.push_back(file + ":" + std::to_string(lineNo) + ": unknown key '" + keyName + "' ignored");
-            continue;
-        }
-        auto index = static_cast<std::size_t>(key - kKeys.data());
-        if (seenOn[index] != 0) {
-            throw EResourceError(file, lineNo, static_cast<int>(keyStart) + 1,
-                                 "key '" + std::string(key->name) + "' is given twice (first on line " +
-                                     std::to_string(seenOn[index]) + ")");
-        }
-        seenOn[index] = lineNo;
-        std::size_t valueStart = 0;
-        std::string value = Trim(line.substr(eq + 1), valueStart);
-        try {
-            key->set(values, value);
-        } catch (const EConvertError& e) {
-            throw EResourceError(file, lineNo, static_cast<int>(eq + 1 + valueStart) + 1,
-                                 "bad value for '" + std::string(key->name) + "': " + e.what());
-        }
     }
-
-    if (!sawSession) {
-        throw EResourceError(file, 0, 0, "the file has no [session] section");
-    }
-    for (std::size_t i = 0; i < kKeys.size(); ++i) {
-        if (kKeys[i].required && seenOn[i] == 0) {
-            throw EResourceError(file, 0, 0, "the required key '" + std::string(kKeys[i].name) +
-                                                 "' is missing from [session]");
-        }
-    }
-    values_ = std::move(values);
-    warnings_ = std::move(warnings);
+    CheckComplete(state);
+    values_ = std::move(state.values);
+    warnings_ = std::move(state.warnings);
     fileName_ = fileName;
 }
 

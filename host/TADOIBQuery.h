@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 class TADOIBQuery : public TDataSet {
 public:
     DECLARE_CLASS_NAME(TADOIBQuery)
@@ -37,6 +40,15 @@ protected:
     bool CanModify() const override { return false; }
 
 private:
+    // The steps of Open: bind the parameters, make the fields (the persistent
+    // ones or one a column), find each field's column, read the rows.
+    void BindParams(sqlite3* db, sqlite3_stmt* stmt, const std::string& prefix) const;
+    bool HasPersistentFields() const;
+    void CreateColumnFields(sqlite3_stmt* stmt);
+    std::vector<int> FieldColumns(sqlite3_stmt* stmt, const std::string& prefix) const;
+    std::vector<std::vector<FieldValue>> ReadRows(sqlite3* db, sqlite3_stmt* stmt, const std::vector<int>& columns,
+                                                  const std::string& prefix) const;
+
     std::vector<std::string> sql_;
     TParams params_;
 };

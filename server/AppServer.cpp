@@ -20,6 +20,12 @@ struct AppServer::Io {
     asio::steady_timer pause{ioc};
 };
 
+struct AppServer::Accepted {
+    asio::ip::tcp::socket socket;
+    asio::ip::tcp::endpoint remote;
+    std::string address;
+};
+
 namespace {
 
 // Writes the refusal, then drains the client's handshake for a moment so
@@ -225,9 +231,9 @@ void AppServer::Accept()
         if (stopped_ || ec == asio::error::operation_aborted) {
             return;
         }
-        // Every way out of serve accepts again, at once or after a pause.
-        auto serve = [&] {
-            long suppressed = 0;
+        // Every way out accepts again, at once or after a pause.
+        long suppressed = 0;
+        try {
             if (ec) {
                 // Out of descriptors or buffers: the pending connections stay in
                 // the backlog until some are freed.
@@ -238,77 +244,92 @@ void AppServer::Accept()
                 AcceptLater();
                 return;
             }
-            Reap();
-            asio::error_code e2;
-            const auto remote = socket.remote_endpoint(e2);
-            if (e2) {
-                Accept();
-                return;
-            }
-            const std::string address = remote.address().to_string();
-            if (!budget_.BeginHandshake(address)) {
-                std::string message = "The application server has its limit of " +
-                                      std::to_string(options_.maxPendingHandshakes) +
-                                      " connections in the handshake (" +
-                                      std::to_string(options_.maxHandshakesPerAddress) +
-                                      " from one address); try again later";
-                if (acceptLog_.Allow(suppressed)) {
-                    spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(address),
-                                 suppressed, message);
-                }
-                if (refusing_ < kMaxRefusing) {
-                    Refuse(io_->ioc, std::make_shared<asio::ip::tcp::socket>(std::move(socket)), message, refusing_);
-                }
-                Accept();
-                return;
-            }
-            std::unique_ptr<ServerSession> session;
-            try {
-                // From here the session ends the handshake place it was given.
-                session = std::make_unique<ServerSession>(options_, registry_, budget_, address, credentials_.get());
-                session->Channel().SetTls(tls_);
-                auto& own = session->Channel().Asio().socket;
-                const auto protocol = remote.protocol();
-                auto native = socket.release(e2);
-                if (!e2) {
-                    own.assign(protocol, native, e2);
-                    if (e2) {
-                        ::close(native);
-                    }
-                }
-                if (e2) {
-                    throw asio::system_error(e2);
-                }
-                session->Channel().Adopt();
-                session->Start();
-                std::lock_guard lock(mutex_);
-                sessions_.push_back(std::move(session));
-            } catch (const std::exception& e) {
-                if (!session) {
-                    budget_.EndHandshake(address);
-                }
-                session.reset();
-                // The session was not made (no descriptor for its loop, no thread):
-                // the connection is dropped and the server goes on.
-                if (acceptLog_.Allow(suppressed)) {
-                    spdlog::error("{}: connection dropped ({} more since the last line): {}", LogText(address),
-                                  suppressed, e.what());
-                }
-                AcceptLater();
-                return;
-            }
-            Accept();
-        };
-        try {
-            serve();
+            Accepted accepted{std::move(socket), {}, {}};
+            Serve(accepted);
         } catch (const std::exception& e) {
-            long suppressed = 0;
             if (acceptLog_.Allow(suppressed)) {
                 spdlog::error("accepting a connection failed: {} ({} more since the last line)", e.what(), suppressed);
             }
             AcceptLater();
         }
     });
+}
+
+void AppServer::Serve(Accepted& accepted)
+{
+    Reap();
+    asio::error_code ec;
+    accepted.remote = accepted.socket.remote_endpoint(ec);
+    if (ec) {
+        Accept();
+        return;
+    }
+    accepted.address = accepted.remote.address().to_string();
+    if (!budget_.BeginHandshake(accepted.address)) {
+        RefuseOverBudget(accepted);
+        Accept();
+        return;
+    }
+    if (!StartSession(accepted)) {
+        AcceptLater();
+        return;
+    }
+    Accept();
+}
+
+void AppServer::RefuseOverBudget(Accepted& accepted)
+{
+    std::string message = "The application server has its limit of " + std::to_string(options_.maxPendingHandshakes) +
+                          " connections in the handshake (" + std::to_string(options_.maxHandshakesPerAddress) +
+                          " from one address); try again later";
+    long suppressed = 0;
+    if (acceptLog_.Allow(suppressed)) {
+        spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(accepted.address),
+                     suppressed, message);
+    }
+    if (refusing_ < kMaxRefusing) {
+        Refuse(io_->ioc, std::make_shared<asio::ip::tcp::socket>(std::move(accepted.socket)), message, refusing_);
+    }
+}
+
+bool AppServer::StartSession(Accepted& accepted)
+{
+    std::unique_ptr<ServerSession> session;
+    try {
+        // From here the session ends the handshake place it was given.
+        session = std::make_unique<ServerSession>(options_, registry_, budget_, accepted.address, credentials_.get());
+        session->Channel().SetTls(tls_);
+        auto& own = session->Channel().Asio().socket;
+        asio::error_code ec;
+        auto native = accepted.socket.release(ec);
+        if (!ec) {
+            own.assign(accepted.remote.protocol(), native, ec);
+            if (ec) {
+                ::close(native);
+            }
+        }
+        if (ec) {
+            throw asio::system_error(ec);
+        }
+        session->Channel().Adopt();
+        session->Start();
+        std::lock_guard lock(mutex_);
+        sessions_.push_back(std::move(session));
+        return true;
+    } catch (const std::exception& e) {
+        if (!session) {
+            budget_.EndHandshake(accepted.address);
+        }
+        session.reset();
+        // The session was not made (no descriptor for its loop, no thread):
+        // the connection is dropped and the server goes on.
+        long suppressed = 0;
+        if (acceptLog_.Allow(suppressed)) {
+            spdlog::error("{}: connection dropped ({} more since the last line): {}", LogText(accepted.address),
+                          suppressed, e.what());
+        }
+        return false;
+    }
 }
 
 void AppServer::Run()

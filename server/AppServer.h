@@ -54,7 +54,16 @@ private:
     // The io_context, the acceptor and the signal set; Asio stays in the .cpp.
     struct Io;
 
+    // A connection just accepted: its socket, its peer and the peer's address.
+    struct Accepted;
+
     void Accept();
+    // Serves one accepted connection: refused over the handshake budget, or
+    // given a session; then accepts again.
+    void Serve(Accepted& accepted);
+    void RefuseOverBudget(Accepted& accepted);
+    // False when the session could not be set up and the connection was dropped.
+    bool StartSession(Accepted& accepted);
     // Accepts again after a pause, when an accept failed.
     void AcceptLater();
     void Reap();

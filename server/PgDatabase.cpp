@@ -30,9 +30,11 @@ std::string Trimmed(const char* text)
     return s;
 }
 
-// '?' placeholders become $1, $2... Statements here hold no quoted question
-// marks, so every '?' is a placeholder.
-std::string Numbered(const std::string& sql)
+void IgnoreNotice(void*, const char*) {}
+
+} // namespace
+
+std::string PgDatabase::NumberedPlaceholders(const std::string& sql)
 {
     std::string out;
     int n = 0;
@@ -45,10 +47,6 @@ std::string Numbered(const std::string& sql)
     }
     return out;
 }
-
-void IgnoreNotice(void*, const char*) {}
-
-} // namespace
 
 PgDatabase::PgDatabase(const std::string& url, const DatabaseOptions& options) : url_(url), options_(options)
 {
@@ -169,7 +167,7 @@ const std::string& PgDatabase::Prepared(const std::string& sql, int paramCount)
     }
     std::string name = "servcliente_" + std::to_string(statements_.size() + 1);
     Result res;
-    res.r = PQprepare(conn_, name.c_str(), Numbered(sql).c_str(), paramCount, nullptr);
+    res.r = PQprepare(conn_, name.c_str(), NumberedPlaceholders(sql).c_str(), paramCount, nullptr);
     if (PQresultStatus(res.r) != PGRES_COMMAND_OK) {
         std::string why = Trimmed(res.r ? PQresultErrorMessage(res.r) : PQerrorMessage(conn_));
         if (PQstatus(conn_) != CONNECTION_OK) {

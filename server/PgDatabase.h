@@ -23,6 +23,11 @@ public:
     void Commit() override;
     void Rollback() noexcept override;
 
+    // The statement with its '?' placeholders numbered $1, $2... as
+    // PostgreSQL takes them. Statements here hold no quoted question marks,
+    // so every '?' is a placeholder.
+    static std::string NumberedPlaceholders(const std::string& sql);
+
 private:
     // Connects, or connects again after the connection broke.
     void Ensure();

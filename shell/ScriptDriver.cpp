@@ -198,85 +198,92 @@ TComponent* ScriptDriver::FindNamed(const std::string& name) const
     return nullptr;
 }
 
+// A command of the script: its name, how many words it takes at the least
+// (itself included), and what runs it.
+struct ScriptDriver::Command {
+    const char* name;
+    size_t words;
+    void (ScriptDriver::*run)(const std::vector<std::string>& w);
+};
+
+const ScriptDriver::Command* ScriptDriver::FindCommand(const std::string& name)
+{
+    static const Command commands[] = {
+        {"open", 1, &ScriptDriver::CmdOpen},
+        {"close", 1, &ScriptDriver::CmdClose},
+        {"unload", 1, &ScriptDriver::CmdUnload},
+        {"focus", 2, &ScriptDriver::CmdFocus},
+        {"tab", 1, &ScriptDriver::CmdTab},
+        {"backtab", 1, &ScriptDriver::CmdTab},
+        {"type", 2, &ScriptDriver::CmdType},
+        {"key", 2, &ScriptDriver::CmdKey},
+        {"click", 2, &ScriptDriver::CmdClick},
+        {"dblclick", 2, &ScriptDriver::CmdDblClick},
+        {"listclick", 3, &ScriptDriver::CmdListClick},
+        {"cellclick", 3, &ScriptDriver::CmdCellClick},
+        {"pick", 2, &ScriptDriver::CmdPick},
+        {"search", 2, &ScriptDriver::CmdSearch},
+        {"windowstate", 2, &ScriptDriver::CmdWindowState},
+        {"session", 3, &ScriptDriver::CmdSession},
+        {"dump", 1, &ScriptDriver::CmdDump},
+    };
+    for (const Command& command : commands) {
+        if (name == command.name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
 void ScriptDriver::Execute(const std::vector<std::string>& w)
 {
-    const std::string& cmd = w[0];
-    auto need = [&](size_t n) {
-        if (w.size() < n) {
-            ScriptError(cmd + ": missing argument");
-            return false;
-        }
-        return true;
-    };
-    if (cmd == "open") {
-        Application().Dispatch([this] { package_.Open(); });
-    } else if (cmd == "close") {
-        CmdClose();
-    } else if (cmd == "unload") {
-        Application().Dispatch([this] { package_.Unload(); });
-    } else if (cmd == "focus") {
-        if (need(2)) {
-            CmdFocus(w);
-        }
-    } else if (cmd == "tab" || cmd == "backtab") {
-        TCustomForm* f = TargetForm();
-        if (f == nullptr) {
-            ScriptError("no form to tab in");
-            return;
-        }
-        Application().Dispatch([f, forward = cmd == "tab"] { f->SelectNext(f->ActiveControl(), forward); });
-    } else if (cmd == "type") {
-        if (need(2)) {
-            CmdType(w);
-        }
-    } else if (cmd == "key") {
-        if (need(2)) {
-            CmdKey(w);
-        }
-    } else if (cmd == "click") {
-        if (need(2)) {
-            CmdClick(w);
-        }
-    } else if (cmd == "dblclick") {
-        if (need(2)) {
-            CmdDblClick(w);
-        }
-    } else if (cmd == "listclick") {
-        if (need(3)) {
-            CmdListClick(w);
-        }
-    } else if (cmd == "cellclick") {
-        if (need(3)) {
-            CmdCellClick(w);
-        }
-    } else if (cmd == "pick") {
-        if (need(2)) {
-            CmdPick(w);
-        }
-    } else if (cmd == "search") {
-        if (need(2)) {
-            CmdSearch(w);
-        }
-    } else if (cmd == "windowstate") {
-        if (need(2)) {
-            CmdWindowState(w);
-        }
-    } else if (cmd == "session") {
-        if (need(3)) {
-            try {
-                Session::Current().Set(w[1], w[2]);
-            } catch (const std::exception& e) {
-                ScriptError(U(e.what()));
-            }
-        }
-    } else if (cmd == "dump") {
-        Emit({{"dump", ScreenDump::Dump(package_)}});
-    } else {
-        ScriptError("unknown command: " + U(cmd));
+    const Command* command = FindCommand(w[0]);
+    if (command == nullptr) {
+        ScriptError("unknown command: " + U(w[0]));
+        return;
+    }
+    if (w.size() < command->words) {
+        ScriptError(w[0] + ": missing argument");
+        return;
+    }
+    (this->*command->run)(w);
+}
+
+void ScriptDriver::CmdOpen(const std::vector<std::string>&)
+{
+    Application().Dispatch([this] { package_.Open(); });
+}
+
+void ScriptDriver::CmdUnload(const std::vector<std::string>&)
+{
+    Application().Dispatch([this] { package_.Unload(); });
+}
+
+void ScriptDriver::CmdTab(const std::vector<std::string>& w)
+{
+    TCustomForm* f = TargetForm();
+    if (f == nullptr) {
+        ScriptError("no form to tab in");
+        return;
+    }
+    Application().Dispatch([f, forward = w[0] == "tab"] { f->SelectNext(f->ActiveControl(), forward); });
+}
+
+void ScriptDriver::CmdSession(const std::vector<std::string>& w)
+{
+    try {
+        Session::Current().Set(w[1], w[2]);
+    } catch (const std::exception& e) {
+        ScriptError(U(e.what()));
     }
 }
 
-void ScriptDriver::CmdClose()
+void ScriptDriver::CmdDump(const std::vector<std::string>&)
+{
+    Emit({{"dump", ScreenDump::Dump(package_)}});
+}
+
+void ScriptDriver::CmdClose(const std::vector<std::string>&)
 {
     TCustomForm* screen = package_.Loaded() ? package_.ScreenGlobal() : nullptr;
     if (screen == nullptr) {

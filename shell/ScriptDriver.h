@@ -47,6 +47,15 @@ private:
     TCustomForm* TargetForm() const;
     TComponent* FindNamed(const std::string& name) const;
 
+    // The commands, each run with the words of its line.
+    struct Command;
+    static const Command* FindCommand(const std::string& name);
+    void CmdOpen(const std::vector<std::string>& w);
+    void CmdClose(const std::vector<std::string>& w);
+    void CmdUnload(const std::vector<std::string>& w);
+    void CmdTab(const std::vector<std::string>& w);
+    void CmdSession(const std::vector<std::string>& w);
+    void CmdDump(const std::vector<std::string>& w);
     void CmdFocus(const std::vector<std::string>& w);
     void CmdType(const std::vector<std::string>& w);
     void CmdKey(const std::vector<std::string>& w);
@@ -57,7 +66,6 @@ private:
     void CmdPick(const std::vector<std::string>& w);
     void CmdSearch(const std::vector<std::string>& w);
     void CmdWindowState(const std::vector<std::string>& w);
-    void CmdClose();
 
     std::istream& in_;
     std::ostream& out_;

@@ -1,6 +1,7 @@
 #include "bench/support/BareDatabase.h"
 
 #include "platform/core/Exception.h"
+#include "server/PgDatabase.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -9,20 +10,6 @@ namespace {
 
 const char* kInsert = "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)";
 const char* kDelete = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
-
-std::string Numbered(const std::string& sql)
-{
-    std::string out;
-    int n = 0;
-    for (char c : sql) {
-        if (c == '?') {
-            out += "$" + std::to_string(++n);
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
 
 } // namespace
 
@@ -37,7 +24,7 @@ BareDatabase::BareDatabase(const std::string& database)
             throw EDatabaseError("Cannot connect to " + database + ": " + why);
         }
         for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete}}) {
-            PGresult* r = PQprepare(pg_, name, Numbered(sql).c_str(), 3, nullptr);
+            PGresult* r = PQprepare(pg_, name, PgDatabase::NumberedPlaceholders(sql).c_str(), 3, nullptr);
             bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
             PQclear(r);
             if (!ok) {
@@ -126,7 +113,7 @@ size_t BareDatabase::Select(const std::string& sql, const std::vector<std::strin
         for (const auto& p : params) {
             values.push_back(p.c_str());
         }
-        PGresult* r = PQexecParams(pg_, Numbered(sql).c_str(), static_cast<int>(values.size()), nullptr,
+        PGresult* r = PQexecParams(pg_, PgDatabase::NumberedPlaceholders(sql).c_str(), static_cast<int>(values.size()), nullptr,
                                    values.data(), nullptr, nullptr, 0);
         if (PQresultStatus(r) != PGRES_TUPLES_OK) {
             std::string why = PQresultErrorMessage(r);

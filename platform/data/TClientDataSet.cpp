@@ -18,6 +18,63 @@ const ClassRegistration<TClientDataSet> clientDataSetClass("TClientDataSet", "TD
 
 } // namespace
 
+namespace {
+
+// A packet to load holds plain rows, each with a value for every field.
+void CheckPlainRows(const DataPacket& packet, const std::string& prefix)
+{
+    for (size_t r = 0; r < packet.rows.size(); ++r) {
+        const PacketRow& row = packet.rows[r];
+        if (row.status != TUpdateStatus::usUnmodified) {
+            throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + " is a change entry, not a plain row");
+        }
+        if (row.values.size() != packet.fields.size()) {
+            throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + " has " +
+                                 std::to_string(row.values.size()) + " values for " +
+                                 std::to_string(packet.fields.size()) + " fields");
+        }
+    }
+}
+
+// A persistent field takes a packet field of its type, no wider than itself.
+void CheckFieldFits(const TField& field, const PacketField& pf, const std::string& prefix)
+{
+    if (pf.type != field.DataType()) {
+        throw EDatabaseError(prefix + "its field '" + field.FieldName() + "' is of another type");
+    }
+    if (field.DataType() == TFieldType::ftString && field.Size() > 0 && (pf.size <= 0 || pf.size > field.Size())) {
+        throw EDatabaseError(prefix + "its field '" + field.FieldName() + "' is " +
+                             (pf.size <= 0 ? std::string("of unlimited size")
+                                           : std::to_string(pf.size) + " characters wide") +
+                             ", wider than the " + std::to_string(field.Size()) + " of the data set");
+    }
+}
+
+// The packet's rows as the target fields take them, each value checked.
+std::vector<std::vector<FieldValue>> ValidatedRows(const DataPacket& packet, const std::vector<TField*>& targets,
+                                                   const std::vector<int>& columns, const std::string& prefix)
+{
+    std::vector<std::vector<FieldValue>> rows;
+    rows.reserve(packet.rows.size());
+    for (size_t r = 0; r < packet.rows.size(); ++r) {
+        std::vector<FieldValue> values;
+        values.reserve(targets.size());
+        for (size_t i = 0; i < targets.size(); ++i) {
+            const FieldValue& v = packet.rows[r].values[static_cast<size_t>(columns[i])];
+            try {
+                targets[i]->Validate(v);
+            } catch (const EDatabaseError& e) {
+                throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + ": " + e.Message());
+            }
+            values.push_back(v);
+        }
+        rows.push_back(std::move(values));
+    }
+    return rows;
+}
+
+} // namespace
+
 TClientDataSet::TClientDataSet(TComponent* AOwner) : TDataSet(AOwner) {}
 
 bool TClientDataSet::HasPersistentFields() const
@@ -75,86 +132,20 @@ void TClientDataSet::SetData(const DataPacket& packet)
 
     // Everything is checked and built aside first; the data set changes only
     // once nothing can fail any more.
-    for (size_t r = 0; r < packet.rows.size(); ++r) {
-        const PacketRow& row = packet.rows[r];
-        if (row.status != TUpdateStatus::usUnmodified) {
-            throw EDatabaseError(prefix + "row " + std::to_string(r + 1) +
-                                 " is a change entry, not a plain row");
-        }
-        if (row.values.size() != packet.fields.size()) {
-            throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + " has " +
-                                 std::to_string(row.values.size()) + " values for " +
-                                 std::to_string(packet.fields.size()) + " fields");
-        }
-    }
-
+    CheckPlainRows(packet, prefix);
     std::vector<std::unique_ptr<TField>> newFields;
     std::vector<TField*> targets; // the fields the rows will have, in order
     std::vector<int> columns;     // packet column of each target field
     if (HasPersistentFields()) {
-        for (TField* field : Fields()) {
-            const int column = packet.FieldIndex(field->FieldName());
-            if (column < 0) {
-                throw EDatabaseError(prefix + "it has no field '" + field->FieldName() + "'");
-            }
-            const PacketField& pf = packet.fields[static_cast<size_t>(column)];
-            if (pf.type != field->DataType()) {
-                throw EDatabaseError(prefix + "its field '" + field->FieldName() + "' is of another type");
-            }
-            if (field->DataType() == TFieldType::ftString && field->Size() > 0 &&
-                (pf.size <= 0 || pf.size > field->Size())) {
-                throw EDatabaseError(prefix + "its field '" + field->FieldName() + "' is " +
-                                     (pf.size <= 0 ? std::string("of unlimited size")
-                                                   : std::to_string(pf.size) + " characters wide") +
-                                     ", wider than the " + std::to_string(field->Size()) + " of the data set");
-            }
-            targets.push_back(field);
-            columns.push_back(column);
-        }
+        MatchPersistentFields(packet, prefix, targets, columns);
     } else {
-        for (size_t c = 0; c < packet.fields.size(); ++c) {
-            const PacketField& pf = packet.fields[c];
-            if (pf.name.empty()) {
-                throw EDatabaseError(prefix + "field " + std::to_string(c + 1) + " has no name");
-            }
-            if (packet.FieldIndex(pf.name) != static_cast<int>(c)) {
-                throw EDatabaseError(prefix + "the field name '" + pf.name + "' appears twice");
-            }
-            if (pf.size < 0) {
-                throw EDatabaseError(prefix + "its field '" + pf.name + "' has a negative size");
-            }
-            std::unique_ptr<TField> field;
-            if (pf.type == TFieldType::ftString) {
-                field = std::make_unique<TStringField>(this);
-            } else {
-                field = std::make_unique<TField>(this, pf.type);
-            }
-            field->SetFieldName(pf.name);
-            field->SetSize(pf.type == TFieldType::ftString ? pf.size : 0);
-            field->SetRequired(pf.required);
-            targets.push_back(field.get());
+        newFields = MakePacketFields(packet, prefix);
+        for (size_t c = 0; c < newFields.size(); ++c) {
+            targets.push_back(newFields[c].get());
             columns.push_back(static_cast<int>(c));
-            newFields.push_back(std::move(field));
         }
     }
-
-    std::vector<std::vector<FieldValue>> rows;
-    rows.reserve(packet.rows.size());
-    for (size_t r = 0; r < packet.rows.size(); ++r) {
-        std::vector<FieldValue> values;
-        values.reserve(targets.size());
-        for (size_t i = 0; i < targets.size(); ++i) {
-            const FieldValue& v = packet.rows[r].values[static_cast<size_t>(columns[i])];
-            try {
-                targets[i]->Validate(v);
-            } catch (const EDatabaseError& e) {
-                throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + ": " + e.Message());
-            }
-            values.push_back(v);
-        }
-        rows.push_back(std::move(values));
-    }
-    std::vector<Record> records = MakeRecords(std::move(rows));
+    std::vector<Record> records = MakeRecords(ValidatedRows(packet, targets, columns, prefix));
 
     // From here on only notifications can raise.
     DropEdit();
@@ -169,6 +160,49 @@ void TClientDataSet::SetData(const DataPacket& packet)
     SetRecords(std::move(records));
     KeepBase();
     OpenLoaded();
+}
+
+void TClientDataSet::MatchPersistentFields(const DataPacket& packet, const std::string& prefix,
+                                           std::vector<TField*>& targets, std::vector<int>& columns) const
+{
+    for (TField* field : Fields()) {
+        const int column = packet.FieldIndex(field->FieldName());
+        if (column < 0) {
+            throw EDatabaseError(prefix + "it has no field '" + field->FieldName() + "'");
+        }
+        CheckFieldFits(*field, packet.fields[static_cast<size_t>(column)], prefix);
+        targets.push_back(field);
+        columns.push_back(column);
+    }
+}
+
+std::vector<std::unique_ptr<TField>> TClientDataSet::MakePacketFields(const DataPacket& packet,
+                                                                      const std::string& prefix)
+{
+    std::vector<std::unique_ptr<TField>> fields;
+    for (size_t c = 0; c < packet.fields.size(); ++c) {
+        const PacketField& pf = packet.fields[c];
+        if (pf.name.empty()) {
+            throw EDatabaseError(prefix + "field " + std::to_string(c + 1) + " has no name");
+        }
+        if (packet.FieldIndex(pf.name) != static_cast<int>(c)) {
+            throw EDatabaseError(prefix + "the field name '" + pf.name + "' appears twice");
+        }
+        if (pf.size < 0) {
+            throw EDatabaseError(prefix + "its field '" + pf.name + "' has a negative size");
+        }
+        std::unique_ptr<TField> field;
+        if (pf.type == TFieldType::ftString) {
+            field = std::make_unique<TStringField>(this);
+        } else {
+            field = std::make_unique<TField>(this, pf.type);
+        }
+        field->SetFieldName(pf.name);
+        field->SetSize(pf.type == TFieldType::ftString ? pf.size : 0);
+        field->SetRequired(pf.required);
+        fields.push_back(std::move(field));
+    }
+    return fields;
 }
 
 DataPacket TClientDataSet::Data() const

@@ -19,6 +19,7 @@
 #include "platform/data/TDataSet.h"
 #include "platform/core/Variant.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,11 @@ protected:
 private:
     std::vector<PacketField> PacketFields() const;
     bool HasPersistentFields() const;
+    // The steps of SetData: the persistent fields matched to the packet's
+    // columns, or new fields made from the packet's.
+    void MatchPersistentFields(const DataPacket& packet, const std::string& prefix, std::vector<TField*>& targets,
+                               std::vector<int>& columns) const;
+    std::vector<std::unique_ptr<TField>> MakePacketFields(const DataPacket& packet, const std::string& prefix);
 
     // Makes the rows now held the base content.
     void KeepBase();

@@ -68,6 +68,11 @@ std::string Expected(const PropertyInfo& p)
     return "a value";
 }
 
+bool IsIdentifier(const FormValue& value, std::string_view word)
+{
+    return value.kind == FormValue::Kind::Identifier && SameText(value.text, word);
+}
+
 int IndexOfName(const std::vector<std::string>& names, std::string_view name)
 {
     for (size_t i = 0; i < names.size(); ++i) {
@@ -363,142 +368,164 @@ void FormReader::ApplyProperty(TObject& target, const ClassInfo& cls, const Form
 void FormReader::WriteValue(TObject& target, const PropertyInfo& info, const FormProperty& property)
 {
     const FormValue& value = property.value;
-    auto wrongKind = [&]() {
-        return EResourceError(file_, value.position.line, value.position.column,
-                              "'" + property.name + "' takes " + Expected(info) + ", not " +
-                                  ValueKindName(value.kind));
-    };
-    auto isIdentifier = [&](std::string_view word) {
-        return value.kind == FormValue::Kind::Identifier && SameText(value.text, word);
-    };
-
     switch (info.kind) {
-    case PropertyKind::Integer: {
-        std::int64_t v = 0;
-        if (value.kind == FormValue::Kind::Integer) {
-            v = value.integer;
-        } else if (value.kind == FormValue::Kind::Identifier) {
-            auto c = std::find_if(info.constants.begin(), info.constants.end(),
-                                  [&](const auto& nc) { return SameText(nc.first, value.text); });
-            if (c == info.constants.end()) {
-                Fail(value.position, "'" + value.text + "' is not a value of '" + property.name + "'");
-            }
-            v = c->second;
-        } else {
-            throw wrongKind();
-        }
-        if (v < info.minimum || v > info.maximum) {
-            Fail(value.position, std::to_string(v) + " is out of range for '" + property.name + "' (" +
-                                     std::to_string(info.minimum) + " to " + std::to_string(info.maximum) + ")");
-        }
-        info.writeInteger(target, static_cast<int>(v));
+    case PropertyKind::Integer:
+        info.writeInteger(target, IntegerValue(info, property));
         return;
-    }
     case PropertyKind::Boolean:
-        if (isIdentifier("True")) {
-            info.writeBoolean(target, true);
-        } else if (isIdentifier("False")) {
-            info.writeBoolean(target, false);
-        } else {
-            throw wrongKind();
-        }
+        info.writeBoolean(target, BooleanValue(info, property));
         return;
     case PropertyKind::String:
-        if (value.kind != FormValue::Kind::String) {
-            throw wrongKind();
-        }
+        RequireKind(info, property, FormValue::Kind::String);
         info.writeString(target, value.text);
         return;
     case PropertyKind::Binary:
-        if (value.kind != FormValue::Kind::Binary) {
-            throw wrongKind();
-        }
+        RequireKind(info, property, FormValue::Kind::Binary);
         info.writeString(target, value.text);
         return;
-    case PropertyKind::Enum: {
-        if (value.kind != FormValue::Kind::Identifier) {
-            throw wrongKind();
-        }
-        int index = IndexOfName(info.valueNames, value.text);
-        if (index < 0) {
-            Fail(value.position, "'" + value.text + "' is not a value of '" + property.name + "' (" +
-                                     Joined(info.valueNames) + ")");
-        }
-        info.writeInteger(target, index);
+    case PropertyKind::Enum:
+        info.writeInteger(target, EnumIndex(info, property));
         return;
-    }
-    case PropertyKind::Set: {
-        if (value.kind != FormValue::Kind::Set) {
-            throw wrongKind();
-        }
-        std::vector<int> indexes;
-        for (const FormValue& e : value.elements) {
-            int index = IndexOfName(info.valueNames, e.text);
-            if (index < 0) {
-                Fail(e.position, "'" + e.text + "' is not an element of '" + property.name + "' (" +
-                                     Joined(info.valueNames) + ")");
-            }
-            indexes.push_back(index);
-        }
-        info.writeSet(target, indexes);
+    case PropertyKind::Set:
+        info.writeSet(target, SetIndexes(info, property));
         return;
-    }
     case PropertyKind::Component:
-        if (value.kind != FormValue::Kind::Identifier) {
-            throw wrongKind();
-        }
-        if (isIdentifier("nil")) {
-            info.writeComponent(target, nullptr);
-        } else {
-            fixups_.push_back(Fixup{&target, &info, value.text, value.position});
-        }
+        WriteComponent(target, info, property);
         return;
-    case PropertyKind::StringList: {
-        if (value.kind != FormValue::Kind::List) {
-            throw wrongKind();
-        }
-        std::vector<std::string> lines;
-        for (const FormValue& e : value.elements) {
-            if (e.kind != FormValue::Kind::String) {
-                Fail(e.position, "'" + property.name + "' holds strings only, not " + ValueKindName(e.kind));
-            }
-            lines.push_back(e.text);
-        }
-        info.writeStrings(target, lines);
+    case PropertyKind::StringList:
+        info.writeStrings(target, StringLines(info, property));
         return;
-    }
     case PropertyKind::Collection:
-        if (value.kind != FormValue::Kind::Collection) {
-            throw wrongKind();
-        }
+        RequireKind(info, property, FormValue::Kind::Collection);
         WriteCollection(target, info, property);
         return;
-    case PropertyKind::Event: {
-        if (value.kind != FormValue::Kind::Identifier) {
-            throw wrongKind();
-        }
-        if (isIdentifier("nil")) {
-            info.writeEvent(target, std::any());
-            return;
-        }
-        const HandlerTable::Handler* handler = handlers_.Find(value.text);
-        if (handler == nullptr) {
-            Fail(value.position, "'" + value.text + "' is not a handler of this form");
-        }
-        if (handler->eventType != info.eventType) {
-            Fail(value.position, "handler '" + value.text + "' does not fit event '" + property.name +
-                                     "' (its parameters differ)");
-        }
-        std::any bound;
-        try {
-            bound = handler->bind(root_);
-        } catch (const std::exception& e) {
-            Fail(value.position, "handler '" + value.text + "' cannot be bound: " + e.what());
-        }
-        info.writeEvent(target, bound);
+    case PropertyKind::Event:
+        WriteEvent(target, info, property);
         return;
     }
+}
+
+void FormReader::FailKind(const PropertyInfo& info, const FormProperty& property) const
+{
+    Fail(property.value.position,
+         "'" + property.name + "' takes " + Expected(info) + ", not " + ValueKindName(property.value.kind));
+}
+
+void FormReader::RequireKind(const PropertyInfo& info, const FormProperty& property, FormValue::Kind kind) const
+{
+    if (property.value.kind != kind) {
+        FailKind(info, property);
     }
+}
+
+int FormReader::IntegerValue(const PropertyInfo& info, const FormProperty& property) const
+{
+    const FormValue& value = property.value;
+    std::int64_t v = 0;
+    if (value.kind == FormValue::Kind::Integer) {
+        v = value.integer;
+    } else if (value.kind == FormValue::Kind::Identifier) {
+        auto c = std::find_if(info.constants.begin(), info.constants.end(),
+                              [&](const auto& nc) { return SameText(nc.first, value.text); });
+        if (c == info.constants.end()) {
+            Fail(value.position, "'" + value.text + "' is not a value of '" + property.name + "'");
+        }
+        v = c->second;
+    } else {
+        FailKind(info, property);
+    }
+    if (v < info.minimum || v > info.maximum) {
+        Fail(value.position, std::to_string(v) + " is out of range for '" + property.name + "' (" +
+                                 std::to_string(info.minimum) + " to " + std::to_string(info.maximum) + ")");
+    }
+    return static_cast<int>(v);
+}
+
+bool FormReader::BooleanValue(const PropertyInfo& info, const FormProperty& property) const
+{
+    if (IsIdentifier(property.value, "True")) {
+        return true;
+    }
+    if (!IsIdentifier(property.value, "False")) {
+        FailKind(info, property);
+    }
+    return false;
+}
+
+int FormReader::EnumIndex(const PropertyInfo& info, const FormProperty& property) const
+{
+    const FormValue& value = property.value;
+    RequireKind(info, property, FormValue::Kind::Identifier);
+    int index = IndexOfName(info.valueNames, value.text);
+    if (index < 0) {
+        Fail(value.position, "'" + value.text + "' is not a value of '" + property.name + "' (" +
+                                 Joined(info.valueNames) + ")");
+    }
+    return index;
+}
+
+std::vector<int> FormReader::SetIndexes(const PropertyInfo& info, const FormProperty& property) const
+{
+    RequireKind(info, property, FormValue::Kind::Set);
+    std::vector<int> indexes;
+    for (const FormValue& e : property.value.elements) {
+        int index = IndexOfName(info.valueNames, e.text);
+        if (index < 0) {
+            Fail(e.position, "'" + e.text + "' is not an element of '" + property.name + "' (" +
+                                 Joined(info.valueNames) + ")");
+        }
+        indexes.push_back(index);
+    }
+    return indexes;
+}
+
+std::vector<std::string> FormReader::StringLines(const PropertyInfo& info, const FormProperty& property) const
+{
+    RequireKind(info, property, FormValue::Kind::List);
+    std::vector<std::string> lines;
+    for (const FormValue& e : property.value.elements) {
+        if (e.kind != FormValue::Kind::String) {
+            Fail(e.position, "'" + property.name + "' holds strings only, not " + ValueKindName(e.kind));
+        }
+        lines.push_back(e.text);
+    }
+    return lines;
+}
+
+void FormReader::WriteComponent(TObject& target, const PropertyInfo& info, const FormProperty& property)
+{
+    const FormValue& value = property.value;
+    RequireKind(info, property, FormValue::Kind::Identifier);
+    if (IsIdentifier(value, "nil")) {
+        info.writeComponent(target, nullptr);
+    } else {
+        fixups_.push_back(Fixup{&target, &info, value.text, value.position});
+    }
+}
+
+void FormReader::WriteEvent(TObject& target, const PropertyInfo& info, const FormProperty& property)
+{
+    const FormValue& value = property.value;
+    RequireKind(info, property, FormValue::Kind::Identifier);
+    if (IsIdentifier(value, "nil")) {
+        info.writeEvent(target, std::any());
+        return;
+    }
+    const HandlerTable::Handler* handler = handlers_.Find(value.text);
+    if (handler == nullptr) {
+        Fail(value.position, "'" + value.text + "' is not a handler of this form");
+    }
+    if (handler->eventType != info.eventType) {
+        Fail(value.position, "handler '" + value.text + "' does not fit event '" + property.name +
+                                 "' (its parameters differ)");
+    }
+    std::any bound;
+    try {
+        bound = handler->bind(root_);
+    } catch (const std::exception& e) {
+        Fail(value.position, "handler '" + value.text + "' cannot be bound: " + e.what());
+    }
+    info.writeEvent(target, bound);
 }
 
 void FormReader::WriteCollection(TObject& target, const PropertyInfo& info, const FormProperty& property)

@@ -74,6 +74,17 @@ private:
     void ApplyProperties(TObject& target, const ClassInfo& cls, const std::vector<FormProperty>& properties);
     void ApplyProperty(TObject& target, const ClassInfo& cls, const FormProperty& property);
     void WriteValue(TObject& target, const PropertyInfo& info, const FormProperty& property);
+    // The value of each kind of property, checked against the property.
+    int IntegerValue(const PropertyInfo& info, const FormProperty& property) const;
+    bool BooleanValue(const PropertyInfo& info, const FormProperty& property) const;
+    int EnumIndex(const PropertyInfo& info, const FormProperty& property) const;
+    std::vector<int> SetIndexes(const PropertyInfo& info, const FormProperty& property) const;
+    std::vector<std::string> StringLines(const PropertyInfo& info, const FormProperty& property) const;
+    void WriteComponent(TObject& target, const PropertyInfo& info, const FormProperty& property);
+    void WriteEvent(TObject& target, const PropertyInfo& info, const FormProperty& property);
+    // Refuses a value of another kind than the property takes.
+    void RequireKind(const PropertyInfo& info, const FormProperty& property, FormValue::Kind kind) const;
+    [[noreturn]] void FailKind(const PropertyInfo& info, const FormProperty& property) const;
     void WriteCollection(TObject& target, const PropertyInfo& info, const FormProperty& property);
     void ResolveFixups();
     void Touch(TComponent* component, FormPosition position);

@@ -2,11 +2,13 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QLineF>
 #include <QPainterPathStroker>
 #include <QPolygonF>
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 namespace {
 
@@ -44,94 +46,99 @@ QPainterPath Magnifier()
     return Stroke(ring, 1.7).united(Stroke(handle, 2.6));
 }
 
-// Each glyph on a 16 by 16 grid, with the colour of its normal image.
+// A path through the points, one line after another.
+QPainterPath Line(std::initializer_list<QPointF> points)
+{
+    QPainterPath path;
+    path.moveTo(*points.begin());
+    for (auto p = points.begin() + 1; p != points.end(); ++p) {
+        path.lineTo(*p);
+    }
+    return path;
+}
+
+// Two strokes of the same width across each other.
+QPainterPath Cross(QLineF first, QLineF second, qreal width)
+{
+    QPainterPath path = Line({first.p1(), first.p2()});
+    path.addPath(Line({second.p1(), second.p2()}));
+    return Stroke(path, width);
+}
+
+QPainterPath Verify()
+{
+    QPainterPath arc;
+    arc.arcMoveTo(QRectF(3, 3, 10, 10), 60);
+    arc.arcTo(QRectF(3, 3, 10, 10), 60, 270);
+    return Stroke(arc, 1.9).united(Triangle({10.5, 1.5}, {14.5, 5}, {9.5, 6.5}));
+}
+
+QPainterPath Printer()
+{
+    QPainterPath printer;
+    printer.addRect(QRectF(5, 2, 6, 4));
+    printer.addRoundedRect(QRectF(2, 6, 12, 6), 1.5, 1.5);
+    QPainterPath sheet;
+    sheet.addRect(QRectF(5, 10, 6, 4.5));
+    return printer.united(sheet);
+}
+
+QPainterPath Form()
+{
+    QPainterPath frame;
+    frame.addRect(QRectF(1.5, 2.5, 13, 11));
+    QPainterPath window = Stroke(frame, 1.2);
+    window.addRect(QRectF(1.5, 2.5, 13, 3));
+    QPainterPath rows = Line({{4, 8.5}, {12, 8.5}});
+    rows.addPath(Line({{4, 11}, {10, 11}}));
+    return window.united(Stroke(rows, 1.0));
+}
+
+// A glyph on a 16 by 16 grid, with the colour of its normal image.
+struct Glyph {
+    const char* name;
+    QRgb color;
+    QPainterPath (*path)();
+};
+
+const QRgb kArrow = qRgb(0x1c, 0x3c, 0x8c);
+const QRgb kGreen = qRgb(0x1e, 0x8c, 0x2a);
+const QRgb kRed = qRgb(0xc0, 0x20, 0x20);
+
+const Glyph kGlyphs[] = {
+    {"direita", kArrow, [] { return Triangle({5.5, 2.5}, {11.5, 8}, {5.5, 13.5}); }},
+    {"direita_todos", kArrow,
+     [] { return Triangle({2, 2.5}, {8, 8}, {2, 13.5}).united(Triangle({8, 2.5}, {14, 8}, {8, 13.5})); }},
+    {"esquerda", kArrow, [] { return Triangle({10.5, 2.5}, {4.5, 8}, {10.5, 13.5}); }},
+    {"esquerda_todos", kArrow,
+     [] { return Triangle({14, 2.5}, {8, 8}, {14, 13.5}).united(Triangle({8, 2.5}, {2, 8}, {8, 13.5})); }},
+    {"pesquisar", qRgb(0x30, 0x30, 0x50), Magnifier},
+    {"procurar", qRgb(0x30, 0x30, 0x50), Magnifier},
+    {"confirmar", kGreen, [] { return Stroke(Line({{3, 8.5}, {6.5, 12}, {13, 4.5}}), 2.4); }},
+    {"cancelar", kRed, [] { return Cross({4, 4, 12, 12}, {12, 4, 4, 12}, 2.4); }},
+    {"incluir", kGreen, [] { return Cross({8, 3, 8, 13}, {3, 8, 13, 8}, 2.6); }},
+    {"alterar", qRgb(0xa0, 0x60, 0x10),
+     [] {
+         QPainterPath pencil = Line({{3, 13}, {4, 10}, {11, 3}, {13, 5}, {6, 12}});
+         pencil.closeSubpath();
+         return pencil;
+     }},
+    {"excluir", kRed, [] { return Stroke(Line({{3, 8}, {13, 8}}), 2.8); }},
+    {"verificar", qRgb(0x1c, 0x5c, 0xb0), Verify},
+    {"imprimir", qRgb(0x40, 0x40, 0x40), Printer},
+    {"formulario", kArrow, Form},
+};
+
 bool Shape(const std::string& name, QPainterPath& path, QColor& color)
 {
-    const QColor arrow(0x1c, 0x3c, 0x8c);
-    if (name == "direita") {
-        path = Triangle({5.5, 2.5}, {11.5, 8}, {5.5, 13.5});
-        color = arrow;
-    } else if (name == "direita_todos") {
-        path = Triangle({2, 2.5}, {8, 8}, {2, 13.5}).united(Triangle({8, 2.5}, {14, 8}, {8, 13.5}));
-        color = arrow;
-    } else if (name == "esquerda") {
-        path = Triangle({10.5, 2.5}, {4.5, 8}, {10.5, 13.5});
-        color = arrow;
-    } else if (name == "esquerda_todos") {
-        path = Triangle({14, 2.5}, {8, 8}, {14, 13.5}).united(Triangle({8, 2.5}, {2, 8}, {8, 13.5}));
-        color = arrow;
-    } else if (name == "pesquisar" || name == "procurar") {
-        path = Magnifier();
-        color = QColor(0x30, 0x30, 0x50);
-    } else if (name == "confirmar") {
-        QPainterPath tick;
-        tick.moveTo(3, 8.5);
-        tick.lineTo(6.5, 12);
-        tick.lineTo(13, 4.5);
-        path = Stroke(tick, 2.4);
-        color = QColor(0x1e, 0x8c, 0x2a);
-    } else if (name == "cancelar") {
-        QPainterPath cross;
-        cross.moveTo(4, 4);
-        cross.lineTo(12, 12);
-        cross.moveTo(12, 4);
-        cross.lineTo(4, 12);
-        path = Stroke(cross, 2.4);
-        color = QColor(0xc0, 0x20, 0x20);
-    } else if (name == "incluir") {
-        QPainterPath plus;
-        plus.moveTo(8, 3);
-        plus.lineTo(8, 13);
-        plus.moveTo(3, 8);
-        plus.lineTo(13, 8);
-        path = Stroke(plus, 2.6);
-        color = QColor(0x1e, 0x8c, 0x2a);
-    } else if (name == "alterar") {
-        QPainterPath pencil;
-        pencil.moveTo(3, 13);
-        pencil.lineTo(4, 10);
-        pencil.lineTo(11, 3);
-        pencil.lineTo(13, 5);
-        pencil.lineTo(6, 12);
-        pencil.closeSubpath();
-        path = pencil;
-        color = QColor(0xa0, 0x60, 0x10);
-    } else if (name == "excluir") {
-        QPainterPath minus;
-        minus.moveTo(3, 8);
-        minus.lineTo(13, 8);
-        path = Stroke(minus, 2.8);
-        color = QColor(0xc0, 0x20, 0x20);
-    } else if (name == "verificar") {
-        QPainterPath arc;
-        arc.arcMoveTo(QRectF(3, 3, 10, 10), 60);
-        arc.arcTo(QRectF(3, 3, 10, 10), 60, 270);
-        path = Stroke(arc, 1.9).united(Triangle({10.5, 1.5}, {14.5, 5}, {9.5, 6.5}));
-        color = QColor(0x1c, 0x5c, 0xb0);
-    } else if (name == "imprimir") {
-        QPainterPath printer;
-        printer.addRect(QRectF(5, 2, 6, 4));
-        printer.addRoundedRect(QRectF(2, 6, 12, 6), 1.5, 1.5);
-        QPainterPath sheet;
-        sheet.addRect(QRectF(5, 10, 6, 4.5));
-        path = printer.united(sheet);
-        color = QColor(0x40, 0x40, 0x40);
-    } else if (name == "formulario") {
-        QPainterPath frame;
-        frame.addRect(QRectF(1.5, 2.5, 13, 11));
-        QPainterPath window = Stroke(frame, 1.2);
-        window.addRect(QRectF(1.5, 2.5, 13, 3));
-        QPainterPath rows;
-        rows.moveTo(4, 8.5);
-        rows.lineTo(12, 8.5);
-        rows.moveTo(4, 11);
-        rows.lineTo(10, 11);
-        path = window.united(Stroke(rows, 1.0));
-        color = QColor(0x1c, 0x3c, 0x8c);
-    } else {
-        return false;
+    for (const Glyph& glyph : kGlyphs) {
+        if (name == glyph.name) {
+            path = glyph.path();
+            color = QColor(glyph.color);
+            return true;
+        }
     }
-    return true;
+    return false;
 }
 
 } // namespace

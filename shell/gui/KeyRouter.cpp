@@ -11,6 +11,25 @@
 
 KeyRouter::KeyRouter(FormView* Form) : QObject(Form), form_(Form) {}
 
+void KeyRouter::OnForm(const std::function<void(TCustomForm&)>& action)
+{
+    form_->Input([this, action] {
+        if (TCustomForm* form = form_->Form()) {
+            action(*form);
+        }
+    });
+}
+
+void KeyRouter::SendKey(char key)
+{
+    OnForm([key](TCustomForm& form) { form.DispatchKey(key); });
+}
+
+void KeyRouter::Backtab()
+{
+    OnForm([](TCustomForm& form) { form.SelectNext(form.ActiveControl(), false); });
+}
+
 void KeyRouter::Type(const QString& text)
 {
     std::optional<std::string> keys = GuiConvert::FromQt(text);
@@ -19,14 +38,9 @@ void KeyRouter::Type(const QString& text)
         return;
     }
     for (char key : *keys) {
-        if (static_cast<unsigned char>(key) < 32) {
-            continue;
+        if (static_cast<unsigned char>(key) >= 32) {
+            SendKey(key);
         }
-        form_->Input([this, key] {
-            if (TCustomForm* form = form_->Form()) {
-                form->DispatchKey(key);
-            }
-        });
     }
 }
 
@@ -45,8 +59,7 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
     if (key->matches(QKeySequence::Copy)) {
         return false;
     }
-    TCustomForm* form = form_->Form();
-    if (form == nullptr) {
+    if (form_->Form() == nullptr) {
         return true;
     }
     if (auto* view = dynamic_cast<ControlView*>(watched); view != nullptr && view->HandleKey(key)) {
@@ -56,60 +69,33 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
         Type(QGuiApplication::clipboard()->text());
         return true;
     }
-    Qt::KeyboardModifiers mods = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-    char control = 0;
-    switch (key->key()) {
+    RouteKey(*key);
+    return true;
+}
+
+void KeyRouter::RouteKey(const QKeyEvent& key)
+{
+    // With Ctrl, Alt or Meta a key belongs to the shortcuts and the menu.
+    if ((key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != Qt::NoModifier) {
+        return;
+    }
+    switch (key.key()) {
     case Qt::Key_Tab:
-        if (mods == Qt::NoModifier) {
-            control = key->modifiers() & Qt::ShiftModifier ? 0 : '\t';
-            if (control == 0) {
-                form_->Input([this] {
-                    if (TCustomForm* f = form_->Form()) {
-                        f->SelectNext(f->ActiveControl(), false);
-                    }
-                });
-                return true;
-            }
+        if (key.modifiers() & Qt::ShiftModifier) {
+            Backtab();
+        } else {
+            SendKey('\t');
         }
-        break;
-    case Qt::Key_Backtab:
-        if (mods == Qt::NoModifier) {
-            form_->Input([this] {
-                if (TCustomForm* f = form_->Form()) {
-                    f->SelectNext(f->ActiveControl(), false);
-                }
-            });
-            return true;
-        }
-        break;
-    case Qt::Key_Backspace: control = '\b'; break;
+        return;
+    case Qt::Key_Backtab: Backtab(); return;
+    case Qt::Key_Backspace: SendKey('\b'); return;
     case Qt::Key_Return:
-    case Qt::Key_Enter: control = '\r'; break;
-    case Qt::Key_Escape: control = 27; break;
-    case Qt::Key_Delete:
-        if (mods == Qt::NoModifier) {
-            form_->Input([this] {
-                if (TCustomForm* f = form_->Form()) {
-                    f->DispatchDelete();
-                }
-            });
-        }
-        return true;
+    case Qt::Key_Enter: SendKey('\r'); return;
+    case Qt::Key_Escape: SendKey(27); return;
+    case Qt::Key_Delete: OnForm([](TCustomForm& form) { form.DispatchDelete(); }); return;
     default: break;
     }
-    if (mods != Qt::NoModifier) {
-        return true;
+    if (!key.text().isEmpty()) {
+        Type(key.text());
     }
-    if (control != 0) {
-        form_->Input([this, control] {
-            if (TCustomForm* f = form_->Form()) {
-                f->DispatchKey(control);
-            }
-        });
-        return true;
-    }
-    if (!key->text().isEmpty()) {
-        Type(key->text());
-    }
-    return true;
 }

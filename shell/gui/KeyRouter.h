@@ -6,7 +6,11 @@
 // Key combinations with Ctrl or Alt are left to the shortcuts and the menu.
 #include <QObject>
 
+#include <functional>
+
 class FormView;
+class QKeyEvent;
+class TCustomForm;
 
 class KeyRouter : public QObject {
     Q_OBJECT
@@ -17,7 +21,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A key that no view took: Tab, Backtab, the control characters, Delete,
+    // or typed text.
+    void RouteKey(const QKeyEvent& key);
     void Type(const QString& text);
+    void SendKey(char key);
+    void Backtab();
+    // Runs the action on the model form as input, when the form is still there.
+    void OnForm(const std::function<void(TCustomForm&)>& action);
 
     FormView* form_;
 };

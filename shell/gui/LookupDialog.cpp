@@ -4,21 +4,20 @@
 #include "shell/SearchMatch.h"
 #include "shell/gui/DataSetRowsModel.h"
 #include "shell/gui/GuiConvert.h"
+#include "shell/gui/RowsTableView.h"
 #include "shell/gui/ShellTexts.h"
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTableView>
 #include <QVBoxLayout>
 
 #include <vector>
 
 LookupDialog::LookupDialog(const std::string& Title, const TDataSet* DataSet, QWidget* Parent)
     : QDialog(Parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), filter_(new QLineEdit(this)),
-      table_(new QTableView(this))
+      table_(new RowsTableView(model_, this))
 {
     setWindowTitle(GuiConvert::ToQt(Title));
     setModal(true);
@@ -27,16 +26,7 @@ LookupDialog::LookupDialog(const std::string& Title, const TDataSet* DataSet, QW
     filter_->setAccessibleName(ShellTexts::Text(ShellTexts::kLookupPrompt).remove('&'));
     filter_->setClearButtonEnabled(true);
     table_->setAccessibleName(GuiConvert::ToQt(Title));
-    table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setTabKeyNavigation(false);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
-    table_->horizontalHeader()->setStretchLastSection(true);
-    table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    table_->resizeColumnsToContents();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(prompt);

@@ -5,33 +5,23 @@
 #include "shell/SearchMatch.h"
 #include "shell/gui/DataSetRowsModel.h"
 #include "shell/gui/GuiConvert.h"
+#include "shell/gui/RowsTableView.h"
 #include "shell/gui/ShellTexts.h"
 
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTableView>
 #include <QVBoxLayout>
 
 SearchDialog::SearchDialog(TDataSet* DataSet, QWidget* Parent)
     : QDialog(Parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), edit_(new QLineEdit(this)),
-      table_(new QTableView(this))
+      table_(new RowsTableView(model_, this))
 {
     setWindowTitle(ShellTexts::Text(ShellTexts::kSearchTitle));
     setModal(true);
     auto* prompt = new QLabel(ShellTexts::Text(ShellTexts::kSearchPrompt), this);
     prompt->setBuddy(edit_);
-    table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setFocusPolicy(Qt::NoFocus);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
-    table_->horizontalHeader()->setStretchLastSection(true);
-    table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    table_->resizeColumnsToContents();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(prompt);

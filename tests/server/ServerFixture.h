@@ -194,30 +194,67 @@ private:
     std::thread thread_;
 };
 
+// Where a test's database lives: on PostgreSQL a schema of its own (tests may
+// run at once in several processes), which every connection opened on the
+// location uses; on SQLite a file in a directory of its own. Drop removes the
+// schema or the directory.
+class TestDatabasePlace {
+public:
+    // False when kind is "postgresql" and SERVCLIENTE_PG_URL names no server.
+    bool Make(const std::string& kind)
+    {
+        if (kind == "postgresql") {
+            const char* url = std::getenv("SERVCLIENTE_PG_URL");
+            if (!url || !*url) {
+                return false;
+            }
+            static int counter = 0;
+            schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+            admin_ = Database::Open(url, {});
+            admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
+            location_ = std::string(url) + (std::string(url).find('?') == std::string::npos ? "?" : "&") +
+                        "options=-csearch_path%3D" + schema_;
+        } else {
+            char dir[] = "/tmp/servcliente-server-XXXXXX";
+            if (mkdtemp(dir) == nullptr) {
+                throw std::runtime_error("no temporary directory for the database");
+            }
+            dir_ = dir;
+            location_ = dir_ + "/server.db";
+        }
+        return true;
+    }
+    void Drop()
+    {
+        if (admin_) {
+            admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+            admin_.reset();
+        }
+        if (!dir_.empty()) {
+            std::filesystem::remove_all(dir_);
+            dir_.clear();
+        }
+    }
+    const std::string& Location() const { return location_; }
+    // The connection that made the PostgreSQL schema; null on SQLite.
+    Database* Admin() const { return admin_.get(); }
+
+private:
+    std::string schema_;
+    std::string dir_;
+    std::string location_;
+    std::unique_ptr<Database> admin_;
+};
+
 class ServerTest : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override
     {
         spdlog::set_level(spdlog::level::off);
-        if (GetParam() == "postgresql") {
-            const char* url = std::getenv("SERVCLIENTE_PG_URL");
-            if (!url || !*url) {
-                GTEST_SKIP() << "SERVCLIENTE_PG_URL is not set";
-            }
-            // Tests may run at once in several processes: each gets a schema
-            // of its own, which every connection of its server uses.
-            static int counter = 0;
-            schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(++counter);
-            admin_ = Database::Open(url, {});
-            admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
-            dbLocation_ = std::string(url) + (std::string(url).find('?') == std::string::npos ? "?" : "&") +
-                      "options=-csearch_path%3D" + schema_;
-        } else {
-            char dir[] = "/tmp/servcliente-server-XXXXXX";
-            ASSERT_NE(mkdtemp(dir), nullptr);
-            dir_ = dir;
-            dbLocation_ = dir_ + "/server.db";
+        if (!place_.Make(GetParam())) {
+            GTEST_SKIP() << "SERVCLIENTE_PG_URL is not set";
         }
+        dbLocation_ = place_.Location();
         db_ = Database::Open(dbLocation_, {});
         db_->ExecScript("DROP TABLE IF EXISTS SERVCLIE; DROP TABLE IF EXISTS SERVFILI; "
                         "DROP TABLE IF EXISTS CLIENTE; DROP TABLE IF EXISTS FILIAL;");
@@ -233,12 +270,7 @@ protected:
     {
         server_.reset();
         db_.reset();
-        if (admin_) {
-            admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-        }
-        if (!dir_.empty()) {
-            std::filesystem::remove_all(dir_);
-        }
+        place_.Drop();
     }
 
     void Fill()
@@ -345,9 +377,7 @@ protected:
         return codes;
     }
 
-    std::string dir_;
-    std::string schema_;
-    std::unique_ptr<Database> admin_;
+    TestDatabasePlace place_;
     std::string dbLocation_;
     std::unique_ptr<Database> db_;
     ModuleRegistry registry_;

@@ -4,14 +4,13 @@
 // statement. A rollback must still undo everything the transaction did, a
 // failed statement must leave the connection usable, and a connection that
 // the server dropped must be opened again by the next transaction.
+#include "ServerFixture.h"
 #include "platform/core/Exception.h"
 #include "server/Database.h"
 #include "server/Schema.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -20,47 +19,21 @@ class Transactions : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override
     {
-        if (GetParam() == "postgresql") {
-            const char* url = std::getenv("SERVCLIENTE_PG_URL");
-            if (url == nullptr || *url == '\0') {
-                GTEST_SKIP() << "SERVCLIENTE_PG_URL is not set";
-            }
-            static int counter = 0;
-            schema_ = "perf" + std::to_string(getpid()) + "_" + std::to_string(++counter);
-            admin_ = Database::Open(url, {});
-            admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
-            spec_ = std::string(url) + (std::string(url).find('?') == std::string::npos ? "?" : "&") +
-                    "options=-csearch_path%3D" + schema_;
-        } else {
-            spec_ = (std::filesystem::temp_directory_path() /
-                     ("servcliente-perf-tx-" + std::to_string(getpid()) + ".db"))
-                        .string();
-            Clean();
+        if (!place_.Make(GetParam())) {
+            GTEST_SKIP() << "SERVCLIENTE_PG_URL is not set";
         }
-        db_ = Database::Open(spec_, {});
+        db_ = Database::Open(place_.Location(), {});
         Schema::Create(*db_);
     }
     void TearDown() override
     {
         db_.reset();
-        if (admin_) {
-            admin_->ExecScript("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-        } else if (!spec_.empty()) {
-            Clean();
-        }
-    }
-    void Clean()
-    {
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            std::filesystem::remove(spec_ + suffix);
-        }
+        place_.Drop();
     }
     size_t Branches() { return db_->Query("SELECT CDFILIAL FROM FILIAL", {}).size(); }
     void AddBranch(const std::string& code) { db_->Execute("INSERT INTO FILIAL VALUES (?, ?)", {code, "Filial"}); }
 
-    std::string spec_;
-    std::string schema_;
-    std::unique_ptr<Database> admin_;
+    TestDatabasePlace place_;
     std::unique_ptr<Database> db_;
 };
 
@@ -133,7 +106,7 @@ TEST_P(Transactions, AReadTransactionAnswersWithItsRows)
 
 TEST_P(Transactions, AConnectionTheServerDroppedIsOpenedAgainByTheNextTransaction)
 {
-    if (!admin_) {
+    if (!place_.Admin()) {
         GTEST_SKIP() << "only a PostgreSQL server drops connections";
     }
     AddBranch("0001");
@@ -143,8 +116,9 @@ TEST_P(Transactions, AConnectionTheServerDroppedIsOpenedAgainByTheNextTransactio
     db_->Commit();
     ASSERT_EQ(pid.size(), 1u);
     // The connection is ended as a restart of the server ends it.
-    admin_->Query("SELECT pg_terminate_backend(?::int)", {pid[0][0]});
-    for (int i = 0; i < 100 && !admin_->Query("SELECT 1 FROM pg_stat_activity WHERE pid = ?::int", {pid[0][0]}).empty();
+    Database& admin = *place_.Admin();
+    admin.Query("SELECT pg_terminate_backend(?::int)", {pid[0][0]});
+    for (int i = 0; i < 100 && !admin.Query("SELECT 1 FROM pg_stat_activity WHERE pid = ?::int", {pid[0][0]}).empty();
          ++i) {
         usleep(10000);
     }
