@@ -3,6 +3,7 @@
 // port, one at a time, reads frames and answers each as the script says. It
 // can also stay silent, close the connection or send raw bytes, which is how
 // the tests meet dead, silent and broken servers.
+#include "Answers.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
 
@@ -23,8 +24,8 @@ struct FakeAction {
     static FakeAction Silence() { return {TKind::Silence, {}}; }
     static FakeAction Close() { return {TKind::Close, {}}; }
     static FakeAction Raw(std::string bytes) { return {TKind::Raw, std::move(bytes)}; }
-    static FakeAction Welcome() { return Reply(Protocol::EncodeHelloReply({true, Protocol::kVersion, ""})); }
-    static FakeAction Result(Variant v) { return Reply(Protocol::EncodeCallReply({true, std::move(v), {}, ""})); }
+    static FakeAction Welcome() { return Reply(HelloAnswer(true)); }
+    static FakeAction Result(Variant v) { return Reply(ResultAnswer(std::move(v))); }
 };
 
 class FakeServer {

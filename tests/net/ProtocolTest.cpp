@@ -1,3 +1,4 @@
+#include "Answers.h"
 #include "PacketSamples.h"
 
 #include "platform/core/Exception.h"
@@ -36,24 +37,27 @@ TEST(Protocol, MessagesRoundTrip)
     hello.operatorName = std::string(65, 'a');
     EXPECT_THROW(Protocol::DecodeHello(Protocol::EncodeHello(hello)), EPacketError);
 
-    auto refused = Protocol::DecodeHelloReply(Protocol::EncodeHelloReply({false, 1, "n\xE3o"}));
+    auto refused = Protocol::DecodeHelloReply(HelloAnswer(false, "n\xE3o"));
     EXPECT_FALSE(refused.accepted);
     EXPECT_EQ(refused.message, "n\xE3o");
-    EXPECT_TRUE(Protocol::DecodeHelloReply(Protocol::EncodeHelloReply({true, 1, ""})).accepted);
+    EXPECT_TRUE(Protocol::DecodeHelloReply(HelloAnswer(true)).accepted);
 
     Protocol::Call apply{CallDescriptor("ApCoServClie", {TArgType::atVariantByRef}), {Variant(ChangePacket())}};
     auto c = Protocol::DecodeCall(Protocol::EncodeCall(apply));
     EXPECT_EQ(c.descriptor, apply.descriptor);
     EXPECT_TRUE(c.args[0] == apply.args[0]);
 
-    Protocol::CallReply result{true, Variant(std::int64_t{3}), {{0, Variant()}}, ""};
+    Protocol::CallReply result;
+    result.ok = true;
+    result.result = Variant(std::int64_t{3});
+    result.byRef = {{0, Variant()}};
     auto r = Protocol::DecodeCallReply(Protocol::EncodeCallReply(result));
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.result.AsInt(), 3);
     ASSERT_EQ(r.byRef.size(), 1u);
     EXPECT_TRUE(r.byRef[0].second.IsNull());
 
-    auto f = Protocol::DecodeCallReply(Protocol::EncodeCallReply({false, {}, {}, "falhou"}));
+    auto f = Protocol::DecodeCallReply(FaultAnswer("falhou"));
     EXPECT_FALSE(f.ok);
     EXPECT_EQ(f.message, "falhou");
     EXPECT_EQ(f.faultKind, TFaultKind::fkRetry);
@@ -61,7 +65,7 @@ TEST(Protocol, MessagesRoundTrip)
     // A refusal keeps its kind and the entry it is about; a fault of two
     // elements (the message alone) still reads, as one that may be retried.
     auto denied = Protocol::DecodeCallReply(
-        Protocol::EncodeCallReply({false, {}, {}, "recusado", TFaultKind::fkRefused, 3}));
+        FaultAnswer("recusado", TFaultKind::fkRefused, 3));
     EXPECT_EQ(denied.faultKind, TFaultKind::fkRefused);
     EXPECT_EQ(denied.faultEntry, 3u);
     msgpack::sbuffer old;
@@ -73,7 +77,7 @@ TEST(Protocol, MessagesRoundTrip)
     auto plain = Protocol::DecodeCallReply(std::string_view(old.data(), old.size()));
     EXPECT_EQ(plain.message, "ok");
     EXPECT_EQ(plain.faultKind, TFaultKind::fkRetry);
-    EXPECT_THROW(Protocol::DecodeCallReply(Protocol::EncodeCallReply({false, {}, {}, "x"}).substr(0, 5)),
+    EXPECT_THROW(Protocol::DecodeCallReply(FaultAnswer("x").substr(0, 5)),
                  EPacketError);
 }
 

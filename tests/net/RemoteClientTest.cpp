@@ -1,3 +1,4 @@
+#include "Answers.h"
 #include "FakeServer.h"
 
 #include "platform/core/Exception.h"
@@ -76,7 +77,7 @@ TEST_F(RemoteClientTest, NoServerListeningIsASocketError)
 TEST_F(RemoteClientTest, RefusedHandshakeRaisesTheServersMessage)
 {
     FakeServer server([](const std::string&, int) {
-        return FakeAction::Reply(Protocol::EncodeHelloReply({false, 1, "limite de conex\xF5" "es"}));
+        return FakeAction::Reply(HelloAnswer(false, "limite de conex\xF5" "es"));
     });
     try {
         OpenOn(server);
@@ -91,7 +92,7 @@ TEST_F(RemoteClientTest, ServerErrorRaisesItsMessageAndTheConnectionGoesOn)
 {
     FakeServer server(FakeServer::Calls([](const Protocol::Call& call, int) {
         if (call.descriptor.Method() == "DelTodos") {
-            return FakeAction::Reply(Protocol::EncodeCallReply({false, {}, {}, "Cliente inexistente"}));
+            return FakeAction::Reply(FaultAnswer("Cliente inexistente"));
         }
         return FakeAction::Result(Variant(std::int64_t{7}));
     }));
@@ -171,7 +172,7 @@ TEST_F(RemoteClientTest, TraceHookSeesEachCallAsItIsSent)
 TEST_F(RemoteClientTest, AConnectionTheServerClosedIsSeenAsStale)
 {
     FakeServer server([](const std::string&, int) {
-        return FakeAction::ReplyThenClose(Protocol::EncodeHelloReply({true, 1, ""}));
+        return FakeAction::ReplyThenClose(HelloAnswer(true));
     });
     OpenOn(server);
     bool stale = false;

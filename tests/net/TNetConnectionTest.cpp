@@ -1,3 +1,4 @@
+#include "Answers.h"
 #include "FakeServer.h"
 
 #include "host/TNetConnection.h"
@@ -117,7 +118,7 @@ TEST_F(TNetConnectionTest, ConnectionClosedByTheServerWhileIdleIsReopenedBeforeT
 {
     FakeServer server([](const std::string& payload, int connection) {
         if (Protocol::Kind(payload) == TMessageKind::mkHello) {
-            return connection == 1 ? FakeAction::ReplyThenClose(Protocol::EncodeHelloReply({true, 1, ""}))
+            return connection == 1 ? FakeAction::ReplyThenClose(HelloAnswer(true))
                                    : FakeAction::Welcome();
         }
         return connection == 1 ? FakeAction::Close() : FakeAction::Result(Variant("ok"));
@@ -147,7 +148,7 @@ TEST_F(TNetConnectionTest, HostAndPortAreReadOnlyWhenTheConnectionOpens)
 TEST_F(TNetConnectionTest, RefusedHandshakeNamesTheServerAndItsReason)
 {
     FakeServer server([](const std::string&, int) {
-        return FakeAction::Reply(Protocol::EncodeHelloReply({false, 1, "unknown server object"}));
+        return FakeAction::Reply(HelloAnswer(false, "unknown server object"));
     });
     port = server.Port();
     try {
