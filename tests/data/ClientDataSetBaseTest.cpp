@@ -34,8 +34,7 @@ TEST(ClientDataSetBase, CancelAfterManyMergesBringsBackTheLastMerge)
     f.cds->SetData(ThreeServices());
     // The move-all pattern: one insert, one merge, many times over.
     for (int i = 0; i < 50; ++i) {
-        char code[8];
-        std::snprintf(code, sizeof code, "1%04d", i);
+        const std::string code = std::to_string(10000 + i);
         f.cds->Last();
         f.InsertService(code, "Novo");
         f.cds->MergeChangeLog();
