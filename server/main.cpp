@@ -69,6 +69,178 @@ std::string ReadSecret(const std::string& path)
     return secret;
 }
 
+// What the command line and the configuration file say.
+struct CommandLine {
+    ServerOptions options;
+    std::string listen;
+    std::string secretFile;
+    std::string sync = "full";
+    std::string logLevel = "info";
+    int idleSeconds = 600;
+    int frameSeconds = 10;
+    double handshakeSeconds = 2;
+    CLI::App* seed = nullptr;
+    std::string seedDb;
+    std::string localDb;
+    CLI::App* check = nullptr;
+    std::string checkAddress;
+    std::string checkSecretFile;
+    double checkSeconds = 5;
+    CLI::App* passwd = nullptr;
+    std::string passwdOperator;
+    std::string passwdBranches;
+};
+
+void AddServingOptions(CLI::App& app, CommandLine& cl)
+{
+    ServerOptions& options = cl.options;
+    app.add_option("--db", options.db, "SQLite file path or postgresql:// URL (also SERVCLIENTE_DB)")
+        ->envname("SERVCLIENTE_DB");
+    app.add_option("--listen", cl.listen, "HOST:PORT to listen on (default 127.0.0.1:7211; port 0 picks a free one)");
+    app.add_option("--max-connections", options.maxConnections, "connections served at once (default 32)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--idle-timeout", cl.idleSeconds, "seconds a connection may stay without a call (default 600)")
+        ->check(CLI::Range(1, 86400));
+    app.add_option("--frame-timeout", cl.frameSeconds, "seconds a begun message has to arrive whole (default 10)")
+        ->check(CLI::Range(1, 3600));
+    app.add_option("--max-pending-handshakes", options.maxPendingHandshakes,
+                   "connections in the handshake at once, beside --max-connections (default 64)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--max-handshakes-per-address", options.maxHandshakesPerAddress,
+                   "connections in the handshake at once from one address (default 8)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--handshake-timeout", cl.handshakeSeconds, "seconds a new connection has to finish its handshake "
+                                                               "(default 2)")
+        ->check(CLI::Range(0.1, 3600.0));
+    app.add_option("--max-frame", options.maxFrame, "largest message accepted, in bytes (default 8 MiB)")
+        ->check(CLI::Range(size_t{1024}, size_t{1} << 30));
+    app.add_option("--max-answer", options.maxAnswer,
+                   "largest answer sent, in bytes (default and most 8 MiB); a larger one becomes a fault")
+        ->check(CLI::Range(size_t{1024}, FrameBuffer::kDefaultMaxFrame));
+    app.add_option("--max-cells", options.maxCells,
+                   "values (rows times fields) the data packets of one call may hold (default 1000000)")
+        ->check(CLI::Range(size_t{1}, size_t{100000000}));
+    app.add_option("--sync", cl.sync, "SQLite durability: full (default) or normal")
+        ->check(CLI::IsMember({"full", "normal"}));
+    app.add_option("--secret-file", cl.secretFile,
+                   "file holding the shared secret clients must present (also SERVCLIENTE_SECRET)");
+    app.add_option("--tls-cert", options.tlsCert,
+                   "PEM file of the server's TLS certificate (chain); required, with --tls-key, off loopback");
+    app.add_option("--tls-key", options.tlsKey, "PEM file of the TLS certificate's private key");
+    app.add_option("--credentials", options.credentialsFile,
+                   "file of operators, their hashed secrets and branches (lines from: appserver passwd)");
+    app.add_option("--log-level", cl.logLevel, "trace, debug, info, warn, error, critical or off (default info)")
+        ->transform(CLI::IsMember({"trace", "debug", "info", "warn", "warning", "error", "err", "critical", "off"},
+                                  CLI::ignore_case));
+}
+
+void AddCommands(CLI::App& app, CommandLine& cl)
+{
+    cl.seed = app.add_subcommand("seed", "fill a database with demo data");
+    cl.seed->add_option("--db", cl.seedDb, "SQLite file path or postgresql:// URL (also SERVCLIENTE_DB)")
+        ->envname("SERVCLIENTE_DB")
+        ->required();
+    cl.seed->add_option("--local-db", cl.localDb, "SQLite file of the shell's local database")->required();
+
+    cl.check = app.add_subcommand("check", "exit 0 when a server answers a handshake and a call that reads its "
+                                           "database, 1 with a one-line message otherwise");
+    cl.check->add_option("--connect", cl.checkAddress, "HOST:PORT of the server")->required();
+    cl.check->add_option("--secret-file", cl.checkSecretFile, "file holding the server's shared secret (also "
+                                                              "SERVCLIENTE_SECRET)");
+    cl.check->add_option("--timeout", cl.checkSeconds,
+                         "seconds allowed for the connection and for the call (default 5)")
+        ->check(CLI::Range(0.1, 3600.0));
+
+    cl.passwd = app.add_subcommand("passwd", "print a credentials file line for an operator; the secret is "
+                                             "read from standard input");
+    cl.passwd->add_option("--operator", cl.passwdOperator, "the operator's name")->required();
+    cl.passwd->add_option("--branches", cl.passwdBranches, "branch codes apart by commas, or * for all")->required();
+}
+
+// The secret from its file, else from SERVCLIENTE_SECRET, else none.
+std::string SecretOf(const std::string& file)
+{
+    if (!file.empty()) {
+        return ReadSecret(file);
+    }
+    if (const char* env = std::getenv("SERVCLIENTE_SECRET"); env && *env) {
+        return env;
+    }
+    return {};
+}
+
+int RunCheck(const CommandLine& cl)
+{
+    std::string host;
+    int port = 0;
+    if (!HealthCheck::ParseAddress(cl.checkAddress, host, port)) {
+        std::fprintf(stderr, "appserver check: '%s' is not HOST:PORT with a port from 1 to 65535\n",
+                     cl.checkAddress.c_str());
+        return 2;
+    }
+    auto result = HealthCheck::Run(host, port, SecretOf(cl.checkSecretFile),
+                                   std::chrono::milliseconds(static_cast<long>(cl.checkSeconds * 1000)));
+    std::fprintf(result.ok ? stdout : stderr, "%s%s\n", result.ok ? "ok: " : "appserver check: ",
+                 result.message.c_str());
+    return result.ok ? 0 : 1;
+}
+
+int RunPasswd(const CommandLine& cl)
+{
+    std::string secret;
+    std::getline(std::cin, secret);
+    if (!secret.empty() && secret.back() == '\r') {
+        secret.pop_back();
+    }
+    std::printf("%s\n", Credentials::Line(cl.passwdOperator, secret, cl.passwdBranches).c_str());
+    return 0;
+}
+
+int RunSeed(const CommandLine& cl)
+{
+    auto db = Database::Open(cl.seedDb, cl.options.database);
+    auto counts = Seeder::Seed(*db);
+    Seeder::SeedLocal(cl.localDb);
+    spdlog::info("seeded {} branches, {} clients, {} services, {} assignments (rows already there kept)",
+                 counts.branches, counts.clients, counts.services, counts.assignments);
+    return 0;
+}
+
+int RunServer(CommandLine& cl, const CLI::App& app)
+{
+    ServerOptions& options = cl.options;
+    if (options.db.empty()) {
+        std::cerr << "--db is required (on the command line, in the --config file or in SERVCLIENTE_DB)\n"
+                  << app.help();
+        return 2;
+    }
+    if (!cl.listen.empty()) {
+        ParseListen(cl.listen, options);
+    }
+    options.secret = SecretOf(cl.secretFile);
+    options.idleTimeout = std::chrono::seconds(cl.idleSeconds);
+    options.frameTimeout = std::chrono::seconds(cl.frameSeconds);
+    options.handshakeTimeout = std::chrono::milliseconds(static_cast<long>(cl.handshakeSeconds * 1000));
+    options.database.fullSync = cl.sync == "full";
+
+    ModuleRegistry registry;
+    RdmServCliente::Register(registry);
+    AppServer server(options, registry);
+    server.Start();
+    server.HandleSignals();
+    std::printf("listening on %s\n", server.ListenAddress().c_str());
+    std::fflush(stdout);
+    spdlog::info("listening on {} (at most {} connections and {} handshakes; {} bytes a message, {} values a call)",
+                 server.ListenAddress(), options.maxConnections, options.maxPendingHandshakes, options.maxFrame,
+                 options.maxCells);
+    // Under systemd (Type=notify) the service is up once it listens;
+    // without NOTIFY_SOCKET these do nothing.
+    sd_notify(0, "READY=1");
+    server.Run();
+    sd_notify(0, "STOPPING=1");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -83,154 +255,23 @@ int main(int argc, char** argv)
     // error, so that a misspelt one is not ignored.
     app.set_config("--config", "", "read options from this INI or TOML file; the command line overrides it");
     app.allow_config_extras(CLI::config_extras_mode::error);
-    ServerOptions options;
-    std::string listen;
-    std::string secretFile;
-    std::string sync = "full";
-    std::string logLevel = "info";
-    int idleSeconds = 600;
-    int frameSeconds = 10;
-    double handshakeSeconds = 2;
-    app.add_option("--db", options.db, "SQLite file path or postgresql:// URL (also SERVCLIENTE_DB)")
-        ->envname("SERVCLIENTE_DB");
-    app.add_option("--listen", listen, "HOST:PORT to listen on (default 127.0.0.1:7211; port 0 picks a free one)");
-    app.add_option("--max-connections", options.maxConnections, "connections served at once (default 32)")
-        ->check(CLI::Range(1, 100000));
-    app.add_option("--idle-timeout", idleSeconds, "seconds a connection may stay without a call (default 600)")
-        ->check(CLI::Range(1, 86400));
-    app.add_option("--frame-timeout", frameSeconds, "seconds a begun message has to arrive whole (default 10)")
-        ->check(CLI::Range(1, 3600));
-    app.add_option("--max-pending-handshakes", options.maxPendingHandshakes,
-                   "connections in the handshake at once, beside --max-connections (default 64)")
-        ->check(CLI::Range(1, 100000));
-    app.add_option("--max-handshakes-per-address", options.maxHandshakesPerAddress,
-                   "connections in the handshake at once from one address (default 8)")
-        ->check(CLI::Range(1, 100000));
-    app.add_option("--handshake-timeout", handshakeSeconds, "seconds a new connection has to finish its handshake "
-                                                            "(default 2)")
-        ->check(CLI::Range(0.1, 3600.0));
-    app.add_option("--max-frame", options.maxFrame, "largest message accepted, in bytes (default 8 MiB)")
-        ->check(CLI::Range(size_t{1024}, size_t{1} << 30));
-    app.add_option("--max-answer", options.maxAnswer,
-                   "largest answer sent, in bytes (default and most 8 MiB); a larger one becomes a fault")
-        ->check(CLI::Range(size_t{1024}, FrameBuffer::kDefaultMaxFrame));
-    app.add_option("--max-cells", options.maxCells,
-                   "values (rows times fields) the data packets of one call may hold (default 1000000)")
-        ->check(CLI::Range(size_t{1}, size_t{100000000}));
-    app.add_option("--sync", sync, "SQLite durability: full (default) or normal")
-        ->check(CLI::IsMember({"full", "normal"}));
-    app.add_option("--secret-file", secretFile,
-                   "file holding the shared secret clients must present (also SERVCLIENTE_SECRET)");
-    app.add_option("--tls-cert", options.tlsCert,
-                   "PEM file of the server's TLS certificate (chain); required, with --tls-key, off loopback");
-    app.add_option("--tls-key", options.tlsKey, "PEM file of the TLS certificate's private key");
-    app.add_option("--credentials", options.credentialsFile,
-                   "file of operators, their hashed secrets and branches (lines from: appserver passwd)");
-    app.add_option("--log-level", logLevel, "trace, debug, info, warn, error, critical or off (default info)")
-        ->transform(CLI::IsMember({"trace", "debug", "info", "warn", "warning", "error", "err", "critical", "off"},
-                                  CLI::ignore_case));
-
-    auto* seed = app.add_subcommand("seed", "fill a database with demo data");
-    std::string seedDb;
-    std::string localDb;
-    seed->add_option("--db", seedDb, "SQLite file path or postgresql:// URL (also SERVCLIENTE_DB)")
-        ->envname("SERVCLIENTE_DB")
-        ->required();
-    seed->add_option("--local-db", localDb, "SQLite file of the shell's local database")->required();
-
-    auto* check = app.add_subcommand("check", "exit 0 when a server answers a handshake and a call that reads its "
-                                              "database, 1 with a one-line message otherwise");
-    std::string checkAddress;
-    std::string checkSecretFile;
-    double checkSeconds = 5;
-    check->add_option("--connect", checkAddress, "HOST:PORT of the server")->required();
-    check->add_option("--secret-file", checkSecretFile, "file holding the server's shared secret (also "
-                                                        "SERVCLIENTE_SECRET)");
-    check->add_option("--timeout", checkSeconds, "seconds allowed for the connection and for the call (default 5)")
-        ->check(CLI::Range(0.1, 3600.0));
-    auto* passwd = app.add_subcommand("passwd", "print a credentials file line for an operator; the secret is "
-                                                "read from standard input");
-    std::string passwdOperator;
-    std::string passwdBranches;
-    passwd->add_option("--operator", passwdOperator, "the operator's name")->required();
-    passwd->add_option("--branches", passwdBranches, "branch codes apart by commas, or * for all")->required();
-
+    CommandLine cl;
+    AddServingOptions(app, cl);
+    AddCommands(app, cl);
     CLI11_PARSE(app, argc, argv);
-    spdlog::set_level(spdlog::level::from_str(logLevel));
+    spdlog::set_level(spdlog::level::from_str(cl.logLevel));
 
     try {
-        if (*check) {
-            std::string host;
-            int port = 0;
-            if (!HealthCheck::ParseAddress(checkAddress, host, port)) {
-                std::fprintf(stderr, "appserver check: '%s' is not HOST:PORT with a port from 1 to 65535\n",
-                             checkAddress.c_str());
-                return 2;
-            }
-            std::string secret;
-            if (!checkSecretFile.empty()) {
-                secret = ReadSecret(checkSecretFile);
-            } else if (const char* env = std::getenv("SERVCLIENTE_SECRET"); env && *env) {
-                secret = env;
-            }
-            auto result =
-                HealthCheck::Run(host, port, secret, std::chrono::milliseconds(static_cast<long>(checkSeconds * 1000)));
-            std::fprintf(result.ok ? stdout : stderr, "%s%s\n", result.ok ? "ok: " : "appserver check: ",
-                         result.message.c_str());
-            return result.ok ? 0 : 1;
+        if (*cl.check) {
+            return RunCheck(cl);
         }
-        if (*passwd) {
-            std::string secret;
-            std::getline(std::cin, secret);
-            if (!secret.empty() && secret.back() == '\r') {
-                secret.pop_back();
-            }
-            std::printf("%s\n", Credentials::Line(passwdOperator, secret, passwdBranches).c_str());
-            return 0;
+        if (*cl.passwd) {
+            return RunPasswd(cl);
         }
-        if (*seed) {
-            auto db = Database::Open(seedDb, options.database);
-            auto counts = Seeder::Seed(*db);
-            Seeder::SeedLocal(localDb);
-            spdlog::info("seeded {} branches, {} clients, {} services, {} assignments (rows already there kept)",
-                         counts.branches, counts.clients, counts.services, counts.assignments);
-            return 0;
+        if (*cl.seed) {
+            return RunSeed(cl);
         }
-        if (options.db.empty()) {
-            std::cerr << "--db is required (on the command line, in the --config file or in SERVCLIENTE_DB)\n"
-                      << app.help();
-            return 2;
-        }
-        if (!listen.empty()) {
-            ParseListen(listen, options);
-        }
-        if (!secretFile.empty()) {
-            options.secret = ReadSecret(secretFile);
-        } else if (const char* env = std::getenv("SERVCLIENTE_SECRET"); env && *env) {
-            options.secret = env;
-        }
-        options.idleTimeout = std::chrono::seconds(idleSeconds);
-        options.frameTimeout = std::chrono::seconds(frameSeconds);
-        options.handshakeTimeout = std::chrono::milliseconds(static_cast<long>(handshakeSeconds * 1000));
-        options.database.fullSync = sync == "full";
-
-        ModuleRegistry registry;
-        RdmServCliente::Register(registry);
-        AppServer server(options, registry);
-        server.Start();
-        server.HandleSignals();
-        std::printf("listening on %s\n", server.ListenAddress().c_str());
-        std::fflush(stdout);
-        spdlog::info("listening on {} (at most {} connections and {} handshakes; {} bytes a message, {} values a "
-                     "call)",
-                     server.ListenAddress(), options.maxConnections, options.maxPendingHandshakes, options.maxFrame,
-                     options.maxCells);
-        // Under systemd (Type=notify) the service is up once it listens;
-        // without NOTIFY_SOCKET these do nothing.
-        sd_notify(0, "READY=1");
-        server.Run();
-        sd_notify(0, "STOPPING=1");
-        return 0;
+        return RunServer(cl, app);
     } catch (const CLI::Error& e) {
         return app.exit(e);
     } catch (const std::exception& e) {
