@@ -1,15 +1,17 @@
 // Target 4's load driver: N operators at once, each on its own connection to
-// one application server, each sending one-row ApCoServClie changes as fast
+// an application server (operators spread in turn over the servers when
+// --port lists several), each sending one-row ApCoServClie changes as fast
 // as the server answers, inserting and deleting its own assignment in turn,
 // for a fixed time. Prints one JSON line: completed changes per second and
 // the latencies.
 //
-//   bench_load --port PORT [--operators 16] [--seconds 10] [--warmup 1]
+//   bench_load --port PORT[,PORT...] [--operators 16] [--seconds 10] [--warmup 1]
 #include "bench/support/BenchData.h"
 #include "bench/support/BenchStats.h"
 #include "platform/net/RemoteClient.h"
 #include "server/RdmServCliente.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -45,13 +47,17 @@ Variant Change(TUpdateStatus status, const std::string& branch, const std::strin
 
 int main(int argc, char** argv)
 {
-    int port = 0;
+    std::vector<int> ports;
     int operators = 16;
     double seconds = 10;
     double warmup = 1;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--port") == 0) {
-            port = std::atoi(argv[i + 1]);
+            for (const char* p = argv[i + 1]; p != nullptr && *p != '\0';) {
+                ports.push_back(std::atoi(p));
+                p = std::strchr(p, ',');
+                p = p != nullptr ? p + 1 : nullptr;
+            }
         } else if (std::strcmp(argv[i], "--operators") == 0) {
             operators = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--seconds") == 0) {
@@ -60,8 +66,10 @@ int main(int argc, char** argv)
             warmup = std::atof(argv[i + 1]);
         }
     }
-    if (port <= 0 || operators < 1 || operators > BenchData::kOperators || seconds <= 0) {
-        std::fprintf(stderr, "usage: bench_load --port PORT [--operators 1..%d] [--seconds S] [--warmup S]\n",
+    const bool badPort = ports.empty() || std::any_of(ports.begin(), ports.end(), [](int p) { return p <= 0; });
+    if (badPort || operators < 1 || operators > BenchData::kOperators || seconds <= 0) {
+        std::fprintf(stderr,
+                     "usage: bench_load --port PORT[,PORT...] [--operators 1..%d] [--seconds S] [--warmup S]\n",
                      BenchData::kOperators);
         return 2;
     }
@@ -82,6 +90,7 @@ int main(int argc, char** argv)
             std::vector<double> mine;
             try {
                 RemoteClient remote;
+                const int port = ports[static_cast<size_t>(n - 1) % ports.size()];
                 remote.Open("127.0.0.1", port, RdmServCliente::kServerName, "");
                 const Variant insert = Change(TUpdateStatus::usInserted, b.branch, client, service);
                 const Variant remove = Change(TUpdateStatus::usDeleted, b.branch, client, service);
@@ -121,10 +130,10 @@ int main(int argc, char** argv)
     auto pct = [&](double p) {
         return latencies.empty() ? 0.0 : latencies[static_cast<size_t>(p * static_cast<double>(latencies.size() - 1))];
     };
-    std::printf("{\"operators\": %d, \"seconds\": %.3f, \"changes\": %ld, \"tps\": %.1f, \"p50_us\": %.1f, "
-                "\"p99_us\": %.1f, \"failures\": %d}\n",
-                operators, elapsed, done.load(), static_cast<double>(done.load()) / elapsed, pct(0.5), pct(0.99),
-                failures.load());
+    std::printf("{\"operators\": %d, \"servers\": %zu, \"seconds\": %.3f, \"changes\": %ld, \"tps\": %.1f, "
+                "\"p50_us\": %.1f, \"p99_us\": %.1f, \"failures\": %d}\n",
+                operators, ports.size(), elapsed, done.load(), static_cast<double>(done.load()) / elapsed, pct(0.5),
+                pct(0.99), failures.load());
     if (failures > 0) {
         std::fprintf(stderr, "bench_load: %d operators failed; first: %s\n", failures.load(), firstError.c_str());
         return 1;

@@ -68,7 +68,9 @@ free_port() {
 # this shell (not in a command substitution) so that PIDS keeps its process.
 start_appserver() {
     local name=$1 db=$2 out="$WORK/appserver-$1.out"
-    "$BIN/appserver" --db "$db" --listen 127.0.0.1:0 >"$out" 2>"$WORK/appserver-$name.log" &
+    # 32 operators from one address open their connections at once.
+    "$BIN/appserver" --db "$db" --listen 127.0.0.1:0 --max-connections 64 --max-handshakes-per-address 32 \
+        >"$out" 2>"$WORK/appserver-$name.log" &
     PIDS+=($!)
     for _ in $(seq 1 100); do
         if grep -q "^listening on" "$out" 2>/dev/null; then
@@ -110,6 +112,8 @@ start_appserver sqlite "$SQLITE_DB"
 BENCH_SQLITE_PORT=$PORT
 start_appserver postgresql "$PG_URL"
 BENCH_PG_PORT=$PORT
+start_appserver postgresql-2 "$PG_URL"
+BENCH_PG_PORT_2=$PORT
 export BENCH_SQLITE_PORT BENCH_PG_PORT
 
 echo "== 1: round trips" >&2
@@ -131,6 +135,13 @@ for round in 1 2; do
 done
 "$BIN/bench_load" --port "$BENCH_SQLITE_PORT" --operators 16 --seconds "$LOAD_SECONDS" >"$WORK/load-sqlite.json"
 cat "$WORK/load-sqlite.json" >&2
+
+echo "== 32 operators on PostgreSQL: on one server, then split over two (report only)" >&2
+"$BIN/bench_load" --port "$BENCH_PG_PORT" --operators 32 --seconds "$LOAD_SECONDS" >"$WORK/load-32-one.json"
+cat "$WORK/load-32-one.json" >&2
+"$BIN/bench_load" --port "$BENCH_PG_PORT,$BENCH_PG_PORT_2" --operators 32 --seconds "$LOAD_SECONDS" \
+    >"$WORK/load-32-two.json"
+cat "$WORK/load-32-two.json" >&2
 
 echo "== 5: memory of 100,000 assigned services" >&2
 "$BIN/bench_memory" --port "$BENCH_SQLITE_PORT" --dir "$WORK/memory" >"$WORK/memory.json"

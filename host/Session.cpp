@@ -1,5 +1,7 @@
 #include "host/Session.h"
 
+#include "host/ServerAddress.h"
+
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 #include "platform/net/TlsContext.h"
@@ -137,7 +139,12 @@ const std::array<KeyInfo, 13> kKeys{{
      [](const Values& v) { return std::string(v.moduFili ? "1" : "0"); }},
     {"ModuloAtiv", true, [](Values& v, const std::string& t) { v.moduloAtiv = ParseInteger(t, 0, 32767); },
      [](const Values& v) { return std::to_string(v.moduloAtiv); }},
-    {"WebURL", true, [](Values& v, const std::string& t) { v.webURL = t; }, [](const Values& v) { return v.webURL; }},
+    {"WebURL", true,
+     [](Values& v, const std::string& t) {
+         ServerAddress::Parse(t, 1);
+         v.webURL = t;
+     },
+     [](const Values& v) { return v.webURL; }},
     {"WebPort", true, [](Values& v, const std::string& t) { v.webPort = ParseInteger(t, 1, 65535); },
      [](const Values& v) { return std::to_string(v.webPort); }},
     {"LocalDatabase", true, [](Values& v, const std::string& t) { v.localDatabase = t; },

@@ -13,7 +13,7 @@
 //   NomeFiliProcFat = Matriz São Paulo
 //   ModuFili = 0
 //   ModuloAtiv = 15
-//   WebURL = 127.0.0.1
+//   WebURL = 127.0.0.1   (or several servers: app1, app2:2112; see ServerAddress)
 //   WebPort = 211
 //   LocalDatabase = /path/local.db
 //   Language = en        (optional)
@@ -28,7 +28,8 @@
 // except Language, Secret, Operator, TlsCaFile and TlsFingerprint must be
 // given. Values: FiliProc and FiliProcFat
 // hold at most 4 characters; ModuFili is 0 or 1; ModuloAtiv is an integer from
-// 0 to 32767; WebPort an integer from 1 to 65535; Language a locale name of
+// 0 to 32767; WebURL one server address or a comma-separated list of them
+// (ServerAddress); WebPort an integer from 1 to 65535; Language a locale name of
 // letters, digits, '_' and '-' (or empty); Operator at most 64 letters,
 // digits, '.', '_', '-' and '@'; TlsFingerprint the SHA-256 fingerprint of
 // the server's certificate, 64 hexadecimal digits with or without ':'

@@ -1,6 +1,7 @@
 #include "host/TNetConnection.h"
 
 #include "host/HostMessages.h"
+#include "host/ServerAddress.h"
 #include "host/Session.h"
 
 #include "platform/core/Cp1252.h"
@@ -8,6 +9,7 @@
 #include "platform/net/TlsContext.h"
 
 #include <iostream>
+#include <optional>
 
 namespace {
 
@@ -89,8 +91,40 @@ void TNetConnection::DoOpen()
     if (onBeforeConnect_) {
         onBeforeConnect_(this);
     }
-    openHost_ = host_;
-    openPort_ = port_;
+    std::vector<ServerAddress> servers;
+    try {
+        servers = ServerAddress::Parse(host_, port_);
+    } catch (const EConvertError& e) {
+        openHost_ = host_;
+        openPort_ = port_;
+        throw ESocketError(HostMessages::Text("con.conectar", {Where(), e.what()}));
+    }
+    const std::string list = host_ + "|" + std::to_string(port_);
+    if (list != serverList_) {
+        serverList_ = list;
+        current_ = 0;
+    }
+    serverCount_ = servers.size();
+    std::optional<ESocketError> first;
+    for (size_t i = 0; i < servers.size(); ++i) {
+        const size_t at = (current_ + i) % servers.size();
+        openHost_ = servers[at].host;
+        openPort_ = servers[at].port;
+        try {
+            OpenOne();
+            current_ = at;
+            return;
+        } catch (const ESocketError& e) {
+            if (!first) {
+                first = e;
+            }
+        }
+    }
+    throw *first;
+}
+
+void TNetConnection::OpenOne()
+{
     if (serverName_.empty()) {
         throw ESocketError(HostMessages::Text("con.conectar", {Where(), "ServerName is not set"}));
     }
@@ -103,7 +137,7 @@ void TNetConnection::DoOpen()
                            : TlsContext::ForClient(Cp1252::ToUtf8(session.TlsCaFile()), session.TlsFingerprint()));
         // The shared secret is the operator's session's unless one was set on
         // the component itself.
-        client_.Open(host_, port_, serverName_, secret_.empty() ? Session::Current().Secret() : secret_);
+        client_.Open(openHost_, openPort_, serverName_, secret_.empty() ? Session::Current().Secret() : secret_);
     } catch (const ESocketError& e) {
         throw ESocketError(HostMessages::Text("con.conectar", {Where(), CauseText(e)}), e.Cause());
     } catch (const ERemoteError& e) {
@@ -140,6 +174,8 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
     try {
         return client_.Call(method, args);
     } catch (const ESocketError& e) {
+        // The server is lost: the next open starts with the next one.
+        current_ = (current_ + 1) % serverCount_;
         throw ESocketError(HostMessages::Text("con.chamada", {method, Where(), CauseText(e)}), e.Cause());
     } catch (const ERemoteError& e) {
         RethrowForOperator(e, ServerText(e));

@@ -16,6 +16,13 @@
 // the call is not sent again: the next call opens it anew. An error raised by
 // the server raises ERemoteError with the server's message, and the
 // connection stays open.
+//
+// Several servers: Host may name a comma-separated list of servers
+// (ServerAddress; Port is the port of an entry that names none). Opening
+// tries them in turn from the one last used and keeps the first that
+// answers; a refused handshake is not tried elsewhere. When a call in flight
+// loses its server, that call raises as above and the next open starts with
+// the next server of the list, so the operator sees the one failure.
 #include "host/TServerObject.h"
 #include "platform/model/Events.h"
 #include "platform/model/TComponent.h"
@@ -65,8 +72,11 @@ public:
     Variant Invoke(const std::string& method, std::vector<RemoteArg>& args);
 
 private:
-    // Runs the before-connect handler, then connects; raises on failure.
+    // Runs the before-connect handler, then connects to the first server of
+    // the list that answers; raises the first server's failure when none does.
     void DoOpen();
+    // Connects to openHost_:openPort_; raises on failure.
+    void OpenOne();
     std::string Where() const;
 
     std::string serverName_;
@@ -80,6 +90,11 @@ private:
     // meanwhile.
     std::string openHost_;
     int openPort_ = 0;
+    // The list (Host and Port) the servers below were taken from, how many
+    // it names, and which of them to try first.
+    std::string serverList_;
+    size_t serverCount_ = 1;
+    size_t current_ = 0;
     RemoteClient client_;
     TServerObject appServer_{*this};
 };

@@ -7,6 +7,8 @@
 // Failure behaviour: every operation throws EDatabaseError with the database's
 // own message. A PostgreSQL connection that broke is opened again by the next
 // Begin, so a database restart costs the calls in flight and nothing more.
+#include "platform/core/Exception.h"
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +16,14 @@
 
 using SqlValue = std::optional<std::string>;
 using SqlRow = std::vector<SqlValue>;
+
+// A statement that stopped itself because its own check failed (a statement
+// sent ahead may guard its change by dividing by a count that must not be
+// zero); its transaction was rolled back.
+class EDatabaseCheck : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
 
 struct DatabaseOptions {
     // SQLite only: synchronous=FULL (true) or NORMAL (false) in WAL mode.
@@ -40,9 +50,22 @@ public:
     // Returns the number of rows changed.
     virtual long long Execute(const std::string& sql, const std::vector<SqlValue>& params) = 0;
 
+    // A statement of an open transaction whose answer the caller does not
+    // need. A database reached over the network may hold it and send it with
+    // the transaction's next statement or its commit, in one round trip; its
+    // failure then surfaces there. Outside a transaction it runs at once.
+    virtual void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) { Execute(sql, params); }
+    // Whether ExecuteLater holds statements back, so that a caller sending
+    // several of them saves round trips.
+    virtual bool HoldsStatements() const { return false; }
+
     // A transaction; write says that it will change data, which SQLite uses to
     // take its write lock at once instead of failing half-way.
+    // A transaction that only reads may run each statement in a snapshot of
+    // its own (each reading method makes one query).
     virtual void Begin(bool write) = 0;
+    // Commit with no transaction open does nothing: a method may commit its
+    // work itself, before the call's own commit.
     virtual void Commit() = 0;
     // Never throws: it runs while another error is on its way.
     virtual void Rollback() noexcept = 0;

@@ -78,80 +78,155 @@ void PgDatabase::Ensure()
     PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
 }
 
+void PgDatabase::ResultFree::operator()(PGresult* r) const
+{
+    PQclear(r);
+}
+
 std::vector<SqlRow> PgDatabase::Run(const std::string& sql, const std::vector<SqlValue>& params, long long* changed)
 {
-    if (params.empty() && sql == "BEGIN") {
-        // Nothing is sent yet: BEGIN goes with the transaction's first
-        // statement (BeginAndExec), one round trip for both.
-        beginPending_ = true;
-        return {};
-    }
     if (!conn_) {
         Ensure();
     }
-    std::vector<const char*> values;
-    for (const auto& p : params) {
-        values.push_back(p ? p->c_str() : nullptr);
+    // A BEGIN still waiting and the statements held back go ahead of this
+    // one, in the same round trip.
+    std::vector<Step> steps;
+    steps.reserve(later_.size() + 2);
+    const bool fresh = beginPending_ || (readOnly_ && later_.empty());
+    if (std::exchange(beginPending_, false)) {
+        steps.push_back({"BEGIN", {}, false});
     }
-    Result res;
-    auto check = [&] {
-        auto status = PQresultStatus(res.r);
-        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-            std::string why = Trimmed(res.r ? PQresultErrorMessage(res.r) : PQerrorMessage(conn_));
-            if (why.empty()) {
-                why = Trimmed(PQerrorMessage(conn_));
-            }
-            if (PQstatus(conn_) != CONNECTION_OK) {
-                throw EDatabaseError("The connection to the PostgreSQL database was lost: " + why);
-            }
-            throw EDatabaseError("PostgreSQL: " + why);
-        }
-    };
-    if (beginPending_) {
-        beginPending_ = false;
-        try {
-            res.r = BeginAndExec(Prepared(sql, static_cast<int>(values.size())), values);
-            check();
-        } catch (const EDatabaseError&) {
-            // libpq sees that the server went away (a restart) only when the
-            // connection is next used. Nothing of the transaction has run
-            // yet, so connecting again and beginning once more is safe.
-            if (conn_ && PQstatus(conn_) == CONNECTION_OK) {
-                throw;
-            }
-            Ensure();
-            PQclear(std::exchange(res.r, nullptr));
-            res.r = BeginAndExec(Prepared(sql, static_cast<int>(values.size())), values);
-            check();
-        }
-    } else if (values.empty()) {
-        res.r = PQexec(conn_, sql.c_str());
-        check();
-    } else {
-        res.r = PQexecPrepared(conn_, Prepared(sql, static_cast<int>(values.size())).c_str(),
-                               static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0);
-        check();
+    for (auto& step : later_) {
+        steps.push_back(std::move(step));
     }
+    later_.clear();
+    steps.push_back({sql, params, !params.empty()});
+    auto results = RunPipeline(steps, fresh);
+    PGresult* res = results.back().get();
     if (changed) {
-        const char* n = PQcmdTuples(res.r);
+        const char* n = PQcmdTuples(res);
         *changed = (n && *n) ? std::stoll(n) : 0;
     }
     std::vector<SqlRow> rows;
-    int nrows = PQntuples(res.r);
-    int ncols = PQnfields(res.r);
+    int nrows = PQntuples(res);
+    int ncols = PQnfields(res);
     rows.reserve(static_cast<size_t>(nrows));
     for (int r = 0; r < nrows; ++r) {
         SqlRow row;
+        row.reserve(static_cast<size_t>(ncols));
         for (int c = 0; c < ncols; ++c) {
-            if (PQgetisnull(res.r, r, c)) {
+            if (PQgetisnull(res, r, c)) {
                 row.emplace_back();
             } else {
-                row.emplace_back(std::string(PQgetvalue(res.r, r, c), static_cast<size_t>(PQgetlength(res.r, r, c))));
+                row.emplace_back(std::string(PQgetvalue(res, r, c), static_cast<size_t>(PQgetlength(res, r, c))));
             }
         }
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+void PgDatabase::Check(PGresult* r)
+{
+    const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+        return;
+    }
+    std::string why = Trimmed(r ? PQresultErrorMessage(r) : "");
+    if (why.empty() && conn_) {
+        why = Trimmed(PQerrorMessage(conn_));
+    }
+    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+        throw EDatabaseError("The connection to the PostgreSQL database was lost: " + why);
+    }
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    if (state && std::string(state) == "22012") {
+        throw EDatabaseCheck("PostgreSQL: " + why);
+    }
+    throw EDatabaseError("PostgreSQL: " + why);
+}
+
+std::vector<PgDatabase::ResultPtr> PgDatabase::Pipeline(const std::vector<Step>& steps)
+{
+    std::vector<std::string> names(steps.size());
+    for (size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i].prepared) {
+            const size_t before = statements_.size();
+            names[i] = Prepared(steps[i].sql, static_cast<int>(steps[i].params.size()));
+            if (statements_.size() < before) {
+                // The prepared statements were dropped to make room: those
+                // named so far must be prepared again.
+                return Pipeline(steps);
+            }
+        }
+    }
+    std::vector<ResultPtr> results(steps.size());
+    if (PQenterPipelineMode(conn_) != 1) {
+        return results;
+    }
+    bool sent = true;
+    std::vector<const char*> values;
+    for (size_t i = 0; i < steps.size() && sent; ++i) {
+        values.clear();
+        for (const auto& p : steps[i].params) {
+            values.push_back(p ? p->c_str() : nullptr);
+        }
+        const int count = static_cast<int>(values.size());
+        sent = steps[i].prepared
+                   ? PQsendQueryPrepared(conn_, names[i].c_str(), count, values.data(), nullptr, nullptr, 0) == 1
+                   : PQsendQueryParams(conn_, steps[i].sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+    }
+    if (sent && PQpipelineSync(conn_) == 1) {
+        // Each statement's results end with a null; the sync's result ends
+        // the round trip. A broken connection ends it too.
+        size_t step = 0;
+        for (;;) {
+            PGresult* r = PQgetResult(conn_);
+            if (r == nullptr) {
+                if (PQstatus(conn_) != CONNECTION_OK || ++step > steps.size()) {
+                    break;
+                }
+                continue;
+            }
+            if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+                PQclear(r);
+                break;
+            }
+            if (step < steps.size() && !results[step]) {
+                results[step].reset(r);
+            } else {
+                PQclear(r);
+            }
+        }
+    }
+    if (PQexitPipelineMode(conn_) != 1 && PQstatus(conn_) == CONNECTION_OK) {
+        // Results still pending: the connection cannot be trusted with the
+        // next call, so the next one opens a new connection.
+        PQfinish(conn_);
+        conn_ = nullptr;
+        statements_.clear();
+    }
+    return results;
+}
+
+std::vector<PgDatabase::ResultPtr> PgDatabase::RunPipeline(const std::vector<Step>& steps, bool fresh)
+{
+    auto results = Pipeline(steps);
+    const auto succeeded = [](const ResultPtr& r) {
+        return r && (PQresultStatus(r.get()) == PGRES_COMMAND_OK || PQresultStatus(r.get()) == PGRES_TUPLES_OK);
+    };
+    if (fresh && !succeeded(results.front()) && (!conn_ || PQstatus(conn_) != CONNECTION_OK)) {
+        // libpq sees that the server went away (a restart) only when the
+        // connection is next used. The first step failed, so nothing of the
+        // transaction can have been stored: connecting again and sending
+        // the steps once more is safe.
+        Ensure();
+        results = Pipeline(steps);
+    }
+    for (const auto& r : results) {
+        Check(r.get());
+    }
+    return results;
 }
 
 const std::string& PgDatabase::Prepared(const std::string& sql, int paramCount)
@@ -178,54 +253,6 @@ const std::string& PgDatabase::Prepared(const std::string& sql, int paramCount)
     return statements_.emplace(sql, std::move(name)).first->second;
 }
 
-PGresult* PgDatabase::BeginAndExec(const std::string& name, const std::vector<const char*>& values)
-{
-    const int count = static_cast<int>(values.size());
-    if (PQenterPipelineMode(conn_) != 1) {
-        Result begin;
-        begin.r = PQexec(conn_, "BEGIN");
-        if (PQresultStatus(begin.r) != PGRES_COMMAND_OK) {
-            return std::exchange(begin.r, nullptr);
-        }
-        return PQexecPrepared(conn_, name.c_str(), count, values.data(), nullptr, nullptr, 0);
-    }
-    PGresult* begin = nullptr;
-    PGresult* result = nullptr;
-    if (PQsendQueryParams(conn_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
-        PQsendQueryPrepared(conn_, name.c_str(), count, values.data(), nullptr, nullptr, 0) == 1 &&
-        PQpipelineSync(conn_) == 1) {
-        // Each statement's results end with a null; the sync's result ends
-        // the round trip. A broken connection ends it too.
-        int statement = 0;
-        for (;;) {
-            PGresult* r = PQgetResult(conn_);
-            if (r == nullptr) {
-                if (PQstatus(conn_) != CONNECTION_OK || ++statement > 2) {
-                    break;
-                }
-                continue;
-            }
-            if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
-                PQclear(r);
-                break;
-            }
-            PGresult*& slot = statement == 0 ? begin : result;
-            if (slot == nullptr && statement <= 1) {
-                slot = r;
-            } else {
-                PQclear(r);
-            }
-        }
-    }
-    PQexitPipelineMode(conn_);
-    if (begin != nullptr && PQresultStatus(begin) != PGRES_COMMAND_OK) {
-        PQclear(result);
-        return begin;
-    }
-    PQclear(begin);
-    return result;
-}
-
 void PgDatabase::ExecScript(const std::string& sql)
 {
     Ensure();
@@ -249,34 +276,53 @@ long long PgDatabase::Execute(const std::string& sql, const std::vector<SqlValue
     return changed;
 }
 
-void PgDatabase::Begin(bool)
+void PgDatabase::ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params)
+{
+    if (!open_) {
+        Execute(sql, params);
+        return;
+    }
+    later_.push_back({sql, params, !params.empty()});
+}
+
+void PgDatabase::Begin(bool write)
 {
     Ensure();
-    try {
-        Run("BEGIN", {}, nullptr);
-    } catch (const EDatabaseError&) {
-        // libpq sees that the server went away (a restart) only when the
-        // connection is next used. Nothing of the transaction has run yet, so
-        // connecting again and beginning once more is safe.
-        if (PQstatus(conn_) == CONNECTION_OK) {
-            throw;
-        }
-        Ensure();
-        Run("BEGIN", {}, nullptr);
-    }
+    later_.clear();
+    open_ = true;
+    readOnly_ = !write;
+    // Nothing is sent yet: BEGIN goes with the transaction's first statement
+    // or its commit, one round trip for both.
+    beginPending_ = write;
 }
 
 void PgDatabase::Commit()
 {
-    if (std::exchange(beginPending_, false)) {
-        return; // no statement ran: nothing was begun on the server
+    if (!std::exchange(open_, false)) {
+        return;
     }
-    Run("COMMIT", {}, nullptr);
+    std::vector<Step> steps = std::move(later_);
+    later_.clear();
+    const bool pending = std::exchange(beginPending_, false);
+    const bool readOnly = std::exchange(readOnly_, false);
+    const bool begun = !pending && !readOnly;
+    if (begun) {
+        steps.push_back({"COMMIT", {}, false});
+    }
+    if (steps.empty()) {
+        return; // nothing was sent: nothing was begun on the server
+    }
+    // Without BEGIN, the statements up to the pipeline's sync are one
+    // transaction of their own, committed at the sync: one round trip.
+    RunPipeline(steps, !begun);
 }
 
 void PgDatabase::Rollback() noexcept
 {
+    later_.clear();
     beginPending_ = false;
+    open_ = false;
+    readOnly_ = false;
     if (conn_ && PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
         PGresult* r = PQexec(conn_, "ROLLBACK");
         PQclear(r);

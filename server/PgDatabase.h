@@ -3,6 +3,7 @@
 // URL (which may hold a password) never appears in a message.
 #include "server/Database.h"
 
+#include <memory>
 #include <unordered_map>
 
 typedef struct pg_conn PGconn;
@@ -19,6 +20,8 @@ public:
     void ExecScript(const std::string& sql) override;
     std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) override;
     long long Execute(const std::string& sql, const std::vector<SqlValue>& params) override;
+    void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) override;
+    bool HoldsStatements() const override { return true; }
     void Begin(bool write) override;
     void Commit() override;
     void Rollback() noexcept override;
@@ -35,10 +38,28 @@ private:
     // The name of sql's prepared statement on this connection, preparing it
     // on its first use: the server runs the same few statements on every call.
     const std::string& Prepared(const std::string& sql, int paramCount);
-    // Runs a prepared statement; a BEGIN still waiting goes in the same
-    // round trip, ahead of it.
-    PGresult* Exec(const std::string& name, const std::vector<const char*>& values);
-    PGresult* BeginAndExec(const std::string& name, const std::vector<const char*>& values);
+    // One statement of a pipeline: a prepared statement with its values, or
+    // (without values) a text such as BEGIN or COMMIT.
+    struct Step {
+        std::string sql;
+        std::vector<SqlValue> params;
+        bool prepared = true;
+    };
+    // Sends steps in one pipeline closed by a sync, one round trip, and
+    // returns each step's result (null for a step that got none). Prepares
+    // the statements that this connection has not seen first.
+    struct ResultFree {
+        void operator()(PGresult* r) const;
+    };
+    using ResultPtr = std::unique_ptr<PGresult, ResultFree>;
+    std::vector<ResultPtr> Pipeline(const std::vector<Step>& steps);
+    // Runs steps as one pipeline and throws the first failure. fresh says that
+    // nothing of the transaction reached the server before, so that a
+    // connection found broken may be opened again and the steps sent once
+    // more, when the first step did not succeed (nothing can have been stored).
+    std::vector<ResultPtr> RunPipeline(const std::vector<Step>& steps, bool fresh);
+    // Throws the failure of r (or of the connection when r is null).
+    void Check(PGresult* r);
 
     std::string url_;
     DatabaseOptions options_;
@@ -48,4 +69,10 @@ private:
     // Begin was called and no statement has run since: BEGIN travels with
     // the transaction's first statement, saving a round trip per call.
     bool beginPending_ = false;
+    // A transaction is open (Begin called, no Commit or Rollback since).
+    bool open_ = false;
+    // The open transaction only reads: its statements run without BEGIN.
+    bool readOnly_ = false;
+    // ExecuteLater's statements, sent with the next statement or the commit.
+    std::vector<Step> later_;
 };

@@ -143,6 +143,21 @@ struct Key {
     bool operator==(const Key&) const = default;
 };
 
+// One change with its audit row as one statement that checks the change's
+// client and service itself: a count of zero stops it with a division by
+// zero (EDatabaseCheck), which undoes the whole transaction. PostgreSQL only
+// (a change inside WITH).
+std::string Guarded(bool insert)
+{
+    return std::string("WITH guard AS (SELECT 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+                       "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) AS ok), ") +
+           (insert ? "change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? FROM guard "
+                     "ON CONFLICT DO NOTHING) "
+                   : "change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?) ") +
+           "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO) "
+           "SELECT ?, ?, ?, ?, ?, ?, ? FROM guard";
+}
+
 // Now in UTC with microseconds, in a form that sorts as time does.
 std::string UtcNow()
 {
@@ -197,9 +212,9 @@ void RdmServCliente::Authorize(const std::string& method, const std::string& bra
 void RdmServCliente::Audit(const std::string& method, const std::string& branch, const std::string& client,
                            const std::string& service, const char* action)
 {
-    Db().Execute("INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO) "
-                 "VALUES (?, ?, ?, ?, ?, ?, ?)",
-                 {UtcNow(), caller_.Who(), method, branch, client, service, std::string(action)});
+    Db().ExecuteLater("INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+                      "DSACAO) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                      {UtcNow(), caller_.Who(), method, branch, client, service, std::string(action)});
 }
 
 Variant RdmServCliente::GetCliente(const std::string& branch, const std::string& number)
@@ -372,6 +387,32 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
             Authorize(m, c.original.branch, c.entry);
         }
         changes.push_back(std::move(c));
+    }
+
+    // A database over the network gets every change, its audit row and the
+    // commit in one round trip, each change checking its own client and
+    // service. When one is missing, everything is undone and done again
+    // below, where the checks find the entry to name in the refusal.
+    const bool edits = std::any_of(changes.begin(), changes.end(),
+                                   [](const Change& c) { return c.status == TUpdateStatus::usModified; });
+    if (Db().HoldsStatements() && !edits && !changes.empty()) {
+        static const std::string insertGuarded = Guarded(true);
+        static const std::string deleteGuarded = Guarded(false);
+        const std::string who = caller_.Who();
+        for (const auto& c : changes) {
+            const bool inserts = c.status == TUpdateStatus::usInserted;
+            const Key& k = c.key;
+            Db().ExecuteLater(inserts ? insertGuarded : deleteGuarded,
+                              {k.branch, k.client, k.branch, k.service, k.branch, k.client, k.service, UtcNow(), who,
+                               m, k.branch, k.client, k.service, std::string(inserts ? "inserted" : "deleted")});
+        }
+        try {
+            Db().Commit();
+            return Variant(static_cast<std::int64_t>(changes.size()));
+        } catch (const EDatabaseCheck&) {
+            Db().Rollback();
+            Db().Begin(true);
+        }
     }
 
     // The changes go first; the call runs in one transaction, so a refusal

@@ -167,14 +167,19 @@ long long SqliteDatabase::Execute(const std::string& sql, const std::vector<SqlV
     return sqlite3_changes64(db_);
 }
 
+// BEGIN and COMMIT run as kept statements too: parsing them on every call
+// cost as much as a change's own statements.
 void SqliteDatabase::Begin(bool write)
 {
-    ExecScript(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    Query(write ? "BEGIN IMMEDIATE" : "BEGIN", {});
 }
 
 void SqliteDatabase::Commit()
 {
-    ExecScript("COMMIT");
+    if (sqlite3_get_autocommit(db_)) {
+        return;
+    }
+    Query("COMMIT", {});
 }
 
 void SqliteDatabase::Rollback() noexcept

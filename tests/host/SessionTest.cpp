@@ -1,3 +1,4 @@
+#include "host/ServerAddress.h"
 #include "host/Session.h"
 #include "host/ShellRoutines.h"
 #include "platform/core/Cp1252.h"
@@ -226,6 +227,26 @@ TEST(Session, RoutinesAskTheLiveSessionAtEveryCall)
     EXPECT_EQ(ModuloAtiv(), 14);
     EXPECT_EQ(WebURL(), "app.example");
     EXPECT_EQ(WebPort(), 212);
+}
+
+TEST(Session, WebUrlTakesAListOfServersAndRefusesABadEntry)
+{
+    Session s;
+    s.LoadFromText(kGood, "good.ini");
+    s.Set("WebURL", "app1, app2:2112,[::1]:2113");
+    EXPECT_EQ(s.WebURL(), "app1, app2:2112,[::1]:2113");
+    const auto servers = ServerAddress::Parse(s.WebURL(), s.WebPort());
+    ASSERT_EQ(servers.size(), 3u);
+    EXPECT_EQ(servers[0].host, "app1");
+    EXPECT_EQ(servers[0].port, 211);
+    EXPECT_EQ(servers[1].host, "app2");
+    EXPECT_EQ(servers[1].port, 2112);
+    EXPECT_EQ(servers[2].host, "::1");
+    EXPECT_EQ(servers[2].port, 2113);
+    for (const char* bad : {"app1,,app2", "app1:0", "app1:http", "app 1", "app1,"}) {
+        EXPECT_THROW(s.Set("WebURL", bad), EConvertError) << bad;
+    }
+    EXPECT_EQ(s.WebURL(), "app1, app2:2112,[::1]:2113") << "a refused value leaves the old one";
 }
 
 } // namespace

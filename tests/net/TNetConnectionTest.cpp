@@ -160,3 +160,25 @@ TEST_F(TNetConnectionTest, RefusedHandshakeNamesTheServerAndItsReason)
         EXPECT_NE(m.find("unknown server object"), std::string::npos) << m;
     }
 }
+
+TEST_F(TNetConnectionTest, ListOfServersOpensTheFirstThatAnswersAndALostCallSendsTheNextToAnother)
+{
+    FakeServer first(FakeServer::Calls([](const Protocol::Call&, int connection) {
+        return connection == 1 ? FakeAction::Close() : FakeAction::Result(Variant(1));
+    }));
+    FakeServer second(FakeServer::Calls([](const Protocol::Call&, int) { return FakeAction::Result(Variant(2)); }));
+    const int dead = DeadPort();
+    net.SetOnBeforeConnect([&](TObject*) {
+        ++beforeConnect;
+        net.SetHost("127.0.0.1:" + std::to_string(dead) + ", 127.0.0.1:" + std::to_string(first.Port()) +
+                    ",127.0.0.1:" + std::to_string(second.Port()));
+    });
+    net.SetConnected(true);
+    EXPECT_EQ(first.Connections(), 1) << "the dead server is passed over";
+    auto args = TwoTexts();
+    EXPECT_THROW(net.AppServer().Call("GetCliente", args), ESocketError) << "the call in flight fails";
+    EXPECT_EQ(net.AppServer().Call("GetCliente", args).AsInt(), 2);
+    EXPECT_EQ(net.AppServer().Call("GetCliente", args).AsInt(), 2) << "the connection stays with the new server";
+    EXPECT_EQ(first.Connections(), 1);
+    EXPECT_EQ(second.Connections(), 1);
+}
