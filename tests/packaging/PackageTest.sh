@@ -59,7 +59,11 @@ grep -qx "ExecStart=/usr/bin/appserver --config /etc/servcliente/appserver.conf"
 APP="$ROOT/usr/bin/appserver"
 SHELL_BIN="$ROOT/usr/bin/shell"
 # The installed programs take the installed libraries, not the build tree's.
-ldd "$APP" | grep -q "libplatform_core.so => $ROOT/" || fail "appserver does not load its installed libraries: $(ldd "$APP" | grep platform)"
+# ldd's whole answer first: grep -q stops reading early, and under pipefail a
+# writer cut off that way would fail the test by chance.
+LINKS=$(ldd "$APP")
+grep -q "libplatform_core.so => $ROOT/" <<<"$LINKS" ||
+    fail "appserver does not load its installed libraries: $(grep platform <<<"$LINKS")"
 [ "$("$APP" --version)" = "$VERSION" ] || fail "appserver --version is not $VERSION"
 [ "$("$SHELL_BIN" --version)" = "$VERSION" ] || fail "shell --version is not $VERSION"
 
