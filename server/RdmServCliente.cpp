@@ -7,6 +7,7 @@
 #include <chrono>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -99,6 +100,21 @@ void CheckStored(const std::string& method, const PacketField& field, const Fiel
     }
 }
 
+// A row of a query as the packet's next row: each stored text converted and
+// checked against its field; trimmed says which columns drop trailing blanks
+// (fixed-width ones); where names the row in messages.
+void AddRow(DataPacket& packet, const std::string& method, const SqlRow& row, const std::vector<bool>& trimmed,
+            const std::string& where)
+{
+    PacketRow out;
+    out.values.reserve(row.size());
+    for (size_t i = 0; i < row.size(); ++i) {
+        out.values.push_back(FromDb(method, row[i], trimmed[i], where));
+        CheckStored(method, packet.fields[i], out.values[i], where);
+    }
+    packet.rows.push_back(std::move(out));
+}
+
 std::string Digits(const std::string& text)
 {
     std::string d;
@@ -132,16 +148,6 @@ std::string NameKey(const std::string& cp1252)
     return key;
 }
 
-struct Key {
-    std::string branch;
-    std::string client;
-    std::string service;
-    bool operator<(const Key& o) const
-    {
-        return std::tie(branch, client, service) < std::tie(o.branch, o.client, o.service);
-    }
-    bool operator==(const Key&) const = default;
-};
 
 // One change with its audit row as one statement that checks the change's
 // client and service itself: a count of zero stops it with a division by
@@ -172,6 +178,107 @@ std::string UtcNow()
                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(micros));
     return text;
 }
+
+// One key field of a change packet's entry in the database's form, refused
+// for good, naming the entry, when it is missing, too long or not text.
+std::string KeyText(const std::string& method, const FieldValue& value, const char* name, int size, unsigned entry)
+{
+    if (!value || value->empty()) {
+        throw ERemoteRefusal(method + ": entry " + std::to_string(entry) + " of the change packet has no " + name +
+                                 "; nothing was stored",
+                             entry, "srv.pacote_invalido", {method});
+    }
+    if (value->size() > static_cast<size_t>(size)) {
+        throw ERemoteRefusal(method + ": the " + name + " of entry " + std::to_string(entry) + " has " +
+                                 std::to_string(value->size()) + " characters, more than the " +
+                                 std::to_string(size) + " it may have; nothing was stored",
+                             entry, "srv.texto_longo",
+                             {method, name, std::to_string(value->size()), std::to_string(size)});
+    }
+    try {
+        return ToDb(method, name, *value);
+    } catch (const ERemoteRefusal& e) {
+        throw ERemoteRefusal(e.what(), entry, e.Code(), e.Args());
+    }
+}
+
+// The clients and services whose existence a change packet still has to
+// prove, each with the first entry that names it.
+struct ExistenceChecks {
+    using Pair = std::pair<std::string, std::string>;
+    std::map<Pair, unsigned> clients;
+    std::map<Pair, unsigned> services;
+
+    void Add(const std::string& branch, const std::string& client, const std::string& service, unsigned entry)
+    {
+        clients.emplace(Pair{branch, client}, entry);
+        services.emplace(Pair{branch, service}, entry);
+    }
+
+    // A client and a service share one query. The missing client or service
+    // named by the earliest entry is refused, with that entry, so that the
+    // caller can drop it and send the rest again.
+    void RefuseMissing(Database& db, const std::string& method) const
+    {
+        using Missing = std::pair<Pair, unsigned>;
+        std::optional<Missing> client;
+        std::optional<Missing> service;
+        auto note = [](std::optional<Missing>& earliest, const Missing& found) {
+            if (!earliest || found.second < earliest->second) {
+                earliest = found;
+            }
+        };
+        auto c = clients.begin();
+        auto s = services.begin();
+        while (c != clients.end() || s != services.end()) {
+            const bool both = c != clients.end() && s != services.end();
+            if (both) {
+                auto found = db.Query("SELECT (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?), "
+                                      "(SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)",
+                                      {c->first.first, c->first.second, s->first.first, s->first.second});
+                const bool answered = !found.empty() && found[0].size() == 2;
+                if (!answered || !found[0][0]) {
+                    note(client, *c);
+                }
+                if (!answered || !found[0][1]) {
+                    note(service, *s);
+                }
+            } else if (c != clients.end()) {
+                if (db.Query("SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?",
+                             {c->first.first, c->first.second})
+                        .empty()) {
+                    note(client, *c);
+                }
+            } else if (db.Query("SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?",
+                                {s->first.first, s->first.second})
+                           .empty()) {
+                note(service, *s);
+            }
+            if (c != clients.end()) {
+                ++c;
+            }
+            if (s != services.end()) {
+                ++s;
+            }
+        }
+        if (client && (!service || client->second <= service->second)) {
+            Refuse(method, *client, "client", "srv.sem_cliente");
+        }
+        if (service) {
+            Refuse(method, *service, "service", "srv.sem_servico");
+        }
+    }
+
+    [[noreturn]] static void Refuse(const std::string& method, const std::pair<Pair, unsigned>& missing,
+                                    const char* what, const char* code)
+    {
+        const std::string branch = Cp1252::FromUtf8(missing.first.first);
+        const std::string key = Cp1252::FromUtf8(missing.first.second);
+        throw ERemoteRefusal(method + ": the branch " + branch + " has no " + what + " " + key +
+                                 "; nothing was stored",
+                             missing.second, code, {branch, key});
+    }
+};
 
 } // namespace
 
@@ -237,14 +344,7 @@ Variant RdmServCliente::GetCliente(const std::string& branch, const std::string&
         if (!everyClient && (wanted.empty() || Digits(r[2].value_or("")) != wanted)) {
             continue;
         }
-        const std::string where = "client " + r[0].value_or("");
-        PacketRow row;
-        row.values = {FromDb(m, r[0], false, where), FromDb(m, r[1], true, where), FromDb(m, r[2], false, where),
-                      FromDb(m, r[3], false, where)};
-        for (size_t i = 0; i < p.fields.size(); ++i) {
-            CheckStored(m, p.fields[i], row.values[i], where);
-        }
-        p.rows.push_back(std::move(row));
+        AddRow(p, m, r, {false, true, false, false}, "client " + r[0].value_or(""));
     }
     std::stable_sort(p.rows.begin(), p.rows.end(), [](const PacketRow& a, const PacketRow& b) {
         auto ka = std::make_tuple(NameKey(a.values[3].value_or("")), a.values[3].value_or(""), a.values[0].value_or(""));
@@ -267,13 +367,7 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
     DataPacket p;
     p.fields = {Field("CDSERVFILI", kServiceSize), Field("CDFILIAL", kBranchSize), Field("NMSERVICO", kServiceNameSize)};
     for (const auto& r : rows) {
-        const std::string where = "service " + r[0].value_or("");
-        PacketRow row;
-        row.values = {FromDb(m, r[0], true, where), FromDb(m, r[1], false, where), FromDb(m, r[2], false, where)};
-        for (size_t i = 0; i < p.fields.size(); ++i) {
-            CheckStored(m, p.fields[i], row.values[i], where);
-        }
-        p.rows.push_back(std::move(row));
+        AddRow(p, m, r, {true, false, false}, "service " + r[0].value_or(""));
     }
     std::sort(p.rows.begin(), p.rows.end(),
               [](const PacketRow& a, const PacketRow& b) { return a.values[0] < b.values[0]; });
@@ -294,14 +388,7 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
     p.fields = {Field("CDFILIAL", kBranchSize), Field("CDSERVFILI", kServiceSize), Field("CDCLIENTE", kClientSize),
                 Field("NMSERVICO", kServiceNameSize)};
     for (const auto& r : rows) {
-        const std::string where = "service " + r[1].value_or("");
-        PacketRow row;
-        row.values = {FromDb(m, r[0], false, where), FromDb(m, r[1], true, where), FromDb(m, r[2], false, where),
-                      FromDb(m, r[3], false, where)};
-        for (size_t i = 0; i < p.fields.size(); ++i) {
-            CheckStored(m, p.fields[i], row.values[i], where);
-        }
-        p.rows.push_back(std::move(row));
+        AddRow(p, m, r, {false, true, false, false}, "service " + r[1].value_or(""));
     }
     std::sort(p.rows.begin(), p.rows.end(),
               [](const PacketRow& a, const PacketRow& b) { return a.values[1] < b.values[1]; });
@@ -329,11 +416,21 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
     }
     if (packet.GetKind() != Variant::Kind::Packet) {
         throw ERemoteRefusal(m + ": a change packet or Null was expected, not a " +
-                             (packet.GetKind() == Variant::Kind::String ? std::string("text") : std::string("value")) +
-                             "; nothing was stored",
+                                 (packet.GetKind() == Variant::Kind::String ? std::string("text")
+                                                                            : std::string("value")) +
+                                 "; nothing was stored",
                              0, "srv.pacote_invalido", {m});
     }
-    const DataPacket& p = *packet.AsPacket();
+    const std::vector<Change> changes = DecodeChanges(*packet.AsPacket());
+    if (!ApplyInOneTrip(changes)) {
+        ApplyChecked(changes);
+    }
+    return Variant(static_cast<std::int64_t>(changes.size()));
+}
+
+std::vector<RdmServCliente::Change> RdmServCliente::DecodeChanges(const DataPacket& p) const
+{
+    const std::string m = "ApCoServClie";
     const int fb = p.FieldIndex("CDFILIAL");
     const int fc = p.FieldIndex("CDCLIENTE");
     const int fs = p.FieldIndex("CDSERVFILI");
@@ -342,37 +439,10 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
                                  "nothing was stored",
                              0, "srv.pacote_invalido", {m});
     }
-
-    auto keyOf = [&](const std::vector<FieldValue>& values, size_t rowNumber) {
-        auto get = [&](int index, const char* name, int size) {
-            const FieldValue& v = values[static_cast<size_t>(index)];
-            const auto entry = static_cast<unsigned>(rowNumber);
-            if (!v || v->empty()) {
-                throw ERemoteRefusal(m + ": entry " + std::to_string(rowNumber) + " of the change packet has no " +
-                                         name + "; nothing was stored",
-                                     entry, "srv.pacote_invalido", {m});
-            }
-            if (v->size() > static_cast<size_t>(size)) {
-                throw ERemoteRefusal(m + ": the " + name + " of entry " + std::to_string(rowNumber) + " has " +
-                                         std::to_string(v->size()) + " characters, more than the " +
-                                         std::to_string(size) + " it may have; nothing was stored",
-                                     entry, "srv.texto_longo", {m, name, std::to_string(v->size()), std::to_string(size)});
-            }
-            try {
-                return ToDb(m, name, *v);
-            } catch (const ERemoteRefusal& e) {
-                throw ERemoteRefusal(e.what(), entry, e.Code(), e.Args());
-            }
-        };
-        return Key{get(fb, "CDFILIAL", kBranchSize), get(fc, "CDCLIENTE", kClientSize),
-                   get(fs, "CDSERVFILI", kServiceSize)};
-    };
-
-    struct Change {
-        TUpdateStatus status;
-        Key key;
-        Key original;
-        unsigned entry; // 1-based, in the packet
+    auto keyOf = [&](const std::vector<FieldValue>& values, unsigned entry) {
+        return Key{KeyText(m, values[static_cast<size_t>(fb)], "CDFILIAL", kBranchSize, entry),
+                   KeyText(m, values[static_cast<size_t>(fc)], "CDCLIENTE", kClientSize, entry),
+                   KeyText(m, values[static_cast<size_t>(fs)], "CDSERVFILI", kServiceSize, entry)};
     };
     std::vector<Change> changes;
     for (size_t i = 0; i < p.rows.size(); ++i) {
@@ -380,143 +450,92 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         if (row.status == TUpdateStatus::usUnmodified) {
             continue;
         }
-        Change c{row.status, keyOf(row.values, i + 1), {}, static_cast<unsigned>(i + 1)};
+        const auto entry = static_cast<unsigned>(i + 1);
+        Change c{row.status, keyOf(row.values, entry), {}, entry};
         Authorize(m, c.key.branch, c.entry);
         if (row.status == TUpdateStatus::usModified) {
-            c.original = keyOf(row.original, i + 1);
+            c.original = keyOf(row.original, entry);
             Authorize(m, c.original.branch, c.entry);
         }
         changes.push_back(std::move(c));
     }
+    return changes;
+}
 
-    // A database over the network gets every change, its audit row and the
-    // commit in one round trip, each change checking its own client and
-    // service. When one is missing, everything is undone and done again
-    // below, where the checks find the entry to name in the refusal.
+bool RdmServCliente::ApplyInOneTrip(const std::vector<Change>& changes)
+{
     const bool edits = std::any_of(changes.begin(), changes.end(),
                                    [](const Change& c) { return c.status == TUpdateStatus::usModified; });
-    if (Db().HoldsStatements() && !edits && !changes.empty()) {
-        static const std::string insertGuarded = Guarded(true);
-        static const std::string deleteGuarded = Guarded(false);
-        const std::string who = caller_.Who();
-        for (const auto& c : changes) {
-            const bool inserts = c.status == TUpdateStatus::usInserted;
-            const Key& k = c.key;
-            Db().ExecuteLater(inserts ? insertGuarded : deleteGuarded,
-                              {k.branch, k.client, k.branch, k.service, k.branch, k.client, k.service, UtcNow(), who,
-                               m, k.branch, k.client, k.service, std::string(inserts ? "inserted" : "deleted")});
-        }
-        try {
-            Db().Commit();
-            return Variant(static_cast<std::int64_t>(changes.size()));
-        } catch (const EDatabaseCheck&) {
-            Db().Rollback();
-            Db().Begin(true);
-        }
+    if (!Db().HoldsStatements() || edits || changes.empty()) {
+        return false;
     }
+    static const std::string insertGuarded = Guarded(true);
+    static const std::string deleteGuarded = Guarded(false);
+    const std::string who = caller_.Who();
+    for (const auto& c : changes) {
+        const bool inserts = c.status == TUpdateStatus::usInserted;
+        const Key& k = c.key;
+        Db().ExecuteLater(inserts ? insertGuarded : deleteGuarded,
+                          {k.branch, k.client, k.branch, k.service, k.branch, k.client, k.service, UtcNow(), who,
+                           std::string("ApCoServClie"), k.branch, k.client, k.service,
+                           std::string(inserts ? "inserted" : "deleted")});
+    }
+    try {
+        Db().Commit();
+        return true;
+    } catch (const EDatabaseCheck&) {
+        // A client or service is missing: everything is undone, and the
+        // checked way finds the entry to name in the refusal.
+        Db().Rollback();
+        Db().Begin(true);
+        return false;
+    }
+}
 
+void RdmServCliente::ApplyChecked(const std::vector<Change>& changes)
+{
+    const std::string m = "ApCoServClie";
     // The changes go first; the call runs in one transaction, so a refusal
     // below undoes them all. An insert stores a row only when its client and
     // service exist, and a row that was inserted or deleted proves that both
     // exist, so only the changes that touched nothing (and the rare edits)
-    // need the existence check: an ordinary move costs no query for it.
-    const std::string insert =
+    // need the existence check.
+    static const std::string insert =
         "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
         "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
         "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) ON CONFLICT DO NOTHING";
-    const std::string remove = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
+    static const std::string remove = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
     auto insertRow = [&](const Key& k) {
         return Db().Execute(insert, {k.branch, k.client, k.service, k.branch, k.client, k.branch, k.service});
     };
-    // What to check, each with the first entry that names it.
-    std::map<std::pair<std::string, std::string>, unsigned> clients;
-    std::map<std::pair<std::string, std::string>, unsigned> services;
-    unsigned entry = 0;
-    auto toCheck = [&](const Key& k) {
-        clients.emplace(std::make_pair(k.branch, k.client), entry);
-        services.emplace(std::make_pair(k.branch, k.service), entry);
-    };
+    auto removeRow = [&](const Key& k) { return Db().Execute(remove, {k.branch, k.client, k.service}); };
+    ExistenceChecks checks;
     for (const auto& c : changes) {
-        entry = c.entry;
+        const Key& k = c.key;
         switch (c.status) {
         case TUpdateStatus::usInserted:
-            if (insertRow(c.key) == 0) {
-                toCheck(c.key);
+            if (insertRow(k) == 0) {
+                checks.Add(k.branch, k.client, k.service, c.entry);
             }
-            Audit(m, c.key.branch, c.key.client, c.key.service, "inserted");
+            Audit(m, k.branch, k.client, k.service, "inserted");
             break;
         case TUpdateStatus::usDeleted:
-            if (Db().Execute(remove, {c.key.branch, c.key.client, c.key.service}) == 0) {
-                toCheck(c.key);
+            if (removeRow(k) == 0) {
+                checks.Add(k.branch, k.client, k.service, c.entry);
             }
-            Audit(m, c.key.branch, c.key.client, c.key.service, "deleted");
+            Audit(m, k.branch, k.client, k.service, "deleted");
             break;
         case TUpdateStatus::usModified:
-            toCheck(c.original);
-            toCheck(c.key);
-            if (!(c.original == c.key)) {
-                Db().Execute(remove, {c.original.branch, c.original.client, c.original.service});
-                insertRow(c.key);
+            checks.Add(c.original.branch, c.original.client, c.original.service, c.entry);
+            checks.Add(k.branch, k.client, k.service, c.entry);
+            if (!(c.original == k)) {
+                removeRow(c.original);
+                insertRow(k);
             }
-            Audit(m, c.key.branch, c.key.client, c.key.service, "modified");
+            Audit(m, k.branch, k.client, k.service, "modified");
             break;
         case TUpdateStatus::usUnmodified: break;
         }
     }
-
-    // A client and a service share one query. The missing client or service
-    // named by the earliest entry is reported, with that entry, so that the
-    // caller can drop it and send the rest again.
-    using Missing = std::pair<std::pair<std::string, std::string>, unsigned>;
-    std::vector<Missing> missingClients;
-    std::vector<Missing> missingServices;
-    auto client = clients.begin();
-    auto service = services.begin();
-    while (client != clients.end() || service != services.end()) {
-        if (client != clients.end() && service != services.end()) {
-            auto found = Db().Query("SELECT (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?), "
-                                    "(SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)",
-                                    {client->first.first, client->first.second, service->first.first,
-                                     service->first.second});
-            if (found.empty() || found[0].size() != 2 || !found[0][0]) {
-                missingClients.push_back(*client);
-            }
-            if (found.empty() || found[0].size() != 2 || !found[0][1]) {
-                missingServices.push_back(*service);
-            }
-            ++client;
-            ++service;
-        } else if (client != clients.end()) {
-            if (Db().Query("SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?",
-                           {client->first.first, client->first.second})
-                    .empty()) {
-                missingClients.push_back(*client);
-            }
-            ++client;
-        } else {
-            if (Db().Query("SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?",
-                           {service->first.first, service->first.second})
-                    .empty()) {
-                missingServices.push_back(*service);
-            }
-            ++service;
-        }
-    }
-    auto earliest = [](const Missing& a, const Missing& b) { return a.second < b.second; };
-    std::sort(missingClients.begin(), missingClients.end(), earliest);
-    std::sort(missingServices.begin(), missingServices.end(), earliest);
-    if (!missingClients.empty() &&
-        (missingServices.empty() || missingClients.front().second <= missingServices.front().second)) {
-        const auto& [key, at] = missingClients.front();
-        throw ERemoteRefusal(m + ": the branch " + Cp1252::FromUtf8(key.first) + " has no client " +
-                                 Cp1252::FromUtf8(key.second) + "; nothing was stored",
-                             at, "srv.sem_cliente", {Cp1252::FromUtf8(key.first), Cp1252::FromUtf8(key.second)});
-    }
-    if (!missingServices.empty()) {
-        const auto& [key, at] = missingServices.front();
-        throw ERemoteRefusal(m + ": the branch " + Cp1252::FromUtf8(key.first) + " has no service " +
-                                 Cp1252::FromUtf8(key.second) + "; nothing was stored",
-                             at, "srv.sem_servico", {Cp1252::FromUtf8(key.first), Cp1252::FromUtf8(key.second)});
-    }
-    return Variant(static_cast<std::int64_t>(changes.size()));
+    checks.RefuseMissing(Db(), m);
 }

@@ -34,6 +34,9 @@
 #include "server/ModuleRegistry.h"
 #include "server/RemoteModule.h"
 
+#include <string>
+#include <vector>
+
 class RdmServCliente : public RemoteModule {
 public:
     static constexpr const char* kServerName = "Zel.rdmServCliente";
@@ -48,7 +51,31 @@ public:
     Variant DelTodos(const std::string& branch, const std::string& client);
     Variant ApCoServClie(const Variant& packet);
 
+    // One entry of a change packet, its keys in the database's form (UTF-8).
+    struct Key {
+        std::string branch;
+        std::string client;
+        std::string service;
+        bool operator==(const Key&) const = default;
+    };
+    struct Change {
+        TUpdateStatus status;
+        Key key;
+        Key original; // edits only
+        unsigned entry; // 1-based, in the packet
+    };
+
 private:
+    // The changes of a packet, checked for their fields, sizes and branches.
+    std::vector<Change> DecodeChanges(const DataPacket& packet) const;
+    // Every change with its audit row and the commit in one round trip, each
+    // change checking its own client and service. False when the database
+    // cannot hold statements or a check failed (everything undone, a
+    // transaction open again): the changes then go through ApplyChecked.
+    bool ApplyInOneTrip(const std::vector<Change>& changes);
+    // Change by change; refuses, naming its entry, the earliest change whose
+    // client or service does not exist.
+    void ApplyChecked(const std::vector<Change>& changes);
     // branch in the database's form (UTF-8).
     void Authorize(const std::string& method, const std::string& branch, unsigned entry = 0) const;
     // Texts in the database's form (UTF-8).
