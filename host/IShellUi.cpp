@@ -6,32 +6,23 @@
 
 namespace {
 
-std::string Printable(const std::string& text)
-{
-    try {
-        return Cp1252::ToUtf8(text);
-    } catch (const std::exception&) {
-        return text;
-    }
-}
-
 // Without an operator there is nobody to pick a row or type a search: lookups
 // are cancelled and the rest is only written down.
 class StderrShellUi : public IShellUi {
 public:
     void ShowProgress(TComponent*, int, const std::string& text) override
     {
-        std::fprintf(stderr, "progress: %s\n", Printable(text).c_str());
+        std::fprintf(stderr, "progress: %s\n", Cp1252::ToUtf8Lossy(text).c_str());
     }
     void HideProgress() override { std::fprintf(stderr, "progress closed\n"); }
     std::optional<int> PickRow(TComponent*, const std::string& title, TDataSet*) override
     {
-        std::fprintf(stderr, "lookup cancelled: %s\n", Printable(title).c_str());
+        std::fprintf(stderr, "lookup cancelled: %s\n", Cp1252::ToUtf8Lossy(title).c_str());
         return std::nullopt;
     }
     void ShowEmptyLookup(TComponent*, const std::string& text) override
     {
-        std::fprintf(stderr, "lookup empty: %s\n", Printable(text).c_str());
+        std::fprintf(stderr, "lookup empty: %s\n", Cp1252::ToUtf8Lossy(text).c_str());
     }
     void Search(TDataSet*) override { std::fprintf(stderr, "search window not available\n"); }
 };

@@ -5,20 +5,6 @@
 #include "platform/net/RemoteClient.h"
 #include "server/RdmServCliente.h"
 
-namespace {
-
-// Messages from the server are Windows-1252; the check prints UTF-8.
-std::string Printable(const std::string& text)
-{
-    try {
-        return Cp1252::ToUtf8(text);
-    } catch (const std::exception&) {
-        return text;
-    }
-}
-
-} // namespace
-
 bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& port)
 {
     const auto colon = text.rfind(':');
@@ -62,9 +48,9 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
         result.ok = true;
         result.message = address + ": the application server answered in " + std::to_string(ms) + " ms";
     } catch (const ERemoteError& e) {
-        result.message = address + ": the application server said: " + Printable(e.what());
+        result.message = address + ": the application server said: " + Cp1252::ToUtf8Lossy(e.what());
     } catch (const std::exception& e) {
-        result.message = address + ": " + Printable(e.what());
+        result.message = address + ": " + Cp1252::ToUtf8Lossy(e.what());
     }
     return result;
 }

@@ -354,12 +354,18 @@ Variant RdmServCliente::GetCliente(const std::string& branch, const std::string&
     return Variant(std::move(p));
 }
 
+void RdmServCliente::CheckBranchAndClient(const std::string& method, const std::string& branch,
+                                          const std::string& client) const
+{
+    CheckSize(method, "CDFILIAL", branch, kBranchSize);
+    Authorize(method, ToDb(method, "CDFILIAL", branch));
+    CheckSize(method, "CDCLIENTE", client, kClientSize);
+}
+
 Variant RdmServCliente::GetServico(const std::string& branch, const std::string& client)
 {
     const std::string m = "GetServico";
-    CheckSize(m, "CDFILIAL", branch, kBranchSize);
-    Authorize(m, ToDb(m, "CDFILIAL", branch));
-    CheckSize(m, "CDCLIENTE", client, kClientSize);
+    CheckBranchAndClient(m, branch, client);
     auto rows = Db().Query("SELECT s.CDSERVFILI, s.CDFILIAL, s.NMSERVICO FROM SERVFILI s WHERE s.CDFILIAL = ? "
                            "AND NOT EXISTS (SELECT 1 FROM SERVCLIE c WHERE c.CDFILIAL = s.CDFILIAL "
                            "AND c.CDSERVFILI = s.CDSERVFILI AND c.CDCLIENTE = ?)",
@@ -377,9 +383,7 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
 Variant RdmServCliente::GetServClie(const std::string& branch, const std::string& client)
 {
     const std::string m = "GetServClie";
-    CheckSize(m, "CDFILIAL", branch, kBranchSize);
-    Authorize(m, ToDb(m, "CDFILIAL", branch));
-    CheckSize(m, "CDCLIENTE", client, kClientSize);
+    CheckBranchAndClient(m, branch, client);
     auto rows = Db().Query("SELECT c.CDFILIAL, c.CDSERVFILI, c.CDCLIENTE, s.NMSERVICO FROM SERVCLIE c "
                            "JOIN SERVFILI s ON s.CDFILIAL = c.CDFILIAL AND s.CDSERVFILI = c.CDSERVFILI "
                            "WHERE c.CDFILIAL = ? AND c.CDCLIENTE = ?",
@@ -398,9 +402,7 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
 Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& client)
 {
     const std::string m = "DelTodos";
-    CheckSize(m, "CDFILIAL", branch, kBranchSize);
-    Authorize(m, ToDb(m, "CDFILIAL", branch));
-    CheckSize(m, "CDCLIENTE", client, kClientSize);
+    CheckBranchAndClient(m, branch, client);
     const std::string dbBranch = ToDb(m, "CDFILIAL", branch);
     const std::string dbClient = ToDb(m, "CDCLIENTE", client);
     long long removed = Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {dbBranch, dbClient});

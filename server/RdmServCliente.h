@@ -76,6 +76,9 @@ private:
     // Change by change; refuses, naming its entry, the earliest change whose
     // client or service does not exist.
     void ApplyChecked(const std::vector<Change>& changes);
+    // The branch and client arguments of a method: sizes, then the branch's
+    // access.
+    void CheckBranchAndClient(const std::string& method, const std::string& branch, const std::string& client) const;
     // branch in the database's form (UTF-8).
     void Authorize(const std::string& method, const std::string& branch, unsigned entry = 0) const;
     // Texts in the database's form (UTF-8).
