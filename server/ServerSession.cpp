@@ -140,24 +140,9 @@ void ServerSession::RefuseHandshake(const std::string& message, const std::strin
     Send(Protocol::EncodeHelloReply(reply));
 }
 
-bool ServerSession::Handshake()
+Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Caller& caller) const
 {
     Protocol::HelloReply reply;
-    Protocol::Hello hello;
-    const auto started = std::chrono::steady_clock::now();
-    if (channel_.IsTls()) {
-        channel_.AcceptTls(options_.handshakeTimeout);
-    }
-    const auto left = options_.handshakeTimeout -
-                      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    try {
-        hello = Protocol::DecodeHello(channel_.ReadFrameWithin(std::max(left, std::chrono::milliseconds(1)), 4096));
-    } catch (const EPacketError& e) {
-        RefuseHandshake(std::string("Handshake refused: ") + e.what(), "srv.protocolo");
-        return false;
-    }
-    Caller caller;
-    caller.peer = peer_;
     if (hello.version != Protocol::kVersion) {
         reply.message = "Handshake refused: protocol version " + std::to_string(hello.version) +
                         " is not supported; this server speaks version " + std::to_string(Protocol::kVersion);
@@ -185,6 +170,28 @@ bool ServerSession::Handshake()
         reply.code = "srv.objeto";
         reply.args = {hello.serverName};
     }
+    return reply;
+}
+
+bool ServerSession::Handshake()
+{
+    Protocol::HelloReply reply;
+    Protocol::Hello hello;
+    const auto started = std::chrono::steady_clock::now();
+    if (channel_.IsTls()) {
+        channel_.AcceptTls(options_.handshakeTimeout);
+    }
+    const auto left = options_.handshakeTimeout -
+                      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    try {
+        hello = Protocol::DecodeHello(channel_.ReadFrameWithin(std::max(left, std::chrono::milliseconds(1)), 4096));
+    } catch (const EPacketError& e) {
+        RefuseHandshake(std::string("Handshake refused: ") + e.what(), "srv.protocolo");
+        return false;
+    }
+    Caller caller;
+    caller.peer = peer_;
+    reply = CheckHello(hello, caller);
     if (!reply.message.empty()) {
         RefuseHandshake(reply.message, reply.code, reply.args);
         return false;

@@ -62,6 +62,10 @@ public:
 
 private:
     void Run();
+    // The handshake's checks: the protocol version, the operator or the shared
+    // secret, the server object. A refusal comes back with its message; an
+    // accepted operator is written into caller.
+    Protocol::HelloReply CheckHello(const Protocol::Hello& hello, Caller& caller) const;
     bool Handshake();
     // Answers a refused handshake after the address's delay.
     void RefuseHandshake(const std::string& message, const std::string& code,
