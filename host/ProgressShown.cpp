@@ -2,9 +2,9 @@
 
 #include "host/ShellRoutines.h"
 
-ProgressShown::ProgressShown(TComponent* Owner, int Kind, const std::string& Text)
+ProgressShown::ProgressShown(TComponent* owner, int kind, const std::string& text)
 {
-    ActiveShowAvi(Owner, Kind, Text);
+    ActiveShowAvi(owner, kind, text);
 }
 
 ProgressShown::~ProgressShown()

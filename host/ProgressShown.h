@@ -9,7 +9,7 @@ class TComponent;
 
 class ProgressShown {
 public:
-    ProgressShown(TComponent* Owner, int Kind, const std::string& Text);
+    ProgressShown(TComponent* owner, int kind, const std::string& text);
     ~ProgressShown();
     ProgressShown(const ProgressShown&) = delete;
     ProgressShown& operator=(const ProgressShown&) = delete;

@@ -66,12 +66,12 @@ void TfrmPadraoSimples::ResourcesLoaded()
     }
 }
 
-void TfrmPadraoSimples::MissingField(const std::string& Name, const std::string& FoundClass) const
+void TfrmPadraoSimples::MissingField(const std::string& name, const std::string& foundClass) const
 {
-    if (FoundClass.empty()) {
-        throw EInvalidOperation("Form " + ClassName() + " has no component named " + Name);
+    if (foundClass.empty()) {
+        throw EInvalidOperation("Form " + ClassName() + " has no component named " + name);
     }
-    throw EInvalidOperation("Component " + Name + " of form " + ClassName() + " is a " + FoundClass +
+    throw EInvalidOperation("Component " + name + " of form " + ClassName() + " is a " + foundClass +
                             ", not of the class its field needs");
 }
 
@@ -90,11 +90,11 @@ TMenuItem* TfrmPadraoSimples::MirrorOf(const TSpeedButton* Button) const
     return nullptr;
 }
 
-void TfrmPadraoSimples::SetCommand(TSpeedButton* Button, TMenuItem* Entry, bool Enabled)
+void TfrmPadraoSimples::SetCommand(TSpeedButton* Button, TMenuItem* entry, bool enabled)
 {
-    Button->SetEnabled(Enabled);
-    if (Entry != nullptr) {
-        Entry->SetEnabled(Enabled);
+    Button->SetEnabled(enabled);
+    if (entry != nullptr) {
+        entry->SetEnabled(enabled);
     }
 }
 

@@ -80,18 +80,18 @@ protected:
     // Looks a component of the form up by name for a field; a missing one, or
     // one of another class, is a resource error.
     template <class T>
-    void BindField(T*& Field, const std::string& Name)
+    void BindField(T*& Field, const std::string& name)
     {
-        TComponent* c = FindComponent(Name);
+        TComponent* c = FindComponent(name);
         Field = dynamic_cast<T*>(c);
         if (Field == nullptr) {
-            MissingField(Name, c == nullptr ? "" : c->ClassName());
+            MissingField(name, c == nullptr ? "" : c->ClassName());
         }
     }
     // Sets the standard toolbar from the state of dtsPadrao.
     void ApplyStandardToolbar();
 
 private:
-    [[noreturn]] void MissingField(const std::string& Name, const std::string& FoundClass) const;
-    static void SetCommand(TSpeedButton* Button, TMenuItem* Entry, bool Enabled);
+    [[noreturn]] void MissingField(const std::string& name, const std::string& foundClass) const;
+    static void SetCommand(TSpeedButton* Button, TMenuItem* entry, bool enabled);
 };

@@ -146,19 +146,19 @@ std::string TfrmServCliente::CodigoCliente() const
     return cdsCliente->FieldByName("CDCLIENTE")->AsString();
 }
 
-void TfrmServCliente::Busca(TClientDataSet* DataSet, const std::string& Method, const std::string& Branch,
-                            const std::string& Second)
+void TfrmServCliente::Busca(TClientDataSet* DataSet, const std::string& method, const std::string& branch,
+                            const std::string& second)
 {
-    std::vector<RemoteArg> args{RemoteArg::Text(Branch), RemoteArg::Text(Second)};
-    Variant answer = netSevCliente->AppServer().Call(Method, args);
+    std::vector<RemoteArg> args{RemoteArg::Text(branch), RemoteArg::Text(second)};
+    Variant answer = netSevCliente->AppServer().Call(method, args);
     DataSet->SetData(answer);
 }
 
-void TfrmServCliente::Recarrega(TClientDataSet* DataSet, const std::string& Method)
+void TfrmServCliente::Recarrega(TClientDataSet* DataSet, const std::string& method)
 {
     std::string branch = CodigoFilial();
     std::string client = CodigoCliente();
-    Busca(DataSet, Method, branch, client);
+    Busca(DataSet, method, branch, client);
 }
 
 void TfrmServCliente::EnviaAlteracoes()
@@ -206,15 +206,15 @@ void TfrmServCliente::EnviaAlteracoes()
     MensErro(recusas, true);
 }
 
-std::string TfrmServCliente::DescartaRecusada(const Variant& Packet, const ERemoteRefusal& Refusal)
+std::string TfrmServCliente::DescartaRecusada(const Variant& packet, const ERemoteRefusal& refusal)
 {
-    const DataPacket* delta = Packet.GetKind() == Variant::Kind::Packet ? Packet.AsPacket().get() : nullptr;
-    const unsigned entry = Refusal.Entry();
+    const DataPacket* delta = packet.GetKind() == Variant::Kind::Packet ? packet.AsPacket().get() : nullptr;
+    const unsigned entry = refusal.Entry();
     if (delta == nullptr || entry < 1 || entry > delta->rows.size() ||
         static_cast<int>(entry) > cdsServClie->GetChangeCount()) {
         // The server could not say which change it refused: none can go.
         cdsServClie->CancelUpdates();
-        return msgPadrao->Msg("alt_recusadas") + "\n" + Refusal.what() + "\n";
+        return msgPadrao->Msg("alt_recusadas") + "\n" + refusal.what() + "\n";
     }
     const PacketRow& row = delta->rows[entry - 1];
     auto text = [&](const char* field) {
@@ -223,7 +223,7 @@ std::string TfrmServCliente::DescartaRecusada(const Variant& Packet, const ERemo
     };
     const std::string line = ServiceLine::Build(text("CDSERVFILI"), text("NMSERVICO"));
     cdsServClie->RevertChange(static_cast<int>(entry) - 1);
-    return msgPadrao->Msg("srv_recusado") + " " + line + "\n" + Refusal.what() + "\n";
+    return msgPadrao->Msg("srv_recusado") + " " + line + "\n" + refusal.what() + "\n";
 }
 
 namespace {

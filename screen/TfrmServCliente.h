@@ -85,17 +85,17 @@ public:
     void netSevClienteBeforeConnect(TObject* Sender);
 
     // Branch and client header.
-    void vd_filial(bool Required);
-    void vd_cliente(bool Required);
+    void vd_filial(bool required);
+    void vd_cliente(bool required);
     void medCdFilialChange(TObject* Sender);
     void medCdFilialExit(TObject* Sender);
     void medClienteChange(TObject* Sender);
     void medClienteExit(TObject* Sender);
     void panFilialEnter(TObject* Sender);
     void panFilialExit(TObject* Sender);
-    void btpFilialBeforePesq(TObject* Sender, bool& Cancel);
+    void btpFilialBeforePesq(TObject* Sender, bool& cancel);
     void btpFilialAfterPesq(TObject* Sender);
-    void btnClienteBeforePesq(TObject* Sender, bool& Cancel);
+    void btnClienteBeforePesq(TObject* Sender, bool& cancel);
     void btnClienteAfterPesq(TObject* Sender);
     void FormShow(TObject* Sender);
     void FormActivate(TObject* Sender);
@@ -134,12 +134,12 @@ public:
 
 private:
     // The two data paths every call site uses.
-    // Calls Method with the branch code and the client code read now, and
+    // Calls method with the branch code and the client code read now, and
     // loads the answer whole into DataSet.
-    void Recarrega(TClientDataSet* DataSet, const std::string& Method);
-    // Calls Method with two texts and loads the answer into DataSet.
-    void Busca(TClientDataSet* DataSet, const std::string& Method, const std::string& Branch,
-               const std::string& Second);
+    void Recarrega(TClientDataSet* DataSet, const std::string& method);
+    // Calls method with two texts and loads the answer into DataSet.
+    void Busca(TClientDataSet* DataSet, const std::string& method, const std::string& branch,
+               const std::string& second);
     // Sends the change log of cdsServClie (Null when empty) and merges it once
     // the call returned. A change the server refuses for good leaves the log,
     // the rest is sent again, both views are rebuilt from the server and the
@@ -148,12 +148,12 @@ private:
     void EnviaAlteracoes();
     // Takes the refused change out of the log (every change, when the server
     // did not say which) and returns the line that tells the operator.
-    std::string DescartaRecusada(const Variant& Packet, const ERemoteRefusal& Refusal);
+    std::string DescartaRecusada(const Variant& packet, const ERemoteRefusal& refusal);
     // The branch code (text of medCdFilial) and the validated client's code.
     std::string CodigoFilial() const;
     std::string CodigoCliente() const;
-    // Gives the focus to Edit unless it is already inside the header.
-    void EntraNoCabecalho(TMaskEdit* Edit);
+    // Gives the focus to edit unless it is already inside the header.
+    void EntraNoCabecalho(TMaskEdit* edit);
     // Brings the screen back to a usable state after a move command failed.
     void RestauraAposErro();
 

@@ -535,10 +535,10 @@ void ScriptDriver::CmdWindowState(const std::vector<std::string>& w)
 
 // IShellUi
 
-void ScriptDriver::ShowProgress(TComponent* /*Owner*/, int /*Kind*/, const std::string& Text)
+void ScriptDriver::ShowProgress(TComponent* /*owner*/, int /*kind*/, const std::string& text)
 {
     ++progressDepth_;
-    Emit({{"progress", "open"}, {"text", U(Text)}});
+    Emit({{"progress", "open"}, {"text", U(text)}});
 }
 
 void ScriptDriver::HideProgress()
@@ -549,7 +549,7 @@ void ScriptDriver::HideProgress()
     Emit({{"progress", "close"}});
 }
 
-std::optional<int> ScriptDriver::PickRow(TComponent* Sender, const std::string& /*Title*/, TDataSet* DataSet)
+std::optional<int> ScriptDriver::PickRow(TComponent* Sender, const std::string& /*title*/, TDataSet* DataSet)
 {
     json rows = json::array();
     std::vector<TField*> visible;
@@ -614,9 +614,9 @@ void ScriptDriver::EmitLookup()
     Emit(line);
 }
 
-void ScriptDriver::ShowEmptyLookup(TComponent* /*Sender*/, const std::string& Text)
+void ScriptDriver::ShowEmptyLookup(TComponent* /*Sender*/, const std::string& text)
 {
-    Emit({{"lookup-empty", U(Text)}});
+    Emit({{"lookup-empty", U(text)}});
 }
 
 void ScriptDriver::Search(TDataSet* DataSet)

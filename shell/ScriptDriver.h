@@ -28,10 +28,10 @@ public:
     void Run();
 
     // IShellUi
-    void ShowProgress(TComponent* Owner, int Kind, const std::string& Text) override;
+    void ShowProgress(TComponent* owner, int kind, const std::string& text) override;
     void HideProgress() override;
-    std::optional<int> PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet) override;
-    void ShowEmptyLookup(TComponent* Sender, const std::string& Text) override;
+    std::optional<int> PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet) override;
+    void ShowEmptyLookup(TComponent* Sender, const std::string& text) override;
     void Search(TDataSet* DataSet) override;
 
 private:

@@ -9,9 +9,9 @@
 
 #include <vector>
 
-std::string SearchMatch::Fold(const std::string& Text)
+std::string SearchMatch::Fold(const std::string& text)
 {
-    std::string up = Cp1252::UpperCase(Text);
+    std::string up = Cp1252::UpperCase(text);
     for (char& c : up) {
         switch (static_cast<unsigned char>(c)) {
         case 0xC0: case 0xC1: case 0xC2: case 0xC3: case 0xC4: case 0xC5: c = 'A'; break;
@@ -30,18 +30,18 @@ std::string SearchMatch::Fold(const std::string& Text)
     return up;
 }
 
-bool SearchMatch::Contains(const std::string& Value, const std::string& Wanted)
+bool SearchMatch::Contains(const std::string& value, const std::string& wanted)
 {
-    return Fold(Value).find(Fold(Wanted)) != std::string::npos;
+    return Fold(value).find(Fold(wanted)) != std::string::npos;
 }
 
-std::vector<int> SearchMatch::MatchingRows(const TDataSet* DataSet, const std::string& Text)
+std::vector<int> SearchMatch::MatchingRows(const TDataSet* DataSet, const std::string& text)
 {
     std::vector<int> rows;
     if (DataSet == nullptr || !DataSet->Active()) {
         return rows;
     }
-    std::string wanted = Fold(Text);
+    std::string wanted = Fold(text);
     std::vector<int> visible;
     for (TField* f : DataSet->Fields()) {
         if (f->Visible()) {
@@ -59,12 +59,12 @@ std::vector<int> SearchMatch::MatchingRows(const TDataSet* DataSet, const std::s
     return rows;
 }
 
-int SearchMatch::FirstMatch(TDataSet* DataSet, const std::string& Text)
+int SearchMatch::FirstMatch(TDataSet* DataSet, const std::string& text)
 {
     if (DataSet == nullptr || !DataSet->Active()) {
         return -1;
     }
-    std::string wanted = Fold(Text);
+    std::string wanted = Fold(text);
     std::vector<int> visible;
     for (int i = 0; i < DataSet->FieldCount(); ++i) {
         if (DataSet->Fields()[static_cast<size_t>(i)]->Visible()) {
@@ -86,13 +86,13 @@ int SearchMatch::FirstMatch(TDataSet* DataSet, const std::string& Text)
     return contains;
 }
 
-void SearchMatch::MoveTo(TDataSet* DataSet, int Row)
+void SearchMatch::MoveTo(TDataSet* DataSet, int row)
 {
-    if (DataSet == nullptr || Row < 0 || Row >= DataSet->RecordCount()) {
+    if (DataSet == nullptr || row < 0 || row >= DataSet->RecordCount()) {
         return;
     }
-    if (DataSet->RecNo() != Row) {
-        DataSet->SetRecNo(Row);
+    if (DataSet->RecNo() != row) {
+        DataSet->SetRecNo(row);
     }
     auto* form = dynamic_cast<TCustomForm*>(DataSet->Owner());
     if (form == nullptr) {

@@ -14,21 +14,21 @@ class TDataSet;
 class SearchMatch {
 public:
     // Row index (0-based), or -1 when nothing matches.
-    static int FirstMatch(TDataSet* DataSet, const std::string& Text);
-    // Makes Row the data set's current row, as the search window does when
+    static int FirstMatch(TDataSet* DataSet, const std::string& text);
+    // Makes row the data set's current row, as the search window does when
     // the operator types. After the move, a screen that owns the data set and
     // publishes the handler "qryServiAfterScroll" (a data-set notify handler)
     // has it run with the data set, while the search window is the active
     // form: that is how the screen keeps its list in step with a search over
     // the possible services.
-    static void MoveTo(TDataSet* DataSet, int Row);
+    static void MoveTo(TDataSet* DataSet, int row);
     // The rows (0-based, in data-set order) where a visible field's text
-    // contains Text, ignoring case and accents; every row when Text is empty,
+    // contains text, ignoring case and accents; every row when text is empty,
     // none when the data set is null or closed.
-    static std::vector<int> MatchingRows(const TDataSet* DataSet, const std::string& Text);
-    // Whether Value contains Wanted, both Windows-1252, ignoring case and
+    static std::vector<int> MatchingRows(const TDataSet* DataSet, const std::string& text);
+    // Whether value contains wanted, both Windows-1252, ignoring case and
     // accents.
-    static bool Contains(const std::string& Value, const std::string& Wanted);
+    static bool Contains(const std::string& value, const std::string& wanted);
     // Folds a Windows-1252 text for comparison: upper case, accents dropped.
-    static std::string Fold(const std::string& Text);
+    static std::string Fold(const std::string& text);
 };

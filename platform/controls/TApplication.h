@@ -18,18 +18,18 @@ public:
     TApplication();
     ~TApplication() override;
 
-    // Creates a form owned by the application. Reference is set before the
+    // Creates a form owned by the application. The reference is set before the
     // form's resource is read and its create event runs, and set back to
     // nullptr (the form destroyed) if any of that fails.
     template <class T>
-    void CreateForm(T*& Reference)
+    void CreateForm(T*& reference)
     {
         T* form = new T(this);
-        Reference = form;
+        reference = form;
         try {
             InitializeForm(form);
         } catch (...) {
-            Reference = nullptr;
+            reference = nullptr;
             delete form;
             throw;
         }

@@ -55,9 +55,9 @@ void TCustomEdit::Change()
     }
 }
 
-bool TCustomEdit::AcceptTyped(std::string& Candidate, int /*Position*/, char& /*Typed*/)
+bool TCustomEdit::AcceptTyped(std::string& candidate, int /*position*/, char& /*typed*/)
 {
-    return maxLength_ == 0 || static_cast<int>(Candidate.size()) <= maxLength_;
+    return maxLength_ == 0 || static_cast<int>(candidate.size()) <= maxLength_;
 }
 
 void TCustomEdit::DoKeyPress(char& Key)

@@ -42,9 +42,9 @@ public:
 
 protected:
     void DoKeyPress(char& Key) override;
-    // Whether the value may become Candidate by typing Typed at Position;
+    // Whether the value may become candidate by typing typed at position;
     // returns the (possibly transformed) candidate or false.
-    virtual bool AcceptTyped(std::string& Candidate, int Position, char& Typed);
+    virtual bool AcceptTyped(std::string& candidate, int position, char& typed);
     virtual void Change();
     // Stores a new value with the caret after Caret, running the change event
     // when it differs.

@@ -114,30 +114,30 @@ void CollectTabOrder(const TWinControl* container, std::vector<TWinControl*>& ou
 }
 } // namespace
 
-void TCustomForm::SelectNext(TWinControl* CurControl, bool GoForward)
+void TCustomForm::SelectNext(TWinControl* curControl, bool goForward)
 {
     std::vector<TWinControl*> all;
     CollectTabOrder(this, all);
     std::vector<TWinControl*> candidates;
     for (TWinControl* c : all) {
-        if ((c->CanFocus() && c->TabStop()) || c == CurControl) {
+        if ((c->CanFocus() && c->TabStop()) || c == curControl) {
             candidates.push_back(c);
         }
     }
     if (candidates.empty()) {
         return;
     }
-    auto it = std::find(candidates.begin(), candidates.end(), CurControl);
+    auto it = std::find(candidates.begin(), candidates.end(), curControl);
     size_t n = candidates.size();
     size_t index = 0;
     if (it == candidates.end()) {
-        index = GoForward ? 0 : n - 1;
+        index = goForward ? 0 : n - 1;
     } else {
         size_t pos = static_cast<size_t>(it - candidates.begin());
-        index = GoForward ? (pos + 1) % n : (pos + n - 1) % n;
+        index = goForward ? (pos + 1) % n : (pos + n - 1) % n;
     }
     TWinControl* next = candidates[index];
-    if (next != CurControl && next->CanFocus()) {
+    if (next != curControl && next->CanFocus()) {
         FocusControl(next);
     }
 }

@@ -34,7 +34,7 @@ public:
     void FocusControl(TWinControl* AControl);
     // Moves the focus to the next (or previous) control in tab order that can
     // take it and is a tab stop.
-    void SelectNext(TWinControl* CurControl, bool GoForward);
+    void SelectNext(TWinControl* curControl, bool goForward);
     // A character key typed while this form is active: Tab moves the focus
     // unless the focused control wants it; anything else goes to the control.
     void DispatchKey(char Key);

@@ -173,7 +173,7 @@ TField* TDBGrid::SelectedField() const
     return cols[static_cast<size_t>(selectedIndex_)]->Field();
 }
 
-void TDBGrid::CellClick(int Row, int Column)
+void TDBGrid::CellClick(int row, int Column)
 {
     if (!IsEnabledInChain()) {
         return;
@@ -182,8 +182,8 @@ void TDBGrid::CellClick(int Row, int Column)
         SetFocus();
     }
     TDataSet* ds = ShownDataSet();
-    if (ds != nullptr && Row >= 0 && Row < ds->RecordCount() && ds->RecNo() != Row) {
-        ds->SetRecNo(Row);
+    if (ds != nullptr && row >= 0 && row < ds->RecordCount() && ds->RecNo() != row) {
+        ds->SetRecNo(row);
     }
     if (Column >= 0) {
         SetSelectedIndex(Column);

@@ -68,7 +68,7 @@ public:
 
     // An operator's click on a row: the focus comes to the grid, the row
     // becomes current, then the cell-click event runs.
-    void CellClick(int Row, int Column = -1);
+    void CellClick(int row, int Column = -1);
 
     // Raised whenever the grid must be drawn again (rows, current row, state).
     Signal<> Redraw;

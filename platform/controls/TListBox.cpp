@@ -144,7 +144,7 @@ void TListBox::SetItemIndex(int value)
     ItemsUpdated();
 }
 
-void TListBox::MouseClick(int Index, TShiftState Shift)
+void TListBox::MouseClick(int index, TShiftState Shift)
 {
     if (!IsEnabledInChain()) {
         return;
@@ -152,36 +152,36 @@ void TListBox::MouseClick(int Index, TShiftState Shift)
     if (CanFocus()) {
         SetFocus();
     }
-    if (Index < 0 || Index >= Count()) {
+    if (index < 0 || index >= Count()) {
         Click();
         return;
     }
     if (!multiSelect_ || Shift == TShiftState::ssNone) {
         std::fill(selected_.begin(), selected_.end(), false);
-        selected_[static_cast<size_t>(Index)] = true;
-        anchor_ = Index;
+        selected_[static_cast<size_t>(index)] = true;
+        anchor_ = index;
     } else if (Shift == TShiftState::ssCtrl) {
-        selected_[static_cast<size_t>(Index)] = !selected_[static_cast<size_t>(Index)];
-        anchor_ = Index;
+        selected_[static_cast<size_t>(index)] = !selected_[static_cast<size_t>(index)];
+        anchor_ = index;
     } else {
-        int from = anchor_ >= 0 ? anchor_ : (itemIndex_ >= 0 ? itemIndex_ : Index);
+        int from = anchor_ >= 0 ? anchor_ : (itemIndex_ >= 0 ? itemIndex_ : index);
         std::fill(selected_.begin(), selected_.end(), false);
-        for (int i = std::min(from, Index); i <= std::max(from, Index); ++i) {
+        for (int i = std::min(from, index); i <= std::max(from, index); ++i) {
             selected_[static_cast<size_t>(i)] = true;
         }
     }
-    itemIndex_ = Index;
+    itemIndex_ = index;
     ItemsUpdated();
     Click();
 }
 
-void TListBox::MouseDblClick(int Index)
+void TListBox::MouseDblClick(int index)
 {
     if (!IsEnabledInChain()) {
         return;
     }
-    if (Index >= 0 && Index < Count()) {
-        itemIndex_ = Index;
+    if (index >= 0 && index < Count()) {
+        itemIndex_ = index;
         ItemsUpdated();
     }
     DblClick();

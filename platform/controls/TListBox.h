@@ -45,10 +45,10 @@ public:
     int ItemIndex() const { return itemIndex_; }
     void SetItemIndex(int value);
 
-    // An operator's mouse click on entry Index: the focus comes to the list,
+    // An operator's mouse click on entry index: the focus comes to the list,
     // the selection changes as the modifier says, then the click event runs.
-    void MouseClick(int Index, TShiftState Shift);
-    void MouseDblClick(int Index);
+    void MouseClick(int index, TShiftState Shift);
+    void MouseDblClick(int index);
 
     // Changes to the entries or the selection that a view must show.
     Signal<> ItemsChanged;

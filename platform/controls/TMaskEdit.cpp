@@ -35,20 +35,20 @@ std::string TMaskEdit::DisplayText() const
     return mask_.Display(Text());
 }
 
-bool TMaskEdit::AcceptTyped(std::string& Candidate, int Position, char& Typed)
+bool TMaskEdit::AcceptTyped(std::string& candidate, int position, char& typed)
 {
     if (mask_.IsEmpty()) {
-        return TCustomEdit::AcceptTyped(Candidate, Position, Typed);
+        return TCustomEdit::AcceptTyped(candidate, position, typed);
     }
-    if (static_cast<int>(Candidate.size()) > mask_.EditableCount()) {
+    if (static_cast<int>(candidate.size()) > mask_.EditableCount()) {
         return false;
     }
-    auto accepted = mask_.Accept(Position, Typed);
+    auto accepted = mask_.Accept(position, typed);
     if (!accepted) {
         return false;
     }
-    Typed = *accepted;
-    Candidate[static_cast<size_t>(Position)] = Typed;
+    typed = *accepted;
+    candidate[static_cast<size_t>(position)] = typed;
     return true;
 }
 

@@ -24,7 +24,7 @@ public:
     bool FitsMask() const;
 
 protected:
-    bool AcceptTyped(std::string& Candidate, int Position, char& Typed) override;
+    bool AcceptTyped(std::string& candidate, int position, char& typed) override;
 
 private:
     ::EditMask mask_;

@@ -32,7 +32,7 @@ TControl* TSplitter::ResizedControl() const
     return best;
 }
 
-void TSplitter::MoveBy(int Delta)
+void TSplitter::MoveBy(int delta)
 {
     TControl* target = ResizedControl();
     TWinControl* parent = Parent();
@@ -49,7 +49,7 @@ void TSplitter::MoveBy(int Delta)
     }
     int size = Align() == TAlign::alLeft ? target->Width() : target->Height();
     int maxGrow = std::max(0, clientSize - minSize_);
-    int d = std::clamp(Delta, minSize_ - size, maxGrow);
+    int d = std::clamp(delta, minSize_ - size, maxGrow);
     if (Align() == TAlign::alLeft) {
         target->SetWidth(size + d);
     } else {

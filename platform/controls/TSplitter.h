@@ -12,9 +12,9 @@ public:
     void SetMinSize(int value) { minSize_ = value; }
     // The control the splitter resizes, or nullptr.
     TControl* ResizedControl() const;
-    // Moves the splitter by Delta pixels (positive: right or down), within the
+    // Moves the splitter by delta pixels (positive: right or down), within the
     // minimum sizes of both sides.
-    void MoveBy(int Delta);
+    void MoveBy(int delta);
 
 private:
     int minSize_ = 30;

@@ -265,13 +265,13 @@ void TClientDataSet::CancelUpdates()
     DataEvent(TDataEvent::deDataSetChange);
 }
 
-void TClientDataSet::RevertChange(int Index)
+void TClientDataSet::RevertChange(int changeIndex)
 {
-    if (Index < 0 || Index >= log_.Count()) {
-        throw EDatabaseError(ErrorPrefix() + "The change log has no entry " + std::to_string(Index));
+    if (changeIndex < 0 || changeIndex >= log_.Count()) {
+        throw EDatabaseError(ErrorPrefix() + "The change log has no entry " + std::to_string(changeIndex));
     }
     DropEdit();
-    const ChangeLog::ModifiedRow entry = log_.Entries()[static_cast<size_t>(Index)];
+    const ChangeLog::ModifiedRow entry = log_.Entries()[static_cast<size_t>(changeIndex)];
     const std::int64_t id = CurrentRecordId();
     const int index = RecNo();
     std::vector<Record> records = Records();
@@ -305,7 +305,7 @@ void TClientDataSet::RevertChange(int Index)
     }
     case TUpdateStatus::usUnmodified: break;
     }
-    log_.Remove(Index);
+    log_.Remove(changeIndex);
     SetRecords(std::move(records));
     Reposition(id, index);
     DataEvent(TDataEvent::deDataSetChange);

@@ -54,11 +54,11 @@ public:
     // merge again (a row being edited or inserted is dropped too), the log is
     // empty, and the current row stays where it was if it still exists.
     void CancelUpdates();
-    // Undoes the log's entry at Index (0-based, the order of GetDelta's rows)
+    // Undoes the log's entry at changeIndex (0-based, the order of GetDelta's rows)
     // and no other: an inserted row goes, a deleted row comes back where it
     // stood in the base content, an edited row takes its original values.
     // Raises EDatabaseError for an index outside the log.
-    void RevertChange(int Index);
+    void RevertChange(int changeIndex);
 
     // On by default. While off, changes to rows that have no pending entry
     // become base content at once; a row that has one keeps being logged, so

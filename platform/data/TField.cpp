@@ -21,7 +21,7 @@ const ClassRegistration<TField> fieldClass("TField", "TComponent", nullptr, [](C
 
 } // namespace
 
-TField::TField(TComponent* AOwner, TFieldType ADataType) : TComponent(AOwner), dataType_(ADataType) {}
+TField::TField(TComponent* AOwner, TFieldType dataType) : TComponent(AOwner), dataType_(dataType) {}
 
 TField::~TField()
 {

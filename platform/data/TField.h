@@ -20,7 +20,7 @@ class TDataSet;
 class TField : public TComponent {
 public:
     DECLARE_CLASS_NAME(TField)
-    explicit TField(TComponent* AOwner, TFieldType ADataType = TFieldType::ftString);
+    explicit TField(TComponent* AOwner, TFieldType dataType = TFieldType::ftString);
     ~TField() override;
 
     const std::string& FieldName() const { return fieldName_; }

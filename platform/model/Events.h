@@ -17,4 +17,4 @@ using TDataSetNotifyEvent = std::function<void(TDataSet* DataSet)>;
 using TDataChangeEvent = std::function<void(TObject* Sender, TField* Field)>;
 using TDBGridClickEvent = std::function<void(TColumn* Column)>;
 // Before a lookup list opens; the Boolean is passed by reference.
-using TPesqEvent = std::function<void(TObject* Sender, bool& Cancel)>;
+using TPesqEvent = std::function<void(TObject* Sender, bool& cancel)>;

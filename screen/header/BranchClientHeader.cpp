@@ -19,11 +19,11 @@
 #include "screen/Cli_Zel31500.h"
 #include "screen/TfrmServCliente.h"
 
-void TfrmServCliente::vd_filial(bool Required)
+void TfrmServCliente::vd_filial(bool required)
 {
     try {
         if (EmptyString(medCdFilial->Text())) {
-            if (Required) {
+            if (required) {
                 MensErro(msgPadrao->Msg("filial_inf"), true);
             }
             return;
@@ -42,11 +42,11 @@ void TfrmServCliente::vd_filial(bool Required)
     }
 }
 
-void TfrmServCliente::vd_cliente(bool Required)
+void TfrmServCliente::vd_cliente(bool required)
 {
     try {
         if (EmptyString(medCliente->Text())) {
-            if (Required) {
+            if (required) {
                 MensErro(msgPadrao->Msg("cliente_inf"), true);
             }
             return;
@@ -112,18 +112,18 @@ void TfrmServCliente::panFilialExit(TObject* /*Sender*/)
     dtsPadrao->SetEnabled(true);
 }
 
-void TfrmServCliente::EntraNoCabecalho(TMaskEdit* Edit)
+void TfrmServCliente::EntraNoCabecalho(TMaskEdit* edit)
 {
     // A lookup changes the header: while the lists are shown it would leave
     // them, and the moves, acting on the client validated before. Entering
     // the header empties them (panFilialEnter); leaving it validates the
     // branch and the client again and loads the lists for them.
     if (!panFilial->ContainsControl(ActiveControl())) {
-        Edit->SetFocus();
+        edit->SetFocus();
     }
 }
 
-void TfrmServCliente::btpFilialBeforePesq(TObject* /*Sender*/, bool& /*Cancel*/)
+void TfrmServCliente::btpFilialBeforePesq(TObject* /*Sender*/, bool& /*cancel*/)
 {
     EntraNoCabecalho(medCdFilial);
     qryFilial->Close();
@@ -137,7 +137,7 @@ void TfrmServCliente::btpFilialAfterPesq(TObject* /*Sender*/)
     edtNmFilial->SetText(qryFilial->FieldByName("NMFILIAL")->AsString());
 }
 
-void TfrmServCliente::btnClienteBeforePesq(TObject* /*Sender*/, bool& /*Cancel*/)
+void TfrmServCliente::btnClienteBeforePesq(TObject* /*Sender*/, bool& /*cancel*/)
 {
     EntraNoCabecalho(medCliente);
     Busca(cdsCliente, "GetCliente", medCdFilial->Text(), "");

@@ -20,8 +20,8 @@
 
 #include <algorithm>
 
-ControlView::ControlView(TControl* Control, QWidget* Widget, FormView* Form, ControlView* ParentView)
-    : control_(Control), widget_(Widget), form_(Form), parentView_(ParentView)
+ControlView::ControlView(TControl* control, QWidget* widget, FormView* form, ControlView* parentView)
+    : control_(control), widget_(widget), form_(form), parentView_(parentView)
 {
     form_->Register(this);
     watch_.Watch(control_, [this] { ModelGone(); });
@@ -56,9 +56,9 @@ void ControlView::Retire()
     widget_->deleteLater();
 }
 
-TFont ControlView::EffectiveFont(const TControl* Control)
+TFont ControlView::EffectiveFont(const TControl* control)
 {
-    const TControl* c = Control;
+    const TControl* c = control;
     while (c->ParentFont() && c->Parent() != nullptr) {
         c = c->Parent();
     }
@@ -155,10 +155,10 @@ bool ControlView::Input(const std::function<void()>& input)
     return control_ != nullptr;
 }
 
-void ControlView::ArmDrag(QPoint Pos, bool OnItem)
+void ControlView::ArmDrag(QPoint pos, bool onItem)
 {
-    dragFrom_ = Pos;
-    dragArmed_ = OnItem && DropRoutes::IsSource(control_);
+    dragFrom_ = pos;
+    dragArmed_ = onItem && DropRoutes::IsSource(control_);
 }
 
 bool ControlView::DragMoved(QMouseEvent* event)

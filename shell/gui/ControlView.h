@@ -32,7 +32,7 @@ struct TFont;
 
 class ControlView {
 public:
-    ControlView(TControl* Control, QWidget* Widget, FormView* Form, ControlView* ParentView);
+    ControlView(TControl* control, QWidget* widget, FormView* form, ControlView* parentView);
     virtual ~ControlView();
     ControlView(const ControlView&) = delete;
     ControlView& operator=(const ControlView&) = delete;
@@ -60,7 +60,7 @@ public:
 
     // The font the control is drawn with: its own, or its parent's while it
     // follows the parent's.
-    static TFont EffectiveFont(const TControl* Control);
+    static TFont EffectiveFont(const TControl* control);
 
     // Lets go of the control for good: no more signals, the widget hidden
     // and deleted once the running event is over.
@@ -93,10 +93,10 @@ protected:
     // control went away while it ran.
     bool Input(const std::function<void()>& input);
 
-    // Dragging (DropRoutes): a press on an entry (OnItem) arms a drag from a
+    // Dragging (DropRoutes): a press on an entry (onItem) arms a drag from a
     // control that is a drag source, a press elsewhere disarms it; a move with the left button held past the start distance
     // starts it (true then: the move is the drag's, not the control's).
-    void ArmDrag(QPoint Pos, bool OnItem);
+    void ArmDrag(QPoint pos, bool onItem);
     bool DragMoved(QMouseEvent* event);
     // Over a drop target: accepted while the route's button is enabled.
     void DragOver(QDropEvent* event);

@@ -4,7 +4,7 @@
 #include "platform/data/TField.h"
 #include "shell/gui/GuiConvert.h"
 
-DataSetRowsModel::DataSetRowsModel(const TDataSet* DataSet, QObject* Parent) : QAbstractTableModel(Parent)
+DataSetRowsModel::DataSetRowsModel(const TDataSet* DataSet, QObject* parent) : QAbstractTableModel(parent)
 {
     std::vector<int> fields;
     for (TField* f : DataSet->Fields()) {

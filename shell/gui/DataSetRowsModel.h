@@ -13,7 +13,7 @@ class TDataSet;
 class DataSetRowsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit DataSetRowsModel(const TDataSet* DataSet, QObject* Parent = nullptr);
+    explicit DataSetRowsModel(const TDataSet* DataSet, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -22,9 +22,9 @@ constexpr std::array<Route, 2> kRoutes{{
     {"dbgPadrao", "lsbPossiveis", "sbtUmEsquerda"},
 }};
 
-QString FormName(const TControl* Control)
+QString FormName(const TControl* control)
 {
-    TCustomForm* form = Control != nullptr ? Control->GetParentForm() : nullptr;
+    TCustomForm* form = control != nullptr ? control->GetParentForm() : nullptr;
     return form != nullptr ? QString::fromStdString(form->Name()) : QString();
 }
 
@@ -53,31 +53,31 @@ QMimeData* DropRoutes::Encode(const TControl* Source)
     return mime;
 }
 
-TSpeedButton* DropRoutes::ButtonFor(const QMimeData* Mime, const TControl* Target)
+TSpeedButton* DropRoutes::ButtonFor(const QMimeData* mime, const TControl* target)
 {
-    if (Mime == nullptr || Target == nullptr || !Mime->hasFormat(kMimeType)) {
+    if (mime == nullptr || target == nullptr || !mime->hasFormat(kMimeType)) {
         return nullptr;
     }
-    TCustomForm* form = Target->GetParentForm();
+    TCustomForm* form = target->GetParentForm();
     if (form == nullptr) {
         return nullptr;
     }
-    QString text = QString::fromUtf8(Mime->data(kMimeType));
+    QString text = QString::fromUtf8(mime->data(kMimeType));
     int slash = text.indexOf('/');
-    if (slash < 0 || text.left(slash) != FormName(Target)) {
+    if (slash < 0 || text.left(slash) != FormName(target)) {
         return nullptr;
     }
     std::string source = text.mid(slash + 1).toStdString();
     for (const Route& r : kRoutes) {
-        if (source == r.source && Target->Name() == r.target) {
+        if (source == r.source && target->Name() == r.target) {
             return dynamic_cast<TSpeedButton*>(form->FindComponent(r.button));
         }
     }
     return nullptr;
 }
 
-TSpeedButton* DropRoutes::EnabledButtonFor(const QMimeData* Mime, const TControl* Target)
+TSpeedButton* DropRoutes::EnabledButtonFor(const QMimeData* mime, const TControl* target)
 {
-    TSpeedButton* button = ButtonFor(Mime, Target);
+    TSpeedButton* button = ButtonFor(mime, target);
     return button != nullptr && button->IsEnabledInChain() && button->IsShowing() ? button : nullptr;
 }

@@ -25,9 +25,9 @@ public:
     static bool IsSource(const TControl* Source);
     // What a drag from Source carries; the caller owns it.
     static QMimeData* Encode(const TControl* Source);
-    // The button a drop of Mime on Target clicks, whether enabled or not;
-    // null when there is no such route on Target's form.
-    static TSpeedButton* ButtonFor(const QMimeData* Mime, const TControl* Target);
+    // The button a drop of mime on target clicks, whether enabled or not;
+    // null when there is no such route on target's form.
+    static TSpeedButton* ButtonFor(const QMimeData* mime, const TControl* target);
     // The button, when it takes the click now; else null.
-    static TSpeedButton* EnabledButtonFor(const QMimeData* Mime, const TControl* Target);
+    static TSpeedButton* EnabledButtonFor(const QMimeData* mime, const TControl* target);
 };

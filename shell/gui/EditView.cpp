@@ -9,8 +9,8 @@
 
 #include <algorithm>
 
-EditView::EditView(TCustomEdit* Edit, QWidget* Parent, FormView* Form, ControlView* ParentView)
-    : QLineEdit(Parent), ControlView(Edit, this, Form, ParentView)
+EditView::EditView(TCustomEdit* edit, QWidget* parent, FormView* form, ControlView* parentView)
+    : QLineEdit(parent), ControlView(edit, this, form, parentView)
 {
     setFocusPolicy(Qt::NoFocus);
     setContextMenuPolicy(Qt::NoContextMenu);

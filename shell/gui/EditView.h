@@ -11,7 +11,7 @@ class TCustomEdit;
 class EditView : public QLineEdit, public ControlView {
     Q_OBJECT
 public:
-    EditView(TCustomEdit* Edit, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    EditView(TCustomEdit* edit, QWidget* parent, FormView* form, ControlView* parentView);
 
     void SyncFromModel() override;
     bool TakesKeys() const override { return true; }

@@ -6,10 +6,10 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-FormSurface::FormSurface(TCustomForm* Form, FormView* View) : QWidget(nullptr), ControlView(Form, this, View, nullptr)
+FormSurface::FormSurface(TCustomForm* form, FormView* view) : QWidget(nullptr), ControlView(form, this, view, nullptr)
 {
     setFocusPolicy(Qt::NoFocus);
-    View->RouteKeys(this);
+    view->RouteKeys(this);
     SyncFromModel();
 }
 

@@ -13,7 +13,7 @@ class TCustomForm;
 class FormSurface : public QWidget, public ControlView {
     Q_OBJECT
 public:
-    FormSurface(TCustomForm* Form, FormView* View);
+    FormSurface(TCustomForm* form, FormView* view);
 
     void SyncFromModel() override;
     QSize sizeHint() const override;

@@ -24,7 +24,7 @@ public:
     Applying& operator=(const Applying&) = delete;
 };
 
-FormView::FormView(TCustomForm* Form, QWidget* Parent) : QMdiSubWindow(Parent), form_(Form), keys_(new KeyRouter(this))
+FormView::FormView(TCustomForm* form, QWidget* parent) : QMdiSubWindow(parent), form_(form), keys_(new KeyRouter(this))
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -58,36 +58,36 @@ void FormView::FormGone()
     deleteLater();
 }
 
-ControlView* FormView::ViewOf(const TControl* Control) const
+ControlView* FormView::ViewOf(const TControl* control) const
 {
-    auto it = views_.find(Control);
+    auto it = views_.find(control);
     return it == views_.end() ? nullptr : it->second;
 }
 
-QWidget* FormView::WidgetOf(const TControl* Control) const
+QWidget* FormView::WidgetOf(const TControl* control) const
 {
-    ControlView* view = ViewOf(Control);
+    ControlView* view = ViewOf(control);
     return view != nullptr ? view->Widget() : nullptr;
 }
 
-void FormView::Register(ControlView* View)
+void FormView::Register(ControlView* view)
 {
-    views_[View->Control()] = View;
+    views_[view->Control()] = view;
 }
 
-void FormView::Unregister(ControlView* View)
+void FormView::Unregister(ControlView* view)
 {
     for (auto it = views_.begin(); it != views_.end(); ++it) {
-        if (it->second == View) {
+        if (it->second == view) {
             views_.erase(it);
             return;
         }
     }
 }
 
-void FormView::RouteKeys(QWidget* Widget)
+void FormView::RouteKeys(QWidget* widget)
 {
-    Widget->installEventFilter(keys_);
+    widget->installEventFilter(keys_);
 }
 
 void FormView::Input(const std::function<void()>& input)
@@ -163,19 +163,19 @@ void FormView::SyncFromModel()
     }
 }
 
-void FormView::SurfaceResized(QSize Size)
+void FormView::SurfaceResized(QSize size)
 {
-    if (form_ == nullptr || ApplyingModel() || !isVisible() || isMinimized() || Size.isEmpty()) {
+    if (form_ == nullptr || ApplyingModel() || !isVisible() || isMinimized() || size.isEmpty()) {
         return;
     }
-    if (Size.width() == form_->ClientWidth() && Size.height() == form_->ClientHeight()) {
+    if (size.width() == form_->ClientWidth() && size.height() == form_->ClientHeight()) {
         return;
     }
     // The model's bounds are the whole window's; its frame is its own.
     TCustomForm* form = form_;
     QPoint at = isMaximized() ? QPoint(form->Left(), form->Top()) : pos();
-    int width = Size.width() + form->Width() - form->ClientWidth();
-    int height = Size.height() + form->Height() - form->ClientHeight();
+    int width = size.width() + form->Width() - form->ClientWidth();
+    int height = size.height() + form->Height() - form->ClientHeight();
     Application().Dispatch([form, at, width, height] { form->SetBounds(at.x(), at.y(), width, height); });
 }
 

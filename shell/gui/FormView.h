@@ -23,7 +23,7 @@ class FormView : public QMdiSubWindow {
     Q_OBJECT
 public:
     // Add the window to its area, then SyncFromModel shows it.
-    explicit FormView(TCustomForm* Form, QWidget* Parent = nullptr);
+    explicit FormView(TCustomForm* form, QWidget* parent = nullptr);
     ~FormView() override;
 
     // The mirrored form; null once it has been destroyed.
@@ -31,8 +31,8 @@ public:
     FormSurface* Surface() const { return surface_; }
     // The view of one of the form's controls (the form itself included), or
     // null when it has none.
-    ControlView* ViewOf(const TControl* Control) const;
-    QWidget* WidgetOf(const TControl* Control) const;
+    ControlView* ViewOf(const TControl* control) const;
+    QWidget* WidgetOf(const TControl* control) const;
 
     // Runs one piece of operator input on this form: the form becomes the
     // active one first, as a click into its window makes it; errors are
@@ -48,10 +48,10 @@ public:
     void FollowFocus();
 
     // Called by the views.
-    void Register(ControlView* View);
-    void Unregister(ControlView* View);
-    void RouteKeys(QWidget* Widget);
-    void SurfaceResized(QSize Size);
+    void Register(ControlView* view);
+    void Unregister(ControlView* view);
+    void RouteKeys(QWidget* widget);
+    void SurfaceResized(QSize size);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -143,29 +143,29 @@ bool Shape(const std::string& name, QPainterPath& path, QColor& color)
 
 } // namespace
 
-bool GlyphPainter::Known(const std::string& Name)
+bool GlyphPainter::Known(const std::string& name)
 {
     QPainterPath path;
     QColor color;
-    return Shape(Lower(Name), path, color);
+    return Shape(Lower(name), path, color);
 }
 
-QPixmap GlyphPainter::Draw(const std::string& Name, QSize Size, bool Disabled)
+QPixmap GlyphPainter::Draw(const std::string& name, QSize size, bool disabled)
 {
     QPainterPath path;
     QColor color;
-    if (!Shape(Lower(Name), path, color) || Size.isEmpty()) {
+    if (!Shape(Lower(name), path, color) || size.isEmpty()) {
         return QPixmap();
     }
-    QPixmap pixmap(Size);
+    QPixmap pixmap(size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    qreal side = std::min(Size.width(), Size.height());
-    painter.translate((Size.width() - side) / 2.0, (Size.height() - side) / 2.0);
+    qreal side = std::min(size.width(), size.height());
+    painter.translate((size.width() - side) / 2.0, (size.height() - side) / 2.0);
     painter.scale(side / 16.0, side / 16.0);
     painter.setPen(Qt::NoPen);
-    if (Disabled) {
+    if (disabled) {
         // Greyed with a light emboss, one pixel down and right.
         painter.setBrush(QColor(0xff, 0xff, 0xff));
         painter.drawPath(path.translated(16.0 / side, 16.0 / side));
@@ -179,14 +179,14 @@ QPixmap GlyphPainter::Draw(const std::string& Name, QSize Size, bool Disabled)
     return pixmap;
 }
 
-QIcon GlyphPainter::Icon(const std::string& Name, QSize Size)
+QIcon GlyphPainter::Icon(const std::string& name, QSize size)
 {
     QIcon icon;
-    if (!Known(Name)) {
+    if (!Known(name)) {
         return icon;
     }
-    icon.addPixmap(Draw(Name, Size, false), QIcon::Normal);
-    icon.addPixmap(Draw(Name, Size, false), QIcon::Active);
-    icon.addPixmap(Draw(Name, Size, true), QIcon::Disabled);
+    icon.addPixmap(Draw(name, size, false), QIcon::Normal);
+    icon.addPixmap(Draw(name, size, false), QIcon::Active);
+    icon.addPixmap(Draw(name, size, true), QIcon::Disabled);
     return icon;
 }

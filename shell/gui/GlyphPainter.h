@@ -17,10 +17,10 @@
 
 class GlyphPainter {
 public:
-    static bool Known(const std::string& Name);
-    // One image of the glyph, Size device-independent pixels; transparent
+    static bool Known(const std::string& name);
+    // One image of the glyph, size device-independent pixels; transparent
     // where nothing is drawn. An unknown name gives an empty pixmap.
-    static QPixmap Draw(const std::string& Name, QSize Size, bool Disabled);
+    static QPixmap Draw(const std::string& name, QSize size, bool disabled);
     // Both images as an icon (normal and disabled modes).
-    static QIcon Icon(const std::string& Name, QSize Size);
+    static QIcon Icon(const std::string& name, QSize size);
 };

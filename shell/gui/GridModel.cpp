@@ -6,7 +6,7 @@
 #include "platform/data/TField.h"
 #include "shell/gui/GuiConvert.h"
 
-GridModel::GridModel(TDBGrid* Grid, QObject* Parent) : QAbstractTableModel(Parent), grid_(Grid) {}
+GridModel::GridModel(TDBGrid* grid, QObject* parent) : QAbstractTableModel(parent), grid_(grid) {}
 
 std::vector<GridModel::Column> GridModel::ReadColumns() const
 {

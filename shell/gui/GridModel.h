@@ -13,7 +13,7 @@ class TDBGrid;
 class GridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit GridModel(TDBGrid* Grid, QObject* Parent = nullptr);
+    explicit GridModel(TDBGrid* grid, QObject* parent = nullptr);
 
     // Reads the grid again: columns, rows and the data set shown.
     void Refresh();

@@ -15,8 +15,8 @@
 
 #include <algorithm>
 
-GridView::GridView(TDBGrid* Grid, QWidget* Parent, FormView* Form, ControlView* ParentView)
-    : QTableView(Parent), ControlView(Grid, this, Form, ParentView), model_(new GridModel(Grid, this))
+GridView::GridView(TDBGrid* grid, QWidget* parent, FormView* form, ControlView* parentView)
+    : QTableView(parent), ControlView(grid, this, form, parentView), model_(new GridModel(grid, this))
 {
     setFocusPolicy(Qt::NoFocus);
     setModel(model_);
@@ -36,10 +36,10 @@ GridView::GridView(TDBGrid* Grid, QWidget* Parent, FormView* Form, ControlView* 
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, &GridView::ColumnResized);
-    Track(Grid->Redraw.Connect([this] { SyncRows(); }));
+    Track(grid->Redraw.Connect([this] { SyncRows(); }));
     // Column titles and widths change through the columns, which only ask
     // for a repaint.
-    Track(Grid->Painted.Connect([this] {
+    Track(grid->Painted.Connect([this] {
         SyncColumns();
         SyncCurrent();
     }));

@@ -20,7 +20,7 @@ class TDBGrid;
 class GridView : public QTableView, public ControlView {
     Q_OBJECT
 public:
-    GridView(TDBGrid* Grid, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    GridView(TDBGrid* grid, QWidget* parent, FormView* form, ControlView* parentView);
 
     void SyncFromModel() override;
     bool TakesKeys() const override { return true; }

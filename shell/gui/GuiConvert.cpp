@@ -90,14 +90,14 @@ QString StripAccelerator(const std::string& cp1252)
     return ToQt(out);
 }
 
-QString CellText(const TDataSet* DataSet, int Row, int FieldIndex)
+QString CellText(const TDataSet* DataSet, int row, int fieldIndex)
 {
-    if (DataSet == nullptr || !DataSet->Active() || Row < 0 || Row >= DataSet->RecordCount() || FieldIndex < 0 ||
-        FieldIndex >= DataSet->FieldCount()) {
+    if (DataSet == nullptr || !DataSet->Active() || row < 0 || row >= DataSet->RecordCount() || fieldIndex < 0 ||
+        fieldIndex >= DataSet->FieldCount()) {
         return QString();
     }
     try {
-        return ToQt(DataSet->RowValue(Row, FieldIndex).value_or(""));
+        return ToQt(DataSet->RowValue(row, fieldIndex).value_or(""));
     } catch (const std::exception&) {
         return QString();
     }

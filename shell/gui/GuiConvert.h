@@ -34,9 +34,9 @@ QFont FontOf(const TFont& font, const QFont& base);
 // "&&" -> "&").
 QString StripAccelerator(const std::string& cp1252);
 
-// The text of field FieldIndex in stored row Row; empty for Null or for a
+// The text of field fieldIndex in stored row row; empty for Null or for a
 // row or field that is not there (the data set may have changed since the
 // view counted its rows).
-QString CellText(const TDataSet* DataSet, int Row, int FieldIndex);
+QString CellText(const TDataSet* DataSet, int row, int fieldIndex);
 
 } // namespace GuiConvert

@@ -20,7 +20,7 @@
 
 #include <memory>
 
-GuiShellUi::GuiShellUi(ShellWindow* Shell) : shell_(Shell)
+GuiShellUi::GuiShellUi(ShellWindow* shell) : shell_(shell)
 {
     previousUi_ = IShellUi::SetCurrent(this);
     previousSink_ = ErrorSink::Set([this](const std::string& text) { ShowError(text); });
@@ -33,11 +33,11 @@ GuiShellUi::~GuiShellUi()
     IShellUi::SetCurrent(previousUi_);
 }
 
-QWidget* GuiShellUi::WindowOver(TComponent* Owner) const
+QWidget* GuiShellUi::WindowOver(TComponent* owner) const
 {
-    TCustomForm* form = dynamic_cast<TCustomForm*>(Owner);
+    TCustomForm* form = dynamic_cast<TCustomForm*>(owner);
     if (form == nullptr) {
-        if (auto* control = dynamic_cast<TControl*>(Owner)) {
+        if (auto* control = dynamic_cast<TControl*>(owner)) {
             form = control->GetParentForm();
         }
     }
@@ -52,9 +52,9 @@ QWidget* GuiShellUi::WindowOver(TComponent* Owner) const
     return shell_;
 }
 
-void GuiShellUi::ShowError(const std::string& Text)
+void GuiShellUi::ShowError(const std::string& text)
 {
-    QMessageBox box(QMessageBox::Critical, ShellTexts::Text(ShellTexts::kErrorTitle), GuiConvert::ToQt(Text),
+    QMessageBox box(QMessageBox::Critical, ShellTexts::Text(ShellTexts::kErrorTitle), GuiConvert::ToQt(text),
                     QMessageBox::Ok, shell_);
     box.exec();
     Reactivate();
@@ -72,12 +72,12 @@ ProgressWindow* GuiShellUi::Progress() const
     return progress_ != nullptr && progress_->isVisible() ? progress_.data() : nullptr;
 }
 
-void GuiShellUi::ShowProgress(TComponent* Owner, int /*Kind*/, const std::string& Text)
+void GuiShellUi::ShowProgress(TComponent* owner, int /*kind*/, const std::string& text)
 {
     if (progress_ == nullptr) {
         progress_ = new ProgressWindow(shell_);
     }
-    progress_->ShowText(GuiConvert::ToQt(Text), WindowOver(Owner));
+    progress_->ShowText(GuiConvert::ToQt(text), WindowOver(owner));
 }
 
 void GuiShellUi::HideProgress()
@@ -91,9 +91,9 @@ void GuiShellUi::HideProgress()
     }
 }
 
-std::optional<int> GuiShellUi::PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet)
+std::optional<int> GuiShellUi::PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet)
 {
-    LookupDialog dialog(Title, DataSet, WindowOver(Sender));
+    LookupDialog dialog(title, DataSet, WindowOver(Sender));
     bool picked = dialog.exec() == QDialog::Accepted;
     Reactivate();
     if (!picked) {
@@ -102,9 +102,9 @@ std::optional<int> GuiShellUi::PickRow(TComponent* Sender, const std::string& Ti
     return dialog.Picked();
 }
 
-void GuiShellUi::ShowEmptyLookup(TComponent* Sender, const std::string& Text)
+void GuiShellUi::ShowEmptyLookup(TComponent* Sender, const std::string& text)
 {
-    QMessageBox box(QMessageBox::Information, ShellTexts::Text(ShellTexts::kNoticeTitle), GuiConvert::ToQt(Text),
+    QMessageBox box(QMessageBox::Information, ShellTexts::Text(ShellTexts::kNoticeTitle), GuiConvert::ToQt(text),
                     QMessageBox::Ok, WindowOver(Sender));
     box.exec();
     Reactivate();

@@ -19,26 +19,26 @@ class ShellWindow;
 
 class GuiShellUi : public IShellUi {
 public:
-    explicit GuiShellUi(ShellWindow* Shell);
+    explicit GuiShellUi(ShellWindow* shell);
     ~GuiShellUi() override;
     GuiShellUi(const GuiShellUi&) = delete;
     GuiShellUi& operator=(const GuiShellUi&) = delete;
 
-    void ShowProgress(TComponent* Owner, int Kind, const std::string& Text) override;
+    void ShowProgress(TComponent* owner, int kind, const std::string& text) override;
     void HideProgress() override;
-    std::optional<int> PickRow(TComponent* Sender, const std::string& Title, TDataSet* DataSet) override;
-    void ShowEmptyLookup(TComponent* Sender, const std::string& Text) override;
+    std::optional<int> PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet) override;
+    void ShowEmptyLookup(TComponent* Sender, const std::string& text) override;
     void Search(TDataSet* DataSet) override;
 
     // Shows one error message box.
-    void ShowError(const std::string& Text);
+    void ShowError(const std::string& text);
     // The progress window while it is open, else null.
     ProgressWindow* Progress() const;
 
 private:
     // The window the shell's windows open over: the owner's form window, or
     // the main window.
-    QWidget* WindowOver(TComponent* Owner) const;
+    QWidget* WindowOver(TComponent* owner) const;
     void Reactivate();
 
     ShellWindow* shell_;

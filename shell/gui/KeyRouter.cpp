@@ -9,7 +9,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 
-KeyRouter::KeyRouter(FormView* Form) : QObject(Form), form_(Form) {}
+KeyRouter::KeyRouter(FormView* form) : QObject(form), form_(form) {}
 
 void KeyRouter::OnForm(const std::function<void(TCustomForm&)>& action)
 {

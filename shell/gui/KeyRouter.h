@@ -15,7 +15,7 @@ class TCustomForm;
 class KeyRouter : public QObject {
     Q_OBJECT
 public:
-    explicit KeyRouter(FormView* Form);
+    explicit KeyRouter(FormView* form);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

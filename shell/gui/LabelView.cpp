@@ -7,8 +7,8 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 
-LabelView::LabelView(TLabel* Label, QWidget* Parent, FormView* Form, ControlView* ParentView)
-    : QLabel(Parent), ControlView(Label, this, Form, ParentView)
+LabelView::LabelView(TLabel* label, QWidget* parent, FormView* form, ControlView* parentView)
+    : QLabel(parent), ControlView(label, this, form, parentView)
 {
     setFocusPolicy(Qt::NoFocus);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);

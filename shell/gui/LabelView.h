@@ -10,7 +10,7 @@ class TLabel;
 class LabelView : public QLabel, public ControlView {
     Q_OBJECT
 public:
-    LabelView(TLabel* Label, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    LabelView(TLabel* label, QWidget* parent, FormView* form, ControlView* parentView);
 
     void SyncFromModel() override;
 

@@ -7,7 +7,7 @@
 #include <QPalette>
 #include <QSize>
 
-ListBoxModel::ListBoxModel(TListBox* List, QObject* Parent) : QAbstractListModel(Parent), list_(List)
+ListBoxModel::ListBoxModel(TListBox* list, QObject* parent) : QAbstractListModel(parent), list_(list)
 {
     rows_ = list_ != nullptr ? list_->Count() : 0;
 }

@@ -9,7 +9,7 @@ class TListBox;
 class ListBoxModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    explicit ListBoxModel(TListBox* List, QObject* Parent = nullptr);
+    explicit ListBoxModel(TListBox* list, QObject* parent = nullptr);
 
     // Reads the list again: a reset when the number of entries changed,
     // otherwise a change of every row's data.

@@ -13,8 +13,8 @@
 
 #include <algorithm>
 
-ListBoxView::ListBoxView(TListBox* List, QWidget* Parent, FormView* Form, ControlView* ParentView)
-    : QListView(Parent), ControlView(List, this, Form, ParentView), model_(new ListBoxModel(List, this))
+ListBoxView::ListBoxView(TListBox* list, QWidget* parent, FormView* form, ControlView* parentView)
+    : QListView(parent), ControlView(list, this, form, parentView), model_(new ListBoxModel(list, this))
 {
     setFocusPolicy(Qt::NoFocus);
     setModel(model_);
@@ -27,7 +27,7 @@ ListBoxView::ListBoxView(TListBox* List, QWidget* Parent, FormView* Form, Contro
     // by the view.
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    Track(List->ItemsChanged.Connect([this] { ItemsChanged(); }));
+    Track(list->ItemsChanged.Connect([this] { ItemsChanged(); }));
     SyncFromModel();
     SyncItems();
 }

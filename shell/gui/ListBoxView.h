@@ -13,7 +13,7 @@ class TListBox;
 class ListBoxView : public QListView, public ControlView {
     Q_OBJECT
 public:
-    ListBoxView(TListBox* List, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    ListBoxView(TListBox* list, QWidget* parent, FormView* form, ControlView* parentView);
 
     void SyncFromModel() override;
     bool TakesKeys() const override { return true; }

@@ -15,17 +15,17 @@
 
 #include <vector>
 
-LookupDialog::LookupDialog(const std::string& Title, const TDataSet* DataSet, QWidget* Parent)
-    : QDialog(Parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), filter_(new QLineEdit(this)),
+LookupDialog::LookupDialog(const std::string& title, const TDataSet* DataSet, QWidget* parent)
+    : QDialog(parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), filter_(new QLineEdit(this)),
       table_(new RowsTableView(model_, this))
 {
-    setWindowTitle(GuiConvert::ToQt(Title));
+    setWindowTitle(GuiConvert::ToQt(title));
     setModal(true);
     auto* prompt = new QLabel(ShellTexts::Text(ShellTexts::kLookupPrompt), this);
     prompt->setBuddy(filter_);
     filter_->setAccessibleName(ShellTexts::Text(ShellTexts::kLookupPrompt).remove('&'));
     filter_->setClearButtonEnabled(true);
-    table_->setAccessibleName(GuiConvert::ToQt(Title));
+    table_->setAccessibleName(GuiConvert::ToQt(title));
     table_->setTabKeyNavigation(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);

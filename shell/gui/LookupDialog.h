@@ -18,7 +18,7 @@ class TDataSet;
 class LookupDialog : public QDialog {
     Q_OBJECT
 public:
-    LookupDialog(const std::string& Title, const TDataSet* DataSet, QWidget* Parent = nullptr);
+    LookupDialog(const std::string& title, const TDataSet* DataSet, QWidget* parent = nullptr);
 
     // The row picked (0-based, in the data set's order), once the dialog was
     // accepted.

@@ -12,7 +12,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
-MenuMirror::MenuMirror(QMenuBar* Bar) : QObject(Bar), bar_(Bar) {}
+MenuMirror::MenuMirror(QMenuBar* bar) : QObject(bar), bar_(bar) {}
 
 MenuMirror::~MenuMirror()
 {
@@ -20,12 +20,12 @@ MenuMirror::~MenuMirror()
     entries_.clear();
 }
 
-void MenuMirror::Follow(TCustomForm* Form)
+void MenuMirror::Follow(TCustomForm* form)
 {
     TMainMenu* menu = nullptr;
-    if (Form != nullptr) {
-        for (int i = 0; i < Form->ComponentCount() && menu == nullptr; ++i) {
-            menu = dynamic_cast<TMainMenu*>(Form->Components(i));
+    if (form != nullptr) {
+        for (int i = 0; i < form->ComponentCount() && menu == nullptr; ++i) {
+            menu = dynamic_cast<TMainMenu*>(form->Components(i));
         }
     }
     if (menu == menu_) {
@@ -43,10 +43,10 @@ void MenuMirror::Follow(TCustomForm* Form)
     Rebuild();
 }
 
-QAction* MenuMirror::ActionOf(const TMenuItem* Item) const
+QAction* MenuMirror::ActionOf(const TMenuItem* item) const
 {
     for (const auto& e : entries_) {
-        if (e->item == Item) {
+        if (e->item == item) {
             return e->action;
         }
     }

@@ -22,14 +22,14 @@ class TMenuItem;
 class MenuMirror : public QObject {
     Q_OBJECT
 public:
-    // Menus go into Bar after the entries it holds when this is made.
-    explicit MenuMirror(QMenuBar* Bar);
+    // Menus go into bar after the entries it holds when this is made.
+    explicit MenuMirror(QMenuBar* bar);
     ~MenuMirror() override;
 
-    // Shows the main menu of Form (null: none).
-    void Follow(TCustomForm* Form);
+    // Shows the main menu of form (null: none).
+    void Follow(TCustomForm* form);
     // The action of a model entry, or null.
-    QAction* ActionOf(const TMenuItem* Item) const;
+    QAction* ActionOf(const TMenuItem* item) const;
 
 private:
     struct Entry {

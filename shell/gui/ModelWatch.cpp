@@ -7,11 +7,11 @@ ModelWatch::~ModelWatch()
     Unwatch();
 }
 
-void ModelWatch::Watch(TComponent* Component, std::function<void()> Gone)
+void ModelWatch::Watch(TComponent* component, std::function<void()> gone)
 {
     Unwatch();
-    watched_ = Component;
-    gone_ = std::move(Gone);
+    watched_ = component;
+    gone_ = std::move(gone);
     if (watched_ != nullptr) {
         watched_->FreeNotification(this);
     }

@@ -13,9 +13,9 @@ public:
     ModelWatch();
     ~ModelWatch() override;
 
-    // Watches Component (replacing any earlier one); Gone runs once, at the
+    // Watches component (replacing any earlier one); gone runs once, at the
     // start of its destruction, while its members are still whole.
-    void Watch(TComponent* Component, std::function<void()> Gone);
+    void Watch(TComponent* component, std::function<void()> gone);
     void Unwatch();
     TComponent* Watched() const { return watched_; }
 

@@ -33,8 +33,8 @@ void DrawBevel(QPainter& painter, QRect& r, TBevelCut cut, const QPalette& palet
 
 } // namespace
 
-PanelView::PanelView(TControl* Control, QWidget* Parent, FormView* Form, ControlView* ParentView)
-    : QWidget(Parent), ControlView(Control, this, Form, ParentView)
+PanelView::PanelView(TControl* control, QWidget* parent, FormView* form, ControlView* parentView)
+    : QWidget(parent), ControlView(control, this, form, parentView)
 {
     setFocusPolicy(Qt::NoFocus);
     SyncFromModel();

@@ -9,7 +9,7 @@
 class PanelView : public QWidget, public ControlView {
     Q_OBJECT
 public:
-    PanelView(TControl* Control, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    PanelView(TControl* control, QWidget* parent, FormView* form, ControlView* parentView);
 
     void SyncFromModel() override;
 

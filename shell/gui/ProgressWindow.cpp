@@ -7,8 +7,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-ProgressWindow::ProgressWindow(QWidget* Parent)
-    : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), label_(new QLabel(this)),
+ProgressWindow::ProgressWindow(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), label_(new QLabel(this)),
       bar_(new QProgressBar(this))
 {
     setWindowTitle(ShellTexts::Text(ShellTexts::kWaitTitle));
@@ -31,12 +31,12 @@ QString ProgressWindow::Text() const
     return label_->text();
 }
 
-void ProgressWindow::ShowText(const QString& Text, QWidget* Over)
+void ProgressWindow::ShowText(const QString& text, QWidget* over)
 {
-    label_->setText(Text);
+    label_->setText(text);
     if (!isVisible()) {
         adjustSize();
-        QWidget* anchor = Over != nullptr ? Over : parentWidget();
+        QWidget* anchor = over != nullptr ? over : parentWidget();
         if (anchor != nullptr) {
             QPoint centre = anchor->mapToGlobal(anchor->rect().center());
             move(centre - rect().center());

@@ -10,10 +10,10 @@ class QProgressBar;
 class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit ProgressWindow(QWidget* Parent = nullptr);
+    explicit ProgressWindow(QWidget* parent = nullptr);
 
-    // Shows Text, centred over Over (or the parent) when it opens.
-    void ShowText(const QString& Text, QWidget* Over);
+    // Shows text, centred over the widget over (or the parent) when it opens.
+    void ShowText(const QString& text, QWidget* over);
     QString Text() const;
     QProgressBar* Bar() const { return bar_; }
 

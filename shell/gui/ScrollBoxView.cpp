@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-ScrollBoxView::ScrollBoxView(TControl* Control, QWidget* Parent, FormView* Form, ControlView* ParentView)
-    : QScrollArea(Parent), ControlView(Control, this, Form, ParentView), content_(new QWidget)
+ScrollBoxView::ScrollBoxView(TControl* control, QWidget* parent, FormView* form, ControlView* parentView)
+    : QScrollArea(parent), ControlView(control, this, form, parentView), content_(new QWidget)
 {
     setFocusPolicy(Qt::NoFocus);
     setWidgetResizable(false);

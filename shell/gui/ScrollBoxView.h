@@ -8,7 +8,7 @@
 class ScrollBoxView : public QScrollArea, public ControlView {
     Q_OBJECT
 public:
-    ScrollBoxView(TControl* Control, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    ScrollBoxView(TControl* control, QWidget* parent, FormView* form, ControlView* parentView);
 
     void SyncFromModel() override;
 

@@ -13,8 +13,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-SearchDialog::SearchDialog(TDataSet* DataSet, QWidget* Parent)
-    : QDialog(Parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), edit_(new QLineEdit(this)),
+SearchDialog::SearchDialog(TDataSet* DataSet, QWidget* parent)
+    : QDialog(parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), edit_(new QLineEdit(this)),
       table_(new RowsTableView(model_, this))
 {
     setWindowTitle(ShellTexts::Text(ShellTexts::kSearchTitle));

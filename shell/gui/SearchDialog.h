@@ -13,7 +13,7 @@ class TDataSet;
 class SearchDialog : public QDialog {
     Q_OBJECT
 public:
-    SearchDialog(TDataSet* DataSet, QWidget* Parent = nullptr);
+    SearchDialog(TDataSet* DataSet, QWidget* parent = nullptr);
 
     QLineEdit* Edit() const { return edit_; }
     QTableView* Table() const { return table_; }

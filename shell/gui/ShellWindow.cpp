@@ -29,7 +29,7 @@ const char* const kGeometryKey = "MainWindow/geometry";
 
 } // namespace
 
-ShellWindow::ShellWindow(PackageHost* Package, QWidget* Parent) : QMainWindow(Parent), package_(Package)
+ShellWindow::ShellWindow(PackageHost* package, QWidget* parent) : QMainWindow(parent), package_(package)
 {
     setWindowTitle(ShellTexts::Text(ShellTexts::kApplicationName));
     area_ = new QMdiArea(this);
@@ -85,9 +85,9 @@ ShellWindow::~ShellWindow()
     }
 }
 
-FormView* ShellWindow::ViewOf(const TCustomForm* Form) const
+FormView* ShellWindow::ViewOf(const TCustomForm* form) const
 {
-    auto it = views_.find(Form);
+    auto it = views_.find(form);
     return it == views_.end() ? nullptr : it->second.data();
 }
 
@@ -101,12 +101,12 @@ void ShellWindow::OpenScreen()
     UpdateStatus();
 }
 
-void ShellWindow::SetDrawnElsewhere(const TCustomForm* Form, bool Value)
+void ShellWindow::SetDrawnElsewhere(const TCustomForm* form, bool value)
 {
-    if (Value) {
-        elsewhere_.insert(Form);
+    if (value) {
+        elsewhere_.insert(form);
     } else {
-        elsewhere_.erase(Form);
+        elsewhere_.erase(form);
     }
 }
 

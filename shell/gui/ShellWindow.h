@@ -29,21 +29,21 @@ class TCustomForm;
 class ShellWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // Package may be null (tests that build forms in code).
-    explicit ShellWindow(PackageHost* Package, QWidget* Parent = nullptr);
+    // The package may be null (tests that build forms in code).
+    explicit ShellWindow(PackageHost* package, QWidget* parent = nullptr);
     ~ShellWindow() override;
 
     QMdiArea* MdiArea() const { return area_; }
     MenuMirror* Menus() const { return menus_; }
     QAction* QuitAction() const { return quit_; }
     // The window of a form, or null while it has none.
-    FormView* ViewOf(const TCustomForm* Form) const;
+    FormView* ViewOf(const TCustomForm* form) const;
 
     // Opens the screen through the package's IniProc, as the menu does.
     void OpenScreen();
     // Forms the shell draws in a window of its own (the search window's
     // form): they get no document window.
-    void SetDrawnElsewhere(const TCustomForm* Form, bool Value);
+    void SetDrawnElsewhere(const TCustomForm* form, bool value);
 
     // Mirrors the application's forms, the active one and the status bar.
     void SyncForms();

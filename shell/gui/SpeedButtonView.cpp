@@ -10,8 +10,8 @@
 
 #include <algorithm>
 
-SpeedButtonView::SpeedButtonView(TSpeedButton* Button, QWidget* Parent, FormView* Form, ControlView* ParentView)
-    : QToolButton(Parent), ControlView(Button, this, Form, ParentView)
+SpeedButtonView::SpeedButtonView(TSpeedButton* Button, QWidget* parent, FormView* form, ControlView* parentView)
+    : QToolButton(parent), ControlView(Button, this, form, parentView)
 {
     setFocusPolicy(Qt::NoFocus);
     connect(this, &QToolButton::clicked, this, [this] { OperatorClick(); });

@@ -14,7 +14,7 @@ class TSpeedButton;
 class SpeedButtonView : public QToolButton, public ControlView {
     Q_OBJECT
 public:
-    SpeedButtonView(TSpeedButton* Button, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    SpeedButtonView(TSpeedButton* Button, QWidget* parent, FormView* form, ControlView* parentView);
     ~SpeedButtonView() override;
 
     void SyncFromModel() override;

@@ -5,8 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-SplitterView::SplitterView(TSplitter* Splitter, QWidget* Parent, FormView* Form, ControlView* ParentView)
-    : QWidget(Parent), ControlView(Splitter, this, Form, ParentView)
+SplitterView::SplitterView(TSplitter* splitter, QWidget* parent, FormView* form, ControlView* parentView)
+    : QWidget(parent), ControlView(splitter, this, form, parentView)
 {
     setFocusPolicy(Qt::NoFocus);
     SyncFromModel();

@@ -10,7 +10,7 @@ class TSplitter;
 class SplitterView : public QWidget, public ControlView {
     Q_OBJECT
 public:
-    SplitterView(TSplitter* Splitter, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    SplitterView(TSplitter* splitter, QWidget* parent, FormView* form, ControlView* parentView);
 
     void SyncFromModel() override;
 

@@ -17,28 +17,28 @@
 #include "shell/gui/SpeedButtonView.h"
 #include "shell/gui/SplitterView.h"
 
-QWidget* ViewFactory::Create(TControl* Control, QWidget* Parent, FormView* Form, ControlView* ParentView)
+QWidget* ViewFactory::Create(TControl* control, QWidget* parent, FormView* form, ControlView* parentView)
 {
     QWidget* widget = nullptr;
-    if (auto* grid = dynamic_cast<TDBGrid*>(Control)) {
-        widget = new GridView(grid, Parent, Form, ParentView);
-    } else if (auto* list = dynamic_cast<TListBox*>(Control)) {
-        widget = new ListBoxView(list, Parent, Form, ParentView);
-    } else if (auto* edit = dynamic_cast<TCustomEdit*>(Control)) {
-        widget = new EditView(edit, Parent, Form, ParentView);
-    } else if (auto* button = dynamic_cast<TSpeedButton*>(Control)) {
-        widget = new SpeedButtonView(button, Parent, Form, ParentView);
-    } else if (auto* label = dynamic_cast<TLabel*>(Control)) {
-        widget = new LabelView(label, Parent, Form, ParentView);
-    } else if (auto* splitter = dynamic_cast<TSplitter*>(Control)) {
-        widget = new SplitterView(splitter, Parent, Form, ParentView);
-    } else if (dynamic_cast<TScrollBox*>(Control) != nullptr) {
-        widget = new ScrollBoxView(Control, Parent, Form, ParentView);
+    if (auto* grid = dynamic_cast<TDBGrid*>(control)) {
+        widget = new GridView(grid, parent, form, parentView);
+    } else if (auto* list = dynamic_cast<TListBox*>(control)) {
+        widget = new ListBoxView(list, parent, form, parentView);
+    } else if (auto* edit = dynamic_cast<TCustomEdit*>(control)) {
+        widget = new EditView(edit, parent, form, parentView);
+    } else if (auto* button = dynamic_cast<TSpeedButton*>(control)) {
+        widget = new SpeedButtonView(button, parent, form, parentView);
+    } else if (auto* label = dynamic_cast<TLabel*>(control)) {
+        widget = new LabelView(label, parent, form, parentView);
+    } else if (auto* splitter = dynamic_cast<TSplitter*>(control)) {
+        widget = new SplitterView(splitter, parent, form, parentView);
+    } else if (dynamic_cast<TScrollBox*>(control) != nullptr) {
+        widget = new ScrollBoxView(control, parent, form, parentView);
     } else {
-        widget = new PanelView(Control, Parent, Form, ParentView);
+        widget = new PanelView(control, parent, form, parentView);
     }
     if (auto* view = dynamic_cast<ControlView*>(widget); view != nullptr && view->TakesKeys()) {
-        Form->RouteKeys(widget);
+        form->RouteKeys(widget);
     }
     return widget;
 }

@@ -7,6 +7,6 @@ class TControl;
 
 class ViewFactory {
 public:
-    // The new widget, a child of Parent; it is also a ControlView.
-    static QWidget* Create(TControl* Control, QWidget* Parent, FormView* Form, ControlView* ParentView);
+    // The new widget, a child of parent; it is also a ControlView.
+    static QWidget* Create(TControl* control, QWidget* parent, FormView* form, ControlView* parentView);
 };
