@@ -31,8 +31,7 @@ PacketField Field(const char* name, int size)
 }
 
 // The change packet the screen's client data set sends for one row.
-Variant Change(TUpdateStatus status, const std::string& branch, const std::string& client,
-               const std::string& service)
+Variant Change(TUpdateStatus status, const std::string& branch, const std::string& client, const std::string& service)
 {
     DataPacket p;
     p.fields = {Field("CDFILIAL", 4), Field("CDSERVFILI", 5), Field("CDCLIENTE", 21), Field("NMSERVICO", 40)};
@@ -68,8 +67,7 @@ int main(int argc, char** argv)
     }
     const bool badPort = ports.empty() || std::any_of(ports.begin(), ports.end(), [](int p) { return p <= 0; });
     if (badPort || operators < 1 || operators > BenchData::kOperators || seconds <= 0) {
-        std::fprintf(stderr,
-                     "usage: bench_load --port PORT[,PORT...] [--operators 1..%d] [--seconds S] [--warmup S]\n",
+        std::fprintf(stderr, "usage: bench_load --port PORT[,PORT...] [--operators 1..%d] [--seconds S] [--warmup S]\n",
                      BenchData::kOperators);
         return 2;
     }

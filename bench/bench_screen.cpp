@@ -20,8 +20,8 @@
 #include "bench/support/LoopbackPeer.h"
 #include "bench/support/ScreenRig.h"
 #include "bench/support/StackClient.h"
-#include "platform/data/TClientDataSet.h"
 #include "platform/controls/TListBox.h"
+#include "platform/data/TClientDataSet.h"
 #include "platform/net/CallTrace.h"
 
 #include <benchmark/benchmark.h>
@@ -119,12 +119,12 @@ void MoveAll(benchmark::State& state, const Target& t)
 
     std::vector<BenchStats::Clock::time_point> sends;
     sends.reserve(2 * static_cast<size_t>(b.services));
-    auto previous = CallTrace::Set([&sends](const std::string& method, const std::string&,
-                                            const std::vector<Variant>&) {
-        if (method == "ApCoServClie") {
-            sends.push_back(BenchStats::Clock::now());
-        }
-    });
+    auto previous =
+        CallTrace::Set([&sends](const std::string& method, const std::string&, const std::vector<Variant>&) {
+            if (method == "ApCoServClie") {
+                sends.push_back(BenchStats::Clock::now());
+            }
+        });
     std::vector<double> all, first, last, roundTrip, command;
     for (auto _ : state) {
         if (list->Count() != b.services || assigned->RecordCount() != 0) {
@@ -179,8 +179,7 @@ int main(int argc, char** argv)
         }
     }
     for (const Target& t : targets) {
-        benchmark::RegisterBenchmark(("MontaLista/" + t.label).c_str(),
-                                     [t](benchmark::State& s) { MontaLista(s, t); })
+        benchmark::RegisterBenchmark(("MontaLista/" + t.label).c_str(), [t](benchmark::State& s) { MontaLista(s, t); })
             ->Iterations(8)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("MoveAll/" + t.label).c_str(), [t](benchmark::State& s) { MoveAll(s, t); })

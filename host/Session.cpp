@@ -70,8 +70,8 @@ int ParseInteger(const std::string& text, int low, int high)
         value = -value;
     }
     if (value < low || value > high) {
-        throw EConvertError(std::to_string(value) + " is out of range: the value must be from " +
-                            std::to_string(low) + " to " + std::to_string(high));
+        throw EConvertError(std::to_string(value) + " is out of range: the value must be from " + std::to_string(low) +
+                            " to " + std::to_string(high));
     }
     return static_cast<int>(value);
 }
@@ -104,8 +104,8 @@ std::string OperatorName(const std::string& text)
         throw EConvertError("'" + text + "' is too long for an operator name (64 characters at most)");
     }
     for (char c : text) {
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                  c == '_' || c == '-' || c == '@';
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+                  c == '-' || c == '@';
         if (!ok) {
             throw EConvertError("'" + text + "' is not an operator name (letters, digits, '.', '_', '-' and '@' only)");
         }
@@ -294,8 +294,8 @@ void CheckComplete(const ReadState& state)
     }
     for (std::size_t i = 0; i < kKeys.size(); ++i) {
         if (kKeys[i].required && state.seenOn[i] == 0) {
-            throw EResourceError(state.file, 0, 0, "the required key '" + std::string(kKeys[i].name) +
-                                                       "' is missing from [session]");
+            throw EResourceError(state.file, 0, 0,
+                                 "the required key '" + std::string(kKeys[i].name) + "' is missing from [session]");
         }
     }
 }

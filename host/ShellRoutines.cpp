@@ -95,9 +95,7 @@ bool CheckResultServ(const Variant& answer, bool raise, int code)
 {
     std::string message;
     switch (answer.GetKind()) {
-    case Variant::Kind::String:
-        message = answer.AsString();
-        break;
+    case Variant::Kind::String: message = answer.AsString(); break;
     case Variant::Kind::Bool:
         if (!answer.AsBool()) {
             message = HostMessages::Text("srv.recusou_operacao");
@@ -105,8 +103,7 @@ bool CheckResultServ(const Variant& answer, bool raise, int code)
         break;
     case Variant::Kind::Null:
     case Variant::Kind::Int:
-    case Variant::Kind::Packet:
-        break;
+    case Variant::Kind::Packet: break;
     }
     if (message.empty()) {
         return true;

@@ -81,12 +81,9 @@ Statement PrepareReadOnly(sqlite3* db, const std::string& sql, const std::string
 int BindValue(sqlite3_stmt* stmt, int index, const Variant& v, const std::string& what)
 {
     switch (v.GetKind()) {
-    case Variant::Kind::Null:
-        return sqlite3_bind_null(stmt, index);
-    case Variant::Kind::Bool:
-        return sqlite3_bind_int(stmt, index, v.AsBool() ? 1 : 0);
-    case Variant::Kind::Int:
-        return sqlite3_bind_int64(stmt, index, v.AsInt());
+    case Variant::Kind::Null: return sqlite3_bind_null(stmt, index);
+    case Variant::Kind::Bool: return sqlite3_bind_int(stmt, index, v.AsBool() ? 1 : 0);
+    case Variant::Kind::Int: return sqlite3_bind_int64(stmt, index, v.AsInt());
     case Variant::Kind::String: {
         const std::string text = v.AsString();
         if (text.empty()) {
@@ -100,8 +97,7 @@ int BindValue(sqlite3_stmt* stmt, int index, const Variant& v, const std::string
         }
         return sqlite3_bind_text(stmt, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
     }
-    case Variant::Kind::Packet:
-        throw EDatabaseError(what + " cannot hold a data packet");
+    case Variant::Kind::Packet: throw EDatabaseError(what + " cannot hold a data packet");
     }
     return SQLITE_OK;
 }
@@ -215,9 +211,8 @@ std::vector<int> TADOIBQuery::FieldColumns(sqlite3_stmt* stmt, const std::string
     return columns;
 }
 
-std::vector<std::vector<FieldValue>> TADOIBQuery::ReadRows(sqlite3* db, sqlite3_stmt* stmt,
-                                                           const std::vector<int>& columns,
-                                                           const std::string& prefix) const
+std::vector<std::vector<FieldValue>>
+TADOIBQuery::ReadRows(sqlite3* db, sqlite3_stmt* stmt, const std::vector<int>& columns, const std::string& prefix) const
 {
     std::vector<std::vector<FieldValue>> rows;
     for (;;) {

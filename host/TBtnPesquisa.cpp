@@ -8,14 +8,15 @@
 
 namespace {
 
-const ClassRegistration<TBtnPesquisa> btnPesquisaClass("TBtnPesquisa", "TSpeedButton", [](ClassBuilder<TBtnPesquisa>& c) {
-    c.RegisterComponentProperty<TControl>("Associate", &TBtnPesquisa::Associate, &TBtnPesquisa::SetAssociate);
-    c.RegisterProperty("Title", &TBtnPesquisa::Title, &TBtnPesquisa::SetTitle);
-    c.RegisterComponentProperty<TDataSource>("DataSource", &TBtnPesquisa::DataSource, &TBtnPesquisa::SetDataSource);
-    c.RegisterProperty("EmptyError", &TBtnPesquisa::EmptyError, &TBtnPesquisa::SetEmptyError);
-    c.RegisterEvent<TPesqEvent>("OnBeforePesq", &TBtnPesquisa::SetOnBeforePesq);
-    c.RegisterEvent<TNotifyEvent>("OnAfterPesq", &TBtnPesquisa::SetOnAfterPesq);
-});
+const ClassRegistration<TBtnPesquisa>
+    btnPesquisaClass("TBtnPesquisa", "TSpeedButton", [](ClassBuilder<TBtnPesquisa>& c) {
+        c.RegisterComponentProperty<TControl>("Associate", &TBtnPesquisa::Associate, &TBtnPesquisa::SetAssociate);
+        c.RegisterProperty("Title", &TBtnPesquisa::Title, &TBtnPesquisa::SetTitle);
+        c.RegisterComponentProperty<TDataSource>("DataSource", &TBtnPesquisa::DataSource, &TBtnPesquisa::SetDataSource);
+        c.RegisterProperty("EmptyError", &TBtnPesquisa::EmptyError, &TBtnPesquisa::SetEmptyError);
+        c.RegisterEvent<TPesqEvent>("OnBeforePesq", &TBtnPesquisa::SetOnBeforePesq);
+        c.RegisterEvent<TNotifyEvent>("OnAfterPesq", &TBtnPesquisa::SetOnAfterPesq);
+    });
 
 std::string Quoted(const TComponent* c)
 {

@@ -14,8 +14,8 @@
 // or whose data source has no data set, raises EInvalidOperation naming the
 // button. A data set that is closed counts as empty. A pick outside the data
 // set's rows raises EInvalidOperation, leaving the data set where it was.
-#include "platform/model/Events.h"
 #include "platform/controls/TSpeedButton.h"
+#include "platform/model/Events.h"
 
 #include <string>
 

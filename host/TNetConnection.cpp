@@ -185,8 +185,8 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
 #include "platform/model/ClassRegistration.h"
 
 namespace {
-const ClassRegistration<TNetConnection> netConnectionClass(
-    "TNetConnection", "TComponent", [](ClassBuilder<TNetConnection>& c) {
+const ClassRegistration<TNetConnection>
+    netConnectionClass("TNetConnection", "TComponent", [](ClassBuilder<TNetConnection>& c) {
         c.RegisterProperty("ServerName", &TNetConnection::ServerName, &TNetConnection::SetServerName);
         c.RegisterProperty("ThrowException", &TNetConnection::ThrowException, &TNetConnection::SetThrowException);
         c.RegisterProperty("Host", &TNetConnection::Host, &TNetConnection::SetHost);

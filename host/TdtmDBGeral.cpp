@@ -212,8 +212,8 @@ void TdtmDBGeral::Close()
 
 void TdtmDBGeral::RegisterFunctions(sqlite3* db)
 {
-    int rc = sqlite3_create_function_v2(db, "NVLSTR", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, NvlStr,
-                                        nullptr, nullptr, nullptr);
+    int rc = sqlite3_create_function_v2(db, "NVLSTR", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, NvlStr, nullptr,
+                                        nullptr, nullptr);
     if (rc == SQLITE_OK) {
         rc = sqlite3_create_module_v2(db, "PARAM", &kParamModule, nullptr, nullptr);
     }

@@ -2,18 +2,18 @@
 
 #include "host/ShellRoutines.h"
 #include "host/TMessages.h"
-#include "platform/core/Exception.h"
-#include "platform/data/TClientDataSet.h"
-#include "platform/data/TDataSet.h"
-#include "platform/data/TDataSource.h"
 #include "platform/controls/TLabel.h"
 #include "platform/controls/TMainMenu.h"
 #include "platform/controls/TMenuItem.h"
 #include "platform/controls/TPanel.h"
 #include "platform/controls/TPrintDialog.h"
 #include "platform/controls/TSpeedButton.h"
-#include "platform/model/ClassRegistration.h"
+#include "platform/core/Exception.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TDataSource.h"
 #include "platform/forms/HandlerTable.h"
+#include "platform/model/ClassRegistration.h"
 
 const HandlerTable& TfrmPadraoSimples::Handlers()
 {
@@ -60,8 +60,8 @@ void TfrmPadraoSimples::ResourcesLoaded()
     BindField(prdImprimir, "prdImprimir");
     BindField(psdConfigurar, "psdConfigurar");
     // Each menu entry starts as its toolbar button is set in the resources.
-    for (TSpeedButton* button : {sbtConfirmar, sbtCancelar, sbtIncluir, sbtAlterar, sbtExcluir, sbtProcurar,
-                                 sbtVerificar, sbtImprimir}) {
+    for (TSpeedButton* button :
+         {sbtConfirmar, sbtCancelar, sbtIncluir, sbtAlterar, sbtExcluir, sbtProcurar, sbtVerificar, sbtImprimir}) {
         MirrorOf(button)->SetEnabled(button->Enabled());
     }
 }

@@ -9,8 +9,8 @@
 // including, changing and deleting; editing or inserting allows confirming and
 // cancelling; a closed data set allows none of the five. Searching, verifying
 // and printing are left as the screen sets them.
-#include "platform/model/Events.h"
 #include "platform/controls/TForm.h"
+#include "platform/model/Events.h"
 
 #include <string>
 

@@ -85,8 +85,7 @@ AppServer::AppServer(ServerOptions options, const ModuleRegistry& registry)
       registry_(registry),
       io_(std::make_unique<Io>()),
       budget_(options_.maxConnections, options_.maxPendingHandshakes, options_.maxHandshakesPerAddress)
-{
-}
+{}
 
 AppServer::~AppServer()
 {
@@ -284,8 +283,8 @@ void AppServer::RefuseOverBudget(Accepted& accepted)
                           " from one address); try again later";
     long suppressed = 0;
     if (acceptLog_.Allow(suppressed)) {
-        spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(accepted.address),
-                     suppressed, message);
+        spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(accepted.address), suppressed,
+                     message);
     }
     if (refusing_ < kMaxRefusing) {
         Refuse(io_->ioc, std::make_shared<asio::ip::tcp::socket>(std::move(accepted.socket)), message, refusing_);

@@ -4,8 +4,7 @@
 
 ConnectionBudget::ConnectionBudget(int maxConnections, int maxPending, int maxPerAddress)
     : maxConnections_(maxConnections), maxPending_(maxPending), maxPerAddress_(maxPerAddress)
-{
-}
+{}
 
 void ConnectionBudget::Forget(std::chrono::steady_clock::time_point now)
 {

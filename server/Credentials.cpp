@@ -15,8 +15,8 @@ std::string BadName(const std::string& name)
         return "an operator name has 1 to 64 characters";
     }
     for (char c : name) {
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                  c == '_' || c == '-' || c == '@';
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+                  c == '-' || c == '@';
         if (!ok) {
             return "the operator name '" + name + "' holds a character other than letters, digits, '.', '_', '-', '@'";
         }

@@ -26,8 +26,8 @@ bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& 
 HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const std::string& secret,
                                      std::chrono::milliseconds timeout)
 {
-    const std::string address = (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" +
-                                std::to_string(port);
+    const std::string address =
+        (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
     const auto start = std::chrono::steady_clock::now();
     Result result;
     try {

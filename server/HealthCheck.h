@@ -22,6 +22,5 @@ public:
     // the text is not of that form or the port is not 1 to 65535.
     static bool ParseAddress(const std::string& text, std::string& host, int& port);
 
-    static Result Run(const std::string& host, int port, const std::string& secret,
-                      std::chrono::milliseconds timeout);
+    static Result Run(const std::string& host, int port, const std::string& secret, std::chrono::milliseconds timeout);
 };

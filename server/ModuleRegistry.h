@@ -16,8 +16,7 @@ public:
     void Register(const std::string& serverName, Factory factory);
     // A new instance for one connection and whom it serves, or nullptr for an
     // unknown name.
-    std::unique_ptr<RemoteModule> Create(const std::string& serverName, Database* db,
-                                         const Caller& caller = {}) const;
+    std::unique_ptr<RemoteModule> Create(const std::string& serverName, Database* db, const Caller& caller = {}) const;
     std::vector<std::string> Names() const;
 
 private:

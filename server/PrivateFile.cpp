@@ -9,7 +9,7 @@
 
 void PrivateFile::RequireOwnerOnly(const std::string& path, const std::string& what)
 {
-    struct stat st{};
+    struct stat st {};
     if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));

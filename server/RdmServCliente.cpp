@@ -71,7 +71,8 @@ FieldValue FromDb(const std::string& method, const SqlValue& value, bool trimRig
     try {
         text = Cp1252::FromUtf8(*value);
     } catch (const EConvertError& e) {
-        throw ERemoteError(method + ": " + where + " holds a character that Windows-1252 cannot show (" + e.what() + ")",
+        throw ERemoteError(method + ": " + where + " holds a character that Windows-1252 cannot show (" + e.what() +
+                               ")",
                            "srv.dado_ilegivel", {method, where.substr(where.find(' ') + 1)});
     }
     if (trimRight) {
@@ -148,7 +149,6 @@ std::string NameKey(const std::string& cp1252)
     return key;
 }
 
-
 // One change with its audit row as one statement that checks the change's
 // client and service itself: a count of zero stops it with a division by
 // zero (EDatabaseCheck), which undoes the whole transaction. PostgreSQL only
@@ -169,8 +169,7 @@ std::string UtcNow()
 {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto micros =
-        std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
     std::tm tm{};
     gmtime_r(&seconds, &tm);
     char text[64];
@@ -189,11 +188,10 @@ std::string KeyText(const std::string& method, const FieldValue& value, const ch
                              entry, "srv.pacote_invalido", {method});
     }
     if (value->size() > static_cast<size_t>(size)) {
-        throw ERemoteRefusal(method + ": the " + name + " of entry " + std::to_string(entry) + " has " +
-                                 std::to_string(value->size()) + " characters, more than the " +
-                                 std::to_string(size) + " it may have; nothing was stored",
-                             entry, "srv.texto_longo",
-                             {method, name, std::to_string(value->size()), std::to_string(size)});
+        throw ERemoteRefusal(
+            method + ": the " + name + " of entry " + std::to_string(entry) + " has " + std::to_string(value->size()) +
+                " characters, more than the " + std::to_string(size) + " it may have; nothing was stored",
+            entry, "srv.texto_longo", {method, name, std::to_string(value->size()), std::to_string(size)});
     }
     try {
         return ToDb(method, name, *value);
@@ -274,19 +272,18 @@ struct ExistenceChecks {
     {
         const std::string branch = Cp1252::FromUtf8(missing.first.first);
         const std::string key = Cp1252::FromUtf8(missing.first.second);
-        throw ERemoteRefusal(method + ": the branch " + branch + " has no " + what + " " + key +
-                                 "; nothing was stored",
+        throw ERemoteRefusal(method + ": the branch " + branch + " has no " + what + " " + key + "; nothing was stored",
                              missing.second, code, {branch, key});
     }
 };
 
 } // namespace
 
-RdmServCliente::RdmServCliente(Database* db, Caller caller)
-    : RemoteModule(kServerName, db), caller_(std::move(caller))
+RdmServCliente::RdmServCliente(Database* db, Caller caller) : RemoteModule(kServerName, db), caller_(std::move(caller))
 {
     using A = TArgType;
-    auto two = [this](const char* name, bool writes, Variant (RdmServCliente::*fn)(const std::string&, const std::string&)) {
+    auto two = [this](const char* name, bool writes,
+                      Variant (RdmServCliente::*fn)(const std::string&, const std::string&)) {
         AddMethod({name, {A::atTextByValue, A::atTextByValue}, writes, [this, fn](std::vector<Variant>& args) {
                        return (this->*fn)(args[0].AsString(), args[1].AsString());
                    }});
@@ -295,8 +292,9 @@ RdmServCliente::RdmServCliente(Database* db, Caller caller)
     two("GetServico", false, &RdmServCliente::GetServico);
     two("GetServClie", false, &RdmServCliente::GetServClie);
     two("DelTodos", true, &RdmServCliente::DelTodos);
-    AddMethod({"ApCoServClie", {A::atVariantByRef}, true,
-               [this](std::vector<Variant>& args) { return ApCoServClie(args[0]); }});
+    AddMethod({"ApCoServClie", {A::atVariantByRef}, true, [this](std::vector<Variant>& args) {
+                   return ApCoServClie(args[0]);
+               }});
 }
 
 void RdmServCliente::Register(ModuleRegistry& registry)
@@ -347,8 +345,10 @@ Variant RdmServCliente::GetCliente(const std::string& branch, const std::string&
         AddRow(p, m, r, {false, true, false, false}, "client " + r[0].value_or(""));
     }
     std::stable_sort(p.rows.begin(), p.rows.end(), [](const PacketRow& a, const PacketRow& b) {
-        auto ka = std::make_tuple(NameKey(a.values[3].value_or("")), a.values[3].value_or(""), a.values[0].value_or(""));
-        auto kb = std::make_tuple(NameKey(b.values[3].value_or("")), b.values[3].value_or(""), b.values[0].value_or(""));
+        auto ka =
+            std::make_tuple(NameKey(a.values[3].value_or("")), a.values[3].value_or(""), a.values[0].value_or(""));
+        auto kb =
+            std::make_tuple(NameKey(b.values[3].value_or("")), b.values[3].value_or(""), b.values[0].value_or(""));
         return ka < kb;
     });
     return Variant(std::move(p));
@@ -371,7 +371,8 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
                            "AND c.CDSERVFILI = s.CDSERVFILI AND c.CDCLIENTE = ?)",
                            {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
     DataPacket p;
-    p.fields = {Field("CDSERVFILI", kServiceSize), Field("CDFILIAL", kBranchSize), Field("NMSERVICO", kServiceNameSize)};
+    p.fields = {Field("CDSERVFILI", kServiceSize), Field("CDFILIAL", kBranchSize),
+                Field("NMSERVICO", kServiceNameSize)};
     for (const auto& r : rows) {
         AddRow(p, m, r, {true, false, false}, "service " + r[0].value_or(""));
     }
@@ -417,11 +418,11 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         return Variant(0);
     }
     if (packet.GetKind() != Variant::Kind::Packet) {
-        throw ERemoteRefusal(m + ": a change packet or Null was expected, not a " +
-                                 (packet.GetKind() == Variant::Kind::String ? std::string("text")
-                                                                            : std::string("value")) +
-                                 "; nothing was stored",
-                             0, "srv.pacote_invalido", {m});
+        throw ERemoteRefusal(
+            m + ": a change packet or Null was expected, not a " +
+                (packet.GetKind() == Variant::Kind::String ? std::string("text") : std::string("value")) +
+                "; nothing was stored",
+            0, "srv.pacote_invalido", {m});
     }
     const std::vector<Change> changes = DecodeChanges(*packet.AsPacket());
     if (!ApplyInOneTrip(changes)) {

@@ -61,7 +61,7 @@ public:
     struct Change {
         TUpdateStatus status;
         Key key;
-        Key original; // edits only
+        Key original;   // edits only
         unsigned entry; // 1-based, in the packet
     };
 

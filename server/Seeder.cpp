@@ -14,42 +14,95 @@ struct Branch {
 };
 
 const Branch kBranches[] = {
-    {"0001", "Matriz São Paulo"},
-    {"0002", "Filial Campinas"},
-    {"0003", "Filial Ribeirão Preto"},
-    {"0004", "Filial Belo Horizonte"},
-    {"0005", "Filial Florianópolis"},
+    {"0001", "Matriz São Paulo"},      {"0002", "Filial Campinas"},      {"0003", "Filial Ribeirão Preto"},
+    {"0004", "Filial Belo Horizonte"}, {"0005", "Filial Florianópolis"},
 };
 
-const char* const kFirstNames[] = {"João", "José", "Antônio", "Francisco", "Luís", "Sebastião", "Conceição",
-                                   "Lúcia", "Márcia", "Patrícia", "Fábio", "Cláudio", "Sérgio", "Mônica",
-                                   "Vânia", "Inês", "Rogério", "Otávio", "Flávia", "Letícia", "André",
-                                   "Célia", "Débora", "Álvaro"};
-const char* const kLastNames[] = {"da Silva", "dos Santos", "Oliveira", "Souza", "Conceição", "Araújo",
-                                  "Gonçalves", "Magalhães", "Simões", "Assunção", "Brandão", "Falcão",
-                                  "Guimarães", "Sampaio", "Cortês", "Damião", "Estêvão", "Lemos"};
-const char* const kTrades[] = {"Comércio de Alimentos", "Distribuidora", "Transportes", "Construções",
-                               "Indústria Têxtil", "Padaria e Confeitaria", "Auto Peças", "Farmácia",
-                               "Materiais Elétricos", "Informática", "Papelaria", "Serviços Médicos",
-                               "Agropecuária", "Calçados", "Móveis"};
+const char* const kFirstNames[] = {"João",      "José",    "Antônio", "Francisco", "Luís",    "Sebastião",
+                                   "Conceição", "Lúcia",   "Márcia",  "Patrícia",  "Fábio",   "Cláudio",
+                                   "Sérgio",    "Mônica",  "Vânia",   "Inês",      "Rogério", "Otávio",
+                                   "Flávia",    "Letícia", "André",   "Célia",     "Débora",  "Álvaro"};
+const char* const kLastNames[] = {"da Silva",  "dos Santos", "Oliveira", "Souza",    "Conceição", "Araújo",
+                                  "Gonçalves", "Magalhães",  "Simões",   "Assunção", "Brandão",   "Falcão",
+                                  "Guimarães", "Sampaio",    "Cortês",   "Damião",   "Estêvão",   "Lemos"};
+const char* const kTrades[] = {"Comércio de Alimentos",
+                               "Distribuidora",
+                               "Transportes",
+                               "Construções",
+                               "Indústria Têxtil",
+                               "Padaria e Confeitaria",
+                               "Auto Peças",
+                               "Farmácia",
+                               "Materiais Elétricos",
+                               "Informática",
+                               "Papelaria",
+                               "Serviços Médicos",
+                               "Agropecuária",
+                               "Calçados",
+                               "Móveis"};
 const char* const kSuffixes[] = {"Ltda", "S.A.", "ME", "EIRELI", "Ltda EPP"};
 
 const char* const kServices[] = {
-    "Manutenção preventiva", "Manutenção corretiva", "Instalação elétrica", "Instalação hidráulica",
-    "Consultoria fiscal", "Consultoria tributária", "Assessoria contábil", "Auditoria interna",
-    "Limpeza de escritório", "Limpeza pós-obra", "Dedetização", "Jardinagem e paisagismo",
-    "Segurança patrimonial", "Portaria 24 horas", "Vigilância eletrônica", "Monitoramento de alarmes",
-    "Transporte de cargas", "Entrega expressa", "Armazenagem", "Logística reversa",
-    "Suporte técnico em informática", "Desenvolvimento de sistemas", "Hospedagem de sítios", "Cópia de segurança",
-    "Treinamento de funcionários", "Recrutamento e seleção", "Folha de pagamento", "Medicina do trabalho",
-    "Exame admissional", "Exame demissional", "Laudo técnico", "Perícia contábil",
-    "Tradução juramentada", "Revisão de contratos", "Cobrança amigável", "Cobrança judicial",
-    "Impressão de formulários", "Encadernação", "Digitalização de documentos", "Guarda de documentos",
-    "Aluguel de máquinas", "Aluguel de andaimes", "Locação de veículos", "Frete fracionado",
-    "Calibração de balanças", "Inspeção de extintores", "Recarga de extintores", "Manutenção de elevadores",
-    "Ar-condicionado: instalação", "Ar-condicionado: higienização", "Pintura predial", "Impermeabilização",
-    "Serralheria", "Marcenaria sob medida", "Vidraçaria", "Chaveiro",
-    "Buffet para eventos", "Decoração de ambientes", "Fotografia e filmagem", "Publicidade e propaganda",
+    "Manutenção preventiva",
+    "Manutenção corretiva",
+    "Instalação elétrica",
+    "Instalação hidráulica",
+    "Consultoria fiscal",
+    "Consultoria tributária",
+    "Assessoria contábil",
+    "Auditoria interna",
+    "Limpeza de escritório",
+    "Limpeza pós-obra",
+    "Dedetização",
+    "Jardinagem e paisagismo",
+    "Segurança patrimonial",
+    "Portaria 24 horas",
+    "Vigilância eletrônica",
+    "Monitoramento de alarmes",
+    "Transporte de cargas",
+    "Entrega expressa",
+    "Armazenagem",
+    "Logística reversa",
+    "Suporte técnico em informática",
+    "Desenvolvimento de sistemas",
+    "Hospedagem de sítios",
+    "Cópia de segurança",
+    "Treinamento de funcionários",
+    "Recrutamento e seleção",
+    "Folha de pagamento",
+    "Medicina do trabalho",
+    "Exame admissional",
+    "Exame demissional",
+    "Laudo técnico",
+    "Perícia contábil",
+    "Tradução juramentada",
+    "Revisão de contratos",
+    "Cobrança amigável",
+    "Cobrança judicial",
+    "Impressão de formulários",
+    "Encadernação",
+    "Digitalização de documentos",
+    "Guarda de documentos",
+    "Aluguel de máquinas",
+    "Aluguel de andaimes",
+    "Locação de veículos",
+    "Frete fracionado",
+    "Calibração de balanças",
+    "Inspeção de extintores",
+    "Recarga de extintores",
+    "Manutenção de elevadores",
+    "Ar-condicionado: instalação",
+    "Ar-condicionado: higienização",
+    "Pintura predial",
+    "Impermeabilização",
+    "Serralheria",
+    "Marcenaria sob medida",
+    "Vidraçaria",
+    "Chaveiro",
+    "Buffet para eventos",
+    "Decoração de ambientes",
+    "Fotografia e filmagem",
+    "Publicidade e propaganda",
 };
 
 std::string Digits(std::mt19937& rng, int n)
@@ -129,8 +182,8 @@ Seeder::Counts Seeder::Seed(Database& db)
                     name = std::string(Pick(rng, kTrades)) + " " + Pick(rng, kLastNames) + " " + Pick(rng, kSuffixes);
                 } else {
                     number = Cpf(Digits(rng, 9));
-                    name = std::string(Pick(rng, kFirstNames)) + " " + Pick(rng, kLastNames) + " " +
-                           Pick(rng, kLastNames);
+                    name =
+                        std::string(Pick(rng, kFirstNames)) + " " + Pick(rng, kLastNames) + " " + Pick(rng, kLastNames);
                 }
                 const std::string client = Code(c, 8);
                 counts.clients += static_cast<int>(

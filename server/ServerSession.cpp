@@ -23,8 +23,7 @@ std::string KiB(size_t bytes)
 ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
                              std::string address, const Credentials* credentials)
     : options_(options), registry_(registry), budget_(budget), address_(std::move(address)), credentials_(credentials)
-{
-}
+{}
 
 ServerSession::~ServerSession()
 {
@@ -129,8 +128,8 @@ void ServerSession::RefuseHandshake(const std::string& message, const std::strin
 {
     auto f = budget_.Failed(address_);
     if (f.log) {
-        spdlog::warn("{}: {} ({} more from this address since the last line; answers delayed {} ms)",
-                     LogText(peer_), LogText(message), f.suppressed, f.delay.count());
+        spdlog::warn("{}: {} ({} more from this address since the last line; answers delayed {} ms)", LogText(peer_),
+                     LogText(message), f.suppressed, f.delay.count());
     }
     Pause(f.delay);
     Protocol::HelloReply reply;
@@ -269,8 +268,8 @@ std::string ServerSession::Reply(const std::string& payload)
         }
     } catch (const std::bad_alloc&) {
         reply = {};
-        reply.message = "The application server ran out of memory for " + method +
-                        "; try again later, or with fewer rows";
+        reply.message =
+            "The application server ran out of memory for " + method + "; try again later, or with fewer rows";
         reply.code = "srv.sem_memoria";
         reply.args = {method};
     }

@@ -36,8 +36,8 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 class ServerSession {
 public:

@@ -26,7 +26,7 @@ void OwnerOnly(const std::string& path)
     }
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
         const std::string file = path + suffix;
-        struct stat st{};
+        struct stat st {};
         if (::stat(file.c_str(), &st) != 0 || (st.st_mode & 077) == 0) {
             continue;
         }
@@ -63,8 +63,8 @@ constexpr size_t kMaxStatements = 64;
 SqliteDatabase::SqliteDatabase(const std::string& path, const DatabaseOptions& options) : path_(path)
 {
     OwnerOnly(path);
-    int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);

@@ -11,8 +11,8 @@
 // command line.
 #include "platform/core/Exception.h"
 #include "server/AppServer.h"
-#include "server/HealthCheck.h"
 #include "server/Credentials.h"
+#include "server/HealthCheck.h"
 #include "server/PrivateFile.h"
 #include "server/RdmServCliente.h"
 #include "server/Seeder.h"
@@ -109,8 +109,9 @@ void AddServingOptions(CLI::App& app, CommandLine& cl)
     app.add_option("--max-handshakes-per-address", options.maxHandshakesPerAddress,
                    "connections in the handshake at once from one address (default 8)")
         ->check(CLI::Range(1, 100000));
-    app.add_option("--handshake-timeout", cl.handshakeSeconds, "seconds a new connection has to finish its handshake "
-                                                               "(default 2)")
+    app.add_option("--handshake-timeout", cl.handshakeSeconds,
+                   "seconds a new connection has to finish its handshake "
+                   "(default 2)")
         ->check(CLI::Range(0.1, 3600.0));
     app.add_option("--max-frame", options.maxFrame, "largest message accepted, in bytes (default 8 MiB)")
         ->check(CLI::Range(size_t{1024}, size_t{1} << 30));
@@ -145,10 +146,11 @@ void AddCommands(CLI::App& app, CommandLine& cl)
     cl.check = app.add_subcommand("check", "exit 0 when a server answers a handshake and a call that reads its "
                                            "database, 1 with a one-line message otherwise");
     cl.check->add_option("--connect", cl.checkAddress, "HOST:PORT of the server")->required();
-    cl.check->add_option("--secret-file", cl.checkSecretFile, "file holding the server's shared secret (also "
-                                                              "SERVCLIENTE_SECRET)");
-    cl.check->add_option("--timeout", cl.checkSeconds,
-                         "seconds allowed for the connection and for the call (default 5)")
+    cl.check->add_option("--secret-file", cl.checkSecretFile,
+                         "file holding the server's shared secret (also "
+                         "SERVCLIENTE_SECRET)");
+    cl.check
+        ->add_option("--timeout", cl.checkSeconds, "seconds allowed for the connection and for the call (default 5)")
         ->check(CLI::Range(0.1, 3600.0));
 
     cl.passwd = app.add_subcommand("passwd", "print a credentials file line for an operator; the secret is "
@@ -180,8 +182,8 @@ int RunCheck(const CommandLine& cl)
     }
     auto result = HealthCheck::Run(host, port, SecretOf(cl.checkSecretFile),
                                    std::chrono::milliseconds(static_cast<long>(cl.checkSeconds * 1000)));
-    std::fprintf(result.ok ? stdout : stderr, "%s%s\n", result.ok ? "ok: " : "appserver check: ",
-                 result.message.c_str());
+    std::fprintf(result.ok ? stdout : stderr, "%s%s\n",
+                 result.ok ? "ok: " : "appserver check: ", result.message.c_str());
     return result.ok ? 0 : 1;
 }
 

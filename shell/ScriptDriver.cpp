@@ -2,19 +2,19 @@
 
 #include "host/Session.h"
 #include "host/ShellRoutines.h"
-#include "platform/core/Cp1252.h"
-#include "platform/core/ErrorSink.h"
-#include "platform/core/Exception.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TCustomEdit.h"
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TDBGrid.h"
-#include "platform/data/TDataSet.h"
-#include "platform/data/TField.h"
 #include "platform/controls/TForm.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TMenuItem.h"
 #include "platform/controls/TSpeedButton.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/ErrorSink.h"
+#include "platform/core/Exception.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
 #include "platform/net/CallTrace.h"
 #include "shell/ScreenDump.h"
 #include "shell/ScriptLine.h"
@@ -100,14 +100,14 @@ ScriptDriver::ScriptDriver(std::istream& in, std::ostream& out, PackageHost& pac
     previousUi_ = IShellUi::SetCurrent(this);
     ErrorSink::Set([this](const std::string& text) { ShowError(text); });
     if (trace) {
-        CallTrace::Set([this](const std::string& method, const std::string& descriptor,
-                              const std::vector<Variant>& args) {
-            json a = json::array();
-            for (const auto& v : args) {
-                a.push_back(VariantJson(v));
-            }
-            Emit({{"call", method}, {"descriptor", Hex(descriptor)}, {"args", a}});
-        });
+        CallTrace::Set(
+            [this](const std::string& method, const std::string& descriptor, const std::vector<Variant>& args) {
+                json a = json::array();
+                for (const auto& v : args) {
+                    a.push_back(VariantJson(v));
+                }
+                Emit({{"call", method}, {"descriptor", Hex(descriptor)}, {"args", a}});
+            });
     }
 }
 

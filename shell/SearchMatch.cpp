@@ -1,11 +1,11 @@
 #include "shell/SearchMatch.h"
 
-#include "platform/core/Cp1252.h"
-#include "platform/model/Events.h"
 #include "platform/controls/TCustomForm.h"
-#include "platform/forms/HandlerTable.h"
+#include "platform/core/Cp1252.h"
 #include "platform/data/TDataSet.h"
 #include "platform/data/TField.h"
+#include "platform/forms/HandlerTable.h"
+#include "platform/model/Events.h"
 
 #include <vector>
 
@@ -14,14 +14,33 @@ std::string SearchMatch::Fold(const std::string& text)
     std::string up = Cp1252::UpperCase(text);
     for (char& c : up) {
         switch (static_cast<unsigned char>(c)) {
-        case 0xC0: case 0xC1: case 0xC2: case 0xC3: case 0xC4: case 0xC5: c = 'A'; break;
+        case 0xC0:
+        case 0xC1:
+        case 0xC2:
+        case 0xC3:
+        case 0xC4:
+        case 0xC5: c = 'A'; break;
         case 0xC7: c = 'C'; break;
-        case 0xC8: case 0xC9: case 0xCA: case 0xCB: c = 'E'; break;
-        case 0xCC: case 0xCD: case 0xCE: case 0xCF: c = 'I'; break;
+        case 0xC8:
+        case 0xC9:
+        case 0xCA:
+        case 0xCB: c = 'E'; break;
+        case 0xCC:
+        case 0xCD:
+        case 0xCE:
+        case 0xCF: c = 'I'; break;
         case 0xD1: c = 'N'; break;
-        case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD6: c = 'O'; break;
-        case 0xD9: case 0xDA: case 0xDB: case 0xDC: c = 'U'; break;
-        case 0xDD: case 0x9F: c = 'Y'; break;
+        case 0xD2:
+        case 0xD3:
+        case 0xD4:
+        case 0xD5:
+        case 0xD6: c = 'O'; break;
+        case 0xD9:
+        case 0xDA:
+        case 0xDB:
+        case 0xDC: c = 'U'; break;
+        case 0xDD:
+        case 0x9F: c = 'Y'; break;
         case 0x8A: c = 'S'; break;
         case 0x8E: c = 'Z'; break;
         default: break;

@@ -2,8 +2,8 @@
 // drives the screen from a script; without --headless it opens the main window.
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/core/Cp1252.h"
 #include "platform/controls/TApplication.h"
+#include "platform/core/Cp1252.h"
 #include "shell/PackageHost.h"
 #include "shell/ScriptDriver.h"
 #include "shell/ShellMainForm.h"
@@ -58,8 +58,9 @@ int main(int argc, char** argv)
     app.add_option("--script", scriptFile, "Script file (default: standard input)");
     app.add_flag("--trace", trace, "Print every remote call as it is sent");
     app.add_flag("--open", openAtStart, "Open the screen at start");
-    app.add_option("--package", packagePath, "The screen package (default: beside the shell, else in its library "
-                                             "folder)");
+    app.add_option("--package", packagePath,
+                   "The screen package (default: beside the shell, else in its library "
+                   "folder)");
     CLI11_PARSE(app, argc, argv);
 
     try {

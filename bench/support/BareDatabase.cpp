@@ -113,8 +113,8 @@ size_t BareDatabase::Select(const std::string& sql, const std::vector<std::strin
         for (const auto& p : params) {
             values.push_back(p.c_str());
         }
-        PGresult* r = PQexecParams(pg_, PgDatabase::NumberedPlaceholders(sql).c_str(), static_cast<int>(values.size()), nullptr,
-                                   values.data(), nullptr, nullptr, 0);
+        PGresult* r = PQexecParams(pg_, PgDatabase::NumberedPlaceholders(sql).c_str(), static_cast<int>(values.size()),
+                                   nullptr, values.data(), nullptr, nullptr, 0);
         if (PQresultStatus(r) != PGRES_TUPLES_OK) {
             std::string why = PQresultErrorMessage(r);
             PQclear(r);

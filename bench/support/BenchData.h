@@ -12,10 +12,10 @@
 #include <vector>
 
 struct BenchBranch {
-    std::string branch;     // CDFILIAL
-    std::string client;     // CDCLIENTE of the branch's (first) client
-    int services = 0;       // services of the branch
-    int assigned = 0;       // of them, assigned to the client (the first ones)
+    std::string branch; // CDFILIAL
+    std::string client; // CDCLIENTE of the branch's (first) client
+    int services = 0;   // services of the branch
+    int assigned = 0;   // of them, assigned to the client (the first ones)
 };
 
 class BenchData {

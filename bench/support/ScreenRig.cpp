@@ -3,15 +3,15 @@
 #include "bench/support/BenchData.h"
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/core/Cp1252.h"
-#include "platform/core/ErrorSink.h"
-#include "platform/core/Exception.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TCustomEdit.h"
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TForm.h"
 #include "platform/controls/TSpeedButton.h"
 #include "platform/controls/TWinControl.h"
+#include "platform/core/Cp1252.h"
+#include "platform/core/ErrorSink.h"
+#include "platform/core/Exception.h"
 
 #include <filesystem>
 #include <fstream>

@@ -20,7 +20,7 @@ using TFontStyles = std::set<TFontStyle>;
 
 struct TFont {
     std::string Name = "MS Sans Serif";
-    int Size = 8;          // points
+    int Size = 8; // points
     TColor Color = clWindowText;
     TFontStyles Style;
 

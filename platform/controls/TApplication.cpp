@@ -1,12 +1,12 @@
 #include "platform/controls/TApplication.h"
 
+#include "platform/controls/TCustomForm.h"
 #include "platform/core/ErrorSink.h"
 #include "platform/core/Exception.h"
-#include "platform/controls/TCustomForm.h"
 
 #include "platform/core/ResourceTable.h"
-#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormReader.h"
+#include "platform/model/ClassRegistry.h"
 
 #include <algorithm>
 

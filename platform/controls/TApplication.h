@@ -2,9 +2,9 @@
 // The application object: creates forms, knows the main form and the active
 // one, holds the screen-wide cursor and reports errors raised in event
 // handlers. One per process, reached through Application().
-#include "platform/model/TComponent.h"
 #include "platform/controls/Graphics.h"
 #include "platform/controls/TCustomForm.h"
+#include "platform/model/TComponent.h"
 
 #include <exception>
 #include <functional>

@@ -194,17 +194,15 @@ void TControl::Notification(TComponent* AComponent, TOperation Operation)
 
 namespace {
 
-const EnumNames<TAlign> kAlignNames = {{"alNone", TAlign::alNone},   {"alTop", TAlign::alTop},
+const EnumNames<TAlign> kAlignNames = {{"alNone", TAlign::alNone},     {"alTop", TAlign::alTop},
                                        {"alBottom", TAlign::alBottom}, {"alLeft", TAlign::alLeft},
-                                       {"alRight", TAlign::alRight}, {"alClient", TAlign::alClient}};
+                                       {"alRight", TAlign::alRight},   {"alClient", TAlign::alClient}};
 const EnumNames<TFontStyle> kFontStyleNames = {{"fsBold", TFontStyle::fsBold},
                                                {"fsItalic", TFontStyle::fsItalic},
                                                {"fsUnderline", TFontStyle::fsUnderline},
                                                {"fsStrikeOut", TFontStyle::fsStrikeOut}};
-const IntegerConstants kColorNames = {{"clBtnFace", clBtnFace},   {"clWindow", clWindow},
-                                      {"clWindowText", clWindowText}, {"clInfoBk", clInfoBk},
-                                      {"clBlack", clBlack},       {"clWhite", clWhite}};
-
+const IntegerConstants kColorNames = {{"clBtnFace", clBtnFace}, {"clWindow", clWindow}, {"clWindowText", clWindowText},
+                                      {"clInfoBk", clInfoBk},   {"clBlack", clBlack},   {"clWhite", clWhite}};
 
 const ClassRegistration<TControl> controlClass("TControl", "TComponent", nullptr, [](ClassBuilder<TControl>& c) {
     c.RegisterProperty("Left", &TControl::Left, &TControl::SetLeft);

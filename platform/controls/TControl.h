@@ -2,8 +2,8 @@
 // Anything that is shown on a form: bounds, alignment, enabled and visible
 // state, caption, hint, colour and font. A TControl that is not a TWinControl
 // (labels, speed buttons, splitters) never takes the focus.
-#include "platform/model/Events.h"
 #include "platform/controls/Graphics.h"
+#include "platform/model/Events.h"
 #include "platform/model/TComponent.h"
 
 #include <string>

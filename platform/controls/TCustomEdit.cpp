@@ -114,8 +114,8 @@ void TCustomEdit::KeyDelete()
 #include "platform/model/ClassRegistration.h"
 
 namespace {
-const ClassRegistration<TCustomEdit> customEditClass(
-    "TCustomEdit", "TWinControl", nullptr, [](ClassBuilder<TCustomEdit>& c) {
+const ClassRegistration<TCustomEdit>
+    customEditClass("TCustomEdit", "TWinControl", nullptr, [](ClassBuilder<TCustomEdit>& c) {
         c.RegisterProperty("Text", &TCustomEdit::Text, &TCustomEdit::SetText);
         c.RegisterIntegerProperty("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0, 100000);
         c.RegisterProperty("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly);

@@ -1,7 +1,7 @@
 #include "platform/controls/TCustomForm.h"
 
-#include "platform/core/Exception.h"
 #include "platform/controls/TApplication.h"
+#include "platform/core/Exception.h"
 
 #include <algorithm>
 
@@ -257,8 +257,8 @@ void TCustomForm::DoDeactivate()
     }
 }
 
-#include "platform/model/ClassRegistration.h"
 #include "platform/forms/HandlerTable.h"
+#include "platform/model/ClassRegistration.h"
 
 const HandlerTable& TCustomForm::GetHandlerTable() const
 {
@@ -279,8 +279,8 @@ const EnumNames<TPosition> kPositionNames = {{"poDesigned", TPosition::poDesigne
                                              {"poScreenCenter", TPosition::poScreenCenter},
                                              {"poOwnerFormCenter", TPosition::poOwnerFormCenter}};
 
-const ClassRegistration<TCustomForm> customFormClass(
-    "TCustomForm", "TWinControl", nullptr, [](ClassBuilder<TCustomForm>& c) {
+const ClassRegistration<TCustomForm>
+    customFormClass("TCustomForm", "TWinControl", nullptr, [](ClassBuilder<TCustomForm>& c) {
         c.RegisterEnumProperty("FormStyle", kFormStyleNames, &TCustomForm::FormStyle, &TCustomForm::SetFormStyle);
         c.RegisterEnumProperty("WindowState", kWindowStateNames, &TCustomForm::WindowState,
                                &TCustomForm::SetWindowState);

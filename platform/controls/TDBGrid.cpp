@@ -58,8 +58,8 @@ TDBGrid::TDBGrid(TComponent* AOwner) : TWinControl(AOwner)
 {
     SetTabStop(true);
     SetColor(clWindow);
-    options_ = {TDBGridOption::dgEditing,     TDBGridOption::dgTitles,    TDBGridOption::dgIndicator,
-                TDBGridOption::dgColumnResize, TDBGridOption::dgColLines, TDBGridOption::dgRowLines,
+    options_ = {TDBGridOption::dgEditing,      TDBGridOption::dgTitles,        TDBGridOption::dgIndicator,
+                TDBGridOption::dgColumnResize, TDBGridOption::dgColLines,      TDBGridOption::dgRowLines,
                 TDBGridOption::dgTabs,         TDBGridOption::dgConfirmDelete, TDBGridOption::dgCancelOnExit};
 }
 
@@ -201,8 +201,7 @@ void TDBGrid::DoKeyPress(char& Key)
 {
     TDataSet* ds = ShownDataSet();
     if (Key == 27) {
-        if (ds != nullptr &&
-            (ds->State() == TDataSetState::dsEdit || ds->State() == TDataSetState::dsInsert)) {
+        if (ds != nullptr && (ds->State() == TDataSetState::dsEdit || ds->State() == TDataSetState::dsInsert)) {
             ds->Cancel();
         }
         return;

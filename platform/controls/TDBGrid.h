@@ -4,9 +4,9 @@
 // row marked. It follows its data source through the data links, so while the
 // data set's controls are suspended it redraws nothing. A read-only grid
 // changes no value; Escape cancels an edit or insert in progress.
-#include "platform/core/Signal.h"
 #include "platform/controls/TColumn.h"
 #include "platform/controls/TWinControl.h"
+#include "platform/core/Signal.h"
 
 #include <memory>
 #include <set>

@@ -1,7 +1,7 @@
 #pragma once
 // The form's main menu: a root entry whose children are the menu bar's entries.
-#include "platform/model/TComponent.h"
 #include "platform/controls/TMenuItem.h"
+#include "platform/model/TComponent.h"
 
 class TMainMenu : public TComponent {
 public:

@@ -6,8 +6,8 @@
 // the mask still has four slots); the edit shows it through the mask when it
 // suits it, and as it stands otherwise. Without a mask, MaxLength limits the
 // typing.
-#include "platform/core/EditMask.h"
 #include "platform/controls/TCustomEdit.h"
+#include "platform/core/EditMask.h"
 
 class TMaskEdit : public TCustomEdit {
 public:

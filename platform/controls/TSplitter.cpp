@@ -22,10 +22,9 @@ TControl* TSplitter::ResizedControl() const
         if (c == this || c->Align() != Align() || !c->Visible()) {
             continue;
         }
-        bool before = Align() == TAlign::alLeft ? c->Left() + c->Width() <= Left()
-                                                 : c->Top() + c->Height() <= Top();
-        if (before && (best == nullptr || (Align() == TAlign::alLeft ? c->Left() > best->Left()
-                                                                      : c->Top() > best->Top()))) {
+        bool before = Align() == TAlign::alLeft ? c->Left() + c->Width() <= Left() : c->Top() + c->Height() <= Top();
+        if (before &&
+            (best == nullptr || (Align() == TAlign::alLeft ? c->Left() > best->Left() : c->Top() > best->Top()))) {
             best = c;
         }
     }

@@ -191,8 +191,8 @@ void TWinControl::AlignControls()
 #include "platform/model/ClassRegistration.h"
 
 namespace {
-const ClassRegistration<TWinControl> winControlClass(
-    "TWinControl", "TControl", nullptr, [](ClassBuilder<TWinControl>& c) {
+const ClassRegistration<TWinControl>
+    winControlClass("TWinControl", "TControl", nullptr, [](ClassBuilder<TWinControl>& c) {
         c.RegisterIntegerProperty("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1, 10000);
         c.RegisterProperty("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop);
         c.RegisterEvent<TNotifyEvent>("OnEnter", &TWinControl::SetOnEnter);

@@ -12,9 +12,9 @@
 enum class TFieldType : std::uint8_t { ftString = 1, ftInteger = 2 };
 
 struct PacketField {
-    std::string name;   // ASCII field name, compared without regard to case
+    std::string name; // ASCII field name, compared without regard to case
     TFieldType type = TFieldType::ftString;
-    int size = 0;       // maximum length of a text value in characters
+    int size = 0; // maximum length of a text value in characters
     bool required = false;
 
     bool operator==(const PacketField&) const = default;

@@ -13,10 +13,14 @@ bool IsLetter(char c)
     }
     // Windows-1252 letters: Š Œ Ž š œ ž Ÿ and À..ÿ except × and ÷.
     switch (u) {
-    case 0x8A: case 0x8C: case 0x8E: case 0x9A: case 0x9C: case 0x9E: case 0x9F:
-        return true;
-    default:
-        return u >= 0xC0 && u != 0xD7 && u != 0xF7;
+    case 0x8A:
+    case 0x8C:
+    case 0x8E:
+    case 0x9A:
+    case 0x9C:
+    case 0x9E:
+    case 0x9F: return true;
+    default: return u >= 0xC0 && u != 0xD7 && u != 0xF7;
     }
 }
 
@@ -45,11 +49,8 @@ void EditMask::Parse(std::string_view mask)
         SlotKind kind = SlotKind::Any;
         bool required = false;
         switch (c) {
-        case '!':
-            continue;
-        case '>':
-            forcing = CaseForcing::Upper;
-            continue;
+        case '!': continue;
+        case '>': forcing = CaseForcing::Upper; continue;
         case '<':
             if (i + 1 < mask.size() && mask[i + 1] == '>') {
                 ++i;
@@ -65,18 +66,28 @@ void EditMask::Parse(std::string_view mask)
             ++i;
             positions_.push_back(Position{mask[i], -1});
             continue;
-        case 'L': kind = SlotKind::Letter; required = true; break;
+        case 'L':
+            kind = SlotKind::Letter;
+            required = true;
+            break;
         case 'l': kind = SlotKind::Letter; break;
-        case 'A': kind = SlotKind::Alphanumeric; required = true; break;
+        case 'A':
+            kind = SlotKind::Alphanumeric;
+            required = true;
+            break;
         case 'a': kind = SlotKind::Alphanumeric; break;
-        case 'C': kind = SlotKind::Any; required = true; break;
+        case 'C':
+            kind = SlotKind::Any;
+            required = true;
+            break;
         case 'c': kind = SlotKind::Any; break;
-        case '0': kind = SlotKind::Digit; required = true; break;
+        case '0':
+            kind = SlotKind::Digit;
+            required = true;
+            break;
         case '9': kind = SlotKind::Digit; break;
         case '#': kind = SlotKind::DigitOrSign; break;
-        default:
-            positions_.push_back(Position{c, -1});
-            continue;
+        default: positions_.push_back(Position{c, -1}); continue;
         }
         positions_.push_back(Position{'\0', static_cast<int>(slots_.size())});
         slots_.push_back(Slot{kind, required, forcing, static_cast<int>(positions_.size()) - 1});
@@ -100,7 +111,7 @@ void EditMask::Parse(std::string_view mask)
     std::string_view blank = rest.substr(semicolon + 1);
     if (blank.size() > 1) {
         throw fail(blank.find(';') != std::string_view::npos ? "a mask has at most three sections"
-                                                              : "the blank section must be one character");
+                                                             : "the blank section must be one character");
     }
     if (blank.size() == 1) {
         blank_ = blank[0];

@@ -35,7 +35,10 @@ class EResourceError : public Exception {
 public:
     EResourceError(const std::string& file, int line, int column, const std::string& what)
         : Exception(file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what),
-          file_(file), line_(line), column_(column) {}
+          file_(file),
+          line_(line),
+          column_(column)
+    {}
     const std::string& File() const { return file_; }
     int Line() const { return line_; }
     int Column() const { return column_; }
@@ -76,7 +79,8 @@ enum class TSocketCause {
 class ESocketError : public Exception {
 public:
     explicit ESocketError(const std::string& message, TSocketCause cause = TSocketCause::scOther)
-        : Exception(message), cause_(cause) {}
+        : Exception(message), cause_(cause)
+    {}
     TSocketCause Cause() const { return cause_; }
 
 private:
@@ -91,7 +95,8 @@ private:
 class ERemoteError : public Exception {
 public:
     explicit ERemoteError(const std::string& message, std::string code = {}, std::vector<std::string> args = {})
-        : Exception(message), code_(std::move(code)), args_(std::move(args)) {}
+        : Exception(message), code_(std::move(code)), args_(std::move(args))
+    {}
     const std::string& Code() const { return code_; }
     const std::vector<std::string>& Args() const { return args_; }
 
@@ -108,7 +113,8 @@ class ERemoteRefusal : public ERemoteError {
 public:
     explicit ERemoteRefusal(const std::string& message, unsigned entry = 0, std::string code = {},
                             std::vector<std::string> args = {})
-        : ERemoteError(message, std::move(code), std::move(args)), entry_(entry) {}
+        : ERemoteError(message, std::move(code), std::move(args)), entry_(entry)
+    {}
     unsigned Entry() const { return entry_; }
 
 private:

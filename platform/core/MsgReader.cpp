@@ -231,9 +231,7 @@ std::pair<std::int8_t, std::string_view> MsgReader::ReadExt()
     case 0xc7: length = BigEndian(1); break;
     case 0xc8: length = BigEndian(2); break;
     case 0xc9: length = BigEndian(4); break;
-    default:
-        --pos_;
-        Fail("an extension value was expected");
+    default: --pos_; Fail("an extension value was expected");
     }
     auto type = static_cast<std::int8_t>(Byte());
     return {type, Take(length)};

@@ -89,7 +89,7 @@ std::map<std::string, std::string, std::less<>> ParseOverrides(const std::string
         unsigned long long length = std::stoull(count);
         if (length > data.size() - pos) {
             throw fail("resource " + name + " is cut short: " + count + " bytes announced, " +
-                 std::to_string(data.size() - pos) + " present");
+                       std::to_string(data.size() - pos) + " present");
         }
         if (result.count(name) != 0) {
             throw fail("resource " + name + " appears twice");

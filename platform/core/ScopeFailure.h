@@ -12,7 +12,8 @@
 class ScopeFailure {
 public:
     explicit ScopeFailure(std::function<void()> onFailure)
-        : onFailure_(std::move(onFailure)), uncaught_(std::uncaught_exceptions()) {}
+        : onFailure_(std::move(onFailure)), uncaught_(std::uncaught_exceptions())
+    {}
     ~ScopeFailure()
     {
         if (std::uncaught_exceptions() > uncaught_ && onFailure_) {

@@ -33,9 +33,7 @@ void ChangeLog::RowModified(std::int64_t rowId, const std::vector<FieldValue>& b
         return;
     }
     switch (entry->op) {
-    case TUpdateStatus::usInserted:
-        entry->current = after;
-        break;
+    case TUpdateStatus::usInserted: entry->current = after; break;
     case TUpdateStatus::usModified:
         entry->current = after;
         if (entry->current == entry->original) {
@@ -67,8 +65,7 @@ void ChangeLog::RowDeleted(std::int64_t rowId, const std::vector<FieldValue>& va
         entry->original.clear();
         break;
     case TUpdateStatus::usDeleted:
-    case TUpdateStatus::usUnmodified:
-        break;
+    case TUpdateStatus::usUnmodified: break;
     }
 }
 

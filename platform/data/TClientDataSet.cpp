@@ -11,10 +11,10 @@
 
 namespace {
 
-const ClassRegistration<TClientDataSet> clientDataSetClass("TClientDataSet", "TDataSet",
-                                                           [](ClassBuilder<TClientDataSet>& c) {
-    c.RegisterProperty("ProviderName", &TClientDataSet::ProviderName, &TClientDataSet::SetProviderName);
-});
+const ClassRegistration<TClientDataSet>
+    clientDataSetClass("TClientDataSet", "TDataSet", [](ClassBuilder<TClientDataSet>& c) {
+        c.RegisterProperty("ProviderName", &TClientDataSet::ProviderName, &TClientDataSet::SetProviderName);
+    });
 
 } // namespace
 
@@ -29,9 +29,8 @@ void CheckPlainRows(const DataPacket& packet, const std::string& prefix)
             throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + " is a change entry, not a plain row");
         }
         if (row.values.size() != packet.fields.size()) {
-            throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + " has " +
-                                 std::to_string(row.values.size()) + " values for " +
-                                 std::to_string(packet.fields.size()) + " fields");
+            throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + " has " + std::to_string(row.values.size()) +
+                                 " values for " + std::to_string(packet.fields.size()) + " fields");
         }
     }
 }
@@ -43,10 +42,10 @@ void CheckFieldFits(const TField& field, const PacketField& pf, const std::strin
         throw EDatabaseError(prefix + "its field '" + field.FieldName() + "' is of another type");
     }
     if (field.DataType() == TFieldType::ftString && field.Size() > 0 && (pf.size <= 0 || pf.size > field.Size())) {
-        throw EDatabaseError(prefix + "its field '" + field.FieldName() + "' is " +
-                             (pf.size <= 0 ? std::string("of unlimited size")
-                                           : std::to_string(pf.size) + " characters wide") +
-                             ", wider than the " + std::to_string(field.Size()) + " of the data set");
+        throw EDatabaseError(
+            prefix + "its field '" + field.FieldName() + "' is " +
+            (pf.size <= 0 ? std::string("of unlimited size") : std::to_string(pf.size) + " characters wide") +
+            ", wider than the " + std::to_string(field.Size()) + " of the data set");
     }
 }
 

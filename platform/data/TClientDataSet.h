@@ -14,10 +14,10 @@
 //   only after the send returned; if the send fails the log stays as it was
 //   and the next GetDelta carries the old entries with the new ones.
 // - A reload (SetData), Close and CancelUpdates drop the log.
-#include "platform/data/ChangeLog.h"
 #include "platform/core/DataPacket.h"
-#include "platform/data/TDataSet.h"
 #include "platform/core/Variant.h"
+#include "platform/data/ChangeLog.h"
+#include "platform/data/TDataSet.h"
 
 #include <memory>
 #include <string>

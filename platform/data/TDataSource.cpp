@@ -97,7 +97,6 @@ void TDataSource::DataSetEvent(TDataEvent event, TField* field)
         }
         break;
     case TDataEvent::deLayoutChange:
-    case TDataEvent::deRefresh:
-        break;
+    case TDataEvent::deRefresh: break;
     }
 }

@@ -10,10 +10,10 @@
 //
 // Controls are also told nothing while the data set's controls are suspended
 // (DisableControls); the handlers still run then.
-#include "platform/model/Events.h"
 #include "platform/core/Signal.h"
-#include "platform/model/TComponent.h"
 #include "platform/data/TDataSet.h"
+#include "platform/model/Events.h"
+#include "platform/model/TComponent.h"
 
 class TDataSource : public TComponent {
 public:

@@ -10,8 +10,8 @@
 // Size (the text is never cut), a text that is no whole number for an integer
 // field.
 #include "platform/core/DataPacket.h"
-#include "platform/model/TComponent.h"
 #include "platform/core/Variant.h"
+#include "platform/model/TComponent.h"
 
 #include <string>
 

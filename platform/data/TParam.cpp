@@ -10,10 +10,8 @@ const EnumNames<TFieldType> fieldTypeNames = {
 };
 
 const EnumNames<TParamType> paramTypeNames = {
-    {"ptUnknown", TParamType::ptUnknown},
-    {"ptInput", TParamType::ptInput},
-    {"ptOutput", TParamType::ptOutput},
-    {"ptInputOutput", TParamType::ptInputOutput},
+    {"ptUnknown", TParamType::ptUnknown}, {"ptInput", TParamType::ptInput},
+    {"ptOutput", TParamType::ptOutput},   {"ptInputOutput", TParamType::ptInputOutput},
     {"ptResult", TParamType::ptResult},
 };
 

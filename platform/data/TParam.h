@@ -2,8 +2,8 @@
 // One named parameter of a query: its type and the value that is bound when
 // the query opens. Parameters are items of a query's Params collection.
 #include "platform/core/DataPacket.h"
-#include "platform/model/TObject.h"
 #include "platform/core/Variant.h"
+#include "platform/model/TObject.h"
 
 #include <string>
 #include <utility>
@@ -14,7 +14,8 @@ class TParam : public TObject {
 public:
     DECLARE_CLASS_NAME(TParam)
     explicit TParam(std::string name = {}, TFieldType dataType = TFieldType::ftString)
-        : name_(std::move(name)), dataType_(dataType) {}
+        : name_(std::move(name)), dataType_(dataType)
+    {}
 
     const std::string& Name() const { return name_; }
     void SetName(const std::string& value) { name_ = value; }

@@ -23,9 +23,9 @@ struct FormValue {
     Kind kind = Kind::Integer;
     FormPosition position;
     std::int64_t integer = 0;
-    std::string text;               // String, Identifier, Binary
+    std::string text;                // String, Identifier, Binary
     std::vector<FormValue> elements; // Set, List
-    std::vector<FormItem> items;    // Collection
+    std::vector<FormItem> items;     // Collection
 };
 
 struct FormProperty {

@@ -242,12 +242,10 @@ FormToken FormLexer::Next()
         return LexBinary();
     }
     static constexpr std::pair<char, FormTokenKind> punctuation[] = {
-        {'=', FormTokenKind::Equals},       {':', FormTokenKind::Colon},
-        {'.', FormTokenKind::Dot},          {',', FormTokenKind::Comma},
-        {'+', FormTokenKind::Plus},         {'[', FormTokenKind::LeftBracket},
-        {']', FormTokenKind::RightBracket}, {'(', FormTokenKind::LeftParen},
-        {')', FormTokenKind::RightParen},   {'<', FormTokenKind::LeftAngle},
-        {'>', FormTokenKind::RightAngle},
+        {'=', FormTokenKind::Equals},       {':', FormTokenKind::Colon},      {'.', FormTokenKind::Dot},
+        {',', FormTokenKind::Comma},        {'+', FormTokenKind::Plus},       {'[', FormTokenKind::LeftBracket},
+        {']', FormTokenKind::RightBracket}, {'(', FormTokenKind::LeftParen},  {')', FormTokenKind::RightParen},
+        {'<', FormTokenKind::LeftAngle},    {'>', FormTokenKind::RightAngle},
     };
     for (auto [ch, kind] : punctuation) {
         if (c == ch) {

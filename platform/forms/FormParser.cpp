@@ -42,8 +42,7 @@ FormObject FormParser::Parse(std::string_view utf8, const std::string& fileName)
 
 FormParser::FormParser(std::vector<FormToken> tokens, std::string fileName)
     : tokens_(std::move(tokens)), fileName_(std::move(fileName))
-{
-}
+{}
 
 const FormToken& FormParser::Advance()
 {
@@ -146,8 +145,7 @@ FormValue FormParser::ParseValue(bool inList)
         value.kind = FormValue::Kind::Integer;
         value.integer = token.integer;
         return value;
-    case FormTokenKind::String:
-        return ParseString();
+    case FormTokenKind::String: return ParseString();
     case FormTokenKind::Binary:
         Advance();
         value.kind = FormValue::Kind::Binary;
@@ -166,17 +164,14 @@ FormValue FormParser::ParseValue(bool inList)
             value.text += "." + Expect(FormTokenKind::Identifier, "name after '.'").text;
         }
         return value;
-    case FormTokenKind::LeftBracket:
-        return ParseSet();
+    case FormTokenKind::LeftBracket: return ParseSet();
     case FormTokenKind::LeftParen:
         if (inList) {
             Fail(token, "a list cannot hold another list");
         }
         return ParseList();
-    case FormTokenKind::LeftAngle:
-        return ParseCollection();
-    default:
-        Fail(token, "value expected, found " + Describe(token));
+    case FormTokenKind::LeftAngle: return ParseCollection();
+    default: Fail(token, "value expected, found " + Describe(token));
     }
 }
 

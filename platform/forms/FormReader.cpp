@@ -2,9 +2,9 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/ResourceTable.h"
-#include "platform/model/TComponent.h"
-#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormParser.h"
+#include "platform/model/ClassRegistry.h"
+#include "platform/model/TComponent.h"
 
 #include <algorithm>
 #include <limits>
@@ -224,9 +224,8 @@ void FormReader::Finish()
     std::vector<Touched> order = tracker_->touched;
     std::stable_partition(order.begin(), order.end(), [this](const Touched& t) { return t.component != root_; });
     for (const Touched& t : order) {
-        bool alive = t.component == root_ ||
-                     std::any_of(tracker_->touched.begin(), tracker_->touched.end(),
-                                 [&t](const Touched& u) { return u.component == t.component; });
+        bool alive = t.component == root_ || std::any_of(tracker_->touched.begin(), tracker_->touched.end(),
+                                                         [&t](const Touched& u) { return u.component == t.component; });
         if (!alive) {
             continue;
         }
@@ -369,12 +368,8 @@ void FormReader::WriteValue(TObject& target, const PropertyInfo& info, const For
 {
     const FormValue& value = property.value;
     switch (info.kind) {
-    case PropertyKind::Integer:
-        info.writeInteger(target, IntegerValue(info, property));
-        return;
-    case PropertyKind::Boolean:
-        info.writeBoolean(target, BooleanValue(info, property));
-        return;
+    case PropertyKind::Integer: info.writeInteger(target, IntegerValue(info, property)); return;
+    case PropertyKind::Boolean: info.writeBoolean(target, BooleanValue(info, property)); return;
     case PropertyKind::String:
         RequireKind(info, property, FormValue::Kind::String);
         info.writeString(target, value.text);
@@ -383,25 +378,15 @@ void FormReader::WriteValue(TObject& target, const PropertyInfo& info, const For
         RequireKind(info, property, FormValue::Kind::Binary);
         info.writeString(target, value.text);
         return;
-    case PropertyKind::Enum:
-        info.writeInteger(target, EnumIndex(info, property));
-        return;
-    case PropertyKind::Set:
-        info.writeSet(target, SetIndexes(info, property));
-        return;
-    case PropertyKind::Component:
-        WriteComponent(target, info, property);
-        return;
-    case PropertyKind::StringList:
-        info.writeStrings(target, StringLines(info, property));
-        return;
+    case PropertyKind::Enum: info.writeInteger(target, EnumIndex(info, property)); return;
+    case PropertyKind::Set: info.writeSet(target, SetIndexes(info, property)); return;
+    case PropertyKind::Component: WriteComponent(target, info, property); return;
+    case PropertyKind::StringList: info.writeStrings(target, StringLines(info, property)); return;
     case PropertyKind::Collection:
         RequireKind(info, property, FormValue::Kind::Collection);
         WriteCollection(target, info, property);
         return;
-    case PropertyKind::Event:
-        WriteEvent(target, info, property);
-        return;
+    case PropertyKind::Event: WriteEvent(target, info, property); return;
     }
 }
 
@@ -458,8 +443,8 @@ int FormReader::EnumIndex(const PropertyInfo& info, const FormProperty& property
     RequireKind(info, property, FormValue::Kind::Identifier);
     int index = IndexOfName(info.valueNames, value.text);
     if (index < 0) {
-        Fail(value.position, "'" + value.text + "' is not a value of '" + property.name + "' (" +
-                                 Joined(info.valueNames) + ")");
+        Fail(value.position,
+             "'" + value.text + "' is not a value of '" + property.name + "' (" + Joined(info.valueNames) + ")");
     }
     return index;
 }
@@ -471,8 +456,8 @@ std::vector<int> FormReader::SetIndexes(const PropertyInfo& info, const FormProp
     for (const FormValue& e : property.value.elements) {
         int index = IndexOfName(info.valueNames, e.text);
         if (index < 0) {
-            Fail(e.position, "'" + e.text + "' is not an element of '" + property.name + "' (" +
-                                 Joined(info.valueNames) + ")");
+            Fail(e.position,
+                 "'" + e.text + "' is not an element of '" + property.name + "' (" + Joined(info.valueNames) + ")");
         }
         indexes.push_back(index);
     }
@@ -516,8 +501,8 @@ void FormReader::WriteEvent(TObject& target, const PropertyInfo& info, const For
         Fail(value.position, "'" + value.text + "' is not a handler of this form");
     }
     if (handler->eventType != info.eventType) {
-        Fail(value.position, "handler '" + value.text + "' does not fit event '" + property.name +
-                                 "' (its parameters differ)");
+        Fail(value.position,
+             "handler '" + value.text + "' does not fit event '" + property.name + "' (its parameters differ)");
     }
     std::any bound;
     try {
@@ -532,8 +517,8 @@ void FormReader::WriteCollection(TObject& target, const PropertyInfo& info, cons
 {
     const ClassInfo* itemClass = ClassRegistry::Find(info.itemClass);
     if (itemClass == nullptr) {
-        Fail(property.position, "the items of '" + property.name + "' are of class " + info.itemClass +
-                                    ", which is not registered");
+        Fail(property.position,
+             "the items of '" + property.name + "' are of class " + info.itemClass + ", which is not registered");
     }
     info.clearItems(target);
     for (const FormItem& item : property.value.items) {

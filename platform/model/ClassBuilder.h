@@ -4,8 +4,8 @@
 // call turns a typed getter and setter into a PropertyInfo the form reader can
 // use without knowing the class.
 #include "platform/core/Exception.h"
-#include "platform/model/TComponent.h"
 #include "platform/model/ClassInfo.h"
+#include "platform/model/TComponent.h"
 
 #include <any>
 #include <functional>
@@ -84,7 +84,9 @@ public:
         PropertyInfo& p = Add(std::move(name), PropertyKind::Boolean);
         p.writeBoolean = [setter](TObject& o, bool v) { std::invoke(setter, Self(o), v); };
         if constexpr (!std::is_null_pointer_v<Get>) {
-            p.read = [getter](const TObject& o) -> PropertyValue { return static_cast<bool>(std::invoke(getter, Self(o))); };
+            p.read = [getter](const TObject& o) -> PropertyValue {
+                return static_cast<bool>(std::invoke(getter, Self(o)));
+            };
         }
         return *this;
     }

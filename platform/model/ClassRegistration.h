@@ -25,9 +25,9 @@
 // created with `new T(owner)`. Collection items (a grid's columns) are
 // registered like any class, with a nullptr factory, and need not be
 // components.
-#include "platform/model/TComponent.h"
 #include "platform/model/ClassBuilder.h"
 #include "platform/model/ClassRegistry.h"
+#include "platform/model/TComponent.h"
 
 #include <functional>
 #include <string>
@@ -44,8 +44,7 @@ public:
     // creatable from a resource.
     ClassRegistration(std::string name, std::string parentName, Declare declare = {})
         : ClassRegistration(std::move(name), std::move(parentName), DefaultFactory(), std::move(declare))
-    {
-    }
+    {}
 
     // factory may be nullptr: a class that resources modify but never create.
     ClassRegistration(std::string name, std::string parentName, Factory factory, Declare declare)

@@ -1,7 +1,7 @@
 #include "platform/model/ClassRegistry.h"
 
-#include "platform/model/TComponent.h"
 #include "platform/model/ClassRegistration.h"
+#include "platform/model/TComponent.h"
 
 #include <map>
 #include <memory>

@@ -48,9 +48,9 @@ struct PropertyInfo {
     std::type_index eventType = typeid(void);
 
     // The writer of the property's kind is set; the others stay empty.
-    std::function<void(TObject&, int)> writeInteger;       // Integer: the value; Enum: index into valueNames
+    std::function<void(TObject&, int)> writeInteger; // Integer: the value; Enum: index into valueNames
     std::function<void(TObject&, bool)> writeBoolean;
-    std::function<void(TObject&, const std::string&)> writeString; // String, Binary
+    std::function<void(TObject&, const std::string&)> writeString;   // String, Binary
     std::function<void(TObject&, const std::vector<int>&)> writeSet; // indexes into valueNames
     std::function<void(TObject&, const std::vector<std::string>&)> writeStrings;
     // False when the component is not of the class the property refers to.

@@ -10,5 +10,8 @@ public:
 };
 
 // Declares ClassName for a class of the component model.
-#define DECLARE_CLASS_NAME(cls) \
-    std::string ClassName() const override { return #cls; }
+#define DECLARE_CLASS_NAME(cls)                                                                                        \
+    std::string ClassName() const override                                                                             \
+    {                                                                                                                  \
+        return #cls;                                                                                                   \
+    }

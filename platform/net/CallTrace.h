@@ -16,6 +16,5 @@ public:
 
     // Installs a hook (an empty one removes it); returns the previous one.
     static Hook Set(Hook hook);
-    static void Notify(const std::string& method, const std::string& descriptorHead,
-                       const std::vector<Variant>& args);
+    static void Notify(const std::string& method, const std::string& descriptorHead, const std::vector<Variant>& args);
 };

@@ -1,8 +1,8 @@
 #include "platform/net/Protocol.h"
 
 #include "platform/core/Exception.h"
-#include "platform/core/VariantCodec.h"
 #include "platform/core/MsgReader.h"
+#include "platform/core/VariantCodec.h"
 
 #include <msgpack.hpp>
 
@@ -192,8 +192,7 @@ std::string Protocol::EncodeCall(const Call& call)
 {
     if (call.args.size() != call.descriptor.ArgTypes().size()) {
         throw EPacketError("Call of " + call.descriptor.Method() + " has " + std::to_string(call.args.size()) +
-                           " arguments for a descriptor of " +
-                           std::to_string(call.descriptor.ArgTypes().size()));
+                           " arguments for a descriptor of " + std::to_string(call.descriptor.ArgTypes().size()));
     }
     msgpack::sbuffer buf;
     Packer pk(&buf);

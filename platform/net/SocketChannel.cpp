@@ -134,18 +134,16 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
         io_->socket.async_connect(asio::ip::tcp::endpoint(address, static_cast<unsigned short>(port)),
                                   [&](const asio::error_code& ec) { result = ec; });
     } else {
-        resolver.async_resolve(host, std::to_string(port),
-                               [&](const asio::error_code& ec, asio::ip::tcp::resolver::results_type endpoints) {
-                                   if (ec) {
-                                       result = ec;
-                                       return;
-                                   }
-                                   asio::async_connect(
-                                       io_->socket, endpoints,
-                                       [&](const asio::error_code& ec2, const asio::ip::tcp::endpoint&) {
-                                           result = ec2;
-                                       });
-                               });
+        resolver.async_resolve(
+            host, std::to_string(port),
+            [&](const asio::error_code& ec, asio::ip::tcp::resolver::results_type endpoints) {
+                if (ec) {
+                    result = ec;
+                    return;
+                }
+                asio::async_connect(io_->socket, endpoints,
+                                    [&](const asio::error_code& ec2, const asio::ip::tcp::endpoint&) { result = ec2; });
+            });
     }
     io_->ioc.restart();
     io_->ioc.run_for(timeout);
@@ -214,10 +212,10 @@ void SocketChannel::Handshake(const std::string& host, Duration timeout)
         ERR_clear_error();
         if (verify != X509_V_OK) {
             Close();
-            throw ESocketError("the server's TLS certificate was refused: " +
-                               std::string(X509_verify_cert_error_string(verify)) + " (checked against the CA file " +
-                               tls_->CaFile() + " for " + host + ")",
-                               TSocketCause::scCertificate);
+            throw ESocketError(
+                "the server's TLS certificate was refused: " + std::string(X509_verify_cert_error_string(verify)) +
+                    " (checked against the CA file " + tls_->CaFile() + " for " + host + ")",
+                TSocketCause::scCertificate);
         }
         Fail("TLS handshake", result);
     }
@@ -226,9 +224,9 @@ void SocketChannel::Handshake(const std::string& host, Duration timeout)
         if (seen != tls_->Fingerprint()) {
             Close();
             throw ESocketError("the server's TLS certificate was refused: its SHA-256 fingerprint is " +
-                               (seen.empty() ? std::string("missing") : seen) + ", not the pinned " +
-                               tls_->Fingerprint(),
-                           TSocketCause::scCertificate);
+                                   (seen.empty() ? std::string("missing") : seen) + ", not the pinned " +
+                                   tls_->Fingerprint(),
+                               TSocketCause::scCertificate);
         }
     }
 }

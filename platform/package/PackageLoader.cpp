@@ -72,8 +72,8 @@ void FinalizeUnit(const PackageUnitEntry& unit)
 void CheckTable(const PackageInfoTable& table)
 {
     if (table.version != kPackageAbiVersion) {
-        throw EPackageError("The unit table has version " + std::to_string(table.version) + "; this loader reads version " +
-                            std::to_string(kPackageAbiVersion));
+        throw EPackageError("The unit table has version " + std::to_string(table.version) +
+                            "; this loader reads version " + std::to_string(kPackageAbiVersion));
     }
     if (table.unitCount > 0 && table.units == nullptr) {
         throw EPackageError("The unit table lists " + std::to_string(table.unitCount) + " units but holds none");
@@ -266,8 +266,8 @@ void PackageLoader::InitializeUnits(const PackageInfoTable& table)
                 try {
                     FinalizeUnit(table.units[j]);
                 } catch (...) {
-                    why += "; finalization of unit '" + UnitName(table.units[j]) + "' failed too: " +
-                           DescribeCurrentException();
+                    why += "; finalization of unit '" + UnitName(table.units[j]) +
+                           "' failed too: " + DescribeCurrentException();
                 }
             }
             throw EPackageError("Initialization of unit '" + UnitName(table.units[i]) + "' failed: " + why);

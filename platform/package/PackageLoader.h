@@ -54,18 +54,17 @@ extern "C" {
 
 // One unit of a package, as the package's unit table lists it.
 struct PackageUnitEntry {
-    const char* name;          // the unit's name, for messages
-    std::int32_t* initCount;   // the unit's own count, or null (see above)
-    void (*init)();            // may be null: nothing to initialize
-    void (*fin)();             // may be null: nothing to finalize
+    const char* name;        // the unit's name, for messages
+    std::int32_t* initCount; // the unit's own count, or null (see above)
+    void (*init)();          // may be null: nothing to initialize
+    void (*fin)();           // may be null: nothing to finalize
 };
 
 struct PackageInfoTable {
-    std::uint32_t version;     // kPackageAbiVersion of the loader the package was built against
+    std::uint32_t version; // kPackageAbiVersion of the loader the package was built against
     std::uint32_t unitCount;
     const PackageUnitEntry* units;
 };
-
 }
 
 inline constexpr std::uint32_t kPackageAbiVersion = 1;

@@ -3,13 +3,13 @@
 // the grid's keys and focus, and the search over the list or the grid.
 #include "host/ShellRoutines.h"
 #include "platform/controls/TApplication.h"
-#include "platform/data/TClientDataSet.h"
 #include "platform/controls/TDBGrid.h"
-#include "platform/data/TDataSource.h"
-#include "platform/data/TField.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TMenuItem.h"
 #include "platform/controls/TSpeedButton.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TField.h"
 #include "screen/TfrmServCliente.h"
 #include "screen/assign/ServiceLine.h"
 
@@ -40,8 +40,7 @@ void TfrmServCliente::EnabledBotoes()
     sbtEscolhido->SetEnabled(lsbPossiveis->Count() >= 1 && InactiveOrBrowsing(cdsServClie));
     sbtTodos->SetEnabled(lsbPossiveis->Count() >= 1 && InactiveOrBrowsing(cdsServClie));
     sbtUmEsquerda->SetEnabled(!cdsServClie->IsEmpty() && dtsPadrao->Enabled() && InactiveOrBrowsing(cdsServClie));
-    sbtTodosEsquerda->SetEnabled(!cdsServClie->IsEmpty() && dtsPadrao->Enabled() &&
-                                 InactiveOrBrowsing(cdsServClie));
+    sbtTodosEsquerda->SetEnabled(!cdsServClie->IsEmpty() && dtsPadrao->Enabled() && InactiveOrBrowsing(cdsServClie));
 }
 
 void TfrmServCliente::dtsPadraoStateChange(TObject* Sender)

@@ -2,11 +2,11 @@
 // sent to the application server at once, as the whole change log; the log is
 // merged only after the call returned, so a failed call leaves its change to
 // go again with the next one. A cancel throws unsent changes away.
-#include "platform/data/TClientDataSet.h"
 #include "platform/controls/TDBGrid.h"
-#include "platform/data/TField.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TMaskEdit.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TField.h"
 #include "screen/Cli_Zel31500.h"
 #include "screen/TfrmServCliente.h"
 

@@ -2,10 +2,10 @@
 // client does not have, rebuilt from the server, and the client's services in
 // the grid.
 #include "host/TNetConnection.h"
+#include "platform/controls/TListBox.h"
 #include "platform/data/TClientDataSet.h"
 #include "platform/data/TDataSource.h"
 #include "platform/data/TField.h"
-#include "platform/controls/TListBox.h"
 #include "screen/TfrmServCliente.h"
 #include "screen/assign/ServiceLine.h"
 

@@ -5,8 +5,8 @@
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TLabel.h"
 #include "platform/controls/TSpeedButton.h"
-#include "shell/gui/DropRoutes.h"
 #include "platform/controls/TWinControl.h"
+#include "shell/gui/DropRoutes.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/ViewFactory.h"
@@ -227,14 +227,16 @@ void ControlView::SyncChildren()
     }
     // New children, then the stacking order of the model's list.
     for (TControl* model : models) {
-        auto found = std::find_if(children_.begin(), children_.end(), [model](const auto& c) { return c.first == model; });
+        auto found =
+            std::find_if(children_.begin(), children_.end(), [model](const auto& c) { return c.first == model; });
         if (found == children_.end()) {
             QWidget* widget = ViewFactory::Create(model, ChildHost(), form_, this);
             children_.emplace_back(model, widget);
         }
     }
     for (TControl* model : models) {
-        auto found = std::find_if(children_.begin(), children_.end(), [model](const auto& c) { return c.first == model; });
+        auto found =
+            std::find_if(children_.begin(), children_.end(), [model](const auto& c) { return c.first == model; });
         if (found != children_.end() && found->second != nullptr) {
             found->second->raise();
         }

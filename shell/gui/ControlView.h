@@ -94,8 +94,8 @@ protected:
     bool Input(const std::function<void()>& input);
 
     // Dragging (DropRoutes): a press on an entry (onItem) arms a drag from a
-    // control that is a drag source, a press elsewhere disarms it; a move with the left button held past the start distance
-    // starts it (true then: the move is the drag's, not the control's).
+    // control that is a drag source, a press elsewhere disarms it; a move with the left button held past the start
+    // distance starts it (true then: the move is the drag's, not the control's).
     void ArmDrag(QPoint pos, bool onItem);
     bool DragMoved(QMouseEvent* event);
     // Over a drop target: accepted while the route's button is enabled.

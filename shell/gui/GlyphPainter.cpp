@@ -1,8 +1,8 @@
 #include "shell/gui/GlyphPainter.h"
 
+#include <QLineF>
 #include <QPainter>
 #include <QPainterPath>
-#include <QLineF>
 #include <QPainterPathStroker>
 #include <QPolygonF>
 
@@ -106,24 +106,46 @@ const QRgb kGreen = qRgb(0x1e, 0x8c, 0x2a);
 const QRgb kRed = qRgb(0xc0, 0x20, 0x20);
 
 const Glyph kGlyphs[] = {
-    {"direita", kArrow, [] { return Triangle({5.5, 2.5}, {11.5, 8}, {5.5, 13.5}); }},
+    {"direita", kArrow,
+     [] {
+         return Triangle({5.5, 2.5}, {11.5, 8}, {5.5, 13.5});
+     }},
     {"direita_todos", kArrow,
-     [] { return Triangle({2, 2.5}, {8, 8}, {2, 13.5}).united(Triangle({8, 2.5}, {14, 8}, {8, 13.5})); }},
-    {"esquerda", kArrow, [] { return Triangle({10.5, 2.5}, {4.5, 8}, {10.5, 13.5}); }},
+     [] {
+         return Triangle({2, 2.5}, {8, 8}, {2, 13.5}).united(Triangle({8, 2.5}, {14, 8}, {8, 13.5}));
+     }},
+    {"esquerda", kArrow,
+     [] {
+         return Triangle({10.5, 2.5}, {4.5, 8}, {10.5, 13.5});
+     }},
     {"esquerda_todos", kArrow,
-     [] { return Triangle({14, 2.5}, {8, 8}, {14, 13.5}).united(Triangle({8, 2.5}, {2, 8}, {8, 13.5})); }},
+     [] {
+         return Triangle({14, 2.5}, {8, 8}, {14, 13.5}).united(Triangle({8, 2.5}, {2, 8}, {8, 13.5}));
+     }},
     {"pesquisar", qRgb(0x30, 0x30, 0x50), Magnifier},
     {"procurar", qRgb(0x30, 0x30, 0x50), Magnifier},
-    {"confirmar", kGreen, [] { return Stroke(Line({{3, 8.5}, {6.5, 12}, {13, 4.5}}), 2.4); }},
-    {"cancelar", kRed, [] { return Cross({4, 4, 12, 12}, {12, 4, 4, 12}, 2.4); }},
-    {"incluir", kGreen, [] { return Cross({8, 3, 8, 13}, {3, 8, 13, 8}, 2.6); }},
+    {"confirmar", kGreen,
+     [] {
+         return Stroke(Line({{3, 8.5}, {6.5, 12}, {13, 4.5}}), 2.4);
+     }},
+    {"cancelar", kRed,
+     [] {
+         return Cross({4, 4, 12, 12}, {12, 4, 4, 12}, 2.4);
+     }},
+    {"incluir", kGreen,
+     [] {
+         return Cross({8, 3, 8, 13}, {3, 8, 13, 8}, 2.6);
+     }},
     {"alterar", qRgb(0xa0, 0x60, 0x10),
      [] {
          QPainterPath pencil = Line({{3, 13}, {4, 10}, {11, 3}, {13, 5}, {6, 12}});
          pencil.closeSubpath();
          return pencil;
      }},
-    {"excluir", kRed, [] { return Stroke(Line({{3, 8}, {13, 8}}), 2.8); }},
+    {"excluir", kRed,
+     [] {
+         return Stroke(Line({{3, 8}, {13, 8}}), 2.8);
+     }},
     {"verificar", qRgb(0x1c, 0x5c, 0xb0), Verify},
     {"imprimir", qRgb(0x40, 0x40, 0x40), Printer},
     {"formulario", kArrow, Form},

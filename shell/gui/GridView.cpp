@@ -5,10 +5,10 @@
 #include "platform/data/TDataSet.h"
 #include "shell/gui/GridModel.h"
 
-#include <QHeaderView>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -68,9 +68,8 @@ void GridView::SyncFromModel()
     horizontalHeader()->setVisible(options.count(TDBGridOption::dgTitles) != 0);
     verticalHeader()->setVisible(options.count(TDBGridOption::dgIndicator) != 0);
     setShowGrid(options.count(TDBGridOption::dgColLines) != 0 || options.count(TDBGridOption::dgRowLines) != 0);
-    horizontalHeader()->setSectionResizeMode(options.count(TDBGridOption::dgColumnResize) != 0
-                                                 ? QHeaderView::Interactive
-                                                 : QHeaderView::Fixed);
+    horizontalHeader()->setSectionResizeMode(
+        options.count(TDBGridOption::dgColumnResize) != 0 ? QHeaderView::Interactive : QHeaderView::Fixed);
     int rowHeight = fontMetrics().height() + 4;
     if (verticalHeader()->defaultSectionSize() != rowHeight) {
         verticalHeader()->setMinimumSectionSize(rowHeight);

@@ -16,7 +16,10 @@
 #include <vector>
 
 LookupDialog::LookupDialog(const std::string& title, const TDataSet* DataSet, QWidget* parent)
-    : QDialog(parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), filter_(new QLineEdit(this)),
+    : QDialog(parent),
+      dataSet_(DataSet),
+      model_(new DataSetRowsModel(DataSet, this)),
+      filter_(new QLineEdit(this)),
       table_(new RowsTableView(model_, this))
 {
     setWindowTitle(GuiConvert::ToQt(title));
@@ -114,9 +117,7 @@ void LookupDialog::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        Pick(table_->currentIndex().row());
-        return;
+    case Qt::Key_Enter: Pick(table_->currentIndex().row()); return;
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_PageUp:

@@ -8,7 +8,8 @@
 #include <QVBoxLayout>
 
 ProgressWindow::ProgressWindow(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), label_(new QLabel(this)),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      label_(new QLabel(this)),
       bar_(new QProgressBar(this))
 {
     setWindowTitle(ShellTexts::Text(ShellTexts::kWaitTitle));

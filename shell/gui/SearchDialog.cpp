@@ -14,7 +14,10 @@
 #include <QVBoxLayout>
 
 SearchDialog::SearchDialog(TDataSet* DataSet, QWidget* parent)
-    : QDialog(parent), dataSet_(DataSet), model_(new DataSetRowsModel(DataSet, this)), edit_(new QLineEdit(this)),
+    : QDialog(parent),
+      dataSet_(DataSet),
+      model_(new DataSetRowsModel(DataSet, this)),
+      edit_(new QLineEdit(this)),
       table_(new RowsTableView(model_, this))
 {
     setWindowTitle(ShellTexts::Text(ShellTexts::kSearchTitle));
@@ -73,7 +76,8 @@ void SearchDialog::ShowCurrent()
     int row = dataSet_ != nullptr && dataSet_->Active() ? dataSet_->RecNo() : -1;
     if (row >= 0 && row < model_->rowCount()) {
         QModelIndex index = model_->index(row, 0);
-        table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        table_->selectionModel()->setCurrentIndex(index,
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         table_->scrollTo(index);
     } else {
         table_->clearSelection();

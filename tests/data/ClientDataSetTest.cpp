@@ -180,15 +180,12 @@ INSTANTIATE_TEST_SUITE_P(
                       }
                   },
                   "no field 'CDCLIENTE'"},
-        BadPacket{"an integer CDSERVFILI",
-                  [](DataPacket& p) {
-                      p.fields[1].type = TFieldType::ftInteger;
-                  },
+        BadPacket{"an integer CDSERVFILI", [](DataPacket& p) { p.fields[1].type = TFieldType::ftInteger; },
                   "'CDSERVFILI' is of another type"},
         BadPacket{"a wider NMSERVICO", [](DataPacket& p) { p.fields[3].size = 41; }, "'NMSERVICO' is 41 characters"},
-        BadPacket{"an unlimited CDFILIAL", [](DataPacket& p) { p.fields[0].size = 0; }, "'CDFILIAL' is of unlimited size"},
-        BadPacket{"a value longer than its field",
-                  [](DataPacket& p) { p.rows[2].values[0] = std::string("00001"); },
+        BadPacket{"an unlimited CDFILIAL", [](DataPacket& p) { p.fields[0].size = 0; },
+                  "'CDFILIAL' is of unlimited size"},
+        BadPacket{"a value longer than its field", [](DataPacket& p) { p.rows[2].values[0] = std::string("00001"); },
                   "row 3: Value too long for Field 'CDFILIAL'"},
         BadPacket{"a row with a missing value", [](DataPacket& p) { p.rows[1].values.pop_back(); },
                   "row 2 has 3 values for 4 fields"},

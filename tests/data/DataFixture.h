@@ -122,14 +122,10 @@ struct ServClieForm {
 inline const char* StateName(TDataSetState s)
 {
     switch (s) {
-    case TDataSetState::dsInactive:
-        return "inactive";
-    case TDataSetState::dsBrowse:
-        return "browse";
-    case TDataSetState::dsEdit:
-        return "edit";
-    case TDataSetState::dsInsert:
-        return "insert";
+    case TDataSetState::dsInactive: return "inactive";
+    case TDataSetState::dsBrowse: return "browse";
+    case TDataSetState::dsEdit: return "edit";
+    case TDataSetState::dsInsert: return "insert";
     }
     return "?";
 }
@@ -137,18 +133,12 @@ inline const char* StateName(TDataSetState s)
 inline const char* EventName(TDataEvent e)
 {
     switch (e) {
-    case TDataEvent::deRecordChange:
-        return "record";
-    case TDataEvent::deDataSetChange:
-        return "rows";
-    case TDataEvent::deDataSetScroll:
-        return "scroll";
-    case TDataEvent::deUpdateState:
-        return "state";
-    case TDataEvent::deLayoutChange:
-        return "layout";
-    case TDataEvent::deRefresh:
-        return "refresh";
+    case TDataEvent::deRecordChange: return "record";
+    case TDataEvent::deDataSetChange: return "rows";
+    case TDataEvent::deDataSetScroll: return "scroll";
+    case TDataEvent::deUpdateState: return "state";
+    case TDataEvent::deLayoutChange: return "layout";
+    case TDataEvent::deRefresh: return "refresh";
     }
     return "?";
 }
@@ -170,7 +160,8 @@ struct Recorder {
         dts->SetOnDataChange([this](TObject*, TField* Field) {
             events.push_back(Field != nullptr ? "data:" + Field->FieldName() : std::string("data"));
         });
-        link = dts->DataLinks.Connect([this](TDataEvent e, TField*) { links.push_back(std::string("link:") + EventName(e)); });
+        link = dts->DataLinks.Connect(
+            [this](TDataEvent e, TField*) { links.push_back(std::string("link:") + EventName(e)); });
         ds->SetOnNewRecord([this](TDataSet*) { events.push_back("newRecord"); });
         ds->SetAfterPost([this](TDataSet*) { events.push_back("afterPost"); });
         ds->SetAfterDelete([this](TDataSet*) { events.push_back("afterDelete"); });

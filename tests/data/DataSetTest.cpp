@@ -349,8 +349,8 @@ TEST(DataSetNotifications, EveryEditBeginsAndEndsWithAStateChangeThenADataChange
     f.cds->Insert();
     f.cds->FieldByName("CDSERVFILI")->SetAsString("00005");
     f.cds->Post();
-    EXPECT_EQ(r.Take(), (Events{"state:insert", "data", "newRecord", "data:CDSERVFILI", "state:browse", "data",
-                                "afterPost"}));
+    EXPECT_EQ(r.Take(),
+              (Events{"state:insert", "data", "newRecord", "data:CDSERVFILI", "state:browse", "data", "afterPost"}));
 
     f.cds->Delete();
     EXPECT_EQ(r.Take(), (Events{"data", "afterDelete", "afterScroll"}));

@@ -7,9 +7,9 @@
 #include "platform/data/TClientDataSet.h"
 #include "platform/data/TDataSource.h"
 #include "platform/data/TStringField.h"
-#include "platform/model/ClassRegistration.h"
 #include "platform/forms/FormReader.h"
 #include "platform/forms/HandlerTable.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <gtest/gtest.h>
 
@@ -158,11 +158,11 @@ TEST(DataFormResource, EventsAndTheDataSourceAreBoundByName)
     cds->Edit();
     cds->Cancel();
     EXPECT_EQ(form.Calls,
-              (std::vector<std::string>{"StateChange", "StateChange", "DataChange", "AfterScroll",  // enable, load
-                                        "StateChange", "DataChange", "NewRecord", "DataChange",     // insert
-                                        "StateChange", "DataChange", "AfterPost",                   // post
-                                        "DataChange", "AfterDelete", "AfterScroll",                 // delete
-                                        "StateChange", "DataChange", "StateChange", "DataChange",   // edit, cancel
+              (std::vector<std::string>{"StateChange", "StateChange", "DataChange", "AfterScroll", // enable, load
+                                        "StateChange", "DataChange", "NewRecord", "DataChange",    // insert
+                                        "StateChange", "DataChange", "AfterPost",                  // post
+                                        "DataChange", "AfterDelete", "AfterScroll",                // delete
+                                        "StateChange", "DataChange", "StateChange", "DataChange",  // edit, cancel
                                         "AfterCancel"}));
 }
 

@@ -276,13 +276,14 @@ TEST_F(LocalDatabase, ALookupListSeesTheQueryThroughItsDataSource)
     Run("");
     Run("0002");
     EXPECT_EQ(states, (std::vector<TDataSetState>{TDataSetState::dsBrowse, TDataSetState::dsInactive,
-                                                   TDataSetState::dsBrowse}));
+                                                  TDataSetState::dsBrowse}));
 }
 
 TEST(QueryParams, NamesAreFoundOutsideQuotesAndComments)
 {
-    EXPECT_EQ(TParams::NamesInSQL("SELECT ':X', \":Y\" -- :Z\n FROM T /* :W */ WHERE A = :B AND C = :b AND D::int = :E"),
-              (std::vector<std::string>{"B", "E"}));
+    EXPECT_EQ(
+        TParams::NamesInSQL("SELECT ':X', \":Y\" -- :Z\n FROM T /* :W */ WHERE A = :B AND C = :b AND D::int = :E"),
+        (std::vector<std::string>{"B", "E"}));
 }
 
 TEST(QueryParams, SettingTheSQLKeepsTheValuesOfParametersThatStay)

@@ -5,12 +5,12 @@
 #include "ShellHarness.h"
 
 #include "host/IShellUi.h"
-#include "platform/core/Cp1252.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TDBGrid.h"
-#include "platform/data/TDataSet.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TSpeedButton.h"
+#include "platform/core/Cp1252.h"
+#include "platform/data/TDataSet.h"
 
 #include <algorithm>
 
@@ -67,12 +67,11 @@ int Count(const std::vector<std::string>& calls, const std::string& method)
     return static_cast<int>(std::count(calls.begin(), calls.end(), method));
 }
 
-const std::vector<std::string> kAlwaysOff = {"sbtIncluir", "sbtAlterar", "sbtExcluir", "sbtConfirmar",
-                                             "sbtCancelar", "sbtImprimir"};
+const std::vector<std::string> kAlwaysOff = {"sbtIncluir",   "sbtAlterar",  "sbtExcluir",
+                                             "sbtConfirmar", "sbtCancelar", "sbtImprimir"};
 const std::vector<std::string> kHeaderControls = {"lblFilial",  "medCdFilial", "btpFilial",
                                                   "lblCliente", "medCliente",  "btnCliente"};
-const std::vector<std::string> kTransferButtons = {"sbtEscolhido", "sbtTodos", "sbtUmEsquerda",
-                                                   "sbtTodosEsquerda"};
+const std::vector<std::string> kTransferButtons = {"sbtEscolhido", "sbtTodos", "sbtUmEsquerda", "sbtTodosEsquerda"};
 
 // The toolbar and its menu entries: only search and verify are ever offered,
 // and each entry as its button.
@@ -124,9 +123,9 @@ protected:
 TEST_F(CommandsTest, ToolbarMenuAndTransferButtonsFollowTheFocus)
 {
     auto out = Play("open\ndump\n" + ChooseClient(0) + "dump\n" +
-                   "listclick lsbPossiveis 0\ndump\n"
-                   "cellclick dbgPadrao 0\ndump\n"
-                   "focus medCdFilial\ndump\n");
+                    "listclick lsbPossiveis 0\ndump\n"
+                    "cellclick dbgPadrao 0\ndump\n"
+                    "focus medCdFilial\ndump\n");
     ASSERT_EQ(out.exitCode, 0) << out.Text();
     // Header: nothing offered.
     ExpectToolbar(out, 0, false, false);
@@ -173,7 +172,8 @@ TEST_F(CommandsTest, SearchIsNotOfferedWhenThereAreNoPossibleServices)
 TEST_F(CommandsTest, EnteringTheGridClearsOnlyTheCurrentEntrysSelection)
 {
     // The client has no services: the grid is entered by the keyboard.
-    auto out = Play("open\n" + ChooseClient(1) + "listclick lsbPossiveis 1\nlistclick lsbPossiveis 3 ctrl\ndump\n"
+    auto out = Play("open\n" + ChooseClient(1) +
+                    "listclick lsbPossiveis 1\nlistclick lsbPossiveis 3 ctrl\ndump\n"
                     "focus dbgPadrao\ndump\n");
     ASSERT_EQ(out.exitCode, 0) << out.Text();
     EXPECT_EQ(Selected(out, 0), json::array({1, 3}));
@@ -184,7 +184,8 @@ TEST_F(CommandsTest, EnteringTheGridClearsOnlyTheCurrentEntrysSelection)
 
 TEST_F(CommandsTest, KeyInTheGridEditsTheRowLocksTheHeaderAndLeavingPostsIt)
 {
-    auto out = Play("open\n" + ChooseClient(0) + "dump\n"
+    auto out = Play("open\n" + ChooseClient(0) +
+                    "dump\n"
                     "key Space\ndump\n"
                     "key Tab\nkey Backspace\ndump\n"
                     "key x\ndump\n"
@@ -245,7 +246,8 @@ TEST_F(CommandsTest, CancellingTheEditOpensTheHeaderWithoutSending)
 
 TEST_F(CommandsTest, SearchOverTheListSelectsTheFoundService)
 {
-    auto out = Play("open\n" + ChooseClient(0) + "listclick lsbPossiveis 0\nclick sbtProcurar\ndump\n"
+    auto out = Play("open\n" + ChooseClient(0) +
+                    "listclick lsbPossiveis 0\nclick sbtProcurar\ndump\n"
                     "search trein\ndump\n"
                     "search nada disso\ndump\n"
                     "search close\ndump\n");
@@ -312,8 +314,8 @@ TEST_F(CommandsTest, GridShowsItsSelectionOnlyUntilItFirstLosesTheFocus)
     // The grid's own search is not offered while it has the focus, so
     // nothing puts the option back once an exit took it off.
     auto out = Play("open\ndump\n" + ChooseClient(0) + "dump\n" +
-                   "listclick lsbPossiveis 0\ndump\n"
-                   "cellclick dbgPadrao 0\nclick sbtProcurar\nclick mniProcurar\ndump\n");
+                    "listclick lsbPossiveis 0\ndump\n"
+                    "cellclick dbgPadrao 0\nclick sbtProcurar\nclick mniProcurar\ndump\n");
     ASSERT_EQ(out.exitCode, 0) << out.Text();
     EXPECT_TRUE(HasOption(out, "dgAlwaysShowSelection", 0));
     EXPECT_TRUE(HasOption(out, "dgAlwaysShowSelection", 1));
@@ -388,10 +390,7 @@ protected:
         ASSERT_TRUE(errors_.empty()) << errors_.front();
     }
 
-    bool ShowsSelection() const
-    {
-        return grid_->Options().count(TDBGridOption::dgAlwaysShowSelection) != 0;
-    }
+    bool ShowsSelection() const { return grid_->Options().count(TDBGridOption::dgAlwaysShowSelection) != 0; }
 
     RecordingUi ui_;
     IShellUi* previousUi_ = nullptr;

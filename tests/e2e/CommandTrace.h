@@ -55,4 +55,3 @@ const std::vector<std::string>& BranchServices();
 std::vector<std::string> ListOfServicesNotIn(const std::vector<std::string>& assigned);
 
 } // namespace trace
-

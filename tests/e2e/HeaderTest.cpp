@@ -74,8 +74,7 @@ int CountCalls(const ShellOutput& out, const std::string& method)
 
 const std::vector<std::string> kHeaderControls = {"lblFilial",  "medCdFilial", "btpFilial",
                                                   "lblCliente", "medCliente",  "btnCliente"};
-const std::vector<std::string> kTransferButtons = {"sbtEscolhido", "sbtTodos", "sbtUmEsquerda",
-                                                   "sbtTodosEsquerda"};
+const std::vector<std::string> kTransferButtons = {"sbtEscolhido", "sbtTodos", "sbtUmEsquerda", "sbtTodosEsquerda"};
 
 // The screen as entering the header leaves it: nothing to move, the grid
 // blank, the left list empty.
@@ -176,8 +175,7 @@ TEST_F(HeaderTest, ValidBranchWithAnUnknownClientShowsTheBranchAndKeepsTheListsE
     ASSERT_EQ(out.exitCode, 0) << out.Text();
     EXPECT_EQ(Text(out, "edtNmFilial", 0), "");
 
-    EXPECT_EQ(ErrorsBefore(out, 1),
-              std::vector<std::string>{"Não há cliente cadastrado para filial informada."});
+    EXPECT_EQ(ErrorsBefore(out, 1), std::vector<std::string>{"Não há cliente cadastrado para filial informada."});
     auto calls = CallsBefore(out, 1);
     ASSERT_EQ(calls.size(), 1u) << out.Text();
     EXPECT_EQ(calls[0]["call"], "GetCliente");
@@ -198,8 +196,7 @@ TEST_F(HeaderTest, LeavingTheHeaderChecksTheClientAgainEvenAfterAPick)
                     "focus medCliente\ntype 9999\nfocus dbgPadrao\ndump\n"
                     "focus medCliente\nkey Backspace\nfocus dbgPadrao\ndump\n");
     ASSERT_EQ(out.exitCode, 0) << out.Text();
-    EXPECT_EQ(ErrorsBefore(out, 0),
-              std::vector<std::string>{"Não há cliente cadastrado para filial informada."});
+    EXPECT_EQ(ErrorsBefore(out, 0), std::vector<std::string>{"Não há cliente cadastrado para filial informada."});
     auto calls = CallsBefore(out, 0);
     ASSERT_EQ(calls.size(), 2u) << out.Text();
     EXPECT_EQ(calls[1]["call"], "GetCliente");
@@ -273,8 +270,8 @@ TEST_F(HeaderTest, PickedClientIsShownAndTrustedUntilTheHeaderIsLeft)
 TEST_F(HeaderTest, TypingInTheClientLookupNarrowsItAndPicksAmongTheRowsLeft)
 {
     auto out = Run("open\nclick btnCliente\ntype ALVA\ntype res\npick 0\ndump\n"
-                    "click btnCliente\ntype 7\npick 2\npick 1\ndump\n"
-                    "click btnCliente\ntype zzz\nkey Enter\nkey Backspace\nkey Escape\ndump\n");
+                   "click btnCliente\ntype 7\npick 2\npick 1\ndump\n"
+                   "click btnCliente\ntype zzz\nkey Enter\nkey Backspace\nkey Escape\ndump\n");
     ASSERT_EQ(out.exitCode, 0) << out.Text();
     auto lookups = out.All("lookup");
     ASSERT_EQ(lookups.size(), 8u) << out.Text();
@@ -438,9 +435,8 @@ TEST_P(HeaderModuleTest, BranchShownAtShowDependsOnTheActiveModule)
 INSTANTIATE_TEST_SUITE_P(HeaderModules, HeaderModuleTest,
                          ::testing::Values(ModuleCase{"15", "0001", "Matriz São Paulo"},
                                            ModuleCase{"14", "0001", "Matriz São Paulo"},
-                                           ModuleCase{"16", "0001", "Matriz São Paulo"},
-                                           ModuleCase{"3", "0002", ""}, ModuleCase{"17", "0002", ""},
-                                           ModuleCase{"13", "0002", ""}),
+                                           ModuleCase{"16", "0001", "Matriz São Paulo"}, ModuleCase{"3", "0002", ""},
+                                           ModuleCase{"17", "0002", ""}, ModuleCase{"13", "0002", ""}),
                          [](const auto& info) { return "Module" + info.param.module; });
 
 TEST_F(HeaderTest, OtherModuleOnTheInvoicingBranchKeepsItsName)
@@ -519,8 +515,7 @@ TEST_F(HeaderTest, ABranchPickedOverTheListsStoresNothingForAClientOfTheSameCode
 {
     // Client codes repeat across branches: branch 0002 has a C0002 too, and
     // its own service 00001.
-    Db().Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)",
-                 {"0002", "C0002", "F", "11144477735", "Outra Pessoa"});
+    Db().Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {"0002", "C0002", "F", "11144477735", "Outra Pessoa"});
     auto out = Run("open\nclick btnCliente\npick 1\nfocus lsbPossiveis\n"
                    "click btpFilial\npick 1\ndump\n"
                    "listclick lsbPossiveis 0\nclick sbtEscolhido\nclick sbtTodos\nfocus lsbPossiveis\ndump\n");

@@ -2,10 +2,10 @@
 
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/core/ErrorSink.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TForm.h"
+#include "platform/core/ErrorSink.h"
 
 #include <fstream>
 #include <sstream>

@@ -12,8 +12,8 @@ namespace {
 
 const std::vector<std::string> kEnglishWords = {"the ",   "connection", "refused", "server",
                                                 "failed", "could not",  "has no",  "answer"};
-const std::vector<std::string> kPortugueseWords = {"não",      "servidor", "conexão", "falhou",
-                                                   "aplicação", "filial",  "serviço", "recusou"};
+const std::vector<std::string> kPortugueseWords = {"não",       "servidor", "conexão", "falhou",
+                                                   "aplicação", "filial",   "serviço", "recusou"};
 
 } // namespace
 
@@ -28,7 +28,8 @@ protected:
         std::string lower = errors[0];
         std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
         for (const auto& word : foreign) {
-            EXPECT_EQ(lower.find(word), std::string::npos) << what << ": \"" << errors[0] << "\" has \"" << word << "\"";
+            EXPECT_EQ(lower.find(word), std::string::npos)
+                << what << ": \"" << errors[0] << "\" has \"" << word << "\"";
         }
     }
 };

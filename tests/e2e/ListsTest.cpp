@@ -85,8 +85,8 @@ TEST_F(ListsTest, LeavingTheHeaderLoadsBothViewsForTheCheckedClient)
     // the checked client.
     EXPECT_EQ(calls[2]["args"], json::array({"0001", "C0001"}));
     EXPECT_EQ(calls[3]["args"], json::array({"0001", "C0001"}));
-    EXPECT_EQ(Items(out), (std::vector<std::string>{"00001 - Consultoria", "00003 - Instalação",
-                                                    "00004 - Treinamento", "00005 - Suporte técnico"}));
+    EXPECT_EQ(Items(out), (std::vector<std::string>{"00001 - Consultoria", "00003 - Instalação", "00004 - Treinamento",
+                                                    "00005 - Suporte técnico"}));
     EXPECT_EQ(Assignments(out), (std::vector<std::pair<std::string, std::string>>{{"00002", "Manutenção"}}));
     EXPECT_TRUE(out.Component("dtsPadrao")["enabled"].get<bool>());
     EXPECT_EQ(out.Component("dtsPadrao")["state"], "browse");
@@ -117,9 +117,8 @@ TEST_F(ListsTest, ClientWithoutServicesSeesEveryServiceOfTheBranch)
 {
     auto out = Play(ChooseClient(1) + "dump\n");
     ASSERT_EQ(out.exitCode, 0) << out.Text();
-    EXPECT_EQ(Items(out), (std::vector<std::string>{"00001 - Consultoria", "00002 - Manutenção",
-                                                    "00003 - Instalação", "00004 - Treinamento",
-                                                    "00005 - Suporte técnico"}));
+    EXPECT_EQ(Items(out), (std::vector<std::string>{"00001 - Consultoria", "00002 - Manutenção", "00003 - Instalação",
+                                                    "00004 - Treinamento", "00005 - Suporte técnico"}));
     EXPECT_TRUE(Assignments(out).empty());
     EXPECT_TRUE(Enabled(out, "sbtEscolhido"));
     EXPECT_TRUE(Enabled(out, "sbtTodos"));

@@ -45,10 +45,10 @@ TEST_F(ModuleUnitTest, ASecondInitializationChangesNothingAndOnlyTheBalancingFin
 TEST_F(ModuleUnitTest, ThePackageExportsItsEntriesUnderPlainAndQualifiedNames)
 {
     Load();
-    for (const char* name : {"IniProc", "Cli_Zel31500.cria_ServCliente", "Initialize", "Finalize",
-                             "GetPackageInfoTable", "Pkg_Zel31500.Initialize", "Pkg_Zel31500.Finalize",
-                             "Pkg_Zel31500.GetPackageInfoTable", "frmServCliente", "boidcriado", "bopesq",
-                             "boDelTodos", "stnmservico", "stServFili"}) {
+    for (const char* name :
+         {"IniProc", "Cli_Zel31500.cria_ServCliente", "Initialize", "Finalize", "GetPackageInfoTable",
+          "Pkg_Zel31500.Initialize", "Pkg_Zel31500.Finalize", "Pkg_Zel31500.GetPackageInfoTable", "frmServCliente",
+          "boidcriado", "bopesq", "boDelTodos", "stnmservico", "stServFili"}) {
         EXPECT_NE(package_.Find(name), nullptr) << name;
     }
     auto table = reinterpret_cast<const PackageInfoTable* (*)()>(package_.Resolve("GetPackageInfoTable"))();

@@ -56,9 +56,8 @@ TEST_F(MovesTest, EntriesTwoAndThreeOfFourAreSentOneRowEachInListOrder)
     auto out = Run(Header(0) + "dump\nlistclick lsbPossiveis 1\nlistclick lsbPossiveis 2 ctrl\ndump\n"
                                "click sbtEscolhido\ndump\n");
     ASSERT_EQ(out.exitCode, 0);
-    ASSERT_EQ(ListItems(out, 0),
-              (std::vector<std::string>{"00001 - Consultoria", "00003 - Instalação", "00004 - Treinamento",
-                                        "00005 - Suporte técnico"}));
+    ASSERT_EQ(ListItems(out, 0), (std::vector<std::string>{"00001 - Consultoria", "00003 - Instalação",
+                                                           "00004 - Treinamento", "00005 - Suporte técnico"}));
     ASSERT_EQ(out.Component("lsbPossiveis", 1)["selected"], json::array({1, 2}));
 
     auto command = Segment(out, 1);
@@ -72,10 +71,9 @@ TEST_F(MovesTest, EntriesTwoAndThreeOfFourAreSentOneRowEachInListOrder)
     ASSERT_EQ(first.size(), 1u);
     ASSERT_EQ(second.size(), 1u);
     EXPECT_EQ(first[0].status, "inserted");
-    EXPECT_EQ(first[0].values, (std::map<std::string, std::string>{{"CDFILIAL", "0001"},
-                                                                   {"CDSERVFILI", "00003"},
-                                                                   {"CDCLIENTE", "C0001"},
-                                                                   {"NMSERVICO", "Instalação"}}));
+    EXPECT_EQ(first[0].values,
+              (std::map<std::string, std::string>{
+                  {"CDFILIAL", "0001"}, {"CDSERVFILI", "00003"}, {"CDCLIENTE", "C0001"}, {"NMSERVICO", "Instalação"}}));
     EXPECT_EQ(second[0].status, "inserted");
     EXPECT_EQ(second[0].values.at("CDSERVFILI"), "00004");
     EXPECT_EQ(second[0].values.at("NMSERVICO"), "Treinamento");

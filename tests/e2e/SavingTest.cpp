@@ -209,8 +209,8 @@ TEST_F(SavingTest, ARefusalInsideMoveAllClosesTheProgressAndTheScreenGoesOn)
     DropService("00003");
     auto failed = shell.Step("click sbtTodos");
     // Two rows went; the third was refused, the views rebuilt, the command ended.
-    EXPECT_EQ(Calls(failed.lines), (std::vector<std::string>{"ApCoServClie", "ApCoServClie", "ApCoServClie",
-                                                             "GetServico", "GetServClie"}));
+    EXPECT_EQ(Calls(failed.lines),
+              (std::vector<std::string>{"ApCoServClie", "ApCoServClie", "ApCoServClie", "GetServico", "GetServClie"}));
     EXPECT_EQ(Progress(failed.lines), (std::vector<std::string>{"open", "close"}));
     ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
     EXPECT_EQ(failed.Dump()["globals"]["stServFili"], "00003");

@@ -6,15 +6,15 @@
 
 #include "host/Session.h"
 #include "host/TMessages.h"
-#include "platform/core/Cp1252.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TCustomForm.h"
-#include "platform/data/TDataSet.h"
-#include "platform/data/TField.h"
 #include "platform/controls/TMaskEdit.h"
 #include "platform/controls/TPanel.h"
 #include "platform/controls/TSpeedButton.h"
 #include "platform/controls/TSplitter.h"
+#include "platform/core/Cp1252.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
 #include "platform/model/ClassRegistry.h"
 
 #include <fstream>
@@ -119,8 +119,8 @@ TEST_F(ScreenLayoutTest, DataSetsHoldTheirFieldsInTableOrder)
         }
         return out;
     };
-    EXPECT_EQ(names("cdsCliente"), (std::vector<std::string>{"CDCLIENTE", "IDTPIJURCLIE", "NRINSJURCLIE",
-                                                             "NMRAZSOCCLIE"}));
+    EXPECT_EQ(names("cdsCliente"),
+              (std::vector<std::string>{"CDCLIENTE", "IDTPIJURCLIE", "NRINSJURCLIE", "NMRAZSOCCLIE"}));
     EXPECT_EQ(names("cdsServico"), (std::vector<std::string>{"CDSERVFILI", "CDFILIAL", "NMSERVICO"}));
     EXPECT_EQ(names("cdsServClie"), (std::vector<std::string>{"CDFILIAL", "CDSERVFILI", "CDCLIENTE", "NMSERVICO"}));
     EXPECT_EQ(names("qryFilial"), (std::vector<std::string>{"CDFILIAL", "NMFILIAL"}));

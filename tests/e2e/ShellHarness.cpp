@@ -184,7 +184,7 @@ void ShellTest::SetUp()
         run("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {c[0], c[1], c[2], c[3], c[4]});
     }
     const char* services[][3] = {
-        {"0001", "00001", "Consultoria"}, {"0001", "00002", "Manutenção"}, {"0001", "00003", "Instalação"},
+        {"0001", "00001", "Consultoria"}, {"0001", "00002", "Manutenção"},      {"0001", "00003", "Instalação"},
         {"0001", "00004", "Treinamento"}, {"0001", "00005", "Suporte técnico"}, {"0002", "00001", "Limpeza"},
     };
     for (auto& s : services) {
@@ -227,9 +227,14 @@ void ShellTest::RestartServer()
 void ShellTest::WriteSession(const std::map<std::string, std::string>& values)
 {
     std::map<std::string, std::string> s = {
-        {"FiliProc", "0001"},       {"FiliProcFat", "0001"}, {"NomeFiliProcFat", "Matriz São Paulo"},
-        {"ModuFili", "0"},          {"ModuloAtiv", "15"},    {"WebURL", "127.0.0.1"},
-        {"WebPort", std::to_string(server_->Port())}, {"LocalDatabase", localDbPath_},
+        {"FiliProc", "0001"},
+        {"FiliProcFat", "0001"},
+        {"NomeFiliProcFat", "Matriz São Paulo"},
+        {"ModuFili", "0"},
+        {"ModuloAtiv", "15"},
+        {"WebURL", "127.0.0.1"},
+        {"WebPort", std::to_string(server_->Port())},
+        {"LocalDatabase", localDbPath_},
     };
     for (const auto& [k, v] : values) {
         s[k] = v;

@@ -32,8 +32,8 @@ std::unique_ptr<LiveShell> FaultTest::NewShell(const std::string& name)
 std::vector<std::string> FaultTest::BranchCodes()
 {
     std::vector<std::string> codes;
-    for (const auto& row : Db().Query("SELECT CDSERVFILI FROM SERVFILI WHERE CDFILIAL = ? ORDER BY CDSERVFILI",
-                                      {"0001"})) {
+    for (const auto& row :
+         Db().Query("SELECT CDSERVFILI FROM SERVFILI WHERE CDFILIAL = ? ORDER BY CDSERVFILI", {"0001"})) {
         codes.push_back(row.at(0).value_or(""));
     }
     return codes;

@@ -172,8 +172,8 @@ TEST_F(SoakTest, EightOperatorsMovingServicesLoseNothingAndTheServerStaysFlat)
     }
     ASSERT_TRUE(warmedUp);
     ASSERT_GT(rssStart, 0);
-    EXPECT_LE(rssEnd, rssStart + rssStart / 4 + 4096) << "server memory grew from " << rssStart << " kB to " << rssEnd
-                                                      << " kB";
+    EXPECT_LE(rssEnd, rssStart + rssStart / 4 + 4096)
+        << "server memory grew from " << rssStart << " kB to " << rssEnd << " kB";
     RecordProperty("commands", static_cast<int>(commands.load()));
     RecordProperty("rss_start_kb", static_cast<int>(rssStart));
     RecordProperty("rss_end_kb", static_cast<int>(rssEnd));

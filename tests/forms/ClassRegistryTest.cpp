@@ -1,9 +1,9 @@
 #include "TestComponents.h"
 
 #include "platform/core/Exception.h"
+#include "platform/forms/FormReader.h"
 #include "platform/model/ClassRegistration.h"
 #include "platform/model/ClassRegistry.h"
-#include "platform/forms/FormReader.h"
 
 #include <gtest/gtest.h>
 
@@ -41,8 +41,8 @@ TEST(ClassRegistry, DerivationFollowsRegisteredParents)
     EXPECT_FALSE(ClassRegistry::IsDerivedFrom("TNoSuch", "TObject"));
     std::vector<std::string> ancestry = ClassRegistry::Ancestry("TTestDerivedForm");
     ancestry.resize(std::min<size_t>(ancestry.size(), 5));
-    EXPECT_EQ(ancestry, (std::vector<std::string>{"TTestDerivedForm", "TTestForm", "TTestPanel", "TTestControl",
-                                                  "TComponent"}));
+    EXPECT_EQ(ancestry,
+              (std::vector<std::string>{"TTestDerivedForm", "TTestForm", "TTestPanel", "TTestControl", "TComponent"}));
 }
 
 TEST(ClassRegistry, PropertiesAndHooksAreInherited)

@@ -1,5 +1,5 @@
-#include "platform/core/Cp1252.h"
 #include "platform/core/EditMask.h"
+#include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>

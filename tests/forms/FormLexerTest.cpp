@@ -1,5 +1,5 @@
-#include "platform/core/Exception.h"
 #include "platform/forms/FormLexer.h"
+#include "platform/core/Exception.h"
 #include "platform/forms/FormParser.h"
 
 #include <gtest/gtest.h>

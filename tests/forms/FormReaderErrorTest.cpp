@@ -39,9 +39,8 @@ void ExpectRefused(const BadResource& c, const char* base = nullptr)
             EXPECT_EQ(e.Line(), c.line) << e.what();
             EXPECT_EQ(e.Column(), c.column) << e.what();
             EXPECT_NE(e.Message().find(c.message), std::string::npos) << e.what();
-            EXPECT_EQ(e.Message().rfind("bad.form:" + std::to_string(c.line) + ":" + std::to_string(c.column) + ": ",
-                                        0),
-                      0u)
+            EXPECT_EQ(
+                e.Message().rfind("bad.form:" + std::to_string(c.line) + ":" + std::to_string(c.column) + ": ", 0), 0u)
                 << e.what();
         }
     }
@@ -110,7 +109,8 @@ TEST(FormReaderErrors, ApplyingErrorsPointAtTheFault)
 {
     const BadResource cases[] = {
         {"unknown class", "object frm: TTestForm\n  object p: TNoSuch\n  end\nend\n", 2, 13, "unknown class 'TNoSuch'"},
-        {"form of another class", "object frm: TTestGrid\nend\n", 1, 13, "the form is a TTestDerivedForm, not a TTestGrid"},
+        {"form of another class", "object frm: TTestGrid\nend\n", 1, 13,
+         "the form is a TTestDerivedForm, not a TTestGrid"},
         {"unknown property", WithLine("  Lefty = 3"), 2, 3, "unknown property 'Lefty' of TTestForm"},
         {"integer given a string", WithLine("  Left = 'x'"), 2, 10, "'Left' takes an integer, not a string"},
         {"string given an integer", WithLine("  Caption = 5"), 2, 13, "takes a string, not an integer"},
@@ -169,9 +169,8 @@ TEST(FormReaderErrors, InheritedBlocksMustNameWhatTheBaseMade)
     const BadResource cases[] = {
         {"no such component", "inherited frmDerived: TTestDerivedForm\n  inherited sbtNada: TTestControl\n  end\nend\n",
          2, 13, "inherited component 'sbtNada' does not exist"},
-        {"class mismatch",
-         "inherited frmDerived: TTestDerivedForm\n  inherited sbtConfirmar: TTestEdit\n  end\nend\n", 2, 27,
-         "'sbtConfirmar' is a TTestControl, not a TTestEdit"},
+        {"class mismatch", "inherited frmDerived: TTestDerivedForm\n  inherited sbtConfirmar: TTestEdit\n  end\nend\n",
+         2, 27, "'sbtConfirmar' is a TTestControl, not a TTestEdit"},
         {"new object reusing a base name",
          "inherited frmDerived: TTestDerivedForm\n  object sbtConfirmar: TTestControl\n  end\nend\n", 2, 10,
          "already exists"},

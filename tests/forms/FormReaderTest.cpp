@@ -4,8 +4,8 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 #include "platform/core/ResourceTable.h"
-#include "platform/model/ClassRegistry.h"
 #include "platform/forms/FormReader.h"
+#include "platform/model/ClassRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -56,9 +56,8 @@ TEST(FormReader, BuildsTheBaseForm)
     EXPECT_EQ(form.Caption(), Cp1252::FromUtf8("Serviço por Cliente"));
     EXPECT_EQ(form.FontStyle(), TFontStyles{TFontStyle::fsBold});
     EXPECT_EQ(form.Color(), clInfoBk);
-    EXPECT_EQ(ComponentNames(form),
-              (std::vector<std::string>{"panFilial", "medCdFilial", "msgPadrao", "dtsPadrao", "dbgPadrao",
-                                        "sbtConfirmar"}));
+    EXPECT_EQ(ComponentNames(form), (std::vector<std::string>{"panFilial", "medCdFilial", "msgPadrao", "dtsPadrao",
+                                                              "dbgPadrao", "sbtConfirmar"}));
 
     auto* panel = Find<TTestPanel>(form, "panFilial");
     auto* edit = Find<TTestEdit>(form, "medCdFilial");
@@ -106,9 +105,9 @@ TEST(FormReader, BindsEventsToTheFormsHandlers)
     char key = 'a';
     edit->OnKeyPress()(edit, key);
 
-    EXPECT_EQ(form.Calls, (std::vector<std::string>{"TTestForm.FormCreate(frmBase)", "TTestForm.FormClose(frmBase)",
-                                                    "TTestForm.EditExit(medCdFilial)",
-                                                    "TTestForm.EditKeyPress(medCdFilial)"}));
+    EXPECT_EQ(form.Calls,
+              (std::vector<std::string>{"TTestForm.FormCreate(frmBase)", "TTestForm.FormClose(frmBase)",
+                                        "TTestForm.EditExit(medCdFilial)", "TTestForm.EditKeyPress(medCdFilial)"}));
     EXPECT_EQ(action, TCloseAction::caFree) << "a by-reference argument reaches the handler";
     EXPECT_EQ(key, 'X');
     EXPECT_FALSE(Find<TTestControl>(form, "sbtConfirmar")->OnExit()) << "an unbound event stays empty";
@@ -253,8 +252,8 @@ TEST(FormReader, AFailedReadDestroysWhatItCreated)
     TTestForm form;
     auto* kept = new TTestSource(&form);
     kept->SetName("dtsKept");
-    const std::string broken = std::string(kBaseForm).replace(std::string(kBaseForm).find("DataSource = dtsPadrao"),
-                                                              22, "DataSource = dtsNada");
+    const std::string broken = std::string(kBaseForm).replace(std::string(kBaseForm).find("DataSource = dtsPadrao"), 22,
+                                                              "DataSource = dtsNada");
     EXPECT_THROW(FormReader::ApplyText(&form, TTestForm::Handlers(), broken, "broken.form"), EResourceError);
     EXPECT_EQ(ComponentNames(form), std::vector<std::string>{"dtsKept"});
 

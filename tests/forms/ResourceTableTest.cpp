@@ -1,5 +1,5 @@
-#include "platform/core/Exception.h"
 #include "platform/core/ResourceTable.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

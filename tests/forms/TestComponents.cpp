@@ -104,7 +104,7 @@ const HandlerTable& TTestDerivedForm::Handlers()
 namespace {
 
 const EnumNames<TAlign> alignNames = {
-    {"alNone", TAlign::alNone}, {"alTop", TAlign::alTop},   {"alBottom", TAlign::alBottom},
+    {"alNone", TAlign::alNone}, {"alTop", TAlign::alTop},     {"alBottom", TAlign::alBottom},
     {"alLeft", TAlign::alLeft}, {"alRight", TAlign::alRight}, {"alClient", TAlign::alClient},
 };
 
@@ -156,12 +156,9 @@ const ClassRegistration<TTestSource> sourceClass("TTestSource", "TComponent", []
     c.RegisterProperty("Enabled", &TTestSource::Enabled, &TTestSource::SetEnabled);
 });
 
-const ClassRegistration<TTestMessages> messagesClass("TTestMessages", "TComponent",
-                                                     [](ClassBuilder<TTestMessages>& c) {
-                                                         c.RegisterStringListProperty("Lines.Strings",
-                                                                                      &TTestMessages::Lines,
-                                                                                      &TTestMessages::SetLines);
-                                                     });
+const ClassRegistration<TTestMessages> messagesClass("TTestMessages", "TComponent", [](ClassBuilder<TTestMessages>& c) {
+    c.RegisterStringListProperty("Lines.Strings", &TTestMessages::Lines, &TTestMessages::SetLines);
+});
 
 const ClassRegistration<TTestColumn> columnClass("TTestColumn", "TObject", nullptr, [](ClassBuilder<TTestColumn>& c) {
     c.RegisterProperty("FieldName", &TTestColumn::FieldName, &TTestColumn::SetFieldName);
@@ -177,8 +174,7 @@ const ClassRegistration<TTestGrid> gridClass("TTestGrid", "TTestControl", [](Cla
 });
 
 const ClassRegistration<TTestForm> formClass("TTestForm", "TTestPanel", [](ClassBuilder<TTestForm>& c) {
-    c.RegisterComponentProperty<TTestControl>("ActiveControl", &TTestForm::ActiveControl,
-                                              &TTestForm::SetActiveControl);
+    c.RegisterComponentProperty<TTestControl>("ActiveControl", &TTestForm::ActiveControl, &TTestForm::SetActiveControl);
     c.RegisterEvent<TNotifyEvent>("OnCreate", &TTestForm::SetOnCreate);
     c.RegisterEvent<TCloseEvent>("OnClose", &TTestForm::SetOnClose);
 });

@@ -2,10 +2,10 @@
 // Small component classes for the form-reader tests: a form with handlers, a
 // derived form that overrides one by name, controls, a container that adopts
 // controls, a non-visual source, a message list and a grid with columns.
-#include "platform/model/Events.h"
 #include "platform/controls/Graphics.h"
-#include "platform/model/TComponent.h"
 #include "platform/forms/HandlerTable.h"
+#include "platform/model/Events.h"
+#include "platform/model/TComponent.h"
 
 #include <memory>
 #include <set>

@@ -14,10 +14,10 @@
 #include "platform/controls/TCustomEdit.h"
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TDBGrid.h"
-#include "platform/data/TDataSet.h"
-#include "platform/data/TField.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TSpeedButton.h"
+#include "platform/data/TDataSet.h"
+#include "platform/data/TField.h"
 #include "shell/PackageHost.h"
 #include "shell/ShellMainForm.h"
 #include "shell/gui/DropRoutes.h"
@@ -34,8 +34,8 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPointer>
 #include <QTableView>
@@ -70,8 +70,12 @@ public:
             close(out[0]);
             std::freopen("/dev/null", "w", stderr);
             std::string dbArg = db;
-            std::vector<char*> argv = {bin.data(), const_cast<char*>("--db"), dbArg.data(),
-                                       const_cast<char*>("--listen"), const_cast<char*>("127.0.0.1:0"), nullptr};
+            std::vector<char*> argv = {bin.data(),
+                                       const_cast<char*>("--db"),
+                                       dbArg.data(),
+                                       const_cast<char*>("--listen"),
+                                       const_cast<char*>("127.0.0.1:0"),
+                                       nullptr};
             execv(bin.c_str(), argv.data());
             _exit(127);
         }
@@ -116,8 +120,8 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
         std::string bin = std::string(TEST_BIN_DIR) + "/appserver";
-        std::string seed = "'" + bin + "' seed --db '" + dir_ + "/server.db' --local-db '" + dir_ +
-                           "/local.db' > /dev/null 2>&1";
+        std::string seed =
+            "'" + bin + "' seed --db '" + dir_ + "/server.db' --local-db '" + dir_ + "/local.db' > /dev/null 2>&1";
         ASSERT_EQ(std::system(seed.c_str()), 0) << seed;
         server_ = std::make_unique<ServerProcess>(dir_ + "/server.db");
         ASSERT_GT(server_->Port(), 0);
@@ -184,7 +188,8 @@ protected:
     template <class W>
     W* Widget(const char* name) const
     {
-        return dynamic_cast<W*>(shell_->ViewOf(screen_)->WidgetOf(dynamic_cast<TControl*>(screen_->FindComponent(name))));
+        return dynamic_cast<W*>(
+            shell_->ViewOf(screen_)->WidgetOf(dynamic_cast<TControl*>(screen_->FindComponent(name))));
     }
 
     // Every widget shows what its control holds.

@@ -4,10 +4,10 @@
 #include "TestScreen.h"
 
 #include "host/ShellRoutines.h"
-#include "platform/core/Exception.h"
 #include "platform/controls/TApplication.h"
-#include "platform/data/TClientDataSet.h"
 #include "platform/controls/TForm.h"
+#include "platform/core/Exception.h"
+#include "platform/data/TClientDataSet.h"
 #include "shell/gui/GuiShellUi.h"
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ProgressWindow.h"
@@ -36,10 +36,8 @@ protected:
     {
         s = std::make_unique<TestScreen>();
         ui = std::make_unique<GuiShellUi>(s->shell.get());
-        s->data->SetData(TestScreen::Rows({{"00001", "Lavagem"},
-                                           {"00002", Cp("Manutenção")},
-                                           {"00003", Cp("João Pintura")},
-                                           {"00004", "Joaquim"}}));
+        s->data->SetData(TestScreen::Rows(
+            {{"00001", "Lavagem"}, {"00002", Cp("Manutenção")}, {"00003", Cp("João Pintura")}, {"00004", "Joaquim"}}));
     }
     void TearDown() override
     {

@@ -2,10 +2,8 @@
 
 #include "GuiTestSupport.h"
 #include "platform/controls/TApplication.h"
-#include "platform/data/TClientDataSet.h"
 #include "platform/controls/TColumn.h"
 #include "platform/controls/TDBGrid.h"
-#include "platform/data/TDataSource.h"
 #include "platform/controls/TEdit.h"
 #include "platform/controls/TForm.h"
 #include "platform/controls/TLabel.h"
@@ -14,6 +12,8 @@
 #include "platform/controls/TPanel.h"
 #include "platform/controls/TSpeedButton.h"
 #include "platform/controls/TSplitter.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TDataSource.h"
 #include "platform/data/TStringField.h"
 #include "shell/ShellMainForm.h"
 #include "shell/gui/FormView.h"
@@ -123,7 +123,8 @@ TestScreen::TestScreen()
     grid->Columns(0)->SetWidth(48);
     grid->AddColumn()->SetFieldName("NAME");
     grid->SetDataSource(source);
-    data->SetData(Rows({{"00001", GuiTest::Cp("Lavagem")}, {"00002", GuiTest::Cp("Manutenção")}, {"00003", "Pintura"}}));
+    data->SetData(
+        Rows({{"00001", GuiTest::Cp("Lavagem")}, {"00002", GuiTest::Cp("Manutenção")}, {"00003", "Pintura"}}));
 
     form->SetActiveControl(medCode);
     form->Show();

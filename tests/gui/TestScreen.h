@@ -4,8 +4,8 @@
 // multiple-selection list, a splitter, four transfer buttons with glyphs and
 // shortcuts, and a grid over a client data set (code, name and a hidden
 // column). The shell window mirrors it as the tests drive it.
-#include "platform/core/DataPacket.h"
 #include "platform/controls/TControl.h"
+#include "platform/core/DataPacket.h"
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
-#include "platform/core/Exception.h"
 #include "platform/package/PackageLoader.h"
+#include "platform/core/Exception.h"
 #include "platform/core/ResourceTable.h"
 
 #include <gtest/gtest.h>
@@ -143,8 +143,7 @@ TEST_F(PackageLoaderTest, AFailingUnitTakesTheUnitsBeforeItDownAgain)
         EXPECT_NE(message.find("refused to start"), std::string::npos) << message;
     }
     EXPECT_FALSE(loader.Loaded());
-    EXPECT_EQ(Events(),
-              (Log{"init Base", "init Data", "init Self", "fin Self", "fin Data", "fin Base"}));
+    EXPECT_EQ(Events(), (Log{"init Base", "init Data", "init Self", "fin Self", "fin Data", "fin Base"}));
 
     // The counts went back to where they were, so a later load starts afresh.
     unsetenv("TEST_PACKAGE_FAIL");

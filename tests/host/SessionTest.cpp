@@ -1,5 +1,5 @@
-#include "host/ServerAddress.h"
 #include "host/Session.h"
+#include "host/ServerAddress.h"
 #include "host/ShellRoutines.h"
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -30,7 +30,9 @@ const std::string kGood = "\xEF\xBB\xBF"
                           "Secret = s3cr3t\r\n"
                           "Operator = maria.s\r\n"
                           "TlsCaFile = /etc/servcliente/ca.pem\r\n"
-                          "TlsFingerprint = AB:cd:" + std::string(60, 'E') + "\r\n"
+                          "TlsFingerprint = AB:cd:" +
+                          std::string(60, 'E') +
+                          "\r\n"
                           "Theme = dark\r\n"
                           "\r\n"
                           "[printer]\r\n"

@@ -1,9 +1,9 @@
-#include "host/IShellUi.h"
 #include "host/ShellRoutines.h"
+#include "host/IShellUi.h"
+#include "platform/controls/TApplication.h"
 #include "platform/core/Cp1252.h"
 #include "platform/core/ErrorSink.h"
 #include "platform/core/Exception.h"
-#include "platform/controls/TApplication.h"
 
 #include <gtest/gtest.h>
 

@@ -1,17 +1,17 @@
-#include "host/IShellUi.h"
 #include "host/TBtnPesquisa.h"
+#include "host/IShellUi.h"
 #include "host/TMessages.h"
+#include "platform/controls/TApplication.h"
+#include "platform/controls/TEdit.h"
+#include "platform/controls/TForm.h"
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
-#include "platform/controls/TApplication.h"
 #include "platform/data/TClientDataSet.h"
 #include "platform/data/TDataSource.h"
-#include "platform/controls/TEdit.h"
 #include "platform/data/TField.h"
-#include "platform/controls/TForm.h"
-#include "platform/model/ClassRegistration.h"
 #include "platform/forms/FormReader.h"
 #include "platform/forms/HandlerTable.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <gtest/gtest.h>
 

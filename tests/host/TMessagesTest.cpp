@@ -54,8 +54,8 @@ TEST(TMessages, AMissingKeyIsAnErrorNamingKeyAndTable)
 TEST(TMessages, LineShapes)
 {
     TMessages msg(nullptr);
-    msg.SetLines(Lines({"no bar here", "|no key", "  spaced  |  text kept  ", "pipe|a|b", "twice|first",
-                        "TWICE|second", "empty|"}));
+    msg.SetLines(Lines(
+        {"no bar here", "|no key", "  spaced  |  text kept  ", "pipe|a|b", "twice|first", "TWICE|second", "empty|"}));
     EXPECT_FALSE(msg.HasMsg("no bar here"));
     EXPECT_FALSE(msg.HasMsg(""));
     EXPECT_EQ(msg.Msg("spaced"), "  text kept  ");

@@ -8,13 +8,13 @@
 // bindings, and the shell's script driver plays the operator around them.
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
-#include "platform/core/Cp1252.h"
-#include "platform/package/PackageLoader.h"
 #include "platform/controls/TApplication.h"
-#include "platform/data/TClientDataSet.h"
 #include "platform/controls/TCustomForm.h"
-#include "platform/data/TField.h"
 #include "platform/controls/TSpeedButton.h"
+#include "platform/core/Cp1252.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TField.h"
+#include "platform/package/PackageLoader.h"
 #include "screen/TfrmServCliente.h"
 #include "server/AppServer.h"
 #include "server/Database.h"
@@ -122,8 +122,11 @@ protected:
         for (auto& c : clients) {
             run("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {c[0], c[1], c[2], c[3], c[4]});
         }
-        const char* services[][2] = {{"00001", "Consultoria"}, {"00002", "Manutenção"}, {"00003", "Instalação"},
-                                     {"00004", "Treinamento"}, {"00005", "Suporte técnico"}};
+        const char* services[][2] = {{"00001", "Consultoria"},
+                                     {"00002", "Manutenção"},
+                                     {"00003", "Instalação"},
+                                     {"00004", "Treinamento"},
+                                     {"00005", "Suporte técnico"}};
         for (auto& s : services) {
             run("INSERT INTO SERVFILI VALUES (?, ?, ?)", {"0001", s[0], s[1]});
         }
@@ -220,10 +223,7 @@ protected:
     }
     TClientDataSet* ServClie() const { return Find<TClientDataSet>("cdsServClie"); }
     bool Eventos() const { return static_cast<const TfrmServCliente*>(Screen())->Eventos(); }
-    json Component(const std::string& name) const
-    {
-        return ScreenDump::Dump(*package_)["screen"]["components"][name];
-    }
+    json Component(const std::string& name) const { return ScreenDump::Dump(*package_)["screen"]["components"][name]; }
     json Globals() const { return ScreenDump::Dump(*package_)["globals"]; }
     // The package's exported Boolean, writable as the shell could write it.
     bool& BoolGlobal(const std::string& name)

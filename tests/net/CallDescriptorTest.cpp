@@ -1,5 +1,5 @@
-#include "platform/core/Exception.h"
 #include "platform/net/CallDescriptor.h"
+#include "platform/core/Exception.h"
 #include "platform/net/RemoteArg.h"
 
 #include <gtest/gtest.h>
@@ -28,27 +28,31 @@ TEST(CallDescriptor, TheFiveMethodsByteForByte)
     }
     std::vector<RemoteArg> packet = {RemoteArg::ByRef(Variant())};
     CallDescriptor d("ApCoServClie", TypesOf(packet));
-    EXPECT_EQ(d.Bytes(), std::string("\x01\x01\x00\x8C" "ApCoServClie\0", 17));
+    EXPECT_EQ(d.Bytes(), std::string("\x01\x01\x00\x8C"
+                                     "ApCoServClie\0",
+                                     17));
     EXPECT_EQ(CallDescriptor::Hex(d.Head()), "01 01 00 8C");
     EXPECT_EQ(CallDescriptor::Parse(d.Bytes()), d);
 }
 
 TEST(CallDescriptor, ParseRefusesMalformedDescriptors)
 {
-    const std::string good("\x01\x02\x00\x48\x48" "DelTodos\0", 14);
+    const std::string good("\x01\x02\x00\x48\x48"
+                           "DelTodos\0",
+                           14);
     ASSERT_NO_THROW(CallDescriptor::Parse(good));
     auto with = [&](size_t at, char c) {
         std::string b = good;
         b[at] = c;
         return b;
     };
-    EXPECT_THROW(CallDescriptor::Parse(with(0, 2)), EPacketError);              // property get, not a method call
-    EXPECT_THROW(CallDescriptor::Parse(with(2, 1)), EPacketError);              // named argument
-    EXPECT_THROW(CallDescriptor::Parse(with(3, '\x08')), EPacketError);         // unknown type byte
-    EXPECT_THROW(CallDescriptor::Parse(with(1, 33)), EPacketError);             // too many arguments
-    EXPECT_THROW(CallDescriptor::Parse(good.substr(0, 13)), EPacketError);      // no ending zero
-    EXPECT_THROW(CallDescriptor::Parse(good + "x"), EPacketError);              // bytes after the zero
-    EXPECT_THROW(CallDescriptor::Parse(with(5, ' ')), EPacketError);            // blank in the name
+    EXPECT_THROW(CallDescriptor::Parse(with(0, 2)), EPacketError);         // property get, not a method call
+    EXPECT_THROW(CallDescriptor::Parse(with(2, 1)), EPacketError);         // named argument
+    EXPECT_THROW(CallDescriptor::Parse(with(3, '\x08')), EPacketError);    // unknown type byte
+    EXPECT_THROW(CallDescriptor::Parse(with(1, 33)), EPacketError);        // too many arguments
+    EXPECT_THROW(CallDescriptor::Parse(good.substr(0, 13)), EPacketError); // no ending zero
+    EXPECT_THROW(CallDescriptor::Parse(good + "x"), EPacketError);         // bytes after the zero
+    EXPECT_THROW(CallDescriptor::Parse(with(5, ' ')), EPacketError);       // blank in the name
     EXPECT_THROW(CallDescriptor::Parse(std::string("\x01\x00\x00\0", 4)), EPacketError); // empty name
     EXPECT_THROW(CallDescriptor::Parse(""), EPacketError);
     EXPECT_THROW(CallDescriptor("Del'Todos", {}), EPacketError);

@@ -1,5 +1,5 @@
-#include "platform/core/Exception.h"
 #include "platform/net/FrameBuffer.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -21,9 +21,8 @@ inline DataPacket ChangePacket()
                 TextField("NMSERVICO", 40)};
     p.rows.push_back({TUpdateStatus::usInserted, {"0001", "00012", "00000004", "Manuten\xE7\xE3o \x80"}, {}});
     p.rows.push_back({TUpdateStatus::usDeleted, {"0001", "00007", "00000004", std::nullopt}, {}});
-    p.rows.push_back({TUpdateStatus::usModified,
-                      {"0001", "00009", "00000004", "Novo"},
-                      {"0001", "00008", "00000004", "Velho"}});
+    p.rows.push_back(
+        {TUpdateStatus::usModified, {"0001", "00009", "00000004", "Novo"}, {"0001", "00008", "00000004", "Velho"}});
     p.rows.push_back({TUpdateStatus::usUnmodified, {"0002", "00001", "", std::string(40, 'x')}, {}});
     return p;
 }

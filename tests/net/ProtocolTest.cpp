@@ -64,8 +64,7 @@ TEST(Protocol, MessagesRoundTrip)
 
     // A refusal keeps its kind and the entry it is about; a fault of two
     // elements (the message alone) still reads, as one that may be retried.
-    auto denied = Protocol::DecodeCallReply(
-        FaultAnswer("recusado", TFaultKind::fkRefused, 3));
+    auto denied = Protocol::DecodeCallReply(FaultAnswer("recusado", TFaultKind::fkRefused, 3));
     EXPECT_EQ(denied.faultKind, TFaultKind::fkRefused);
     EXPECT_EQ(denied.faultEntry, 3u);
     msgpack::sbuffer old;
@@ -77,8 +76,7 @@ TEST(Protocol, MessagesRoundTrip)
     auto plain = Protocol::DecodeCallReply(std::string_view(old.data(), old.size()));
     EXPECT_EQ(plain.message, "ok");
     EXPECT_EQ(plain.faultKind, TFaultKind::fkRetry);
-    EXPECT_THROW(Protocol::DecodeCallReply(FaultAnswer("x").substr(0, 5)),
-                 EPacketError);
+    EXPECT_THROW(Protocol::DecodeCallReply(FaultAnswer("x").substr(0, 5)), EPacketError);
 }
 
 TEST(Protocol, CallCarriesTheDescriptorBytesThenTheArguments)
@@ -114,7 +112,9 @@ TEST(Protocol, CallsThatContradictTheirDescriptorAreRefused)
     std::string notText = Pack([](auto& pk) {
         pk.pack_array(3);
         pk.pack_int(4);
-        std::string d("\x01\x01\x00\x48" "DelTodos\0", 13);
+        std::string d("\x01\x01\x00\x48"
+                      "DelTodos\0",
+                      13);
         pk.pack_bin(13);
         pk.pack_bin_body(d.data(), 13);
         pk.pack_array(1);
@@ -122,7 +122,7 @@ TEST(Protocol, CallsThatContradictTheirDescriptorAreRefused)
     });
     EXPECT_THROW(Protocol::DecodeCall(notText), EPacketError);
 
-    EXPECT_THROW(Protocol::DecodeCall(Protocol::EncodeHello({})), EPacketError); // wrong kind
+    EXPECT_THROW(Protocol::DecodeCall(Protocol::EncodeHello({})), EPacketError);  // wrong kind
     EXPECT_THROW(Protocol::DecodeCall(std::string("\x91\x09", 2)), EPacketError); // kind 9
     EXPECT_THROW(Protocol::DecodeHello(Pack([](auto& pk) {
                      pk.pack_array(5);

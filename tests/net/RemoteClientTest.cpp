@@ -77,13 +77,15 @@ TEST_F(RemoteClientTest, NoServerListeningIsASocketError)
 TEST_F(RemoteClientTest, RefusedHandshakeRaisesTheServersMessage)
 {
     FakeServer server([](const std::string&, int) {
-        return FakeAction::Reply(HelloAnswer(false, "limite de conex\xF5" "es"));
+        return FakeAction::Reply(HelloAnswer(false, "limite de conex\xF5"
+                                                    "es"));
     });
     try {
         OpenOn(server);
         FAIL();
     } catch (const ERemoteError& e) {
-        EXPECT_EQ(std::string(e.what()), "limite de conex\xF5" "es");
+        EXPECT_EQ(std::string(e.what()), "limite de conex\xF5"
+                                         "es");
     }
     EXPECT_FALSE(client.IsOpen());
 }
@@ -153,11 +155,11 @@ TEST_F(RemoteClientTest, TraceHookSeesEachCallAsItIsSent)
     FakeServer server(FakeServer::Calls([](const Protocol::Call&, int) { return FakeAction::Result(Variant()); }));
     OpenOn(server);
     std::vector<std::string> seen;
-    auto previous = CallTrace::Set([&](const std::string& method, const std::string& head,
-                                       const std::vector<Variant>& args) {
-        seen.push_back(method + " " + CallDescriptor::Hex(head) + " " + std::to_string(args.size()) + " " +
-                       args[0].AsString());
-    });
+    auto previous =
+        CallTrace::Set([&](const std::string& method, const std::string& head, const std::vector<Variant>& args) {
+            seen.push_back(method + " " + CallDescriptor::Hex(head) + " " + std::to_string(args.size()) + " " +
+                           args[0].AsString());
+        });
     auto texts = TwoTexts();
     client.Call("GetServClie", texts);
     std::vector<RemoteArg> packet = {RemoteArg::ByRef(Variant())};
@@ -171,9 +173,7 @@ TEST_F(RemoteClientTest, TraceHookSeesEachCallAsItIsSent)
 
 TEST_F(RemoteClientTest, AConnectionTheServerClosedIsSeenAsStale)
 {
-    FakeServer server([](const std::string&, int) {
-        return FakeAction::ReplyThenClose(HelloAnswer(true));
-    });
+    FakeServer server([](const std::string&, int) { return FakeAction::ReplyThenClose(HelloAnswer(true)); });
     OpenOn(server);
     bool stale = false;
     for (int i = 0; i < 200 && !stale; ++i) {

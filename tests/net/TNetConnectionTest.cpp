@@ -118,8 +118,7 @@ TEST_F(TNetConnectionTest, ConnectionClosedByTheServerWhileIdleIsReopenedBeforeT
 {
     FakeServer server([](const std::string& payload, int connection) {
         if (Protocol::Kind(payload) == TMessageKind::mkHello) {
-            return connection == 1 ? FakeAction::ReplyThenClose(HelloAnswer(true))
-                                   : FakeAction::Welcome();
+            return connection == 1 ? FakeAction::ReplyThenClose(HelloAnswer(true)) : FakeAction::Welcome();
         }
         return connection == 1 ? FakeAction::Close() : FakeAction::Result(Variant("ok"));
     });
@@ -147,9 +146,8 @@ TEST_F(TNetConnectionTest, HostAndPortAreReadOnlyWhenTheConnectionOpens)
 
 TEST_F(TNetConnectionTest, RefusedHandshakeNamesTheServerAndItsReason)
 {
-    FakeServer server([](const std::string&, int) {
-        return FakeAction::Reply(HelloAnswer(false, "unknown server object"));
-    });
+    FakeServer server(
+        [](const std::string&, int) { return FakeAction::Reply(HelloAnswer(false, "unknown server object")); });
     port = server.Port();
     try {
         net.SetConnected(true);

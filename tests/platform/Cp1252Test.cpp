@@ -7,7 +7,7 @@ TEST(Cp1252, RoundTripsPortugueseText)
 {
     const std::string utf8 = "Serviço por Cliente: não há ação à época — “€”";
     std::string ansi = Cp1252::FromUtf8(utf8);
-    EXPECT_EQ(ansi.size(), 46u); // one byte per character
+    EXPECT_EQ(ansi.size(), 46u);                          // one byte per character
     EXPECT_EQ(static_cast<unsigned char>(ansi[5]), 0xE7); // ç
     EXPECT_EQ(Cp1252::ToUtf8(ansi), utf8);
 }

@@ -1,11 +1,11 @@
 // Focus moves between controls nested in panels: exit events run from the
 // control left outward, enter events inward to the control entered.
-#include "platform/core/Exception.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TEdit.h"
 #include "platform/controls/TForm.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TPanel.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 

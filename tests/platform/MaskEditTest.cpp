@@ -1,7 +1,7 @@
-#include "platform/core/Cp1252.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TForm.h"
 #include "platform/controls/TMaskEdit.h"
+#include "platform/core/Cp1252.h"
 
 #include <gtest/gtest.h>
 

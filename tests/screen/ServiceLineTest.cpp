@@ -1,7 +1,7 @@
 // The text of one entry of the possible-services list, built from a service's
 // code and name and read back by fixed positions.
-#include "platform/core/Exception.h"
 #include "screen/assign/ServiceLine.h"
+#include "platform/core/Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -66,10 +66,13 @@ TEST(ServiceLineTest, ShortCodeIsFilledOutSoTheNameStaysInPlace)
     EXPECT_EQ(ServiceLine::Code(line), "A1");
     EXPECT_EQ(ServiceLine::Name(line), "Curto");
 
-    std::string blank = ServiceLine::Build("", "Sem c\xF3" "digo");
-    EXPECT_EQ(blank, "      - Sem c\xF3" "digo");
+    std::string blank = ServiceLine::Build("", "Sem c\xF3"
+                                               "digo");
+    EXPECT_EQ(blank, "      - Sem c\xF3"
+                     "digo");
     EXPECT_EQ(ServiceLine::Code(blank), "");
-    EXPECT_EQ(ServiceLine::Name(blank), "Sem c\xF3" "digo");
+    EXPECT_EQ(ServiceLine::Name(blank), "Sem c\xF3"
+                                        "digo");
 }
 
 TEST(ServiceLineTest, CodeLongerThanFiveCharactersIsRefused)

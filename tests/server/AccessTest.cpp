@@ -243,10 +243,8 @@ TEST_P(ServerTest, OperatorsAreCheckedInTheHandshakeAndKeptToTheirBranchesAndEve
                 << e.what();
         }
     }
-    std::vector<RemoteArg> args = {RemoteArg::ByRef(ChangePacketBuilder()
-                                                        .Insert("0001", "00001", "00000001")
-                                                        .Insert("0002", "00001", "00000001")
-                                                        .Build())};
+    std::vector<RemoteArg> args = {RemoteArg::ByRef(
+        ChangePacketBuilder().Insert("0001", "00001", "00000001").Insert("0002", "00001", "00000001").Build())};
     try {
         maria->Call("ApCoServClie", args);
         ADD_FAILURE() << "a packet with a row of another branch was applied";
@@ -295,9 +293,8 @@ TEST_P(ServerTest, EveryWriteIsAuditedInItsOwnTransaction)
         what.push_back(row.substr(row.find('|') + 1));
     }
     std::sort(what.begin(), what.end());
-    EXPECT_EQ(what, (std::vector<std::string>{"ApCoServClie|0001|00000001|00002|deleted",
-                                              "ApCoServClie|0001|00000002|00001|inserted",
-                                              "ApCoServClie|0001|00000002|00003|modified",
-                                              "DelTodos|0001|00000002||all deleted"}));
+    EXPECT_EQ(what, (std::vector<std::string>{
+                        "ApCoServClie|0001|00000001|00002|deleted", "ApCoServClie|0001|00000002|00001|inserted",
+                        "ApCoServClie|0001|00000002|00003|modified", "DelTodos|0001|00000002||all deleted"}));
     EXPECT_TRUE(Assigned("0001", "00000003").empty());
 }

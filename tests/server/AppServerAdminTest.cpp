@@ -77,7 +77,8 @@ TEST_F(AppServerAdminTest, ConfigFileGivesEveryOptionAndTheCommandLineWins)
     // An open address without a secret stops the server: the file is read.
     const std::string conf = Write("appserver.conf", "db = \"" + db_ +
                                                          "\"\nlisten = \"0.0.0.0:0\"\nmax-connections = 4\n"
-                                                         "[seed]\nlocal-db = \"" + dir_ + "/other.db\"\n");
+                                                         "[seed]\nlocal-db = \"" +
+                                                         dir_ + "/other.db\"\n");
     {
         AppServerProcess server({"--config", conf});
         EXPECT_EQ(server.ReadLine(), "");

@@ -240,8 +240,7 @@ TEST_F(AppServerProcessTest, RaisesItsOpenFileLimitForItsConnectionsOrRefusesToS
 TEST_F(AppServerProcessTest, AConnectionsMemoryStaysWithinTheFrameBoundAndTheValueBudget)
 {
     const std::string log = dir_ + "/server.log";
-    AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0", "--max-connections", "40"},
-                            log);
+    AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0", "--max-connections", "40"}, log);
     const int port = server.ListeningPort();
     ASSERT_GT(port, 0);
     RawPeer first(port);
@@ -284,8 +283,7 @@ TEST_F(AppServerProcessTest, AConnectionsMemoryStaysWithinTheFrameBoundAndTheVal
     // With the budget lifted and the address space capped, the same packet
     // runs the server out of memory: that call gets a fault, the connection
     // and the server go on.
-    AppServerProcess lifted({"--db", dir_ + "/lifted.db", "--listen", "127.0.0.1:0", "--max-cells", "100000000"},
-                            log);
+    AppServerProcess lifted({"--db", dir_ + "/lifted.db", "--listen", "127.0.0.1:0", "--max-cells", "100000000"}, log);
     const int liftedPort = lifted.ListeningPort();
     ASSERT_GT(liftedPort, 0);
     RawPeer capped(liftedPort);
@@ -340,8 +338,7 @@ TEST_F(AppServerProcessTest, StartRefusesUnknownLogLevelsAndOpenSecretFilesAndKe
     const std::string secret = dir_ + "/secret";
     std::ofstream(secret) << "s3gredo\n";
     std::filesystem::permissions(secret, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                             std::filesystem::perms::group_read |
-                                             std::filesystem::perms::group_write |
+                                             std::filesystem::perms::group_read | std::filesystem::perms::group_write |
                                              std::filesystem::perms::others_read |
                                              std::filesystem::perms::others_write);
     AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0", "--secret-file", secret}, log);

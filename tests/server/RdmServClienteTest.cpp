@@ -34,8 +34,7 @@ TEST_P(ServerTest, GetClienteWithoutNumberGivesEveryClientOfTheBranchByName)
 {
     DataPacket p = Packet2("GetCliente", "0001", "");
     EXPECT_EQ(Layout(p), (L{{"CDCLIENTE", 21}, {"IDTPIJURCLIE", 1}, {"NRINSJURCLIE", 20}, {"NMRAZSOCCLIE", 50}}));
-    EXPECT_EQ(Column(p, "NMRAZSOCCLIE"),
-              (S{W("Álvaro Comércio Ltda"), "bruno lima", "Carla Dias", W("Zélia Souza")}));
+    EXPECT_EQ(Column(p, "NMRAZSOCCLIE"), (S{W("Álvaro Comércio Ltda"), "bruno lima", "Carla Dias", W("Zélia Souza")}));
     EXPECT_EQ(Column(p, "CDCLIENTE"), (S{"00000002", "00000003", "00000004", "00000001"}));
     EXPECT_EQ(Column(p, "IDTPIJURCLIE"), (S{"J", "F", "F", "F"}));
     EXPECT_EQ(Packet2("GetCliente", "0009", "").rows.size(), 0u);

@@ -1,6 +1,6 @@
+#include "server/Seeder.h"
 #include "platform/core/Cp1252.h"
 #include "server/Schema.h"
-#include "server/Seeder.h"
 #include "server/SqliteDatabase.h"
 
 #include <gtest/gtest.h>
@@ -31,8 +31,8 @@ bool ValidCpf(const std::string& n)
 
 bool ValidCnpj(const std::string& n)
 {
-    return n.size() == 14 && ValidCheckDigits(n, {5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2},
-                                              {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2});
+    return n.size() == 14 &&
+           ValidCheckDigits(n, {5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2}, {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2});
 }
 
 class SeederTest : public ::testing::Test {

@@ -95,8 +95,8 @@ TEST_F(SqliteStatements, MoreStatementsThanKeptStillAnswerRight)
     for (int round = 0; round < 2; ++round) {
         for (int i = 0; i < 150; ++i) {
             // A distinct text each time, as statements built on the fly are.
-            auto rows = db_->Query("SELECT NMFILIAL, " + std::to_string(i) + " FROM FILIAL WHERE CDFILIAL = ?",
-                                   {"0001"});
+            auto rows =
+                db_->Query("SELECT NMFILIAL, " + std::to_string(i) + " FROM FILIAL WHERE CDFILIAL = ?", {"0001"});
             ASSERT_EQ(rows.size(), 1u);
             EXPECT_EQ(rows[0][0], "Matriz");
             EXPECT_EQ(rows[0][1], std::to_string(i));

@@ -1,8 +1,8 @@
 // The lookup list's narrowing: which rows stay as the operator types.
+#include "shell/SearchMatch.h"
 #include "platform/core/Cp1252.h"
 #include "platform/data/TClientDataSet.h"
 #include "platform/data/TStringField.h"
-#include "shell/SearchMatch.h"
 
 #include <gtest/gtest.h>
 
@@ -32,11 +32,11 @@ protected:
         p.fields = {{"CODE", TFieldType::ftString, 40, false},
                     {"NAME", TFieldType::ftString, 40, false},
                     {"HIDDEN", TFieldType::ftString, 40, false}};
-        for (const auto& [code, name] : std::vector<std::pair<std::string, std::string>>{
-                 {"000120", Cp("Padaria Pão Quente")},
-                 {"000121", Cp("São Jorge Ferragens")},
-                 {"000310", "Mercado Central"},
-                 {"000400", Cp("ŠKODA Peças")}}) {
+        for (const auto& [code, name] :
+             std::vector<std::pair<std::string, std::string>>{{"000120", Cp("Padaria Pão Quente")},
+                                                              {"000121", Cp("São Jorge Ferragens")},
+                                                              {"000310", "Mercado Central"},
+                                                              {"000400", Cp("ŠKODA Peças")}}) {
             PacketRow r;
             r.values = {code, name, std::string("padaria")};
             p.rows.push_back(r);
