@@ -3,13 +3,24 @@
 #include "host/HostMessages.h"
 #include "host/ServerAddress.h"
 #include "host/Session.h"
-
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
+#include "platform/model/ClassRegistration.h"
 #include "platform/net/TlsContext.h"
 
 #include <iostream>
 #include <optional>
+
+namespace {
+const ClassRegistration<TNetConnection>
+    netConnectionClass("TNetConnection", "TComponent", [](ClassBuilder<TNetConnection>& c) {
+        c.RegisterProperty("ServerName", &TNetConnection::ServerName, &TNetConnection::SetServerName);
+        c.RegisterProperty("ThrowException", &TNetConnection::ThrowException, &TNetConnection::SetThrowException);
+        c.RegisterProperty("Host", &TNetConnection::Host, &TNetConnection::SetHost);
+        c.RegisterIntegerProperty("Port", &TNetConnection::Port, &TNetConnection::SetPort, 0, 65535);
+        c.RegisterEvent<TNotifyEvent>("OnBeforeConnect", &TNetConnection::SetOnBeforeConnect);
+    });
+} // namespace
 
 namespace {
 
@@ -181,16 +192,3 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
         RethrowForOperator(e, ServerText(e));
     }
 }
-
-#include "platform/model/ClassRegistration.h"
-
-namespace {
-const ClassRegistration<TNetConnection>
-    netConnectionClass("TNetConnection", "TComponent", [](ClassBuilder<TNetConnection>& c) {
-        c.RegisterProperty("ServerName", &TNetConnection::ServerName, &TNetConnection::SetServerName);
-        c.RegisterProperty("ThrowException", &TNetConnection::ThrowException, &TNetConnection::SetThrowException);
-        c.RegisterProperty("Host", &TNetConnection::Host, &TNetConnection::SetHost);
-        c.RegisterIntegerProperty("Port", &TNetConnection::Port, &TNetConnection::SetPort, 0, 65535);
-        c.RegisterEvent<TNotifyEvent>("OnBeforeConnect", &TNetConnection::SetOnBeforeConnect);
-    });
-} // namespace

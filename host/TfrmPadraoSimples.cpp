@@ -15,6 +15,10 @@
 #include "platform/forms/HandlerTable.h"
 #include "platform/model/ClassRegistration.h"
 
+namespace {
+const ClassRegistration<TfrmPadraoSimples> standardScreenClass("TfrmPadraoSimples", "TForm");
+} // namespace
+
 const HandlerTable& TfrmPadraoSimples::Handlers()
 {
     static const HandlerTable table(nullptr, [](HandlerTable& t) {
@@ -187,7 +191,3 @@ void TfrmPadraoSimples::sbtImprimirClick(TObject* /*Sender*/)
 {
     MensErro(msgMensagensPadroes->Msg("sem_relatorio"), true);
 }
-
-namespace {
-const ClassRegistration<TfrmPadraoSimples> standardScreenClass("TfrmPadraoSimples", "TForm");
-} // namespace

@@ -24,6 +24,10 @@
 #include "screen/Cli_Zel31500.h"
 #include "screen/assign/ServiceLine.h"
 
+namespace {
+const ClassRegistration<TfrmServCliente> screenClass("TfrmServCliente", "TfrmPadraoSimples");
+} // namespace
+
 TfrmServCliente::TfrmServCliente(TComponent* AOwner) : TfrmPadraoSimples(AOwner) {}
 
 const HandlerTable& TfrmServCliente::Handlers()
@@ -225,7 +229,3 @@ std::string TfrmServCliente::DescartaRecusada(const Variant& packet, const ERemo
     cdsServClie->RevertChange(static_cast<int>(entry) - 1);
     return msgPadrao->Msg("srv_recusado") + " " + line + "\n" + refusal.what() + "\n";
 }
-
-namespace {
-const ClassRegistration<TfrmServCliente> screenClass("TfrmServCliente", "TfrmPadraoSimples");
-} // namespace

@@ -1,8 +1,47 @@
 #include "platform/controls/TControl.h"
-#include "platform/core/Exception.h"
 
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TWinControl.h"
+#include "platform/core/Exception.h"
+#include "platform/model/ClassRegistration.h"
+
+namespace {
+
+const EnumNames<TAlign> kAlignNames = {{"alNone", TAlign::alNone},     {"alTop", TAlign::alTop},
+                                       {"alBottom", TAlign::alBottom}, {"alLeft", TAlign::alLeft},
+                                       {"alRight", TAlign::alRight},   {"alClient", TAlign::alClient}};
+const EnumNames<TFontStyle> kFontStyleNames = {{"fsBold", TFontStyle::fsBold},
+                                               {"fsItalic", TFontStyle::fsItalic},
+                                               {"fsUnderline", TFontStyle::fsUnderline},
+                                               {"fsStrikeOut", TFontStyle::fsStrikeOut}};
+const IntegerConstants kColorNames = {{"clBtnFace", clBtnFace}, {"clWindow", clWindow}, {"clWindowText", clWindowText},
+                                      {"clInfoBk", clInfoBk},   {"clBlack", clBlack},   {"clWhite", clWhite}};
+
+const ClassRegistration<TControl> controlClass("TControl", "TComponent", nullptr, [](ClassBuilder<TControl>& c) {
+    c.RegisterProperty("Left", &TControl::Left, &TControl::SetLeft);
+    c.RegisterProperty("Top", &TControl::Top, &TControl::SetTop);
+    c.RegisterIntegerProperty("Width", &TControl::Width, &TControl::SetWidth, 0, 100000);
+    c.RegisterIntegerProperty("Height", &TControl::Height, &TControl::SetHeight, 0, 100000);
+    c.RegisterEnumProperty("Align", kAlignNames, &TControl::Align, &TControl::SetAlign);
+    c.RegisterProperty("Enabled", &TControl::Enabled, &TControl::SetEnabled);
+    c.RegisterProperty("Visible", &TControl::Visible, &TControl::SetVisible);
+    c.RegisterProperty("Caption", &TControl::Caption, &TControl::SetCaption);
+    c.RegisterProperty("Hint", &TControl::Hint, &TControl::SetHint);
+    c.RegisterProperty("ShowHint", &TControl::ShowHint, &TControl::SetShowHint);
+    c.RegisterIntegerProperty("Color", &TControl::Color, &TControl::SetColor, kColorNames);
+    c.RegisterSetProperty(
+        "Font.Style", kFontStyleNames, [](const TControl& t) -> const TFontStyles& { return t.Font().Style; },
+        &TControl::SetFontStyle);
+    c.RegisterIntegerProperty(
+        "Font.Size", [](const TControl& t) { return t.Font().Size; }, &TControl::SetFontSize, 1, 200);
+    c.RegisterProperty(
+        "Font.Name", [](const TControl& t) { return t.Font().Name; }, &TControl::SetFontName);
+    c.RegisterProperty("ParentFont", &TControl::ParentFont, &TControl::SetParentFont);
+    c.RegisterEvent<TNotifyEvent>("OnClick", &TControl::SetOnClick);
+    c.RegisterEvent<TNotifyEvent>("OnDblClick", &TControl::SetOnDblClick);
+});
+
+} // namespace
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -189,43 +228,3 @@ void TControl::Notification(TComponent* AComponent, TOperation Operation)
 {
     TComponent::Notification(AComponent, Operation);
 }
-
-#include "platform/model/ClassRegistration.h"
-
-namespace {
-
-const EnumNames<TAlign> kAlignNames = {{"alNone", TAlign::alNone},     {"alTop", TAlign::alTop},
-                                       {"alBottom", TAlign::alBottom}, {"alLeft", TAlign::alLeft},
-                                       {"alRight", TAlign::alRight},   {"alClient", TAlign::alClient}};
-const EnumNames<TFontStyle> kFontStyleNames = {{"fsBold", TFontStyle::fsBold},
-                                               {"fsItalic", TFontStyle::fsItalic},
-                                               {"fsUnderline", TFontStyle::fsUnderline},
-                                               {"fsStrikeOut", TFontStyle::fsStrikeOut}};
-const IntegerConstants kColorNames = {{"clBtnFace", clBtnFace}, {"clWindow", clWindow}, {"clWindowText", clWindowText},
-                                      {"clInfoBk", clInfoBk},   {"clBlack", clBlack},   {"clWhite", clWhite}};
-
-const ClassRegistration<TControl> controlClass("TControl", "TComponent", nullptr, [](ClassBuilder<TControl>& c) {
-    c.RegisterProperty("Left", &TControl::Left, &TControl::SetLeft);
-    c.RegisterProperty("Top", &TControl::Top, &TControl::SetTop);
-    c.RegisterIntegerProperty("Width", &TControl::Width, &TControl::SetWidth, 0, 100000);
-    c.RegisterIntegerProperty("Height", &TControl::Height, &TControl::SetHeight, 0, 100000);
-    c.RegisterEnumProperty("Align", kAlignNames, &TControl::Align, &TControl::SetAlign);
-    c.RegisterProperty("Enabled", &TControl::Enabled, &TControl::SetEnabled);
-    c.RegisterProperty("Visible", &TControl::Visible, &TControl::SetVisible);
-    c.RegisterProperty("Caption", &TControl::Caption, &TControl::SetCaption);
-    c.RegisterProperty("Hint", &TControl::Hint, &TControl::SetHint);
-    c.RegisterProperty("ShowHint", &TControl::ShowHint, &TControl::SetShowHint);
-    c.RegisterIntegerProperty("Color", &TControl::Color, &TControl::SetColor, kColorNames);
-    c.RegisterSetProperty(
-        "Font.Style", kFontStyleNames, [](const TControl& t) -> const TFontStyles& { return t.Font().Style; },
-        &TControl::SetFontStyle);
-    c.RegisterIntegerProperty(
-        "Font.Size", [](const TControl& t) { return t.Font().Size; }, &TControl::SetFontSize, 1, 200);
-    c.RegisterProperty(
-        "Font.Name", [](const TControl& t) { return t.Font().Name; }, &TControl::SetFontName);
-    c.RegisterProperty("ParentFont", &TControl::ParentFont, &TControl::SetParentFont);
-    c.RegisterEvent<TNotifyEvent>("OnClick", &TControl::SetOnClick);
-    c.RegisterEvent<TNotifyEvent>("OnDblClick", &TControl::SetOnDblClick);
-});
-
-} // namespace

@@ -1,6 +1,21 @@
 #include "platform/controls/TCustomEdit.h"
 
+#include "platform/controls/TEdit.h"
+#include "platform/model/ClassRegistration.h"
+
 #include <algorithm>
+
+namespace {
+const ClassRegistration<TCustomEdit>
+    customEditClass("TCustomEdit", "TWinControl", nullptr, [](ClassBuilder<TCustomEdit>& c) {
+        c.RegisterProperty("Text", &TCustomEdit::Text, &TCustomEdit::SetText);
+        c.RegisterIntegerProperty("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0, 100000);
+        c.RegisterProperty("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly);
+        c.RegisterProperty("AutoSelect", &TCustomEdit::AutoSelect, &TCustomEdit::SetAutoSelect);
+        c.RegisterEvent<TNotifyEvent>("OnChange", &TCustomEdit::SetOnChange);
+    });
+const ClassRegistration<TEdit> editClass("TEdit", "TCustomEdit");
+} // namespace
 
 TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner)
 {
@@ -109,18 +124,3 @@ void TCustomEdit::KeyDelete()
     }
     ReplaceText(t, start);
 }
-
-#include "platform/controls/TEdit.h"
-#include "platform/model/ClassRegistration.h"
-
-namespace {
-const ClassRegistration<TCustomEdit>
-    customEditClass("TCustomEdit", "TWinControl", nullptr, [](ClassBuilder<TCustomEdit>& c) {
-        c.RegisterProperty("Text", &TCustomEdit::Text, &TCustomEdit::SetText);
-        c.RegisterIntegerProperty("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0, 100000);
-        c.RegisterProperty("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly);
-        c.RegisterProperty("AutoSelect", &TCustomEdit::AutoSelect, &TCustomEdit::SetAutoSelect);
-        c.RegisterEvent<TNotifyEvent>("OnChange", &TCustomEdit::SetOnChange);
-    });
-const ClassRegistration<TEdit> editClass("TEdit", "TCustomEdit");
-} // namespace

@@ -260,12 +260,6 @@ void TCustomForm::DoDeactivate()
 #include "platform/forms/HandlerTable.h"
 #include "platform/model/ClassRegistration.h"
 
-const HandlerTable& TCustomForm::GetHandlerTable() const
-{
-    static const HandlerTable empty;
-    return empty;
-}
-
 namespace {
 const EnumNames<TFormStyle> kFormStyleNames = {{"fsNormal", TFormStyle::fsNormal},
                                                {"fsMDIChild", TFormStyle::fsMDIChild},
@@ -303,3 +297,9 @@ const ClassRegistration<TCustomForm>
         });
     });
 } // namespace
+
+const HandlerTable& TCustomForm::GetHandlerTable() const
+{
+    static const HandlerTable empty;
+    return empty;
+}

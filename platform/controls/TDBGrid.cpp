@@ -3,8 +3,39 @@
 #include "platform/data/TDataSet.h"
 #include "platform/data/TDataSource.h"
 #include "platform/data/TField.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <algorithm>
+
+namespace {
+const EnumNames<TDBGridOption> kGridOptionNames = {
+    {"dgEditing", TDBGridOption::dgEditing},
+    {"dgAlwaysShowEditor", TDBGridOption::dgAlwaysShowEditor},
+    {"dgTitles", TDBGridOption::dgTitles},
+    {"dgIndicator", TDBGridOption::dgIndicator},
+    {"dgColumnResize", TDBGridOption::dgColumnResize},
+    {"dgColLines", TDBGridOption::dgColLines},
+    {"dgRowLines", TDBGridOption::dgRowLines},
+    {"dgTabs", TDBGridOption::dgTabs},
+    {"dgRowSelect", TDBGridOption::dgRowSelect},
+    {"dgAlwaysShowSelection", TDBGridOption::dgAlwaysShowSelection},
+    {"dgConfirmDelete", TDBGridOption::dgConfirmDelete},
+    {"dgCancelOnExit", TDBGridOption::dgCancelOnExit},
+    {"dgMultiSelect", TDBGridOption::dgMultiSelect},
+};
+const ClassRegistration<TColumn> columnClass("TColumn", "", nullptr, [](ClassBuilder<TColumn>& c) {
+    c.RegisterProperty("FieldName", &TColumn::FieldName, &TColumn::SetFieldName);
+    c.RegisterIntegerProperty("Width", &TColumn::Width, &TColumn::SetWidth, 0, 10000);
+    c.RegisterProperty("Title.Caption", &TColumn::Title, &TColumn::SetTitleCaption);
+});
+const ClassRegistration<TDBGrid> gridClass("TDBGrid", "TWinControl", [](ClassBuilder<TDBGrid>& c) {
+    c.RegisterComponentProperty<TDataSource>("DataSource", &TDBGrid::DataSource, &TDBGrid::SetDataSource);
+    c.RegisterSetProperty("Options", kGridOptionNames, &TDBGrid::Options, &TDBGrid::SetOptions);
+    c.RegisterProperty("ReadOnly", &TDBGrid::ReadOnly, &TDBGrid::SetReadOnly);
+    c.RegisterCollectionProperty<TColumn>("Columns", "TColumn", &TDBGrid::ClearColumns, &TDBGrid::AddColumn);
+    c.RegisterEvent<TDBGridClickEvent>("OnCellClick", &TDBGrid::SetOnCellClick);
+});
+} // namespace
 
 void TColumn::SetFieldName(const std::string& value)
 {
@@ -229,35 +260,3 @@ void TDBGrid::DoKeyPress(char& Key)
     }
     f->SetAsString(f->AsString() + Key);
 }
-
-#include "platform/model/ClassRegistration.h"
-
-namespace {
-const EnumNames<TDBGridOption> kGridOptionNames = {
-    {"dgEditing", TDBGridOption::dgEditing},
-    {"dgAlwaysShowEditor", TDBGridOption::dgAlwaysShowEditor},
-    {"dgTitles", TDBGridOption::dgTitles},
-    {"dgIndicator", TDBGridOption::dgIndicator},
-    {"dgColumnResize", TDBGridOption::dgColumnResize},
-    {"dgColLines", TDBGridOption::dgColLines},
-    {"dgRowLines", TDBGridOption::dgRowLines},
-    {"dgTabs", TDBGridOption::dgTabs},
-    {"dgRowSelect", TDBGridOption::dgRowSelect},
-    {"dgAlwaysShowSelection", TDBGridOption::dgAlwaysShowSelection},
-    {"dgConfirmDelete", TDBGridOption::dgConfirmDelete},
-    {"dgCancelOnExit", TDBGridOption::dgCancelOnExit},
-    {"dgMultiSelect", TDBGridOption::dgMultiSelect},
-};
-const ClassRegistration<TColumn> columnClass("TColumn", "", nullptr, [](ClassBuilder<TColumn>& c) {
-    c.RegisterProperty("FieldName", &TColumn::FieldName, &TColumn::SetFieldName);
-    c.RegisterIntegerProperty("Width", &TColumn::Width, &TColumn::SetWidth, 0, 10000);
-    c.RegisterProperty("Title.Caption", &TColumn::Title, &TColumn::SetTitleCaption);
-});
-const ClassRegistration<TDBGrid> gridClass("TDBGrid", "TWinControl", [](ClassBuilder<TDBGrid>& c) {
-    c.RegisterComponentProperty<TDataSource>("DataSource", &TDBGrid::DataSource, &TDBGrid::SetDataSource);
-    c.RegisterSetProperty("Options", kGridOptionNames, &TDBGrid::Options, &TDBGrid::SetOptions);
-    c.RegisterProperty("ReadOnly", &TDBGrid::ReadOnly, &TDBGrid::SetReadOnly);
-    c.RegisterCollectionProperty<TColumn>("Columns", "TColumn", &TDBGrid::ClearColumns, &TDBGrid::AddColumn);
-    c.RegisterEvent<TDBGridClickEvent>("OnCellClick", &TDBGrid::SetOnCellClick);
-});
-} // namespace

@@ -2,8 +2,17 @@
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <algorithm>
+
+namespace {
+const ClassRegistration<TListBox> listBoxClass("TListBox", "TWinControl", [](ClassBuilder<TListBox>& c) {
+    c.RegisterProperty("MultiSelect", &TListBox::MultiSelect, &TListBox::SetMultiSelect);
+    c.RegisterIntegerProperty("ItemHeight", &TListBox::ItemHeight, &TListBox::SetItemHeight, 1, 1000);
+    c.RegisterStringListProperty("Items.Strings", &TListBox::Items, &TListBox::SetItems);
+});
+} // namespace
 
 TListBox::TListBox(TComponent* AOwner) : TWinControl(AOwner)
 {
@@ -197,13 +206,3 @@ void TListBox::DoKeyPress(char& Key)
         Click();
     }
 }
-
-#include "platform/model/ClassRegistration.h"
-
-namespace {
-const ClassRegistration<TListBox> listBoxClass("TListBox", "TWinControl", [](ClassBuilder<TListBox>& c) {
-    c.RegisterProperty("MultiSelect", &TListBox::MultiSelect, &TListBox::SetMultiSelect);
-    c.RegisterIntegerProperty("ItemHeight", &TListBox::ItemHeight, &TListBox::SetItemHeight, 1, 1000);
-    c.RegisterStringListProperty("Items.Strings", &TListBox::Items, &TListBox::SetItems);
-});
-} // namespace

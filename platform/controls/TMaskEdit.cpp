@@ -2,6 +2,12 @@
 
 #include "platform/model/ClassRegistration.h"
 
+namespace {
+const ClassRegistration<TMaskEdit> maskEditClass("TMaskEdit", "TCustomEdit", [](ClassBuilder<TMaskEdit>& c) {
+    c.RegisterProperty("EditMask", &TMaskEdit::EditMask, &TMaskEdit::SetEditMask);
+});
+} // namespace
+
 void TMaskEdit::SetEditMask(const std::string& value)
 {
     mask_ = ::EditMask(value);
@@ -51,9 +57,3 @@ bool TMaskEdit::AcceptTyped(std::string& candidate, int position, char& typed)
     candidate[static_cast<size_t>(position)] = typed;
     return true;
 }
-
-namespace {
-const ClassRegistration<TMaskEdit> maskEditClass("TMaskEdit", "TCustomEdit", [](ClassBuilder<TMaskEdit>& c) {
-    c.RegisterProperty("EditMask", &TMaskEdit::EditMask, &TMaskEdit::SetEditMask);
-});
-} // namespace

@@ -1,5 +1,36 @@
 #include "platform/controls/TMenuItem.h"
 
+#include "platform/controls/TMainMenu.h"
+#include "platform/model/ClassRegistration.h"
+
+namespace {
+const ClassRegistration<TMenuItem> menuItemClass("TMenuItem", "TComponent", [](ClassBuilder<TMenuItem>& c) {
+    c.RegisterProperty("Caption", &TMenuItem::Caption, &TMenuItem::SetCaption);
+    c.RegisterProperty("Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled);
+    c.RegisterProperty("Visible", &TMenuItem::Visible, &TMenuItem::SetVisible);
+    c.RegisterProperty("ShortCut", &TMenuItem::ShortCut, &TMenuItem::SetShortCut);
+    c.RegisterEvent<TNotifyEvent>("OnClick", &TMenuItem::SetOnClick);
+    c.SetAdoptChild([](TMenuItem& parent, TComponent& child) {
+        auto* item = dynamic_cast<TMenuItem*>(&child);
+        if (item == nullptr) {
+            return false;
+        }
+        parent.Add(item);
+        return true;
+    });
+});
+const ClassRegistration<TMainMenu> mainMenuClass("TMainMenu", "TComponent", [](ClassBuilder<TMainMenu>& c) {
+    c.SetAdoptChild([](TMainMenu& menu, TComponent& child) {
+        auto* item = dynamic_cast<TMenuItem*>(&child);
+        if (item == nullptr) {
+            return false;
+        }
+        menu.Items()->Add(item);
+        return true;
+    });
+});
+} // namespace
+
 TMenuItem::~TMenuItem()
 {
     for (TMenuItem* item : items_) {
@@ -57,34 +88,3 @@ void TMenuItem::Click()
         onClick_(this);
     }
 }
-
-#include "platform/controls/TMainMenu.h"
-#include "platform/model/ClassRegistration.h"
-
-namespace {
-const ClassRegistration<TMenuItem> menuItemClass("TMenuItem", "TComponent", [](ClassBuilder<TMenuItem>& c) {
-    c.RegisterProperty("Caption", &TMenuItem::Caption, &TMenuItem::SetCaption);
-    c.RegisterProperty("Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled);
-    c.RegisterProperty("Visible", &TMenuItem::Visible, &TMenuItem::SetVisible);
-    c.RegisterProperty("ShortCut", &TMenuItem::ShortCut, &TMenuItem::SetShortCut);
-    c.RegisterEvent<TNotifyEvent>("OnClick", &TMenuItem::SetOnClick);
-    c.SetAdoptChild([](TMenuItem& parent, TComponent& child) {
-        auto* item = dynamic_cast<TMenuItem*>(&child);
-        if (item == nullptr) {
-            return false;
-        }
-        parent.Add(item);
-        return true;
-    });
-});
-const ClassRegistration<TMainMenu> mainMenuClass("TMainMenu", "TComponent", [](ClassBuilder<TMainMenu>& c) {
-    c.SetAdoptChild([](TMainMenu& menu, TComponent& child) {
-        auto* item = dynamic_cast<TMenuItem*>(&child);
-        if (item == nullptr) {
-            return false;
-        }
-        menu.Items()->Add(item);
-        return true;
-    });
-});
-} // namespace

@@ -1,8 +1,15 @@
 #include "platform/controls/TSplitter.h"
 
 #include "platform/controls/TWinControl.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <algorithm>
+
+namespace {
+const ClassRegistration<TSplitter> splitterClass("TSplitter", "TControl", [](ClassBuilder<TSplitter>& c) {
+    c.RegisterIntegerProperty("MinSize", &TSplitter::MinSize, &TSplitter::SetMinSize, 0, 10000);
+});
+} // namespace
 
 TSplitter::TSplitter(TComponent* AOwner) : TControl(AOwner)
 {
@@ -56,11 +63,3 @@ void TSplitter::MoveBy(int delta)
     }
     parent->AlignControls();
 }
-
-#include "platform/model/ClassRegistration.h"
-
-namespace {
-const ClassRegistration<TSplitter> splitterClass("TSplitter", "TControl", [](ClassBuilder<TSplitter>& c) {
-    c.RegisterIntegerProperty("MinSize", &TSplitter::MinSize, &TSplitter::SetMinSize, 0, 10000);
-});
-} // namespace

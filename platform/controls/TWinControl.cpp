@@ -1,8 +1,28 @@
 #include "platform/controls/TWinControl.h"
 
 #include "platform/controls/TCustomForm.h"
+#include "platform/model/ClassRegistration.h"
 
 #include <algorithm>
+
+namespace {
+const ClassRegistration<TWinControl>
+    winControlClass("TWinControl", "TControl", nullptr, [](ClassBuilder<TWinControl>& c) {
+        c.RegisterIntegerProperty("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1, 10000);
+        c.RegisterProperty("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop);
+        c.RegisterEvent<TNotifyEvent>("OnEnter", &TWinControl::SetOnEnter);
+        c.RegisterEvent<TNotifyEvent>("OnExit", &TWinControl::SetOnExit);
+        c.RegisterEvent<TKeyPressEvent>("OnKeyPress", &TWinControl::SetOnKeyPress);
+        c.SetAdoptChild([](TWinControl& parent, TComponent& child) {
+            auto* control = dynamic_cast<TControl*>(&child);
+            if (control == nullptr) {
+                return false;
+            }
+            control->SetParent(&parent);
+            return true;
+        });
+    });
+} // namespace
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
@@ -187,24 +207,3 @@ void TWinControl::AlignControls()
     }
     aligning_ = false;
 }
-
-#include "platform/model/ClassRegistration.h"
-
-namespace {
-const ClassRegistration<TWinControl>
-    winControlClass("TWinControl", "TControl", nullptr, [](ClassBuilder<TWinControl>& c) {
-        c.RegisterIntegerProperty("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1, 10000);
-        c.RegisterProperty("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop);
-        c.RegisterEvent<TNotifyEvent>("OnEnter", &TWinControl::SetOnEnter);
-        c.RegisterEvent<TNotifyEvent>("OnExit", &TWinControl::SetOnExit);
-        c.RegisterEvent<TKeyPressEvent>("OnKeyPress", &TWinControl::SetOnKeyPress);
-        c.SetAdoptChild([](TWinControl& parent, TComponent& child) {
-            auto* control = dynamic_cast<TControl*>(&child);
-            if (control == nullptr) {
-                return false;
-            }
-            control->SetParent(&parent);
-            return true;
-        });
-    });
-} // namespace
