@@ -94,3 +94,28 @@ void FaultTest::ExpectUsable(const ShellOutput& out)
     EXPECT_EQ(out.Component("cdsServClie")["state"], "browse");
     EXPECT_EQ(out.Dump()["cursor"], 0);
 }
+
+std::string FaultTest::WithDatabase(const std::string& url, const std::string& name)
+{
+    auto slash = url.rfind('/');
+    auto query = url.find('?', slash);
+    return url.substr(0, slash + 1) + name + (query == std::string::npos ? "" : url.substr(query));
+}
+
+void FaultTest::MoveDataTo(const std::string& url)
+{
+    auto pg = Database::Open(url, {});
+    Schema::Create(*pg);
+    pg->Begin(true);
+    for (const char* table : {"FILIAL", "CLIENTE", "SERVFILI", "SERVCLIE"}) {
+        for (const auto& row : db_->Query(std::string("SELECT * FROM ") + table, {})) {
+            std::string marks;
+            for (size_t i = 0; i < row.size(); ++i) {
+                marks += i == 0 ? "?" : ", ?";
+            }
+            pg->Execute(std::string("INSERT INTO ") + table + " VALUES (" + marks + ")", row);
+        }
+    }
+    pg->Commit();
+    db_ = std::move(pg);
+}

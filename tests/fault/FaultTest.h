@@ -40,4 +40,10 @@ protected:
     // After an error: no progress window, the cursor back, the data set
     // browsing.
     static void ExpectUsable(const ShellOutput& out);
+
+    // A PostgreSQL URL naming another database of the same cluster.
+    static std::string WithDatabase(const std::string& url, const std::string& name);
+    // Copies the harness's data, table by table, into the (empty) PostgreSQL
+    // database at url, which becomes the test's database.
+    void MoveDataTo(const std::string& url);
 };

@@ -17,13 +17,6 @@ namespace {
 
 const char* kFaultDatabase = "servcliente_fault";
 
-std::string WithDatabase(const std::string& url, const std::string& name)
-{
-    auto slash = url.rfind('/');
-    auto query = url.find('?', slash);
-    return url.substr(0, slash + 1) + name + (query == std::string::npos ? "" : url.substr(query));
-}
-
 // A lock held by a prepared transaction outlives the session that took it
 // and every restart, until it is rolled back.
 const char* kLockHolder = "servcliente_fault_lock";
@@ -64,20 +57,7 @@ protected:
         }
         // The harness's data, copied table by table into PostgreSQL; the
         // server then runs on PostgreSQL and the test checks it there.
-        auto pg = Database::Open(WithDatabase(url, kFaultDatabase), {});
-        Schema::Create(*pg);
-        pg->Begin(true);
-        for (const char* table : {"FILIAL", "CLIENTE", "SERVFILI", "SERVCLIE"}) {
-            for (const auto& row : db_->Query(std::string("SELECT * FROM ") + table, {})) {
-                std::string marks;
-                for (size_t i = 0; i < row.size(); ++i) {
-                    marks += i == 0 ? "?" : ", ?";
-                }
-                pg->Execute(std::string("INSERT INTO ") + table + " VALUES (" + marks + ")", row);
-            }
-        }
-        pg->Commit();
-        db_ = std::move(pg);
+        MoveDataTo(WithDatabase(url, kFaultDatabase));
         server_ = std::make_unique<AppServerProcess>(WithDatabase(url, kFaultDatabase));
         session_["WebPort"] = std::to_string(server_->Port());
         WriteSession(session_);

@@ -21,13 +21,6 @@ const std::string kTwoDatabase = "servcliente_two_" + std::to_string(::getpid())
 constexpr int kServices = 300;
 constexpr int kKillAfterCall = 100;
 
-std::string WithDatabase(const std::string& url, const std::string& name)
-{
-    auto slash = url.rfind('/');
-    auto query = url.find('?', slash);
-    return url.substr(0, slash + 1) + name + (query == std::string::npos ? "" : url.substr(query));
-}
-
 std::string Address(const AppServerProcess& server)
 {
     return "127.0.0.1:" + std::to_string(server.Port());
@@ -51,20 +44,7 @@ protected:
             admin->Execute("CREATE DATABASE " + kTwoDatabase, {});
         }
         // The harness's data, copied into PostgreSQL; both servers run there.
-        auto pg = Database::Open(WithDatabase(url, kTwoDatabase), {});
-        Schema::Create(*pg);
-        pg->Begin(true);
-        for (const char* table : {"FILIAL", "CLIENTE", "SERVFILI", "SERVCLIE"}) {
-            for (const auto& row : db_->Query(std::string("SELECT * FROM ") + table, {})) {
-                std::string marks;
-                for (size_t i = 0; i < row.size(); ++i) {
-                    marks += i == 0 ? "?" : ", ?";
-                }
-                pg->Execute(std::string("INSERT INTO ") + table + " VALUES (" + marks + ")", row);
-            }
-        }
-        pg->Commit();
-        db_ = std::move(pg);
+        MoveDataTo(WithDatabase(url, kTwoDatabase));
         server_ = std::make_unique<AppServerProcess>(WithDatabase(url, kTwoDatabase));
         other_ = std::make_unique<AppServerProcess>(WithDatabase(url, kTwoDatabase));
         session_["WebURL"] = Address(*server_) + ", " + Address(*other_);
