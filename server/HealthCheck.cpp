@@ -3,6 +3,7 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 #include "platform/net/RemoteClient.h"
+#include "platform/net/TlsContext.h"
 #include "server/RdmServCliente.h"
 
 bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& port)
@@ -24,7 +25,7 @@ bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& 
 }
 
 HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const std::string& secret,
-                                     std::chrono::milliseconds timeout)
+                                     std::chrono::milliseconds timeout, std::shared_ptr<TlsContext> tls)
 {
     const std::string address =
         (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
@@ -34,6 +35,7 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
         RemoteClient client;
         client.SetConnectTimeout(timeout);
         client.SetCallTimeout(timeout);
+        client.SetTls(std::move(tls));
         client.Open(host, port, RdmServCliente::kServerName, secret);
         std::vector<RemoteArg> args = {RemoteArg::Text(""), RemoteArg::Text("")};
         const Variant answer = client.Call("GetServico", args);

@@ -9,7 +9,10 @@
 // refused handshake, a database the server cannot reach or read) comes back
 // as a one-line message in UTF-8 naming the address.
 #include <chrono>
+#include <memory>
 #include <string>
+
+class TlsContext;
 
 class HealthCheck {
 public:
@@ -22,5 +25,8 @@ public:
     // the text is not of that form or the port is not 1 to 65535.
     static bool ParseAddress(const std::string& text, std::string& host, int& port);
 
-    static Result Run(const std::string& host, int port, const std::string& secret, std::chrono::milliseconds timeout);
+    // tls, when given, is the check of a server that speaks TLS (its CA or
+    // its certificate's fingerprint).
+    static Result Run(const std::string& host, int port, const std::string& secret, std::chrono::milliseconds timeout,
+                      std::shared_ptr<TlsContext> tls = nullptr);
 };

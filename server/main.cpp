@@ -10,6 +10,7 @@
 // configuration file or SERVCLIENTE_DB, so that no password has to be on the
 // command line.
 #include "platform/core/Exception.h"
+#include "platform/net/TlsContext.h"
 #include "server/AppServer.h"
 #include "server/Credentials.h"
 #include "server/HealthCheck.h"
@@ -85,6 +86,8 @@ struct CommandLine {
     CLI::App* check = nullptr;
     std::string checkAddress;
     std::string checkSecretFile;
+    std::string checkCaFile;
+    std::string checkFingerprint;
     double checkSeconds = 5;
     CLI::App* passwd = nullptr;
     std::string passwdOperator;
@@ -180,8 +183,12 @@ int RunCheck(const CommandLine& cl)
                      cl.checkAddress.c_str());
         return 2;
     }
+    std::shared_ptr<TlsContext> tls;
+    if (!cl.checkCaFile.empty() || !cl.checkFingerprint.empty()) {
+        tls = TlsContext::ForClient(cl.checkCaFile, cl.checkFingerprint);
+    }
     auto result = HealthCheck::Run(host, port, SecretOf(cl.checkSecretFile),
-                                   std::chrono::milliseconds(static_cast<long>(cl.checkSeconds * 1000)));
+                                   std::chrono::milliseconds(static_cast<long>(cl.checkSeconds * 1000)), tls);
     std::fprintf(result.ok ? stdout : stderr, "%s%s\n",
                  result.ok ? "ok: " : "appserver check: ", result.message.c_str());
     return result.ok ? 0 : 1;

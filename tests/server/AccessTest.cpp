@@ -9,6 +9,7 @@
 #include "platform/core/Exception.h"
 #include "platform/net/TlsContext.h"
 #include "server/Credentials.h"
+#include "server/HealthCheck.h"
 
 #include <spdlog/sinks/ostream_sink.h>
 
@@ -128,8 +129,12 @@ TEST_P(ServerTest, OverTlsTheServerIsServedWhenItsCertificateMatchesTheCaOrThePi
         EXPECT_EQ(CallOn(*client, "GetCliente", "0001", " ").AsPacket()->rows.size(), 4u);
         EXPECT_EQ(CallOn(*client, "GetServClie", "0001", "00000001").AsPacket()->rows.size(), 1u);
     }
-    // A plain client gets no answer from a TLS server.
+    // A plain client gets no answer from a TLS server; the health check
+    // speaks TLS when told how to check the server.
     EXPECT_THROW(Connect(), ESocketError);
+    EXPECT_FALSE(HealthCheck::Run("127.0.0.1", Server().Port(), "", 2s).ok);
+    auto checked = HealthCheck::Run("127.0.0.1", Server().Port(), "", 2s, TlsContext::ForClient("", pki.fingerprint));
+    EXPECT_TRUE(checked.ok) << checked.message;
 
     // The shell's connection takes the check from the session.
     Session::Current().Set("TlsFingerprint", pki.fingerprint);
