@@ -102,9 +102,15 @@ std::string FaultTest::WithDatabase(const std::string& url, const std::string& n
     return url.substr(0, slash + 1) + name + (query == std::string::npos ? "" : url.substr(query));
 }
 
-void FaultTest::MoveDataTo(const std::string& url)
+std::string FaultTest::MoveDataTo(const std::string& url, const std::string& name)
 {
-    auto pg = Database::Open(url, {});
+    {
+        auto admin = Database::Open(url, {});
+        admin->Execute("DROP DATABASE IF EXISTS " + name, {});
+        admin->Execute("CREATE DATABASE " + name, {});
+    }
+    const std::string target = WithDatabase(url, name);
+    auto pg = Database::Open(target, {});
     Schema::Create(*pg);
     pg->Begin(true);
     for (const char* table : {"FILIAL", "CLIENTE", "SERVFILI", "SERVCLIE"}) {
@@ -118,4 +124,5 @@ void FaultTest::MoveDataTo(const std::string& url)
     }
     pg->Commit();
     db_ = std::move(pg);
+    return target;
 }

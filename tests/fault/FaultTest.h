@@ -43,7 +43,8 @@ protected:
 
     // A PostgreSQL URL naming another database of the same cluster.
     static std::string WithDatabase(const std::string& url, const std::string& name);
-    // Copies the harness's data, table by table, into the (empty) PostgreSQL
-    // database at url, which becomes the test's database.
-    void MoveDataTo(const std::string& url);
+    // Makes the PostgreSQL database name anew on the cluster at url and copies
+    // the harness's data into it, table by table; it becomes the test's
+    // database. Returns its URL.
+    std::string MoveDataTo(const std::string& url, const std::string& name);
 };

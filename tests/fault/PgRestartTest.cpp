@@ -52,13 +52,10 @@ protected:
             if (found.at(0).at(0) != "0") {
                 RollBackLockHolder(*Database::Open(WithDatabase(url, kFaultDatabase), {}));
             }
-            admin->Execute(std::string("DROP DATABASE IF EXISTS ") + kFaultDatabase, {});
-            admin->Execute(std::string("CREATE DATABASE ") + kFaultDatabase, {});
         }
-        // The harness's data, copied table by table into PostgreSQL; the
-        // server then runs on PostgreSQL and the test checks it there.
-        MoveDataTo(WithDatabase(url, kFaultDatabase));
-        server_ = std::make_unique<AppServerProcess>(WithDatabase(url, kFaultDatabase));
+        // The harness's data, copied into PostgreSQL; the server then runs on
+        // PostgreSQL and the test checks it there.
+        server_ = std::make_unique<AppServerProcess>(MoveDataTo(url, kFaultDatabase));
         session_["WebPort"] = std::to_string(server_->Port());
         WriteSession(session_);
     }

@@ -38,15 +38,10 @@ protected:
         }
         FaultTest::SetUp();
         AddServices(kServices);
-        {
-            auto admin = Database::Open(url, {});
-            admin->Execute("DROP DATABASE IF EXISTS " + kTwoDatabase, {});
-            admin->Execute("CREATE DATABASE " + kTwoDatabase, {});
-        }
         // The harness's data, copied into PostgreSQL; both servers run there.
-        MoveDataTo(WithDatabase(url, kTwoDatabase));
-        server_ = std::make_unique<AppServerProcess>(WithDatabase(url, kTwoDatabase));
-        other_ = std::make_unique<AppServerProcess>(WithDatabase(url, kTwoDatabase));
+        const std::string database = MoveDataTo(url, kTwoDatabase);
+        server_ = std::make_unique<AppServerProcess>(database);
+        other_ = std::make_unique<AppServerProcess>(database);
         session_["WebURL"] = Address(*server_) + ", " + Address(*other_);
         WriteSession(session_);
     }
