@@ -6,7 +6,7 @@
 #include "platform/net/TlsContext.h"
 #include "server/RdmServCliente.h"
 
-bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& port)
+bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& port, int lowestPort)
 {
     const auto colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) {
@@ -21,7 +21,7 @@ bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& 
         return false;
     }
     port = std::stoi(digits);
-    return port >= 1 && port <= 65535;
+    return port >= lowestPort && port <= 65535;
 }
 
 HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const std::string& secret,

@@ -22,8 +22,8 @@ public:
     };
 
     // "HOST:PORT" (IPv6 hosts in brackets) into host and port; false when
-    // the text is not of that form or the port is not 1 to 65535.
-    static bool ParseAddress(const std::string& text, std::string& host, int& port);
+    // the text is not of that form or the port is not lowestPort to 65535.
+    static bool ParseAddress(const std::string& text, std::string& host, int& port, int lowestPort = 1);
 
     // tls, when given, is the check of a server that speaks TLS (its CA or
     // its certificate's fingerprint).

@@ -33,29 +33,10 @@ namespace {
 
 void ParseListen(const std::string& text, ServerOptions& options)
 {
-    auto colon = text.rfind(':');
-    if (colon == std::string::npos || colon + 1 == text.size()) {
-        throw CLI::ValidationError("--listen", "'" + text + "' is not HOST:PORT");
+    // Port 0 picks a free one.
+    if (!HealthCheck::ParseAddress(text, options.listenHost, options.listenPort, 0)) {
+        throw CLI::ValidationError("--listen", "'" + text + "' is not HOST:PORT with a port from 0 to 65535");
     }
-    std::string host = text.substr(0, colon);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);
-    }
-    int port = 0;
-    try {
-        size_t used = 0;
-        port = std::stoi(text.substr(colon + 1), &used);
-        if (used != text.size() - colon - 1) {
-            port = -1;
-        }
-    } catch (const std::exception&) {
-        port = -1;
-    }
-    if (port < 0 || port > 65535) {
-        throw CLI::ValidationError("--listen", "'" + text + "' has no valid port (0 to 65535)");
-    }
-    options.listenHost = host;
-    options.listenPort = port;
 }
 
 std::string ReadSecret(const std::string& path)
