@@ -6,7 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
-  build-essential cmake pkg-config clang clang-format libclang-rt-14-dev \
+  build-essential cmake pkg-config git clang clang-format libclang-rt-14-dev \
   libmsgpack-cxx-dev libasio-dev libcli11-dev libspdlog-dev nlohmann-json3-dev \
   libsqlite3-dev libpq-dev postgresql libssl-dev openssl \
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra \
