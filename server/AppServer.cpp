@@ -213,13 +213,25 @@ void AppServer::Reap()
 
 void AppServer::AcceptLater()
 {
+    paused_ = true;
     io_->pause.expires_after(kAcceptPause);
-    io_->pause.async_wait([this](const asio::error_code& ec) {
-        if (!ec && !stopped_) {
+    // Cancelled early by SessionEnded, and by Stop, which the flag tells apart.
+    io_->pause.async_wait([this](const asio::error_code&) {
+        paused_ = false;
+        if (!stopped_) {
             // Sessions that ended still hold their loop's descriptors until
             // they are reaped, and a failed accept reaps nothing.
             Reap();
             Accept();
+        }
+    });
+}
+
+void AppServer::SessionEnded()
+{
+    asio::post(io_->ioc, [this] {
+        if (paused_) {
+            io_->pause.cancel();
         }
     });
 }
@@ -311,7 +323,7 @@ bool AppServer::StartSession(Accepted& accepted)
             throw asio::system_error(ec);
         }
         session->Channel().Adopt();
-        session->Start();
+        session->Start([this] { SessionEnded(); });
         std::lock_guard lock(mutex_);
         sessions_.push_back(std::move(session));
         return true;

@@ -14,7 +14,8 @@
 // raised to what the connection limits need (see DescriptorLimit). Once
 // running, the server never stops accepting: a failed accept (no descriptor
 // left, no buffer space...) or a session that cannot be set up is logged at
-// most once a second and accepting goes on after a short pause.
+// most once a second and accepting goes on after a short pause, or sooner,
+// when a session ends and its descriptors are free again.
 #include "platform/net/TlsContext.h"
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
@@ -64,8 +65,11 @@ private:
     void RefuseOverBudget(Accepted& accepted);
     // False when the session could not be set up and the connection was dropped.
     bool StartSession(Accepted& accepted);
-    // Accepts again after a pause, when an accept failed.
+    // Accepts again after a pause, when an accept failed, or as soon as a
+    // session ends and gives its descriptors back.
     void AcceptLater();
+    // From a session's thread: the session has ended.
+    void SessionEnded();
     void Reap();
 
     ServerOptions options_;
@@ -81,4 +85,6 @@ private:
     // Refusals being written at the acceptor; beyond a few, a connection over
     // the handshake budget is closed without an answer.
     int refusing_ = 0;
+    // Accepting waits for the pause timer (loop thread only).
+    bool paused_ = false;
 };

@@ -53,9 +53,10 @@ void ServerSession::Pause(std::chrono::milliseconds delay)
     }
 }
 
-void ServerSession::Start()
+void ServerSession::Start(std::function<void()> ended)
 {
     peer_ = channel_.PeerName();
+    ended_ = std::move(ended);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -121,6 +122,9 @@ void ServerSession::Run()
         placed_ = false;
     }
     done_ = true;
+    if (ended_) {
+        ended_();
+    }
 }
 
 void ServerSession::RefuseHandshake(const std::string& message, const std::string& code,

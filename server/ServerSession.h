@@ -34,6 +34,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -50,7 +51,9 @@ public:
     // The channel on whose io_context the acceptor puts the new socket.
     SocketChannel& Channel() { return channel_; }
 
-    void Start();
+    // ended runs on the session's thread once it has ended and released its
+    // places, so that whoever waits for descriptors can reap it at once.
+    void Start(std::function<void()> ended = {});
     // Asks the session to end: a session waiting for a call is closed at
     // once, a running call is finished and answered first. Any thread.
     void Stop();
@@ -88,6 +91,7 @@ private:
     std::unique_ptr<RemoteModule> module_;
     std::string peer_;
     std::thread thread_;
+    std::function<void()> ended_;
     std::atomic<bool> done_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> inCall_{false};
