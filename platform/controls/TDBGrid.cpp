@@ -108,7 +108,7 @@ void TDBGrid::SetDataSource(TDataSource* value)
     dataSource_ = value;
     if (value != nullptr) {
         FreeNotification(value);
-        link_ = value->DataLinks.Connect([this](TDataEvent, TField*) { LinkEvent(); });
+        link_ = value->DataLinks.Connect([this](TDataEvent event, TField*, int row) { LinkEvent(event, row); });
     }
     LinkEvent();
 }
@@ -122,9 +122,15 @@ void TDBGrid::Notification(TComponent* AComponent, TOperation Operation)
     }
 }
 
-void TDBGrid::LinkEvent()
+void TDBGrid::LinkEvent(TDataEvent event, int row)
 {
-    defaultColumns_.clear();
+    if (event == TDataEvent::deRowInserted) {
+        RowInserted.Emit(row);
+    } else if (event == TDataEvent::deRowDeleted) {
+        RowDeleted.Emit(row);
+    } else {
+        defaultColumns_.clear();
+    }
     Invalidate();
     Redraw.Emit();
 }

@@ -7,13 +7,13 @@
 #include "platform/controls/TColumn.h"
 #include "platform/controls/TWinControl.h"
 #include "platform/core/Signal.h"
+#include "platform/data/TDataSet.h"
 
 #include <memory>
 #include <set>
 #include <vector>
 
 class TDataSource;
-class TDataSet;
 class TField;
 
 enum class TDBGridOption {
@@ -72,13 +72,19 @@ public:
 
     // Raised whenever the grid must be drawn again (rows, current row, state).
     Signal<> Redraw;
+    // Raised just before Redraw when one row was added at, or removed from,
+    // the row given and the others stayed as they were, so that a view which
+    // has followed every change since its last full read can insert or remove
+    // that one row instead of reading them all again.
+    Signal<int> RowInserted;
+    Signal<int> RowDeleted;
 
 protected:
     void DoKeyPress(char& Key) override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
-    void LinkEvent();
+    void LinkEvent(TDataEvent event = TDataEvent::deRefresh, int row = -1);
 
     TDataSource* dataSource_ = nullptr;
     Connection link_;

@@ -47,6 +47,7 @@ int TListBox::Add(const std::string& text)
 {
     items_.push_back(text);
     selected_.push_back(false);
+    ItemInserted.Emit(Count() - 1);
     ItemsUpdated();
     return Count() - 1;
 }
@@ -64,6 +65,7 @@ void TListBox::Delete(int index)
     if (anchor_ >= Count()) {
         anchor_ = -1;
     }
+    ItemDeleted.Emit(index);
     ItemsUpdated();
 }
 

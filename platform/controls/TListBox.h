@@ -52,6 +52,11 @@ public:
 
     // Changes to the entries or the selection that a view must show.
     Signal<> ItemsChanged;
+    // Raised just before ItemsChanged when one entry was added at, or
+    // removed from, the index given and the others stayed, so that a view
+    // in step with the entries can insert or remove that one alone.
+    Signal<int> ItemInserted;
+    Signal<int> ItemDeleted;
 
 protected:
     void DoKeyPress(char& Key) override;

@@ -68,14 +68,14 @@ void TDataSet::Fire(const TDataSetNotifyEvent& event, TDataSet* self)
     }
 }
 
-void TDataSet::DataEvent(TDataEvent event, TField* field)
+void TDataSet::DataEvent(TDataEvent event, TField* field, int row)
 {
     // A handler may unbind a data source (or destroy it) while we go through
     // the list; only those still bound are told.
     std::vector<TDataSource*> sources = dataSources_;
     for (TDataSource* source : sources) {
         if (std::find(dataSources_.begin(), dataSources_.end(), source) != dataSources_.end()) {
-            source->DataSetEvent(event, field);
+            source->DataSetEvent(event, field, row);
         }
     }
 }
@@ -480,6 +480,9 @@ void TDataSet::Post()
         current_ = at;
         buffer_.clear();
         RecordInserted(records_[static_cast<size_t>(at)]);
+        // Before the state changes, so that a control mirroring the rows
+        // one by one is in step when it hears of the state.
+        DataEvent(TDataEvent::deRowInserted, nullptr, at);
     } else {
         Record& record = records_[static_cast<size_t>(current_)];
         Record before = record;
@@ -530,6 +533,7 @@ void TDataSet::Delete()
     if (current_ < 0 || records_.empty()) {
         return; // the handler emptied the data set
     }
+    const int deleted = current_;
     Record gone = std::move(records_[static_cast<size_t>(current_)]);
     records_.erase(records_.begin() + current_);
     if (current_ >= RecordCount()) {
@@ -538,6 +542,7 @@ void TDataSet::Delete()
     bof_ = records_.empty();
     eof_ = records_.empty();
     RecordDeleted(gone);
+    DataEvent(TDataEvent::deRowDeleted, nullptr, deleted);
     DataEvent(TDataEvent::deDataSetChange);
     Fire(afterDelete_, this);
     Fire(afterScroll_, this);

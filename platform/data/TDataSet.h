@@ -33,10 +33,13 @@ class TField;
 
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 
-// What a bound control is told.
+// What a bound control is told. The two row-level events go to controls
+// only, and a deDataSetChange follows each.
 enum class TDataEvent {
     deRecordChange,  // values of the current row changed (the field, or all when none is given)
     deDataSetChange, // rows were added, removed or replaced
+    deRowInserted,   // one row was added at the row given, the others kept
+    deRowDeleted,    // the row given was removed, the others kept
     deDataSetScroll, // another row became current
     deUpdateState,   // the state (or a data source's enabled switch) changed
     deLayoutChange,  // fields were added, removed or reordered
@@ -188,8 +191,9 @@ protected:
     // Opens with the rows already stored (subclasses that load data whole):
     // drops a pending edit, goes to the first row and notifies.
     void OpenLoaded();
-    // Tells the data sources about a change.
-    void DataEvent(TDataEvent event, TField* field = nullptr);
+    // Tells the data sources about a change; row is the row a row-level
+    // event names (-1 for the others).
+    void DataEvent(TDataEvent event, TField* field = nullptr, int row = -1);
     void SetState(TDataSetState value);
     // Drops a row being edited or inserted, telling nobody but the data
     // sources about the state.

@@ -67,20 +67,20 @@ void TDataSource::StateChanged()
     }
 }
 
-void TDataSource::TellLinks(TDataEvent event, TField* field)
+void TDataSource::TellLinks(TDataEvent event, TField* field, int row)
 {
     if (dataSet_ != nullptr && dataSet_->ControlsDisabled()) {
         return;
     }
-    DataLinks.Emit(event, field);
+    DataLinks.Emit(event, field, row);
 }
 
-void TDataSource::DataSetEvent(TDataEvent event, TField* field)
+void TDataSource::DataSetEvent(TDataEvent event, TField* field, int row)
 {
     if (!enabled_) {
         return;
     }
-    TellLinks(event, field);
+    TellLinks(event, field, row);
     switch (event) {
     case TDataEvent::deUpdateState:
         if (onStateChange_) {
@@ -96,6 +96,8 @@ void TDataSource::DataSetEvent(TDataEvent event, TField* field)
             handler(this, field);
         }
         break;
+    case TDataEvent::deRowInserted:
+    case TDataEvent::deRowDeleted:
     case TDataEvent::deLayoutChange:
     case TDataEvent::deRefresh: break;
     }

@@ -34,17 +34,20 @@ public:
     const TNotifyEvent& OnStateChange() const { return onStateChange_; }
     const TDataChangeEvent& OnDataChange() const { return onDataChange_; }
 
-    // What bound controls follow; the field is set for a change of one value.
-    Signal<TDataEvent, TField*> DataLinks;
+    // What bound controls follow; the field is set for a change of one value,
+    // the row for deRowInserted and deRowDeleted (-1 otherwise). A control
+    // that mirrors rows one by one is in step as long as it has followed
+    // every event since its last full read.
+    Signal<TDataEvent, TField*, int> DataLinks;
 
 private:
     friend class TDataSet;
     // Called by the data set for every change.
-    void DataSetEvent(TDataEvent event, TField* field);
+    void DataSetEvent(TDataEvent event, TField* field, int row);
     // Called by the data set from its destructor.
     void DataSetGone() { dataSet_ = nullptr; }
     void StateChanged();
-    void TellLinks(TDataEvent event, TField* field);
+    void TellLinks(TDataEvent event, TField* field, int row = -1);
 
     TDataSet* dataSet_ = nullptr;
     bool enabled_ = true;

@@ -20,12 +20,39 @@ std::vector<GridModel::Column> GridModel::ReadColumns() const
     return out;
 }
 
+int GridModel::DataSetRows() const
+{
+    TDataSet* ds = grid_ != nullptr ? grid_->ShownDataSet() : nullptr;
+    return ds != nullptr ? ds->RecordCount() : 0;
+}
+
+void GridModel::RowInserted(int row)
+{
+    if (row < 0 || row > rows_ || DataSetRows() != rows_ + 1 || columns_.empty()) {
+        Refresh();
+        return;
+    }
+    beginInsertRows(QModelIndex(), row, row);
+    ++rows_;
+    endInsertRows();
+}
+
+void GridModel::RowDeleted(int row)
+{
+    if (row < 0 || row >= rows_ || DataSetRows() != rows_ - 1 || columns_.empty()) {
+        Refresh();
+        return;
+    }
+    beginRemoveRows(QModelIndex(), row, row);
+    --rows_;
+    endRemoveRows();
+}
+
 void GridModel::Refresh()
 {
     ++refreshCount_;
     std::vector<Column> columns = ReadColumns();
-    TDataSet* ds = grid_ != nullptr ? grid_->ShownDataSet() : nullptr;
-    int rows = ds != nullptr ? ds->RecordCount() : 0;
+    int rows = DataSetRows();
     bool sameShape = rows == rows_ && columns.size() == columns_.size();
     for (size_t i = 0; sameShape && i < columns.size(); ++i) {
         sameShape = columns[i].fieldName == columns_[i].fieldName;

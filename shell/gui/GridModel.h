@@ -2,7 +2,9 @@
 // The rows of a model data grid as a Qt table: one column per visible grid
 // column, titled by its title, the rows of the data set the grid shows (none
 // while its data source is disabled). Cells are read on demand, so a refresh
-// costs the same for ten rows as for ten thousand.
+// costs the same for ten rows as for ten thousand; a row the data set added
+// or removed alone is inserted or removed alone, and the view keeps its
+// scroll position and lays out nothing else.
 #include <QAbstractTableModel>
 
 #include <string>
@@ -17,6 +19,10 @@ public:
 
     // Reads the grid again: columns, rows and the data set shown.
     void Refresh();
+    // One row added at, or removed from, row; anything that does not fit
+    // the rows held reads the grid again instead.
+    void RowInserted(int row);
+    void RowDeleted(int row);
     void Detach();
     // How many times the rows were read again (tests count redraws).
     int RefreshCount() const { return refreshCount_; }
@@ -38,6 +44,7 @@ public:
 
 private:
     std::vector<Column> ReadColumns() const;
+    int DataSetRows() const;
 
     TDBGrid* grid_;
     std::vector<Column> columns_;

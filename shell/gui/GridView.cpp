@@ -36,6 +36,8 @@ GridView::GridView(TDBGrid* grid, QWidget* parent, FormView* form, ControlView* 
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, &GridView::ColumnResized);
+    Track(grid->RowInserted.Connect([this](int row) { ApplyRow([this, row] { model_->RowInserted(row); }); }));
+    Track(grid->RowDeleted.Connect([this](int row) { ApplyRow([this, row] { model_->RowDeleted(row); }); }));
     Track(grid->Redraw.Connect([this] { SyncRows(); }));
     // Column titles and widths change through the columns, which only ask
     // for a repaint.
@@ -76,6 +78,16 @@ void GridView::SyncFromModel()
         verticalHeader()->setDefaultSectionSize(rowHeight);
     }
     SyncColumns();
+}
+
+void GridView::ApplyRow(const std::function<void()>& change)
+{
+    if (Grid() == nullptr) {
+        return;
+    }
+    applying_ = true;
+    change();
+    applying_ = false;
 }
 
 void GridView::SyncRows()

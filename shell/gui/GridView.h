@@ -14,6 +14,8 @@
 
 #include <QTableView>
 
+#include <functional>
+
 class GridModel;
 class TDBGrid;
 
@@ -54,6 +56,9 @@ private:
     void SyncCurrent();
     void ColumnResized(int logicalIndex, int oldSize, int newSize);
     int RowsPerPage() const;
+
+    // A row-level change of the model, applied as model changes are.
+    void ApplyRow(const std::function<void()>& change);
 
     GridModel* model_;
     bool applying_ = false;

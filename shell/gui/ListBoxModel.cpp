@@ -12,9 +12,32 @@ ListBoxModel::ListBoxModel(TListBox* list, QObject* parent) : QAbstractListModel
     rows_ = list_ != nullptr ? list_->Count() : 0;
 }
 
+void ListBoxModel::RowInserted(int index)
+{
+    if (stale_ || list_ == nullptr || index < 0 || index > rows_ || list_->Count() != rows_ + 1) {
+        stale_ = true;
+        return;
+    }
+    beginInsertRows(QModelIndex(), index, index);
+    ++rows_;
+    endInsertRows();
+}
+
+void ListBoxModel::RowDeleted(int index)
+{
+    if (stale_ || list_ == nullptr || index < 0 || index >= rows_ || list_->Count() != rows_ - 1) {
+        stale_ = true;
+        return;
+    }
+    beginRemoveRows(QModelIndex(), index, index);
+    --rows_;
+    endRemoveRows();
+}
+
 void ListBoxModel::Refresh()
 {
     ++refreshCount_;
+    stale_ = false;
     int count = list_ != nullptr ? list_->Count() : 0;
     if (count != rows_) {
         beginResetModel();
@@ -30,6 +53,7 @@ void ListBoxModel::Detach()
     beginResetModel();
     list_ = nullptr;
     rows_ = 0;
+    stale_ = false;
     endResetModel();
 }
 

@@ -14,6 +14,12 @@ public:
     // Reads the list again: a reset when the number of entries changed,
     // otherwise a change of every row's data.
     void Refresh();
+    // One entry added at, or removed from, index. While the model is in step
+    // with the list the row alone is inserted or removed; once the list has
+    // changed otherwise (cleared, replaced) the entries are left for the
+    // next Refresh, which reads them all once.
+    void RowInserted(int index);
+    void RowDeleted(int index);
     void Detach();
     // How many times the entries were read again (tests count redraws).
     int RefreshCount() const { return refreshCount_; }
@@ -24,5 +30,6 @@ public:
 private:
     TListBox* list_;
     int rows_ = 0;
+    bool stale_ = false;
     int refreshCount_ = 0;
 };

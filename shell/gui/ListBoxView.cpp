@@ -27,6 +27,8 @@ ListBoxView::ListBoxView(TListBox* list, QWidget* parent, FormView* form, Contro
     // by the view.
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
+    Track(list->ItemInserted.Connect([this](int index) { model_->RowInserted(index); }));
+    Track(list->ItemDeleted.Connect([this](int index) { model_->RowDeleted(index); }));
     Track(list->ItemsChanged.Connect([this] { ItemsChanged(); }));
     SyncFromModel();
     SyncItems();

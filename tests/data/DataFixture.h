@@ -135,6 +135,8 @@ inline const char* EventName(TDataEvent e)
     switch (e) {
     case TDataEvent::deRecordChange: return "record";
     case TDataEvent::deDataSetChange: return "rows";
+    case TDataEvent::deRowInserted: return "inserted";
+    case TDataEvent::deRowDeleted: return "deleted";
     case TDataEvent::deDataSetScroll: return "scroll";
     case TDataEvent::deUpdateState: return "state";
     case TDataEvent::deLayoutChange: return "layout";
@@ -160,8 +162,9 @@ struct Recorder {
         dts->SetOnDataChange([this](TObject*, TField* Field) {
             events.push_back(Field != nullptr ? "data:" + Field->FieldName() : std::string("data"));
         });
-        link = dts->DataLinks.Connect(
-            [this](TDataEvent e, TField*) { links.push_back(std::string("link:") + EventName(e)); });
+        link = dts->DataLinks.Connect([this](TDataEvent e, TField*, int row) {
+            links.push_back(std::string("link:") + EventName(e) + (row >= 0 ? ":" + std::to_string(row) : ""));
+        });
         ds->SetOnNewRecord([this](TDataSet*) { events.push_back("newRecord"); });
         ds->SetAfterPost([this](TDataSet*) { events.push_back("afterPost"); });
         ds->SetAfterDelete([this](TDataSet*) { events.push_back("afterDelete"); });

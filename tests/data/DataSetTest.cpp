@@ -451,4 +451,17 @@ TEST(DataSetControls, ControlsFollowEveryChangeWhileNotSuspended)
     f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
     f.cds->Post();
     EXPECT_EQ(r.TakeLinks(), (Events{"link:state", "link:record", "link:record", "link:state", "link:rows"}));
+
+    // A row added or removed alone is named, so that a view can move that row only.
+    f.cds->First();
+    f.cds->Next();
+    f.cds->Insert();
+    f.cds->FieldByName("CDSERVFILI")->SetAsString("00099");
+    r.TakeLinks();
+    f.cds->Post();
+    EXPECT_EQ(r.TakeLinks(), (Events{"link:inserted:1", "link:state", "link:rows"}));
+    f.cds->Last();
+    r.TakeLinks();
+    f.cds->Delete();
+    EXPECT_EQ(r.TakeLinks(), (Events{"link:deleted:3", "link:rows"}));
 }

@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -416,6 +417,54 @@ TEST_F(MirrorTest, ListFilledEntryByEntryIsReadOnce)
     GuiTest::Settle();
     EXPECT_EQ(view->ItemModel()->RefreshCount() - before, 1);
     EXPECT_EQ(view->ItemModel()->rowCount(), 10000);
+}
+
+TEST_F(MirrorTest, ARowAddedOrRemovedAloneMovesOnlyThatRowAndAClearedListIsReadOnce)
+{
+    GridModel* grid = s->Widget<GridView>(s->grid)->TableModel();
+    QSignalSpy gridResets(grid, &QAbstractItemModel::modelReset);
+    QSignalSpy gridInserts(grid, &QAbstractItemModel::rowsInserted);
+    QSignalSpy gridRemovals(grid, &QAbstractItemModel::rowsRemoved);
+    s->data->First();
+    s->data->Insert();
+    s->fldCode->SetAsString("00042");
+    s->data->Post();
+    ASSERT_EQ(gridInserts.count(), 1);
+    EXPECT_EQ(gridInserts.at(0).at(1).toInt(), 0);
+    EXPECT_EQ(grid->data(grid->index(0, 0), Qt::DisplayRole).toString(), "00042");
+    s->data->Last();
+    s->data->Delete();
+    ASSERT_EQ(gridRemovals.count(), 1);
+    EXPECT_EQ(gridRemovals.at(0).at(1).toInt(), s->data->RecordCount());
+    EXPECT_EQ(grid->rowCount(), s->data->RecordCount());
+    EXPECT_EQ(gridResets.count(), 0);
+
+    auto* view = s->Widget<ListBoxView>(s->list);
+    ListBoxModel* list = view->ItemModel();
+    s->list->SetItems({"first", "second", "third"});
+    GuiTest::Settle();
+    QSignalSpy listResets(list, &QAbstractItemModel::modelReset);
+    QSignalSpy listInserts(list, &QAbstractItemModel::rowsInserted);
+    QSignalSpy listRemovals(list, &QAbstractItemModel::rowsRemoved);
+    const int count = s->list->Count();
+    s->list->Add("added");
+    s->list->Delete(0);
+    GuiTest::Settle();
+    ASSERT_EQ(listInserts.count(), 1);
+    EXPECT_EQ(listInserts.at(0).at(1).toInt(), count);
+    ASSERT_EQ(listRemovals.count(), 1);
+    EXPECT_EQ(listRemovals.at(0).at(1).toInt(), 0);
+    EXPECT_EQ(listResets.count(), 0);
+    EXPECT_EQ(list->data(list->index(count - 1), Qt::DisplayRole).toString(), "added");
+
+    // Emptied and filled again before the view looked: one read of the whole list.
+    s->list->Clear();
+    s->list->Add("one");
+    s->list->Add("two");
+    GuiTest::Settle();
+    EXPECT_EQ(listResets.count(), 1);
+    EXPECT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->data(list->index(1), Qt::DisplayRole).toString(), "two");
 }
 
 // ---- layout through the model
