@@ -112,6 +112,14 @@ if mem:
 else:
     row("5 memory, 100,000 assigned", "not run", "", "", "<= 2.2", False)
 
+gui = benchmarks("gui.json").get("Rebuild/sqlite")
+if gui and "failed" not in gui:
+    r = gui["ratio"]
+    row("6 Qt shell rebuild 10,000+10,000 vs headless", us(gui["shown_us"]), f"{us(gui['headless_us'])} (headless)",
+        f"{r:.2f}", "<= 1.5", r <= 1.5)
+else:
+    row("6 Qt shell rebuild 10,000+10,000 vs headless", "not run", "", "", "<= 1.5", False)
+
 headers = ("target", "measured", "baseline", "ratio", "limit", "result")
 table = [headers] + [(t, m, b, r, l, "-" if ok is None else ("pass" if ok else "FAIL")) for t, m, b, r, l, ok in rows]
 widths = [max(len(str(line[i])) for line in table) for i in range(len(headers))]

@@ -22,10 +22,10 @@ export BENCH_WORK=$WORK
 if [ "${1:-}" != "--no-build" ]; then
     echo "== building (release) into $BUILD" >&2
     mkdir -p "$BUILD"
-    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DSERVCLIENTE_BENCH=ON -DSERVCLIENTE_GUI=OFF \
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DSERVCLIENTE_BENCH=ON -DSERVCLIENTE_GUI=ON \
         -DSERVCLIENTE_TESTS=OFF >"$BUILD/bench-cmake.log" 2>&1 || { cat "$BUILD/bench-cmake.log" >&2; exit 1; }
     cmake --build "$BUILD" -j2 --target appserver PKG_ZEL31500 bench_seed bench_calls bench_screen bench_load \
-        bench_memory >"$BUILD/bench-build.log" 2>&1 || { tail -50 "$BUILD/bench-build.log" >&2; exit 1; }
+        bench_memory bench_gui >"$BUILD/bench-build.log" 2>&1 || { tail -50 "$BUILD/bench-build.log" >&2; exit 1; }
 fi
 
 as_postgres() {
@@ -146,6 +146,9 @@ cat "$WORK/load-32-two.json" >&2
 echo "== 5: memory of 100,000 assigned services" >&2
 "$BIN/bench_memory" --port "$BENCH_SQLITE_PORT" --dir "$WORK/memory" >"$WORK/memory.json"
 cat "$WORK/memory.json" >&2
+
+echo "== 6: the Qt shell's rebuild of both views against the headless one (offscreen)" >&2
+QT_QPA_PLATFORM=offscreen "$BIN/bench_gui" --benchmark_out="$WORK/gui.json" --benchmark_out_format=json >&2
 
 echo >&2
 python3 "$ROOT/bench/report.py" "$WORK"

@@ -115,6 +115,11 @@ void ScreenRig::LeaveHeader()
     Focus("dbgPadrao");
 }
 
+void ScreenRig::EnterHeader()
+{
+    Focus("medCdFilial");
+}
+
 void ScreenRig::ChangeBranch(const std::string& branch)
 {
     auto* edit = Get<TCustomEdit>("medCdFilial");

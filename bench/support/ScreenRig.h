@@ -36,6 +36,8 @@ public:
     void PickClient();
     // Leaves the header for the grid (both lists are loaded).
     void LeaveHeader();
+    // Takes the focus into the branch edit: both lists are emptied.
+    void EnterHeader();
     // Goes back into the header, types another branch code over the branch
     // edit, picks that branch's first client and leaves the header again.
     void ChangeBranch(const std::string& branch);
