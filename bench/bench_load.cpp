@@ -5,18 +5,37 @@
 // for a fixed time. Prints one JSON line: completed changes per second and
 // the latencies.
 //
-//   bench_load --port PORT[,PORT...] [--operators 16] [--seconds 10] [--warmup 1]
+// The operators run on --threads threads (2, as pgbench -j 2 beside it), each
+// thread serving its operators' connections as they become readable, as
+// pgbench serves its clients: the driver stands for operators on machines of
+// their own, so it should take from the shared cores no more than pgbench's
+// client does. Every call is encoded, framed, sent, and its answer read and
+// decoded as the shell's connection does; a fault ends the run as a failure.
+//
+//   bench_load --port PORT[,PORT...] [--operators 16] [--seconds 10] [--warmup 1] [--threads 2]
 #include "bench/support/BenchData.h"
 #include "bench/support/BenchStats.h"
-#include "platform/net/RemoteClient.h"
+#include "platform/core/Exception.h"
+#include "platform/net/FrameBuffer.h"
+#include "platform/net/Protocol.h"
 #include "server/RdmServCliente.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace BenchStats;
 
@@ -42,6 +61,91 @@ Variant Change(TUpdateStatus status, const std::string& branch, const std::strin
     return Variant(std::move(p));
 }
 
+// One operator's connection: the changes it sends in turn and what of its
+// answer has arrived.
+struct Operator {
+    int fd = -1;
+    Protocol::Call insert;
+    Protocol::Call remove;
+    bool inserting = true;
+    FrameBuffer received;
+    Clock::time_point sent;
+};
+
+void SendAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            throw std::runtime_error(std::string("send: ") + std::strerror(errno));
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+// Reads what has arrived into op's buffer; false when nothing more will.
+bool ReceiveSome(Operator& op)
+{
+    char buffer[4096];
+    const ssize_t n = ::recv(op.fd, buffer, sizeof buffer, 0);
+    if (n > 0) {
+        op.received.Append(std::string_view(buffer, static_cast<size_t>(n)));
+        return true;
+    }
+    return n < 0 && errno == EINTR;
+}
+
+// A blocking connection to the server that has passed the handshake.
+int Connect(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        throw std::runtime_error("connect to port " + std::to_string(port) + ": " + std::strerror(errno));
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    Protocol::Hello hello;
+    hello.serverName = RdmServCliente::kServerName;
+    SendAll(fd, FrameBuffer::Wrap(Protocol::EncodeHello(hello)));
+    Operator op;
+    op.fd = fd;
+    std::optional<std::string> reply;
+    while (!(reply = op.received.Next())) {
+        if (!ReceiveSome(op)) {
+            throw std::runtime_error("the server closed the connection in the handshake");
+        }
+    }
+    const Protocol::HelloReply answer = Protocol::DecodeHelloReply(*reply);
+    if (!answer.accepted) {
+        throw std::runtime_error("handshake refused: " + answer.message);
+    }
+    return fd;
+}
+
+Protocol::Call ChangeCall(TUpdateStatus status, const std::string& branch, const std::string& client,
+                          const std::string& service)
+{
+    Protocol::Call call;
+    call.descriptor = CallDescriptor("ApCoServClie", {TArgType::atVariantByRef});
+    call.args = {Change(status, branch, client, service)};
+    return call;
+}
+
+void SendNext(Operator& op)
+{
+    op.sent = Clock::now();
+    SendAll(op.fd, FrameBuffer::Wrap(Protocol::EncodeCall(op.inserting ? op.insert : op.remove)));
+    op.inserting = !op.inserting;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -50,6 +154,7 @@ int main(int argc, char** argv)
     int operators = 16;
     double seconds = 10;
     double warmup = 1;
+    int threadCount = 2;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--port") == 0) {
             for (const char* p = argv[i + 1]; p != nullptr && *p != '\0';) {
@@ -63,11 +168,15 @@ int main(int argc, char** argv)
             seconds = std::atof(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--warmup") == 0) {
             warmup = std::atof(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--threads") == 0) {
+            threadCount = std::atoi(argv[i + 1]);
         }
     }
     const bool badPort = ports.empty() || std::any_of(ports.begin(), ports.end(), [](int p) { return p <= 0; });
-    if (badPort || operators < 1 || operators > BenchData::kOperators || seconds <= 0) {
-        std::fprintf(stderr, "usage: bench_load --port PORT[,PORT...] [--operators 1..%d] [--seconds S] [--warmup S]\n",
+    if (badPort || operators < 1 || operators > BenchData::kOperators || seconds <= 0 || threadCount < 1) {
+        std::fprintf(stderr,
+                     "usage: bench_load --port PORT[,PORT...] [--operators 1..%d] [--seconds S] [--warmup S] "
+                     "[--threads N]\n",
                      BenchData::kOperators);
         return 2;
     }
@@ -81,27 +190,53 @@ int main(int argc, char** argv)
     std::vector<double> latencies;
     std::string firstError;
     std::vector<std::thread> threads;
-    for (int n = 1; n <= operators; ++n) {
-        threads.emplace_back([&, n] {
-            const std::string client = BenchData::Operator(n);
-            const std::string service = BenchData::ServiceCode(n);
-            std::vector<double> mine;
+    threadCount = std::min(threadCount, operators);
+    for (int t = 0; t < threadCount; ++t) {
+        threads.emplace_back([&, t] {
+            std::vector<Operator> mine;
+            std::vector<pollfd> waiting;
+            std::vector<double> times;
             try {
-                RemoteClient remote;
-                const int port = ports[static_cast<size_t>(n - 1) % ports.size()];
-                remote.Open("127.0.0.1", port, RdmServCliente::kServerName, "");
-                const Variant insert = Change(TUpdateStatus::usInserted, b.branch, client, service);
-                const Variant remove = Change(TUpdateStatus::usDeleted, b.branch, client, service);
-                bool inserting = true;
+                // Operators t+1, t+1+threadCount, ... on this thread.
+                for (int n = t + 1; n <= operators; n += threadCount) {
+                    Operator op;
+                    op.fd = Connect(ports[static_cast<size_t>(n - 1) % ports.size()]);
+                    const std::string client = BenchData::Operator(n);
+                    const std::string service = BenchData::ServiceCode(n);
+                    op.insert = ChangeCall(TUpdateStatus::usInserted, b.branch, client, service);
+                    op.remove = ChangeCall(TUpdateStatus::usDeleted, b.branch, client, service);
+                    mine.push_back(std::move(op));
+                    waiting.push_back({mine.back().fd, POLLIN, 0});
+                }
+                for (auto& op : mine) {
+                    SendNext(op);
+                }
                 while (!stop) {
-                    std::vector<RemoteArg> args{RemoteArg::ByRef(inserting ? insert : remove)};
-                    auto start = Clock::now();
-                    remote.Call("ApCoServClie", args);
-                    if (measuring) {
-                        mine.push_back(Micros(start, Clock::now()));
-                        ++done;
+                    if (::poll(waiting.data(), waiting.size(), 100) < 0 && errno != EINTR) {
+                        throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
                     }
-                    inserting = !inserting;
+                    for (size_t i = 0; i < mine.size(); ++i) {
+                        if (waiting[i].revents == 0) {
+                            continue;
+                        }
+                        Operator& op = mine[i];
+                        if (!ReceiveSome(op)) {
+                            throw std::runtime_error("the server closed an operator's connection");
+                        }
+                        const std::optional<std::string> payload = op.received.Next();
+                        if (!payload) {
+                            continue;
+                        }
+                        const Protocol::CallReply reply = Protocol::DecodeCallReply(*payload);
+                        if (!reply.ok) {
+                            throw std::runtime_error("ApCoServClie failed: " + reply.message);
+                        }
+                        if (measuring) {
+                            times.push_back(Micros(op.sent, Clock::now()));
+                            ++done;
+                        }
+                        SendNext(op);
+                    }
                 }
             } catch (const std::exception& e) {
                 ++failures;
@@ -110,8 +245,11 @@ int main(int argc, char** argv)
                     firstError = e.what();
                 }
             }
+            for (auto& op : mine) {
+                ::close(op.fd);
+            }
             std::lock_guard lock(mutex);
-            latencies.insert(latencies.end(), mine.begin(), mine.end());
+            latencies.insert(latencies.end(), times.begin(), times.end());
         });
     }
     std::this_thread::sleep_for(std::chrono::duration<double>(warmup));

@@ -19,7 +19,7 @@ using SqlRow = std::vector<SqlValue>;
 
 // A statement that stopped itself because its own check failed (a statement
 // sent ahead may guard its change by dividing by a count that must not be
-// zero); its transaction was rolled back.
+// zero, or leave it to a foreign key); its transaction was rolled back.
 class EDatabaseCheck : public EDatabaseError {
 public:
     using EDatabaseError::EDatabaseError;

@@ -4,6 +4,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -139,8 +140,10 @@ void PgDatabase::Check(PGresult* r)
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
         throw EDatabaseError("The connection to the PostgreSQL database was lost: " + why);
     }
+    // A division by zero is a statement's own check; a foreign key
+    // violation is the check an insert leaves to SERVCLIE's keys.
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-    if (state && std::string(state) == "22012") {
+    if (state && (std::strcmp(state, "22012") == 0 || std::strcmp(state, "23503") == 0)) {
         throw EDatabaseCheck("PostgreSQL: " + why);
     }
     throw EDatabaseError("PostgreSQL: " + why);

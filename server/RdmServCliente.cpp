@@ -149,19 +149,38 @@ std::string NameKey(const std::string& cp1252)
     return key;
 }
 
-// One change with its audit row as one statement that checks the change's
-// client and service itself: a count of zero stops it with a division by
-// zero (EDatabaseCheck), which undoes the whole transaction. PostgreSQL only
-// (a change inside WITH).
-std::string Guarded(bool insert)
+// One change with its audit row as one statement that proves the change's
+// client and service exist, or stops itself, which undoes the whole
+// transaction (EDatabaseCheck). PostgreSQL only (a change inside WITH).
+//
+// An insert needs no check of its own: SERVCLIE's foreign keys refuse a row
+// whose client or service is missing, and a row that is there already (ON
+// CONFLICT) proves both. Parameters: branch, client, service, then the audit
+// row's seven values.
+const std::string& InsertWithAudit()
 {
-    return std::string("WITH guard AS (SELECT 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-                       "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) AS ok), ") +
-           (insert ? "change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? FROM guard "
-                     "ON CONFLICT DO NOTHING) "
-                   : "change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?) ") +
-           "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO) "
-           "SELECT ?, ?, ?, ?, ?, ?, ? FROM guard";
+    static const std::string sql =
+        "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) "
+        "ON CONFLICT DO NOTHING) "
+        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?)";
+    return sql;
+}
+
+// A deletion that removed its row proved its client and service by it; only
+// one that removed nothing counts them, and a count of zero stops it by a
+// division by zero (CASE evaluates the counts only then). Parameters: branch,
+// client, service, the audit row's seven values, then branch, client, branch,
+// service for the counts.
+const std::string& DeleteWithAudit()
+{
+    static const std::string sql =
+        "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ? RETURNING 1) "
+        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO) "
+        "SELECT ?, ?, ?, ?, ?, ?, ? WHERE 1 / CASE WHEN EXISTS (SELECT 1 FROM change) THEN 1 "
+        "ELSE (SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+        "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) END = 1";
+    return sql;
 }
 
 // Now in UTC with microseconds, in a form that sorts as time does.
@@ -472,16 +491,18 @@ bool RdmServCliente::ApplyInOneTrip(const std::vector<Change>& changes)
     if (!Db().HoldsStatements() || edits || changes.empty()) {
         return false;
     }
-    static const std::string insertGuarded = Guarded(true);
-    static const std::string deleteGuarded = Guarded(false);
     const std::string who = caller_.Who();
+    const std::string method = "ApCoServClie";
     for (const auto& c : changes) {
-        const bool inserts = c.status == TUpdateStatus::usInserted;
         const Key& k = c.key;
-        Db().ExecuteLater(inserts ? insertGuarded : deleteGuarded,
-                          {k.branch, k.client, k.branch, k.service, k.branch, k.client, k.service, UtcNow(), who,
-                           std::string("ApCoServClie"), k.branch, k.client, k.service,
-                           std::string(inserts ? "inserted" : "deleted")});
+        if (c.status == TUpdateStatus::usInserted) {
+            Db().ExecuteLater(InsertWithAudit(), {k.branch, k.client, k.service, UtcNow(), who, method, k.branch,
+                                                  k.client, k.service, std::string("inserted")});
+        } else {
+            Db().ExecuteLater(DeleteWithAudit(),
+                              {k.branch, k.client, k.service, UtcNow(), who, method, k.branch, k.client, k.service,
+                               std::string("deleted"), k.branch, k.client, k.branch, k.service});
+        }
     }
     try {
         Db().Commit();

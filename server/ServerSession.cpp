@@ -247,7 +247,10 @@ std::string ServerSession::Reply(const std::string& payload)
         reply = module_->Dispatch(call);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
         if (reply.ok) {
-            spdlog::debug("{}: {} answered in {} ms", LogText(peer_), LogText(method), ms.count());
+            // The texts are escaped only for a line that is written.
+            if (spdlog::should_log(spdlog::level::debug)) {
+                spdlog::debug("{}: {} answered in {} ms", LogText(peer_), LogText(method), ms.count());
+            }
         } else {
             spdlog::warn("{}: {} failed: {}", LogText(peer_), LogText(method), LogText(reply.message));
         }

@@ -9,6 +9,9 @@
 #include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <cerrno>
+
+#include <sys/socket.h>
 
 namespace {
 
@@ -56,6 +59,15 @@ std::string Seconds(SocketChannel::Duration d)
         return std::to_string(ms / 1000) + " s";
     }
     return std::to_string(ms) + " ms";
+}
+
+// The payload's next stretch to read: never ahead of the bytes that arrived
+// by more than the payload holds already (or kFirstChunk), so an announced
+// length alone reserves nothing and a peer must send the bytes it wants the
+// receiver to hold.
+size_t NextRoom(size_t length, size_t got)
+{
+    return std::min(length - got, std::max(FrameBuffer::kFirstChunk, got));
 }
 
 } // namespace
@@ -237,9 +249,23 @@ void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
     if (!io_->socket.is_open()) {
         throw ESocketError("send: the connection is not open", TSocketCause::scClosed);
     }
+    // Plain TCP: a frame the socket takes at once costs one system call, not
+    // a turn of the io_context; what it does not take goes the waiting way.
+    size_t sent = 0;
+    if (!io_->tls) {
+        asio::error_code ec;
+        sent = SendNow(frame, ec);
+        if (ec) {
+            Fail("send", ec);
+        }
+        if (sent == frame.size()) {
+            return;
+        }
+    }
     asio::error_code result = asio::error::would_block;
     OnStream(*io_, [&](auto& stream) {
-        asio::async_write(stream, asio::buffer(frame), [&](const asio::error_code& ec, size_t) { result = ec; });
+        asio::async_write(stream, asio::buffer(frame.data() + sent, frame.size() - sent),
+                          [&](const asio::error_code& ec, size_t) { result = ec; });
     });
     if (Run(timeout)) {
         Close();
@@ -314,20 +340,84 @@ void SocketChannel::ReadFirst(unsigned char* header, size_t& have, Duration time
     }
 }
 
+size_t SocketChannel::SendNow(std::string_view bytes, asio::error_code& ec)
+{
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n =
+            ::send(io_->socket.native_handle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                ec = asio::error_code(errno, asio::error::get_system_category());
+            }
+            break;
+        }
+    }
+    return sent;
+}
+
+bool SocketChannel::ReceiveNow(unsigned char* into, size_t size, size_t& got, asio::error_code& ec)
+{
+    while (got < size) {
+        const ssize_t n = ::recv(io_->socket.native_handle(), into + got, size - got, MSG_DONTWAIT);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (n == 0) {
+            ec = asio::error::eof;
+            return false;
+        } else if (errno == EINTR) {
+            continue;
+        } else {
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                ec = asio::error_code(errno, asio::error::get_system_category());
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string SocketChannel::ReadWhole(unsigned char* header, size_t have, Duration frameTimeout, size_t maxFrame)
 {
     asio::error_code result = asio::error::would_block;
     std::string payload;
     size_t length = 0;
     std::exception_ptr badLength;
+    // Plain TCP: the bytes already there are taken without a turn of the
+    // io_context, usually the whole frame; the rest goes the waiting way.
+    bool headerDone = false;
+    if (!io_->tls) {
+        asio::error_code ec;
+        headerDone = ReceiveNow(header, FrameBuffer::kHeaderSize, have, ec);
+        if (headerDone) {
+            length = FrameBuffer::PayloadLength(header, maxFrame);
+            while (!ec && payload.size() < length) {
+                const size_t got = payload.size();
+                payload.resize(got + NextRoom(length, got));
+                size_t filled = got;
+                const bool full =
+                    ReceiveNow(reinterpret_cast<unsigned char*>(payload.data()), payload.size(), filled, ec);
+                payload.resize(filled);
+                if (!full) {
+                    break;
+                }
+            }
+            if (!ec && payload.size() == length) {
+                return payload;
+            }
+        }
+        if (ec) {
+            Fail("receive", ec);
+        }
+    }
     OnStream(*io_, [&](auto& stream) {
-        // The payload grows as its bytes arrive, never ahead of them by more
-        // than it holds already (or kFirstChunk): an announced length alone
-        // reserves nothing, so a peer must send the bytes it wants the
-        // receiver to hold.
         std::function<void()> more = [&] {
             const size_t got = payload.size();
-            const size_t room = std::min(length - got, std::max(FrameBuffer::kFirstChunk, got));
+            const size_t room = NextRoom(length, got);
             payload.resize(got + room);
             stream.async_read_some(asio::buffer(payload.data() + got, room),
                                    [&, got](const asio::error_code& ec2, size_t n) {
@@ -341,21 +431,25 @@ std::string SocketChannel::ReadWhole(unsigned char* header, size_t have, Duratio
                                        }
                                    });
         };
-        asio::async_read(stream, asio::buffer(header + have, FrameBuffer::kHeaderSize - have),
-                         [&](const asio::error_code& ec, size_t) {
-                             if (ec) {
-                                 result = ec;
-                                 return;
-                             }
-                             try {
-                                 length = FrameBuffer::PayloadLength(header, maxFrame);
-                             } catch (...) {
-                                 badLength = std::current_exception();
-                                 result = {};
-                                 return;
-                             }
-                             more();
-                         });
+        if (headerDone) {
+            more();
+        } else {
+            asio::async_read(stream, asio::buffer(header + have, FrameBuffer::kHeaderSize - have),
+                             [&](const asio::error_code& ec, size_t) {
+                                 if (ec) {
+                                     result = ec;
+                                     return;
+                                 }
+                                 try {
+                                     length = FrameBuffer::PayloadLength(header, maxFrame);
+                                 } catch (...) {
+                                     badLength = std::current_exception();
+                                     result = {};
+                                     return;
+                                 }
+                                 more();
+                             });
+        }
         if (Run(frameTimeout)) {
             Close();
             throw ESocketError("receive: a message did not arrive whole within " + Seconds(frameTimeout),

@@ -87,6 +87,11 @@ private:
     // read instead, within timeout; they count in have.
     void ReadFirst(unsigned char* header, size_t& have, Duration timeout);
     std::string ReadWhole(unsigned char* header, size_t have, Duration frameTimeout, size_t maxFrame);
+    // Plain TCP without waiting: sends what the socket takes now, or reads
+    // into[got, size) what has arrived (true when all of it). A failure other
+    // than "not yet" goes to ec; the end of the stream reads as eof.
+    size_t SendNow(std::string_view bytes, std::error_code& ec);
+    bool ReceiveNow(unsigned char* into, size_t size, size_t& got, std::error_code& ec);
     std::string ReadFrameAfter(Duration firstTimeout, Duration frameTimeout, size_t maxFrame, bool within);
     void Handshake(const std::string& host, Duration timeout);
     [[noreturn]] void Fail(const std::string& what, const std::error_code& ec);

@@ -136,6 +136,9 @@ TEST_P(ServerTest, ApCoServClieRefusesAPacketNamingAnUnknownClientOrServiceWhole
             "00000077", 2);
     refused(ChangePacketBuilder().Delete("0001", "00002", "00000001").Insert("0009", "00001", "00000001").Build(),
             "0009", 2);
+    // A deletion that removes nothing still proves its client and service.
+    refused(ChangePacketBuilder().Delete("0001", "00009", "00000001").Build(), "00009", 1);
+    refused(ChangePacketBuilder().Delete("0001", "00001", "00000077").Build(), "00000077", 1);
     // Service 00001 exists in branch 0002 but client 00000002 does not.
     refused(ChangePacketBuilder().Insert("0002", "00001", "00000002").Build(), "00000002", 1);
 
