@@ -578,30 +578,69 @@ void TDataSet::RemoveDataSource(TDataSource* source)
     std::erase(dataSources_, source);
 }
 
+namespace {
+
+// Bytes of a value's length in 7-bit groups.
+size_t LengthBytes(size_t n)
+{
+    size_t bytes = 1;
+    while (n >= 0x80) {
+        n >>= 7;
+        ++bytes;
+    }
+    return bytes;
+}
+
+// Appends a value: a null marker, then for a text its length in 7-bit groups,
+// low first (one byte for a short text), and its bytes.
+void PackValue(std::string& bytes, const FieldValue& v)
+{
+    if (!v) {
+        bytes.push_back('\0');
+        return;
+    }
+    bytes.push_back('\1');
+    size_t n = v->size();
+    do {
+        unsigned char b = n & 0x7F;
+        n >>= 7;
+        bytes.push_back(static_cast<char>(n != 0 ? (b | 0x80) : b));
+    } while (n != 0);
+    bytes.append(*v);
+}
+
+size_t PackedSize(const FieldValue& v)
+{
+    return v ? 1 + LengthBytes(v->size()) + v->size() : 1;
+}
+
+} // namespace
+
+// The block is sized exactly before it is filled: one allocation a row.
 TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values)
 {
     size_t total = 0;
     for (const FieldValue& v : values) {
-        total += 1 + 4 + (v ? v->size() : 0);
+        total += PackedSize(v);
     }
     bytes_.reserve(total);
     for (const FieldValue& v : values) {
-        if (!v) {
-            bytes_.push_back('\0');
-            continue;
-        }
-        bytes_.push_back('\1');
-        // The length in 7-bit groups, low first: one byte for a short text.
-        size_t n = v->size();
-        do {
-            unsigned char b = n & 0x7F;
-            n >>= 7;
-            bytes_.push_back(static_cast<char>(n != 0 ? (b | 0x80) : b));
-        } while (n != 0);
-        bytes_.append(*v);
+        PackValue(bytes_, v);
     }
-    bytes_.shrink_to_fit();
     count_ = static_cast<std::uint32_t>(values.size());
+}
+
+TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values, const std::vector<int>& columns)
+{
+    size_t total = 0;
+    for (int c : columns) {
+        total += PackedSize(values[static_cast<size_t>(c)]);
+    }
+    bytes_.reserve(total);
+    for (int c : columns) {
+        PackValue(bytes_, values[static_cast<size_t>(c)]);
+    }
+    count_ = static_cast<std::uint32_t>(columns.size());
 }
 
 namespace {
