@@ -591,22 +591,23 @@ size_t LengthBytes(size_t n)
     return bytes;
 }
 
-// Appends a value: a null marker, then for a text its length in 7-bit groups,
-// low first (one byte for a short text), and its bytes.
-void PackValue(std::string& bytes, const FieldValue& v)
+// Writes a value at out and returns the end of what it wrote: a null marker,
+// then for a text its length in 7-bit groups, low first (one byte for a short
+// text), and its bytes.
+char* PackValue(char* out, const FieldValue& v)
 {
     if (!v) {
-        bytes.push_back('\0');
-        return;
+        *out++ = '\0';
+        return out;
     }
-    bytes.push_back('\1');
+    *out++ = '\1';
     size_t n = v->size();
     do {
         unsigned char b = n & 0x7F;
         n >>= 7;
-        bytes.push_back(static_cast<char>(n != 0 ? (b | 0x80) : b));
+        *out++ = static_cast<char>(n != 0 ? (b | 0x80) : b);
     } while (n != 0);
-    bytes.append(*v);
+    return std::copy(v->begin(), v->end(), out);
 }
 
 size_t PackedSize(const FieldValue& v)
@@ -616,16 +617,18 @@ size_t PackedSize(const FieldValue& v)
 
 } // namespace
 
-// The block is sized exactly before it is filled: one allocation a row.
+// The block is made at its exact size before it is filled: one allocation a
+// row, and no spare room kept.
 TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values)
 {
     size_t total = 0;
     for (const FieldValue& v : values) {
         total += PackedSize(v);
     }
-    bytes_.reserve(total);
+    bytes_ = std::string(total, '\0');
+    char* out = bytes_.data();
     for (const FieldValue& v : values) {
-        PackValue(bytes_, v);
+        out = PackValue(out, v);
     }
     count_ = static_cast<std::uint32_t>(values.size());
 }
@@ -636,9 +639,10 @@ TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values, const std:
     for (int c : columns) {
         total += PackedSize(values[static_cast<size_t>(c)]);
     }
-    bytes_.reserve(total);
+    bytes_ = std::string(total, '\0');
+    char* out = bytes_.data();
     for (int c : columns) {
-        PackValue(bytes_, values[static_cast<size_t>(c)]);
+        out = PackValue(out, values[static_cast<size_t>(c)]);
     }
     count_ = static_cast<std::uint32_t>(columns.size());
 }
