@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -104,16 +105,27 @@ void CheckStored(const std::string& method, const PacketField& field, const Fiel
 // A row of a query as the packet's next row: each stored text converted and
 // checked against its field; trimmed says which columns drop trailing blanks
 // (fixed-width ones); where names the row in messages.
-void AddRow(DataPacket& packet, const std::string& method, const SqlRow& row, const std::vector<bool>& trimmed,
+void AddRow(DataPacket& packet, const std::string& method, const SqlRow& row, std::initializer_list<bool> trimmed,
             const std::string& where)
 {
     PacketRow out;
     out.values.reserve(row.size());
     for (size_t i = 0; i < row.size(); ++i) {
-        out.values.push_back(FromDb(method, row[i], trimmed[i], where));
+        out.values.push_back(FromDb(method, row[i], trimmed.begin()[i], where));
         CheckStored(method, packet.fields[i], out.values[i], where);
     }
     packet.rows.push_back(std::move(out));
+}
+
+// Rows in the order of one column's text. A database that read them through
+// the key's index hands them over in that order already, and checking costs
+// less than sorting.
+void SortByColumn(DataPacket& packet, size_t column)
+{
+    auto before = [column](const PacketRow& a, const PacketRow& b) { return a.values[column] < b.values[column]; };
+    if (!std::is_sorted(packet.rows.begin(), packet.rows.end(), before)) {
+        std::sort(packet.rows.begin(), packet.rows.end(), before);
+    }
 }
 
 std::string Digits(const std::string& text)
@@ -395,8 +407,7 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
     for (const auto& r : rows) {
         AddRow(p, m, r, {true, false, false}, "service " + r[0].value_or(""));
     }
-    std::sort(p.rows.begin(), p.rows.end(),
-              [](const PacketRow& a, const PacketRow& b) { return a.values[0] < b.values[0]; });
+    SortByColumn(p, 0);
     return Variant(std::move(p));
 }
 
@@ -414,8 +425,7 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
     for (const auto& r : rows) {
         AddRow(p, m, r, {false, true, false, false}, "service " + r[1].value_or(""));
     }
-    std::sort(p.rows.begin(), p.rows.end(),
-              [](const PacketRow& a, const PacketRow& b) { return a.values[1] < b.values[1]; });
+    SortByColumn(p, 1);
     return Variant(std::move(p));
 }
 

@@ -148,6 +148,7 @@ std::vector<SqlRow> SqliteDatabase::Query(const std::string& sql, const std::vec
         // when the schema changed, and may then have other columns.
         const int columns = sqlite3_data_count(st.s);
         SqlRow row;
+        row.reserve(static_cast<size_t>(columns));
         for (int c = 0; c < columns; ++c) {
             if (sqlite3_column_type(st.s, c) == SQLITE_NULL) {
                 row.emplace_back();

@@ -49,30 +49,30 @@ void CheckFieldFits(const TField& field, const PacketField& pf, const std::strin
     }
 }
 
-// The packet's rows as the target fields take them, each value checked.
-std::vector<std::vector<FieldValue>> ValidatedRows(const DataPacket& packet, const std::vector<TField*>& targets,
-                                                   const std::vector<int>& columns, const std::string& prefix)
+} // namespace
+
+// Each row is packed straight from the packet, without a copy of its values
+// in between: a load of many rows costs one allocation a row.
+std::vector<TDataSet::Record> TClientDataSet::ValidatedRecords(const DataPacket& packet,
+                                                               const std::vector<TField*>& targets,
+                                                               const std::vector<int>& columns,
+                                                               const std::string& prefix)
 {
-    std::vector<std::vector<FieldValue>> rows;
-    rows.reserve(packet.rows.size());
+    std::vector<Record> records;
+    records.reserve(packet.rows.size());
     for (size_t r = 0; r < packet.rows.size(); ++r) {
-        std::vector<FieldValue> values;
-        values.reserve(targets.size());
+        const std::vector<FieldValue>& values = packet.rows[r].values;
         for (size_t i = 0; i < targets.size(); ++i) {
-            const FieldValue& v = packet.rows[r].values[static_cast<size_t>(columns[i])];
             try {
-                targets[i]->Validate(v);
+                targets[i]->Validate(values[static_cast<size_t>(columns[i])]);
             } catch (const EDatabaseError& e) {
                 throw EDatabaseError(prefix + "row " + std::to_string(r + 1) + ": " + e.Message());
             }
-            values.push_back(v);
         }
-        rows.push_back(std::move(values));
+        records.push_back(Record{0, RowValues(values, columns)});
     }
-    return rows;
+    return records;
 }
-
-} // namespace
 
 TClientDataSet::TClientDataSet(TComponent* AOwner) : TDataSet(AOwner) {}
 
@@ -144,7 +144,7 @@ void TClientDataSet::SetData(const DataPacket& packet)
             columns.push_back(static_cast<int>(c));
         }
     }
-    std::vector<Record> records = MakeRecords(ValidatedRows(packet, targets, columns, prefix));
+    std::vector<Record> records = ValidatedRecords(packet, targets, columns, prefix);
 
     // From here on only notifications can raise.
     DropEdit();

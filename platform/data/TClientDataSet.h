@@ -84,6 +84,10 @@ private:
     void MatchPersistentFields(const DataPacket& packet, const std::string& prefix, std::vector<TField*>& targets,
                                std::vector<int>& columns) const;
     std::vector<std::unique_ptr<TField>> MakePacketFields(const DataPacket& packet, const std::string& prefix);
+    // The packet's rows as the target fields take them, each value checked;
+    // the records get their ids when they are stored.
+    static std::vector<Record> ValidatedRecords(const DataPacket& packet, const std::vector<TField*>& targets,
+                                                const std::vector<int>& columns, const std::string& prefix);
 
     // Makes the rows now held the base content.
     void KeepBase();

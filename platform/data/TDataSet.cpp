@@ -583,30 +583,73 @@ void TDataSet::RemoveDataSource(TDataSource* source)
     std::erase(dataSources_, source);
 }
 
+namespace {
+
+// Bytes of a value's length in 7-bit groups.
+size_t LengthBytes(size_t n)
+{
+    size_t bytes = 1;
+    while (n >= 0x80) {
+        n >>= 7;
+        ++bytes;
+    }
+    return bytes;
+}
+
+// Writes a value at out and returns the end of what it wrote: a null marker,
+// then for a text its length in 7-bit groups, low first (one byte for a short
+// text), and its bytes.
+char* PackValue(char* out, const FieldValue& v)
+{
+    if (!v) {
+        *out++ = '\0';
+        return out;
+    }
+    *out++ = '\1';
+    size_t n = v->size();
+    do {
+        unsigned char b = n & 0x7F;
+        n >>= 7;
+        *out++ = static_cast<char>(n != 0 ? (b | 0x80) : b);
+    } while (n != 0);
+    return std::copy(v->begin(), v->end(), out);
+}
+
+size_t PackedSize(const FieldValue& v)
+{
+    return v ? 1 + LengthBytes(v->size()) + v->size() : 1;
+}
+
+} // namespace
+
+// The block is made at its exact size before it is filled: one allocation a
+// row, and no spare room kept.
 TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values)
 {
     size_t total = 0;
     for (const FieldValue& v : values) {
-        total += 1 + 4 + (v ? v->size() : 0);
+        total += PackedSize(v);
     }
-    bytes_.reserve(total);
+    bytes_ = std::string(total, '\0');
+    char* out = bytes_.data();
     for (const FieldValue& v : values) {
-        if (!v) {
-            bytes_.push_back('\0');
-            continue;
-        }
-        bytes_.push_back('\1');
-        // The length in 7-bit groups, low first: one byte for a short text.
-        size_t n = v->size();
-        do {
-            unsigned char b = n & 0x7F;
-            n >>= 7;
-            bytes_.push_back(static_cast<char>(n != 0 ? (b | 0x80) : b));
-        } while (n != 0);
-        bytes_.append(*v);
+        out = PackValue(out, v);
     }
-    bytes_.shrink_to_fit();
     count_ = static_cast<std::uint32_t>(values.size());
+}
+
+TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values, const std::vector<int>& columns)
+{
+    size_t total = 0;
+    for (int c : columns) {
+        total += PackedSize(values[static_cast<size_t>(c)]);
+    }
+    bytes_ = std::string(total, '\0');
+    char* out = bytes_.data();
+    for (int c : columns) {
+        out = PackValue(out, values[static_cast<size_t>(c)]);
+    }
+    count_ = static_cast<std::uint32_t>(columns.size());
 }
 
 namespace {

@@ -145,6 +145,8 @@ protected:
     public:
         RowValues() = default;
         explicit RowValues(const std::vector<FieldValue>& values);
+        // The values at the given indexes of values, in that order.
+        RowValues(const std::vector<FieldValue>& values, const std::vector<int>& columns);
         size_t size() const { return count_; }
         // Null beyond the last value.
         FieldValue operator[](size_t index) const;

@@ -134,7 +134,7 @@ FieldValue TField::RawValue() const
 std::string TField::AsString() const
 {
     FieldValue v = RawValue();
-    return v ? *v : std::string();
+    return v ? std::move(*v) : std::string();
 }
 
 bool TField::IsNull() const
