@@ -620,37 +620,35 @@ size_t PackedSize(const FieldValue& v)
     return v ? 1 + LengthBytes(v->size()) + v->size() : 1;
 }
 
+// The count values value(0).. packed in one block made at its exact size
+// before it is filled: one allocation a row, and no spare room kept.
+template <class Value>
+std::string Packed(size_t count, Value value)
+{
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) {
+        total += PackedSize(value(i));
+    }
+    std::string bytes(total, '\0');
+    char* out = bytes.data();
+    for (size_t i = 0; i < count; ++i) {
+        out = PackValue(out, value(i));
+    }
+    return bytes;
+}
+
 } // namespace
 
-// The block is made at its exact size before it is filled: one allocation a
-// row, and no spare room kept.
 TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values)
-{
-    size_t total = 0;
-    for (const FieldValue& v : values) {
-        total += PackedSize(v);
-    }
-    bytes_ = std::string(total, '\0');
-    char* out = bytes_.data();
-    for (const FieldValue& v : values) {
-        out = PackValue(out, v);
-    }
-    count_ = static_cast<std::uint32_t>(values.size());
-}
+    : bytes_(Packed(values.size(), [&values](size_t i) -> const FieldValue& { return values[i]; })),
+      count_(static_cast<std::uint32_t>(values.size()))
+{}
 
 TDataSet::RowValues::RowValues(const std::vector<FieldValue>& values, const std::vector<int>& columns)
-{
-    size_t total = 0;
-    for (int c : columns) {
-        total += PackedSize(values[static_cast<size_t>(c)]);
-    }
-    bytes_ = std::string(total, '\0');
-    char* out = bytes_.data();
-    for (int c : columns) {
-        out = PackValue(out, values[static_cast<size_t>(c)]);
-    }
-    count_ = static_cast<std::uint32_t>(columns.size());
-}
+    : bytes_(Packed(columns.size(),
+                    [&](size_t i) -> const FieldValue& { return values[static_cast<size_t>(columns[i])]; })),
+      count_(static_cast<std::uint32_t>(columns.size()))
+{}
 
 namespace {
 
