@@ -6,6 +6,9 @@
 
 #include <msgpack.hpp>
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace {
 
 using Packer = msgpack::packer<msgpack::sbuffer>;
@@ -69,8 +72,10 @@ void ReadCode(MsgReader& in, std::string& code, std::vector<std::string>& args)
     }
 }
 
-// Reads the array header and the kind of a message, checking both.
-void Open(MsgReader& in, TMessageKind kind, std::uint32_t elements)
+// Reads the array header and the kind of a message, checking both; a
+// message that grew over versions may have any of several element counts.
+// Returns the count read.
+std::uint32_t Open(MsgReader& in, TMessageKind kind, std::initializer_list<std::uint32_t> elements)
 {
     auto n = in.ReadArray();
     auto k = in.ReadInt(1, 6, "message kind");
@@ -78,9 +83,18 @@ void Open(MsgReader& in, TMessageKind kind, std::uint32_t elements)
         in.Fail("message kind " + std::to_string(k) + " where " + std::to_string(static_cast<int>(kind)) +
                 " was expected");
     }
-    if (n != elements) {
-        in.Fail("message of kind " + std::to_string(k) + " must have " + std::to_string(elements) + " elements");
+    if (std::find(elements.begin(), elements.end(), n) == elements.end()) {
+        // "3", "5 or 6", "2, 4 or 6"
+        std::string counts;
+        for (auto it = elements.begin(); it != elements.end(); ++it) {
+            if (it != elements.begin()) {
+                counts += it + 1 == elements.end() ? " or " : ", ";
+            }
+            counts += std::to_string(*it);
+        }
+        in.Fail("message of kind " + std::to_string(k) + " must have " + counts + " elements");
     }
+    return n;
 }
 
 } // namespace
@@ -114,14 +128,7 @@ std::string Protocol::EncodeHello(const Hello& hello)
 Protocol::Hello Protocol::DecodeHello(std::string_view payload)
 {
     MsgReader in(payload, "handshake");
-    const auto n = in.ReadArray();
-    const auto k = in.ReadInt(1, 6, "message kind");
-    if (k != static_cast<std::int64_t>(TMessageKind::mkHello)) {
-        in.Fail("message kind " + std::to_string(k) + " where 1 was expected");
-    }
-    if (n != 5 && n != 6) {
-        in.Fail("message of kind 1 must have 5 or 6 elements");
-    }
+    const auto n = Open(in, TMessageKind::mkHello, {5, 6});
     if (in.PeekType() != MsgReader::TType::Str || in.ReadStr() != kMagic) {
         in.Fail("not a remote-call handshake");
     }
@@ -170,15 +177,11 @@ Protocol::HelloReply Protocol::DecodeHelloReply(std::string_view payload)
     MsgReader in(payload, "handshake reply");
     HelloReply r;
     if (Kind(payload) == TMessageKind::mkWelcome) {
-        Open(in, TMessageKind::mkWelcome, 2);
+        Open(in, TMessageKind::mkWelcome, {2});
         r.accepted = true;
         r.version = static_cast<int>(in.ReadInt(0, 0xffff, "protocol version"));
     } else {
-        auto n = in.ReadArray();
-        in.ReadInt(1, 6, "message kind");
-        if (n != 2 && n != 4) {
-            in.Fail("message of kind 3 must have 2 or 4 elements");
-        }
+        const auto n = Open(in, TMessageKind::mkRefused, {2, 4});
         r.message = ScreenText(in.ReadBin());
         if (n == 4) {
             ReadCode(in, r.code, r.args);
@@ -209,7 +212,7 @@ std::string Protocol::EncodeCall(const Call& call)
 Protocol::Call Protocol::DecodeCall(std::string_view payload, size_t maxCells)
 {
     MsgReader in(payload, "call");
-    Open(in, TMessageKind::mkCall, 3);
+    Open(in, TMessageKind::mkCall, {3});
     Call c{CallDescriptor::Parse(in.ReadBin()), {}};
     const auto& types = c.descriptor.ArgTypes();
     auto n = in.ReadArray();
@@ -260,7 +263,7 @@ Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
     MsgReader in(payload, "call reply");
     CallReply r;
     if (Kind(payload) == TMessageKind::mkResult) {
-        Open(in, TMessageKind::mkResult, 3);
+        Open(in, TMessageKind::mkResult, {3});
         r.ok = true;
         r.result = VariantCodec::Read(in);
         auto n = in.ReadArray();
@@ -273,11 +276,7 @@ Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
             r.byRef.emplace_back(index, VariantCodec::Read(in));
         }
     } else {
-        auto n = in.ReadArray();
-        in.ReadInt(1, 6, "message kind");
-        if (n != 2 && n != 4 && n != 6) {
-            in.Fail("message of kind 6 must have 2, 4 or 6 elements");
-        }
+        const auto n = Open(in, TMessageKind::mkFault, {2, 4, 6});
         r.message = ScreenText(in.ReadBin());
         if (n >= 4) {
             r.faultKind = static_cast<TFaultKind>(in.ReadInt(0, 1, "fault kind"));
