@@ -13,11 +13,6 @@ namespace {
 // the prepared ones are then dropped rather than kept without end.
 constexpr size_t kMaxStatements = 64;
 
-struct Result {
-    PGresult* r = nullptr;
-    ~Result() { PQclear(r); }
-};
-
 // libpq's message, as one line: the first, which says what happened. The
 // lines after it (details, hints such as "This probably means the server
 // terminated abnormally") would reach the operator as a ragged block.
@@ -239,32 +234,20 @@ const std::string& PgDatabase::Prepared(const std::string& sql, int paramCount)
         return found->second;
     }
     if (statements_.size() >= kMaxStatements) {
-        Result dropped;
-        dropped.r = PQexec(conn_, "DEALLOCATE ALL");
+        ResultPtr dropped(PQexec(conn_, "DEALLOCATE ALL"));
         statements_.clear();
     }
     std::string name = "servcliente_" + std::to_string(statements_.size() + 1);
-    Result res;
-    res.r = PQprepare(conn_, name.c_str(), NumberedPlaceholders(sql).c_str(), paramCount, nullptr);
-    if (PQresultStatus(res.r) != PGRES_COMMAND_OK) {
-        std::string why = Trimmed(res.r ? PQresultErrorMessage(res.r) : PQerrorMessage(conn_));
-        if (PQstatus(conn_) != CONNECTION_OK) {
-            throw EDatabaseError("The connection to the PostgreSQL database was lost: " + why);
-        }
-        throw EDatabaseError("PostgreSQL: " + why);
-    }
+    ResultPtr prepared(PQprepare(conn_, name.c_str(), NumberedPlaceholders(sql).c_str(), paramCount, nullptr));
+    Check(prepared.get());
     return statements_.emplace(sql, std::move(name)).first->second;
 }
 
 void PgDatabase::ExecScript(const std::string& sql)
 {
     Ensure();
-    Result res;
-    res.r = PQexec(conn_, sql.c_str());
-    auto status = PQresultStatus(res.r);
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        throw EDatabaseError("PostgreSQL: " + Trimmed(PQerrorMessage(conn_)));
-    }
+    ResultPtr res(PQexec(conn_, sql.c_str()));
+    Check(res.get());
 }
 
 std::vector<SqlRow> PgDatabase::Query(const std::string& sql, const std::vector<SqlValue>& params)
