@@ -84,14 +84,7 @@ ConnectionBudget::Failure ConnectionBudget::Failed(const std::string& address)
         }
         if (addresses_.size() >= kMaxAddresses) {
             f.delay = kLongestDelay;
-            if (now - lastOverflowLog_ >= kLogInterval) {
-                f.log = true;
-                f.suppressed = overflowUnlogged_;
-                overflowUnlogged_ = 0;
-                lastOverflowLog_ = now;
-            } else {
-                ++overflowUnlogged_;
-            }
+            f.log = overflowLog_.Allow(f.suppressed);
             return f;
         }
         it = addresses_.emplace(address, Record{}).first;

@@ -11,6 +11,8 @@
 // Thread-safe. Memory stays bounded: at most kMaxAddresses addresses are
 // remembered; when that many failed within the last minute, a new address's
 // failure is answered after the longest delay and logged at the global rate.
+#include "server/LogThrottle.h"
+
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -65,6 +67,6 @@ private:
     int pending_ = 0;
     int places_ = 0;
     std::map<std::string, Record> addresses_;
-    std::chrono::steady_clock::time_point lastOverflowLog_{};
-    long overflowUnlogged_ = 0;
+    // The failures of addresses beyond kMaxAddresses, logged at one rate.
+    LogThrottle overflowLog_{kLogInterval};
 };
