@@ -29,11 +29,7 @@ ServerSession::~ServerSession()
 {
     Stop();
     Join();
-    EndHandshake();
-    if (placed_) {
-        budget_.ReleasePlace();
-        placed_ = false;
-    }
+    ReleasePlaces();
 }
 
 void ServerSession::EndHandshake()
@@ -41,6 +37,15 @@ void ServerSession::EndHandshake()
     if (pending_) {
         pending_ = false;
         budget_.EndHandshake(address_);
+    }
+}
+
+void ServerSession::ReleasePlaces()
+{
+    EndHandshake();
+    if (placed_) {
+        budget_.ReleasePlace();
+        placed_ = false;
     }
 }
 
@@ -116,11 +121,7 @@ void ServerSession::Run()
     channel_.Close();
     module_.reset();
     db_.reset();
-    EndHandshake();
-    if (placed_) {
-        budget_.ReleasePlace();
-        placed_ = false;
-    }
+    ReleasePlaces();
     done_ = true;
     if (ended_) {
         ended_();

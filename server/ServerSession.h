@@ -74,6 +74,8 @@ private:
     void RefuseHandshake(const std::string& message, const std::string& code,
                          const std::vector<std::string>& args = {});
     void EndHandshake();
+    // Gives back the handshake place or the connection place the session holds.
+    void ReleasePlaces();
     void Pause(std::chrono::milliseconds delay);
     void Serve();
     void Send(const std::string& payload);
