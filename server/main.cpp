@@ -134,6 +134,10 @@ void AddCommands(CLI::App& app, CommandLine& cl)
     cl.check->add_option("--secret-file", cl.checkSecretFile,
                          "file holding the server's shared secret (also "
                          "SERVCLIENTE_SECRET)");
+    cl.check->add_option("--tls-ca-file", cl.checkCaFile,
+                         "PEM file of the CA to check a TLS server's certificate against");
+    cl.check->add_option("--tls-fingerprint", cl.checkFingerprint,
+                         "SHA-256 fingerprint of a TLS server's certificate (as openssl x509 -fingerprint prints it)");
     cl.check
         ->add_option("--timeout", cl.checkSeconds, "seconds allowed for the connection and for the call (default 5)")
         ->check(CLI::Range(0.1, 3600.0));
