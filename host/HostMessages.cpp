@@ -67,8 +67,9 @@ bool HostMessages::Has(const std::string& key)
 
 std::string HostMessages::Text(const std::string& key, const std::vector<std::string>& args)
 {
-    auto found = Current().find(key);
-    if (found == Current().end()) {
+    const Table& table = Current();
+    auto found = table.find(key);
+    if (found == table.end()) {
         std::string text = key;
         for (const auto& a : args) {
             text += " " + a;

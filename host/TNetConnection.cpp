@@ -20,9 +20,6 @@ const ClassRegistration<TNetConnection>
         c.RegisterIntegerProperty("Port", &TNetConnection::Port, &TNetConnection::SetPort, 0, 65535);
         c.RegisterEvent<TNotifyEvent>("OnBeforeConnect", &TNetConnection::SetOnBeforeConnect);
     });
-} // namespace
-
-namespace {
 
 // The operator reads the cause in a few words of their language; the
 // technical detail goes to the shell's log.
@@ -148,7 +145,7 @@ void TNetConnection::OpenOne()
                            : TlsContext::ForClient(Cp1252::ToUtf8(session.TlsCaFile()), session.TlsFingerprint()));
         // The shared secret is the operator's session's unless one was set on
         // the component itself.
-        client_.Open(openHost_, openPort_, serverName_, secret_.empty() ? Session::Current().Secret() : secret_);
+        client_.Open(openHost_, openPort_, serverName_, secret_.empty() ? session.Secret() : secret_);
     } catch (const ESocketError& e) {
         throw ESocketError(HostMessages::Text("con.conectar", {Where(), CauseText(e)}), e.Cause());
     } catch (const ERemoteError& e) {

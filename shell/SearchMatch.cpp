@@ -9,6 +9,22 @@
 
 #include <vector>
 
+namespace {
+
+// The indexes of the fields a search looks in: the visible ones.
+std::vector<int> VisibleFields(const TDataSet* DataSet)
+{
+    std::vector<int> visible;
+    for (int i = 0; i < DataSet->FieldCount(); ++i) {
+        if (DataSet->Fields()[static_cast<size_t>(i)]->Visible()) {
+            visible.push_back(i);
+        }
+    }
+    return visible;
+}
+
+} // namespace
+
 std::string SearchMatch::Fold(const std::string& text)
 {
     std::string up = Cp1252::UpperCase(text);
@@ -61,12 +77,7 @@ std::vector<int> SearchMatch::MatchingRows(const TDataSet* DataSet, const std::s
         return rows;
     }
     std::string wanted = Fold(text);
-    std::vector<int> visible;
-    for (TField* f : DataSet->Fields()) {
-        if (f->Visible()) {
-            visible.push_back(f->Index());
-        }
-    }
+    const std::vector<int> visible = VisibleFields(DataSet);
     for (int r = 0; r < DataSet->RecordCount(); ++r) {
         for (int f : visible) {
             if (Fold(DataSet->RowValue(r, f).value_or("")).find(wanted) != std::string::npos) {
@@ -84,12 +95,7 @@ int SearchMatch::FirstMatch(TDataSet* DataSet, const std::string& text)
         return -1;
     }
     std::string wanted = Fold(text);
-    std::vector<int> visible;
-    for (int i = 0; i < DataSet->FieldCount(); ++i) {
-        if (DataSet->Fields()[static_cast<size_t>(i)]->Visible()) {
-            visible.push_back(i);
-        }
-    }
+    const std::vector<int> visible = VisibleFields(DataSet);
     int contains = -1;
     for (int r = 0; r < DataSet->RecordCount(); ++r) {
         for (int f : visible) {

@@ -16,10 +16,6 @@ const ClassRegistration<TClientDataSet>
         c.RegisterProperty("ProviderName", &TClientDataSet::ProviderName, &TClientDataSet::SetProviderName);
     });
 
-} // namespace
-
-namespace {
-
 // A packet to load holds plain rows, each with a value for every field.
 void CheckPlainRows(const DataPacket& packet, const std::string& prefix)
 {

@@ -117,17 +117,16 @@ std::string PackageLoader::FindResourceModule(const std::string& path, const std
 {
     // The package's own resources are the default whatever the machine's
     // locale: only an explicit choice takes a language module.
-    const std::string& chosen = locale;
-    if (chosen.empty()) {
+    if (locale.empty()) {
         return {};
     }
-    if (!ValidLocale(chosen)) {
-        throw EPackageError("Locale " + Quoted(chosen) + " is not a valid locale name");
+    if (!ValidLocale(locale)) {
+        throw EPackageError("Locale " + Quoted(locale) + " is not a valid locale name");
     }
-    std::vector<std::string> candidates{path + "." + chosen};
-    auto cut = chosen.find_first_of("_-");
+    std::vector<std::string> candidates{path + "." + locale};
+    auto cut = locale.find_first_of("_-");
     if (cut != std::string::npos && cut > 0) {
-        candidates.push_back(path + "." + chosen.substr(0, cut));
+        candidates.push_back(path + "." + locale.substr(0, cut));
     }
     for (const auto& candidate : candidates) {
         if (IsRegularFile(candidate)) {

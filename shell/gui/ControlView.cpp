@@ -90,10 +90,10 @@ QString ControlView::AccessibleNameText() const
     return GuiConvert::ToQt(control_->Name());
 }
 
-QString ControlView::AccessibleDescriptionText() const
+QString ControlView::AccessibleDescriptionText(const QString& name) const
 {
     QString hint = GuiConvert::ToQt(control_->Hint());
-    return hint == AccessibleNameText() ? QString() : hint;
+    return hint == name ? QString() : hint;
 }
 
 void ControlView::SyncFromModel()
@@ -140,7 +140,7 @@ void ControlView::ApplyLook()
     if (widget_->accessibleName() != name) {
         widget_->setAccessibleName(name);
     }
-    QString description = AccessibleDescriptionText();
+    QString description = AccessibleDescriptionText(name);
     if (widget_->accessibleDescription() != description) {
         widget_->setAccessibleDescription(description);
     }

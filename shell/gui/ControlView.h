@@ -83,9 +83,9 @@ protected:
     virtual QString ToolTipText() const;
     // What a screen reader says for the control: the caption of the label
     // whose FocusControl it is, else its own caption, else its hint, else its
-    // name; the description is its hint when the name is not already.
+    // name; the description is its hint when that is not already the name.
     QString AccessibleNameText() const;
-    QString AccessibleDescriptionText() const;
+    QString AccessibleDescriptionText(const QString& name) const;
 
     void ApplyGeometry();
     void ApplyLook();

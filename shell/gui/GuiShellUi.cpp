@@ -1,5 +1,6 @@
 #include "shell/gui/GuiShellUi.h"
 
+#include "host/HostMessages.h"
 #include "host/ShellRoutines.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TControl.h"
@@ -117,7 +118,8 @@ void GuiShellUi::Search(TDataSet* DataSet)
     // active form while it is open, as screens expect of frmProcurar.
     auto* window = new TForm(&Application());
     window->SetName("frmProcurar");
-    window->SetCaption(GuiConvert::FromQt(ShellTexts::Text(ShellTexts::kSearchTitle)).value_or(""));
+    // The model takes the table's Windows-1252 text as it is.
+    window->SetCaption(HostMessages::Text(ShellTexts::kSearchTitle));
     if (shell_ != nullptr) {
         shell_->SetDrawnElsewhere(window, true);
     }
