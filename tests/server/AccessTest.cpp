@@ -135,6 +135,12 @@ TEST_P(ServerTest, OverTlsTheServerIsServedWhenItsCertificateMatchesTheCaOrThePi
     EXPECT_FALSE(HealthCheck::Run("127.0.0.1", Server().Port(), "", 2s).ok);
     auto checked = HealthCheck::Run("127.0.0.1", Server().Port(), "", 2s, TlsContext::ForClient("", pki.fingerprint));
     EXPECT_TRUE(checked.ok) << checked.message;
+    // So does the administrator's command, given the CA or the fingerprint.
+    const std::string check = std::string(TEST_BIN_DIR) +
+                              "/appserver check --timeout 2 --connect 127.0.0.1:" + std::to_string(Server().Port());
+    EXPECT_NE(Shell(check + " --tls-ca-file " + pki.ca + " 2>&1"), "<failed>");
+    EXPECT_NE(Shell(check + " --tls-fingerprint " + pki.fingerprint + " 2>&1"), "<failed>");
+    EXPECT_EQ(Shell(check + " --tls-ca-file " + pki.otherCa + " 2>&1"), "<failed>");
 
     // The shell's connection takes the check from the session.
     Session::Current().Set("TlsFingerprint", pki.fingerprint);
