@@ -24,6 +24,8 @@
 #include "screen/Cli_Zel31500.h"
 #include "screen/assign/ServiceLine.h"
 
+#include <set>
+
 namespace {
 const ClassRegistration<TfrmServCliente> screenClass("TfrmServCliente", "TfrmPadraoSimples");
 } // namespace
@@ -122,6 +124,13 @@ void TfrmServCliente::FormCreate(TObject* Sender)
 
 void TfrmServCliente::FormClose(TObject* Sender, TCloseAction& Action)
 {
+    // Changes still waiting go before the connection closes; those that
+    // cannot are named to the operator, who would otherwise never know.
+    try {
+        EnviaPendentes();
+    } catch (const Exception&) {
+        // Told already; the screen closes all the same.
+    }
     TfrmPadraoSimples::FormClose(Sender, Action);
     bopesq = false;
     boidcriado = false;
@@ -160,6 +169,9 @@ void TfrmServCliente::Busca(TClientDataSet* DataSet, const std::string& method, 
 
 void TfrmServCliente::Recarrega(TClientDataSet* DataSet, const std::string& method)
 {
+    if (DataSet == cdsServClie) {
+        EnviaPendentes();
+    }
     std::string branch = CodigoFilial();
     std::string client = CodigoCliente();
     Busca(DataSet, method, branch, client);
@@ -228,4 +240,87 @@ std::string TfrmServCliente::DescartaRecusada(const Variant& packet, const ERemo
     const std::string line = ServiceLine::Build(text("CDSERVFILI"), text("NMSERVICO"));
     cdsServClie->RevertChange(static_cast<int>(entry) - 1);
     return msgPadrao->Msg("srv_recusado") + " " + line + "\n" + refusal.what() + "\n";
+}
+
+void TfrmServCliente::EnviaPendentes()
+{
+    if (cdsServClie->GetChangeCount() < 1) {
+        return;
+    }
+    const std::string servicos = ServicosPendentes();
+    try {
+        EnviaAlteracoes();
+    } catch (const EAbort&) {
+        // A refusal: the operator was told, and the views were rebuilt.
+        throw;
+    } catch (const Exception& e) {
+        // The grid is about to show the server's rows: the changes it could
+        // not take are undone and named, rather than vanishing with the load.
+        DesfazPendentes();
+        MensErro(msgPadrao->Msg("alt_nao_gravadas") + "\n" + servicos + e.what(), false);
+    }
+}
+
+std::string TfrmServCliente::ServicosPendentes() const
+{
+    const Variant packet = cdsServClie->GetDelta();
+    const DataPacket& delta = *packet.AsPacket();
+    const int code = delta.FieldIndex("CDSERVFILI");
+    const int name = delta.FieldIndex("NMSERVICO");
+    auto text = [](const PacketRow& row, int index) {
+        return index < 0 ? std::string() : row.values[static_cast<size_t>(index)].value_or("");
+    };
+    std::string lines;
+    for (const PacketRow& row : delta.rows) {
+        const char* what = row.status == TUpdateStatus::usInserted  ? "alt_inclusao"
+                           : row.status == TUpdateStatus::usDeleted ? "alt_exclusao"
+                                                                    : "alt_alteracao";
+        lines += ServiceLine::Build(text(row, code), text(row, name)) + " (" + msgPadrao->Msg(what) + ")\n";
+    }
+    return lines;
+}
+
+void TfrmServCliente::RetiraDaListaOsDoCliente()
+{
+    if (!cdsServClie->Active()) {
+        return;
+    }
+    const int field = cdsServClie->FieldByName("CDSERVFILI")->Index();
+    std::set<std::string> doCliente;
+    for (int row = 0; row < cdsServClie->RecordCount(); ++row) {
+        doCliente.insert(cdsServClie->RowValue(row, field).value_or(""));
+    }
+    for (int i = lsbPossiveis->Count() - 1; i >= 0; --i) {
+        if (doCliente.count(ServiceLine::Code(lsbPossiveis->Item(i))) != 0) {
+            lsbPossiveis->Delete(i);
+        }
+    }
+}
+
+void TfrmServCliente::DesfazPendentes()
+{
+    std::vector<std::pair<std::string, std::string>> devolvidos;
+    if (cdsServClie->Active() && cdsServClie->GetChangeCount() >= 1) {
+        const Variant packet = cdsServClie->GetDelta();
+        const DataPacket& delta = *packet.AsPacket();
+        const int code = delta.FieldIndex("CDSERVFILI");
+        const int name = delta.FieldIndex("NMSERVICO");
+        for (const PacketRow& row : delta.rows) {
+            if (row.status == TUpdateStatus::usInserted && code >= 0 && name >= 0) {
+                devolvidos.emplace_back(row.values[static_cast<size_t>(code)].value_or(""),
+                                        row.values[static_cast<size_t>(name)].value_or(""));
+            }
+        }
+    }
+    cdsServClie->CancelUpdates();
+    for (const auto& [codigo, nome] : devolvidos) {
+        int i = 0;
+        while (i < lsbPossiveis->Count() && ServiceLine::Code(lsbPossiveis->Item(i)) < codigo) {
+            i += 1;
+        }
+        if (i < lsbPossiveis->Count() && ServiceLine::Code(lsbPossiveis->Item(i)) == codigo) {
+            continue;
+        }
+        lsbPossiveis->Insert(i, ServiceLine::Build(codigo, nome));
+    }
 }

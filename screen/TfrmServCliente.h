@@ -149,6 +149,20 @@ private:
     // Takes the refused change out of the log (every change, when the server
     // did not say which) and returns the line that tells the operator.
     std::string DescartaRecusada(const Variant& packet, const ERemoteRefusal& refusal);
+    // Sends the changes still in the log before the grid is loaded again, so
+    // that a reload (another client, another branch, a rebuild) never drops
+    // them unseen. Changes that cannot be sent even now are undone, and the
+    // operator is told once which services were not stored.
+    void EnviaPendentes();
+    // The services of the log's entries, one ServiceLine a line, each with
+    // what was not done to it.
+    std::string ServicosPendentes() const;
+    // Takes out of the list every service the grid holds, stored or waiting
+    // to be sent, so that no service is offered and the client's at once.
+    void RetiraDaListaOsDoCliente();
+    // Undoes every change not yet sent (CancelUpdates) and offers again, in
+    // code order, the services whose unsent insert it undid.
+    void DesfazPendentes();
     // The branch code (text of medCdFilial) and the validated client's code.
     std::string CodigoFilial() const;
     std::string CodigoCliente() const;

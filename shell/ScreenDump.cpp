@@ -152,6 +152,14 @@ json ScreenDump::DumpComponent(const TComponent* c)
             }
         }
         j["rows"] = rows;
+        // The rows whose change has not reached the server yet.
+        json pending = json::array();
+        for (int r = 0; ds->Active() && r < ds->RecordCount(); ++r) {
+            if (ds->RowUpdateStatus(r) != TUpdateStatus::usUnmodified) {
+                pending.push_back(r);
+            }
+        }
+        j["pending"] = pending;
     }
     return j;
 }

@@ -52,6 +52,23 @@ int TListBox::Add(const std::string& text)
     return Count() - 1;
 }
 
+void TListBox::Insert(int index, const std::string& text)
+{
+    if (index < 0 || index > Count()) {
+        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    items_.insert(items_.begin() + index, text);
+    selected_.insert(selected_.begin() + index, false);
+    if (itemIndex_ >= index) {
+        itemIndex_ += 1;
+    }
+    if (anchor_ >= index) {
+        anchor_ += 1;
+    }
+    ItemInserted.Emit(index);
+    ItemsUpdated();
+}
+
 void TListBox::Delete(int index)
 {
     if (index < 0 || index >= Count()) {

@@ -260,6 +260,15 @@ void TClientDataSet::CancelUpdates()
     DataEvent(TDataEvent::deDataSetChange);
 }
 
+TUpdateStatus TClientDataSet::RowUpdateStatus(int row) const
+{
+    if (row < 0 || row >= static_cast<int>(Records().size()) || log_.Empty()) {
+        return TUpdateStatus::usUnmodified;
+    }
+    const ChangeLog::ModifiedRow* entry = log_.Find(Records()[static_cast<size_t>(row)].id);
+    return entry != nullptr ? entry->op : TUpdateStatus::usUnmodified;
+}
+
 void TClientDataSet::RevertChange(int changeIndex)
 {
     if (changeIndex < 0 || changeIndex >= log_.Count()) {

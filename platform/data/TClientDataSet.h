@@ -67,6 +67,7 @@ public:
     void SetLogChanges(bool value) { logChanges_ = value; }
 
     const ChangeLog& Log() const { return log_; }
+    TUpdateStatus RowUpdateStatus(int row) const override;
 
 protected:
     void InternalOpen() override;

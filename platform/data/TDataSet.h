@@ -134,6 +134,10 @@ public:
     // The stored value of a field in any row (0-based), without moving the
     // current row; views and dumps read rows through it. Null out of range.
     FieldValue RowValue(int row, int field) const;
+    // Whether the stored row (0-based) holds a change not yet sent: inserted
+    // or modified since the last load or merge. Data sets that keep no change
+    // log hold none.
+    virtual TUpdateStatus RowUpdateStatus(int /*row*/) const { return TUpdateStatus::usUnmodified; }
     void SetFieldValue(TField* field, FieldValue value);
 
 protected:

@@ -6,8 +6,10 @@
 // Whatever error ends a command, the screen is brought back to a usable state
 // before the error goes on to the operator: the guards resume the data sets'
 // controls that the command suspended and close a progress window it opened,
-// and RestauraAposErro drops a row left half inserted, sets boEventos again
-// and recomputes the commands.
+// and RestauraAposErro drops a row left half inserted, sets boEventos again,
+// takes out of the list the services the grid now holds (a row whose call
+// failed stays in the grid, waiting to go with the next change) and
+// recomputes the commands.
 #include "host/ProgressShown.h"
 #include "host/ShellRoutines.h"
 #include "host/TMessages.h"
@@ -34,6 +36,7 @@ void TfrmServCliente::RestauraAposErro()
             // The commands are recomputed all the same.
         }
     }
+    RetiraDaListaOsDoCliente();
     // The post that failed ran its state change while boEventos was false, so
     // only the standard toolbar reacted and left insert, change and delete
     // enabled; and the transfer buttons no longer match the list and the
@@ -127,6 +130,9 @@ void TfrmServCliente::sbtTodosEsquerdaClick(TObject* /*Sender*/)
     std::vector<RemoteArg> args{RemoteArg::Text(CodigoFilial()), RemoteArg::Text(CodigoCliente())};
     Variant answer = netSevCliente->AppServer().Call("DelTodos", args);
     CheckResultServ(answer, true, 0);
+    // Changes still waiting in the log are moot once the server removed every
+    // service: sent after this, an unsent insert would bring one back.
+    cdsServClie->CancelUpdates();
     progress.Close();
     servClie.Resume();
     MontaLista();

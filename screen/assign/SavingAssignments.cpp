@@ -1,7 +1,8 @@
 // Every posted insert or change and every deletion of the client's services is
 // sent to the application server at once, as the whole change log; the log is
 // merged only after the call returned, so a failed call leaves its change to
-// go again with the next one. A cancel throws unsent changes away.
+// go again with the next one. A cancel throws unsent changes away, and the
+// services whose unsent insert it undid are offered in the list again.
 #include "platform/controls/TDBGrid.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TMaskEdit.h"
@@ -23,7 +24,7 @@ void TfrmServCliente::cdsServClieAfterDelete(TDataSet* /*DataSet*/)
 
 void TfrmServCliente::cdsServClieAfterCancel(TDataSet* /*DataSet*/)
 {
-    cdsServClie->CancelUpdates();
+    DesfazPendentes();
     // Undoing an unsent deletion brings a row back after the state change
     // recomputed the transfer buttons for the grid without it.
     if (boEventos) {

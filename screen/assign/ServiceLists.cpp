@@ -11,6 +11,7 @@
 
 void TfrmServCliente::MontaLista()
 {
+    EnviaPendentes();
     lsbPossiveis->Clear();
     Recarrega(cdsServico, "GetServico");
     Recarrega(cdsServClie, "GetServClie");

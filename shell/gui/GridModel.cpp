@@ -5,6 +5,9 @@
 #include "platform/data/TDataSet.h"
 #include "platform/data/TField.h"
 #include "shell/gui/GuiConvert.h"
+#include "shell/gui/ShellTexts.h"
+
+#include <QFont>
 
 GridModel::GridModel(TDBGrid* grid, QObject* parent) : QAbstractTableModel(parent), grid_(grid) {}
 
@@ -109,7 +112,24 @@ int GridModel::columnCount(const QModelIndex& parent) const
 
 QVariant GridModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || grid_ == nullptr || !index.isValid()) {
+    if (grid_ == nullptr || !index.isValid()) {
+        return {};
+    }
+    if (role == Qt::FontRole || role == Qt::ToolTipRole) {
+        // A row whose change has not reached the server yet stands out, and
+        // says why.
+        TDataSet* shown = grid_->ShownDataSet();
+        if (shown == nullptr || shown->RowUpdateStatus(index.row()) == TUpdateStatus::usUnmodified) {
+            return {};
+        }
+        if (role == Qt::ToolTipRole) {
+            return ShellTexts::Text(ShellTexts::kNotStored);
+        }
+        QFont font;
+        font.setItalic(true);
+        return font;
+    }
+    if (role != Qt::DisplayRole) {
         return {};
     }
     int column = index.column();

@@ -25,6 +25,7 @@ inline constexpr const char* kSearchTitle = "shell.procurar";
 inline constexpr const char* kSearchPrompt = "shell.procurar_rotulo";
 inline constexpr const char* kLookupPrompt = "shell.filtrar_rotulo";
 inline constexpr const char* kWaitTitle = "shell.aguarde";
+inline constexpr const char* kNotStored = "shell.nao_gravado";
 // Names of the settings' folder and file, never shown.
 inline constexpr const char* kSettingsOrganization = "servcliente";
 inline constexpr const char* kSettingsApplication = "shell";

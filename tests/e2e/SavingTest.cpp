@@ -111,7 +111,8 @@ TEST_F(SavingTest, ARefusedChangeGoesAloneAndTheUnsentChangesBeforeItAreStored)
 
     const std::string tell = RestartAndTell();
     DropService("00003");
-    auto out = shell.Step(tell + "listclick lsbPossiveis 2\nclick sbtEscolhido");
+    // 00002 waits in the grid and is no longer offered: 00003 is entry 1.
+    auto out = shell.Step(tell + "listclick lsbPossiveis 1\nclick sbtEscolhido");
     // The log's two inserts are refused for the second; the first goes again.
     EXPECT_EQ(PacketEntries(out.lines),
               (std::vector<std::string>{"inserted:00002", "inserted:00003", "inserted:00002"}));
@@ -122,6 +123,59 @@ TEST_F(SavingTest, ARefusedChangeGoesAloneAndTheUnsentChangesBeforeItAreStored)
     EXPECT_EQ(ListItems(out), ListOfServicesNotIn({"00002", "00003"}));
     EXPECT_EQ(out.Component("cdsServClie")["changeCount"], 0);
     ExpectUsable(out);
+}
+
+TEST_F(SavingTest, AnUnsentServiceIsInTheGridOnlyMarkedPendingAndGoesOnce)
+{
+    auto shell = Live();
+    shell.Step(Header(1));
+    Server().Stop();
+    auto failed = shell.Step("listclick lsbPossiveis 4\nclick sbtEscolhido");
+    ASSERT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
+    EXPECT_EQ(GridCodes(failed), (std::vector<std::string>{"00005"}));
+    EXPECT_EQ(failed.Component("cdsServClie")["pending"], json::array({0}));
+    EXPECT_EQ(ListItems(failed), ListOfServicesNotIn({"00005"}));
+
+    // Move-all with the server still gone fails at its first row, which
+    // waits beside the first; neither is offered any more.
+    auto again = shell.Step("click sbtTodos");
+    ASSERT_EQ(Errors(again.lines).size(), 1u) << again.Text();
+    EXPECT_EQ(GridCodes(again), (std::vector<std::string>{"00001", "00005"}));
+    EXPECT_EQ(again.Component("cdsServClie")["pending"], json::array({0, 1}));
+    EXPECT_EQ(ListItems(again), ListOfServicesNotIn({"00001", "00005"}));
+
+    auto stored = shell.Step(RestartAndTell() + "click sbtTodos");
+    EXPECT_TRUE(Errors(stored.lines).empty()) << stored.Text();
+    EXPECT_EQ(Assigned("0001", "C0002"), trace::BranchServices());
+    EXPECT_EQ(GridCodes(stored), trace::BranchServices());
+    EXPECT_EQ(stored.Component("cdsServClie")["pending"], json::array());
+}
+
+TEST_F(SavingTest, AnUnsentChangeGoesForItsClientBeforeAnotherIsLoadedOrIsNamedWhenItCannot)
+{
+    auto shell = Live();
+    shell.Step(Header(1));
+    Server().Stop();
+    ASSERT_EQ(Errors(shell.Step("listclick lsbPossiveis 4\nclick sbtEscolhido").lines).size(), 1u);
+
+    // Another client: the change is stored for the client it was made for.
+    auto other = shell.Step(RestartAndTell() + "click btnCliente\npick 2\nfocus lsbPossiveis");
+    EXPECT_TRUE(Errors(other.lines).empty()) << other.Text();
+    EXPECT_EQ(PacketEntries(other.lines), (std::vector<std::string>{"inserted:00005"}));
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00005"}));
+    EXPECT_EQ(GridCodes(other), Assigned("0001", "C0003"));
+    EXPECT_EQ(other.Component("cdsServClie")["changeCount"], 0);
+
+    // A change that cannot go even then is undone and named, once.
+    auto ready = shell.Step("cellclick dbgPadrao 0");
+    Server().Stop();
+    ASSERT_EQ(Errors(shell.Step("click sbtUmEsquerda").lines).size(), 1u);
+    auto closed = shell.Step("close");
+    ASSERT_EQ(Errors(closed.lines).size(), 1u) << closed.Text();
+    const std::string told = Errors(closed.lines)[0];
+    EXPECT_NE(told.find("desfeitas"), std::string::npos) << told;
+    EXPECT_NE(told.find(GridCodes(ready)[0] + " - "), std::string::npos) << told;
+    EXPECT_NE(told.find("(exclusão)"), std::string::npos) << told;
 }
 
 TEST_F(SavingTest, ACancelUndoesAnUnsentInsertAndItIsNeverSent)

@@ -26,6 +26,7 @@
 #include "shell/gui/ListBoxView.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,6 +138,18 @@ TEST_F(MirrorTest, GridShowsRowsTitlesWidthsAndCurrentRow)
     s->data->Delete();
     EXPECT_EQ(model->rowCount(), 2);
     EXPECT_EQ(grid->currentIndex().row(), s->data->RecNo());
+
+    // A row not yet stored is in italics and says so; stored, it is plain.
+    EXPECT_FALSE(model->index(0, 0).data(Qt::FontRole).isValid());
+    s->data->Append();
+    s->fldCode->SetAsString("00009");
+    s->data->Post();
+    const int added = s->data->RecNo();
+    EXPECT_TRUE(model->index(added, 1).data(Qt::FontRole).value<QFont>().italic());
+    EXPECT_FALSE(model->index(added, 1).data(Qt::ToolTipRole).toString().isEmpty());
+    EXPECT_FALSE(model->index(0, 1).data(Qt::FontRole).isValid());
+    s->data->MergeChangeLog();
+    EXPECT_FALSE(model->index(added, 1).data(Qt::FontRole).isValid());
 }
 
 TEST_F(MirrorTest, DisabledDataSourceBlanksTheGridUntilEnabled)
