@@ -65,6 +65,9 @@ int main(int argc, char** argv)
 
     try {
         Session::Current().LoadFromFile(sessionFile);
+        for (const auto& warning : Session::Current().Warnings()) {
+            std::cerr << "shell: warning: " << Cp1252::ToUtf8Lossy(warning) << "\n";
+        }
         TdtmDBGeral::Instance().SetDatabase(Cp1252::ToUtf8(Session::Current().LocalDatabase()));
     } catch (const std::exception& e) {
         std::string text = e.what();
