@@ -123,7 +123,7 @@ fi
 # with its TLS and credentials lines uncommented, the files in etc/tls.
 ETC="$TMP/etc/servcliente"
 mkdir -p "$ETC/tls"
-sed -e 's|^# *\(tls-cert\|tls-key\|credentials\) = |\1 = |' -e "s|/etc/servcliente|$ETC|g" \
+sed -e 's/^# *\(tls-cert\|tls-key\|credentials\) = /\1 = /' -e "s|/etc/servcliente|$ETC|g" \
   "$ROOT/etc/servcliente/appserver.conf" >"$ETC/appserver.conf"
 for key in "tls-cert = \"$ETC/tls/server.pem\"" "tls-key = \"$ETC/tls/server.key\"" "credentials = \"$ETC/operators\""; do
   grep -qx "$key" "$ETC/appserver.conf" || fail "the configuration sample has no commented line for '$key'"
