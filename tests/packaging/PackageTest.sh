@@ -67,6 +67,33 @@ if grep -qE '^E: ' "$TMP/lintian.out"; then
   fail "lintian reports errors: $(grep -E '^E: ' "$TMP/lintian.out")"
 fi
 
+# As root, the packages are installed for real, reinstalled at the same
+# version and purged, in a mount namespace of the test's own whose /etc, /usr
+# and /var are overlays: the maintainer scripts run, the machine keeps none of
+# it. Skipped where overlays cannot be mounted.
+if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null; then
+  cat >"$TMP/install.sh" <<'SH'
+set -eu
+for d in etc usr var; do
+  mkdir -p "$OVERLAYS/$d/up" "$OVERLAYS/$d/work"
+  mount -t overlay overlay -o "lowerdir=/$d,upperdir=$OVERLAYS/$d/up,workdir=$OVERLAYS/$d/work" "/$d" 2>/dev/null || exit 77
+done
+dpkg --force-depends -i "$@" || exit 1
+getent passwd servcliente >/dev/null || { echo "no user servcliente"; exit 1; }
+[ "$(stat -c '%U:%G %a' /etc/servcliente/tls)" = "root:servcliente 750" ] || { echo "/etc/servcliente/tls is $(stat -c '%U:%G %a' /etc/servcliente/tls)"; exit 1; }
+dpkg --force-depends -i "$@" || { echo "the same version does not install again"; exit 1; }
+dpkg --purge servcliente-server servcliente-shell servcliente-common || exit 1
+SH
+  status=0
+  OVERLAYS="$TMP/overlays" DEBIAN_FRONTEND=noninteractive unshare -m sh "$TMP/install.sh" "${DEBS[@]}" \
+    >"$TMP/install.log" 2>&1 || status=$?
+  case $status in
+    0) ;;
+    77) echo "packaging: no overlay mounts here: the packages were not installed for real" >&2 ;;
+    *) fail "installing, reinstalling or purging the packages failed: $(tail -n 20 "$TMP/install.log")" ;;
+  esac
+fi
+
 # The library folder is lib/servcliente, or lib/ARCH/servcliente when the
 # tree was configured for the /usr prefix.
 LIB=$(find "$ROOT/usr/lib" -name libplatform_core.so -printf '%h\n' | sed "s|^$ROOT/||")
