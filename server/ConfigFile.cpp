@@ -24,7 +24,7 @@ std::string Unquoted(const std::string& text)
 
 } // namespace
 
-int ConfigFile::LineOf(const std::string& text, const std::string& fullName)
+int ConfigFile::LineOf(const std::string& text, const std::string& fullName, bool anySection)
 {
     std::istringstream in(text);
     std::string line;
@@ -44,12 +44,8 @@ int ConfigFile::LineOf(const std::string& text, const std::string& fullName)
             }
             continue;
         }
-        const auto eq = content.find_first_of("=:");
-        if (eq == std::string::npos) {
-            continue;
-        }
-        const std::string key = Unquoted(Trim(content.substr(0, eq)));
-        if ((section.empty() ? key : section + "." + key) == fullName) {
+        const std::string key = Unquoted(Trim(content.substr(0, content.find_first_of("=:"))));
+        if ((section.empty() ? key : section + "." + key) == fullName || (anySection && key == fullName)) {
             return number;
         }
     }

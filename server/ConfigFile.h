@@ -7,7 +7,9 @@
 
 class ConfigFile {
 public:
-    // The 1-based line of the first "key = value" whose section and key,
-    // joined by '.', are fullName ("listen", "seed.local-db"); 0 when none.
-    static int LineOf(const std::string& text, const std::string& fullName);
+    // The 1-based line of the first "key = value" (or bare "key") whose
+    // section and key, joined by '.', are fullName ("listen",
+    // "seed.local-db"), or, with anySection, whose key is fullName in any
+    // section; 0 when none.
+    static int LineOf(const std::string& text, const std::string& fullName, bool anySection = false);
 };

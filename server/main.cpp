@@ -287,22 +287,43 @@ int RunServer(CommandLine& cl, const CLI::App& app)
     return 0;
 }
 
-// A key of the configuration file that names no option, with its file and
-// line; other faults of the file as CLI11 words them.
-int ConfigFault(const CLI::App& app, const CLI::ConfigError& e)
+// A fault of the configuration file named with its file and line: a key that
+// names no option, or a bad value of an option the command line did not give.
+// Other faults as CLI11 words them.
+int ConfigFault(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv)
 {
-    const std::string prefix = CLI::ConfigError::Extras("").what();
-    const std::string what = e.what();
     const std::string file = app.get_option("--config")->as<std::string>();
-    if (what.rfind(prefix, 0) != 0 || file.empty()) {
-        std::fprintf(stderr, "appserver: %s\n", what.c_str());
-        return 2;
+    const std::string extras = CLI::ConfigError::Extras("").what();
+    const std::string what = e.what();
+    std::string key;
+    bool anySection = false;
+    if (what.rfind(extras, 0) == 0) {
+        key = what.substr(extras.size());
+    } else if (what.rfind("--", 0) == 0 && what.find(':') != std::string::npos) {
+        key = what.substr(2, what.find(':') - 2);
+        anySection = true;
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (arg == "--" + key || arg.rfind("--" + key + "=", 0) == 0) {
+                key.clear();
+            }
+        }
     }
-    const std::string key = what.substr(prefix.size());
-    std::ifstream in(file, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::fprintf(stderr, "appserver: %s:%d: '%s' is no option of appserver (appserver --help lists them)\n",
-                 file.c_str(), ConfigFile::LineOf(text, key), key.c_str());
+    int line = 0;
+    if (!file.empty() && !key.empty()) {
+        std::ifstream in(file, std::ios::binary);
+        line = ConfigFile::LineOf(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+                                  key, anySection);
+    }
+    if (line == 0) {
+        return app.exit(e);
+    }
+    if (anySection) {
+        std::fprintf(stderr, "appserver: %s:%d: %s\n", file.c_str(), line, what.c_str());
+    } else {
+        std::fprintf(stderr, "appserver: %s:%d: '%s' is no option of appserver (appserver --help lists them)\n",
+                     file.c_str(), line, key.c_str());
+    }
     return 2;
 }
 
@@ -325,10 +346,8 @@ int main(int argc, char** argv)
     AddCommands(app, cl);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::ConfigError& e) {
-        return ConfigFault(app, e);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        return ConfigFault(app, e, argc, argv);
     }
     spdlog::set_level(spdlog::level::from_str(cl.logLevel));
 

@@ -113,6 +113,9 @@ TEST_F(AppServerAdminTest, ConfigFileWithAnUnknownKeyOrMissingIsRefusedWithItsNa
     AppServerProcess section({"--config", Write("section.conf", "# seeding\n\n[seed]\nlocal-bd = x\n")}, errFile);
     EXPECT_EQ(section.Wait(), 2);
     EXPECT_NE(FileText(errFile).find("section.conf:4: 'seed.local-bd'"), std::string::npos) << FileText(errFile);
+    AppServerProcess value({"--config", Write("value.conf", "db = \"" + db_ + "\"\nsync = \"fast\"\n")}, errFile);
+    EXPECT_EQ(value.Wait(), 2);
+    EXPECT_NE(FileText(errFile).find("value.conf:2: --sync: fast not in"), std::string::npos) << FileText(errFile);
 
     AppServerProcess missing({"--config", dir_ + "/none.conf"}, errFile);
     EXPECT_NE(missing.Wait(), 0);
