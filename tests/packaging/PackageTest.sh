@@ -70,7 +70,8 @@ fi
 # As root, the packages are installed for real, reinstalled at the same
 # version and purged, in a mount namespace of the test's own whose /etc, /usr
 # and /var are overlays: the maintainer scripts run, the machine keeps none of
-# it. Skipped where overlays cannot be mounted.
+# it; systemd checks the installed unit. Skipped where overlays cannot be
+# mounted.
 if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null; then
   cat >"$TMP/install.sh" <<'SH'
 set -eu
@@ -81,6 +82,9 @@ done
 dpkg --force-depends -i "$@" || exit 1
 getent passwd servcliente >/dev/null || { echo "no user servcliente"; exit 1; }
 [ "$(stat -c '%U:%G %a' /etc/servcliente/tls)" = "root:servcliente 750" ] || { echo "/etc/servcliente/tls is $(stat -c '%U:%G %a' /etc/servcliente/tls)"; exit 1; }
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify /usr/lib/systemd/system/servcliente.service || { echo "the unit does not verify"; exit 1; }
+fi
 dpkg --force-depends -i "$@" || { echo "the same version does not install again"; exit 1; }
 dpkg --purge servcliente-server servcliente-shell servcliente-common || exit 1
 SH
