@@ -261,6 +261,17 @@ printf 'dump\n' | "$SHELL_BIN" --headless --session "$TMP/session-local.ini" >/d
 grep -q "holds a Secret and others may read it" "$TMP/shell.err" ||
   fail "the desktop program did not warn of a readable Secret: $(cat "$TMP/shell.err")"
 
+# README's SQLite backup line, as the service's user while it serves: a copy
+# only its owner may read.
+if command -v sqlite3 >/dev/null; then
+  install -d -m 0700 "$TMP/backups"
+  chown "$SVC_UID:$SVC_GID" "$TMP/backups" 2>/dev/null || true
+  "${AS[@]}" sh -c "umask 077; sqlite3 '$STATE/servcliente.db' '.backup $TMP/backups/servcliente.db'" ||
+    fail "the SQLite backup line failed"
+  [ "$(stat -c %a "$TMP/backups/servcliente.db")" = 600 ] || fail "the SQLite backup is not private"
+  [ "$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM FILIAL')" = 5 ] || fail "the backup holds no branches"
+fi
+
 # A misspelt key of the configuration is named with its file and line.
 printf 'listen = "127.0.0.1:0"\nlisen = "x"\n' >"$TMP/typo.conf"
 status=0
