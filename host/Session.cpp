@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <strings.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -327,6 +328,11 @@ void Session::LoadFromFile(const std::string& path)
         throw EResourceError(name, 0, 0, "the session file cannot be read");
     }
     LoadFromText(text, path);
+    struct stat st {};
+    if (!values_.secret.empty() && stat(path.c_str(), &st) == 0 && (st.st_mode & 044) != 0) {
+        warnings_.push_back(name + ": the file holds a Secret and others may read it; make it its owner's only "
+                                   "(chmod 600)");
+    }
 }
 
 void Session::LoadFromText(const std::string& utf8, const std::string& fileName)

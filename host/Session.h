@@ -47,7 +47,8 @@
 // LocalDatabase is Windows-1252 like every value; whoever opens the database
 // converts it back with Cp1252::ToUtf8. Unknown keys in [session] and
 // other sections are ignored, each with a warning (Warnings()), so that a
-// session file written for a newer shell still loads.
+// session file written for a newer shell still loads. A file holding a Secret
+// that its group or others may read loads with a warning too.
 //
 // Used on the user-interface thread only.
 #include <string>

@@ -5,10 +5,45 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 
+#include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
+
+// A database in WAL mode is read through a shared-memory file beside it, which
+// a reader must be able to make; in a folder the operator may not write (a
+// copy shared by the administrator) SQLite then says "attempt to write a
+// readonly database". Such a file is opened as immutable: the shell never
+// writes it, and whoever refreshes it replaces it whole.
+bool WalInReadOnlyFolder(const std::string& path)
+{
+    char header[20] = {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(header, sizeof header) || header[18] != 2 || header[19] != 2) {
+        return false;
+    }
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return access(folder.c_str(), W_OK) != 0;
+}
+
+std::string ImmutableUri(const std::string& path)
+{
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (c == '%' || c == '?' || c == '#' || c < 0x21 || c >= 0x7F) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            uri += hex;
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri + "?immutable=1";
+}
 
 // SQLite reports in UTF-8; the operator reads Windows-1252.
 std::string ToOperatorText(const char* utf8)
@@ -231,7 +266,9 @@ sqlite3* TdtmDBGeral::Connection()
         throw EDatabaseError(HostMessages::Text("local.nenhum"));
     }
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(database_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    int rc = WalInReadOnlyFolder(database_) ? sqlite3_open_v2(ImmutableUri(database_).c_str(), &db,
+                                                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr)
+                                            : sqlite3_open_v2(database_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     if (rc != SQLITE_OK) {
         // SQLite's reason goes to the log; the operator learns which file.
         std::cerr << "shell: cannot open the local database '" << database_

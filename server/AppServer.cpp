@@ -120,8 +120,8 @@ void AppServer::Start()
                                 "(--secret-file or SERVCLIENTE_SECRET, or operators' secrets with --credentials)");
     }
     if (!options_.tlsCert.empty()) {
-        PrivateFile::RequireOwnerOnly(options_.tlsCert, "TLS certificate file");
-        PrivateFile::RequireOwnerOnly(options_.tlsKey, "TLS key file");
+        // The certificate is public; only its key is private.
+        PrivateFile::RequirePrivate(options_.tlsKey, "TLS key file");
         tls_ = TlsContext::ForServer(options_.tlsCert, options_.tlsKey);
     }
     if (!options_.credentialsFile.empty()) {

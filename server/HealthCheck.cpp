@@ -5,6 +5,22 @@
 #include "platform/net/RemoteClient.h"
 #include "platform/net/TlsContext.h"
 #include "server/RdmServCliente.h"
+#include "server/ServerSession.h"
+
+namespace {
+
+std::string AddressText(const std::string& host, int port)
+{
+    return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+long MsSince(std::chrono::steady_clock::time_point start)
+{
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+} // namespace
 
 bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& port, int lowestPort)
 {
@@ -25,10 +41,10 @@ bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& 
 }
 
 HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const std::string& secret,
-                                     std::chrono::milliseconds timeout, std::shared_ptr<TlsContext> tls)
+                                     std::chrono::milliseconds timeout, std::shared_ptr<TlsContext> tls,
+                                     const std::string& operatorName)
 {
-    const std::string address =
-        (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
+    const std::string address = AddressText(host, port);
     const auto start = std::chrono::steady_clock::now();
     Result result;
     try {
@@ -36,6 +52,7 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
         client.SetConnectTimeout(timeout);
         client.SetCallTimeout(timeout);
         client.SetTls(std::move(tls));
+        client.SetOperator(operatorName);
         client.Open(host, port, RdmServCliente::kServerName, secret);
         std::vector<RemoteArg> args = {RemoteArg::Text(""), RemoteArg::Text("")};
         const Variant answer = client.Call("GetServico", args);
@@ -45,12 +62,42 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
                                        "application server?";
             return result;
         }
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         result.ok = true;
-        result.message = address + ": the application server answered in " + std::to_string(ms) + " ms";
+        result.message = address + ": the application server answered in " + std::to_string(MsSince(start)) + " ms";
     } catch (const ERemoteError& e) {
         result.message = address + ": the application server said: " + Cp1252::ToUtf8Lossy(e.what());
+    } catch (const std::exception& e) {
+        result.message = address + ": " + Cp1252::ToUtf8Lossy(e.what());
+    }
+    return result;
+}
+
+HealthCheck::Result HealthCheck::Liveness(const std::string& host, int port, std::chrono::milliseconds timeout,
+                                          std::shared_ptr<TlsContext> tls)
+{
+    const std::string address = AddressText(host, port);
+    const auto start = std::chrono::steady_clock::now();
+    Result result;
+    try {
+        RemoteClient client;
+        client.SetConnectTimeout(timeout);
+        client.SetCallTimeout(timeout);
+        client.SetTls(std::move(tls));
+        client.Open(host, port, ServerSession::kLivenessQuestion, "");
+        client.Close();
+        result.message = address + ": the server took the liveness question for a handshake; is this an application "
+                                   "server of this version?";
+    } catch (const ERemoteError& e) {
+        if (e.Code() != ServerSession::kLivenessCode || e.Args().size() != 1) {
+            result.message = address + ": the application server said: " + Cp1252::ToUtf8Lossy(e.what());
+        } else if (e.Args()[0] == ServerSession::kDatabaseAnswers) {
+            result.ok = true;
+            result.message = address + ": the application server is alive and its database answers (" +
+                             std::to_string(MsSince(start)) + " ms)";
+        } else {
+            result.message = address + ": the application server is alive but its database does not answer (its "
+                                       "log says why)";
+        }
     } catch (const std::exception& e) {
         result.message = address + ": " + Cp1252::ToUtf8Lossy(e.what());
     }

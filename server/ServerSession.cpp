@@ -177,6 +177,30 @@ Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Cal
     return reply;
 }
 
+void ServerSession::AnswerLiveness()
+{
+    Protocol::HelloReply reply;
+    reply.code = kLivenessCode;
+    try {
+        auto db = Database::Open(options_.db, options_.database);
+        db->Query("SELECT 1 FROM FILIAL WHERE 1 = 0", {});
+        reply.message = "The application server is alive and its database answers";
+        reply.args = {kDatabaseAnswers};
+    } catch (const std::exception& e) {
+        // The reason stays in the log: the question comes without a secret.
+        reply.message = "The application server is alive but its database does not answer";
+        reply.args = {kDatabaseSilent};
+        static LogThrottle silentLog{std::chrono::seconds(5)};
+        long suppressed = 0;
+        if (silentLog.Allow(suppressed)) {
+            spdlog::warn("{}: liveness: the database does not answer ({} more since the last line): {}", LogText(peer_),
+                         suppressed, LogText(e.what()));
+        }
+    }
+    EndHandshake();
+    Send(Protocol::EncodeHelloReply(reply));
+}
+
 bool ServerSession::Handshake()
 {
     Protocol::HelloReply reply;
@@ -191,6 +215,10 @@ bool ServerSession::Handshake()
         hello = Protocol::DecodeHello(channel_.ReadFrameWithin(std::max(left, std::chrono::milliseconds(1)), 4096));
     } catch (const EPacketError& e) {
         RefuseHandshake(std::string("Handshake refused: ") + e.what(), "srv.protocolo");
+        return false;
+    }
+    if (hello.serverName == kLivenessQuestion) {
+        AnswerLiveness();
         return false;
     }
     Caller caller;

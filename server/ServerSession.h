@@ -26,6 +26,11 @@
 // credentials, the handshake must name a known operator and their secret;
 // the module is made for that operator (or, without credentials, for the
 // peer's address) and the branches they may touch.
+//
+// A handshake naming kLivenessQuestion as its server object needs no secret:
+// it is refused with the code kLivenessCode and one argument, kDatabaseAnswers
+// or kDatabaseSilent, and counts neither as a failure nor as a success of its
+// address, so that a load balancer's probes never slow down an operator.
 #include "platform/net/SocketChannel.h"
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
@@ -42,6 +47,11 @@
 
 class ServerSession {
 public:
+    static constexpr const char* kLivenessQuestion = "?liveness";
+    static constexpr const char* kLivenessCode = "srv.vivo";
+    static constexpr const char* kDatabaseAnswers = "database";
+    static constexpr const char* kDatabaseSilent = "no-database";
+
     // Takes over the handshake place the acceptor took for address.
     // credentials may be nullptr (the shared secret alone, every branch).
     ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
@@ -74,6 +84,8 @@ private:
     void RefuseHandshake(const std::string& message, const std::string& code,
                          const std::vector<std::string>& args = {});
     void EndHandshake();
+    // Answers the liveness question: alive, and whether the database answers.
+    void AnswerLiveness();
     // Gives back the handshake place or the connection place the session holds.
     void ReleasePlaces();
     void Pause(std::chrono::milliseconds delay);

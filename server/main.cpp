@@ -2,7 +2,8 @@
 //
 //   appserver [--config FILE] --db DB [--listen HOST:PORT] [options]
 //   appserver seed --db DB --local-db FILE
-//   appserver check --connect HOST:PORT [--secret-file FILE] [--timeout S]
+//   appserver check --connect HOST:PORT [--operator NAME] [--secret-file FILE] [--liveness] [--timeout S]
+//   appserver export-branches --db DB --local-db FILE
 //   appserver --version
 //   appserver passwd --operator NAME --branches LIST   (the secret on standard input)
 //
@@ -12,6 +13,9 @@
 #include "platform/core/Exception.h"
 #include "platform/net/TlsContext.h"
 #include "server/AppServer.h"
+#include "server/BranchExport.h"
+#include "server/CertificateFile.h"
+#include "server/ConfigFile.h"
 #include "server/Credentials.h"
 #include "server/HealthCheck.h"
 #include "server/PrivateFile.h"
@@ -27,6 +31,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <malloc.h>
 #include <sys/stat.h>
 
@@ -70,6 +75,11 @@ struct CommandLine {
     std::string checkSecretFile;
     std::string checkCaFile;
     std::string checkFingerprint;
+    std::string checkOperator;
+    bool checkLiveness = false;
+    CLI::App* exportBranches = nullptr;
+    std::string exportDb;
+    std::string exportLocalDb;
     double checkSeconds = 5;
     CLI::App* passwd = nullptr;
     std::string passwdOperator;
@@ -138,9 +148,21 @@ void AddCommands(CLI::App& app, CommandLine& cl)
                          "PEM file of the CA to check a TLS server's certificate against");
     cl.check->add_option("--tls-fingerprint", cl.checkFingerprint,
                          "SHA-256 fingerprint of a TLS server's certificate (as openssl x509 -fingerprint prints it)");
+    cl.check->add_option("--operator", cl.checkOperator,
+                         "the operator whose secret --secret-file holds, for a server with --credentials");
+    cl.check->add_flag("--liveness", cl.checkLiveness,
+                       "ask only whether the server is alive and its database answers; needs no secret");
     cl.check
         ->add_option("--timeout", cl.checkSeconds, "seconds allowed for the connection and for the call (default 5)")
         ->check(CLI::Range(0.1, 3600.0));
+
+    cl.exportBranches = app.add_subcommand("export-branches", "write the branches of the server's database into "
+                                                              "the workstations' local database, replacing it");
+    cl.exportBranches->add_option("--db", cl.exportDb, "SQLite file path or postgresql:// URL (also SERVCLIENTE_DB)")
+        ->envname("SERVCLIENTE_DB")
+        ->required();
+    cl.exportBranches->add_option("--local-db", cl.exportLocalDb, "SQLite file the shells read (LocalDatabase)")
+        ->required();
 
     cl.passwd = app.add_subcommand("passwd", "print a credentials file line for an operator; the secret is "
                                              "read from standard input");
@@ -173,8 +195,10 @@ int RunCheck(const CommandLine& cl)
     if (!cl.checkCaFile.empty() || !cl.checkFingerprint.empty()) {
         tls = TlsContext::ForClient(cl.checkCaFile, cl.checkFingerprint);
     }
-    auto result = HealthCheck::Run(host, port, SecretOf(cl.checkSecretFile),
-                                   std::chrono::milliseconds(static_cast<long>(cl.checkSeconds * 1000)), tls);
+    const std::chrono::milliseconds timeout(static_cast<long>(cl.checkSeconds * 1000));
+    auto result = cl.checkLiveness
+                      ? HealthCheck::Liveness(host, port, timeout, tls)
+                      : HealthCheck::Run(host, port, SecretOf(cl.checkSecretFile), timeout, tls, cl.checkOperator);
     std::fprintf(result.ok ? stdout : stderr, "%s%s\n",
                  result.ok ? "ok: " : "appserver check: ", result.message.c_str());
     return result.ok ? 0 : 1;
@@ -188,6 +212,14 @@ int RunPasswd(const CommandLine& cl)
         secret.pop_back();
     }
     std::printf("%s\n", Credentials::Line(cl.passwdOperator, secret, cl.passwdBranches).c_str());
+    return 0;
+}
+
+int RunExportBranches(const CommandLine& cl)
+{
+    auto db = Database::Open(cl.exportDb, cl.options.database);
+    const int count = BranchExport::Export(*db, cl.exportLocalDb);
+    spdlog::info("wrote {} branches to {}", count, cl.exportLocalDb);
     return 0;
 }
 
@@ -236,6 +268,12 @@ int RunServer(CommandLine& cl, const CLI::App& app)
     AppServer server(options, registry);
     server.Start();
     server.HandleSignals();
+    if (options.tlsCert.empty()) {
+        spdlog::info("TLS: off (loopback only)");
+    } else {
+        spdlog::info("TLS: on, certificate {} (SHA-256 fingerprint {})", options.tlsCert,
+                     CertificateFile::Sha256Fingerprint(options.tlsCert));
+    }
     std::printf("listening on %s\n", server.ListenAddress().c_str());
     std::fflush(stdout);
     spdlog::info("listening on {} (at most {} connections and {} handshakes; {} bytes a message, {} values a call)",
@@ -247,6 +285,46 @@ int RunServer(CommandLine& cl, const CLI::App& app)
     server.Run();
     sd_notify(0, "STOPPING=1");
     return 0;
+}
+
+// A fault of the configuration file named with its file and line: a key that
+// names no option, or a bad value of an option the command line did not give.
+// Other faults as CLI11 words them.
+int ConfigFault(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv)
+{
+    const std::string file = app.get_option("--config")->as<std::string>();
+    const std::string extras = CLI::ConfigError::Extras("").what();
+    const std::string what = e.what();
+    std::string key;
+    bool anySection = false;
+    if (what.rfind(extras, 0) == 0) {
+        key = what.substr(extras.size());
+    } else if (what.rfind("--", 0) == 0 && what.find(':') != std::string::npos) {
+        key = what.substr(2, what.find(':') - 2);
+        anySection = true;
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (arg == "--" + key || arg.rfind("--" + key + "=", 0) == 0) {
+                key.clear();
+            }
+        }
+    }
+    int line = 0;
+    if (!file.empty() && !key.empty()) {
+        std::ifstream in(file, std::ios::binary);
+        line = ConfigFile::LineOf(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+                                  key, anySection);
+    }
+    if (line == 0) {
+        return app.exit(e);
+    }
+    if (anySection) {
+        std::fprintf(stderr, "appserver: %s:%d: %s\n", file.c_str(), line, what.c_str());
+    } else {
+        std::fprintf(stderr, "appserver: %s:%d: '%s' is no option of appserver (appserver --help lists them)\n",
+                     file.c_str(), line, key.c_str());
+    }
+    return 2;
 }
 
 } // namespace
@@ -266,7 +344,11 @@ int main(int argc, char** argv)
     CommandLine cl;
     AddServingOptions(app, cl);
     AddCommands(app, cl);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return ConfigFault(app, e, argc, argv);
+    }
     spdlog::set_level(spdlog::level::from_str(cl.logLevel));
 
     try {
@@ -278,6 +360,9 @@ int main(int argc, char** argv)
         }
         if (*cl.seed) {
             return RunSeed(cl);
+        }
+        if (*cl.exportBranches) {
+            return RunExportBranches(cl);
         }
         return RunServer(cl, app);
     } catch (const CLI::Error& e) {

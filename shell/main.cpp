@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -41,6 +42,16 @@ std::string DefaultPackagePath()
     return ExeDir() + "/" SERVCLIENTE_LIB_FROM_BIN "/PKG_ZEL31500.so";
 }
 
+// The operator's own session file when none is named (a desktop menu starts
+// the shell without arguments).
+std::string DefaultSessionFile()
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const std::string folder = config && *config ? config : std::string(home ? home : ".") + "/.config";
+    return folder + "/servcliente/session.ini";
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -49,12 +60,12 @@ int main(int argc, char** argv)
     bool headless = false;
     bool trace = false;
     bool openAtStart = false;
-    std::string sessionFile;
+    std::string sessionFile = DefaultSessionFile();
     std::string scriptFile;
     std::string packagePath = DefaultPackagePath();
     app.set_version_flag("--version", SERVCLIENTE_VERSION);
     app.add_flag("--headless", headless, "Drive the screen from a script, no window");
-    app.add_option("--session", sessionFile, "Session file (INI)")->required();
+    app.add_option("--session", sessionFile, "Session file (INI; default ~/.config/servcliente/session.ini)");
     app.add_option("--script", scriptFile, "Script file (default: standard input)");
     app.add_flag("--trace", trace, "Print every remote call as it is sent");
     app.add_flag("--open", openAtStart, "Open the screen at start");
@@ -65,6 +76,9 @@ int main(int argc, char** argv)
 
     try {
         Session::Current().LoadFromFile(sessionFile);
+        for (const auto& warning : Session::Current().Warnings()) {
+            std::cerr << "shell: warning: " << Cp1252::ToUtf8Lossy(warning) << "\n";
+        }
         TdtmDBGeral::Instance().SetDatabase(Cp1252::ToUtf8(Session::Current().LocalDatabase()));
     } catch (const std::exception& e) {
         std::string text = e.what();

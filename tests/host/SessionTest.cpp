@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -98,6 +99,12 @@ TEST(Session, LoadsFromAFileAndNamesAMissingOne)
     Session s;
     s.LoadFromFile(path);
     EXPECT_EQ(s.WebPort(), 211);
+    const auto privateWarnings = s.Warnings().size();
+    // A Secret others may read is loaded, with a warning.
+    chmod(path, 0644);
+    s.LoadFromFile(path);
+    ASSERT_EQ(s.Warnings().size(), privateWarnings + 1);
+    EXPECT_NE(s.Warnings().back().find("holds a Secret and others may read it"), std::string::npos);
     std::remove(path);
 
     try {

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Builds the Debian packages from a build tree (cpack), unpacks them into a
-# temporary root without root rights (dpkg -x), and runs the programs from
-# there: their versions, the configuration sample, seeding, serving on a free
-# loopback port, the health check, the shell headless against the server, and
-# a clean stop on SIGTERM.
+# Builds the Debian packages from a build tree (cpack), checks them with
+# lintian, unpacks them into a temporary root (dpkg -x), and runs the programs
+# from there as the systemd unit would: the service's own user (made from the
+# package's sysusers.d file), its umask, its configuration sample with TLS and
+# credentials switched on, a world-readable certificate and, when the test runs
+# as root, a key and credentials owned by root and readable by the service's
+# group. Then the health checks (as an operator, and the liveness probe), the
+# workstations' local database exported into a read-only folder, the installed
+# desktop program headless against the server, and a clean stop on SIGTERM.
 #
 #   PackageTest.sh BUILD_DIR VERSION
 set -euo pipefail
 BUILD=$1
 VERSION=$2
 TMP=$(mktemp -d /tmp/servcliente-packaging-XXXXXX)
+chmod 755 "$TMP"
 SERVER=""
 cleanup() {
   if [ -n "$SERVER" ]; then
@@ -30,8 +35,10 @@ if ! cpack --config "$BUILD/CPackConfig.cmake" -B "$TMP/out" >"$TMP/cpack.log" 2
   fail "cpack failed"
 fi
 ROOT="$TMP/root"
+DEBS=()
 for part in common server shell; do
   deb=$(ls "$TMP"/out/servcliente-"$part"_"$VERSION"_*.deb 2>/dev/null) || fail "no servcliente-$part package"
+  DEBS+=("$deb")
   [ "$(dpkg-deb -f "$deb" Version)" = "$VERSION" ] || fail "servcliente-$part has not version $VERSION"
   depends=$(dpkg-deb -f "$deb" Depends)
   case $part in
@@ -42,36 +49,154 @@ for part in common server shell; do
   esac
   dpkg -x "$deb" "$ROOT"
   dpkg-deb -e "$deb" "$TMP/control-$part"
+  for doc in copyright changelog.gz README.md; do
+    [ -f "$ROOT/usr/share/doc/servcliente-$part/$doc" ] || fail "servcliente-$part has no /usr/share/doc/servcliente-$part/$doc"
+  done
 done
 [[ $(dpkg-deb -f "$TMP"/out/servcliente-server_*.deb Depends) == *libsystemd0* ]] || fail "the server needs no libsystemd0"
 grep -qx /etc/servcliente/appserver.conf "$TMP/control-server/conffiles" || fail "the configuration is no conffile"
+for script in postinst prerm postrm; do
+  sh -n "$TMP/control-server/$script" || fail "the server's $script is no shell script"
+done
+
+# Debian's own checker: no errors. Its warnings are printed for the log.
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps.sh installs it)"
+lintian --allow-root --no-tag-display-limit "${DEBS[@]}" >"$TMP/lintian.out" 2>&1 || true
+grep -E '^[WI]: ' "$TMP/lintian.out" | sed 's/^/packaging: lintian: /' || true
+if grep -qE '^E: ' "$TMP/lintian.out"; then
+  fail "lintian reports errors: $(grep -E '^E: ' "$TMP/lintian.out")"
+fi
+
+# As root, the packages are installed for real, reinstalled at the same
+# version and purged, in a mount namespace of the test's own whose /etc, /usr
+# and /var are overlays: the maintainer scripts run, the machine keeps none of
+# it; systemd checks the installed unit. Skipped where overlays cannot be
+# mounted.
+if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null; then
+  cat >"$TMP/install.sh" <<'SH'
+set -eu
+for d in etc usr var; do
+  mkdir -p "$OVERLAYS/$d/up" "$OVERLAYS/$d/work"
+  mount -t overlay overlay -o "lowerdir=/$d,upperdir=$OVERLAYS/$d/up,workdir=$OVERLAYS/$d/work" "/$d" 2>/dev/null || exit 77
+done
+dpkg --force-depends -i "$@" || exit 1
+getent passwd servcliente >/dev/null || { echo "no user servcliente"; exit 1; }
+[ "$(stat -c '%U:%G %a' /etc/servcliente/tls)" = "root:servcliente 750" ] || { echo "/etc/servcliente/tls is $(stat -c '%U:%G %a' /etc/servcliente/tls)"; exit 1; }
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify /usr/lib/systemd/system/servcliente.service || { echo "the unit does not verify"; exit 1; }
+fi
+dpkg --force-depends -i "$@" || { echo "the same version does not install again"; exit 1; }
+dpkg --purge servcliente-server servcliente-shell servcliente-common || exit 1
+SH
+  status=0
+  OVERLAYS="$TMP/overlays" DEBIAN_FRONTEND=noninteractive unshare -m sh "$TMP/install.sh" "${DEBS[@]}" \
+    >"$TMP/install.log" 2>&1 || status=$?
+  case $status in
+    0) ;;
+    77) echo "packaging: no overlay mounts here: the packages were not installed for real" >&2 ;;
+    *) fail "installing, reinstalling or purging the packages failed: $(tail -n 20 "$TMP/install.log")" ;;
+  esac
+fi
+
 # The library folder is lib/servcliente, or lib/ARCH/servcliente when the
 # tree was configured for the /usr prefix.
 LIB=$(find "$ROOT/usr/lib" -name libplatform_core.so -printf '%h\n' | sed "s|^$ROOT/||")
 [ -n "$LIB" ] || fail "no libplatform_core.so in the packages"
-for file in usr/bin/appserver usr/bin/shell usr/lib/systemd/system/servcliente.service etc/servcliente/appserver.conf \
-  "$LIB/PKG_ZEL31500.so" "$LIB/PKG_ZEL31500.so.en" "$LIB/libhost.so" usr/share/doc/servcliente-server/README.md; do
+UNIT="$ROOT/usr/lib/systemd/system/servcliente.service"
+for file in usr/bin/appserver usr/bin/servcliente usr/lib/systemd/system/servcliente.service \
+  etc/servcliente/appserver.conf usr/lib/sysusers.d/servcliente.conf usr/share/applications/servcliente.desktop \
+  usr/share/icons/hicolor/scalable/apps/servcliente.svg usr/share/man/man8/appserver.8.gz \
+  usr/share/man/man1/servcliente.1.gz "$LIB/PKG_ZEL31500.so" "$LIB/PKG_ZEL31500.so.en" "$LIB/libhost.so"; do
   [ -e "$ROOT/$file" ] || fail "/$file is not in the packages"
 done
-grep -qx "ExecStart=/usr/bin/appserver --config /etc/servcliente/appserver.conf" \
-  "$ROOT/usr/lib/systemd/system/servcliente.service" || fail "the unit does not start /usr/bin/appserver"
+[ ! -e "$ROOT/usr/bin/shell" ] || fail "the desktop program is installed as /usr/bin/shell"
+grep -qx "Exec=servcliente" "$ROOT/usr/share/applications/servcliente.desktop" || fail "the desktop entry does not start servcliente"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$ROOT/usr/share/applications/servcliente.desktop" || fail "the desktop entry is not valid"
+fi
+grep -qx "ExecStart=/usr/bin/appserver --config /etc/servcliente/appserver.conf" "$UNIT" ||
+  fail "the unit does not start /usr/bin/appserver"
+! grep -q '^DynamicUser=' "$UNIT" || fail "the unit runs as a dynamic user"
+USER_NAME=$(sed -n 's/^User=//p' "$UNIT")
+[ "$USER_NAME" = servcliente ] || fail "the unit runs as '$USER_NAME', not servcliente"
+grep -q "^u servcliente " "$ROOT/usr/lib/sysusers.d/servcliente.conf" || fail "sysusers.d makes no user servcliente"
 
 APP="$ROOT/usr/bin/appserver"
-SHELL_BIN="$ROOT/usr/bin/shell"
+SHELL_BIN="$ROOT/usr/bin/servcliente"
 # The installed programs take the installed libraries, not the build tree's.
 # ldd's whole answer first: grep -q stops reading early, and under pipefail a
 # writer cut off that way would fail the test by chance.
 LINKS=$(ldd "$APP")
 grep -q "libplatform_core.so => $ROOT/" <<<"$LINKS" ||
-    fail "appserver does not load its installed libraries: $(grep platform <<<"$LINKS")"
+  fail "appserver does not load its installed libraries: $(grep platform <<<"$LINKS")"
 [ "$("$APP" --version)" = "$VERSION" ] || fail "appserver --version is not $VERSION"
-[ "$("$SHELL_BIN" --version)" = "$VERSION" ] || fail "shell --version is not $VERSION"
+[ "$("$SHELL_BIN" --version)" = "$VERSION" ] || fail "servcliente --version is not $VERSION"
 
-"$APP" seed --db "$TMP/server.db" --local-db "$TMP/local.db" 2>"$TMP/seed.log" || fail "seed failed: $(cat "$TMP/seed.log")"
+# The service's user and group, as the package's sysusers.d file makes them
+# (in a root of the test's own: the machine's users are left alone). Without
+# root the test runs the server as itself, with files of its own.
+AS=()
+if [ "$(id -u)" -eq 0 ]; then
+  if command -v systemd-sysusers >/dev/null; then
+    mkdir -p "$TMP/users/etc"
+    systemd-sysusers --root="$TMP/users" "$ROOT/usr/lib/sysusers.d/servcliente.conf" ||
+      fail "systemd-sysusers cannot make the service's user"
+    SVC_UID=$(awk -F: '$1 == "servcliente" { print $3 }' "$TMP/users/etc/passwd")
+    SVC_GID=$(awk -F: '$1 == "servcliente" { print $3 }' "$TMP/users/etc/group")
+    [ -n "$SVC_UID" ] && [ -n "$SVC_GID" ] || fail "sysusers.d made no user and group servcliente"
+  else
+    # No systemd here (a container): a system id no one holds stands for it.
+    SVC_UID=$(for id in $(seq 999 -1 900); do getent passwd "$id" >/dev/null || { echo "$id"; break; }; done)
+    SVC_GID=$SVC_UID
+  fi
+  AS=(setpriv --reuid="$SVC_UID" --regid="$SVC_GID" --clear-groups --no-new-privs)
+else
+  echo "packaging: not root: the server runs as $(id -un), its private files its own" >&2
+  SVC_UID=$(id -u)
+  SVC_GID=$(id -g)
+fi
 
-# The installed configuration sample, the database from the environment.
-SERVCLIENTE_DB="$TMP/server.db" "$APP" --config "$ROOT/etc/servcliente/appserver.conf" --listen 127.0.0.1:0 \
-  >"$TMP/server.out" 2>"$TMP/server.log" &
+# The configuration as README's Access section has it: the packaged sample
+# with its TLS and credentials lines uncommented, the files in etc/tls.
+ETC="$TMP/etc/servcliente"
+mkdir -p "$ETC/tls"
+sed -e 's/^# *\(tls-cert\|tls-key\|credentials\) = /\1 = /' -e "s|/etc/servcliente|$ETC|g" \
+  "$ROOT/etc/servcliente/appserver.conf" >"$ETC/appserver.conf"
+for key in "tls-cert = \"$ETC/tls/server.pem\"" "tls-key = \"$ETC/tls/server.key\"" "credentials = \"$ETC/operators\""; do
+  grep -qx "$key" "$ETC/appserver.conf" || fail "the configuration sample has no commented line for '$key'"
+done
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=127.0.0.1 \
+  -addext subjectAltName=IP:127.0.0.1 -keyout "$ETC/tls/server.key" -out "$ETC/tls/server.pem" 2>"$TMP/openssl.log" ||
+  fail "openssl failed: $(cat "$TMP/openssl.log")"
+echo "s3gredo-da-maria" | "$APP" passwd --operator maria --branches '*' >"$ETC/operators"
+printf 's3gredo-da-maria\n' >"$TMP/maria.secret"
+chmod 600 "$TMP/maria.secret"
+chmod 644 "$ETC/tls/server.pem"
+chmod 640 "$ETC/tls/server.key" "$ETC/operators"
+chown "0:$SVC_GID" "$ETC/tls/server.key" "$ETC/operators" 2>/dev/null || chmod 600 "$ETC/tls/server.key" "$ETC/operators"
+chmod 750 "$ETC/tls"
+chown "0:$SVC_GID" "$ETC/tls" 2>/dev/null || true
+FINGERPRINT=$(openssl x509 -in "$ETC/tls/server.pem" -noout -fingerprint -sha256 | sed 's/^.*=//')
+
+# The state directory as systemd makes it (StateDirectory=, mode 0750), the
+# database seeded into it.
+STATE="$TMP/state"
+install -d -m 0750 "$STATE"
+chown "$SVC_UID:$SVC_GID" "$STATE" 2>/dev/null || true
+(umask 077 && "${AS[@]}" "$APP" seed --db "$STATE/servcliente.db" --local-db "$STATE/seeded-local.db") \
+  2>"$TMP/seed.log" || fail "seed failed: $(cat "$TMP/seed.log")"
+
+# MIGRATION: a database of the first schema, migrated by the installed
+# program, goes here.
+
+# The unit's ExecStart, its environment and umask, as its user; the port is
+# a free one.
+EXEC=$(sed -n 's/^ExecStart=//p' "$UNIT" | sed -e "s|^/usr/bin/appserver|$APP|" -e "s|/etc/servcliente|$ETC|")
+(
+  umask "$(sed -n 's/^UMask=//p' "$UNIT")"
+  # shellcheck disable=SC2086
+  exec env SERVCLIENTE_DB="$STATE/servcliente.db" "${AS[@]}" $EXEC --listen 127.0.0.1:0
+) >"$TMP/server.out" 2>"$TMP/server.log" &
 SERVER=$!
 for _ in $(seq 1 300); do
   grep -q '^listening on ' "$TMP/server.out" && break
@@ -80,11 +205,30 @@ for _ in $(seq 1 300); do
 done
 PORT=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$TMP/server.out")
 [ -n "$PORT" ] || fail "the installed server did not listen: $(cat "$TMP/server.log")"
+grep -q "TLS: on, certificate .* (SHA-256 fingerprint $FINGERPRINT)" "$TMP/server.log" ||
+  fail "the server did not log its certificate's fingerprint $FINGERPRINT: $(cat "$TMP/server.log")"
+[ "$(stat -c %u "/proc/$SERVER")" = "$SVC_UID" ] || fail "the server does not run as the service's user"
 
-"$APP" check --connect "127.0.0.1:$PORT" >"$TMP/check.out" || fail "the health check failed"
-grep -q "^ok: 127.0.0.1:$PORT: " "$TMP/check.out" || fail "the health check said: $(cat "$TMP/check.out")"
+ADDRESS="127.0.0.1:$PORT"
+"$APP" check --connect "$ADDRESS" --tls-fingerprint "$FINGERPRINT" --operator maria --secret-file "$TMP/maria.secret" \
+  >"$TMP/check.out" 2>&1 || fail "the operator's health check failed: $(cat "$TMP/check.out")"
+grep -q "^ok: $ADDRESS: " "$TMP/check.out" || fail "the health check said: $(cat "$TMP/check.out")"
+"$APP" check --connect "$ADDRESS" --tls-fingerprint "$FINGERPRINT" --liveness >"$TMP/live.out" 2>&1 ||
+  fail "the liveness probe failed: $(cat "$TMP/live.out")"
+grep -q "alive and its database answers" "$TMP/live.out" || fail "the liveness probe said: $(cat "$TMP/live.out")"
 
-cat >"$TMP/session.ini" <<INI
+# The workstations' local database, exported into a folder they may not
+# write; the desktop program reads it, and the seeded one (WAL mode), as a
+# user who may write neither.
+SHARED="$TMP/shared"
+mkdir -p "$SHARED"
+"$APP" export-branches --db "$STATE/servcliente.db" --local-db "$SHARED/local.db" 2>"$TMP/export.log" ||
+  fail "export-branches failed: $(cat "$TMP/export.log")"
+cp "$STATE/seeded-local.db" "$SHARED/seeded.db"
+chmod 644 "$SHARED/seeded.db"
+chmod 555 "$SHARED"
+for local in local seeded; do
+  cat >"$TMP/session-$local.ini" <<INI
 [session]
 FiliProc = 0001
 FiliProcFat = 0001
@@ -93,16 +237,47 @@ ModuFili = 0
 ModuloAtiv = 15
 WebURL = 127.0.0.1
 WebPort = $PORT
-LocalDatabase = $TMP/local.db
+LocalDatabase = $SHARED/$local.db
+Operator = maria
+Secret = s3gredo-da-maria
+TlsFingerprint = $FINGERPRINT
 INI
-printf 'open\nclick btnCliente\npick 0\ndump\n' | timeout 60 "$SHELL_BIN" --headless --session "$TMP/session.ini" \
-  >"$TMP/shell.out" 2>"$TMP/shell.err" || fail "the installed shell failed: $(cat "$TMP/shell.err")"
-DUMP=$(tail -n 1 "$TMP/shell.out")
-# The first client by name of the seeded branch 0001, picked from the list
-# the server sent.
-[[ $DUMP == *'"package":true'* ]] || fail "the shell did not load the installed package: $DUMP"
-[[ $DUMP == *'"edtCliente":{'*'"text":"Agropecuária Estêvão ME"'* ]] || fail "the picked client is not shown: $DUMP"
-[[ $DUMP == *'"medCliente":{'*'"text":"64362247000130"'* ]] || fail "the picked client's number is not shown: $DUMP"
+  chmod 600 "$TMP/session-$local.ini"
+  chown "$SVC_UID" "$TMP/session-$local.ini" 2>/dev/null || true
+  printf 'open\ntype 0002\ntab\nclick btnCliente\npick 0\ndump\n' | timeout 60 "${AS[@]}" "$SHELL_BIN" --headless \
+    --session "$TMP/session-$local.ini" >"$TMP/shell.out" 2>"$TMP/shell.err" ||
+    fail "the installed desktop program failed: $(cat "$TMP/shell.err")"
+  [ ! -s "$TMP/shell.err" ] || fail "the desktop program warned: $(cat "$TMP/shell.err")"
+  DUMP=$(tail -n 1 "$TMP/shell.out")
+  # The branch's name from the local database; the first client by name of
+  # branch 0002, picked from the list the server sent.
+  [[ $DUMP == *'"package":true'* ]] || fail "the desktop program did not load the installed package: $DUMP"
+  [[ $DUMP == *'"edtNmFilial":{'*'"text":"Filial Campinas"'* ]] || fail "$local.db: the branch's name is not shown: $DUMP"
+  CLIENT=$(grep -o '"edtCliente":{[^}]*}' <<<"$DUMP" || true)
+  [[ $CLIENT == *'"text":"'?* && $CLIENT != *'"text":""'* ]] || fail "$local.db: no client was picked: $DUMP"
+done
+chmod 644 "$TMP/session-local.ini"
+printf 'dump\n' | "$SHELL_BIN" --headless --session "$TMP/session-local.ini" >/dev/null 2>"$TMP/shell.err" || true
+grep -q "holds a Secret and others may read it" "$TMP/shell.err" ||
+  fail "the desktop program did not warn of a readable Secret: $(cat "$TMP/shell.err")"
+
+# README's SQLite backup line, as the service's user while it serves: a copy
+# only its owner may read.
+if command -v sqlite3 >/dev/null; then
+  install -d -m 0700 "$TMP/backups"
+  chown "$SVC_UID:$SVC_GID" "$TMP/backups" 2>/dev/null || true
+  "${AS[@]}" sh -c "umask 077; sqlite3 '$STATE/servcliente.db' '.backup $TMP/backups/servcliente.db'" ||
+    fail "the SQLite backup line failed"
+  [ "$(stat -c %a "$TMP/backups/servcliente.db")" = 600 ] || fail "the SQLite backup is not private"
+  [ "$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM FILIAL')" = 5 ] || fail "the backup holds no branches"
+fi
+
+# A misspelt key of the configuration is named with its file and line.
+printf 'listen = "127.0.0.1:0"\nlisen = "x"\n' >"$TMP/typo.conf"
+status=0
+"$APP" --config "$TMP/typo.conf" 2>"$TMP/typo.err" || status=$?
+[ "$status" -eq 2 ] && grep -q "typo.conf:2: 'lisen' is no option" "$TMP/typo.err" ||
+  fail "a misspelt key was not named with its file and line ($status): $(cat "$TMP/typo.err")"
 
 kill -TERM "$SERVER"
 status=0
@@ -110,8 +285,8 @@ wait "$SERVER" || status=$?
 SERVER=""
 [ "$status" -eq 0 ] || fail "the server ended with $status on SIGTERM: $(tail -n 3 "$TMP/server.log")"
 grep -q "stopped" "$TMP/server.log" || fail "the server did not log its stop"
-if "$APP" check --connect "127.0.0.1:$PORT" --timeout 2 2>"$TMP/check.err"; then
+if "$APP" check --connect "$ADDRESS" --liveness --timeout 2 2>"$TMP/check.err"; then
   fail "the health check passed with the server stopped"
 fi
-grep -q "^appserver check: 127.0.0.1:$PORT: " "$TMP/check.err" || fail "the failed check said: $(cat "$TMP/check.err")"
+grep -q "^appserver check: $ADDRESS: " "$TMP/check.err" || fail "the failed check said: $(cat "$TMP/check.err")"
 echo "packaging: servcliente-common, -server and -shell $VERSION install and run"

@@ -10,6 +10,7 @@
 #include "platform/net/TlsContext.h"
 #include "server/Credentials.h"
 #include "server/HealthCheck.h"
+#include "server/PrivateFile.h"
 
 #include <spdlog/sinks/ostream_sink.h>
 
@@ -173,7 +174,7 @@ TEST_P(ServerTest, TheClientRefusesAServerCertificateOfAnotherCaOrFingerprintWit
     EXPECT_NO_THROW(TlsClient(port, TlsContext::ForClient(pki.ca, "")));
 }
 
-TEST_P(ServerTest, StartRefusesPlainListeningOffLoopbackAndTlsOrCredentialFilesOpenToOthers)
+TEST_P(ServerTest, StartRefusesPlainListeningOffLoopbackAndKeyOrCredentialFilesOpenToOthers)
 {
     ScratchDir scratch;
     TestPki pki(scratch.path);
@@ -185,13 +186,11 @@ TEST_P(ServerTest, StartRefusesPlainListeningOffLoopbackAndTlsOrCredentialFilesO
 
     const std::string credentials = pki.key + ".operators";
     std::ofstream(credentials) << "maria $scrypt$ln=10,r=8,p=1$c2FsdHNhbHRzYWx0$aGFzaGhhc2hoYXNoaGFzaA== *\n";
-    for (auto [file, what] : {std::pair{pki.cert, "TLS certificate file"}, std::pair{pki.key, "TLS key file"},
-                              std::pair{credentials, "credentials file"}}) {
-        ServerOptions tls = options_;
-        tls.tlsCert = pki.cert;
-        tls.tlsKey = pki.key;
-        tls.credentialsFile = credentials;
-        OwnerOnly(pki.cert);
+    ServerOptions tls = options_;
+    tls.tlsCert = pki.cert;
+    tls.tlsKey = pki.key;
+    tls.credentialsFile = credentials;
+    for (auto [file, what] : {std::pair{pki.key, "TLS key file"}, std::pair{credentials, "credentials file"}}) {
         OwnerOnly(pki.key);
         OwnerOnly(credentials);
         std::filesystem::permissions(file, std::filesystem::perms::group_read | std::filesystem::perms::others_read,
@@ -199,6 +198,22 @@ TEST_P(ServerTest, StartRefusesPlainListeningOffLoopbackAndTlsOrCredentialFilesO
         const std::string refused = Message([&] { AppServer(tls, registry_).Start(); });
         EXPECT_NE(refused.find(std::string(what) + " " + file + " has mode 0644"), std::string::npos) << refused;
     }
+    // The certificate is public: readable by all, the server starts.
+    OwnerOnly(pki.key);
+    OwnerOnly(credentials);
+    std::filesystem::permissions(pki.cert, std::filesystem::perms::group_read | std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(Message([&] { AppServer(tls, registry_).Start(); }), "<no error>");
+
+    // Root may keep a private file for the server's group to read; no one
+    // else may share one, and no group may write one.
+    EXPECT_TRUE(PrivateFile::IsPrivate(0600, 1000));
+    EXPECT_TRUE(PrivateFile::IsPrivate(0640, 0));
+    EXPECT_TRUE(PrivateFile::IsPrivate(0400, 0));
+    EXPECT_FALSE(PrivateFile::IsPrivate(0640, 1000));
+    EXPECT_FALSE(PrivateFile::IsPrivate(0660, 0));
+    EXPECT_FALSE(PrivateFile::IsPrivate(0644, 0));
+    EXPECT_FALSE(PrivateFile::IsPrivate(0650, 0));
 }
 
 TEST(RemoteClientTest, NoSecretOrOperatorIsSentInClearToAnAddressOutsideLoopback)

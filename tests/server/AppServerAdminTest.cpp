@@ -4,6 +4,8 @@
 // whose database is broken.
 #include "ServerFixture.h"
 
+#include "server/Credentials.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -48,10 +50,13 @@ protected:
         std::string out;
         std::string err;
     };
-    CheckResult Check(const std::string& address, const std::string& timeout = "5")
+    CheckResult Check(const std::string& address, const std::string& timeout = "5",
+                      const std::vector<std::string>& more = {})
     {
         const std::string errFile = dir_ + "/check.err";
-        AppServerProcess check({"check", "--connect", address, "--timeout", timeout}, errFile);
+        std::vector<std::string> args{"check", "--connect", address, "--timeout", timeout};
+        args.insert(args.end(), more.begin(), more.end());
+        AppServerProcess check(args, errFile);
         CheckResult r;
         r.out = check.ReadLine();
         r.status = check.Wait();
@@ -104,7 +109,13 @@ TEST_F(AppServerAdminTest, ConfigFileWithAnUnknownKeyOrMissingIsRefusedWithItsNa
                           errFile);
     EXPECT_EQ(typo.ReadLine(), "");
     EXPECT_NE(typo.Wait(), 0);
-    EXPECT_NE(FileText(errFile).find("listen-on"), std::string::npos) << FileText(errFile);
+    EXPECT_NE(FileText(errFile).find("typo.conf:2: 'listen-on' is no option"), std::string::npos) << FileText(errFile);
+    AppServerProcess section({"--config", Write("section.conf", "# seeding\n\n[seed]\nlocal-bd = x\n")}, errFile);
+    EXPECT_EQ(section.Wait(), 2);
+    EXPECT_NE(FileText(errFile).find("section.conf:4: 'seed.local-bd'"), std::string::npos) << FileText(errFile);
+    AppServerProcess value({"--config", Write("value.conf", "db = \"" + db_ + "\"\nsync = \"fast\"\n")}, errFile);
+    EXPECT_EQ(value.Wait(), 2);
+    EXPECT_NE(FileText(errFile).find("value.conf:2: --sync: fast not in"), std::string::npos) << FileText(errFile);
 
     AppServerProcess missing({"--config", dir_ + "/none.conf"}, errFile);
     EXPECT_NE(missing.Wait(), 0);
@@ -202,10 +213,51 @@ TEST_F(AppServerAdminTest, CheckFailsWhenTheServerCannotReadItsDatabase)
     const std::string address = "127.0.0.1:" + std::to_string(port);
     ASSERT_EQ(Check(address).status, 0);
 
+    ASSERT_EQ(Check(address, "5", {"--liveness"}).status, 0);
+
     std::ofstream(db_, std::ios::trunc) << std::string(8192, 'x');
     auto broken = Check(address);
     EXPECT_EQ(broken.status, 1);
     EXPECT_NE(broken.err.find("database"), std::string::npos) << broken.err;
+    auto silent = Check(address, "5", {"--liveness"});
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_NE(silent.err.find("alive but its database does not answer"), std::string::npos) << silent.err;
+}
+
+TEST_F(AppServerAdminTest, CheckAnOperatorsServerAndProbeLivenessWithoutASecretAndWithoutBeingThrottled)
+{
+    const std::string credentials = Write("operators", Credentials::Line("maria", "s3gredo", "*") + "\n");
+    const std::string secret = Write("secret", "s3gredo\n");
+    const std::string wrongSecret = Write("wrong", "s3nha\n");
+    for (const auto& file : {credentials, secret, wrongSecret}) {
+        std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    }
+    const std::string log = dir_ + "/server.log";
+    AppServerProcess server({"--db", db_, "--listen", "127.0.0.1:0", "--credentials", credentials}, log);
+    const int port = server.ListeningPort();
+    ASSERT_NE(port, 0);
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+
+    auto maria = Check(address, "5", {"--operator", "maria", "--secret-file", secret});
+    EXPECT_EQ(maria.status, 0) << maria.err;
+    auto wrong = Check(address, "5", {"--operator", "maria", "--secret-file", wrongSecret});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_NE(wrong.err.find("unknown operator or wrong secret"), std::string::npos) << wrong.err;
+    auto anonymous = Check(address, "5", {"--secret-file", secret});
+    EXPECT_NE(anonymous.err.find("named operators only"), std::string::npos) << anonymous.err;
+
+    // Two refusals delay this address's next one; liveness probes are
+    // answered at once and add nothing to its count.
+    const auto started = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i) {
+        auto alive = Check(address, "5", {"--liveness"});
+        ASSERT_EQ(alive.status, 0) << alive.err;
+        EXPECT_NE(alive.out.find("alive and its database answers"), std::string::npos) << alive.out;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_EQ(Occurrences(FileText(log), "liveness"), 0u) << FileText(log);
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(), 0);
 }
 
 TEST_F(AppServerAdminTest, CheckRefusesAnAddressWithoutAPort)
