@@ -25,6 +25,9 @@ inline constexpr const char* kSearchTitle = "shell.procurar";
 inline constexpr const char* kSearchPrompt = "shell.procurar_rotulo";
 inline constexpr const char* kLookupPrompt = "shell.filtrar_rotulo";
 inline constexpr const char* kWaitTitle = "shell.aguarde";
+inline constexpr const char* kProgressCount = "shell.progresso";
+inline constexpr const char* kListKeyHint = "shell.dica_lista";
+inline constexpr const char* kLookupKeyHint = "shell.dica_pesquisa";
 // Names of the settings' folder and file, never shown.
 inline constexpr const char* kSettingsOrganization = "servcliente";
 inline constexpr const char* kSettingsApplication = "shell";

@@ -26,9 +26,11 @@
 #include "shell/gui/GridView.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/GuiShellUi.h"
+#include "shell/gui/InputGate.h"
 #include "shell/gui/ListBoxModel.h"
 #include "shell/gui/ListBoxView.h"
 #include "shell/gui/LookupDialog.h"
+#include "shell/gui/ProgressWindow.h"
 #include "shell/gui/ShellWindow.h"
 
 #include <QApplication>
@@ -38,8 +40,10 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QPointer>
+#include <QProgressBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -418,6 +422,64 @@ TEST_F(ScreenWorkTest, DraggingBetweenTheListsMovesAsTheTransferButtonsDo)
     EXPECT_FALSE(DropOn("dbgPadrao", "lsbPossiveis"));
     EXPECT_EQ(list->Count(), possible + before);
     ExpectWidgetsShowTheModel("refused while disabled");
+}
+
+TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCounts)
+{
+    OpenWithListsLoaded();
+    auto* list = Model<TListBox>("lsbPossiveis");
+    int possible = list->Count();
+    int before = Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount();
+
+    // While move-all stores its last service, the operator clicks
+    // move-all-back and presses its keys: the input waits in the queue until
+    // the command is over, when that button is enabled again. The progress
+    // window is read each time the event loop turns.
+    QStringList counts;
+    std::vector<int> values;
+    bool posted = false;
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        ProgressWindow* progress = ui_->Progress();
+        if (progress == nullptr) {
+            return;
+        }
+        counts << progress->CountText();
+        values.push_back(progress->Bar()->value());
+        if (!posted && progress->CountText() == QString("%1 de %1").arg(possible)) {
+            posted = true;
+            QWidget* back = Widget<QToolButton>("sbtTodosEsquerda");
+            QPointF at(back->rect().center());
+            QPointF global(back->mapToGlobal(back->rect().center()));
+            QCoreApplication::postEvent(back, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                              Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(back, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                              Qt::NoButton, Qt::NoModifier));
+            QWidget* focused = shell_->ViewOf(screen_)->WidgetOf(screen_->ActiveControl());
+            QCoreApplication::postEvent(
+                focused, new QKeyEvent(QEvent::KeyPress, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier));
+        }
+    });
+    watcher.start();
+    QTest::mouseClick(Widget<QToolButton>("sbtTodos"), Qt::LeftButton);
+    watcher.stop();
+    GuiTest::Settle();
+    EXPECT_TRUE(posted);
+    EXPECT_FALSE(ui_->Gate()->IsClosed());
+    EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), before + possible);
+    EXPECT_EQ(list->Count(), 0);
+    ExpectWidgetsShowTheModel("all moved, the input given meanwhile dropped");
+    // The window said how far the work was, and its bar moved.
+    EXPECT_TRUE(counts.contains(QString("1 de %1").arg(possible))) << counts.join(", ").toStdString();
+    EXPECT_TRUE(counts.contains(QString("%1 de %1").arg(possible))) << counts.join(", ").toStdString();
+    ASSERT_FALSE(values.empty());
+    EXPECT_GT(values.back(), values.front());
+
+    // Once the command is over, input is taken again.
+    QTest::mouseClick(Widget<QToolButton>("sbtTodosEsquerda"), Qt::LeftButton);
+    EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), 0);
+    ExpectWidgetsShowTheModel("all moved back");
 }
 
 } // namespace
