@@ -35,4 +35,12 @@ inline constexpr const char* kSettingsApplication = "shell";
 // The text of a key in the session's language, %1, %2... filled from args.
 QString Text(const char* key, const std::vector<std::string>& args = {});
 
+// Makes Qt's own texts (the buttons of its dialogs, the edits' context menu,
+// the document windows' system menu) follow the session's language: Qt's
+// Brazilian Portuguese translations unless the session asks for English.
+// Called again after the language changed, it replaces what it installed.
+// Returns whether Qt's texts are in the session's language (false when the
+// translations are not installed: Qt then speaks English).
+bool InstallQtTranslations();
+
 } // namespace ShellTexts
