@@ -19,6 +19,7 @@
 #include "shell/ScreenDump.h"
 #include "shell/ScriptLine.h"
 #include "shell/SearchMatch.h"
+#include "shell/ShellKeys.h"
 
 #include <cstdio>
 
@@ -366,6 +367,14 @@ void ScriptDriver::CmdKey(const std::vector<std::string>& w)
     }
     if (k == "Delete") {
         Application().Dispatch([f] { f->DispatchDelete(); });
+        return;
+    }
+    if (k == "F6") {
+        Application().Dispatch([f] { ShellKeys::FocusNextList(*f); });
+        return;
+    }
+    if (k == "F2" || k == "Alt+Down") {
+        Application().Dispatch([f] { ShellKeys::OpenLookup(*f); });
         return;
     }
     char c = 0;
