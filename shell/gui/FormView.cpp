@@ -176,7 +176,16 @@ void FormView::SurfaceResized(QSize size)
     QPoint at = isMaximized() ? QPoint(form->Left(), form->Top()) : pos();
     int width = size.width() + form->Width() - form->ClientWidth();
     int height = size.height() + form->Height() - form->ClientHeight();
-    Application().Dispatch([form, at, width, height] { form->SetBounds(at.x(), at.y(), width, height); });
+    // The maximize button resizes the window before it says its state
+    // changed: the form learns it is maximized first, or the new bounds would
+    // bring a normal window back at the maximized size where it stood.
+    bool maximized = isMaximized() && form->WindowState() != TWindowState::wsMaximized;
+    Application().Dispatch([form, at, width, height, maximized] {
+        if (maximized) {
+            form->SetWindowState(TWindowState::wsMaximized);
+        }
+        form->SetBounds(at.x(), at.y(), width, height);
+    });
 }
 
 void FormView::moveEvent(QMoveEvent* event)

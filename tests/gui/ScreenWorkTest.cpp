@@ -48,6 +48,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +116,18 @@ private:
     FILE* out_ = nullptr;
     int port_ = 0;
 };
+
+// The contrast ratio of two colours, from their relative luminance.
+double ContrastRatio(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    double la = luminance(a);
+    double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 class ScreenWorkTest : public ::testing::Test {
 protected:
@@ -301,6 +315,16 @@ TEST_F(ScreenWorkTest, BranchClientTwoMovedOneBackAllBack)
     ASSERT_NE(screen_, nullptr) << errors_.join("\n").toStdString();
     ASSERT_NE(shell_->ViewOf(screen_), nullptr);
     ExpectWidgetsShowTheModel("opened");
+    // The name edits stay disabled, their text readable on their colour.
+    for (const char* name : {"edtNmFilial", "edtCliente"}) {
+        QLineEdit* edit = Widget<QLineEdit>(name);
+        ASSERT_FALSE(edit->isEnabled()) << name;
+        QPalette palette = edit->palette();
+        EXPECT_GE(ContrastRatio(palette.color(QPalette::Disabled, QPalette::Text),
+                                palette.color(QPalette::Disabled, QPalette::Base)),
+                  4.5)
+            << name;
+    }
 
     // The branch, typed over what the session put there; Tab validates it.
     auto* branch = Widget<QLineEdit>("medCdFilial");
