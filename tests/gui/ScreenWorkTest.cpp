@@ -5,7 +5,8 @@
 // show what the model holds.
 //
 // With SERVCLIENTE_SCREENSHOT=FILE the main window is saved as a PNG while
-// the client's services are shown.
+// the client's services are shown; with SERVCLIENTE_SCREENSHOT_EN=FILE, the
+// same in an English session with the screen maximized.
 #include "GuiTestSupport.h"
 
 #include "host/Session.h"
@@ -21,6 +22,7 @@
 #include "shell/PackageHost.h"
 #include "shell/ShellMainForm.h"
 #include "shell/gui/DropRoutes.h"
+#include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GridModel.h"
 #include "shell/gui/GridView.h"
@@ -36,6 +38,8 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
@@ -147,6 +151,9 @@ protected:
         session << "[session]\nFiliProc = 0001\nFiliProcFat = 0001\nNomeFiliProcFat = Matriz São Paulo\n"
                    "ModuFili = 0\nModuloAtiv = 15\nWebURL = 127.0.0.1\nWebPort = "
                 << server_->Port() << "\nLocalDatabase = " << dir_ << "/local.db\n";
+        if (!language_.empty()) {
+            session << "Language = " << language_ << "\n";
+        }
         session.close();
         Session::Current().LoadFromFile(dir_ + "/session.ini");
         TdtmDBGeral::Instance().SetDatabase(dir_ + "/local.db");
@@ -295,6 +302,7 @@ protected:
         return view->visualRect(view->ItemModel()->index(row)).center();
     }
 
+    std::string language_;
     std::string dir_;
     std::unique_ptr<ServerProcess> server_;
     ShellMainForm* mainForm_ = nullptr;
@@ -504,6 +512,47 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
     QTest::mouseClick(Widget<QToolButton>("sbtTodosEsquerda"), Qt::LeftButton);
     EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), 0);
     ExpectWidgetsShowTheModel("all moved back");
+}
+
+class EnglishScreenWorkTest : public ScreenWorkTest {
+protected:
+    void SetUp() override
+    {
+        language_ = "en";
+        ScreenWorkTest::SetUp();
+    }
+};
+
+TEST_F(EnglishScreenWorkTest, EveryTextIsEnglishAndTheMaximizedScreenFillsTheWindow)
+{
+    OpenWithListsLoaded();
+    // The standard screen's menu and toolbar, the lookup's keys in its tooltip.
+    QStringList menus;
+    for (QAction* action : shell_->menuBar()->actions()) {
+        menus << action->text();
+    }
+    EXPECT_TRUE(menus.contains("&Record")) << menus.join(", ").toStdString();
+    EXPECT_FALSE(menus.contains("&Registro"));
+    EXPECT_EQ(Widget<QToolButton>("sbtConfirmar")->toolTip(), QString("Confirm"));
+    EXPECT_EQ(Widget<QToolButton>("btnCliente")->toolTip(), QString("Search (F2 or Alt+Down)"));
+
+    auto* listView = Widget<ListBoxView>("lsbPossiveis");
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 0));
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 2), Qt::ControlModifier);
+    QTest::mouseClick(Widget<QToolButton>("sbtEscolhido"), Qt::LeftButton);
+    Application().Dispatch([this] { screen_->SetWindowState(TWindowState::wsMaximized); });
+    GuiTest::Settle();
+    FormView* view = shell_->ViewOf(screen_);
+    EXPECT_EQ(view->geometry(), shell_->MdiArea()->viewport()->rect());
+    // The form's controls are laid out over the whole area.
+    EXPECT_EQ(screen_->ClientWidth(), view->Surface()->width());
+    EXPECT_EQ(screen_->ClientHeight(), view->Surface()->height());
+    QWidget* grid = Widget<QWidget>("dbgPadrao");
+    EXPECT_GE(grid->mapTo(view->Surface(), QPoint(grid->width(), 0)).x(), view->Surface()->width() - 8);
+    ExpectWidgetsShowTheModel("maximized");
+    if (const char* file = std::getenv("SERVCLIENTE_SCREENSHOT_EN")) {
+        EXPECT_TRUE(shell_->grab().save(QString::fromLocal8Bit(file), "PNG"));
+    }
 }
 
 } // namespace

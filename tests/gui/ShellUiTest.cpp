@@ -243,6 +243,7 @@ TEST_F(ShellUiTest, ProgressWindowShowsTheTextWithABusyIndicator)
 TEST_F(ShellUiTest, QtsOwnButtonsFollowTheSessionsLanguage)
 {
     std::string language = Session::Current().Language();
+    Session::Current().Set("Language", "pt_BR");
     ASSERT_TRUE(ShellTexts::InstallQtTranslations()) << "qt6-translations-l10n is not installed";
     QDialogButtonBox portuguese(QDialogButtonBox::Cancel);
     EXPECT_EQ(portuguese.button(QDialogButtonBox::Cancel)->text(), QString("Cancelar"));
