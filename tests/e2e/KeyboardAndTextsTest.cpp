@@ -77,3 +77,28 @@ TEST_F(KeyboardAndTextsTest, EveryCaptionHintAndMenuEntryOfAnEnglishSessionIsTra
     EXPECT_EQ(english["mniRegistro"]["caption"], "&Record");
     EXPECT_EQ(english["sbtConfirmar"]["hint"], "Confirm");
 }
+
+TEST_F(KeyboardAndTextsTest, APseudoLanguageSessionShowsNoFormTextThatEscapesTranslation)
+{
+    // Every text of the pseudo-language module is in brackets: a text shown
+    // without them does not come from the translatable resources.
+    WriteSession({{"Language", "qps"}});
+    auto out = Run(trace::Header(0) + "dump\n");
+    ASSERT_EQ(out.exitCode, 0) << out.Text();
+    json screen = out.Dump()["screen"];
+    std::vector<std::string> texts = {screen["caption"].get<std::string>()};
+    for (const auto& [name, component] : screen["components"].items()) {
+        for (const char* key : {"caption", "hint"}) {
+            if (component.contains(key) && !component[key].get<std::string>().empty()) {
+                texts.push_back(name + ": " + component[key].get<std::string>());
+            }
+        }
+        for (const auto& column : component.value("columns", json::array())) {
+            texts.push_back(name + ": " + column["title"].get<std::string>());
+        }
+    }
+    EXPECT_GE(texts.size(), 30u);
+    for (const std::string& text : texts) {
+        EXPECT_TRUE(text.find('[') != std::string::npos && text.back() == ']') << text;
+    }
+}
