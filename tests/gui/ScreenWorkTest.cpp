@@ -537,6 +537,16 @@ TEST_F(EnglishScreenWorkTest, EveryTextIsEnglishAndTheMaximizedScreenFillsTheWin
     EXPECT_EQ(Widget<QToolButton>("btnCliente")->toolTip(), QString("Search (F2 or Alt+Down)"));
 
     auto* listView = Widget<ListBoxView>("lsbPossiveis");
+    EXPECT_TRUE(listView->toolTip().contains("F6")) << listView->toolTip().toStdString();
+
+    // F6 takes the focus from the list to the grid and back.
+    ASSERT_EQ(screen_->ActiveControl(), Model<TListBox>("lsbPossiveis"));
+    QTest::keyClick(listView, Qt::Key_F6);
+    EXPECT_EQ(screen_->ActiveControl(), Model<TDBGrid>("dbgPadrao"));
+    EXPECT_TRUE(Widget<GridView>("dbgPadrao")->hasFocus());
+    QTest::keyClick(Widget<GridView>("dbgPadrao"), Qt::Key_F6);
+    EXPECT_EQ(screen_->ActiveControl(), Model<TListBox>("lsbPossiveis"));
+
     GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 0));
     GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 2), Qt::ControlModifier);
     QTest::mouseClick(Widget<QToolButton>("sbtEscolhido"), Qt::LeftButton);
