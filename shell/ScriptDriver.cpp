@@ -1,5 +1,6 @@
 #include "shell/ScriptDriver.h"
 
+#include "host/HostMessages.h"
 #include "host/Session.h"
 #include "host/ShellRoutines.h"
 #include "platform/controls/TApplication.h"
@@ -635,7 +636,7 @@ void ScriptDriver::Search(TDataSet* DataSet)
     TForm* window = nullptr;
     window = new TForm(&Application());
     window->SetName("frmProcurar");
-    window->SetCaption("Procurar");
+    window->SetCaption(HostMessages::Text("shell.procurar"));
     SearchWindow search;
     search.data = DataSet;
     search.form = window;
