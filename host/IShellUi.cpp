@@ -41,6 +41,8 @@ IShellUi*& Installed()
 
 } // namespace
 
+void IShellUi::ShowProgressCount(int /*done*/, int /*total*/) {}
+
 IShellUi& IShellUi::Current()
 {
     IShellUi* current = Installed();

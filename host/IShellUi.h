@@ -26,6 +26,10 @@ public:
     virtual void ShowProgress(TComponent* owner, int kind, const std::string& text) = 0;
     // Closes the progress window; only called while one is open.
     virtual void HideProgress() = 0;
+    // A command that works through a known number of items says, while the
+    // progress window is open, that it is at item done of total (1-based).
+    // The plain one and the headless shell show nothing for it.
+    virtual void ShowProgressCount(int done, int total);
 
     // Shows the rows of dataSet in a lookup list titled title for the lookup
     // button sender, and waits for the operator: the 0-based row picked, or

@@ -16,6 +16,13 @@ ProgressShown::~ProgressShown()
     }
 }
 
+void ProgressShown::Count(int done, int total)
+{
+    if (open_) {
+        ShowAviCount(done, total);
+    }
+}
+
 void ProgressShown::Close()
 {
     if (open_) {

@@ -14,6 +14,8 @@ public:
     ProgressShown(const ProgressShown&) = delete;
     ProgressShown& operator=(const ProgressShown&) = delete;
 
+    // While open, shows that the work is at item done of total.
+    void Count(int done, int total);
     void Close();
 
 private:

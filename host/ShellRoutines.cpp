@@ -156,6 +156,13 @@ void ActiveShowAvi(TComponent* owner, int kind, const std::string& text)
     progressOpen = true;
 }
 
+void ShowAviCount(int done, int total)
+{
+    if (progressOpen) {
+        IShellUi::Current().ShowProgressCount(done, total);
+    }
+}
+
 void DeactiveShowAvi()
 {
     if (!progressOpen) {

@@ -59,6 +59,9 @@ int WebPort();
 // Opens the progress window over owner showing text (through IShellUi); a
 // second call while it is open shows the new text in the same window.
 void ActiveShowAvi(TComponent* owner, int kind, const std::string& text);
+// Shows in the open progress window that the work is at item done of total;
+// does nothing when none is open.
+void ShowAviCount(int done, int total);
 // Closes the progress window; does nothing when none is open.
 void DeactiveShowAvi();
 // True while the progress window is open.

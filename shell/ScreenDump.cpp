@@ -83,6 +83,22 @@ std::string MirroredButton(const std::string& entry)
     return entry;
 }
 
+// The texts of a control or a menu entry that the operator reads (caption
+// and hint), so that scripts see the language shown.
+void AddShownTexts(json& j, const TComponent* c)
+{
+    if (auto* ctl = dynamic_cast<const TControl*>(c)) {
+        if (!ctl->Caption().empty()) {
+            j["caption"] = U(ctl->Caption());
+        }
+        if (!ctl->Hint().empty()) {
+            j["hint"] = U(ctl->Hint());
+        }
+    } else if (auto* item = dynamic_cast<const TMenuItem*>(c)) {
+        j["caption"] = U(item->Caption());
+    }
+}
+
 } // namespace
 
 json ScreenDump::DumpComponent(const TComponent* c)
@@ -93,6 +109,7 @@ json ScreenDump::DumpComponent(const TComponent* c)
         j["enabled"] = ctl->Enabled();
         j["visible"] = ctl->Visible();
     }
+    AddShownTexts(j, c);
     if (auto* edit = dynamic_cast<const TCustomEdit*>(c)) {
         j["text"] = U(edit->Text());
         if (auto* med = dynamic_cast<const TMaskEdit*>(c)) {

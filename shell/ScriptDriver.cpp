@@ -1,5 +1,6 @@
 #include "shell/ScriptDriver.h"
 
+#include "host/HostMessages.h"
 #include "host/Session.h"
 #include "host/ShellRoutines.h"
 #include "platform/controls/TApplication.h"
@@ -19,6 +20,7 @@
 #include "shell/ScreenDump.h"
 #include "shell/ScriptLine.h"
 #include "shell/SearchMatch.h"
+#include "shell/ShellKeys.h"
 
 #include <cstdio>
 
@@ -368,6 +370,14 @@ void ScriptDriver::CmdKey(const std::vector<std::string>& w)
         Application().Dispatch([f] { f->DispatchDelete(); });
         return;
     }
+    if (k == "F6") {
+        Application().Dispatch([f] { ShellKeys::FocusNextList(*f); });
+        return;
+    }
+    if (k == "F2" || k == "Alt+Down") {
+        Application().Dispatch([f] { ShellKeys::OpenLookup(*f); });
+        return;
+    }
     char c = 0;
     if (k == "Space") {
         c = ' ';
@@ -626,7 +636,7 @@ void ScriptDriver::Search(TDataSet* DataSet)
     TForm* window = nullptr;
     window = new TForm(&Application());
     window->SetName("frmProcurar");
-    window->SetCaption("Procurar");
+    window->SetCaption(HostMessages::Text("shell.procurar"));
     SearchWindow search;
     search.data = DataSet;
     search.form = window;

@@ -23,6 +23,43 @@ std::vector<int> VisibleFields(const TDataSet* DataSet)
     return visible;
 }
 
+// The digits of a number written with or without the punctuation of its mask
+// ("11.222.333/0001-81", "529.982.247-25", "11222333000181"); empty when text
+// holds anything else, or no digit.
+std::string NumberDigits(const std::string& text)
+{
+    std::string digits;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits += c;
+        } else if (c != '.' && c != '/' && c != '-' && c != ' ') {
+            return {};
+        }
+    }
+    return digits;
+}
+
+// What the operator typed, folded once for every row.
+struct Wanted {
+    explicit Wanted(const std::string& text) : folded(SearchMatch::Fold(text)), digits(NumberDigits(text)) {}
+    std::string folded;
+    std::string digits;
+};
+
+// Where wanted lies in value: 0 at its start, 1 further in, -1 nowhere. A
+// number matches another however either is punctuated.
+int MatchAt(const std::string& value, const Wanted& wanted)
+{
+    auto at = SearchMatch::Fold(value).find(wanted.folded);
+    if (at == std::string::npos && !wanted.digits.empty()) {
+        at = NumberDigits(value).find(wanted.digits);
+    }
+    if (at == std::string::npos) {
+        return -1;
+    }
+    return at == 0 ? 0 : 1;
+}
+
 } // namespace
 
 std::string SearchMatch::Fold(const std::string& text)
@@ -67,7 +104,7 @@ std::string SearchMatch::Fold(const std::string& text)
 
 bool SearchMatch::Contains(const std::string& value, const std::string& wanted)
 {
-    return Fold(value).find(Fold(wanted)) != std::string::npos;
+    return MatchAt(value, Wanted(wanted)) >= 0;
 }
 
 std::vector<int> SearchMatch::MatchingRows(const TDataSet* DataSet, const std::string& text)
@@ -76,11 +113,11 @@ std::vector<int> SearchMatch::MatchingRows(const TDataSet* DataSet, const std::s
     if (DataSet == nullptr || !DataSet->Active()) {
         return rows;
     }
-    std::string wanted = Fold(text);
+    Wanted wanted(text);
     const std::vector<int> visible = VisibleFields(DataSet);
     for (int r = 0; r < DataSet->RecordCount(); ++r) {
         for (int f : visible) {
-            if (Fold(DataSet->RowValue(r, f).value_or("")).find(wanted) != std::string::npos) {
+            if (MatchAt(DataSet->RowValue(r, f).value_or(""), wanted) >= 0) {
                 rows.push_back(r);
                 break;
             }
@@ -94,16 +131,16 @@ int SearchMatch::FirstMatch(TDataSet* DataSet, const std::string& text)
     if (DataSet == nullptr || !DataSet->Active()) {
         return -1;
     }
-    std::string wanted = Fold(text);
+    Wanted wanted(text);
     const std::vector<int> visible = VisibleFields(DataSet);
     int contains = -1;
     for (int r = 0; r < DataSet->RecordCount(); ++r) {
         for (int f : visible) {
-            std::string value = Fold(DataSet->RowValue(r, f).value_or(""));
-            if (value.rfind(wanted, 0) == 0) {
+            int at = MatchAt(DataSet->RowValue(r, f).value_or(""), wanted);
+            if (at == 0) {
                 return r;
             }
-            if (contains < 0 && value.find(wanted) != std::string::npos) {
+            if (contains < 0 && at > 0) {
                 contains = r;
             }
         }

@@ -4,7 +4,9 @@
 // no field starts with it, the first row where one contains it.
 //
 // The lookup list's rule: the rows where a visible field's text contains the
-// typed text, ignoring case and accents. Both the desktop lookup window and
+// typed text, ignoring case and accents. A number typed with or without the
+// punctuation of its mask ("11.222.333/0001-81", "529.982.247-25") matches
+// the number written either way. Both the desktop lookup window and
 // the headless one narrow their rows with MatchingRows.
 #include <string>
 #include <vector>
@@ -27,7 +29,7 @@ public:
     // none when the data set is null or closed.
     static std::vector<int> MatchingRows(const TDataSet* DataSet, const std::string& text);
     // Whether value contains wanted, both Windows-1252, ignoring case and
-    // accents.
+    // accents, and a number's punctuation.
     static bool Contains(const std::string& value, const std::string& wanted);
     // Folds a Windows-1252 text for comparison: upper case, accents dropped.
     static std::string Fold(const std::string& text);

@@ -82,6 +82,7 @@ void TfrmServCliente::sbtTodosClick(TObject* /*Sender*/)
     ControlsSuspended servClie(cdsServClie);
     ProgressShown progress(frmServCliente, 6, msgPadrao->Msg("upd_cdsServClie"));
     for (int i = 0; i <= lsbPossiveis->Count() - 1; i += 1) {
+        progress.Count(i + 1, lsbPossiveis->Count());
         boEventos = false;
         cdsServClie->Insert();
         std::string entry = lsbPossiveis->Item(i);

@@ -6,9 +6,11 @@
 #include "platform/controls/TLabel.h"
 #include "platform/controls/TSpeedButton.h"
 #include "platform/controls/TWinControl.h"
+#include "shell/ShellKeys.h"
 #include "shell/gui/DropRoutes.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
+#include "shell/gui/ShellTexts.h"
 #include "shell/gui/ViewFactory.h"
 
 #include <QApplication>
@@ -67,7 +69,13 @@ TFont ControlView::EffectiveFont(const TControl* control)
 
 QString ControlView::ToolTipText() const
 {
-    return GuiConvert::ToQt(control_->Hint());
+    QString hint = GuiConvert::ToQt(control_->Hint());
+    if (!ShellKeys::IsListStop(control_)) {
+        return hint;
+    }
+    // The key that reaches a list the tab order passes by.
+    QString key = ShellTexts::Text(ShellTexts::kListKeyHint);
+    return hint.isEmpty() ? key : hint + QLatin1Char('\n') + key;
 }
 
 QString ControlView::AccessibleNameText() const
@@ -127,9 +135,14 @@ void ControlView::ApplyLook()
     }
     QPalette palette = widget_->palette();
     QColor color = GuiConvert::ColorOf(control_->Color(), QApplication::palette());
+    // Disabled text stays readable on the control's colour.
+    QColor disabledText = GuiConvert::Readable(QApplication::palette().color(QPalette::Disabled, QPalette::Text), color,
+                                               GuiConvert::kReadableContrast);
     if (palette.color(QPalette::Active, ColorRole()) != color ||
-        palette.color(QPalette::Disabled, ColorRole()) != color) {
+        palette.color(QPalette::Disabled, ColorRole()) != color ||
+        palette.color(QPalette::Disabled, QPalette::Text) != disabledText) {
         palette.setColor(ColorRole(), color);
+        palette.setColor(QPalette::Disabled, QPalette::Text, disabledText);
         widget_->setPalette(palette);
     }
     QString tip = ToolTipText();

@@ -13,6 +13,7 @@
 #include <QLayout>
 #include <QMdiArea>
 #include <QMoveEvent>
+#include <QTimer>
 
 int FormView::applyingModel_ = 0;
 
@@ -161,6 +162,18 @@ void FormView::SyncFromModel()
     if (!form_->Visible() && isVisible()) {
         hide();
     }
+    if (form_->WindowState() == TWindowState::wsMaximized && !sizePending_) {
+        // Maximized by the form itself, the window took the area's size while
+        // the model was being applied; the form learns it once that is over,
+        // so its controls are laid out over the whole area.
+        sizePending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            sizePending_ = false;
+            if (surface_ != nullptr && isMaximized()) {
+                SurfaceResized(surface_->size());
+            }
+        });
+    }
 }
 
 void FormView::SurfaceResized(QSize size)
@@ -176,7 +189,17 @@ void FormView::SurfaceResized(QSize size)
     QPoint at = isMaximized() ? QPoint(form->Left(), form->Top()) : pos();
     int width = size.width() + form->Width() - form->ClientWidth();
     int height = size.height() + form->Height() - form->ClientHeight();
-    Application().Dispatch([form, at, width, height] { form->SetBounds(at.x(), at.y(), width, height); });
+    // The maximize and restore buttons resize the window before they say its
+    // state changed: the form learns the state first, or the new bounds would
+    // bring the window back in its old state at the new size.
+    TWindowState shown = isMaximized() ? TWindowState::wsMaximized : TWindowState::wsNormal;
+    bool restate = form->WindowState() != shown;
+    Application().Dispatch([form, at, width, height, shown, restate] {
+        if (restate) {
+            form->SetWindowState(shown);
+        }
+        form->SetBounds(at.x(), at.y(), width, height);
+    });
 }
 
 void FormView::moveEvent(QMoveEvent* event)

@@ -70,5 +70,6 @@ private:
     std::vector<Connection> connections_;
     std::unordered_map<const TControl*, ControlView*> views_;
     bool shownOnce_ = false;
+    bool sizePending_ = false;
     static int applyingModel_;
 };

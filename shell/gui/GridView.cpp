@@ -130,17 +130,20 @@ bool GridView::FitLastColumn()
     int last = static_cast<int>(columns.size()) - 1;
     auto visible = grid->VisibleColumns();
     int wanted = columns.back().width;
+    int others = 0;
+    for (int i = 0; i < last; ++i) {
+        others += horizontalHeader()->sectionSize(i);
+    }
+    int room = viewport()->width() - others;
     if (last < static_cast<int>(visible.size()) && visible[static_cast<size_t>(last)]->Width() == 0) {
-        int others = 0;
-        for (int i = 0; i < last; ++i) {
-            others += horizontalHeader()->sectionSize(i);
-        }
-        int room = viewport()->width() - others;
         if (others + wanted > viewport()->width()) {
             int needed = std::max(sizeHintForColumn(last), horizontalHeader()->sectionSizeHint(last));
             wanted = std::min(wanted, std::max(room, needed));
         }
     }
+    // The last column takes the room the others leave, so that a wider
+    // window leaves no empty band beside it.
+    wanted = std::max(wanted, room);
     if (horizontalHeader()->sectionSize(last) == wanted) {
         return false;
     }

@@ -5,6 +5,8 @@
 
 #include <QFontDatabase>
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace GuiConvert {
@@ -51,6 +53,45 @@ QColor ColorOf(TColor color, const QPalette& palette)
         return palette.color(QPalette::Active, QPalette::Base);
     }
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+namespace {
+
+double Luminance(const QColor& color)
+{
+    auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    QColor rgb = color.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+
+} // namespace
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    double la = Luminance(a);
+    double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor Readable(const QColor& text, const QColor& background, double ratio)
+{
+    if (Contrast(text, background) >= ratio) {
+        return text;
+    }
+    // Towards black over a light background, towards white over a dark one,
+    // a step at a time, so the colour stays as close to the style's as it can.
+    QColor towards = Luminance(background) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
+    QColor from = text.toRgb();
+    for (int step = 1; step <= 20; ++step) {
+        float t = static_cast<float>(step) / 20.0F;
+        QColor mixed = QColor::fromRgbF(from.redF() + (towards.redF() - from.redF()) * t,
+                                        from.greenF() + (towards.greenF() - from.greenF()) * t,
+                                        from.blueF() + (towards.blueF() - from.blueF()) * t);
+        if (Contrast(mixed, background) >= ratio) {
+            return mixed;
+        }
+    }
+    return towards;
 }
 
 QFont FontOf(const TFont& font, const QFont& base)

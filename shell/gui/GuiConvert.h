@@ -25,6 +25,15 @@ std::optional<std::string> FromQt(const QString& text);
 // base, window base, window text), plain ones are 0x00BBGGRR.
 QColor ColorOf(TColor color, const QPalette& palette);
 
+// The contrast ratio of two colours, 1 to 21, from their relative luminance
+// (the accessibility guidelines' formula).
+double Contrast(const QColor& a, const QColor& b);
+// Text darkened (or lightened, over a dark background) just enough that its
+// contrast against background reaches ratio; text itself when it does.
+QColor Readable(const QColor& text, const QColor& background, double ratio);
+// The contrast body text needs.
+inline constexpr double kReadableContrast = 4.5;
+
 // The model's font over Base: size in points and the styles. The platform's
 // dialog font is not installed here: a condensed sans stands in for it, or
 // Base's family.

@@ -9,6 +9,7 @@
 #include "platform/data/TDataSet.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
+#include "shell/gui/InputGate.h"
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ModelWatch.h"
 #include "shell/gui/ProgressWindow.h"
@@ -21,7 +22,7 @@
 
 #include <memory>
 
-GuiShellUi::GuiShellUi(ShellWindow* shell) : shell_(shell)
+GuiShellUi::GuiShellUi(ShellWindow* shell) : shell_(shell), gate_(new InputGate)
 {
     previousUi_ = IShellUi::SetCurrent(this);
     previousSink_ = ErrorSink::Set([this](const std::string& text) { ShowError(text); });
@@ -30,6 +31,7 @@ GuiShellUi::GuiShellUi(ShellWindow* shell) : shell_(shell)
 GuiShellUi::~GuiShellUi()
 {
     delete progress_.data();
+    delete gate_;
     ErrorSink::Set(previousSink_);
     IShellUi::SetCurrent(previousUi_);
 }
@@ -73,12 +75,31 @@ ProgressWindow* GuiShellUi::Progress() const
     return progress_ != nullptr && progress_->isVisible() ? progress_.data() : nullptr;
 }
 
+void GuiShellUi::Pump()
+{
+    if (gate_->IsClosed()) {
+        QCoreApplication::processEvents();
+    }
+}
+
 void GuiShellUi::ShowProgress(TComponent* owner, int /*kind*/, const std::string& text)
 {
+    gate_->Close();
     if (progress_ == nullptr) {
         progress_ = new ProgressWindow(shell_);
     }
     progress_->ShowText(GuiConvert::ToQt(text), WindowOver(owner));
+    Pump();
+}
+
+void GuiShellUi::ShowProgressCount(int done, int total)
+{
+    if (progress_ == nullptr || !progress_->isVisible()) {
+        return;
+    }
+    progress_->ShowCount(done, total,
+                         ShellTexts::Text(ShellTexts::kProgressCount, {std::to_string(done), std::to_string(total)}));
+    Pump();
 }
 
 void GuiShellUi::HideProgress()
@@ -90,6 +111,7 @@ void GuiShellUi::HideProgress()
             Reactivate();
         }
     }
+    gate_->OpenLater();
 }
 
 std::optional<int> GuiShellUi::PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet)

@@ -3,6 +3,9 @@
 // and its error box. Installing it (the constructor does) makes it the
 // IShellUi in use and the error sink; destroying it puts back what was there.
 //
+// While the progress window is open the operator's input to the screens and
+// the main window is dropped, not kept for after the command (InputGate).
+//
 // Errors: one message box per message; MensErro shows its text here and
 // then raises EAbort, which the application's report does not show again.
 #include "host/IShellUi.h"
@@ -13,6 +16,7 @@
 
 #include <functional>
 
+class InputGate;
 class ProgressWindow;
 class QWidget;
 class ShellWindow;
@@ -26,6 +30,7 @@ public:
 
     void ShowProgress(TComponent* owner, int kind, const std::string& text) override;
     void HideProgress() override;
+    void ShowProgressCount(int done, int total) override;
     std::optional<int> PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet) override;
     void ShowEmptyLookup(TComponent* Sender, const std::string& text) override;
     void Search(TDataSet* DataSet) override;
@@ -34,15 +39,21 @@ public:
     void ShowError(const std::string& text);
     // The progress window while it is open, else null.
     ProgressWindow* Progress() const;
+    // Drops the operator's input while a command with the progress window runs.
+    InputGate* Gate() const { return gate_; }
 
 private:
     // The window the shell's windows open over: the owner's form window, or
     // the main window.
     QWidget* WindowOver(TComponent* owner) const;
     void Reactivate();
+    // Lets the event loop turn while the command runs: the progress window
+    // repaints, and the input that arrived is dropped by the gate.
+    void Pump();
 
     ShellWindow* shell_;
     IShellUi* previousUi_;
     ErrorSink::Sink previousSink_;
     QPointer<ProgressWindow> progress_;
+    InputGate* gate_;
 };

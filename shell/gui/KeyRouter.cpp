@@ -1,6 +1,7 @@
 #include "shell/gui/KeyRouter.h"
 
 #include "platform/controls/TCustomForm.h"
+#include "shell/ShellKeys.h"
 #include "shell/gui/ControlView.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
@@ -62,6 +63,9 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
     if (form_->Form() == nullptr) {
         return true;
     }
+    if (RouteShellKey(*key)) {
+        return true;
+    }
     if (auto* view = dynamic_cast<ControlView*>(watched); view != nullptr && view->HandleKey(key)) {
         return true;
     }
@@ -71,6 +75,21 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
     }
     RouteKey(*key);
     return true;
+}
+
+bool KeyRouter::RouteShellKey(const QKeyEvent& key)
+{
+    Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (key.key() == Qt::Key_F6 && modifiers == Qt::NoModifier) {
+        OnForm([](TCustomForm& form) { ShellKeys::FocusNextList(form); });
+        return true;
+    }
+    if ((key.key() == Qt::Key_F2 && modifiers == Qt::NoModifier) ||
+        (key.key() == Qt::Key_Down && modifiers == Qt::AltModifier)) {
+        OnForm([](TCustomForm& form) { ShellKeys::OpenLookup(form); });
+        return true;
+    }
+    return false;
 }
 
 void KeyRouter::RouteKey(const QKeyEvent& key)

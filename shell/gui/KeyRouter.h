@@ -3,7 +3,8 @@
 // act on keys themselves: Tab and Shift+Tab move the model's focus, typed
 // characters (with Backspace, Enter and Escape) go to DispatchKey, Delete to
 // DispatchDelete, and a control's own keys (the grid's row keys) to its view.
-// Key combinations with Ctrl or Alt are left to the shortcuts and the menu.
+// Key combinations with Ctrl or Alt are left to the shortcuts and the menu,
+// but for the shell's own keys (F6, F2, Alt+Down; see ShellKeys).
 #include <QObject>
 
 #include <functional>
@@ -24,6 +25,8 @@ private:
     // A key that no view took: Tab, Backtab, the control characters, Delete,
     // or typed text.
     void RouteKey(const QKeyEvent& key);
+    // The shell's own keys (ShellKeys): F6, F2 and Alt+Down; whether it was one.
+    bool RouteShellKey(const QKeyEvent& key);
     void Type(const QString& text);
     void SendKey(char key);
     void Backtab();

@@ -11,10 +11,16 @@
 #include <QStyleFactory>
 #include <QTimer>
 
+#include <cstdio>
+
 int RunGui(PackageHost& package, bool openAtStart, int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
+    if (!ShellTexts::InstallQtTranslations()) {
+        std::fprintf(stderr, "shell: Qt's translations (qt6-translations-l10n) are not installed; "
+                             "Qt's own buttons and menus stay in English\n");
+    }
     QApplication::setApplicationDisplayName(ShellTexts::Text(ShellTexts::kApplicationName));
     // Where QSettings keeps the main window's place.
     QApplication::setOrganizationName(QString::fromLatin1(ShellTexts::kSettingsOrganization));

@@ -26,11 +26,22 @@ inline constexpr const char* kSearchPrompt = "shell.procurar_rotulo";
 inline constexpr const char* kLookupPrompt = "shell.filtrar_rotulo";
 inline constexpr const char* kWaitTitle = "shell.aguarde";
 inline constexpr const char* kNotStored = "shell.nao_gravado";
+inline constexpr const char* kProgressCount = "shell.progresso";
+inline constexpr const char* kListKeyHint = "shell.dica_lista";
+inline constexpr const char* kLookupKeyHint = "shell.dica_pesquisa";
 // Names of the settings' folder and file, never shown.
 inline constexpr const char* kSettingsOrganization = "servcliente";
 inline constexpr const char* kSettingsApplication = "shell";
 
 // The text of a key in the session's language, %1, %2... filled from args.
 QString Text(const char* key, const std::vector<std::string>& args = {});
+
+// Makes Qt's own texts (the buttons of its dialogs, the edits' context menu,
+// the document windows' system menu) follow the session's language: Qt's
+// Brazilian Portuguese translations unless the session asks for English.
+// Called again after the language changed, it replaces what it installed.
+// Returns whether Qt's texts are in the session's language (false when the
+// translations are not installed: Qt then speaks English).
+bool InstallQtTranslations();
 
 } // namespace ShellTexts

@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 
 #include <QSettings>
@@ -218,6 +219,30 @@ void ShellWindow::RestorePlace()
     if (geometry.isEmpty() || !restoreGeometry(geometry)) {
         resize(1100, 720);
     }
+    BringOnScreen();
+}
+
+void ShellWindow::BringOnScreen()
+{
+    QScreen* screen = QGuiApplication::screenAt(geometry().center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    // A place saved on a screen that is gone, or mostly off the edge: the
+    // window comes back whole onto the screen, no larger than it is.
+    QRect work = screen->availableGeometry();
+    QRect place = geometry();
+    QRect seen = place.intersected(work);
+    if (seen.width() * 2 >= place.width() && seen.height() * 2 >= place.height()) {
+        return;
+    }
+    QSize size = place.size().boundedTo(work.size());
+    QPoint at(std::clamp(place.x(), work.left(), work.right() + 1 - size.width()),
+              std::clamp(place.y(), work.top(), work.bottom() + 1 - size.height()));
+    setGeometry(QRect(at, size));
 }
 
 void ShellWindow::SavePlace() const

@@ -8,7 +8,8 @@
 //
 // It opens at the size, place and maximized state it had when last closed
 // (QSettings of the application's organisation and name, group "MainWindow"),
-// and saves them when it closes.
+// and saves them when it closes; a place mostly off screen (a screen that is
+// gone) comes back whole onto the screen.
 #include "platform/core/Signal.h"
 
 #include <QMainWindow>
@@ -62,6 +63,8 @@ protected:
 private:
     void SyncCursor();
     void RestorePlace();
+    // Moves the window whole onto a screen when most of it is off screen.
+    void BringOnScreen();
     void SavePlace() const;
     void SubWindowActivated(QMdiSubWindow* window);
 

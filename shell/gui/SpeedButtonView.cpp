@@ -1,10 +1,12 @@
 #include "shell/gui/SpeedButtonView.h"
 
+#include "host/TBtnPesquisa.h"
 #include "platform/controls/TSpeedButton.h"
 #include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GlyphPainter.h"
 #include "shell/gui/GuiConvert.h"
+#include "shell/gui/ShellTexts.h"
 
 #include <QShortcut>
 
@@ -47,6 +49,10 @@ QKeySequence SpeedButtonView::ShortcutKeys() const
 QString SpeedButtonView::ToolTipText() const
 {
     TSpeedButton* button = Button();
+    if (auto* lookup = dynamic_cast<TBtnPesquisa*>(button); lookup != nullptr && lookup->Associate() != nullptr) {
+        // The keys that open the lookup from its edit.
+        return ShellTexts::Text(ShellTexts::kLookupKeyHint, {button->Hint()});
+    }
     if (!button->Hint().empty()) {
         return GuiConvert::ToQt(button->Hint());
     }

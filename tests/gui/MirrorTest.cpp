@@ -514,6 +514,14 @@ TEST_F(MirrorTest, ResizingTheWindowLaysTheFormOutAgain)
     EXPECT_EQ(s->header->Width(), s->form->ClientWidth());
     EXPECT_EQ(s->WidgetOf(s->header)->width(), s->form->ClientWidth());
     EXPECT_EQ(s->WidgetOf(s->work)->height(), s->form->ClientHeight() - 57);
+
+    // Wider still, the grid's last column takes the room: no empty band.
+    view->resize(view->size() + QSize(300, 0));
+    GuiTest::Settle();
+    auto* grid = s->Widget<GridView>(s->grid);
+    auto* header = grid->horizontalHeader();
+    EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), grid->viewport()->width());
+    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
 }
 
 } // namespace

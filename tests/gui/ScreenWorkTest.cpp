@@ -5,7 +5,8 @@
 // show what the model holds.
 //
 // With SERVCLIENTE_SCREENSHOT=FILE the main window is saved as a PNG while
-// the client's services are shown.
+// the client's services are shown; with SERVCLIENTE_SCREENSHOT_EN=FILE, the
+// same in an English session with the screen maximized.
 #include "GuiTestSupport.h"
 
 #include "host/Session.h"
@@ -21,29 +22,38 @@
 #include "shell/PackageHost.h"
 #include "shell/ShellMainForm.h"
 #include "shell/gui/DropRoutes.h"
+#include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GridModel.h"
 #include "shell/gui/GridView.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/GuiShellUi.h"
+#include "shell/gui/InputGate.h"
 #include "shell/gui/ListBoxModel.h"
 #include "shell/gui/ListBoxView.h"
 #include "shell/gui/LookupDialog.h"
+#include "shell/gui/ProgressWindow.h"
 #include "shell/gui/ShellWindow.h"
 
 #include <QApplication>
 #include <QDropEvent>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
 #include <QPointer>
+#include <QProgressBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -111,6 +121,18 @@ private:
     int port_ = 0;
 };
 
+// The contrast ratio of two colours, from their relative luminance.
+double ContrastRatio(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    double la = luminance(a);
+    double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 class ScreenWorkTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -129,6 +151,9 @@ protected:
         session << "[session]\nFiliProc = 0001\nFiliProcFat = 0001\nNomeFiliProcFat = Matriz São Paulo\n"
                    "ModuFili = 0\nModuloAtiv = 15\nWebURL = 127.0.0.1\nWebPort = "
                 << server_->Port() << "\nLocalDatabase = " << dir_ << "/local.db\n";
+        if (!language_.empty()) {
+            session << "Language = " << language_ << "\n";
+        }
         session.close();
         Session::Current().LoadFromFile(dir_ + "/session.ini");
         TdtmDBGeral::Instance().SetDatabase(dir_ + "/local.db");
@@ -277,6 +302,7 @@ protected:
         return view->visualRect(view->ItemModel()->index(row)).center();
     }
 
+    std::string language_;
     std::string dir_;
     std::unique_ptr<ServerProcess> server_;
     ShellMainForm* mainForm_ = nullptr;
@@ -297,6 +323,16 @@ TEST_F(ScreenWorkTest, BranchClientTwoMovedOneBackAllBack)
     ASSERT_NE(screen_, nullptr) << errors_.join("\n").toStdString();
     ASSERT_NE(shell_->ViewOf(screen_), nullptr);
     ExpectWidgetsShowTheModel("opened");
+    // The name edits stay disabled, their text readable on their colour.
+    for (const char* name : {"edtNmFilial", "edtCliente"}) {
+        QLineEdit* edit = Widget<QLineEdit>(name);
+        ASSERT_FALSE(edit->isEnabled()) << name;
+        QPalette palette = edit->palette();
+        EXPECT_GE(ContrastRatio(palette.color(QPalette::Disabled, QPalette::Text),
+                                palette.color(QPalette::Disabled, QPalette::Base)),
+                  4.5)
+            << name;
+    }
 
     // The branch, typed over what the session put there; Tab validates it.
     auto* branch = Widget<QLineEdit>("medCdFilial");
@@ -418,6 +454,115 @@ TEST_F(ScreenWorkTest, DraggingBetweenTheListsMovesAsTheTransferButtonsDo)
     EXPECT_FALSE(DropOn("dbgPadrao", "lsbPossiveis"));
     EXPECT_EQ(list->Count(), possible + before);
     ExpectWidgetsShowTheModel("refused while disabled");
+}
+
+TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCounts)
+{
+    OpenWithListsLoaded();
+    auto* list = Model<TListBox>("lsbPossiveis");
+    int possible = list->Count();
+    int before = Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount();
+
+    // While move-all stores its last service, the operator clicks
+    // move-all-back and presses its keys: the input waits in the queue until
+    // the command is over, when that button is enabled again. The progress
+    // window is read each time the event loop turns.
+    QStringList counts;
+    std::vector<int> values;
+    bool posted = false;
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        ProgressWindow* progress = ui_->Progress();
+        if (progress == nullptr) {
+            return;
+        }
+        counts << progress->CountText();
+        values.push_back(progress->Bar()->value());
+        if (!posted && progress->CountText() == QString("%1 de %1").arg(possible)) {
+            posted = true;
+            QWidget* back = Widget<QToolButton>("sbtTodosEsquerda");
+            QPointF at(back->rect().center());
+            QPointF global(back->mapToGlobal(back->rect().center()));
+            QCoreApplication::postEvent(back, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                              Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(back, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                              Qt::NoButton, Qt::NoModifier));
+            QWidget* focused = shell_->ViewOf(screen_)->WidgetOf(screen_->ActiveControl());
+            QCoreApplication::postEvent(
+                focused, new QKeyEvent(QEvent::KeyPress, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier));
+        }
+    });
+    watcher.start();
+    QTest::mouseClick(Widget<QToolButton>("sbtTodos"), Qt::LeftButton);
+    watcher.stop();
+    GuiTest::Settle();
+    EXPECT_TRUE(posted);
+    EXPECT_FALSE(ui_->Gate()->IsClosed());
+    EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), before + possible);
+    EXPECT_EQ(list->Count(), 0);
+    ExpectWidgetsShowTheModel("all moved, the input given meanwhile dropped");
+    // The window said how far the work was, and its bar moved.
+    EXPECT_TRUE(counts.contains(QString("1 de %1").arg(possible))) << counts.join(", ").toStdString();
+    EXPECT_TRUE(counts.contains(QString("%1 de %1").arg(possible))) << counts.join(", ").toStdString();
+    ASSERT_FALSE(values.empty());
+    EXPECT_GT(values.back(), values.front());
+
+    // Once the command is over, input is taken again.
+    QTest::mouseClick(Widget<QToolButton>("sbtTodosEsquerda"), Qt::LeftButton);
+    EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), 0);
+    ExpectWidgetsShowTheModel("all moved back");
+}
+
+class EnglishScreenWorkTest : public ScreenWorkTest {
+protected:
+    void SetUp() override
+    {
+        language_ = "en";
+        ScreenWorkTest::SetUp();
+    }
+};
+
+TEST_F(EnglishScreenWorkTest, EveryTextIsEnglishAndTheMaximizedScreenFillsTheWindow)
+{
+    OpenWithListsLoaded();
+    // The standard screen's menu and toolbar, the lookup's keys in its tooltip.
+    QStringList menus;
+    for (QAction* action : shell_->menuBar()->actions()) {
+        menus << action->text();
+    }
+    EXPECT_TRUE(menus.contains("&Record")) << menus.join(", ").toStdString();
+    EXPECT_FALSE(menus.contains("&Registro"));
+    EXPECT_EQ(Widget<QToolButton>("sbtConfirmar")->toolTip(), QString("Confirm"));
+    EXPECT_EQ(Widget<QToolButton>("btnCliente")->toolTip(), QString("Search (F2 or Alt+Down)"));
+
+    auto* listView = Widget<ListBoxView>("lsbPossiveis");
+    EXPECT_TRUE(listView->toolTip().contains("F6")) << listView->toolTip().toStdString();
+
+    // F6 takes the focus from the list to the grid and back.
+    ASSERT_EQ(screen_->ActiveControl(), Model<TListBox>("lsbPossiveis"));
+    QTest::keyClick(listView, Qt::Key_F6);
+    EXPECT_EQ(screen_->ActiveControl(), Model<TDBGrid>("dbgPadrao"));
+    EXPECT_TRUE(Widget<GridView>("dbgPadrao")->hasFocus());
+    QTest::keyClick(Widget<GridView>("dbgPadrao"), Qt::Key_F6);
+    EXPECT_EQ(screen_->ActiveControl(), Model<TListBox>("lsbPossiveis"));
+
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 0));
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 2), Qt::ControlModifier);
+    QTest::mouseClick(Widget<QToolButton>("sbtEscolhido"), Qt::LeftButton);
+    Application().Dispatch([this] { screen_->SetWindowState(TWindowState::wsMaximized); });
+    GuiTest::Settle();
+    FormView* view = shell_->ViewOf(screen_);
+    EXPECT_EQ(view->geometry(), shell_->MdiArea()->viewport()->rect());
+    // The form's controls are laid out over the whole area.
+    EXPECT_EQ(screen_->ClientWidth(), view->Surface()->width());
+    EXPECT_EQ(screen_->ClientHeight(), view->Surface()->height());
+    QWidget* grid = Widget<QWidget>("dbgPadrao");
+    EXPECT_GE(grid->mapTo(view->Surface(), QPoint(grid->width(), 0)).x(), view->Surface()->width() - 8);
+    ExpectWidgetsShowTheModel("maximized");
+    if (const char* file = std::getenv("SERVCLIENTE_SCREENSHOT_EN")) {
+        EXPECT_TRUE(shell_->grab().save(QString::fromLocal8Bit(file), "PNG"));
+    }
 }
 
 } // namespace

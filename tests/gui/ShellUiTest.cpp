@@ -3,6 +3,7 @@
 #include "GuiTestSupport.h"
 #include "TestScreen.h"
 
+#include "host/Session.h"
 #include "host/ShellRoutines.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TForm.h"
@@ -12,13 +13,16 @@
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ProgressWindow.h"
 #include "shell/gui/SearchDialog.h"
+#include "shell/gui/ShellTexts.h"
 #include "shell/gui/ShellWindow.h"
 
 #include <QAbstractItemModel>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
@@ -232,6 +236,23 @@ TEST_F(ShellUiTest, ProgressWindowShowsTheTextWithABusyIndicator)
     EXPECT_EQ(progress->Text(), QString("Outro"));
     DeactiveShowAvi();
     EXPECT_EQ(ui->Progress(), nullptr);
+}
+
+// ---- Qt's own texts
+
+TEST_F(ShellUiTest, QtsOwnButtonsFollowTheSessionsLanguage)
+{
+    std::string language = Session::Current().Language();
+    Session::Current().Set("Language", "pt_BR");
+    ASSERT_TRUE(ShellTexts::InstallQtTranslations()) << "qt6-translations-l10n is not installed";
+    QDialogButtonBox portuguese(QDialogButtonBox::Cancel);
+    EXPECT_EQ(portuguese.button(QDialogButtonBox::Cancel)->text(), QString("Cancelar"));
+    Session::Current().Set("Language", "en");
+    EXPECT_TRUE(ShellTexts::InstallQtTranslations());
+    QDialogButtonBox english(QDialogButtonBox::Cancel);
+    EXPECT_EQ(english.button(QDialogButtonBox::Cancel)->text(), QString("Cancel"));
+    Session::Current().Set("Language", language);
+    ShellTexts::InstallQtTranslations();
 }
 
 } // namespace

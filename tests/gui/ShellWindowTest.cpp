@@ -20,6 +20,8 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTest>
 
@@ -60,10 +62,26 @@ TEST_F(ShellWindowTest, FormGetsADocumentWindowWithItsCaption)
 TEST_F(ShellWindowTest, WindowStateIsMirroredBothWays)
 {
     FormView* view = s->View();
+    s->shell->show();
     s->form->SetWindowState(TWindowState::wsMaximized);
+    GuiTest::Settle();
     EXPECT_TRUE(view->isMaximized());
+    // Maximized, it fills the main window's work area: nothing to scroll to.
+    QMdiArea* area = s->shell->MdiArea();
+    EXPECT_EQ(view->geometry(), area->viewport()->rect());
+    EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(area->verticalScrollBar()->isVisible());
     view->showNormal();
     EXPECT_EQ(s->form->WindowState(), TWindowState::wsNormal);
+    // The same through the window's own maximize button.
+    view->showMaximized();
+    GuiTest::Settle();
+    EXPECT_EQ(s->form->WindowState(), TWindowState::wsMaximized);
+    EXPECT_TRUE(view->isMaximized());
+    EXPECT_EQ(view->geometry(), area->viewport()->rect());
+    EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+    view->showNormal();
+    GuiTest::Settle();
     view->showMinimized();
     EXPECT_EQ(s->form->WindowState(), TWindowState::wsMinimized);
     s->form->SetWindowState(TWindowState::wsNormal);
@@ -221,6 +239,20 @@ TEST_F(ShellPlaceTest, MainWindowReopensWithTheSizePlaceAndStateItClosedWith)
     ShellWindow third(nullptr);
     EXPECT_TRUE(third.windowState() & Qt::WindowMaximized);
     EXPECT_EQ(third.normalGeometry().size(), placed.size());
+}
+
+TEST_F(ShellPlaceTest, APlaceSavedMostlyOffScreenComesBackWholeOnScreen)
+{
+    QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        ShellWindow first(nullptr);
+        first.show();
+        first.setGeometry(work.right() - 50, work.bottom() - 50, 400, 300);
+        first.close();
+    }
+    ShellWindow second(nullptr);
+    EXPECT_EQ(second.size(), QSize(400, 300));
+    EXPECT_TRUE(work.contains(second.geometry())) << second.x() << "," << second.y();
 }
 
 TEST_F(ShellPlaceTest, QuitHasCtrlQ)

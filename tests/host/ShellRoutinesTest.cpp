@@ -1,5 +1,6 @@
 #include "host/ShellRoutines.h"
 #include "host/IShellUi.h"
+#include "host/ProgressShown.h"
 #include "platform/controls/TApplication.h"
 #include "platform/core/Cp1252.h"
 #include "platform/core/ErrorSink.h"
@@ -160,6 +161,10 @@ public:
         shownOver = owner;
     }
     void HideProgress() override { calls.push_back("hide"); }
+    void ShowProgressCount(int done, int total) override
+    {
+        calls.push_back(std::to_string(done) + "/" + std::to_string(total));
+    }
     std::optional<int> PickRow(TComponent*, const std::string&, TDataSet*) override { return std::nullopt; }
     void ShowEmptyLookup(TComponent*, const std::string&) override {}
     void Search(TDataSet* dataSet) override
@@ -199,6 +204,20 @@ TEST(ShowAvi, ASecondOpenShowsTheNewTextAndOneCloseEndsIt)
     DeactiveShowAvi();
     DeactiveShowAvi();
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"show 6 um", "show 6 dois", "hide"}));
+}
+
+TEST(ShowAvi, CountsReachTheShellOnlyWhileTheWindowIsOpen)
+{
+    RecordingUi ui;
+    ShowAviCount(1, 3);
+    {
+        ProgressShown progress(nullptr, 6, "um");
+        progress.Count(1, 3);
+        ShowAviCount(2, 3);
+        progress.Close();
+        progress.Count(3, 3);
+    }
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"show 6 um", "1/3", "2/3", "hide"}));
 }
 
 TEST(Procura, WithoutADataSetIsRefused)

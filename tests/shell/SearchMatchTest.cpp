@@ -58,6 +58,20 @@ TEST_F(SearchMatchTest, ContainsIgnoresCaseAndAccents)
     EXPECT_FALSE(SearchMatch::Contains("abc", "abcd"));
 }
 
+TEST_F(SearchMatchTest, ANumberMatchesWithOrWithoutTheTextOfItsMask)
+{
+    EXPECT_TRUE(SearchMatch::Contains("11222333000181", "11.222.333/0001-81"));
+    EXPECT_TRUE(SearchMatch::Contains("52998224725", "529.982.247-25"));
+    EXPECT_TRUE(SearchMatch::Contains("52998224725", "982.24"));
+    EXPECT_TRUE(SearchMatch::Contains("529.982.247-25", "52998224725"));
+    EXPECT_FALSE(SearchMatch::Contains("52998224725", "529.982.247-26"));
+    // Only a number is read so: a name holding digits keeps its own text.
+    EXPECT_FALSE(SearchMatch::Contains("Loja 2000", "2.000"));
+    EXPECT_FALSE(SearchMatch::Contains("12345", "1.2a"));
+    EXPECT_EQ(SearchMatch::MatchingRows(data, "000.12"), (std::vector<int>{0, 1}));
+    EXPECT_EQ(SearchMatch::FirstMatch(data, "0-0-0-3"), 2);
+}
+
 TEST_F(SearchMatchTest, MatchingRowsLooksInEveryVisibleFieldOnly)
 {
     EXPECT_EQ(SearchMatch::MatchingRows(data, "padaria"), std::vector<int>{0});
