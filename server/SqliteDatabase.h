@@ -23,6 +23,16 @@ public:
     void Begin(bool write) override;
     void Commit() override;
     void Rollback() noexcept override;
+    int StoredVersion() override;
+    void StoreVersion(int version) override;
+    bool HasTable(const std::string& table) override;
+    bool HasColumn(const std::string& table, const std::string& column) override;
+
+    // Copies the database at path to the file to, made private to its owner,
+    // through SQLite's online backup: a consistent copy while other
+    // connections (a running server) go on writing. Returns the pages copied;
+    // throws EDatabaseError when path is no database or the copy fails.
+    static long long Backup(const std::string& path, const std::string& to, const DatabaseOptions& options);
 
 private:
     [[noreturn]] void Fail(const std::string& what);
