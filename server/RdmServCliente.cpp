@@ -212,8 +212,8 @@ const std::string& DeleteWithAudit()
     static const std::string sql =
         "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ? RETURNING 1) "
         "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) WHERE CASE WHEN EXISTS (SELECT 1 FROM "
-        "change) THEN TRUE "
+        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) "
+        "WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE "
         "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
         "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) = 0 END";
     return sql;

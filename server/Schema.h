@@ -15,8 +15,9 @@
 // sorts as time does), the operator (or the peer's address when the server
 // keeps no credentials), the peer's address, the method, the branch, the
 // client, the service (empty for DelTodos), the action (inserted, deleted,
-// all deleted or denied) and the rows it changed (1, DelTodos's count, 0 when
-// denied; empty for rows recorded before the column was added).
+// all deleted or denied; rows of earlier releases may say modified) and the
+// rows it changed (1, DelTodos's count, 0 when denied; empty for rows
+// recorded before the column was added).
 //
 // Failure behaviour: Create and Migrate throw EDatabaseError for a database
 // whose version is newer than Schema::kCurrent, naming both versions, and
