@@ -45,6 +45,7 @@ public:
     virtual std::string Kind() const = 0;
 
     // Statements without parameters (schema, pragmas); several may be given.
+    // Inside an open transaction they run in it.
     virtual void ExecScript(const std::string& sql) = 0;
     virtual std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) = 0;
     // Returns the number of rows changed.

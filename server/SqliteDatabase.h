@@ -1,7 +1,9 @@
 #pragma once
 // The embedded database: one SQLite file in WAL mode, foreign keys enforced,
-// its files readable by their owner only,
-// waiting up to the busy time-out for another connection's write lock.
+// its files readable by their owner only (a new one made so while SQLite
+// creates it; nothing here opens them outside SQLite, which would drop the
+// locks SQLite holds on them), waiting up to the busy time-out for another
+// connection's write lock.
 #include "server/Database.h"
 
 #include <unordered_map>
