@@ -8,7 +8,7 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake pkg-config git clang clang-format libclang-rt-14-dev \
   libmsgpack-cxx-dev libasio-dev libcli11-dev libspdlog-dev nlohmann-json3-dev \
-  libsqlite3-dev libpq-dev postgresql libssl-dev openssl \
+  libsqlite3-dev sqlite3 libpq-dev postgresql libssl-dev openssl \
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-dejavu-extra \
   libgtest-dev libbenchmark-dev \
   dpkg-dev libsystemd-dev lintian >/dev/null

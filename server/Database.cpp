@@ -15,3 +15,14 @@ std::unique_ptr<Database> Database::Open(const std::string& location, const Data
     }
     return std::make_unique<SqliteDatabase>(location, options);
 }
+
+std::string Database::Lower(const std::string& name)
+{
+    std::string lower = name;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}

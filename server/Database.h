@@ -45,6 +45,7 @@ public:
     virtual std::string Kind() const = 0;
 
     // Statements without parameters (schema, pragmas); several may be given.
+    // Inside an open transaction they run in it.
     virtual void ExecScript(const std::string& sql) = 0;
     virtual std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) = 0;
     // Returns the number of rows changed.
@@ -69,4 +70,20 @@ public:
     virtual void Commit() = 0;
     // Never throws: it runs while another error is on its way.
     virtual void Rollback() noexcept = 0;
+
+    // The schema's version as the database keeps it; 0 when it keeps none.
+    virtual int StoredVersion() = 0;
+    // Inside a write transaction, which stores it with the schema's change.
+    virtual void StoreVersion(int version) = 0;
+    // Inside a write transaction: holds off other connections' schema
+    // changes until it ends (SQLite's write lock does already).
+    virtual void LockSchema() {}
+    // Whether the database's own schema has the table, or the table the
+    // column (names as the statements write them).
+    virtual bool HasTable(const std::string& table) = 0;
+    virtual bool HasColumn(const std::string& table, const std::string& column) = 0;
+
+protected:
+    // An unquoted name as both databases compare it.
+    static std::string Lower(const std::string& name);
 };

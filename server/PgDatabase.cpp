@@ -245,6 +245,11 @@ const std::string& PgDatabase::Prepared(const std::string& sql, int paramCount)
 
 void PgDatabase::ExecScript(const std::string& sql)
 {
+    if (beginPending_ || !later_.empty()) {
+        // The script runs in the open transaction: its BEGIN and the
+        // statements held back go first.
+        Run("SELECT 1", {}, nullptr);
+    }
     Ensure();
     ResultPtr res(PQexec(conn_, sql.c_str()));
     Check(res.get());
@@ -313,4 +318,45 @@ void PgDatabase::Rollback() noexcept
         PGresult* r = PQexec(conn_, "ROLLBACK");
         PQclear(r);
     }
+}
+
+int PgDatabase::StoredVersion()
+{
+    if (!HasTable("VERSAOESQUEMA")) {
+        return 0;
+    }
+    auto rows = Query("SELECT NRVERSAO FROM VERSAOESQUEMA", {});
+    return rows.empty() || !rows[0][0] ? 0 : std::stoi(*rows[0][0]);
+}
+
+void PgDatabase::StoreVersion(int version)
+{
+    // One row: the key admits a single value.
+    ExecScript("CREATE TABLE IF NOT EXISTS VERSAOESQUEMA (IDVERSAO char(1) NOT NULL PRIMARY KEY DEFAULT 'X' "
+               "CHECK (IDVERSAO = 'X'), NRVERSAO integer NOT NULL)");
+    Execute("INSERT INTO VERSAOESQUEMA (NRVERSAO) VALUES (?) ON CONFLICT (IDVERSAO) DO UPDATE SET NRVERSAO = "
+            "EXCLUDED.NRVERSAO",
+            {std::to_string(version)});
+}
+
+void PgDatabase::LockSchema()
+{
+    // A transaction lock, released by the commit or the rollback; the number
+    // is this server's own.
+    Query("SELECT pg_advisory_xact_lock(72110001)", {});
+}
+
+bool PgDatabase::HasTable(const std::string& table)
+{
+    return !Query("SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND table_name = ?",
+                  {Lower(table)})
+                .empty();
+}
+
+bool PgDatabase::HasColumn(const std::string& table, const std::string& column)
+{
+    return !Query("SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() AND table_name = ? "
+                  "AND column_name = ?",
+                  {Lower(table), Lower(column)})
+                .empty();
 }

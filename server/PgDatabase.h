@@ -25,6 +25,11 @@ public:
     void Begin(bool write) override;
     void Commit() override;
     void Rollback() noexcept override;
+    int StoredVersion() override;
+    void StoreVersion(int version) override;
+    void LockSchema() override;
+    bool HasTable(const std::string& table) override;
+    bool HasColumn(const std::string& table, const std::string& column) override;
 
     // The statement with its '?' placeholders numbered $1, $2... as
     // PostgreSQL takes them. Statements here hold no quoted question marks,

@@ -3,8 +3,11 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 
+#include <spdlog/spdlog.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <initializer_list>
 #include <map>
@@ -82,6 +85,24 @@ FieldValue FromDb(const std::string& method, const SqlValue& value, bool trimRig
         }
     }
     return text;
+}
+
+// A key text (branch, client, service) holding a control character is
+// refused before anything is written: it would reach the log and the audit
+// as a line break or a terminal command.
+void CheckKey(const std::string& method, const std::string& field, const std::string& text, unsigned entry = 0)
+{
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", c);
+            const std::string where = entry ? " of entry " + std::to_string(entry) + " of the change packet" : "";
+            throw ERemoteRefusal(method + ": the " + Describe(field) + where + " holds the control character " + code +
+                                     ", which a key may not hold; nothing was stored",
+                                 entry, "srv.texto_invalido", {method, field});
+        }
+    }
 }
 
 PacketField Field(const char* name, int size)
@@ -167,31 +188,34 @@ std::string NameKey(const std::string& cp1252)
 //
 // An insert needs no check of its own: SERVCLIE's foreign keys refuse a row
 // whose client or service is missing, and a row that is there already (ON
-// CONFLICT) proves both. Parameters: branch, client, service, then the audit
-// row's seven values.
+// CONFLICT) proves both; only a row it stored is recorded, so an insert sent
+// again after a lost answer records nothing. Parameters: branch, client,
+// service, then the audit row's nine values.
 const std::string& InsertWithAudit()
 {
     static const std::string sql =
         "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) "
-        "ON CONFLICT DO NOTHING) "
-        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?)";
+        "ON CONFLICT DO NOTHING RETURNING 1) "
+        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) WHERE EXISTS (SELECT 1 FROM change)";
     return sql;
 }
 
-// A deletion that removed its row proved its client and service by it; only
-// one that removed nothing counts them, and a count of zero stops it by a
-// division by zero (CASE evaluates the counts only then). Parameters: branch,
-// client, service, the audit row's seven values, then branch, client, branch,
-// service for the counts.
+// A deletion that removed its row proved its client and service by it, and
+// is recorded; only one that removed nothing counts them, and a count of zero
+// stops it by a division by zero (CASE evaluates the counts only then, and
+// there are at most one of each). Parameters: branch, client, service, the
+// audit row's nine values, then branch, client, branch, service for the
+// counts.
 const std::string& DeleteWithAudit()
 {
     static const std::string sql =
         "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ? RETURNING 1) "
-        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO) "
-        "SELECT ?, ?, ?, ?, ?, ?, ? WHERE 1 / CASE WHEN EXISTS (SELECT 1 FROM change) THEN 1 "
-        "ELSE (SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-        "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) END = 1";
+        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) "
+        "WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE "
+        "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+        "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) = 0 END";
     return sql;
 }
 
@@ -224,6 +248,7 @@ std::string KeyText(const std::string& method, const FieldValue& value, const ch
                 " characters, more than the " + std::to_string(size) + " it may have; nothing was stored",
             entry, "srv.texto_longo", {method, name, std::to_string(value->size()), std::to_string(size)});
     }
+    CheckKey(method, name, *value, entry);
     try {
         return ToDb(method, name, *value);
     } catch (const ERemoteRefusal& e) {
@@ -334,10 +359,13 @@ void RdmServCliente::Register(ModuleRegistry& registry)
                       [](Database* db, const Caller& caller) { return std::make_unique<RdmServCliente>(db, caller); });
 }
 
-void RdmServCliente::Authorize(const std::string& method, const std::string& branch, unsigned entry) const
+void RdmServCliente::Authorize(const std::string& method, const std::string& branch, unsigned entry, const Key* write)
 {
     if (caller_.MayTouch(branch)) {
         return;
+    }
+    if (write) {
+        RecordDenial(method, *write);
     }
     const std::string where = entry ? " (entry " + std::to_string(entry) + " of the change packet)" : "";
     throw ERemoteRefusal(method + ": the operator " + caller_.operatorName + " may not read or change the branch " +
@@ -345,18 +373,41 @@ void RdmServCliente::Authorize(const std::string& method, const std::string& bra
                          entry, "srv.filial_proibida", {method, caller_.operatorName, Cp1252::FromUtf8(branch)});
 }
 
-void RdmServCliente::Audit(const std::string& method, const std::string& branch, const std::string& client,
-                           const std::string& service, const char* action)
+std::vector<SqlValue> RdmServCliente::AuditValues(const std::string& method, const Key& key, const char* action,
+                                                  long long rows) const
 {
-    Db().ExecuteLater("INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-                      "DSACAO) VALUES (?, ?, ?, ?, ?, ?, ?)",
-                      {UtcNow(), caller_.Who(), method, branch, client, service, std::string(action)});
+    return {UtcNow(),    caller_.Who(),       caller_.peer,        method, key.branch, key.client,
+            key.service, std::string(action), std::to_string(rows)};
+}
+
+void RdmServCliente::Audit(const std::string& method, const Key& key, const char* action, long long rows)
+{
+    Db().ExecuteLater("INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, "
+                      "CDSERVFILI, DSACAO, NRLINHAS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                      AuditValues(method, key, action, rows));
+}
+
+void RdmServCliente::RecordDenial(const std::string& method, const Key& key)
+{
+    // Nothing of the call was written yet; the refusal rolls its transaction
+    // back, so the denial is stored in a transaction of its own. Failing to
+    // store it does not turn the refusal into anything else.
+    try {
+        Db().Rollback();
+        Db().Begin(true);
+        Audit(method, key, "denied", 0);
+        Db().Commit();
+    } catch (const std::exception& e) {
+        Db().Rollback();
+        spdlog::error("{}: the denial of {} could not be recorded: {}", caller_.peer, method, e.what());
+    }
 }
 
 Variant RdmServCliente::GetCliente(const std::string& branch, const std::string& number)
 {
     const std::string m = "GetCliente";
     CheckSize(m, "CDFILIAL", branch, kBranchSize);
+    CheckKey(m, "CDFILIAL", branch);
     Authorize(m, ToDb(m, "CDFILIAL", branch));
     CheckSize(m, "NRINSJURCLIE", number, kNumberSize);
     const std::string wanted = Digits(number);
@@ -386,11 +437,14 @@ Variant RdmServCliente::GetCliente(const std::string& branch, const std::string&
 }
 
 void RdmServCliente::CheckBranchAndClient(const std::string& method, const std::string& branch,
-                                          const std::string& client) const
+                                          const std::string& client, bool writes)
 {
     CheckSize(method, "CDFILIAL", branch, kBranchSize);
-    Authorize(method, ToDb(method, "CDFILIAL", branch));
+    CheckKey(method, "CDFILIAL", branch);
     CheckSize(method, "CDCLIENTE", client, kClientSize);
+    CheckKey(method, "CDCLIENTE", client);
+    const Key key{ToDb(method, "CDFILIAL", branch), ToDb(method, "CDCLIENTE", client), ""};
+    Authorize(method, key.branch, 0, writes ? &key : nullptr);
 }
 
 Variant RdmServCliente::GetServico(const std::string& branch, const std::string& client)
@@ -432,11 +486,14 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
 Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& client)
 {
     const std::string m = "DelTodos";
-    CheckBranchAndClient(m, branch, client);
-    const std::string dbBranch = ToDb(m, "CDFILIAL", branch);
-    const std::string dbClient = ToDb(m, "CDCLIENTE", client);
-    long long removed = Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {dbBranch, dbClient});
-    Audit(m, dbBranch, dbClient, "", "all deleted");
+    CheckBranchAndClient(m, branch, client, true);
+    const Key key{ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client), ""};
+    long long removed =
+        Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {key.branch, key.client});
+    // A client without services lost nothing: nothing is recorded.
+    if (removed > 0) {
+        Audit(m, key, "all deleted", removed);
+    }
     return Variant(static_cast<std::int64_t>(removed));
 }
 
@@ -460,7 +517,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
     return Variant(static_cast<std::int64_t>(changes.size()));
 }
 
-std::vector<RdmServCliente::Change> RdmServCliente::DecodeChanges(const DataPacket& p) const
+std::vector<RdmServCliente::Change> RdmServCliente::DecodeChanges(const DataPacket& p)
 {
     const std::string m = "ApCoServClie";
     const int fb = p.FieldIndex("CDFILIAL");
@@ -484,10 +541,12 @@ std::vector<RdmServCliente::Change> RdmServCliente::DecodeChanges(const DataPack
         }
         const auto entry = static_cast<unsigned>(i + 1);
         Change c{row.status, keyOf(row.values, entry), {}, entry};
-        Authorize(m, c.key.branch, c.entry);
         if (row.status == TUpdateStatus::usModified) {
             c.original = keyOf(row.original, entry);
-            Authorize(m, c.original.branch, c.entry);
+        }
+        Authorize(m, c.key.branch, c.entry, &c.key);
+        if (row.status == TUpdateStatus::usModified) {
+            Authorize(m, c.original.branch, c.entry, &c.original);
         }
         changes.push_back(std::move(c));
     }
@@ -501,17 +560,17 @@ bool RdmServCliente::ApplyInOneTrip(const std::vector<Change>& changes)
     if (!Db().HoldsStatements() || edits || changes.empty()) {
         return false;
     }
-    const std::string who = caller_.Who();
     const std::string method = "ApCoServClie";
     for (const auto& c : changes) {
         const Key& k = c.key;
+        std::vector<SqlValue> values = {k.branch, k.client, k.service};
+        auto audit = AuditValues(method, k, c.status == TUpdateStatus::usInserted ? "inserted" : "deleted", 1);
+        values.insert(values.end(), audit.begin(), audit.end());
         if (c.status == TUpdateStatus::usInserted) {
-            Db().ExecuteLater(InsertWithAudit(), {k.branch, k.client, k.service, UtcNow(), who, method, k.branch,
-                                                  k.client, k.service, std::string("inserted")});
+            Db().ExecuteLater(InsertWithAudit(), values);
         } else {
-            Db().ExecuteLater(DeleteWithAudit(),
-                              {k.branch, k.client, k.service, UtcNow(), who, method, k.branch, k.client, k.service,
-                               std::string("deleted"), k.branch, k.client, k.branch, k.service});
+            values.insert(values.end(), {k.branch, k.client, k.branch, k.service});
+            Db().ExecuteLater(DeleteWithAudit(), values);
         }
     }
     try {
@@ -543,30 +602,45 @@ void RdmServCliente::ApplyChecked(const std::vector<Change>& changes)
         return Db().Execute(insert, {k.branch, k.client, k.service, k.branch, k.client, k.branch, k.service});
     };
     auto removeRow = [&](const Key& k) { return Db().Execute(remove, {k.branch, k.client, k.service}); };
+    // Only a change that changed a row is recorded: an insert or deletion
+    // sent again, or repeated within the packet, records nothing more, and
+    // an edit is the deletion of its old row and the insertion of its new
+    // one, each recorded when it happened.
+    auto inserted = [&](const Key& k) {
+        if (insertRow(k) == 0) {
+            return false;
+        }
+        Audit(m, k, "inserted", 1);
+        return true;
+    };
+    auto removed = [&](const Key& k) {
+        if (removeRow(k) == 0) {
+            return false;
+        }
+        Audit(m, k, "deleted", 1);
+        return true;
+    };
     ExistenceChecks checks;
     for (const auto& c : changes) {
         const Key& k = c.key;
         switch (c.status) {
         case TUpdateStatus::usInserted:
-            if (insertRow(k) == 0) {
+            if (!inserted(k)) {
                 checks.Add(k.branch, k.client, k.service, c.entry);
             }
-            Audit(m, k.branch, k.client, k.service, "inserted");
             break;
         case TUpdateStatus::usDeleted:
-            if (removeRow(k) == 0) {
+            if (!removed(k)) {
                 checks.Add(k.branch, k.client, k.service, c.entry);
             }
-            Audit(m, k.branch, k.client, k.service, "deleted");
             break;
         case TUpdateStatus::usModified:
             checks.Add(c.original.branch, c.original.client, c.original.service, c.entry);
             checks.Add(k.branch, k.client, k.service, c.entry);
             if (!(c.original == k)) {
-                removeRow(c.original);
-                insertRow(k);
+                removed(c.original);
+                inserted(k);
             }
-            Audit(m, k.branch, k.client, k.service, "modified");
             break;
         case TUpdateStatus::usUnmodified: break;
         }

@@ -27,10 +27,15 @@
 // Access: every method refuses for good (ERemoteRefusal) a branch the caller
 // may not read or change, naming the operator and the branch: the first
 // argument of the four two-text methods, and the CDFILIAL of every entry of a
-// change packet (the whole packet is then refused). Audit: every entry of a
-// change packet and every DelTodos writes a row of AUDITORIA (see Schema) in
-// the call's own transaction, so a write and its record are stored together
-// or not at all.
+// change packet (the whole packet is then refused). A key text (branch,
+// client, service) holding a control character is refused for good before
+// anything is written. Audit: every change that changed a row writes a row of
+// AUDITORIA (see Schema) in the call's own transaction, so a write and its
+// record are stored together or not at all; a change that changed nothing
+// (sent again, repeated, an edit to the same service, DelTodos of a client
+// without services) records nothing; an edit is recorded as the deletion of
+// its old row and the insertion of its new one. A write refused for access is
+// recorded as denied, in a transaction of its own.
 #include "server/ModuleRegistry.h"
 #include "server/RemoteModule.h"
 
@@ -67,7 +72,7 @@ public:
 
 private:
     // The changes of a packet, checked for their fields, sizes and branches.
-    std::vector<Change> DecodeChanges(const DataPacket& packet) const;
+    std::vector<Change> DecodeChanges(const DataPacket& packet);
     // Every change with its audit row and the commit in one round trip, each
     // change checking its own client and service. False when the database
     // cannot hold statements or a check failed (everything undone, a
@@ -76,14 +81,22 @@ private:
     // Change by change; refuses, naming its entry, the earliest change whose
     // client or service does not exist.
     void ApplyChecked(const std::vector<Change>& changes);
-    // The branch and client arguments of a method: sizes, then the branch's
-    // access.
-    void CheckBranchAndClient(const std::string& method, const std::string& branch, const std::string& client) const;
-    // branch in the database's form (UTF-8).
-    void Authorize(const std::string& method, const std::string& branch, unsigned entry = 0) const;
-    // Texts in the database's form (UTF-8).
-    void Audit(const std::string& method, const std::string& branch, const std::string& client,
-               const std::string& service, const char* action);
+    // The branch and client arguments of a method: sizes and control
+    // characters, then the branch's access (a write refused is recorded).
+    void CheckBranchAndClient(const std::string& method, const std::string& branch, const std::string& client,
+                              bool writes = false);
+    // branch in the database's form (UTF-8). write, for a write, is the key
+    // recorded as denied when the branch is refused.
+    void Authorize(const std::string& method, const std::string& branch, unsigned entry = 0,
+                   const Key* write = nullptr);
+    // Texts in the database's form (UTF-8); rows is how many rows the change
+    // changed.
+    std::vector<SqlValue> AuditValues(const std::string& method, const Key& key, const char* action,
+                                      long long rows) const;
+    void Audit(const std::string& method, const Key& key, const char* action, long long rows);
+    // Records a refused write in a transaction of its own, the call's being
+    // rolled back.
+    void RecordDenial(const std::string& method, const Key& key);
 
     Caller caller_;
 };

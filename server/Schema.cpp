@@ -1,8 +1,15 @@
 #include "server/Schema.h"
 
-void Schema::Create(Database& db)
-{
-    db.ExecScript(R"(
+#include <spdlog/spdlog.h>
+
+#include <array>
+
+namespace {
+
+// Step n makes version n + 1 of version n. The first two create only what is
+// missing, as the releases before versions were kept did.
+const std::array<const char*, Schema::kCurrent> kSteps = {
+    R"(
 CREATE TABLE IF NOT EXISTS FILIAL (
     CDFILIAL varchar(4) NOT NULL PRIMARY KEY,
     NMFILIAL varchar(30)
@@ -29,6 +36,8 @@ CREATE TABLE IF NOT EXISTS SERVCLIE (
     FOREIGN KEY (CDFILIAL, CDCLIENTE) REFERENCES CLIENTE (CDFILIAL, CDCLIENTE),
     FOREIGN KEY (CDFILIAL, CDSERVFILI) REFERENCES SERVFILI (CDFILIAL, CDSERVFILI)
 );
+)",
+    R"(
 CREATE TABLE IF NOT EXISTS AUDITORIA (
     DTAUDITORIA varchar(32) NOT NULL,
     NMOPERADOR varchar(64) NOT NULL,
@@ -39,5 +48,66 @@ CREATE TABLE IF NOT EXISTS AUDITORIA (
     DSACAO varchar(20) NOT NULL
 );
 CREATE INDEX IF NOT EXISTS AUDITORIA_FILIAL ON AUDITORIA (CDFILIAL, DTAUDITORIA);
-)");
+)",
+    R"(
+ALTER TABLE AUDITORIA ADD COLUMN NMENDERECO varchar(64) NOT NULL DEFAULT '';
+ALTER TABLE AUDITORIA ADD COLUMN NRLINHAS integer;
+)",
+};
+
+} // namespace
+
+void Schema::Create(Database& db)
+{
+    Migrate(db);
+}
+
+int Schema::Found(Database& db)
+{
+    if (const int stored = db.StoredVersion(); stored != 0) {
+        return stored;
+    }
+    if (!db.HasTable("SERVCLIE")) {
+        return 0;
+    }
+    if (!db.HasTable("AUDITORIA")) {
+        return 1;
+    }
+    return db.HasColumn("AUDITORIA", "NMENDERECO") ? 3 : 2;
+}
+
+int Schema::Migrate(Database& db, int target)
+{
+    int found = -1;
+    for (;;) {
+        db.Begin(true);
+        try {
+            // Read under the lock: another server starting on the same
+            // database at once may have applied the step already.
+            db.LockSchema();
+            const int version = Found(db);
+            if (found < 0) {
+                found = version;
+            }
+            if (version > kCurrent) {
+                throw EDatabaseError("The " + db.Kind() + " database's schema is version " + std::to_string(version) +
+                                     ", newer than version " + std::to_string(kCurrent) +
+                                     ", the newest this appserver knows; run the appserver that made it, or a newer "
+                                     "one");
+            }
+            if (version >= target) {
+                db.Commit();
+                return found;
+            }
+            db.ExecScript(kSteps[static_cast<size_t>(version)]);
+            db.StoreVersion(version + 1);
+            db.Commit();
+            if (found > 0) {
+                spdlog::info("database schema: version {} brought to version {}", version, version + 1);
+            }
+        } catch (...) {
+            db.Rollback();
+            throw;
+        }
+    }
 }

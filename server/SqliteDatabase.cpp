@@ -5,25 +5,27 @@
 #include <spdlog/spdlog.h>
 #include <sqlite3.h>
 
-#include <fcntl.h>
+#include <memory>
+#include <mutex>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// The database file and its -wal, -shm and -journal companions are readable
-// by their owner only: the file is made with mode 0600 before SQLite opens it
-// (SQLite gives the companions the mode of the database file), and a file
-// found with a wider mode is narrowed to its owner's bits, with a warning.
-void OwnerOnly(const std::string& path)
+bool IsFile(const std::string& path)
 {
-    if (path.empty() || path == ":memory:" || path.rfind("file:", 0) == 0) {
-        return;
-    }
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-    }
+    return !path.empty() && path != ":memory:" && path.rfind("file:", 0) != 0;
+}
+
+// Files another connection of this process may hold locks on are never
+// opened here: closing any descriptor of a file drops every POSIX lock the
+// process holds on it, and a server that lost its lock on the database lets
+// another process take the database for unused and delete the write-ahead
+// log it still writes to. So a file found with a mode wider than its owner's
+// is narrowed by its path only, with a warning.
+void NarrowByPath(const std::string& path)
+{
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
         const std::string file = path + suffix;
         struct stat st {};
@@ -39,6 +41,40 @@ void OwnerOnly(const std::string& path)
                          wide);
         }
     }
+}
+
+// A new database file is made private by the umask while SQLite itself
+// creates it; SQLite gives its -wal, -shm and -journal companions the mode of
+// the database file. The umask is the process's, so it is narrowed only
+// around the open that creates the file, one such open at a time (two at once
+// could each restore the other's narrowed mask); a file another thread makes
+// meanwhile is only made more private than asked. (The server could narrow
+// its umask for good, but this class serves the tests and the benchmarks too,
+// whose processes should keep their own.)
+std::mutex umaskMutex;
+
+// Opens path through SQLite, made private if SQLite creates it; throws with
+// SQLite's message when it cannot.
+sqlite3* OpenPrivate(const std::string& path, int flags)
+{
+    sqlite3* db = nullptr;
+    int rc = SQLITE_OK;
+    struct stat st {};
+    if ((flags & SQLITE_OPEN_CREATE) != 0 && IsFile(path) && ::stat(path.c_str(), &st) != 0) {
+        std::lock_guard<std::mutex> lock(umaskMutex);
+        const mode_t previous = ::umask(077);
+        rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+        ::umask(previous);
+    } else {
+        rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        throw EDatabaseError("Cannot open the SQLite database " + path + ": " + why);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    return db;
 }
 
 // Puts a kept statement back to its start, bindings cleared, however the
@@ -62,19 +98,13 @@ constexpr size_t kMaxStatements = 64;
 
 SqliteDatabase::SqliteDatabase(const std::string& path, const DatabaseOptions& options) : path_(path)
 {
-    OwnerOnly(path);
-    int rc =
-        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw EDatabaseError("Cannot open the SQLite database " + path + ": " + why);
-    }
-    sqlite3_extended_result_codes(db_, 1);
+    db_ = OpenPrivate(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
     sqlite3_busy_timeout(db_, options.busyTimeoutMs);
     ExecScript(std::string("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=") +
                (options.fullSync ? "FULL" : "NORMAL") + ";");
+    if (IsFile(path)) {
+        NarrowByPath(path);
+    }
 }
 
 SqliteDatabase::~SqliteDatabase()
@@ -188,4 +218,86 @@ void SqliteDatabase::Rollback() noexcept
     if (!sqlite3_get_autocommit(db_)) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
+}
+
+int SqliteDatabase::StoredVersion()
+{
+    auto rows = Query("PRAGMA user_version", {});
+    return rows.empty() || !rows[0][0] ? 0 : std::stoi(*rows[0][0]);
+}
+
+void SqliteDatabase::StoreVersion(int version)
+{
+    // A pragma takes no parameters; the number is the program's own.
+    ExecScript("PRAGMA user_version = " + std::to_string(version));
+}
+
+bool SqliteDatabase::HasTable(const std::string& table)
+{
+    return !Query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND lower(name) = ?", {Lower(table)}).empty();
+}
+
+bool SqliteDatabase::HasColumn(const std::string& table, const std::string& column)
+{
+    return !Query("SELECT 1 FROM pragma_table_info(?) WHERE lower(name) = ?", {table, Lower(column)}).empty();
+}
+
+long long SqliteDatabase::Backup(const std::string& path, const std::string& to, const DatabaseOptions& options)
+{
+    struct stat st {};
+    if (!IsFile(path) || ::stat(path.c_str(), &st) != 0) {
+        throw EDatabaseError("The SQLite database " + path + " does not exist");
+    }
+    struct stat target {};
+    if (::stat(to.c_str(), &target) == 0) {
+        if (target.st_dev == st.st_dev && target.st_ino == st.st_ino) {
+            throw EDatabaseError("The backup " + to + " would overwrite the database itself");
+        }
+        if (!S_ISREG(target.st_mode)) {
+            throw EDatabaseError("The backup " + to + " exists and is not a regular file");
+        }
+    }
+    // The copy is made beside its place and renamed into it once whole: an
+    // older copy (whatever its mode) is replaced only by a good one. The
+    // source is opened without SQLITE_OPEN_CREATE: a misspelt path must not
+    // leave an empty database behind and report it copied.
+    const std::string partial = to + ".partial";
+    ::unlink(partial.c_str());
+    long long pages = 0;
+    {
+        auto closer = [](sqlite3* db) { sqlite3_close(db); };
+        std::unique_ptr<sqlite3, decltype(closer)> source(OpenPrivate(path, SQLITE_OPEN_READWRITE), closer);
+        std::unique_ptr<sqlite3, decltype(closer)> copy(
+            OpenPrivate(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE), closer);
+        sqlite3_busy_timeout(source.get(), options.busyTimeoutMs);
+        sqlite3_busy_timeout(copy.get(), options.busyTimeoutMs);
+        sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", source.get(), "main");
+        if (backup == nullptr) {
+            const std::string why = sqlite3_errmsg(copy.get());
+            ::unlink(partial.c_str());
+            throw EDatabaseError("Cannot back up " + path + " to " + to + ": " + why);
+        }
+        // One step copies every page under one read transaction: a
+        // consistent copy, while the server goes on writing to its
+        // write-ahead log.
+        int rc = SQLITE_OK;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            rc = sqlite3_backup_step(backup, -1);
+            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) {
+                break;
+            }
+            sqlite3_sleep(100);
+        }
+        pages = sqlite3_backup_pagecount(backup);
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE) {
+            ::unlink(partial.c_str());
+            throw EDatabaseError("Cannot back up " + path + " to " + to + ": " + sqlite3_errstr(rc));
+        }
+    }
+    if (::chmod(partial.c_str(), 0600) != 0 || ::rename(partial.c_str(), to.c_str()) != 0) {
+        ::unlink(partial.c_str());
+        throw EDatabaseError("Cannot put the backup in place as " + to + " (mode 600)");
+    }
+    return pages;
 }

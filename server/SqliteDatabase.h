@@ -1,7 +1,9 @@
 #pragma once
 // The embedded database: one SQLite file in WAL mode, foreign keys enforced,
-// its files readable by their owner only,
-// waiting up to the busy time-out for another connection's write lock.
+// its files readable by their owner only (a new one made so while SQLite
+// creates it; nothing here opens them outside SQLite, which would drop the
+// locks SQLite holds on them), waiting up to the busy time-out for another
+// connection's write lock.
 #include "server/Database.h"
 
 #include <unordered_map>
@@ -23,6 +25,16 @@ public:
     void Begin(bool write) override;
     void Commit() override;
     void Rollback() noexcept override;
+    int StoredVersion() override;
+    void StoreVersion(int version) override;
+    bool HasTable(const std::string& table) override;
+    bool HasColumn(const std::string& table, const std::string& column) override;
+
+    // Copies the database at path to the file to, made private to its owner,
+    // through SQLite's online backup: a consistent copy while other
+    // connections (a running server) go on writing. Returns the pages copied;
+    // throws EDatabaseError when path is no database or the copy fails.
+    static long long Backup(const std::string& path, const std::string& to, const DatabaseOptions& options);
 
 private:
     [[noreturn]] void Fail(const std::string& what);

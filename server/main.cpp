@@ -6,6 +6,8 @@
 //   appserver export-branches --db DB --local-db FILE
 //   appserver --version
 //   appserver passwd --operator NAME --branches LIST   (the secret on standard input)
+//   appserver backup --to FILE [--db DB]               (SQLite only)
+//   appserver migrate [--db DB] [--status]
 //
 // DB is a SQLite file path or a postgresql:// URL; it may also come from the
 // configuration file or SERVCLIENTE_DB, so that no password has to be on the
@@ -20,7 +22,9 @@
 #include "server/HealthCheck.h"
 #include "server/PrivateFile.h"
 #include "server/RdmServCliente.h"
+#include "server/Schema.h"
 #include "server/Seeder.h"
+#include "server/SqliteDatabase.h"
 
 #include <CLI/CLI.hpp>
 #include <spdlog/sinks/stdout_color_sinks.h>
@@ -84,6 +88,12 @@ struct CommandLine {
     CLI::App* passwd = nullptr;
     std::string passwdOperator;
     std::string passwdBranches;
+    CLI::App* backup = nullptr;
+    std::string backupTo;
+    CLI::App* migrate = nullptr;
+    bool migrateStatus = false;
+    // --db given after backup or migrate; else the server's.
+    std::string commandDb;
 };
 
 void AddServingOptions(CLI::App& app, CommandLine& cl)
@@ -168,6 +178,21 @@ void AddCommands(CLI::App& app, CommandLine& cl)
                                              "read from standard input");
     cl.passwd->add_option("--operator", cl.passwdOperator, "the operator's name")->required();
     cl.passwd->add_option("--branches", cl.passwdBranches, "branch codes apart by commas, or * for all")->required();
+
+    cl.backup = app.add_subcommand("backup", "copy the SQLite database, while the server runs, to a file private to "
+                                             "its owner (PostgreSQL: use pg_dump)");
+    cl.backup->add_option("--to", cl.backupTo, "the copy's file")->required();
+    cl.backup->add_option("--db", cl.commandDb,
+                          "the database (default: the server's --db, configuration file or "
+                          "SERVCLIENTE_DB)");
+
+    cl.migrate = app.add_subcommand("migrate", "bring the database's schema to this appserver's version (the "
+                                               "server does so at start too)");
+    cl.migrate->add_option("--db", cl.commandDb,
+                           "the database (default: the server's --db, configuration file or "
+                           "SERVCLIENTE_DB)");
+    cl.migrate->add_flag("--status,--dry-run", cl.migrateStatus,
+                         "only print the version found and this appserver's, changing nothing");
 }
 
 // The secret from its file, else from SERVCLIENTE_SECRET, else none.
@@ -231,6 +256,75 @@ int RunSeed(const CommandLine& cl)
     spdlog::info("seeded {} branches, {} clients, {} services, {} assignments (rows already there kept)",
                  counts.branches, counts.clients, counts.services, counts.assignments);
     return 0;
+}
+
+// The database of backup and migrate, as the server would find it; empty
+// (with a message) when none is given.
+std::string CommandDb(const CommandLine& cl, const char* command)
+{
+    const std::string& db = cl.commandDb.empty() ? cl.options.db : cl.commandDb;
+    if (db.empty()) {
+        std::fprintf(stderr, "appserver %s: no database: give --db, db in the --config file, or SERVCLIENTE_DB\n",
+                     command);
+    }
+    return db;
+}
+
+int RunBackup(const CommandLine& cl)
+{
+    const std::string db = CommandDb(cl, "backup");
+    if (db.empty()) {
+        return 2;
+    }
+    if (Database::IsPostgres(db)) {
+        std::fprintf(stderr, "appserver backup: the database is PostgreSQL; back it up with pg_dump, e.g. "
+                             "pg_dump -Fc -h localhost -U servcliente -d servcliente -f servcliente.dump\n");
+        return 2;
+    }
+    try {
+        const long long pages = SqliteDatabase::Backup(db, cl.backupTo, cl.options.database);
+        std::printf("appserver backup: %s copied to %s (%lld pages, private to its owner)\n", db.c_str(),
+                    cl.backupTo.c_str(), pages);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "appserver backup: failed: %s\n", e.what());
+        return 1;
+    }
+}
+
+int RunMigrate(const CommandLine& cl)
+{
+    const std::string location = CommandDb(cl, "migrate");
+    if (location.empty()) {
+        return 2;
+    }
+    struct stat st {};
+    if (!Database::IsPostgres(location) && stat(location.c_str(), &st) != 0) {
+        std::fprintf(stderr, "appserver migrate: there is no database %s\n", location.c_str());
+        return 1;
+    }
+    try {
+        auto db = Database::Open(location, cl.options.database);
+        if (cl.migrateStatus) {
+            const int found = Schema::Found(*db);
+            std::printf("appserver migrate: schema version %d found; this appserver's is %d%s\n", found,
+                        Schema::kCurrent,
+                        found < Schema::kCurrent   ? " (appserver migrate brings it there)"
+                        : found > Schema::kCurrent ? " (the database is newer: this appserver refuses it)"
+                                                   : " (nothing to do)");
+            return found > Schema::kCurrent ? 1 : 0;
+        }
+        const int found = Schema::Migrate(*db);
+        if (found == Schema::kCurrent) {
+            std::printf("appserver migrate: schema version %d found, the current one; nothing to do\n", found);
+        } else {
+            std::printf("appserver migrate: schema version %d found, brought to version %d\n", found, Schema::kCurrent);
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "appserver migrate: failed: %s\n", e.what());
+        return 1;
+    }
 }
 
 // The answers of many rows come and go on every call. Given back to the
@@ -363,6 +457,12 @@ int main(int argc, char** argv)
         }
         if (*cl.exportBranches) {
             return RunExportBranches(cl);
+        }
+        if (*cl.backup) {
+            return RunBackup(cl);
+        }
+        if (*cl.migrate) {
+            return RunMigrate(cl);
         }
         return RunServer(cl, app);
     } catch (const CLI::Error& e) {

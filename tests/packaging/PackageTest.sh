@@ -186,8 +186,30 @@ chown "$SVC_UID:$SVC_GID" "$STATE" 2>/dev/null || true
 (umask 077 && "${AS[@]}" "$APP" seed --db "$STATE/servcliente.db" --local-db "$STATE/seeded-local.db") \
   2>"$TMP/seed.log" || fail "seed failed: $(cat "$TMP/seed.log")"
 
-# MIGRATION: a database of the first schema, migrated by the installed
-# program, goes here.
+# A database of the first schema (no audit table, no version kept), with
+# data, migrated by the installed program as the service's user: its rows
+# kept, the audit table there, the version the program's.
+FIRST="$STATE/first.db"
+sqlite3 "$FIRST" "CREATE TABLE FILIAL (CDFILIAL varchar(4) NOT NULL PRIMARY KEY, NMFILIAL varchar(30));
+  CREATE TABLE CLIENTE (CDFILIAL varchar(4) NOT NULL, CDCLIENTE varchar(21) NOT NULL, IDTPIJURCLIE char(1),
+    NRINSJURCLIE varchar(20), NMRAZSOCCLIE varchar(50), PRIMARY KEY (CDFILIAL, CDCLIENTE));
+  CREATE TABLE SERVFILI (CDFILIAL varchar(4) NOT NULL, CDSERVFILI char(5) NOT NULL, NMSERVICO varchar(40),
+    PRIMARY KEY (CDFILIAL, CDSERVFILI));
+  CREATE TABLE SERVCLIE (CDFILIAL varchar(4) NOT NULL, CDCLIENTE varchar(21) NOT NULL, CDSERVFILI char(5) NOT NULL,
+    PRIMARY KEY (CDFILIAL, CDCLIENTE, CDSERVFILI));
+  INSERT INTO FILIAL VALUES ('0001', 'Matriz');
+  INSERT INTO CLIENTE VALUES ('0001', 'C0001', 'F', '52998224725', 'Ana');
+  INSERT INTO SERVFILI VALUES ('0001', '00001', 'Consultoria');
+  INSERT INTO SERVCLIE VALUES ('0001', 'C0001', '00001');" || fail "could not make a first-schema database"
+chmod 600 "$FIRST"
+chown "$SVC_UID:$SVC_GID" "$FIRST" 2>/dev/null || true
+"${AS[@]}" "$APP" migrate --db "$FIRST" --status >"$TMP/migrate.out" 2>&1 || true
+grep -q "schema version 1 found" "$TMP/migrate.out" || fail "migrate --status did not report version 1: $(cat "$TMP/migrate.out")"
+"${AS[@]}" "$APP" migrate --db "$FIRST" >"$TMP/migrate.out" 2>&1 || fail "migrate failed: $(cat "$TMP/migrate.out")"
+[ "$(sqlite3 "$FIRST" 'SELECT COUNT(*) FROM SERVCLIE')" = 1 ] || fail "the migration lost the assignments"
+[ "$(sqlite3 "$FIRST" 'PRAGMA user_version')" = "$(sqlite3 "$STATE/servcliente.db" 'PRAGMA user_version')" ] ||
+  fail "the migrated database is not at the program's version"
+sqlite3 "$FIRST" 'SELECT NMENDERECO FROM AUDITORIA' >/dev/null || fail "the migration made no audit table"
 
 # The unit's ExecStart, its environment and umask, as its user; the port is
 # a free one.
@@ -263,12 +285,12 @@ grep -q "holds a Secret and others may read it" "$TMP/shell.err" ||
 
 # README's SQLite backup line, as the service's user while it serves: a copy
 # only its owner may read.
+install -d -m 0700 "$TMP/backups"
+chown "$SVC_UID:$SVC_GID" "$TMP/backups" 2>/dev/null || true
+"${AS[@]}" "$APP" backup --db "$STATE/servcliente.db" --to "$TMP/backups/servcliente.db" >/dev/null ||
+  fail "the SQLite backup line failed"
+[ "$(stat -c %a "$TMP/backups/servcliente.db")" = 600 ] || fail "the SQLite backup is not private"
 if command -v sqlite3 >/dev/null; then
-  install -d -m 0700 "$TMP/backups"
-  chown "$SVC_UID:$SVC_GID" "$TMP/backups" 2>/dev/null || true
-  "${AS[@]}" sh -c "umask 077; sqlite3 '$STATE/servcliente.db' '.backup $TMP/backups/servcliente.db'" ||
-    fail "the SQLite backup line failed"
-  [ "$(stat -c %a "$TMP/backups/servcliente.db")" = 600 ] || fail "the SQLite backup is not private"
   [ "$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM FILIAL')" = 5 ] || fail "the backup holds no branches"
 fi
 

@@ -285,42 +285,89 @@ TEST_P(ServerTest, OperatorsAreCheckedInTheHandshakeAndKeptToTheirBranchesAndEve
 
     auto joao = open("joao", "joao-secret");
     EXPECT_EQ(CallOn(*joao, "DelTodos", "0002", "00000001").AsInt(), 1);
-    const auto audit = db_->Query("SELECT NMOPERADOR, DSACAO FROM AUDITORIA", {});
-    ASSERT_EQ(audit.size(), 1u);
-    EXPECT_EQ(*audit[0][0], "joao");
+    // The refused writes are recorded as denied, with the operator and the
+    // peer; the reads refused are not writes.
+    std::vector<std::string> audit;
+    for (const auto& r : db_->Query("SELECT NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+                                    "DSACAO, NRLINHAS FROM AUDITORIA ORDER BY DTAUDITORIA",
+                                    {})) {
+        EXPECT_EQ(r[1]->rfind("127.0.0.1:", 0), 0u) << *r[1];
+        audit.push_back(*r[0] + "|" + *r[2] + "|" + *r[3] + "|" + *r[4] + "|" + *r[5] + "|" + *r[6] + "|" + *r[7]);
+    }
+    EXPECT_EQ(audit, (std::vector<std::string>{"maria|DelTodos|0002|00000001||denied|0",
+                                               "maria|ApCoServClie|0002|00000001|00001|denied|0",
+                                               "joao|DelTodos|0002|00000001||all deleted|1"}));
     spdlog::set_default_logger(previous);
 }
 
-TEST_P(ServerTest, EveryWriteIsAuditedInItsOwnTransaction)
+TEST_P(ServerTest, EveryChangeOfARowIsAuditedOnceWithItsPeerAndNothingElseIs)
 {
     auto audit = [&] {
         std::vector<std::string> rows;
-        for (const auto& r : db_->Query("SELECT DTAUDITORIA, NMOPERADOR, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-                                        "DSACAO FROM AUDITORIA ORDER BY DTAUDITORIA",
+        for (const auto& r : db_->Query("SELECT DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, "
+                                        "CDSERVFILI, DSACAO, NRLINHAS FROM AUDITORIA",
                                         {})) {
             EXPECT_EQ(r[0]->size(), 27u) << *r[0]; // 2026-12-07T18:48:31.123456Z
             EXPECT_EQ(r[0]->back(), 'Z');
-            rows.push_back(*r[1] + "|" + *r[2] + "|" + *r[3] + "|" + *r[4] + "|" + *r[5] + "|" + *r[6]);
+            // Without credentials the operator is the peer's address.
+            EXPECT_EQ(r[2]->rfind("127.0.0.1:", 0), 0u) << *r[2];
+            EXPECT_EQ(*r[1], *r[2]);
+            rows.push_back(*r[3] + "|" + *r[4] + "|" + *r[5] + "|" + *r[6] + "|" + *r[7] + "|" + *r[8]);
         }
+        std::sort(rows.begin(), rows.end());
         return rows;
     };
+    // A repeated insert, an edit (the deletion of one service and the
+    // insertion of another) and an edit that changes nothing.
     Apply(ChangePacketBuilder()
+              .Insert("0001", "00001", "00000002")
               .Insert("0001", "00001", "00000002")
               .Delete("0001", "00002", "00000001")
               .Modify("0001", "00001", "00003", "00000002")
+              .Modify("0001", "00003", "00003", "00000002")
               .Build());
-    Call2("DelTodos", "0001", "00000002");
-    // A refused packet stores neither its rows nor their record.
-    EXPECT_THROW(Apply(ChangePacketBuilder().Insert("0001", "00001", "00000003").Insert("0001", "00001", "99").Build()),
+    // Inserts and deletions only (PostgreSQL sends them in one round trip),
+    // a deletion repeated; then an insert and a deletion sent again, as after
+    // a lost answer.
+    Apply(ChangePacketBuilder()
+              .Insert("0001", "00001", "00000003")
+              .Insert("0001", "00002", "00000003")
+              .Delete("0001", "00002", "00000003")
+              .Delete("0001", "00002", "00000003")
+              .Build());
+    Apply(ChangePacketBuilder().Insert("0001", "00001", "00000003").Build());
+    Apply(ChangePacketBuilder().Delete("0001", "00002", "00000003").Build());
+    EXPECT_EQ(Call2("DelTodos", "0001", "00000002").AsInt(), 1);
+    EXPECT_EQ(Call2("DelTodos", "0001", "00000004").AsInt(), 0);
+    const auto stored = Snapshot();
+    // A refused packet stores neither its rows nor their record; neither do
+    // key texts holding control characters, refused for good with the entry.
+    EXPECT_THROW(Apply(ChangePacketBuilder().Insert("0001", "00001", "00000004").Insert("0001", "00001", "99").Build()),
                  ERemoteRefusal);
-    std::vector<std::string> what;
-    for (const auto& row : audit()) {
-        EXPECT_EQ(row.rfind("127.0.0.1:", 0), 0u) << row; // the peer's address, without credentials
-        what.push_back(row.substr(row.find('|') + 1));
+    try {
+        Apply(ChangePacketBuilder().Insert("0001", "00001", "00000004").Insert("0001", "0\x1b[2J", "00000004").Build());
+        ADD_FAILURE() << "a service code with ESC was taken";
+    } catch (const ERemoteRefusal& e) {
+        EXPECT_EQ(e.Entry(), 2u);
+        EXPECT_NE(std::string(e.what()).find("control character 0x1B"), std::string::npos) << e.what();
     }
-    std::sort(what.begin(), what.end());
-    EXPECT_EQ(what, (std::vector<std::string>{
-                        "ApCoServClie|0001|00000001|00002|deleted", "ApCoServClie|0001|00000002|00001|inserted",
-                        "ApCoServClie|0001|00000002|00003|modified", "DelTodos|0001|00000002||all deleted"}));
-    EXPECT_TRUE(Assigned("0001", "00000003").empty());
+    for (const std::string& client : {std::string("0000\n0001"),
+                                      std::string("0000\0"
+                                                  "01",
+                                                  7),
+                                      std::string("\x7f")}) {
+        EXPECT_THROW(Call2("DelTodos", "0001", client), ERemoteRefusal) << client;
+    }
+    EXPECT_THROW(Call2("DelTodos", "00\r1", "00000001"), ERemoteRefusal);
+    EXPECT_EQ(Snapshot(), stored);
+    EXPECT_EQ(audit(), (std::vector<std::string>{
+                           "ApCoServClie|0001|00000001|00002|deleted|1",
+                           "ApCoServClie|0001|00000002|00001|deleted|1",
+                           "ApCoServClie|0001|00000002|00001|inserted|1",
+                           "ApCoServClie|0001|00000002|00003|inserted|1",
+                           "ApCoServClie|0001|00000003|00001|inserted|1",
+                           "ApCoServClie|0001|00000003|00002|deleted|1",
+                           "ApCoServClie|0001|00000003|00002|inserted|1",
+                           "DelTodos|0001|00000002||all deleted|1",
+                       }));
 }
