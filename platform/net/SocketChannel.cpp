@@ -15,6 +15,8 @@
 
 namespace {
 
+thread_local std::function<void()> waitHook;
+
 // Runs fn on the stream the channel reads and writes: the TLS session when
 // there is one, the socket otherwise.
 template <class Fn>
@@ -90,10 +92,33 @@ bool SocketChannel::IsOpen() const
     return io_->socket.is_open();
 }
 
+std::function<void()> SocketChannel::SetWaitHook(std::function<void()> hook)
+{
+    std::swap(waitHook, hook);
+    return hook;
+}
+
 bool SocketChannel::Run(Duration timeout)
 {
     io_->ioc.restart();
-    io_->ioc.run_for(timeout);
+    if (waitHook) {
+        // The deadline stays the operation's: the hook only runs between
+        // slices of the wait.
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<Duration>(deadline - std::chrono::steady_clock::now());
+            if (left <= Duration(0)) {
+                break;
+            }
+            io_->ioc.run_for(std::min(left, kWaitHookPeriod));
+            if (io_->ioc.stopped()) {
+                break;
+            }
+            waitHook();
+        }
+    } else {
+        io_->ioc.run_for(timeout);
+    }
     if (io_->ioc.stopped()) {
         return false;
     }

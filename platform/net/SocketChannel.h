@@ -77,6 +77,13 @@ public:
     // True when host is a literal IP address outside loopback.
     static bool IsRemoteAddress(const std::string& host);
 
+    // While a hook is set on a thread, every wait of that thread's channels
+    // for the peer calls it about every kWaitHookPeriod, on that thread; the
+    // desktop shell keeps its progress window painted through it during a
+    // long call. An empty function removes it. Returns the previous hook.
+    static std::function<void()> SetWaitHook(std::function<void()> hook);
+    static constexpr Duration kWaitHookPeriod{50};
+
 private:
     // Runs the io_context until its work is done or the time is up; on time-out
     // closes the socket so the pending operation ends. True when it timed out.

@@ -7,6 +7,7 @@
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TForm.h"
 #include "platform/data/TDataSet.h"
+#include "platform/net/SocketChannel.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/InputGate.h"
@@ -24,6 +25,10 @@
 
 GuiShellUi::GuiShellUi(ShellWindow* shell) : shell_(shell), gate_(new InputGate)
 {
+    // A long call (move-all-back's one DelTodos) keeps the progress window
+    // painted and its indicator moving; Pump turns the event loop only while
+    // the gate drops the operator's input.
+    previousWaitHook_ = SocketChannel::SetWaitHook([this] { Pump(); });
     previousUi_ = IShellUi::SetCurrent(this);
     previousSink_ = ErrorSink::Set([this](const std::string& text) { ShowError(text); });
 }
@@ -34,6 +39,7 @@ GuiShellUi::~GuiShellUi()
     delete gate_;
     ErrorSink::Set(previousSink_);
     IShellUi::SetCurrent(previousUi_);
+    SocketChannel::SetWaitHook(previousWaitHook_);
 }
 
 QWidget* GuiShellUi::WindowOver(TComponent* owner) const

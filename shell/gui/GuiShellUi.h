@@ -54,6 +54,7 @@ private:
     ShellWindow* shell_;
     IShellUi* previousUi_;
     ErrorSink::Sink previousSink_;
+    std::function<void()> previousWaitHook_;
     QPointer<ProgressWindow> progress_;
     InputGate* gate_;
 };

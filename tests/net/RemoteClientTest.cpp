@@ -4,6 +4,7 @@
 #include "platform/core/Exception.h"
 #include "platform/net/CallTrace.h"
 #include "platform/net/RemoteClient.h"
+#include "platform/net/SocketChannel.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,9 @@ TEST_F(RemoteClientTest, CallThatIsNeverAnsweredFailsAndClosesTheConnection)
     FakeServer server(FakeServer::Calls([](const Protocol::Call&, int) { return FakeAction::Silence(); }));
     OpenOn(server);
     auto args = TwoTexts();
+    // A wait hook is called while the call waits, and the time-out holds.
+    int waits = 0;
+    auto previous = SocketChannel::SetWaitHook([&waits] { ++waits; });
     try {
         client.Call("GetServico", args);
         FAIL() << "a call without an answer returned";
@@ -58,6 +62,8 @@ TEST_F(RemoteClientTest, CallThatIsNeverAnsweredFailsAndClosesTheConnection)
         ExpectMessageHas(e, "GetServico");
         ExpectMessageHas(e, "500 ms");
     }
+    SocketChannel::SetWaitHook(previous);
+    EXPECT_GE(waits, 3);
     EXPECT_FALSE(client.IsOpen());
     EXPECT_THROW(client.Call("GetServico", args), ESocketError);
 }
