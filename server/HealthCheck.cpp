@@ -20,6 +20,14 @@ long MsSince(std::chrono::steady_clock::time_point start)
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
+// Both probes give the connection and every call the check's time-out.
+void Prepare(RemoteClient& client, std::chrono::milliseconds timeout, std::shared_ptr<TlsContext> tls)
+{
+    client.SetConnectTimeout(timeout);
+    client.SetCallTimeout(timeout);
+    client.SetTls(std::move(tls));
+}
+
 } // namespace
 
 bool HealthCheck::ParseAddress(const std::string& text, std::string& host, int& port, int lowestPort)
@@ -49,9 +57,7 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
     Result result;
     try {
         RemoteClient client;
-        client.SetConnectTimeout(timeout);
-        client.SetCallTimeout(timeout);
-        client.SetTls(std::move(tls));
+        Prepare(client, timeout, std::move(tls));
         client.SetOperator(operatorName);
         client.Open(host, port, RdmServCliente::kServerName, secret);
         std::vector<RemoteArg> args = {RemoteArg::Text(""), RemoteArg::Text("")};
@@ -80,9 +86,7 @@ HealthCheck::Result HealthCheck::Liveness(const std::string& host, int port, std
     Result result;
     try {
         RemoteClient client;
-        client.SetConnectTimeout(timeout);
-        client.SetCallTimeout(timeout);
-        client.SetTls(std::move(tls));
+        Prepare(client, timeout, std::move(tls));
         client.Open(host, port, ServerSession::kLivenessQuestion, "");
         client.Close();
         result.message = address + ": the server took the liveness question for a handshake; is this an application "

@@ -38,7 +38,9 @@ TEST_F(LostAnswerTest, AnInsertCommittedButNotAnsweredIsResentHarmlessly)
     EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001"}));
     EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 1);
 
-    auto next = shell->Step("listclick lsbPossiveis 1\nclick sbtEscolhido");
+    // 00001 waits in the grid and is offered no more: 00002 is entry 0.
+    EXPECT_EQ(ListCodes(failed).size(), 4u);
+    auto next = shell->Step("listclick lsbPossiveis 0\nclick sbtEscolhido");
     EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
     EXPECT_EQ(PacketEntries(next.lines), (std::vector<std::string>{"inserted:00001", "inserted:00002"}));
     EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002"}));

@@ -72,11 +72,15 @@ TEST_F(ServerKillTest, AKillDuringMoveAllLosesNothingAnsweredAndTheNextChangeRes
     std::sort(grid.begin(), grid.end());
     EXPECT_EQ(grid, std::vector<std::string>(all.begin(), all.begin() + static_cast<long>(grid.size())));
 
+    // The list offers only what the grid does not hold.
+    const auto offered = trace::ListItems(failed);
+    EXPECT_EQ(offered.size(), all.size() - grid.size());
+
     // The server comes back; the operator moves the last service of the
     // list, and the packet carries the unsent row with it.
     RestartServer();
     auto next = shell->Step("session WebPort " + std::to_string(Server().Port()) + "\nlistclick lsbPossiveis " +
-                            std::to_string(kServices - 1) + "\nclick sbtEscolhido");
+                            std::to_string(offered.size() - 1) + "\nclick sbtEscolhido");
     EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
     EXPECT_TRUE(ScriptTrouble(next.lines).empty()) << next.Text();
     EXPECT_EQ(PacketEntries(next.lines), (std::vector<std::string>{"inserted:" + unsent, "inserted:" + all.back()}));
