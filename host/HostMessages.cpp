@@ -4,13 +4,15 @@
 #include "platform/core/Cp1252.h"
 #include "platform/core/ResourceTable.h"
 
+#include <cctype>
 #include <map>
+#include <mutex>
 
 namespace {
 
 using Table = std::map<std::string, std::string>;
 
-Table Load(const char* resource)
+Table Load(const std::string& resource)
 {
     Table table;
     auto bytes = ResourceTable::Find(resource);
@@ -26,6 +28,9 @@ Table Load(const char* resource)
         }
         std::string line = text.substr(start, end - start);
         start = end + 1;
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
         auto bar = line.find('|');
         if (bar != std::string::npos && bar > 0) {
             table.emplace(line.substr(0, bar), Cp1252::FromUtf8(line.substr(bar + 1)));
@@ -34,30 +39,64 @@ Table Load(const char* resource)
     return table;
 }
 
-const Table& Portuguese()
+// The translated languages' codes, from the build's list of languages.
+std::vector<std::string> Codes()
 {
-    static const Table table = Load("Mensagens.txt");
-    return table;
+    std::vector<std::string> codes;
+    std::string list = SERVCLIENTE_TRANSLATED_LANGUAGES;
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = list.find(',', start);
+        if (end == std::string::npos) {
+            end = list.size();
+        }
+        if (end > start) {
+            codes.push_back(list.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return codes;
 }
 
-const Table& EnglishTable()
+bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix)
 {
-    static const Table table = Load("Mensagens.en.txt");
-    return table;
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 const Table& Current()
 {
-    return HostMessages::English() ? EnglishTable() : Portuguese();
+    static std::mutex mutex;
+    static std::map<std::string, Table> tables;
+    std::string code = HostMessages::Language();
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = tables.find(code);
+    if (found == tables.end()) {
+        found = tables.emplace(code, Load(code.empty() ? "Mensagens.txt" : ("Mensagens." + code + ".txt"))).first;
+    }
+    return found->second;
 }
 
 } // namespace
 
-bool HostMessages::English()
+std::string HostMessages::Language()
 {
+    static const std::vector<std::string> codes = Codes();
     const std::string& language = Session::Current().Language();
-    return language.size() >= 2 && (language[0] == 'e' || language[0] == 'E') &&
-           (language[1] == 'n' || language[1] == 'N');
+    std::string chosen;
+    for (const auto& code : codes) {
+        if (code.size() > chosen.size() && StartsWithIgnoringCase(language, code)) {
+            chosen = code;
+        }
+    }
+    return chosen;
 }
 
 bool HostMessages::Has(const std::string& key)

@@ -15,11 +15,13 @@ bool ShellTexts::InstallQtTranslations()
         QCoreApplication::removeTranslator(installed);
         delete installed.data();
     }
-    if (HostMessages::English()) {
+    // The session language's table names Qt's catalogue; none means Qt's own English.
+    std::string catalogue = HostMessages::Text(kQtTranslations);
+    if (catalogue.empty()) {
         return true;
     }
     auto* translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!translator->load(GuiConvert::ToQt(catalogue), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }

@@ -2,7 +2,7 @@
 // The texts of the shell's own frame (its menu, status bar and window
 // titles), in the session's language. Screens bring theirs in their form
 // resources; the frame's are lines of the shell libraries' message tables
-// (host/forms/Mensagens.txt and Mensagens.en.txt), named by these keys.
+// (host/forms/Mensagens.txt and Mensagens.<code>.txt), named by these keys.
 #include <QString>
 
 #include <string>
@@ -29,6 +29,9 @@ inline constexpr const char* kNotStored = "shell.nao_gravado";
 inline constexpr const char* kProgressCount = "shell.progresso";
 inline constexpr const char* kListKeyHint = "shell.dica_lista";
 inline constexpr const char* kLookupKeyHint = "shell.dica_pesquisa";
+// Not shown: the catalogue of Qt's translations for the language (Qt's own
+// texts), empty for Qt's own English.
+inline constexpr const char* kQtTranslations = "shell.traducoes_qt";
 // Names of the settings' folder and file, never shown.
 inline constexpr const char* kSettingsOrganization = "servcliente";
 inline constexpr const char* kSettingsApplication = "shell";
@@ -37,8 +40,9 @@ inline constexpr const char* kSettingsApplication = "shell";
 QString Text(const char* key, const std::vector<std::string>& args = {});
 
 // Makes Qt's own texts (the buttons of its dialogs, the edits' context menu,
-// the document windows' system menu) follow the session's language: Qt's
-// Brazilian Portuguese translations unless the session asks for English.
+// the document windows' system menu) follow the session's language: the
+// catalogue its message table names (kQtTranslations), Qt's Brazilian
+// Portuguese translations for a Portuguese session, none for an English one.
 // Called again after the language changed, it replaces what it installed.
 // Returns whether Qt's texts are in the session's language (false when the
 // translations are not installed: Qt then speaks English).
