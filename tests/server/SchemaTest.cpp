@@ -123,7 +123,7 @@ TEST_P(SchemaVersions, ADatabaseNewerThanTheProgramIsRefusedNamingBothVersions)
     EXPECT_EQ(Schema::Found(*db_), Schema::kCurrent + 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, SchemaVersions, ::testing::Values("sqlite", "postgresql"));
+INSTANTIATE_TEST_SUITE_P(Databases, SchemaVersions, ::testing::ValuesIn(kEngines));
 
 // What appserver migrate and appserver backup do for an administrator.
 class SchemaCommands : public ::testing::Test {

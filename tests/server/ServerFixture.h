@@ -246,6 +246,10 @@ private:
     std::unique_ptr<Database> admin_;
 };
 
+// Every engine the server speaks, by the name TestDatabasePlace::Make takes:
+// each suite of the server's tests runs on all of them from this list.
+inline const std::vector<std::string> kEngines = {"sqlite", "postgresql"};
+
 class ServerTest : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override
