@@ -1,6 +1,7 @@
 #pragma once
 // Packets shared by the codec tests.
 #include "platform/core/DataPacket.h"
+#include "platform/net/ServClienteContract.h"
 
 inline PacketField TextField(const char* name, int size, bool required = false)
 {
@@ -17,8 +18,8 @@ inline PacketField TextField(const char* name, int size, bool required = false)
 inline DataPacket ChangePacket()
 {
     DataPacket p;
-    p.fields = {TextField("CDFILIAL", 4, true), TextField("CDSERVFILI", 5), TextField("CDCLIENTE", 21),
-                TextField("NMSERVICO", 40)};
+    p.fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).PacketFields();
+    p.fields[0].required = true; // so that the flag travels too
     p.rows.push_back({TUpdateStatus::usInserted, {"0001", "00012", "00000004", "Manuten\xE7\xE3o \x80"}, {}});
     p.rows.push_back({TUpdateStatus::usDeleted, {"0001", "00007", "00000004", std::nullopt}, {}});
     p.rows.push_back(

@@ -395,13 +395,7 @@ class ChangePacketBuilder {
 public:
     ChangePacketBuilder()
     {
-        for (auto [name, size] : {std::pair{"CDFILIAL", 4}, std::pair{"CDSERVFILI", 5}, std::pair{"CDCLIENTE", 21},
-                                  std::pair{"NMSERVICO", 40}}) {
-            PacketField f;
-            f.name = name;
-            f.size = size;
-            packet_.fields.push_back(f);
-        }
+        packet_.fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).PacketFields();
     }
     ChangePacketBuilder& Insert(const char* branch, const char* service, const char* client)
     {
