@@ -24,10 +24,14 @@
 // assignment that exists, or deleting one that does not, is no error, so a
 // packet sent again after a lost answer does no harm.
 //
+// The methods, their arguments and the data sets they answer are declared in
+// ServClienteContract; the packets' fields and sizes come from there.
+//
 // Access: every method refuses for good (ERemoteRefusal) a branch the caller
-// may not read or change, naming the operator and the branch: the first
-// argument of the four two-text methods, and the CDFILIAL of every entry of a
-// change packet (the whole packet is then refused). A key text (branch,
+// may not read or change, naming the operator and the branch: the argument
+// the contract names (CheckAccess, which Dispatch runs before the method),
+// and the CDFILIAL of every entry of a change packet (the whole packet is
+// then refused). A key text (branch,
 // client, service) holding a control character is refused for good before
 // anything is written. Audit: every change that changed a row writes a row of
 // AUDITORIA (see Schema) in the call's own transaction, so a write and its

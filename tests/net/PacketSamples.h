@@ -3,16 +3,6 @@
 #include "platform/core/DataPacket.h"
 #include "platform/net/ServClienteContract.h"
 
-inline PacketField TextField(const char* name, int size, bool required = false)
-{
-    PacketField f;
-    f.name = name;
-    f.type = TFieldType::ftString;
-    f.size = size;
-    f.required = required;
-    return f;
-}
-
 // A change packet of assignments holding every kind of row, nulls, and
 // Windows-1252 bytes above 0x7F.
 inline DataPacket ChangePacket()
