@@ -15,7 +15,9 @@ public:
 
     // Calls method on the server with args in order; by-reference arguments
     // may come back changed. Opens the connection first when it is closed.
-    // Failure behaviour: see TNetConnection::Invoke.
+    // Failure behaviour: see TNetConnection::Invoke; a call that the
+    // contract of the connection's module (RemoteContract) does not declare,
+    // by name or argument kinds, raises ERemoteRefusal and sends nothing.
     Variant Call(const std::string& method, std::vector<RemoteArg>& args);
 
 private:

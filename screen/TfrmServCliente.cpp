@@ -21,6 +21,7 @@
 #include "platform/forms/HandlerTable.h"
 #include "platform/model/ClassRegistration.h"
 #include "platform/net/RemoteArg.h"
+#include "platform/net/ServClienteContract.h"
 #include "screen/Cli_Zel31500.h"
 #include "screen/assign/ServiceLine.h"
 
@@ -28,6 +29,18 @@
 
 namespace {
 const ClassRegistration<TfrmServCliente> screenClass("TfrmServCliente", "TfrmPadraoSimples");
+
+// A data set's persistent fields must be the fields the server sends it, of
+// the sizes it declares: a form out of step fails when it is read, not when a
+// text is cut or a field found missing in front of the operator.
+void CheckAgainstServer(const TClientDataSet* DataSet, const char* dataSetName)
+{
+    std::vector<std::pair<std::string, int>> fields;
+    for (const TField* f : DataSet->Fields()) {
+        fields.emplace_back(f->FieldName(), f->Size());
+    }
+    ServClienteContract::Get().CheckFields(dataSetName, fields, DataSet->Name());
+}
 } // namespace
 
 TfrmServCliente::TfrmServCliente(TComponent* AOwner) : TfrmPadraoSimples(AOwner) {}
@@ -113,6 +126,9 @@ void TfrmServCliente::ResourcesLoaded()
     BindField(cdsServico, "cdsServico");
     BindField(cdsCliente, "cdsCliente");
     BindField(qryFilial, "qryFilial");
+    CheckAgainstServer(cdsServClie, ServClienteContract::kAssigned);
+    CheckAgainstServer(cdsServico, ServClienteContract::kServices);
+    CheckAgainstServer(cdsCliente, ServClienteContract::kClients);
 }
 
 void TfrmServCliente::FormCreate(TObject* Sender)

@@ -17,12 +17,43 @@
 using SqlValue = std::optional<std::string>;
 using SqlRow = std::vector<SqlValue>;
 
-// A statement that stopped itself because its own check failed (a statement
-// sent ahead may guard its change by dividing by a count that must not be
-// zero, or leave it to a foreign key); its transaction was rolled back.
+// Which database errors are refusals. A statement may guard its own change:
+// it stops itself when a row it needs is missing, by a foreign key or by
+// dividing by a count that must not be zero. Such a stop, and only it, is an
+// EDatabaseCheck: sending the statement again cannot help, and its caller
+// turns it into a refusal that names what is missing. Each engine maps its own
+// codes to it in one place (PostgreSQL: SQLSTATE 23503 and 22012; SQLite: the
+// extended code SQLITE_CONSTRAINT_FOREIGNKEY, SQLite's division by zero being
+// no error). Every other failure (a lost connection, a lock time-out, a full
+// disk) is an EDatabaseError that may pass when the call is sent again. The
+// transaction of a failed statement is rolled back.
 class EDatabaseCheck : public EDatabaseError {
 public:
     using EDatabaseError::EDatabaseError;
+};
+
+// The statements of the server's methods whose SQL is not the same on every
+// engine: each engine writes its own form of them, its dialect, beside its
+// connection. Texts of the other statements are standard SQL and stay with
+// the methods. Parameters are '?' placeholders, in the order given here.
+enum class SqlOperation {
+    // Stores the assignment (branch, client, service) when its client and
+    // service exist; one stored already is no error and changes nothing.
+    // Parameters: branch, client, service, branch, client, branch, service.
+    // Every engine has it.
+    InsertAssignment,
+    // The assignment's insertion and its audit row as one statement, sent
+    // ahead with others: stops itself (EDatabaseCheck) when the client or
+    // the service is missing, records only a row it stored. Parameters:
+    // branch, client, service, then the audit row's nine values. Only an
+    // engine that saves round trips by holding statements has it.
+    InsertAssignmentAudited,
+    // The assignment's deletion and its audit row as one statement, sent
+    // ahead with others: records only a row it removed, and stops itself
+    // when it removed nothing and the client or the service is missing.
+    // Parameters: branch, client, service, the audit row's nine values, then
+    // branch, client, branch, service. Only with InsertAssignmentAudited.
+    DeleteAssignmentAudited,
 };
 
 struct DatabaseOptions {
@@ -56,9 +87,9 @@ public:
     // the transaction's next statement or its commit, in one round trip; its
     // failure then surfaces there. Outside a transaction it runs at once.
     virtual void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) { Execute(sql, params); }
-    // Whether ExecuteLater holds statements back, so that a caller sending
-    // several of them saves round trips.
-    virtual bool HoldsStatements() const { return false; }
+    // The engine's statement for op, or an empty text when the engine has
+    // no form of it: the caller then takes a way that needs none.
+    virtual const std::string& Dialect(SqlOperation op) const = 0;
 
     // A transaction; write says that it will change data, which SQLite uses to
     // take its write lock at once instead of failing half-way.

@@ -30,6 +30,41 @@ void IgnoreNotice(void*, const char*) {}
 
 } // namespace
 
+const std::string& PgDatabase::Dialect(SqlOperation op) const
+{
+    // The audited forms put the change inside WITH, which only PostgreSQL
+    // takes. An insert needs no check of its own: SERVCLIE's foreign keys
+    // refuse a row whose client or service is missing, and a row that is
+    // there already (ON CONFLICT) proves both; only a row it stored is
+    // recorded, so an insert sent again after a lost answer records nothing.
+    // A deletion that removed its row proved its client and service by it;
+    // only one that removed nothing counts them, and a count of zero stops
+    // it by a division by zero (CASE evaluates the counts only then, and
+    // there are at most one of each).
+    static const std::string insert =
+        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
+        "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+        "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) ON CONFLICT DO NOTHING";
+    static const std::string insertAudited =
+        "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) "
+        "ON CONFLICT DO NOTHING RETURNING 1) "
+        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) WHERE EXISTS (SELECT 1 FROM change)";
+    static const std::string deleteAudited =
+        "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ? RETURNING 1) "
+        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) "
+        "WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE "
+        "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+        "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) = 0 END";
+    switch (op) {
+    case SqlOperation::InsertAssignment: return insert;
+    case SqlOperation::InsertAssignmentAudited: return insertAudited;
+    case SqlOperation::DeleteAssignmentAudited: return deleteAudited;
+    }
+    return insert;
+}
+
 std::string PgDatabase::NumberedPlaceholders(const std::string& sql)
 {
     std::string out;
@@ -135,8 +170,8 @@ void PgDatabase::Check(PGresult* r)
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
         throw EDatabaseError("The connection to the PostgreSQL database was lost: " + why);
     }
-    // A division by zero is a statement's own check; a foreign key
-    // violation is the check an insert leaves to SERVCLIE's keys.
+    // The refusal rule of Database.h: a guard's division by zero, or the
+    // check an insert leaves to SERVCLIE's foreign keys.
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     if (state && (std::strcmp(state, "22012") == 0 || std::strcmp(state, "23503") == 0)) {
         throw EDatabaseCheck("PostgreSQL: " + why);

@@ -21,7 +21,7 @@ public:
     std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) override;
     long long Execute(const std::string& sql, const std::vector<SqlValue>& params) override;
     void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) override;
-    bool HoldsStatements() const override { return true; }
+    const std::string& Dialect(SqlOperation op) const override;
     void Begin(bool write) override;
     void Commit() override;
     void Rollback() noexcept override;

@@ -2,6 +2,7 @@
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
+#include "platform/net/ServClienteContract.h"
 
 #include <spdlog/spdlog.h>
 
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -17,14 +17,36 @@
 
 namespace {
 
-// Sizes of the texts the methods take and the packets carry.
-constexpr int kBranchSize = 4;
-constexpr int kClientSize = 21;
-constexpr int kKindSize = 1;
-constexpr int kNumberSize = 20;
-constexpr int kClientNameSize = 50;
-constexpr int kServiceSize = 5;
-constexpr int kServiceNameSize = 40;
+// The data sets the methods answer and their fields, as the contract
+// declares them: the sizes of the texts the methods take come from there.
+const ContractDataSet& Clients()
+{
+    return ServClienteContract::Get().DataSet(ServClienteContract::kClients);
+}
+const ContractDataSet& Services()
+{
+    return ServClienteContract::Get().DataSet(ServClienteContract::kServices);
+}
+const ContractDataSet& Assigned()
+{
+    return ServClienteContract::Get().DataSet(ServClienteContract::kAssigned);
+}
+int SizeOf(const char* field)
+{
+    return Assigned().FieldIndex(field) >= 0 ? Assigned().Field(field).size : Clients().Field(field).size;
+}
+
+// The select list of a data set's fields, each column named by the table
+// alias tableOf gives it ("s." or "" for none).
+template <typename TableOf>
+std::string Columns(const ContractDataSet& dataSet, TableOf tableOf)
+{
+    std::string list;
+    for (const auto& f : dataSet.fields) {
+        list += (list.empty() ? "" : ", ") + std::string(tableOf(f.name)) + f.name;
+    }
+    return list;
+}
 
 // The operator's words for a field an argument fills.
 std::string Describe(const std::string& field)
@@ -105,15 +127,6 @@ void CheckKey(const std::string& method, const std::string& field, const std::st
     }
 }
 
-PacketField Field(const char* name, int size)
-{
-    PacketField f;
-    f.name = name;
-    f.type = TFieldType::ftString;
-    f.size = size;
-    return f;
-}
-
 void CheckStored(const std::string& method, const PacketField& field, const FieldValue& value, const std::string& where)
 {
     if (value && value->size() > static_cast<size_t>(field.size)) {
@@ -123,16 +136,17 @@ void CheckStored(const std::string& method, const PacketField& field, const Fiel
     }
 }
 
-// A row of a query as the packet's next row: each stored text converted and
-// checked against its field; trimmed says which columns drop trailing blanks
-// (fixed-width ones); where names the row in messages.
-void AddRow(DataPacket& packet, const std::string& method, const SqlRow& row, std::initializer_list<bool> trimmed,
+// A row of a query, its columns in the data set's order, as the packet's next
+// row: each stored text converted and checked against its field, a
+// fixed-width column's trailing blanks dropped; where names the row in
+// messages.
+void AddRow(DataPacket& packet, const std::string& method, const SqlRow& row, const ContractDataSet& dataSet,
             const std::string& where)
 {
     PacketRow out;
     out.values.reserve(row.size());
     for (size_t i = 0; i < row.size(); ++i) {
-        out.values.push_back(FromDb(method, row[i], trimmed.begin()[i], where));
+        out.values.push_back(FromDb(method, row[i], dataSet.fields[i].fixedWidth, where));
         CheckStored(method, packet.fields[i], out.values[i], where);
     }
     packet.rows.push_back(std::move(out));
@@ -141,8 +155,9 @@ void AddRow(DataPacket& packet, const std::string& method, const SqlRow& row, st
 // Rows in the order of one column's text. A database that read them through
 // the key's index hands them over in that order already, and checking costs
 // less than sorting.
-void SortByColumn(DataPacket& packet, size_t column)
+void SortByColumn(DataPacket& packet, const ContractDataSet& dataSet, const char* field)
 {
+    const auto column = static_cast<size_t>(dataSet.FieldIndex(field));
     auto before = [column](const PacketRow& a, const PacketRow& b) { return a.values[column] < b.values[column]; };
     if (!std::is_sorted(packet.rows.begin(), packet.rows.end(), before)) {
         std::sort(packet.rows.begin(), packet.rows.end(), before);
@@ -180,43 +195,6 @@ std::string NameKey(const std::string& cp1252)
         }
     }
     return key;
-}
-
-// One change with its audit row as one statement that proves the change's
-// client and service exist, or stops itself, which undoes the whole
-// transaction (EDatabaseCheck). PostgreSQL only (a change inside WITH).
-//
-// An insert needs no check of its own: SERVCLIE's foreign keys refuse a row
-// whose client or service is missing, and a row that is there already (ON
-// CONFLICT) proves both; only a row it stored is recorded, so an insert sent
-// again after a lost answer records nothing. Parameters: branch, client,
-// service, then the audit row's nine values.
-const std::string& InsertWithAudit()
-{
-    static const std::string sql =
-        "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) "
-        "ON CONFLICT DO NOTHING RETURNING 1) "
-        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) WHERE EXISTS (SELECT 1 FROM change)";
-    return sql;
-}
-
-// A deletion that removed its row proved its client and service by it, and
-// is recorded; only one that removed nothing counts them, and a count of zero
-// stops it by a division by zero (CASE evaluates the counts only then, and
-// there are at most one of each). Parameters: branch, client, service, the
-// audit row's nine values, then branch, client, branch, service for the
-// counts.
-const std::string& DeleteWithAudit()
-{
-    static const std::string sql =
-        "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ? RETURNING 1) "
-        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) "
-        "WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE "
-        "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-        "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) = 0 END";
-    return sql;
 }
 
 // Now in UTC with microseconds, in a form that sorts as time does.
@@ -335,22 +313,19 @@ struct ExistenceChecks {
 
 } // namespace
 
-RdmServCliente::RdmServCliente(Database* db, Caller caller) : RemoteModule(kServerName, db), caller_(std::move(caller))
+RdmServCliente::RdmServCliente(Database* db, Caller caller)
+    : RemoteModule(ServClienteContract::Get(), db), caller_(std::move(caller))
 {
-    using A = TArgType;
-    auto two = [this](const char* name, bool writes,
-                      Variant (RdmServCliente::*fn)(const std::string&, const std::string&)) {
-        AddMethod({name, {A::atTextByValue, A::atTextByValue}, writes, [this, fn](std::vector<Variant>& args) {
-                       return (this->*fn)(args[0].AsString(), args[1].AsString());
-                   }});
+    auto two = [this](const char* name, Variant (RdmServCliente::*fn)(const std::string&, const std::string&)) {
+        AddMethod(name, [this, fn](std::vector<Variant>& args) {
+            return (this->*fn)(args[0].AsString(), args[1].AsString());
+        });
     };
-    two("GetCliente", false, &RdmServCliente::GetCliente);
-    two("GetServico", false, &RdmServCliente::GetServico);
-    two("GetServClie", false, &RdmServCliente::GetServClie);
-    two("DelTodos", true, &RdmServCliente::DelTodos);
-    AddMethod({"ApCoServClie", {A::atVariantByRef}, true, [this](std::vector<Variant>& args) {
-                   return ApCoServClie(args[0]);
-               }});
+    two("GetCliente", &RdmServCliente::GetCliente);
+    two("GetServico", &RdmServCliente::GetServico);
+    two("GetServClie", &RdmServCliente::GetServClie);
+    two("DelTodos", &RdmServCliente::DelTodos);
+    AddMethod("ApCoServClie", [this](std::vector<Variant>& args) { return ApCoServClie(args[0]); });
 }
 
 void RdmServCliente::Register(ModuleRegistry& registry)
@@ -406,87 +381,94 @@ void RdmServCliente::RecordDenial(const std::string& method, const Key& key)
 Variant RdmServCliente::GetCliente(const std::string& branch, const std::string& number)
 {
     const std::string m = "GetCliente";
-    CheckSize(m, "CDFILIAL", branch, kBranchSize);
-    CheckKey(m, "CDFILIAL", branch);
-    Authorize(m, ToDb(m, "CDFILIAL", branch));
-    CheckSize(m, "NRINSJURCLIE", number, kNumberSize);
+    CheckSize(m, "NRINSJURCLIE", number, SizeOf("NRINSJURCLIE"));
     const std::string wanted = Digits(number);
     const bool everyClient = Blank(number);
-    auto rows = Db().Query("SELECT CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, NMRAZSOCCLIE FROM CLIENTE WHERE CDFILIAL = ?",
-                           {ToDb(m, "CDFILIAL", branch)});
+    const ContractDataSet& d = Clients();
+    static const std::string sql =
+        "SELECT " + Columns(d, [](const std::string&) { return ""; }) + " FROM CLIENTE WHERE CDFILIAL = ?";
+    auto rows = Db().Query(sql, {ToDb(m, "CDFILIAL", branch)});
     DataPacket p;
-    p.fields = {Field("CDCLIENTE", kClientSize), Field("IDTPIJURCLIE", kKindSize), Field("NRINSJURCLIE", kNumberSize),
-                Field("NMRAZSOCCLIE", kClientNameSize)};
+    p.fields = d.PacketFields();
+    const auto numberAt = static_cast<size_t>(d.FieldIndex("NRINSJURCLIE"));
     for (const auto& r : rows) {
         // Digits are the same bytes in UTF-8, so clients are chosen before
         // their texts are converted: a client that cannot be shown fails
         // only the calls that would show it.
-        if (!everyClient && (wanted.empty() || Digits(r[2].value_or("")) != wanted)) {
+        if (!everyClient && (wanted.empty() || Digits(r[numberAt].value_or("")) != wanted)) {
             continue;
         }
-        AddRow(p, m, r, {false, true, false, false}, "client " + r[0].value_or(""));
+        AddRow(p, m, r, d, "client " + r[0].value_or(""));
     }
-    std::stable_sort(p.rows.begin(), p.rows.end(), [](const PacketRow& a, const PacketRow& b) {
-        auto ka =
-            std::make_tuple(NameKey(a.values[3].value_or("")), a.values[3].value_or(""), a.values[0].value_or(""));
-        auto kb =
-            std::make_tuple(NameKey(b.values[3].value_or("")), b.values[3].value_or(""), b.values[0].value_or(""));
+    const auto name = static_cast<size_t>(d.FieldIndex("NMRAZSOCCLIE"));
+    const auto code = static_cast<size_t>(d.FieldIndex("CDCLIENTE"));
+    std::stable_sort(p.rows.begin(), p.rows.end(), [name, code](const PacketRow& a, const PacketRow& b) {
+        auto ka = std::make_tuple(NameKey(a.values[name].value_or("")), a.values[name].value_or(""),
+                                  a.values[code].value_or(""));
+        auto kb = std::make_tuple(NameKey(b.values[name].value_or("")), b.values[name].value_or(""),
+                                  b.values[code].value_or(""));
         return ka < kb;
     });
     return Variant(std::move(p));
 }
 
-void RdmServCliente::CheckBranchAndClient(const std::string& method, const std::string& branch,
-                                          const std::string& client, bool writes)
+void RdmServCliente::CheckAccess(const ContractMethod& method, const std::string& branch, const std::string* client)
 {
-    CheckSize(method, "CDFILIAL", branch, kBranchSize);
-    CheckKey(method, "CDFILIAL", branch);
-    CheckSize(method, "CDCLIENTE", client, kClientSize);
-    CheckKey(method, "CDCLIENTE", client);
-    const Key key{ToDb(method, "CDFILIAL", branch), ToDb(method, "CDCLIENTE", client), ""};
-    Authorize(method, key.branch, 0, writes ? &key : nullptr);
+    const std::string& m = method.name;
+    CheckSize(m, "CDFILIAL", branch, SizeOf("CDFILIAL"));
+    CheckKey(m, "CDFILIAL", branch);
+    if (!client) {
+        Authorize(m, ToDb(m, "CDFILIAL", branch));
+        return;
+    }
+    CheckSize(m, "CDCLIENTE", *client, SizeOf("CDCLIENTE"));
+    CheckKey(m, "CDCLIENTE", *client);
+    const Key key{ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", *client), ""};
+    Authorize(m, key.branch, 0, method.writes ? &key : nullptr);
 }
 
 Variant RdmServCliente::GetServico(const std::string& branch, const std::string& client)
 {
     const std::string m = "GetServico";
-    CheckBranchAndClient(m, branch, client);
-    auto rows = Db().Query("SELECT s.CDSERVFILI, s.CDFILIAL, s.NMSERVICO FROM SERVFILI s WHERE s.CDFILIAL = ? "
-                           "AND NOT EXISTS (SELECT 1 FROM SERVCLIE c WHERE c.CDFILIAL = s.CDFILIAL "
-                           "AND c.CDSERVFILI = s.CDSERVFILI AND c.CDCLIENTE = ?)",
-                           {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
+    const ContractDataSet& d = Services();
+    static const std::string sql = "SELECT " + Columns(d, [](const std::string&) { return "s."; }) +
+                                   " FROM SERVFILI s WHERE s.CDFILIAL = ? "
+                                   "AND NOT EXISTS (SELECT 1 FROM SERVCLIE c WHERE c.CDFILIAL = s.CDFILIAL "
+                                   "AND c.CDSERVFILI = s.CDSERVFILI AND c.CDCLIENTE = ?)";
+    auto rows = Db().Query(sql, {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
     DataPacket p;
-    p.fields = {Field("CDSERVFILI", kServiceSize), Field("CDFILIAL", kBranchSize),
-                Field("NMSERVICO", kServiceNameSize)};
+    p.fields = d.PacketFields();
+    const auto code = static_cast<size_t>(d.FieldIndex("CDSERVFILI"));
     for (const auto& r : rows) {
-        AddRow(p, m, r, {true, false, false}, "service " + r[0].value_or(""));
+        AddRow(p, m, r, d, "service " + r[code].value_or(""));
     }
-    SortByColumn(p, 0);
+    SortByColumn(p, d, "CDSERVFILI");
     return Variant(std::move(p));
 }
 
 Variant RdmServCliente::GetServClie(const std::string& branch, const std::string& client)
 {
     const std::string m = "GetServClie";
-    CheckBranchAndClient(m, branch, client);
-    auto rows = Db().Query("SELECT c.CDFILIAL, c.CDSERVFILI, c.CDCLIENTE, s.NMSERVICO FROM SERVCLIE c "
-                           "JOIN SERVFILI s ON s.CDFILIAL = c.CDFILIAL AND s.CDSERVFILI = c.CDSERVFILI "
-                           "WHERE c.CDFILIAL = ? AND c.CDCLIENTE = ?",
-                           {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
+    const ContractDataSet& d = Assigned();
+    // Every field is SERVCLIE's but the service's name.
+    static const std::string sql =
+        "SELECT " + Columns(d, [](const std::string& name) { return name == "NMSERVICO" ? "s." : "c."; }) +
+        " FROM SERVCLIE c JOIN SERVFILI s ON s.CDFILIAL = c.CDFILIAL AND s.CDSERVFILI = c.CDSERVFILI "
+        "WHERE c.CDFILIAL = ? AND c.CDCLIENTE = ?";
+    auto rows = Db().Query(sql, {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
     DataPacket p;
-    p.fields = {Field("CDFILIAL", kBranchSize), Field("CDSERVFILI", kServiceSize), Field("CDCLIENTE", kClientSize),
-                Field("NMSERVICO", kServiceNameSize)};
+    p.fields = d.PacketFields();
+    const auto code = static_cast<size_t>(d.FieldIndex("CDSERVFILI"));
     for (const auto& r : rows) {
-        AddRow(p, m, r, {false, true, false, false}, "service " + r[1].value_or(""));
+        AddRow(p, m, r, d, "service " + r[code].value_or(""));
     }
-    SortByColumn(p, 1);
+    SortByColumn(p, d, "CDSERVFILI");
     return Variant(std::move(p));
 }
 
 Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& client)
 {
     const std::string m = "DelTodos";
-    CheckBranchAndClient(m, branch, client, true);
     const Key key{ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client), ""};
     long long removed =
         Db().Execute("DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?", {key.branch, key.client});
@@ -529,9 +511,9 @@ std::vector<RdmServCliente::Change> RdmServCliente::DecodeChanges(const DataPack
                              0, "srv.pacote_invalido", {m});
     }
     auto keyOf = [&](const std::vector<FieldValue>& values, unsigned entry) {
-        return Key{KeyText(m, values[static_cast<size_t>(fb)], "CDFILIAL", kBranchSize, entry),
-                   KeyText(m, values[static_cast<size_t>(fc)], "CDCLIENTE", kClientSize, entry),
-                   KeyText(m, values[static_cast<size_t>(fs)], "CDSERVFILI", kServiceSize, entry)};
+        return Key{KeyText(m, values[static_cast<size_t>(fb)], "CDFILIAL", SizeOf("CDFILIAL"), entry),
+                   KeyText(m, values[static_cast<size_t>(fc)], "CDCLIENTE", SizeOf("CDCLIENTE"), entry),
+                   KeyText(m, values[static_cast<size_t>(fs)], "CDSERVFILI", SizeOf("CDSERVFILI"), entry)};
     };
     std::vector<Change> changes;
     for (size_t i = 0; i < p.rows.size(); ++i) {
@@ -557,7 +539,9 @@ bool RdmServCliente::ApplyInOneTrip(const std::vector<Change>& changes)
 {
     const bool edits = std::any_of(changes.begin(), changes.end(),
                                    [](const Change& c) { return c.status == TUpdateStatus::usModified; });
-    if (!Db().HoldsStatements() || edits || changes.empty()) {
+    const std::string& insertAudited = Db().Dialect(SqlOperation::InsertAssignmentAudited);
+    const std::string& deleteAudited = Db().Dialect(SqlOperation::DeleteAssignmentAudited);
+    if (insertAudited.empty() || deleteAudited.empty() || edits || changes.empty()) {
         return false;
     }
     const std::string method = "ApCoServClie";
@@ -567,10 +551,10 @@ bool RdmServCliente::ApplyInOneTrip(const std::vector<Change>& changes)
         auto audit = AuditValues(method, k, c.status == TUpdateStatus::usInserted ? "inserted" : "deleted", 1);
         values.insert(values.end(), audit.begin(), audit.end());
         if (c.status == TUpdateStatus::usInserted) {
-            Db().ExecuteLater(InsertWithAudit(), values);
+            Db().ExecuteLater(insertAudited, values);
         } else {
             values.insert(values.end(), {k.branch, k.client, k.branch, k.service});
-            Db().ExecuteLater(DeleteWithAudit(), values);
+            Db().ExecuteLater(deleteAudited, values);
         }
     }
     try {
@@ -593,10 +577,7 @@ void RdmServCliente::ApplyChecked(const std::vector<Change>& changes)
     // service exist, and a row that was inserted or deleted proves that both
     // exist, so only the changes that touched nothing (and the rare edits)
     // need the existence check.
-    static const std::string insert =
-        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
-        "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-        "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) ON CONFLICT DO NOTHING";
+    const std::string& insert = Db().Dialect(SqlOperation::InsertAssignment);
     static const std::string remove = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
     auto insertRow = [&](const Key& k) {
         return Db().Execute(insert, {k.branch, k.client, k.service, k.branch, k.client, k.branch, k.service});

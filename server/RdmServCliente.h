@@ -24,10 +24,14 @@
 // assignment that exists, or deleting one that does not, is no error, so a
 // packet sent again after a lost answer does no harm.
 //
+// The methods, their arguments and the data sets they answer are declared in
+// ServClienteContract; the packets' fields and sizes come from there.
+//
 // Access: every method refuses for good (ERemoteRefusal) a branch the caller
-// may not read or change, naming the operator and the branch: the first
-// argument of the four two-text methods, and the CDFILIAL of every entry of a
-// change packet (the whole packet is then refused). A key text (branch,
+// may not read or change, naming the operator and the branch: the argument
+// the contract names (CheckAccess, which Dispatch runs before the method),
+// and the CDFILIAL of every entry of a change packet (the whole packet is
+// then refused). A key text (branch,
 // client, service) holding a control character is refused for good before
 // anything is written. Audit: every change that changed a row writes a row of
 // AUDITORIA (see Schema) in the call's own transaction, so a write and its
@@ -36,6 +40,7 @@
 // without services) records nothing; an edit is recorded as the deletion of
 // its old row and the insertion of its new one. A write refused for access is
 // recorded as denied, in a transaction of its own.
+#include "platform/net/ServClienteContract.h"
 #include "server/ModuleRegistry.h"
 #include "server/RemoteModule.h"
 
@@ -44,7 +49,7 @@
 
 class RdmServCliente : public RemoteModule {
 public:
-    static constexpr const char* kServerName = "Zel.rdmServCliente";
+    static constexpr const char* kServerName = ServClienteContract::kServerName;
 
     explicit RdmServCliente(Database* db, Caller caller = {});
 
@@ -74,8 +79,8 @@ private:
     // The changes of a packet, checked for their fields, sizes and branches.
     std::vector<Change> DecodeChanges(const DataPacket& packet);
     // Every change with its audit row and the commit in one round trip, each
-    // change checking its own client and service. False when the database
-    // cannot hold statements or a check failed (everything undone, a
+    // change checking its own client and service. False when the engine has
+    // no audited statements (Database::Dialect) or a check failed (everything undone, a
     // transaction open again): the changes then go through ApplyChecked.
     bool ApplyInOneTrip(const std::vector<Change>& changes);
     // Change by change; refuses, naming its entry, the earliest change whose
@@ -83,8 +88,7 @@ private:
     void ApplyChecked(const std::vector<Change>& changes);
     // The branch and client arguments of a method: sizes and control
     // characters, then the branch's access (a write refused is recorded).
-    void CheckBranchAndClient(const std::string& method, const std::string& branch, const std::string& client,
-                              bool writes = false);
+    void CheckAccess(const ContractMethod& method, const std::string& branch, const std::string* client) override;
     // branch in the database's form (UTF-8). write, for a write, is the key
     // recorded as denied when the branch is refused.
     void Authorize(const std::string& method, const std::string& branch, unsigned entry = 0,

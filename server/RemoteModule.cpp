@@ -3,12 +3,30 @@
 #include "platform/core/Exception.h"
 
 #include <new>
+#include <stdexcept>
 #include <strings.h>
+
+void RemoteModule::AddMethod(const std::string& name, std::function<Variant(std::vector<Variant>& args)> run)
+{
+    const ContractMethod* declaration = contract_.FindMethod(name);
+    if (!declaration) {
+        throw std::logic_error(name + " is not declared in the contract of " + contract_.ServerName());
+    }
+    methods_.push_back({declaration, std::move(run)});
+}
+
+void RemoteModule::CheckAccess(const ContractMethod& method, const std::string& /*branch*/,
+                               const std::string* /*client*/)
+{
+    throw ERemoteRefusal(method.name + ": " + ServerName() + " checks no branch rights; nothing was done", 0,
+                         "srv.filial_proibida", {method.name, "", ""});
+}
 
 const MethodDecl* RemoteModule::Find(const std::string& name) const
 {
     for (const auto& m : methods_) {
-        if (m.name.size() == name.size() && strcasecmp(m.name.c_str(), name.c_str()) == 0) {
+        const std::string& declared = m.declaration->name;
+        if (declared.size() == name.size() && strcasecmp(declared.c_str(), name.c_str()) == 0) {
             return &m;
         }
     }
@@ -19,16 +37,17 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
 {
     Protocol::CallReply reply;
     const std::string& name = call.descriptor.Method();
-    const MethodDecl* method = Find(name);
+    const MethodDecl* found = Find(name);
     // A call that does not fit the module is refused for good: sending it
     // again cannot help.
     reply.faultKind = TFaultKind::fkRefused;
-    if (!method) {
-        reply.message = name + " is not a method of " + serverName_;
+    if (!found) {
+        reply.message = name + " is not a method of " + ServerName();
         reply.code = "srv.metodo_desconhecido";
         reply.args = {name};
         return reply;
     }
+    const ContractMethod* method = found->declaration;
     if (call.descriptor.ArgTypes() != method->args) {
         CallDescriptor declared(method->name, method->args);
         reply.message = "Call of " + method->name + " refused: its descriptor " +
@@ -44,7 +63,12 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
         if (db_) {
             db_->Begin(method->writes);
         }
-        reply.result = method->run(args);
+        if (method->branchArg >= 0) {
+            const auto at = [&args](int i) { return args[static_cast<size_t>(i)].AsString(); };
+            const std::string client = method->clientArg >= 0 ? at(method->clientArg) : std::string();
+            CheckAccess(*method, at(method->branchArg), method->clientArg >= 0 ? &client : nullptr);
+        }
+        reply.result = found->run(args);
         if (db_) {
             db_->Commit();
         }

@@ -5,8 +5,11 @@
 //
 // Dispatch checks a call against the method's declaration: the name (without
 // regard to case, as late-bound names are), then the argument types of the
-// descriptor. Each method runs in its own transaction, committed when it
-// returns and rolled back when it throws.
+// descriptor, as the module's contract (RemoteContract) declares them. Each
+// method runs in its own transaction, committed when it returns and rolled
+// back when it throws; before it runs, Dispatch has the module check the
+// caller's right to the branch (CheckAccess) of every method whose
+// declaration names a branch argument, so no method can do without it.
 //
 // Failure behaviour: Dispatch never throws for a bad call or a failed method;
 // it answers a fault whose message says what went wrong, and the database is
@@ -15,6 +18,7 @@
 // that raised ERemoteRefusal; any other failure may be retried.
 #include "platform/core/Variant.h"
 #include "platform/net/Protocol.h"
+#include "platform/net/RemoteContract.h"
 #include "server/Database.h"
 
 #include <functional>
@@ -22,32 +26,37 @@
 #include <vector>
 
 struct MethodDecl {
-    std::string name;
-    std::vector<TArgType> args;
-    // Whether the method changes data (it then takes the write lock at once).
-    bool writes = false;
+    // Its name, argument kinds, whether it changes data (it then takes the
+    // write lock at once) and which arguments name the branch and client.
+    const ContractMethod* declaration = nullptr;
     // Runs the method; by-reference arguments may be changed in place.
     std::function<Variant(std::vector<Variant>& args)> run;
 };
 
 class RemoteModule {
 public:
-    RemoteModule(std::string serverName, Database* db) : serverName_(std::move(serverName)), db_(db) {}
+    RemoteModule(const RemoteContract& contract, Database* db) : contract_(contract), db_(db) {}
     virtual ~RemoteModule() = default;
 
-    const std::string& ServerName() const { return serverName_; }
+    const std::string& ServerName() const { return contract_.ServerName(); }
     const std::vector<MethodDecl>& Methods() const { return methods_; }
 
     Protocol::CallReply Dispatch(const Protocol::Call& call);
 
 protected:
-    void AddMethod(MethodDecl method) { methods_.push_back(std::move(method)); }
+    // The contract's method of that name, run by run. Throws std::logic_error
+    // for a name the contract does not declare.
+    void AddMethod(const std::string& name, std::function<Variant(std::vector<Variant>& args)> run);
+    // Refuses (ERemoteRefusal) a caller who may not touch the branch, or a
+    // branch or client argument that is no key; client is null for a method
+    // that names none. The default refuses every call.
+    virtual void CheckAccess(const ContractMethod& method, const std::string& branch, const std::string* client);
     Database& Db() { return *db_; }
 
 private:
     const MethodDecl* Find(const std::string& name) const;
 
-    std::string serverName_;
+    const RemoteContract& contract_;
     Database* db_;
     std::vector<MethodDecl> methods_;
 };

@@ -2,13 +2,19 @@
 
 #include <spdlog/spdlog.h>
 
-#include <array>
+#include <iterator>
 
 namespace {
 
 // Step n makes version n + 1 of version n. The first two create only what is
-// missing, as the releases before versions were kept did.
-const std::array<const char*, Schema::kCurrent> kSteps = {
+// missing, as the releases before versions were kept did. A step once
+// released never changes: a change of the tables is a step of its own,
+// added at the end.
+//
+//   1  FILIAL, CLIENTE, SERVFILI, SERVCLIE
+//   2  AUDITORIA
+//   3  AUDITORIA's NMENDERECO (the peer's address) and NRLINHAS (rows changed)
+const char* const kSteps[] = {
     R"(
 CREATE TABLE IF NOT EXISTS FILIAL (
     CDFILIAL varchar(4) NOT NULL PRIMARY KEY,
@@ -56,6 +62,8 @@ ALTER TABLE AUDITORIA ADD COLUMN NRLINHAS integer;
 };
 
 } // namespace
+
+const int Schema::kCurrent = static_cast<int>(std::size(kSteps));
 
 void Schema::Create(Database& db)
 {

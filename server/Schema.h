@@ -5,10 +5,9 @@
 // each later version is a step applied to the one before, in a transaction of
 // its own with the new version number, so a step is stored whole or not at
 // all. A database made before versions were kept is known by its tables.
-//
-//   1  FILIAL, CLIENTE, SERVFILI, SERVCLIE
-//   2  AUDITORIA
-//   3  AUDITORIA's NMENDERECO (the peer's address) and NRLINHAS (rows changed)
+// The versions and their steps are listed in Schema.cpp; the current tables
+// hold every field the module's contract (ServClienteContract) declares, at
+// its width.
 //
 // AUDITORIA holds one row for every write that changed a row and every write
 // refused for access: the time (UTC, "YYYY-MM-DDTHH:MM:SS.ffffffZ", which
@@ -26,7 +25,8 @@
 
 class Schema {
 public:
-    static constexpr int kCurrent = 3;
+    // The newest version: as many as Schema.cpp has steps.
+    static const int kCurrent;
 
     // Makes the tables of a new database, or brings an older one to the
     // current version; rows are kept.

@@ -117,7 +117,25 @@ SqliteDatabase::~SqliteDatabase()
 
 void SqliteDatabase::Fail(const std::string& what)
 {
+    // The refusal rule of Database.h: a foreign key that found its row
+    // missing stopped the statement on purpose.
+    if (sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_FOREIGNKEY) {
+        throw EDatabaseCheck(what + ": " + sqlite3_errmsg(db_));
+    }
     throw EDatabaseError(what + ": " + sqlite3_errmsg(db_));
+}
+
+const std::string& SqliteDatabase::Dialect(SqlOperation op) const
+{
+    // Every statement runs on this process's own file: holding some back
+    // saves nothing, so SQLite has no audited forms and the server checks
+    // each change by itself.
+    static const std::string insert =
+        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
+        "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+        "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) ON CONFLICT DO NOTHING";
+    static const std::string none;
+    return op == SqlOperation::InsertAssignment ? insert : none;
 }
 
 void SqliteDatabase::ExecScript(const std::string& sql)

@@ -22,6 +22,7 @@ public:
     void ExecScript(const std::string& sql) override;
     std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) override;
     long long Execute(const std::string& sql, const std::vector<SqlValue>& params) override;
+    const std::string& Dialect(SqlOperation op) const override;
     void Begin(bool write) override;
     void Commit() override;
     void Rollback() noexcept override;

@@ -7,6 +7,7 @@
 #include "platform/data/TDataSource.h"
 #include "platform/data/TField.h"
 #include "platform/data/TStringField.h"
+#include "platform/net/ServClienteContract.h"
 
 #include <gtest/gtest.h>
 
@@ -39,8 +40,7 @@ inline std::vector<FieldValue> Row(std::initializer_list<const char*> values)
 inline DataPacket ServClie(const std::vector<std::vector<FieldValue>>& rows)
 {
     DataPacket p;
-    p.fields = {TextField("CDFILIAL", 4), TextField("CDSERVFILI", 5), TextField("CDCLIENTE", 21),
-                TextField("NMSERVICO", 40)};
+    p.fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).PacketFields();
     for (const auto& r : rows) {
         p.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, r, {}});
     }
@@ -65,10 +65,11 @@ struct ServClieForm {
         cds = new TClientDataSet(&form);
         cds->SetName("cdsServClie");
         cds->SetProviderName("dspServClie");
-        Add("CDFILIAL", 4, "Filial");
-        Add("CDSERVFILI", 5, Cp1252::FromUtf8("Código"));
-        Add("CDCLIENTE", 21, "Cliente");
-        Add("NMSERVICO", 40, "Nome");
+        const char* labels[] = {"Filial", "Código", "Cliente", "Nome"};
+        const auto& fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).fields;
+        for (size_t i = 0; i < fields.size(); ++i) {
+            Add(fields[i].name, fields[i].size, Cp1252::FromUtf8(labels[i]));
+        }
         dts = new TDataSource(&form);
         dts->SetName("dtsPadrao");
         dts->SetDataSet(cds);

@@ -10,6 +10,7 @@
 #include "platform/forms/FormReader.h"
 #include "platform/forms/HandlerTable.h"
 #include "platform/model/ClassRegistration.h"
+#include "platform/net/ServClienteContract.h"
 
 #include <gtest/gtest.h>
 
@@ -113,7 +114,8 @@ TEST(DataFormResource, NestedFieldsJoinTheirDataSetWithTheirSettings)
     EXPECT_EQ(filial, form.FindComponent("cdsServClieCDFILIAL")); // owned by the form
     EXPECT_EQ(filial->Owner(), &form);
     EXPECT_EQ(filial->ClassName(), "TStringField");
-    EXPECT_EQ(filial->Size(), 4);
+    EXPECT_EQ(filial->Size(),
+              ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).Field("CDFILIAL").size);
     EXPECT_EQ(filial->EditMask(), ">aaaa;0; ");
     EXPECT_EQ(filial->DisplayName(), "Filial");
     EXPECT_TRUE(filial->Visible());
@@ -147,8 +149,8 @@ TEST(DataFormResource, EventsAndTheDataSourceAreBoundByName)
 
     dts->SetEnabled(true);
     DataPacket p;
-    p.fields = {PacketField{"CDFILIAL", TFieldType::ftString, 4, false},
-                PacketField{"CDSERVFILI", TFieldType::ftString, 5, false}};
+    const auto assigned = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).PacketFields();
+    p.fields = {assigned[0], assigned[1]}; // the form's two fields
     p.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, {"0001", "00010"}, {}});
     cds->SetData(p);
     cds->Insert();

@@ -1,5 +1,7 @@
 #include "ShellHarness.h"
 
+#include "SeedData.h"
+
 #include <sqlite3.h>
 
 #include <cerrno>
@@ -170,30 +172,7 @@ void ShellTest::SetUp()
 
     db_ = Database::Open(dbPath_, {});
     Schema::Create(*db_);
-    auto run = [&](const char* sql, std::vector<SqlValue> v) { db_->Execute(sql, v); };
-    run("INSERT INTO FILIAL VALUES (?, ?)", {"0001", "Matriz São Paulo"});
-    run("INSERT INTO FILIAL VALUES (?, ?)", {"0002", "Filial Campinas"});
-    run("INSERT INTO FILIAL VALUES (?, ?)", {"0003", "Filial Sem Serviços"});
-    const char* clients[][5] = {
-        {"0001", "C0001", "F", "11144477735", "Ana Souza"},
-        {"0001", "C0002", "J", "11222333000181", "Comércio Álvares Ltda"},
-        {"0001", "C0003", "F", "52998224725", "Zeca Todos"},
-        {"0002", "C0101", "F", "39053344705", "Bruno Campinas"},
-    };
-    for (auto& c : clients) {
-        run("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {c[0], c[1], c[2], c[3], c[4]});
-    }
-    const char* services[][3] = {
-        {"0001", "00001", "Consultoria"}, {"0001", "00002", "Manutenção"},      {"0001", "00003", "Instalação"},
-        {"0001", "00004", "Treinamento"}, {"0001", "00005", "Suporte técnico"}, {"0002", "00001", "Limpeza"},
-    };
-    for (auto& s : services) {
-        run("INSERT INTO SERVFILI VALUES (?, ?, ?)", {s[0], s[1], s[2]});
-    }
-    run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "C0001", "00002"});
-    for (const char* code : {"00001", "00002", "00003", "00004", "00005"}) {
-        run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "C0003", code});
-    }
+    SeedServerData(*db_);
 
     sqlite3* local = nullptr;
     ASSERT_EQ(sqlite3_open(localDbPath_.c_str(), &local), SQLITE_OK);

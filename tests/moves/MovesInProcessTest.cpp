@@ -6,6 +6,7 @@
 // click with a disabled sbtEscolhido, and the exported boDelTodos, which
 // nothing in the shell sets. The handlers run through the controls' own
 // bindings, and the shell's script driver plays the operator around them.
+#include "e2e/SeedData.h"
 #include "host/Session.h"
 #include "host/TdtmDBGeral.h"
 #include "platform/controls/TApplication.h"
@@ -112,28 +113,7 @@ protected:
         const std::string dbPath = dir_ + "/server.db";
         db_ = Database::Open(dbPath, {});
         Schema::Create(*db_);
-        auto run = [&](const char* sql, std::vector<SqlValue> v) { db_->Execute(sql, v); };
-        run("INSERT INTO FILIAL VALUES (?, ?)", {"0001", "Matriz São Paulo"});
-        const char* clients[][5] = {
-            {"0001", "C0001", "F", "11144477735", "Ana Souza"},
-            {"0001", "C0002", "J", "11222333000181", "Comércio Álvares Ltda"},
-            {"0001", "C0003", "F", "52998224725", "Zeca Todos"},
-        };
-        for (auto& c : clients) {
-            run("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {c[0], c[1], c[2], c[3], c[4]});
-        }
-        const char* services[][2] = {{"00001", "Consultoria"},
-                                     {"00002", "Manutenção"},
-                                     {"00003", "Instalação"},
-                                     {"00004", "Treinamento"},
-                                     {"00005", "Suporte técnico"}};
-        for (auto& s : services) {
-            run("INSERT INTO SERVFILI VALUES (?, ?, ?)", {"0001", s[0], s[1]});
-        }
-        run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "C0001", "00002"});
-        for (auto& s : services) {
-            run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "C0003", s[0]});
-        }
+        SeedServerData(*db_);
 
         RdmServCliente::Register(registry_);
         ServerOptions options;

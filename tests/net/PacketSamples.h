@@ -1,24 +1,15 @@
 #pragma once
 // Packets shared by the codec tests.
 #include "platform/core/DataPacket.h"
-
-inline PacketField TextField(const char* name, int size, bool required = false)
-{
-    PacketField f;
-    f.name = name;
-    f.type = TFieldType::ftString;
-    f.size = size;
-    f.required = required;
-    return f;
-}
+#include "platform/net/ServClienteContract.h"
 
 // A change packet of assignments holding every kind of row, nulls, and
 // Windows-1252 bytes above 0x7F.
 inline DataPacket ChangePacket()
 {
     DataPacket p;
-    p.fields = {TextField("CDFILIAL", 4, true), TextField("CDSERVFILI", 5), TextField("CDCLIENTE", 21),
-                TextField("NMSERVICO", 40)};
+    p.fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).PacketFields();
+    p.fields[0].required = true; // so that the flag travels too
     p.rows.push_back({TUpdateStatus::usInserted, {"0001", "00012", "00000004", "Manuten\xE7\xE3o \x80"}, {}});
     p.rows.push_back({TUpdateStatus::usDeleted, {"0001", "00007", "00000004", std::nullopt}, {}});
     p.rows.push_back(

@@ -94,6 +94,34 @@ TEST_F(TNetConnectionTest, QuietFailedOpenIsRetriedByTheNextCallWhichRaises)
     EXPECT_EQ(beforeConnect, 3);
 }
 
+// A call the module's contract does not declare, by name or argument kinds,
+// is refused before anything is sent, with the server's own code.
+TEST_F(TNetConnectionTest, ACallTheContractDoesNotDeclareIsRefusedBeforeItIsSent)
+{
+    int calls = 0;
+    FakeServer server(FakeServer::Calls([&](const Protocol::Call&, int) {
+        ++calls;
+        return FakeAction::Result(Variant(std::int64_t{1}));
+    }));
+    port = server.Port();
+    std::vector<RemoteArg> oneText = {RemoteArg::Text("0001")};
+    std::vector<RemoteArg> packet = {RemoteArg::ByRef(Variant())};
+    auto code = [&](const std::string& method, std::vector<RemoteArg>& args) {
+        try {
+            net.AppServer().Call(method, args);
+        } catch (const ERemoteRefusal& e) {
+            return e.Code();
+        }
+        return std::string("sent");
+    };
+    EXPECT_EQ(code("GetServico", oneText), "srv.descritor");
+    EXPECT_EQ(code("DelTodos", packet), "srv.descritor");
+    EXPECT_EQ(code("GetServicos", oneText), "srv.metodo_desconhecido");
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(code("apcoservclie", packet), "sent"); // late-bound names ignore case
+    EXPECT_EQ(calls, 1);
+}
+
 TEST_F(TNetConnectionTest, ServerGoneDuringACallFailsItAndTheNextCallOpensAgain)
 {
     FakeServer server(FakeServer::Calls([](const Protocol::Call&, int connection) {

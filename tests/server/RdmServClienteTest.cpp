@@ -191,5 +191,5 @@ TEST_P(ServerTest, ManyClientsChangingOneClientAtOnceLoseNothing)
     EXPECT_EQ(Assigned("0001", "00000003"), (S{"00001", "00002", "00003"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, ServerTest, ::testing::Values("sqlite", "postgresql"),
+INSTANTIATE_TEST_SUITE_P(Databases, ServerTest, ::testing::ValuesIn(kEngines),
                          [](const auto& info) { return info.param; });

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <map>
 #include <sys/stat.h>
 
 namespace {
@@ -123,7 +125,35 @@ TEST_P(SchemaVersions, ADatabaseNewerThanTheProgramIsRefusedNamingBothVersions)
     EXPECT_EQ(Schema::Found(*db_), Schema::kCurrent + 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, SchemaVersions, ::testing::Values("sqlite", "postgresql"));
+// The current schema holds every field the contract says the server sends,
+// of the declared width: a field declared without its migration step, or a
+// step that resized a column without the declaration, fails here.
+TEST_P(SchemaVersions, TheCurrentTablesHoldEveryDeclaredFieldAtItsSize)
+{
+    Schema::Create(*db_);
+    const bool pg = GetParam() == "postgresql";
+    const std::string sql = pg ? "SELECT column_name, data_type, character_maximum_length FROM "
+                                 "information_schema.columns WHERE table_schema = current_schema() AND "
+                                 "upper(table_name) IN ('CLIENTE', 'SERVFILI', 'SERVCLIE')"
+                               : "SELECT p.name, p.type, '' FROM sqlite_master m, pragma_table_info(m.name) p "
+                                 "WHERE m.name IN ('CLIENTE', 'SERVFILI', 'SERVCLIE')";
+    std::map<std::string, std::string> columns; // name: "varchar(n)" or "char(n)"
+    for (const auto& r : db_->Query(sql, {})) {
+        std::string name = *r[0];
+        for (char& c : name) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        columns[name] = pg ? (*r[1] == "character" ? "char(" : "varchar(") + *r[2] + ")" : *r[1];
+    }
+    for (const auto& dataSet : ServClienteContract::Get().DataSets()) {
+        for (const auto& f : dataSet.fields) {
+            const std::string wanted = (f.fixedWidth ? "char(" : "varchar(") + std::to_string(f.size) + ")";
+            EXPECT_EQ(columns[f.name], wanted) << dataSet.name << "." << f.name;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, SchemaVersions, ::testing::ValuesIn(kEngines));
 
 // What appserver migrate and appserver backup do for an administrator.
 class SchemaCommands : public ::testing::Test {

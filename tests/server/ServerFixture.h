@@ -246,6 +246,10 @@ private:
     std::unique_ptr<Database> admin_;
 };
 
+// Every engine the server speaks, by the name TestDatabasePlace::Make takes:
+// each suite of the server's tests runs on all of them from this list.
+inline const std::vector<std::string> kEngines = {"sqlite", "postgresql"};
+
 class ServerTest : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override
@@ -391,13 +395,7 @@ class ChangePacketBuilder {
 public:
     ChangePacketBuilder()
     {
-        for (auto [name, size] : {std::pair{"CDFILIAL", 4}, std::pair{"CDSERVFILI", 5}, std::pair{"CDCLIENTE", 21},
-                                  std::pair{"NMSERVICO", 40}}) {
-            PacketField f;
-            f.name = name;
-            f.size = size;
-            packet_.fields.push_back(f);
-        }
+        packet_.fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).PacketFields();
     }
     ChangePacketBuilder& Insert(const char* branch, const char* service, const char* client)
     {

@@ -130,5 +130,35 @@ TEST_P(Transactions, AConnectionTheServerDroppedIsOpenedAgainByTheNextTransactio
     EXPECT_EQ(rows[0][0], "Filial");
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, Transactions, ::testing::Values("sqlite", "postgresql"),
+// The refusal rule holds alike on every engine: a foreign key that finds its
+// row missing is a check (EDatabaseCheck), anything else a plain failure;
+// either way the connection goes on. Every engine has the checked insert.
+TEST_P(Transactions, OnlyAGuardThatStoppedItsStatementIsACheck)
+{
+    const std::string& insert = db_->Dialect(SqlOperation::InsertAssignment);
+    ASSERT_FALSE(insert.empty());
+    db_->Begin(true);
+    EXPECT_THROW(db_->Execute("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0009", "1", "00001"}), EDatabaseCheck);
+    db_->Rollback();
+    db_->Begin(true);
+    AddBranch("0001");
+    try {
+        AddBranch("0001");
+        FAIL() << "a duplicate key was stored";
+    } catch (const EDatabaseCheck&) {
+        FAIL() << "a duplicate key is no guard's check";
+    } catch (const EDatabaseError&) {
+    }
+    db_->Rollback();
+    db_->Begin(true);
+    AddBranch("0001");
+    db_->Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {"0001", "1", "F", "1", "Cliente"});
+    db_->Execute("INSERT INTO SERVFILI VALUES (?, ?, ?)", {"0001", "00001", "Servico"});
+    const std::vector<SqlValue> key = {"0001", "1", "00001", "0001", "1", "0001", "00001"};
+    EXPECT_EQ(db_->Execute(insert, key), 1);
+    EXPECT_EQ(db_->Execute(insert, key), 0);
+    db_->Commit();
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, Transactions, ::testing::ValuesIn(kEngines),
                          [](const auto& info) { return info.param; });
