@@ -48,7 +48,8 @@ void ConnectionBudget::DropIfIdle(const std::string& network)
 {
     auto it = networks_.find(network);
     if (it != networks_.end() && it->second.pending == 0 && it->second.places == 0 && it->second.unlogged == 0 &&
-        it->second.heldWarnings == 0 && std::chrono::steady_clock::now() - it->second.lastLog > kLogInterval) {
+        it->second.heldWarnings == 0 && std::chrono::steady_clock::now() - it->second.lastLog > kLogInterval &&
+        std::chrono::steady_clock::now() - it->second.warningWindow > kWarningInterval) {
         networks_.erase(it);
     }
 }
