@@ -49,7 +49,8 @@ public:
     static std::string Encode(const DataPacket& packet);
     static constexpr size_t kNoCellLimit = static_cast<size_t>(-1);
 
-    // EPacketError also when the packet holds more than maxCells values.
+    // EValueBudget (an EPacketError) when the packet holds more than maxCells
+    // values.
     static DataPacket Decode(std::string_view bytes, size_t maxCells = kNoCellLimit);
     // The values a packet holds, as Decode counts them: each row's values
     // and original values, and one for the row itself.
