@@ -58,7 +58,7 @@ void ConnectionBudget::Forget(std::chrono::steady_clock::time_point now)
 {
     std::erase_if(pairs_, [&](const auto& p) { return now - p.second.lastFailure > kForgetAfter; });
     std::erase_if(names_,
-                  [&](const auto& n) { return now - n.second.lastFailure > kForgetAfter && now > n.second.nextTurn; });
+                  [&](const auto& n) { return !n.second.checking && now - n.second.lastFailure > kForgetAfter; });
     std::erase_if(networks_, [&](const auto& n) {
         const NetworkRecord& r = n.second;
         return r.pending == 0 && r.places == 0 && now - r.lastLog > kForgetAfter &&
@@ -153,43 +153,51 @@ int ConnectionBudget::Places()
     return places_;
 }
 
-std::chrono::milliseconds ConnectionBudget::NameTurn(const std::string& name)
+bool ConnectionBudget::TakeTurn(const std::string& name)
 {
     std::lock_guard lock(mutex_);
     const auto now = std::chrono::steady_clock::now();
     auto it = names_.find(name);
     if (it == names_.end()) {
-        return std::chrono::milliseconds(0);
+        if (names_.size() >= kMaxAddresses) {
+            Forget(now);
+        }
+        if (names_.size() >= kMaxAddresses) {
+            return false;
+        }
+        it = names_.emplace(name, NameRecord{}).first;
     }
     NameRecord& r = it->second;
-    if (now - r.lastFailure > kForgetAfter) {
-        names_.erase(it);
-        return std::chrono::milliseconds(0);
+    if (r.checking || (r.failed && now - r.lastFailure < kNameInterval)) {
+        return false;
     }
-    const auto turn = std::max(now, r.nextTurn);
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(turn - now);
-    if (wait <= kLongestNameWait) {
-        r.nextTurn = turn + kNameInterval;
-    }
-    return wait;
+    r.checking = true;
+    return true;
 }
 
-ConnectionBudget::Failure ConnectionBudget::Failed(const std::string& network, const std::string& name, bool checked)
+void ConnectionBudget::EndTurn(const std::string& name, bool failed)
+{
+    std::lock_guard lock(mutex_);
+    auto it = names_.find(name);
+    if (it == names_.end()) {
+        return;
+    }
+    NameRecord& r = it->second;
+    r.checking = false;
+    const auto now = std::chrono::steady_clock::now();
+    if (failed) {
+        r.failed = true;
+        r.lastFailure = now;
+    } else if (!r.failed || now - r.lastFailure > kForgetAfter) {
+        names_.erase(it);
+    }
+}
+
+ConnectionBudget::Failure ConnectionBudget::Failed(const std::string& network, const std::string& name)
 {
     std::lock_guard lock(mutex_);
     const auto now = std::chrono::steady_clock::now();
     Failure f;
-    if (checked) {
-        auto it = names_.find(name);
-        if (it == names_.end() && names_.size() >= kMaxAddresses) {
-            Forget(now);
-        }
-        if (it != names_.end() || names_.size() < kMaxAddresses) {
-            NameRecord& n = names_[name];
-            n.lastFailure = now;
-            n.nextTurn = std::max(n.nextTurn, now + kNameInterval);
-        }
-    }
     const std::string key = network + '\n' + name;
     auto pair = pairs_.find(key);
     if (pair == pairs_.end()) {

@@ -21,17 +21,17 @@
 // empty without one): each answer to one is delayed twice as long as the one
 // before (from 100 ms up to 6.4 s; a success of that network and name, or a
 // minute without failures, starts again from the bottom). They are counted
-// per operator name too, whatever the network: once a name has failed, its
-// secret is checked at most once every kNameInterval until a minute passes
-// without a failure, and a try that would wait longer than kLongestNameWait
-// for its turn is refused unchecked. A log line for the failures is allowed
+// per operator name too, whatever the network: one secret of a name is
+// checked at a time, and after a failure the next no sooner than
+// kNameInterval later; a try that waits longer than kLongestNameWait for its
+// turn is refused unchecked. A log line for the failures is allowed
 // once per network every 5 s, and warnings about a network's calls
 // kWarningBurst times every kWarningInterval.
 //
 // Thread-safe. Memory stays bounded: at most kMaxAddresses networks, names
 // and pairs are remembered; when that many failed within the last minute, a
 // new one's failure is answered after the longest delay and logged at the
-// global rate, and a new name waits kLongestNameWait.
+// global rate, and a new name waits for its turn until a name is forgotten.
 #include "server/LogThrottle.h"
 
 #include <chrono>
@@ -85,10 +85,11 @@ public:
     void ReleasePlace(const std::string& operatorName, const std::string& network);
     int Places();
 
-    // How long a try for name must wait for its turn to have its secret
-    // checked; the turn is reserved. Longer than kLongestNameWait: refuse
-    // it unchecked.
-    std::chrono::milliseconds NameTurn(const std::string& name);
+    // Whether name's secret may be checked now; the turn is then the
+    // caller's until EndTurn. False: another check runs, or the last failed
+    // less than kNameInterval ago, or too many names are remembered.
+    bool TakeTurn(const std::string& name);
+    void EndTurn(const std::string& name, bool failed);
 
     struct Failure {
         std::chrono::milliseconds delay{0};
@@ -97,9 +98,8 @@ public:
         bool log = false;
         long suppressed = 0;
     };
-    // A failed handshake; checked tells whether a secret was checked and
-    // found wrong (it then counts against the name).
-    Failure Failed(const std::string& network, const std::string& name, bool checked);
+    // A failed handshake, counted for its network and name.
+    Failure Failed(const std::string& network, const std::string& name);
     void Succeeded(const std::string& network, const std::string& name);
 
     // A place among the refusals waiting for their delay; false when all are
@@ -127,8 +127,9 @@ private:
         long heldWarnings = 0;
     };
     struct NameRecord {
+        bool checking = false;
+        bool failed = false;
         std::chrono::steady_clock::time_point lastFailure{};
-        std::chrono::steady_clock::time_point nextTurn{};
     };
     // Drops what is no longer needed: pairs and names without a recent
     // failure, networks without anything pending or placed and without a

@@ -122,7 +122,7 @@ void ServerSession::Run()
         if (!placed_) {
             // A peer that never finishes its handshake; flooding is logged at
             // the budget's rate.
-            auto f = budget_.Failed(network_, {}, false);
+            auto f = budget_.Failed(network_, {});
             if (f.log) {
                 spdlog::info("{}: connection ended in the handshake ({} more from this address since the last "
                              "line): {}",
@@ -145,9 +145,9 @@ void ServerSession::Run()
     }
 }
 
-void ServerSession::RefuseHandshake(const Protocol::HelloReply& reply, const std::string& name, bool checked)
+void ServerSession::RefuseHandshake(const Protocol::HelloReply& reply, const std::string& name)
 {
-    auto f = budget_.Failed(network_, name, checked);
+    auto f = budget_.Failed(network_, name);
     if (f.log) {
         spdlog::warn("{}: {} ({} more from this address since the last line; answers delayed {} ms)", LogText(peer_),
                      LogText(reply.message), f.suppressed, f.delay.count());
@@ -164,36 +164,30 @@ void ServerSession::RefuseHandshake(const Protocol::HelloReply& reply, const std
     Send(Protocol::EncodeHelloReply(reply));
 }
 
-const Credentials::Entry* ServerSession::VerifyInTurn(const Protocol::Hello& hello, Protocol::HelloReply& reply,
-                                                      bool& checked)
+bool ServerSession::TakeTurn(const std::string& name, Protocol::HelloReply& reply)
 {
-    const auto wait = budget_.NameTurn(hello.operatorName);
-    if (wait > ConnectionBudget::kLongestNameWait) {
-        reply.message = "Handshake refused: too many failed tries for this operator; try again in a few seconds";
-        reply.code = "srv.operador_tentativas";
-        return nullptr;
-    }
-    if (wait.count() > 0) {
+    const auto until = std::chrono::steady_clock::now() + ConnectionBudget::kLongestNameWait;
+    bool delayed = false;
+    bool taken = false;
+    while (!stopping_ && !(taken = budget_.TakeTurn(name)) && std::chrono::steady_clock::now() < until) {
         // The wait is counted with the refusals waiting for their delay.
-        if (!budget_.BeginDelay()) {
+        if (!delayed && !budget_.BeginDelay()) {
             throw ESocketError("closed unanswered: too many handshakes wait for their turn");
         }
-        Pause(wait);
+        delayed = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (delayed) {
         budget_.EndDelay();
     }
-    if (!credentials_) {
-        return nullptr;
+    if (!taken) {
+        reply.message = "Handshake refused: too many failed tries for this operator; try again in a few seconds";
+        reply.code = "srv.operador_tentativas";
     }
-    const Credentials::Entry* entry = credentials_->Verify(hello.operatorName, hello.secret);
-    checked = !entry;
-    if (!entry) {
-        reply.message = "Handshake refused: unknown operator or wrong secret";
-        reply.code = "srv.operador";
-    }
-    return entry;
+    return taken;
 }
 
-Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Caller& caller, bool& checked)
+Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Caller& caller)
 {
     Protocol::HelloReply reply;
     if (hello.version != Protocol::kVersion) {
@@ -205,21 +199,30 @@ Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Cal
                         "(Operator in the session) and their secret";
         reply.code = "srv.operador_requerido";
     } else if (credentials_) {
-        if (const Credentials::Entry* entry = VerifyInTurn(hello, reply, checked)) {
-            caller.operatorName = hello.operatorName;
-            caller.allBranches = entry->allBranches;
-            caller.branches = entry->branches;
+        if (TakeTurn(hello.operatorName, reply)) {
+            bool failed = true;
+            auto endTurn = std::shared_ptr<void>(nullptr, [&](void*) { budget_.EndTurn(hello.operatorName, failed); });
+            const Credentials::Entry* entry = credentials_->Verify(hello.operatorName, hello.secret);
+            failed = entry == nullptr;
+            if (entry) {
+                caller.operatorName = hello.operatorName;
+                caller.allBranches = entry->allBranches;
+                caller.branches = entry->branches;
+            } else {
+                reply.message = "Handshake refused: unknown operator or wrong secret";
+                reply.code = "srv.operador";
+            }
         }
     } else if (!options_.secret.empty()) {
         // The shared secret is one name's secret: guesses at it are counted
         // under the empty name.
-        Protocol::Hello shared = hello;
-        shared.operatorName.clear();
-        VerifyInTurn(shared, reply, checked);
-        if (reply.message.empty() && !SecretsEqual(options_.secret, hello.secret)) {
-            checked = true;
-            reply.message = "Handshake refused: the shared secret is wrong";
-            reply.code = "srv.segredo";
+        if (TakeTurn({}, reply)) {
+            const bool wrong = !SecretsEqual(options_.secret, hello.secret);
+            budget_.EndTurn({}, wrong);
+            if (wrong) {
+                reply.message = "Handshake refused: the shared secret is wrong";
+                reply.code = "srv.segredo";
+            }
         }
     }
     if (!reply.message.empty()) {
@@ -272,7 +275,7 @@ bool ServerSession::Handshake()
     } catch (const EPacketError& e) {
         reply.message = std::string("Handshake refused: ") + e.what();
         reply.code = "srv.protocolo";
-        RefuseHandshake(reply, {}, false);
+        RefuseHandshake(reply, {});
         return false;
     }
     // The place guards the handshake's arrival, which a silent peer would
@@ -280,14 +283,13 @@ bool ServerSession::Handshake()
     EndHandshake();
     Caller caller;
     caller.peer = peer_;
-    bool checked = false;
-    reply = CheckHello(hello, caller, checked);
+    reply = CheckHello(hello, caller);
     if (stopping_) {
         // A newer connection took the handshake's place.
         return false;
     }
     if (!reply.message.empty()) {
-        RefuseHandshake(reply, credentials_ ? hello.operatorName : std::string(), checked);
+        RefuseHandshake(reply, credentials_ ? hello.operatorName : std::string());
         return false;
     }
     budget_.Succeeded(network_, caller.operatorName);

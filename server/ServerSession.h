@@ -83,15 +83,15 @@ private:
     // The handshake's checks: the protocol version, the operator or the shared
     // secret, the server object. A refusal comes back with its message; an
     // accepted operator is written into caller.
-    // checked tells whether a secret was checked and found wrong.
-    Protocol::HelloReply CheckHello(const Protocol::Hello& hello, Caller& caller, bool& checked);
-    // The operator's secret checked at the name's turn; nullptr when wrong.
-    const Credentials::Entry* VerifyInTurn(const Protocol::Hello& hello, Protocol::HelloReply& reply, bool& checked);
+    Protocol::HelloReply CheckHello(const Protocol::Hello& hello, Caller& caller);
+    // Waits for name's turn to have a secret checked (see ConnectionBudget);
+    // false, with the refusal in reply, when it did not come in time.
+    bool TakeTurn(const std::string& name, Protocol::HelloReply& reply);
     bool Handshake();
     // The refusal when no connection place is left for the operator.
     Protocol::HelloReply RefusePlace(ConnectionBudget::TPlace place, const std::string& operatorName) const;
     // Answers a refused handshake after the delay for the network and name.
-    void RefuseHandshake(const Protocol::HelloReply& reply, const std::string& name, bool checked);
+    void RefuseHandshake(const Protocol::HelloReply& reply, const std::string& name);
     // A warning about the peer's calls, within the session's and the
     // network's share of log lines.
     void Warn(const std::string& text);
