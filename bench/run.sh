@@ -69,7 +69,7 @@ free_port() {
 start_appserver() {
     local name=$1 db=$2 out="$WORK/appserver-$1.out"
     # 32 operators from one address open their connections at once.
-    "$BIN/appserver" --db "$db" --listen 127.0.0.1:0 --max-connections 64 --max-handshakes-per-address 32 \
+    "$BIN/appserver" --db "$db" --listen 127.0.0.1:0 --max-connections 64 --max-handshakes-per-address 32 --max-sessions-per-address 64 \
         >"$out" 2>"$WORK/appserver-$name.log" &
     PIDS+=($!)
     for _ in $(seq 1 100); do

@@ -35,6 +35,7 @@ std::string CauseText(const ESocketError& e)
     case TSocketCause::scProtocol: return HostMessages::Text("causa.protocolo");
     case TSocketCause::scCertificate: return HostMessages::Text("causa.certificado");
     case TSocketCause::scCleartext: return HostMessages::Text("causa.sem_tls");
+    case TSocketCause::scOversize: return HostMessages::Text("causa.resposta_grande");
     case TSocketCause::scOther: break;
     }
     return HostMessages::Text("causa.outra");

@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 struct AppServer::Io {
     asio::io_context ioc;
     asio::ip::tcp::acceptor acceptor{ioc};
@@ -24,6 +26,7 @@ struct AppServer::Accepted {
     asio::ip::tcp::socket socket;
     asio::ip::tcp::endpoint remote;
     std::string address;
+    ConnectionBudget::Handshake handshake;
 };
 
 namespace {
@@ -84,7 +87,9 @@ AppServer::AppServer(ServerOptions options, const ModuleRegistry& registry)
     : options_(std::move(options)),
       registry_(registry),
       io_(std::make_unique<Io>()),
-      budget_(options_.maxConnections, options_.maxPendingHandshakes, options_.maxHandshakesPerAddress)
+      budget_({options_.maxConnections, options_.maxPendingHandshakes, options_.maxHandshakesPerAddress,
+               options_.maxSessionsPerOperator, options_.maxSessionsPerAddress}),
+      answers_(options_.answerMemory)
 {}
 
 AppServer::~AppServer()
@@ -163,12 +168,66 @@ void AppServer::HandleSignals()
 {
     io_->signals.add(SIGTERM);
     io_->signals.add(SIGINT);
+    io_->signals.add(SIGHUP);
+    WaitForSignal();
+}
+
+void AppServer::WaitForSignal()
+{
     io_->signals.async_wait([this](const asio::error_code& ec, int signal) {
-        if (!ec) {
-            spdlog::info("signal {}: stopping", signal);
-            Stop();
+        if (ec) {
+            return;
         }
+        if (signal == SIGHUP) {
+            spdlog::info("signal {}: reading the credentials again", signal);
+            ReloadCredentials();
+            WaitForSignal();
+            return;
+        }
+        spdlog::info("signal {}: stopping", signal);
+        Stop();
     });
+}
+
+std::shared_ptr<const Credentials> AppServer::CurrentCredentials()
+{
+    std::lock_guard lock(credentialsMutex_);
+    return credentials_;
+}
+
+bool AppServer::ReloadCredentials()
+{
+    if (options_.credentialsFile.empty()) {
+        spdlog::warn("credentials: none to read again (the server was started without --credentials)");
+        return false;
+    }
+    std::shared_ptr<const Credentials> fresh;
+    try {
+        fresh = Credentials::Load(options_.credentialsFile);
+    } catch (const std::exception& e) {
+        spdlog::error("credentials: {} not read again, the {} operators loaded before are kept: {}",
+                      options_.credentialsFile, CurrentCredentials()->Size(), e.what());
+        return false;
+    }
+    std::shared_ptr<const Credentials> old;
+    {
+        std::lock_guard lock(credentialsMutex_);
+        old = std::exchange(credentials_, fresh);
+    }
+    int ended = 0;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& s : sessions_) {
+            const std::string name = s->OperatorName();
+            if (!name.empty() && !fresh->SameEntry(*old, name)) {
+                s->Stop();
+                ++ended;
+            }
+        }
+    }
+    spdlog::info("credentials: {} operators from {}; {} sessions of operators removed or changed ended", fresh->Size(),
+                 options_.credentialsFile, ended);
+    return true;
 }
 
 void AppServer::Stop()
@@ -232,6 +291,10 @@ void AppServer::SessionEnded()
     asio::post(io_->ioc, [this] {
         if (paused_) {
             io_->pause.cancel();
+        } else if (!stopped_) {
+            // The session's loop and database hold descriptors until it is
+            // reaped; they go back now, not at the next accept.
+            Reap();
         }
     });
 }
@@ -255,7 +318,7 @@ void AppServer::Accept()
                 AcceptLater();
                 return;
             }
-            Accepted accepted{std::move(socket), {}, {}};
+            Accepted accepted{std::move(socket), {}, {}, {}};
             Serve(accepted);
         } catch (const std::exception& e) {
             if (acceptLog_.Allow(suppressed)) {
@@ -276,10 +339,20 @@ void AppServer::Serve(Accepted& accepted)
         return;
     }
     accepted.address = accepted.remote.address().to_string();
-    if (!budget_.BeginHandshake(accepted.address)) {
+    accepted.handshake = budget_.BeginHandshake(ConnectionBudget::Network(accepted.address));
+    if (!accepted.handshake.taken) {
         RefuseOverBudget(accepted);
         Accept();
         return;
+    }
+    if (accepted.handshake.evicted != 0) {
+        // Every place was taken: the oldest handshake gave its own to this one.
+        std::lock_guard lock(mutex_);
+        for (auto& s : sessions_) {
+            if (s->Ticket() == accepted.handshake.evicted) {
+                s->Stop();
+            }
+        }
     }
     if (!StartSession(accepted)) {
         AcceptLater();
@@ -290,9 +363,10 @@ void AppServer::Serve(Accepted& accepted)
 
 void AppServer::RefuseOverBudget(Accepted& accepted)
 {
-    std::string message = "The application server has its limit of " + std::to_string(options_.maxPendingHandshakes) +
-                          " connections in the handshake (" + std::to_string(options_.maxHandshakesPerAddress) +
-                          " from one address); try again later";
+    std::string message = "The application server has its limit of " +
+                          std::to_string(options_.maxHandshakesPerAddress) +
+                          " connections in the handshake from one address (" +
+                          ConnectionBudget::Network(accepted.address) + "); try again later";
     long suppressed = 0;
     if (acceptLog_.Allow(suppressed)) {
         spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(accepted.address), suppressed,
@@ -308,7 +382,8 @@ bool AppServer::StartSession(Accepted& accepted)
     std::unique_ptr<ServerSession> session;
     try {
         // From here the session ends the handshake place it was given.
-        session = std::make_unique<ServerSession>(options_, registry_, budget_, accepted.address, credentials_.get());
+        session = std::make_unique<ServerSession>(options_, registry_, budget_, answers_, accepted.address,
+                                                  accepted.handshake.ticket, CurrentCredentials());
         session->Channel().SetTls(tls_);
         auto& own = session->Channel().Asio().socket;
         asio::error_code ec;
@@ -329,7 +404,7 @@ bool AppServer::StartSession(Accepted& accepted)
         return true;
     } catch (const std::exception& e) {
         if (!session) {
-            budget_.EndHandshake(accepted.address);
+            budget_.EndHandshake(accepted.handshake.ticket);
         }
         session.reset();
         // The session was not made (no descriptor for its loop, no thread):

@@ -3,7 +3,14 @@
 // its own thread (see ServerSession), up to a limit; connections beyond it are
 // refused in the handshake with a message, while the others keep working.
 // Connections still in the handshake have a budget of their own (see
-// ConnectionBudget); one beyond it is refused as soon as it is accepted.
+// ConnectionBudget); one beyond its network's share is refused as soon as it
+// is accepted, and one beyond the budget in all closes the oldest handshake
+// in progress. A session gives its descriptors back as soon as it ends.
+//
+// SIGHUP reads the credentials file again: the new operators are used from
+// the next handshake on, and the sessions of operators removed or changed are
+// ended; a file that cannot be used is logged with why, and the operators
+// loaded before are kept.
 //
 // Failure behaviour: Start throws EDatabaseError when the database cannot be
 // opened or its schema created, ESocketError when the address cannot be
@@ -17,6 +24,7 @@
 // most once a second and accepting goes on after a short pause, or sooner,
 // when a session ends and its descriptors are free again.
 #include "platform/net/TlsContext.h"
+#include "server/AnswerBudget.h"
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
 #include "server/LogThrottle.h"
@@ -47,7 +55,11 @@ public:
     void Run();
     // Thread-safe; also what SIGTERM and SIGINT do when HandleSignals was called.
     void Stop();
+    // Also SIGHUP: ReloadCredentials.
     void HandleSignals();
+    // Reads the credentials file again (see above); false when it could not
+    // be used. Thread-safe.
+    bool ReloadCredentials();
 
     int ActiveConnections();
 
@@ -71,16 +83,21 @@ private:
     // From a session's thread: the session has ended.
     void SessionEnded();
     void Reap();
+    void WaitForSignal();
+    // The credentials in use now; sessions keep those they started with.
+    std::shared_ptr<const Credentials> CurrentCredentials();
 
     ServerOptions options_;
     const ModuleRegistry& registry_;
     std::shared_ptr<TlsContext> tls_;
+    std::mutex credentialsMutex_;
     std::shared_ptr<const Credentials> credentials_;
     std::unique_ptr<Io> io_;
     std::mutex mutex_;
     std::list<std::unique_ptr<ServerSession>> sessions_;
     std::atomic<bool> stopped_{false};
     ConnectionBudget budget_;
+    AnswerBudget answers_;
     LogThrottle acceptLog_{std::chrono::seconds(1)};
     // Refusals being written at the acceptor; beyond a few, a connection over
     // the handshake budget is closed without an answer.

@@ -5,6 +5,7 @@
 #include "server/PrivateFile.h"
 
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -33,6 +34,9 @@ std::string ReadBranches(const std::string& text, Credentials::Entry& entry)
     }
     std::stringstream in(text);
     for (std::string code; std::getline(in, code, ',');) {
+        if (code.find('*') != std::string::npos) {
+            return "'" + text + "' mixes '*' (every branch) with branch codes; give '*' alone or the codes alone";
+        }
         if (code.empty() || code.size() > 4) {
             return "'" + text + "' is not '*' or branch codes of 1 to 4 characters apart by commas";
         }
@@ -48,6 +52,10 @@ std::string ReadBranches(const std::string& text, Credentials::Entry& entry)
 
 std::shared_ptr<const Credentials> Credentials::Load(const std::string& path)
 {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        throw EInvalidOperation("The credentials file " + path + " is not a regular file");
+    }
     return std::make_shared<const Credentials>(Parse(PrivateFile::Read(path, "credentials file"), path));
 }
 
@@ -123,4 +131,12 @@ const Credentials::Entry* Credentials::Verify(const std::string& name, const std
         return nullptr;
     }
     return PasswordHash::Verify(it->second.hash, secret) ? &it->second : nullptr;
+}
+
+bool Credentials::SameEntry(const Credentials& other, const std::string& name) const
+{
+    auto mine = entries_.find(name);
+    auto theirs = other.entries_.find(name);
+    return mine != entries_.end() && theirs != other.entries_.end() && mine->second.hash == theirs->second.hash &&
+           mine->second.allBranches == theirs->second.allBranches && mine->second.branches == theirs->second.branches;
 }

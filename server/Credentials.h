@@ -8,13 +8,14 @@
 //   joao     $scrypt$ln=15,r=8,p=1$...$...          *
 //
 // NAME is 1 to 64 letters, digits, '.', '_', '-' or '@'; BRANCHES is '*' (all)
-// or branch codes of 1 to 4 characters apart by commas. `appserver passwd`
-// prints such a line.
+// alone, or branch codes of 1 to 4 characters other than '*' apart by commas.
+// `appserver passwd` prints such a line.
 //
 // Failure behaviour: Load and Parse throw EInvalidOperation naming the file
 // and the line for a line that breaks these rules, a name given twice, a file
-// without an operator, or (Load) a file that others than its owner may read
-// or change; Line throws EInvalidOperation for a bad name or branch list.
+// without an operator, or (Load) a file that is not a regular file (a FIFO
+// would hang the reader) or that others than its owner may read or change;
+// Line throws EInvalidOperation for a bad name or branch list.
 #include "server/Caller.h"
 
 #include <map>
@@ -39,6 +40,9 @@ public:
     // unknown name costs the same time as a known one.
     const Entry* Verify(const std::string& name, const std::string& secret) const;
     size_t Size() const { return entries_.size(); }
+    // Whether name has the same secret and branches here as in other (false
+    // when either lacks it).
+    bool SameEntry(const Credentials& other, const std::string& name) const;
 
 private:
     std::map<std::string, Entry> entries_;

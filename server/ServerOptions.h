@@ -26,8 +26,13 @@ struct ServerOptions {
     // Connections still in the handshake have a budget of their own, in all
     // and per peer address, so that peers that never finish one cannot keep
     // an operator out; the whole handshake must arrive within its time-out.
+    // One network (an IPv4 /24, an IPv6 /64) counts as one address.
     int maxPendingHandshakes = 64;
     int maxHandshakesPerAddress = 8;
+    // Sessions one operator, and one address, may hold at once, so that one
+    // of them cannot take every connection place.
+    int maxSessionsPerOperator = 4;
+    int maxSessionsPerAddress = 16;
     std::chrono::milliseconds handshakeTimeout{std::chrono::seconds(2)};
     // A connection with no call for this long is closed.
     std::chrono::milliseconds idleTimeout{std::chrono::minutes(10)};
@@ -36,9 +41,15 @@ struct ServerOptions {
     size_t maxFrame = FrameBuffer::kDefaultMaxFrame;
     // An answer larger than this is replaced by a fault naming the bound.
     size_t maxAnswer = FrameBuffer::kDefaultMaxFrame;
-    // Values (rows times fields) that the data packets of one call may hold
-    // once decoded; a nil value takes one byte on the wire but some forty in
-    // memory, so the frame bound alone does not bound a call's memory.
+    // The answers being built at once across the server: each call reserves
+    // maxAnswer of it while it runs and is answered; a call that finds no
+    // room within answerWait gets a fault that it may send again.
+    size_t answerMemory = 2 * FrameBuffer::kDefaultMaxFrame;
+    std::chrono::milliseconds answerWait{std::chrono::seconds(5)};
+    // Values (rows times fields, and one more for each row) that the data
+    // packets of one call may hold once decoded; a nil value takes one byte
+    // on the wire but some forty in memory, and an empty row four bytes but
+    // some sixty, so the frame bound alone does not bound a call's memory.
     size_t maxCells = 1000000;
     DatabaseOptions database;
 };

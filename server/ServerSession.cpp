@@ -21,9 +21,23 @@ std::string KiB(size_t bytes)
 } // namespace
 
 ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
-                             std::string address, const Credentials* credentials)
-    : options_(options), registry_(registry), budget_(budget), address_(std::move(address)), credentials_(credentials)
+                             AnswerBudget& answers, std::string address, std::uint64_t ticket,
+                             std::shared_ptr<const Credentials> credentials)
+    : options_(options),
+      registry_(registry),
+      budget_(budget),
+      answers_(answers),
+      address_(std::move(address)),
+      network_(ConnectionBudget::Network(address_)),
+      ticket_(ticket),
+      credentials_(std::move(credentials))
 {}
+
+std::string ServerSession::OperatorName()
+{
+    std::lock_guard lock(nameMutex_);
+    return operatorName_;
+}
 
 ServerSession::~ServerSession()
 {
@@ -36,7 +50,7 @@ void ServerSession::EndHandshake()
 {
     if (pending_) {
         pending_ = false;
-        budget_.EndHandshake(address_);
+        budget_.EndHandshake(ticket_);
     }
 }
 
@@ -44,7 +58,7 @@ void ServerSession::ReleasePlaces()
 {
     EndHandshake();
     if (placed_) {
-        budget_.ReleasePlace();
+        budget_.ReleasePlace(OperatorName(), network_);
         placed_ = false;
     }
 }
@@ -105,10 +119,10 @@ void ServerSession::Run()
             Serve();
         }
     } catch (const std::exception& e) {
-        if (pending_) {
+        if (!placed_) {
             // A peer that never finishes its handshake; flooding is logged at
             // the budget's rate.
-            auto f = budget_.Failed(address_);
+            auto f = budget_.Failed(network_, {});
             if (f.log) {
                 spdlog::info("{}: connection ended in the handshake ({} more from this address since the last "
                              "line): {}",
@@ -117,6 +131,9 @@ void ServerSession::Run()
         } else {
             spdlog::info("{}: connection ended: {}", LogText(peer_), LogText(e.what()));
         }
+    }
+    if (const long held = warnings_.Held(); held > 0) {
+        spdlog::warn("{}: {} more warnings about this connection's calls were held back", LogText(peer_), held);
     }
     channel_.Close();
     module_.reset();
@@ -128,48 +145,90 @@ void ServerSession::Run()
     }
 }
 
-void ServerSession::RefuseHandshake(const std::string& message, const std::string& code,
-                                    const std::vector<std::string>& args)
+void ServerSession::RefuseHandshake(const Protocol::HelloReply& reply, const std::string& name)
 {
-    auto f = budget_.Failed(address_);
+    auto f = budget_.Failed(network_, name);
     if (f.log) {
         spdlog::warn("{}: {} ({} more from this address since the last line; answers delayed {} ms)", LogText(peer_),
-                     LogText(message), f.suppressed, f.delay.count());
+                     LogText(reply.message), f.suppressed, f.delay.count());
+    }
+    // The place goes back before the delay, which a peer could otherwise
+    // use to hold it for free; the refusals waiting for their delay have a
+    // budget of their own, beyond which the connection is closed unanswered.
+    EndHandshake();
+    if (!budget_.BeginDelay()) {
+        return;
     }
     Pause(f.delay);
-    Protocol::HelloReply reply;
-    reply.message = message;
-    reply.code = code;
-    reply.args = args;
+    budget_.EndDelay();
     Send(Protocol::EncodeHelloReply(reply));
 }
 
-Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Caller& caller) const
+bool ServerSession::TakeTurn(const std::string& name, Protocol::HelloReply& reply)
+{
+    const auto until = std::chrono::steady_clock::now() + ConnectionBudget::kLongestNameWait;
+    bool delayed = false;
+    bool taken = false;
+    while (!stopping_ && !(taken = budget_.TakeTurn(name)) && std::chrono::steady_clock::now() < until) {
+        // The wait is counted with the refusals waiting for their delay.
+        if (!delayed && !budget_.BeginDelay()) {
+            throw ESocketError("closed unanswered: too many handshakes wait for their turn");
+        }
+        delayed = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (delayed) {
+        budget_.EndDelay();
+    }
+    if (!taken) {
+        reply.message = "Handshake refused: too many failed tries for this operator; try again in a few seconds";
+        reply.code = "srv.operador_tentativas";
+    }
+    return taken;
+}
+
+Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Caller& caller)
 {
     Protocol::HelloReply reply;
     if (hello.version != Protocol::kVersion) {
         reply.message = "Handshake refused: protocol version " + std::to_string(hello.version) +
                         " is not supported; this server speaks version " + std::to_string(Protocol::kVersion);
         reply.code = "srv.protocolo";
+    } else if (credentials_ && hello.operatorName.empty()) {
+        reply.message = "Handshake refused: this server serves named operators only; name the operator "
+                        "(Operator in the session) and their secret";
+        reply.code = "srv.operador_requerido";
     } else if (credentials_) {
-        const Credentials::Entry* entry =
-            hello.operatorName.empty() ? nullptr : credentials_->Verify(hello.operatorName, hello.secret);
-        if (hello.operatorName.empty()) {
-            reply.message = "Handshake refused: this server serves named operators only; name the operator "
-                            "(Operator in the session) and their secret";
-            reply.code = "srv.operador_requerido";
-        } else if (!entry) {
-            reply.message = "Handshake refused: unknown operator or wrong secret";
-            reply.code = "srv.operador";
-        } else {
-            caller.operatorName = hello.operatorName;
-            caller.allBranches = entry->allBranches;
-            caller.branches = entry->branches;
+        if (TakeTurn(hello.operatorName, reply)) {
+            bool failed = true;
+            auto endTurn = std::shared_ptr<void>(nullptr, [&](void*) { budget_.EndTurn(hello.operatorName, failed); });
+            const Credentials::Entry* entry = credentials_->Verify(hello.operatorName, hello.secret);
+            failed = entry == nullptr;
+            if (entry) {
+                caller.operatorName = hello.operatorName;
+                caller.allBranches = entry->allBranches;
+                caller.branches = entry->branches;
+            } else {
+                reply.message = "Handshake refused: unknown operator or wrong secret";
+                reply.code = "srv.operador";
+            }
         }
-    } else if (!options_.secret.empty() && !SecretsEqual(options_.secret, hello.secret)) {
-        reply.message = "Handshake refused: the shared secret is wrong";
-        reply.code = "srv.segredo";
-    } else if (!registry_.Create(hello.serverName, nullptr)) {
+    } else if (!options_.secret.empty()) {
+        // The shared secret is one name's secret: guesses at it are counted
+        // under the empty name.
+        if (TakeTurn({}, reply)) {
+            const bool wrong = !SecretsEqual(options_.secret, hello.secret);
+            budget_.EndTurn({}, wrong);
+            if (wrong) {
+                reply.message = "Handshake refused: the shared secret is wrong";
+                reply.code = "srv.segredo";
+            }
+        }
+    }
+    if (!reply.message.empty()) {
+        return reply;
+    }
+    if (!registry_.Create(hello.serverName, nullptr)) {
         reply.message = "Handshake refused: this server has no server object named '" + hello.serverName + "'";
         reply.code = "srv.objeto";
         reply.args = {hello.serverName};
@@ -197,8 +256,31 @@ void ServerSession::AnswerLiveness()
                          suppressed, LogText(e.what()));
         }
     }
-    EndHandshake();
     Send(Protocol::EncodeHelloReply(reply));
+}
+
+Protocol::HelloReply ServerSession::RefusePlace(ConnectionBudget::TPlace place, const std::string& operatorName) const
+{
+    Protocol::HelloReply reply;
+    if (place == ConnectionBudget::TPlace::OperatorFull) {
+        const auto n = std::to_string(options_.maxSessionsPerOperator);
+        reply.message = "The operator " + operatorName + " already has the application server's limit of " + n +
+                        " sessions open; close one of them and try again";
+        reply.code = "srv.limite_operador";
+        reply.args = {operatorName, n};
+    } else if (place == ConnectionBudget::TPlace::NetworkFull) {
+        const auto n = std::to_string(options_.maxSessionsPerAddress);
+        reply.message = "This address already has the application server's limit of " + n +
+                        " sessions open; close one of them and try again";
+        reply.code = "srv.limite_endereco";
+        reply.args = {n};
+    } else {
+        reply.message = "The application server is serving its limit of " + std::to_string(options_.maxConnections) +
+                        " connections; try again later";
+        reply.code = "srv.limite";
+        reply.args = {std::to_string(options_.maxConnections)};
+    }
+    return reply;
 }
 
 bool ServerSession::Handshake()
@@ -214,9 +296,14 @@ bool ServerSession::Handshake()
     try {
         hello = Protocol::DecodeHello(channel_.ReadFrameWithin(std::max(left, std::chrono::milliseconds(1)), 4096));
     } catch (const EPacketError& e) {
-        RefuseHandshake(std::string("Handshake refused: ") + e.what(), "srv.protocolo");
+        reply.message = std::string("Handshake refused: ") + e.what();
+        reply.code = "srv.protocolo";
+        RefuseHandshake(reply, {});
         return false;
     }
+    // The place guards the handshake's arrival, which a silent peer would
+    // hold; what comes after it has bounds of its own.
+    EndHandshake();
     if (hello.serverName == kLivenessQuestion) {
         AnswerLiveness();
         return false;
@@ -224,25 +311,30 @@ bool ServerSession::Handshake()
     Caller caller;
     caller.peer = peer_;
     reply = CheckHello(hello, caller);
-    if (!reply.message.empty()) {
-        RefuseHandshake(reply.message, reply.code, reply.args);
+    if (stopping_) {
+        // A newer connection took the handshake's place.
         return false;
     }
-    EndHandshake();
-    budget_.Succeeded(address_);
-    if (!budget_.TakePlace()) {
-        reply.message = "The application server is serving its limit of " + std::to_string(options_.maxConnections) +
-                        " connections; try again later";
-        reply.code = "srv.limite";
-        reply.args = {std::to_string(options_.maxConnections)};
+    if (!reply.message.empty()) {
+        RefuseHandshake(reply, credentials_ ? hello.operatorName : std::string());
+        return false;
+    }
+    budget_.Succeeded(network_, caller.operatorName);
+    const auto place = budget_.TakePlace(caller.operatorName, network_);
+    if (place != ConnectionBudget::TPlace::Taken) {
+        reply = RefusePlace(place, caller.operatorName);
         static LogThrottle fullLog{std::chrono::seconds(1)};
         long suppressed = 0;
         if (fullLog.Allow(suppressed)) {
             spdlog::warn("{}: connection refused ({} more since the last line): {}", LogText(peer_), suppressed,
-                         reply.message);
+                         LogText(reply.message));
         }
         Send(Protocol::EncodeHelloReply(reply));
         return false;
+    }
+    {
+        std::lock_guard lock(nameMutex_);
+        operatorName_ = caller.operatorName;
     }
     placed_ = true;
     try {
@@ -262,7 +354,25 @@ bool ServerSession::Handshake()
     return true;
 }
 
-std::string ServerSession::Reply(const std::string& payload)
+void ServerSession::Warn(const std::string& text)
+{
+    long held = 0;
+    if (!warnings_.Allow(held)) {
+        return;
+    }
+    long networkHeld = 0;
+    if (!budget_.AllowWarning(network_, networkHeld)) {
+        return;
+    }
+    if (held + networkHeld == 0) {
+        spdlog::warn("{}: {}", LogText(peer_), LogText(text));
+    } else {
+        spdlog::warn("{}: {} ({} more from this connection and {} from its address held back)", LogText(peer_),
+                     LogText(text), held, networkHeld);
+    }
+}
+
+std::string ServerSession::Reply(const std::string& payload, bool& held)
 {
     Protocol::CallReply reply;
     Protocol::Call call;
@@ -272,6 +382,15 @@ std::string ServerSession::Reply(const std::string& payload)
         call = Protocol::DecodeCall(payload, options_.maxCells);
         decoded = true;
         method = call.descriptor.Method();
+        held = answers_.Take(options_.maxAnswer, options_.answerWait, stopping_);
+        if (!held) {
+            reply.message = "The application server is building as many answers at once as its memory allows; " +
+                            method + " was not run: send it again";
+            reply.code = "srv.respostas_ocupado";
+            reply.args = {method};
+            Warn(reply.message);
+            return Protocol::EncodeCallReply(reply);
+        }
         auto started = std::chrono::steady_clock::now();
         reply = module_->Dispatch(call);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
@@ -281,18 +400,20 @@ std::string ServerSession::Reply(const std::string& payload)
                 spdlog::debug("{}: {} answered in {} ms", LogText(peer_), LogText(method), ms.count());
             }
         } else {
-            spdlog::warn("{}: {} failed: {}", LogText(peer_), LogText(method), LogText(reply.message));
+            Warn(method + " failed: " + reply.message);
         }
-        std::string answer = Protocol::EncodeCallReply(reply);
-        if (answer.size() <= options_.maxAnswer) {
-            return answer;
+        // The size is known before the bytes are built, so an answer over
+        // the bound is never built whole.
+        const size_t size = Protocol::EncodedSize(reply);
+        if (size <= options_.maxAnswer) {
+            return Protocol::EncodeCallReply(reply);
         }
         reply = {};
-        reply.message = "The answer of " + method + " has " + KiB(answer.size()) +
+        reply.message = "The answer of " + method + " has " + KiB(size) +
                         ", more than the application server's limit of " + KiB(options_.maxAnswer) +
                         " for one answer; narrow the search";
         reply.code = "srv.resposta_grande";
-        reply.args = {method, std::to_string((answer.size() + 1023) / 1024), std::to_string(options_.maxAnswer / 1024)};
+        reply.args = {method, std::to_string((size + 1023) / 1024), std::to_string(options_.maxAnswer / 1024)};
     } catch (const EPacketError& e) {
         // A call that does not decode never will: it is refused for good. An
         // answer that broke the packet rules is the server's own failure.
@@ -309,7 +430,7 @@ std::string ServerSession::Reply(const std::string& payload)
         reply.code = "srv.sem_memoria";
         reply.args = {method};
     }
-    spdlog::warn("{}: {}", LogText(peer_), LogText(reply.message));
+    Warn(reply.message);
     return Protocol::EncodeCallReply(reply);
 }
 
@@ -330,13 +451,21 @@ void ServerSession::Serve()
         }
         if (!fault.message.empty()) {
             // The stream has lost its place: the fault is the last word.
-            spdlog::warn("{}: {}; closing the connection", LogText(peer_), LogText(fault.message));
+            Warn(fault.message + "; closing the connection");
             Send(Protocol::EncodeCallReply(fault));
             return;
         }
         inCall_ = true;
-        std::string answer = Reply(payload);
+        bool held = false;
+        std::string answer = Reply(payload, held);
         payload = std::string();
+        // The room goes back once the answer's bytes are gone, also when
+        // sending them fails.
+        auto give = std::shared_ptr<void>(nullptr, [&](void*) {
+            if (held) {
+                answers_.Give(options_.maxAnswer);
+            }
+        });
         Send(answer);
         inCall_ = false;
     }

@@ -14,12 +14,18 @@
 //
 // The handshake must arrive whole within the handshake time-out. The session
 // holds a handshake place of the server's ConnectionBudget from its making
-// until its handshake ends, and a connection place from then on; a refused
-// handshake is answered after the delay the budget sets for its address, and
-// logged at the rate the budget allows. Texts from the peer are escaped
-// (LogText) before they are logged. A call that runs out of memory, or whose
-// answer is larger than the answer bound, is answered with a fault and the
-// connection goes on.
+// until its handshake has arrived (or until a newer connection takes the
+// place, which closes it), and a connection place once it is accepted,
+// counted for its operator and its network too; a session over the
+// operator's or the network's share is refused with a message saying which.
+// A name that failed has its secret checked only at the rate the budget
+// allows; a refused handshake is answered after the delay the budget sets for
+// its network and operator name, and logged at the rate the budget allows. Texts from the peer are escaped (LogText)
+// before they are logged, and warnings about its calls are logged a few at a time per session and per network, with a
+// count of those held back. A call that runs out of memory, or whose answer is larger than the answer bound, is
+// answered with a fault and the connection goes on; the answer's size is worked out before its bytes are built. A call
+// waits for room in the server's AnswerBudget before it runs, and is answered with a fault that it may send again when
+// none is found in time.
 //
 // Over TLS the TLS handshake comes first, and it and the protocol's
 // handshake together must end within the handshake time-out. With
@@ -32,15 +38,19 @@
 // or kDatabaseSilent, and counts neither as a failure nor as a success of its
 // address, so that a load balancer's probes never slow down an operator.
 #include "platform/net/SocketChannel.h"
+#include "server/AnswerBudget.h"
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
+#include "server/LogThrottle.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,8 +64,11 @@ public:
 
     // Takes over the handshake place the acceptor took for address.
     // credentials may be nullptr (the shared secret alone, every branch).
+    // Takes over the handshake place (ticket) the acceptor took for address.
+    // credentials may be null (the shared secret alone, every branch).
     ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
-                  std::string address, const Credentials* credentials = nullptr);
+                  AnswerBudget& answers, std::string address, std::uint64_t ticket,
+                  std::shared_ptr<const Credentials> credentials = nullptr);
     ~ServerSession();
 
     // The channel on whose io_context the acceptor puts the new socket.
@@ -69,6 +82,10 @@ public:
     void Stop();
     void Join();
     bool Done() const { return done_; }
+    // The ticket of the handshake place the session was given.
+    std::uint64_t Ticket() const { return ticket_; }
+    // The operator accepted in the handshake; empty before it or without one.
+    std::string OperatorName();
 
     // Compares two secrets in a time that depends only on their lengths.
     static bool SecretsEqual(const std::string& a, const std::string& b);
@@ -78,11 +95,18 @@ private:
     // The handshake's checks: the protocol version, the operator or the shared
     // secret, the server object. A refusal comes back with its message; an
     // accepted operator is written into caller.
-    Protocol::HelloReply CheckHello(const Protocol::Hello& hello, Caller& caller) const;
+    Protocol::HelloReply CheckHello(const Protocol::Hello& hello, Caller& caller);
+    // Waits for name's turn to have a secret checked (see ConnectionBudget);
+    // false, with the refusal in reply, when it did not come in time.
+    bool TakeTurn(const std::string& name, Protocol::HelloReply& reply);
     bool Handshake();
-    // Answers a refused handshake after the address's delay.
-    void RefuseHandshake(const std::string& message, const std::string& code,
-                         const std::vector<std::string>& args = {});
+    // The refusal when no connection place is left for the operator.
+    Protocol::HelloReply RefusePlace(ConnectionBudget::TPlace place, const std::string& operatorName) const;
+    // Answers a refused handshake after the delay for the network and name.
+    void RefuseHandshake(const Protocol::HelloReply& reply, const std::string& name);
+    // A warning about the peer's calls, within the session's and the
+    // network's share of log lines.
+    void Warn(const std::string& text);
     void EndHandshake();
     // Answers the liveness question: alive, and whether the database answers.
     void AnswerLiveness();
@@ -91,13 +115,21 @@ private:
     void Pause(std::chrono::milliseconds delay);
     void Serve();
     void Send(const std::string& payload);
-    std::string Reply(const std::string& payload);
+    // held tells whether the call took room in the answer budget, to give back
+    // once its answer is sent.
+    std::string Reply(const std::string& payload, bool& held);
 
     const ServerOptions& options_;
     const ModuleRegistry& registry_;
     ConnectionBudget& budget_;
+    AnswerBudget& answers_;
     const std::string address_;
-    const Credentials* credentials_;
+    const std::string network_;
+    const std::uint64_t ticket_;
+    std::shared_ptr<const Credentials> credentials_;
+    std::mutex nameMutex_;
+    std::string operatorName_;
+    LogThrottle warnings_{ConnectionBudget::kWarningInterval, ConnectionBudget::kWarningBurst};
     bool pending_ = true;
     bool placed_ = false;
     SocketChannel channel_;

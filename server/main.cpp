@@ -112,8 +112,18 @@ void AddServingOptions(CLI::App& app, CommandLine& cl)
                    "connections in the handshake at once, beside --max-connections (default 64)")
         ->check(CLI::Range(1, 100000));
     app.add_option("--max-handshakes-per-address", options.maxHandshakesPerAddress,
-                   "connections in the handshake at once from one address (default 8)")
+                   "connections in the handshake at once from one address, an IPv4 /24 or IPv6 /64 (default 8)")
         ->check(CLI::Range(1, 100000));
+    app.add_option("--max-sessions-per-operator", options.maxSessionsPerOperator,
+                   "sessions one operator may hold at once (default 4)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--max-sessions-per-address", options.maxSessionsPerAddress,
+                   "sessions one address, an IPv4 /24 or IPv6 /64, may hold at once (default 16)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--answer-memory", options.answerMemory,
+                   "bytes of answers built at once across the server, each call counting --max-answer (default 16 "
+                   "MiB: 2 calls at once); a call finding no room within 5 s gets a fault it may send again")
+        ->check(CLI::Range(size_t{1024}, size_t{1} << 40));
     app.add_option("--handshake-timeout", cl.handshakeSeconds,
                    "seconds a new connection has to finish its handshake "
                    "(default 2)")
@@ -124,7 +134,7 @@ void AddServingOptions(CLI::App& app, CommandLine& cl)
                    "largest answer sent, in bytes (default and most 8 MiB); a larger one becomes a fault")
         ->check(CLI::Range(size_t{1024}, FrameBuffer::kDefaultMaxFrame));
     app.add_option("--max-cells", options.maxCells,
-                   "values (rows times fields) the data packets of one call may hold (default 1000000)")
+                   "values (rows times fields, plus one a row) the data packets of one call may hold (default 1000000)")
         ->check(CLI::Range(size_t{1}, size_t{100000000}));
     app.add_option("--sync", cl.sync, "SQLite durability: full (default) or normal")
         ->check(CLI::IsMember({"full", "normal"}));
@@ -330,12 +340,15 @@ int RunMigrate(const CommandLine& cl)
 // The answers of many rows come and go on every call. Given back to the
 // system after each one, their memory is taken again by the next answer, and
 // the kernel zeroes every page of it again: that cost more than building the
-// answer. The allocator keeps what a large answer needs instead.
+// answer. The allocator keeps what a large answer needs instead. What it
+// keeps is shared by the sessions' threads (few arenas, not one a thread), so
+// that the answers built at once, which the server bounds, bound it too.
 void KeepAnswerMemory()
 {
 #ifdef __GLIBC__
     mallopt(M_MMAP_THRESHOLD, 8 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_ARENA_MAX, 2);
 #endif
 }
 

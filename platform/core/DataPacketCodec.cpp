@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/MsgReader.h"
+#include "platform/core/VariantCodec.h"
 
 #include <msgpack.hpp>
 
@@ -207,9 +208,32 @@ size_t DataPacketCodec::Cells(const DataPacket& packet)
 {
     size_t cells = 0;
     for (const auto& row : packet.rows) {
-        cells += row.values.size() + row.original.size();
+        cells += row.values.size() + row.original.size() + 1;
     }
     return cells;
+}
+
+size_t DataPacketCodec::EncodedSize(const DataPacket& packet)
+{
+    using VC = VariantCodec;
+    size_t size = 1 + VC::StrHeaderSize(kMagic.size()) + kMagic.size() + VC::UintSize(DataPacket::kVersion) +
+                  VC::ArrayHeaderSize(packet.fields.size());
+    for (const auto& f : packet.fields) {
+        size += 1 + VC::StrHeaderSize(f.name.size()) + f.name.size() + VC::UintSize(static_cast<std::uint8_t>(f.type)) +
+                VC::UintSize(static_cast<std::uint32_t>(f.size)) + 1;
+    }
+    const auto values = [](const std::vector<FieldValue>& list) {
+        size_t n = VC::ArrayHeaderSize(list.size());
+        for (const auto& v : list) {
+            n += v ? VC::BinHeaderSize(v->size()) + v->size() : 1;
+        }
+        return n;
+    };
+    size += VC::ArrayHeaderSize(packet.rows.size());
+    for (const auto& r : packet.rows) {
+        size += 1 + VC::UintSize(static_cast<std::uint8_t>(r.status)) + values(r.values) + values(r.original);
+    }
+    return size;
 }
 
 DataPacket DataPacketCodec::Decode(std::string_view bytes, size_t maxCells)
@@ -239,18 +263,21 @@ DataPacket DataPacketCodec::Decode(std::string_view bytes, size_t maxCells)
         in.Fail(std::to_string(rowCount) + " rows cannot fit in the bytes left");
     }
     const auto overLimit = [&](size_t cells) {
-        in.Fail("a packet of " + std::to_string(rowCount) + " rows of " + std::to_string(fieldCount) +
-                " fields holds " + std::to_string(cells) + " values or more, over the limit of " +
-                std::to_string(maxCells) + " values for one call; send the changes in smaller packets");
+        throw EValueBudget("Invalid data packet at byte " + std::to_string(bytes.size() - in.Remaining()) +
+                           ": a packet of " + std::to_string(rowCount) + " rows of " + std::to_string(fieldCount) +
+                           " fields holds " + std::to_string(cells) + " values or more, over the limit of " +
+                           std::to_string(maxCells) + " values for one call; send the changes in smaller packets");
     };
-    if (fieldCount > 0 && rowCount > maxCells / fieldCount) {
-        overLimit(static_cast<size_t>(rowCount) * fieldCount);
+    // Each row counts its fields and itself: a packet of empty rows is not free.
+    const size_t perRow = static_cast<size_t>(fieldCount) + 1;
+    if (rowCount > maxCells / perRow) {
+        overLimit(static_cast<size_t>(rowCount) * perRow);
     }
     packet.rows.reserve(rowCount);
     size_t cells = 0;
     for (std::uint32_t i = 0; i < rowCount; ++i) {
         ReadRow(in, packet);
-        cells += packet.rows.back().values.size() + packet.rows.back().original.size();
+        cells += packet.rows.back().values.size() + packet.rows.back().original.size() + 1;
         if (cells > maxCells) {
             overLimit(cells);
         }

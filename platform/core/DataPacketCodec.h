@@ -21,8 +21,10 @@
 //   the field's size; an integer field's value is its decimal text.
 //
 // F is at most 1024. Nothing else may follow the packet. A reader may bound
-// the values a packet holds (a row's values and original values); a nil takes
-// one byte on the wire and some forty once decoded.
+// the values a packet holds (a row's values and original values, and one for
+// the row itself): a nil takes one byte on the wire and some forty once
+// decoded, an empty row four bytes and some sixty. The bound is checked
+// before the rows are read, from their announced count, and after each row.
 //
 // Failure behaviour: Decode never trusts its input. Truncation, a wrong type,
 // a count that the remaining bytes cannot hold, a bad name, a text longer than
@@ -47,10 +49,15 @@ public:
     static std::string Encode(const DataPacket& packet);
     static constexpr size_t kNoCellLimit = static_cast<size_t>(-1);
 
-    // EPacketError also when the packet holds more than maxCells values.
+    // EValueBudget (an EPacketError) when the packet holds more than maxCells
+    // values.
     static DataPacket Decode(std::string_view bytes, size_t maxCells = kNoCellLimit);
-    // The values a packet holds, as Decode counts them.
+    // The values a packet holds, as Decode counts them: each row's values
+    // and original values, and one for the row itself.
     static size_t Cells(const DataPacket& packet);
+    // The bytes Encode gives for a valid packet, worked out without building
+    // them.
+    static size_t EncodedSize(const DataPacket& packet);
 
     // Checks a packet against the rules above; EPacketError when it breaks one.
     static void Validate(const DataPacket& packet);

@@ -61,6 +61,12 @@ public:
     using Exception::Exception;
 };
 
+// A packet that would hold more values than its reader's budget allows.
+class EValueBudget : public EPacketError {
+public:
+    using EPacketError::EPacketError;
+};
+
 // What went wrong with a connection, for a message in the operator's
 // language; the exception's own text keeps the technical detail.
 enum class TSocketCause {
@@ -72,7 +78,8 @@ enum class TSocketCause {
     scNameNotFound,
     scProtocol,
     scCertificate, // the server's TLS certificate did not pass the check
-    scCleartext    // a secret would have crossed the network without TLS
+    scCleartext,   // a secret would have crossed the network without TLS
+    scOversize     // the server's answer holds more values than the client accepts
 };
 
 // The connection to the application server: connect, send, receive, time-outs.

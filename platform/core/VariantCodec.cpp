@@ -55,6 +55,60 @@ Variant VariantCodec::Read(MsgReader& in, size_t* cells)
     in.Fail("not a value of a remote call (null, Boolean, integer, text or data packet)");
 }
 
+size_t VariantCodec::ArrayHeaderSize(size_t n)
+{
+    return n < 16 ? 1 : n < 0x10000 ? 3 : 5;
+}
+
+size_t VariantCodec::StrHeaderSize(size_t n)
+{
+    return n < 32 ? 1 : n < 0x100 ? 2 : n < 0x10000 ? 3 : 5;
+}
+
+size_t VariantCodec::BinHeaderSize(size_t n)
+{
+    return n < 0x100 ? 2 : n < 0x10000 ? 3 : 5;
+}
+
+size_t VariantCodec::ExtHeaderSize(size_t n)
+{
+    if (n == 1 || n == 2 || n == 4 || n == 8 || n == 16) {
+        return 2;
+    }
+    return n < 0x100 ? 3 : n < 0x10000 ? 4 : 6;
+}
+
+size_t VariantCodec::UintSize(std::uint64_t v)
+{
+    return v < 0x80 ? 1 : v < 0x100 ? 2 : v < 0x10000 ? 3 : v < 0x100000000ULL ? 5 : 9;
+}
+
+size_t VariantCodec::IntSize(std::int64_t v)
+{
+    if (v >= 0) {
+        return UintSize(static_cast<std::uint64_t>(v));
+    }
+    return v >= -32 ? 1 : v >= -0x80 ? 2 : v >= -0x8000 ? 3 : v >= -0x80000000LL ? 5 : 9;
+}
+
+size_t VariantCodec::EncodedSize(const Variant& value)
+{
+    switch (value.GetKind()) {
+    case Variant::Kind::Null:
+    case Variant::Kind::Bool: return 1;
+    case Variant::Kind::Int: return IntSize(value.AsInt());
+    case Variant::Kind::String: {
+        const size_t n = value.AsString().size();
+        return BinHeaderSize(n) + n;
+    }
+    case Variant::Kind::Packet: {
+        const size_t n = DataPacketCodec::EncodedSize(*value.AsPacket());
+        return ExtHeaderSize(n) + n;
+    }
+    }
+    return 0;
+}
+
 std::string VariantCodec::Encode(const Variant& value)
 {
     msgpack::sbuffer buf;

@@ -29,5 +29,17 @@ public:
     static Variant Read(MsgReader& in, size_t* cells = nullptr);
 
     static std::string Encode(const Variant& value);
+    // The bytes Write takes for value, worked out without building them.
+    static size_t EncodedSize(const Variant& value);
+
+    // The bytes MessagePack's headers take, as the packer writes them: the
+    // header of an array of n, of a str or bin of n bytes, of an ext of n
+    // bytes, and a whole signed or unsigned integer.
+    static size_t ArrayHeaderSize(size_t n);
+    static size_t StrHeaderSize(size_t n);
+    static size_t BinHeaderSize(size_t n);
+    static size_t ExtHeaderSize(size_t n);
+    static size_t IntSize(std::int64_t v);
+    static size_t UintSize(std::uint64_t v);
     static Variant Decode(std::string_view bytes);
 };

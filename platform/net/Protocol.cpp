@@ -258,14 +258,27 @@ std::string Protocol::EncodeCallReply(const CallReply& reply)
     return Done(buf);
 }
 
-Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
+size_t Protocol::EncodedSize(const CallReply& reply)
+{
+    if (!reply.ok) {
+        // A fault's texts are short.
+        return EncodeCallReply(reply).size();
+    }
+    size_t size = 2 + VariantCodec::EncodedSize(reply.result) + VariantCodec::ArrayHeaderSize(reply.byRef.size());
+    for (const auto& [index, value] : reply.byRef) {
+        size += 1 + VariantCodec::UintSize(index) + VariantCodec::EncodedSize(value);
+    }
+    return size;
+}
+
+Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload, size_t maxCells)
 {
     MsgReader in(payload, "call reply");
     CallReply r;
     if (Kind(payload) == TMessageKind::mkResult) {
         Open(in, TMessageKind::mkResult, {3});
         r.ok = true;
-        r.result = VariantCodec::Read(in);
+        r.result = VariantCodec::Read(in, &maxCells);
         auto n = in.ReadArray();
         if (n > static_cast<std::uint32_t>(CallDescriptor::kMaxArgs)) {
             in.Fail("more by-reference arguments than a call can have");
@@ -273,7 +286,7 @@ Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload)
         for (std::uint32_t i = 0; i < n; ++i) {
             in.ReadArray(2, "a by-reference argument");
             auto index = static_cast<std::uint32_t>(in.ReadInt(0, CallDescriptor::kMaxArgs - 1, "argument index"));
-            r.byRef.emplace_back(index, VariantCodec::Read(in));
+            r.byRef.emplace_back(index, VariantCodec::Read(in, &maxCells));
         }
     } else {
         const auto n = Open(in, TMessageKind::mkFault, {2, 4, 6});

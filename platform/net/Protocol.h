@@ -30,7 +30,8 @@
 //
 // Failure behaviour: every Decode function throws EPacketError for a payload
 // that breaks these rules; DecodeCall also for arguments whose data packets
-// hold more than maxCells values in all. The message of a Refused or a Fault
+// hold more than maxCells values in all, and DecodeCallReply (EValueBudget,
+// an EPacketError) for an answer whose data packets do. The message of a Refused or a Fault
 // is decoded for the operator's screen: control characters (a NUL, a
 // terminal escape) are taken out and what follows them is kept.
 #include "platform/core/Variant.h"
@@ -108,5 +109,7 @@ public:
     static std::string EncodeCall(const Call& call);
     static Call DecodeCall(std::string_view payload, size_t maxCells = static_cast<size_t>(-1));
     static std::string EncodeCallReply(const CallReply& reply);
-    static CallReply DecodeCallReply(std::string_view payload);
+    // The bytes EncodeCallReply gives for reply, worked out without building them.
+    static size_t EncodedSize(const CallReply& reply);
+    static CallReply DecodeCallReply(std::string_view payload, size_t maxCells = static_cast<size_t>(-1));
 };

@@ -79,10 +79,15 @@ Variant RemoteClient::Call(const std::string& method, std::vector<RemoteArg>& ar
     Protocol::CallReply reply;
     try {
         channel_.WriteFrame(payload, callTimeout_);
-        reply = Protocol::DecodeCallReply(channel_.ReadFrame(callTimeout_, callTimeout_, maxFrame_));
+        reply = Protocol::DecodeCallReply(channel_.ReadFrame(callTimeout_, callTimeout_, maxFrame_), maxCells_);
     } catch (const ESocketError& e) {
         channel_.Close();
         throw ESocketError("call of " + method + ": " + e.what(), e.Cause());
+    } catch (const EValueBudget& e) {
+        channel_.Close();
+        throw ESocketError("call of " + method + ": the answer holds more values than this client accepts (" +
+                               e.what() + ")",
+                           TSocketCause::scOversize);
     } catch (const EPacketError& e) {
         channel_.Close();
         throw ESocketError("call of " + method + ": the answer could not be read (" + e.what() + ")",

@@ -15,7 +15,8 @@
 //   on the server, ERemoteRefusal when the server refused it for good; the
 //   connection stays open. It throws ESocketError when the
 //   connection failed during the call (no answer within the call time-out,
-//   closed, reset, garbled); the connection is then closed, and whether the
+//   closed, reset, garbled, or an answer over the value budget, whose cause
+//   is scOversize); the connection is then closed, and whether the
 //   server ran the call is unknown. A call is never sent twice.
 // - Every message names the method.
 #include "platform/core/Variant.h"
@@ -40,6 +41,11 @@ public:
     void SetCallTimeout(Duration value) { callTimeout_ = value; }
     size_t MaxFrame() const { return maxFrame_; }
     void SetMaxFrame(size_t value) { maxFrame_ = value; }
+    // Values (rows times fields, and one for each row) the data packets of
+    // one answer may hold once decoded: the frame bound alone lets a hostile
+    // server's answer of nils take forty times its size.
+    size_t MaxCells() const { return maxCells_; }
+    void SetMaxCells(size_t value) { maxCells_ = value; }
 
     // TLS for the next Open (nullptr: plain TCP).
     void SetTls(std::shared_ptr<TlsContext> context) { tls_ = std::move(context); }
@@ -65,4 +71,5 @@ private:
     Duration connectTimeout_{std::chrono::seconds(5)};
     Duration callTimeout_{std::chrono::seconds(15)};
     size_t maxFrame_ = 8u * 1024u * 1024u;
+    size_t maxCells_ = 1000000;
 };

@@ -313,11 +313,17 @@ std::string SocketChannel::ReadFrameWithin(Duration timeout, size_t maxFrame)
 
 std::string SocketChannel::ReadFrameAfter(Duration firstTimeout, Duration frameTimeout, size_t maxFrame, bool within)
 {
-    const auto started = std::chrono::steady_clock::now();
+    auto started = std::chrono::steady_clock::now();
     unsigned char header[FrameBuffer::kHeaderSize];
     size_t have = 0;
     if (io_->tls) {
-        ReadFirst(header, have, firstTimeout);
+        auto begun = started;
+        ReadFirst(header, have, firstTimeout, frameTimeout, begun);
+        if (!within) {
+            // The frame's time runs from its first bytes on.
+            started = begun;
+            within = true;
+        }
     } else {
         WaitReadable(firstTimeout);
     }
@@ -345,20 +351,61 @@ void SocketChannel::WaitReadable(Duration timeout)
     }
 }
 
-void SocketChannel::ReadFirst(unsigned char* header, size_t& have, Duration timeout)
+void SocketChannel::ReadFirst(unsigned char* header, size_t& have, Duration timeout, Duration frameTimeout,
+                              std::chrono::steady_clock::time_point& begun)
 {
     if (!io_->socket.is_open()) {
         throw ESocketError("receive: the connection is not open", TSocketCause::scClosed);
     }
+    // A record's bytes may trickle in long before it is whole and decoded:
+    // its first bytes on the socket (or a part of one already in the TLS
+    // layer) start the frame's time-out, as the first byte does over plain
+    // TCP. The wait for the socket is queued before the read, so that it is
+    // told of the first bytes before the read takes them.
+    bool readable = SSL_has_pending(io_->tls->native_handle()) == 1;
+    io_->socket.async_wait(asio::ip::tcp::socket::wait_read, [&](const asio::error_code& ec) {
+        if (!ec) {
+            readable = true;
+        }
+    });
     asio::error_code result = asio::error::would_block;
     io_->tls->async_read_some(asio::buffer(header, FrameBuffer::kHeaderSize),
                               [&](const asio::error_code& ec, size_t n) {
                                   result = ec;
                                   have = n;
                               });
-    if (Run(timeout)) {
+    io_->ioc.restart();
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    bool started = false;
+    bool timedOut = false;
+    while (result == asio::error::would_block) {
+        if (readable && !started) {
+            started = true;
+            begun = std::chrono::steady_clock::now();
+            deadline = std::min(deadline, begun + frameTimeout);
+        }
+        if (io_->ioc.run_one_until(deadline) == 0 && result == asio::error::would_block) {
+            timedOut = true;
+            break;
+        }
+    }
+    // The wait is still queued when the read needed no new bytes.
+    asio::error_code ignored;
+    if (timedOut) {
+        io_->socket.close(ignored);
+    } else {
+        io_->socket.cancel(ignored);
+    }
+    io_->ioc.restart();
+    io_->ioc.run();
+    if (timedOut) {
         Close();
-        throw ESocketError("receive: nothing arrived within " + Seconds(timeout), TSocketCause::scTimedOut);
+        throw ESocketError(started ? "receive: a message did not arrive whole within " + Seconds(frameTimeout)
+                                   : "receive: nothing arrived within " + Seconds(timeout),
+                           TSocketCause::scTimedOut);
+    }
+    if (!started) {
+        begun = std::chrono::steady_clock::now();
     }
     if (result) {
         Fail("receive", result);

@@ -91,8 +91,10 @@ private:
     void WaitReadable(Duration timeout);
     // Over TLS, waiting for the socket to be readable says nothing (a record
     // may sit decoded in the TLS layer): the first bytes of the header are
-    // read instead, within timeout; they count in have.
-    void ReadFirst(unsigned char* header, size_t& have, Duration timeout);
+    // read instead, within timeout, or within frameTimeout from the moment
+    // the record's first bytes arrived (begun); they count in have.
+    void ReadFirst(unsigned char* header, size_t& have, Duration timeout, Duration frameTimeout,
+                   std::chrono::steady_clock::time_point& begun);
     std::string ReadWhole(unsigned char* header, size_t have, Duration frameTimeout, size_t maxFrame);
     // Plain TCP without waiting: sends what the socket takes now, or reads
     // into[got, size) what has arrived (true when all of it). A failure other

@@ -56,6 +56,16 @@ TEST(Protocol, MessagesRoundTrip)
     EXPECT_EQ(r.result.AsInt(), 3);
     ASSERT_EQ(r.byRef.size(), 1u);
     EXPECT_TRUE(r.byRef[0].second.IsNull());
+    // The size worked out before building an answer is the size built,
+    // whatever widths its headers and integers take.
+    DataPacket wide = ChangePacket();
+    wide.rows.resize(70000, wide.rows[3]);
+    for (const Variant& v :
+         {Variant(ChangePacket()), Variant(wide), Variant(std::int64_t{-40000}), Variant(std::int64_t{1} << 40),
+          Variant(std::string(300, 'x')), Variant(std::string(70000, 'y')), Variant(true), Variant()}) {
+        result.result = v;
+        EXPECT_EQ(Protocol::EncodedSize(result), Protocol::EncodeCallReply(result).size());
+    }
 
     auto f = Protocol::DecodeCallReply(FaultAnswer("falhou"));
     EXPECT_FALSE(f.ok);

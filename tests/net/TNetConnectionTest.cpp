@@ -1,6 +1,7 @@
 #include "Answers.h"
 #include "FakeServer.h"
 
+#include "host/HostMessages.h"
 #include "host/TNetConnection.h"
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
@@ -207,4 +208,48 @@ TEST_F(TNetConnectionTest, ListOfServersOpensTheFirstThatAnswersAndALostCallSend
     EXPECT_EQ(net.AppServer().Call("GetCliente", args).AsInt(), 2) << "the connection stays with the new server";
     EXPECT_EQ(first.Connections(), 1);
     EXPECT_EQ(second.Connections(), 1);
+}
+
+namespace {
+
+// The answer of a hostile server: a data packet of one field and rows of nil,
+// five bytes a row on the wire, written by hand.
+std::string NilRowsAnswer(std::uint32_t rows)
+{
+    std::string body("\x94\xA4SCDP\x01\x91\x94\xA1"
+                     "F\x01\x01\xC2\xDD");
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        body += static_cast<char>((rows >> shift) & 0xFF);
+    }
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        body += std::string("\x93\x02\x91\xC0\x90", 5);
+    }
+    std::string answer("\x93\x05\xC9", 3);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        answer += static_cast<char>((body.size() >> shift) & 0xFF);
+    }
+    return answer + '\x01' + body + '\x90';
+}
+
+} // namespace
+
+TEST_F(TNetConnectionTest, AnAnswerOverTheValueBudgetIsRefusedInTheOperatorsLanguage)
+{
+    // 600,000 rows of one nil are 3 MB on the wire, 1.2 million values once
+    // decoded: over the budget, whatever the frame bound allows.
+    const std::string hostile = NilRowsAnswer(600000);
+    FakeServer server(FakeServer::Calls([&](const Protocol::Call& call, int) {
+        return FakeAction::Reply(call.descriptor.Method() == "GetCliente" ? hostile : NilRowsAnswer(1000));
+    }));
+    port = server.Port();
+    auto args = TwoTexts();
+    EXPECT_EQ(net.AppServer().Call("GetServico", args).AsPacket()->rows.size(), 1000u);
+    try {
+        net.AppServer().Call("GetCliente", args);
+        FAIL() << "the answer was taken";
+    } catch (const ESocketError& e) {
+        EXPECT_EQ(e.Cause(), TSocketCause::scOversize);
+        EXPECT_NE(std::string(e.what()).find(HostMessages::Text("causa.resposta_grande")), std::string::npos)
+            << e.what();
+    }
 }

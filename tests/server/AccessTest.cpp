@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <sstream>
+#include <sys/socket.h>
 
 using namespace std::chrono_literals;
 
@@ -116,7 +118,97 @@ std::string Message(const std::function<void()>& fn)
     return "<no error>";
 }
 
+// A relay between one client and the server that passes the client's bytes
+// on one at a time, 100 ms apart, once told to trickle; it notes when the
+// server closed its end.
+class TrickleRelay {
+public:
+    explicit TrickleRelay(int serverPort) : acceptor_(ioc_, {asio::ip::make_address("127.0.0.1"), 0})
+    {
+        thread_ = std::thread([this, serverPort] {
+            acceptor_.accept(client_);
+            server_.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(serverPort)});
+            std::thread back([&] {
+                Copy(server_, client_, false);
+                serverClosed_ = std::chrono::steady_clock::now();
+                closed_ = true;
+                ::shutdown(client_.native_handle(), SHUT_RDWR);
+            });
+            Copy(client_, server_, true);
+            ::shutdown(server_.native_handle(), SHUT_RDWR);
+            back.join();
+        });
+    }
+    ~TrickleRelay()
+    {
+        done_ = true;
+        ::shutdown(client_.native_handle(), SHUT_RDWR);
+        thread_.join();
+    }
+    int Port() const { return acceptor_.local_endpoint().port(); }
+    void Trickle() { trickle_ = true; }
+    bool ServerClosed() const { return closed_; }
+    std::chrono::steady_clock::time_point ServerClosedAt() const { return serverClosed_; }
+
+private:
+    void Copy(asio::ip::tcp::socket& from, asio::ip::tcp::socket& to, bool mayTrickle)
+    {
+        std::array<char, 4096> buffer{};
+        for (;;) {
+            asio::error_code ec;
+            const size_t n = from.read_some(asio::buffer(buffer), ec);
+            if (ec || done_) {
+                return;
+            }
+            for (size_t at = 0; at < n;) {
+                const size_t step = mayTrickle && trickle_ ? 1 : n - at;
+                if (step == 1) {
+                    std::this_thread::sleep_for(100ms);
+                }
+                asio::write(to, asio::buffer(buffer.data() + at, step), ec);
+                if (ec || done_) {
+                    return;
+                }
+                at += step;
+            }
+        }
+    }
+
+    asio::io_context ioc_;
+    asio::ip::tcp::acceptor acceptor_;
+    asio::ip::tcp::socket client_{ioc_};
+    asio::ip::tcp::socket server_{ioc_};
+    std::thread thread_;
+    std::atomic<bool> trickle_{false};
+    std::atomic<bool> done_{false};
+    std::atomic<bool> closed_{false};
+    std::chrono::steady_clock::time_point serverClosed_{};
+};
+
 } // namespace
+
+TEST_P(ServerTest, OverTlsARecordTrickledAfterTheHandshakeIsCutOffAtTheFrameTimeOut)
+{
+    if (GetParam() != "sqlite") {
+        GTEST_SKIP() << "the server's own time-outs; the database does not matter here";
+    }
+    ScratchDir scratch;
+    TestPki pki(scratch.path);
+    options_.tlsCert = pki.cert;
+    options_.tlsKey = pki.key;
+    options_.frameTimeout = 1s;
+    options_.idleTimeout = 30s;
+    TrickleRelay relay(Server().Port());
+    auto client = TlsClient(relay.Port(), TlsContext::ForClient(pki.ca, ""));
+    client->SetCallTimeout(20s);
+    EXPECT_EQ(CallOn(*client, "GetCliente", "0001", " ").AsPacket()->rows.size(), 4u);
+    // The next call's record, some 70 bytes, would take 7 s to arrive.
+    relay.Trickle();
+    const auto sent = std::chrono::steady_clock::now();
+    EXPECT_THROW(CallOn(*client, "GetCliente", "0001", " "), ESocketError);
+    ASSERT_TRUE(relay.ServerClosed());
+    EXPECT_LT(relay.ServerClosedAt() - sent, 3s) << "the trickled record was waited for";
+}
 
 TEST_P(ServerTest, OverTlsTheServerIsServedWhenItsCertificateMatchesTheCaOrThePinnedFingerprint)
 {

@@ -6,6 +6,7 @@
 #include "host/TNetConnection.h"
 #include "platform/core/Exception.h"
 #include "platform/net/CallDescriptor.h"
+#include "server/Credentials.h"
 
 #include <msgpack.hpp>
 
@@ -15,7 +16,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -224,8 +227,9 @@ TEST_F(AppServerProcessTest, RaisesItsOpenFileLimitForItsConnectionsOrRefusesToS
     }
     // A soft limit of 128 holds a dozen connections; the hard limit allows
     // what 100 need, and every one of them is served.
-    AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0", "--max-connections", "100"}, log,
-                            rlimit{128, 4096});
+    AppServerProcess server(
+        {"--db", db, "--listen", "127.0.0.1:0", "--max-connections", "100", "--max-sessions-per-address", "100"}, log,
+        rlimit{128, 4096});
     const int port = server.ListeningPort();
     ASSERT_GT(port, 0);
     std::vector<std::unique_ptr<RemoteClient>> clients;
@@ -240,7 +244,9 @@ TEST_F(AppServerProcessTest, RaisesItsOpenFileLimitForItsConnectionsOrRefusesToS
 TEST_F(AppServerProcessTest, AConnectionsMemoryStaysWithinTheFrameBoundAndTheValueBudget)
 {
     const std::string log = dir_ + "/server.log";
-    AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0", "--max-connections", "40"}, log);
+    AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0", "--max-connections", "40",
+                             "--max-sessions-per-address", "40"},
+                            log);
     const int port = server.ListeningPort();
     ASSERT_GT(port, 0);
     RawPeer first(port);
@@ -345,4 +351,142 @@ TEST_F(AppServerProcessTest, StartRefusesUnknownLogLevelsAndOpenSecretFilesAndKe
     EXPECT_EQ(server.ReadLine(), "");
     EXPECT_EQ(server.Wait(), 1);
     EXPECT_NE(FileText(log).find(secret + " has mode 0666"), std::string::npos) << FileText(log);
+}
+
+TEST_F(AppServerProcessTest, EveryRowCostsAValueSoNoPacketGrowsTheServerPast64MB)
+{
+    AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0"});
+    const int port = server.ListeningPort();
+    ASSERT_GT(port, 0);
+    RawPeer peer(port);
+    peer.Hello();
+    const long before = server.StatusKb("VmHWM");
+    // Rows without fields, and rows of one field: 2,000,000 and 999,999
+    // rows are refused before they are built; 999,999 empty rows, just
+    // within the budget, are what one packet can cost at most.
+    for (auto [fields, rows, refused] :
+         {std::tuple{0, 2000000, true}, std::tuple{1, 999999, true}, std::tuple{0, 999999, false}}) {
+        const std::string call = NilPacketCall(fields, rows);
+        ASSERT_LE(call.size(), FrameBuffer::kDefaultMaxFrame);
+        peer.channel.WriteFrame(call, std::chrono::seconds(10));
+        const auto reply = Protocol::DecodeCallReply(peer.Read());
+        EXPECT_EQ(reply.message.find("over the limit of 1000000 values") != std::string::npos, refused)
+            << fields << " x " << rows << ": " << reply.message;
+    }
+    if (!kAddressSanitizer) {
+        EXPECT_LT(server.StatusKb("VmHWM") - before, 64 * 1024) << "kB more after the packets";
+    }
+    EXPECT_TRUE(server.Alive());
+}
+
+TEST_F(AppServerProcessTest, AnswersOverTheBoundAreNotBuiltAndFewAreBuiltAtOnce)
+{
+    // 30,000 clients of one branch: an answer of some 3 MB, over a bound of
+    // 1 MiB; room for two such answers at once.
+    const std::string db = dir_ + "/server.db";
+    {
+        auto d = Database::Open(db, {});
+        Schema::Create(*d);
+        d->Begin(true);
+        d->Execute("INSERT INTO FILIAL VALUES (?, ?)", {"0001", "Matriz"});
+        for (int i = 0; i < 30000; ++i) {
+            char code[16];
+            std::snprintf(code, sizeof code, "%08d", i);
+            d->Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)",
+                       {"0001", code, "F", "12345678909", "Cliente " + std::string(code) + std::string(30, 'x')});
+        }
+        d->Commit();
+    }
+    AppServerProcess server({"--db", db, "--listen", "127.0.0.1:0", "--max-answer", "1048576", "--answer-memory",
+                             "2097152", "--max-connections", "40", "--max-sessions-per-address", "40"});
+    const int port = server.ListeningPort();
+    ASSERT_GT(port, 0);
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    for (int i = 0; i < 16; ++i) {
+        peers.push_back(std::make_unique<RawPeer>(port));
+        peers.back()->Hello();
+    }
+    const long before = server.StatusKb("VmHWM");
+    const Protocol::Call get{CallDescriptor("GetCliente", {TArgType::atTextByValue, TArgType::atTextByValue}),
+                             {Variant("0001"), Variant("")}};
+    for (auto& p : peers) {
+        p->channel.WriteFrame(Protocol::EncodeCall(get), std::chrono::seconds(5));
+    }
+    int overBound = 0;
+    for (auto& p : peers) {
+        const auto reply = Protocol::DecodeCallReply(p->Read());
+        EXPECT_FALSE(reply.ok);
+        // A slow server may find no room for some within its wait.
+        EXPECT_TRUE(reply.code == "srv.resposta_grande" || reply.code == "srv.respostas_ocupado") << reply.message;
+        overBound += reply.code == "srv.resposta_grande" ? 1 : 0;
+    }
+    EXPECT_GT(overBound, 0);
+    if (!kAddressSanitizer) {
+        EXPECT_LT(server.StatusKb("VmHWM") - before, 160 * 1024) << "kB more after 16 answers over the bound";
+    }
+    const Protocol::Call small{CallDescriptor("GetServico", {TArgType::atTextByValue, TArgType::atTextByValue}),
+                               {Variant("0001"), Variant("")}};
+    peers.front()->channel.WriteFrame(Protocol::EncodeCall(small), std::chrono::seconds(5));
+    EXPECT_TRUE(Protocol::DecodeCallReply(peers.front()->Read()).ok);
+}
+
+TEST_F(AppServerProcessTest, SighupReadsTheCredentialsAgainAndEndsTheSessionsOfOperatorsRemoved)
+{
+    const std::string file = dir_ + "/operators";
+    const std::string log = dir_ + "/server.log";
+    WriteCredentials(file, CheapCredentialsLine("maria", "maria-secret", "0001") +
+                               CheapCredentialsLine("joao", "joao-secret", "*"));
+    AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0", "--credentials", file}, log);
+    const int port = server.ListeningPort();
+    ASSERT_GT(port, 0);
+    auto open = [&](const std::string& op, const std::string& secret) {
+        auto c = std::make_unique<RemoteClient>();
+        c->SetOperator(op);
+        c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
+        return c;
+    };
+    auto maria = open("maria", "maria-secret");
+    auto ana = std::unique_ptr<RemoteClient>();
+    EXPECT_EQ(GetClienteRows(*maria), 0u);
+    auto reloaded = [&](size_t times) {
+        for (int i = 0; i < 100 && Occurrences(FileText(log), "signal 1:") < times; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+
+    // maria removed, joao's secret changed, ana added.
+    WriteCredentials(file, CheapCredentialsLine("joao", "new-secret", "*") +
+                               CheapCredentialsLine("ana", "ana-secret", "0001"));
+    server.Signal(SIGHUP);
+    reloaded(1);
+    ASSERT_TRUE(server.Alive());
+    EXPECT_THROW(GetClienteRows(*maria), ESocketError);
+    EXPECT_THROW(open("maria", "maria-secret"), ERemoteError);
+    EXPECT_THROW(open("joao", "joao-secret"), ERemoteError);
+    EXPECT_EQ(GetClienteRows(*open("joao", "new-secret")), 0u);
+    ana = open("ana", "ana-secret");
+
+    // A file that does not parse is not taken: the operators stay.
+    WriteCredentials(file, "joao not-a-hash *\n");
+    server.Signal(SIGHUP);
+    reloaded(2);
+    EXPECT_EQ(GetClienteRows(*open("joao", "new-secret")), 0u);
+    EXPECT_EQ(GetClienteRows(*ana), 0u);
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(), 0);
+    const std::string text = FileText(log);
+    EXPECT_NE(text.find("not read again, the 2 operators loaded before are kept"), std::string::npos) << text;
+    EXPECT_NE(text.find("stopped"), std::string::npos) << text;
+
+    // A FIFO is refused at start instead of hanging it; '*' goes alone.
+    const std::string fifo = dir_ + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    AppServerProcess onFifo({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0", "--credentials", fifo}, log);
+    EXPECT_EQ(onFifo.ReadLine(), "");
+    EXPECT_EQ(onFifo.Wait(), 1);
+    EXPECT_NE(FileText(log).find("is not a regular file"), std::string::npos) << FileText(log);
+    EXPECT_THROW(Credentials::Line("ana", "ana-secret", "*,0001"), EInvalidOperation);
+    EXPECT_THROW(Credentials::Parse(CheapCredentialsLine("ana", "ana-secret", "0001,*"), "operators"),
+                 EInvalidOperation);
 }

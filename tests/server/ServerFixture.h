@@ -5,6 +5,7 @@
 // Also a real appserver process for what only a process shows (its limits,
 // its memory, its log), and a peer that speaks the protocol by hand.
 #include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
 #include "platform/net/RemoteClient.h"
@@ -14,6 +15,7 @@
 #include "server/Schema.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 #include <spdlog/spdlog.h>
 
 #include <csignal>
@@ -154,6 +156,56 @@ inline size_t Occurrences(const std::string& text, const std::string& needle)
         ++n;
     }
     return n;
+}
+
+// A credentials file line for name with the cheapest cost the file allows
+// (ln=10), so that tests checking many secrets stay fast.
+inline std::string CheapCredentialsLine(const std::string& name, const std::string& secret, const std::string& branches)
+{
+    const std::string salt = "salt-for-tests.."; // 16 bytes
+    unsigned char key[32];
+    EVP_PBE_scrypt(secret.data(), secret.size(), reinterpret_cast<const unsigned char*>(salt.data()), salt.size(), 1024,
+                   8, 1, 0, key, sizeof key);
+    auto base64 = [](const unsigned char* bytes, size_t size) {
+        std::string out(4 * ((size + 2) / 3) + 1, '\0');
+        out.resize(static_cast<size_t>(
+            EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes, static_cast<int>(size))));
+        return out;
+    };
+    return name + " $scrypt$ln=10,r=8,p=1$" + base64(reinterpret_cast<const unsigned char*>(salt.data()), 16) + "$" +
+           base64(key, sizeof key) + " " + branches + "\n";
+}
+
+// Writes a credentials file only its owner may read.
+inline void WriteCredentials(const std::string& path, const std::string& lines)
+{
+    std::ofstream(path) << lines;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A handshake sent from a source address of loopback's own (127.0.N.1: a
+// network of its own for the server), and the server's answer; ESocketError
+// when the server closed the connection without one.
+inline Protocol::HelloReply HelloFrom(const std::string& source, int port, const Protocol::Hello& hello)
+{
+    asio::io_context ioc;
+    asio::ip::tcp::socket socket(ioc);
+    socket.open(asio::ip::tcp::v4());
+    socket.bind({asio::ip::make_address(source), 0});
+    socket.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)});
+    asio::write(socket, asio::buffer(FrameBuffer::Wrap(Protocol::EncodeHello(hello))));
+    unsigned char header[FrameBuffer::kHeaderSize];
+    asio::error_code ec;
+    asio::read(socket, asio::buffer(header), ec);
+    if (ec) {
+        throw ESocketError("closed without an answer");
+    }
+    std::string payload(FrameBuffer::PayloadLength(header, 65536), '\0');
+    asio::read(socket, asio::buffer(payload), ec);
+    if (ec) {
+        throw ESocketError("closed within the answer");
+    }
+    return Protocol::DecodeHelloReply(payload);
 }
 
 // A peer that speaks the protocol by hand, frame by frame or byte by byte.

@@ -1,0 +1,302 @@
+// A server under hostile load keeps serving its operators: handshake places
+// held from a few networks, guesses at one operator's secret from many,
+// sessions piled up by one operator or address, a log flooded by bad calls,
+// and descriptors kept by sessions that ended.
+#include "ServerFixture.h"
+
+#include "host/HostMessages.h"
+#include "platform/core/Exception.h"
+
+#include <spdlog/sinks/ostream_sink.h>
+
+#include <atomic>
+#include <filesystem>
+#include <sstream>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string Net(int n)
+{
+    return "127.0." + std::to_string(n) + ".1";
+}
+
+// A connection from source that sends one byte of a handshake and stalls.
+std::unique_ptr<asio::ip::tcp::socket> Stall(asio::io_context& ioc, const std::string& source, int port)
+{
+    auto s = std::make_unique<asio::ip::tcp::socket>(ioc);
+    s->open(asio::ip::tcp::v4());
+    s->bind({asio::ip::make_address(source), 0});
+    s->connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)});
+    asio::write(*s, asio::buffer(std::string(1, '\0')));
+    return s;
+}
+
+// A file in a folder of the test's own, removed with it at the end.
+struct ScratchFile {
+    explicit ScratchFile(const std::string& name)
+    {
+        char d[] = "/tmp/servcliente-flood-XXXXXX";
+        if (!mkdtemp(d)) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        dir = d;
+        path = dir + "/" + name;
+    }
+    ~ScratchFile() { std::filesystem::remove_all(dir); }
+    std::string dir;
+    std::string path;
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The process's sockets and event loops' descriptors (epoll, eventfd,
+// timerfd). SQLite keeps a closed connection's file open for the next one to
+// take while others are open, so database files are not counted.
+size_t OpenDescriptors()
+{
+    size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+        n += target.rfind("socket:", 0) == 0 || target.rfind("anon_inode:", 0) == 0 ? 1 : 0;
+    }
+    return n;
+}
+
+// The server's log lines from the test's start until it is read.
+class CapturedLog {
+public:
+    CapturedLog() : previous_(spdlog::default_logger())
+    {
+        spdlog::set_default_logger(
+            std::make_shared<spdlog::logger>("test", std::make_shared<spdlog::sinks::ostream_sink_mt>(text_)));
+        spdlog::set_level(spdlog::level::info);
+    }
+    ~CapturedLog()
+    {
+        spdlog::set_default_logger(previous_);
+        spdlog::set_level(spdlog::level::off);
+    }
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::shared_ptr<spdlog::logger> previous_;
+};
+
+} // namespace
+
+TEST_P(ServerTest, HandshakePlacesHeldFromAFewNetworksLeaveRoomForAnOperator)
+{
+    if (GetParam() != "sqlite") {
+        GTEST_SKIP() << "the server's own limits; the database does not matter here";
+    }
+    // 8 networks hold 8 stalled handshakes each, every place there is, for
+    // longer than the test; an operator from a ninth network comes in.
+    options_.handshakeTimeout = 30s;
+    const int port = Server().Port();
+    asio::io_context ioc;
+    std::vector<std::unique_ptr<asio::ip::tcp::socket>> held;
+    for (int n = 1; n <= 8; ++n) {
+        for (int i = 0; i < 8; ++i) {
+            held.push_back(Stall(ioc, Net(n), port));
+        }
+    }
+    std::this_thread::sleep_for(200ms);
+    int served = 0;
+    for (int i = 0; i < 20; ++i) {
+        try {
+            served += Packet2("GetCliente", "0001", "").rows.size() == 4u ? 1 : 0;
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what();
+        }
+        client_.reset();
+    }
+    EXPECT_GE(served, 18);
+    held.clear();
+
+    // A refused handshake gives its place back before its delayed answer:
+    // two wrong secrets waiting for theirs leave a network's share of two
+    // free for the right one.
+    ServerOptions shared = options_;
+    shared.secret = "s3gredo";
+    shared.maxHandshakesPerAddress = 2;
+    RunningServer second(shared, registry_);
+    Protocol::Hello wrong{Protocol::kVersion, "Zel.rdmServCliente", "errado"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(HelloFrom(Net(9), second.Port(), wrong).accepted); // the delay grows to 1.6 s
+    }
+    std::vector<std::thread> waiting;
+    for (int i = 0; i < 2; ++i) {
+        waiting.emplace_back([&] { EXPECT_FALSE(HelloFrom(Net(9), second.Port(), wrong).accepted); });
+    }
+    std::this_thread::sleep_for(300ms);
+    const auto right = HelloFrom(Net(9), second.Port(), {Protocol::kVersion, "Zel.rdmServCliente", "s3gredo"});
+    EXPECT_TRUE(right.accepted) << right.message;
+    for (auto& t : waiting) {
+        t.join();
+    }
+}
+
+TEST_P(ServerTest, GuessesAtOneOperatorAreFewWhateverTheAddressesAndAnotherLoginResetsNothing)
+{
+    if (GetParam() != "sqlite") {
+        GTEST_SKIP() << "the server's own limits; the database does not matter here";
+    }
+    ScratchFile file("operators");
+    WriteCredentials(file.path, CheapCredentialsLine("maria", "maria-secret", "0001") +
+                                    CheapCredentialsLine("joao", "joao-secret", "*"));
+    options_.credentialsFile = file.path;
+    const int port = Server().Port();
+    // 16 networks guess at joao's secret for 1 s; only checked guesses can
+    // find it, at most two a second of them.
+    std::atomic<int> checked{0};
+    std::atomic<int> unchecked{0};
+    const auto start = std::chrono::steady_clock::now();
+    const auto until = start + 1s;
+    std::vector<std::thread> guessers;
+    for (int n = 1; n <= 16; ++n) {
+        guessers.emplace_back([&, n] {
+            Protocol::Hello guess{Protocol::kVersion, "Zel.rdmServCliente", "guess" + std::to_string(n), "joao"};
+            while (std::chrono::steady_clock::now() < until) {
+                try {
+                    const auto reply = HelloFrom(Net(n), port, guess);
+                    (reply.code == "srv.operador" ? checked : unchecked)++;
+                } catch (const ESocketError&) {
+                    ++unchecked;
+                }
+            }
+        });
+    }
+    for (auto& t : guessers) {
+        t.join();
+    }
+    // Tries that waited for their turn are checked after that second.
+    const double seconds = SecondsSince(start);
+    EXPECT_LE(checked.load(), 2 * seconds + 1) << unchecked.load() << " refused unchecked in " << seconds << " s";
+    EXPECT_GT(unchecked.load(), 0);
+
+    // An insider alternates a guess at joao's secret with a login of her
+    // own: hers resets only her own count, and joao's guesses stay slow.
+    std::this_thread::sleep_for(ConnectionBudget::kLongestNameWait);
+    Protocol::Hello guess{Protocol::kVersion, "Zel.rdmServCliente", "guess", "joao"};
+    Protocol::Hello own{Protocol::kVersion, "Zel.rdmServCliente", "maria-secret", "maria"};
+    int insiderChecked = 0;
+    const auto insiderStart = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < insiderStart + 2s) {
+        insiderChecked += HelloFrom(Net(20), port, guess).code == "srv.operador" ? 1 : 0;
+        EXPECT_TRUE(HelloFrom(Net(20), port, own).accepted);
+    }
+    EXPECT_LE(insiderChecked, 2 * SecondsSince(insiderStart) + 1);
+}
+
+TEST_P(ServerTest, OneOperatorOrAddressCannotTakeEveryPlaceAndIsToldWhy)
+{
+    if (GetParam() != "sqlite") {
+        GTEST_SKIP() << "the server's own limits; the database does not matter here";
+    }
+    ScratchFile file("operators");
+    WriteCredentials(file.path, CheapCredentialsLine("maria", "maria-secret", "0001") +
+                                    CheapCredentialsLine("joao", "joao-secret", "*"));
+    options_.credentialsFile = file.path;
+    options_.maxSessionsPerOperator = 2;
+    options_.maxSessionsPerAddress = 3;
+    const int port = Server().Port();
+    auto open = [&](const std::string& op, const std::string& secret) {
+        auto c = std::make_unique<RemoteClient>();
+        c->SetOperator(op);
+        c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
+        return c;
+    };
+    auto refusal = [&](const std::string& op, const std::string& secret) -> ERemoteError {
+        try {
+            open(op, secret);
+        } catch (const ERemoteError& e) {
+            return e;
+        }
+        return ERemoteError("<accepted>");
+    };
+    std::vector<std::unique_ptr<RemoteClient>> maria;
+    maria.push_back(open("maria", "maria-secret"));
+    maria.push_back(open("maria", "maria-secret"));
+    const auto third = refusal("maria", "maria-secret");
+    EXPECT_EQ(third.Code(), "srv.limite_operador") << third.what();
+    EXPECT_TRUE(HostMessages::Has(third.Code()));
+    EXPECT_NE(std::string(third.what()).find("limit of 2 sessions"), std::string::npos) << third.what();
+
+    auto joao = open("joao", "joao-secret");
+    const auto fourth = refusal("joao", "joao-secret");
+    EXPECT_EQ(fourth.Code(), "srv.limite_endereco") << fourth.what();
+    EXPECT_TRUE(HostMessages::Has(fourth.Code()));
+    maria.pop_back();
+    // The place goes back once the session has ended on the server.
+    std::unique_ptr<RemoteClient> again;
+    for (int i = 0; i < 50 && !again; ++i) {
+        try {
+            again = open("joao", "joao-secret");
+        } catch (const ERemoteError&) {
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+    ASSERT_TRUE(again);
+    std::vector<RemoteArg> args = {RemoteArg::Text("0002"), RemoteArg::Text("")};
+    EXPECT_EQ(again->Call("GetCliente", args).AsPacket()->rows.size(), 1u);
+}
+
+TEST_P(ServerTest, BadCallsInALoopWriteAFewLinesAndACountOfTheRest)
+{
+    if (GetParam() != "sqlite") {
+        GTEST_SKIP() << "the server's own limits; the database does not matter here";
+    }
+    CapturedLog log;
+    int answered = 0;
+    {
+        RawPeer peer(Server().Port());
+        peer.Hello();
+        const std::string bad("\x93\x04\xC0\x90", 4); // a call whose descriptor is nil
+        const auto until = std::chrono::steady_clock::now() + 1s;
+        while (std::chrono::steady_clock::now() < until) {
+            peer.channel.WriteFrame(bad, 5s);
+            answered += Protocol::DecodeCallReply(peer.Read()).ok ? 0 : 1;
+        }
+        EXPECT_EQ(Packet2("GetCliente", "0001", "").rows.size(), 4u);
+    }
+    server_.reset();
+    const std::string text = log.Text();
+    EXPECT_GT(answered, 100);
+    EXPECT_LE(Occurrences(text, "[warning]"), static_cast<size_t>(ConnectionBudget::kWarningBurst) + 2) << text;
+    EXPECT_LT(text.size(), 8u * 1024u);
+    EXPECT_NE(text.find("more warnings about this connection's calls were held back"), std::string::npos) << text;
+}
+
+TEST_P(ServerTest, ASessionGivesItsDescriptorsBackWhenItEnds)
+{
+    if (GetParam() != "sqlite") {
+        GTEST_SKIP() << "the server's own limits; the database does not matter here";
+    }
+    options_.maxSessionsPerAddress = 32;
+    Packet2("GetCliente", "0001", "");
+    client_.reset();
+    std::this_thread::sleep_for(200ms);
+    const size_t before = OpenDescriptors();
+    {
+        std::vector<std::unique_ptr<RemoteClient>> clients;
+        for (int i = 0; i < 20; ++i) {
+            clients.push_back(Connect());
+        }
+    }
+    size_t after = 0;
+    for (int i = 0; i < 50; ++i) {
+        std::this_thread::sleep_for(20ms);
+        after = OpenDescriptors();
+        if (after <= before + 2) {
+            break;
+        }
+    }
+    EXPECT_LE(after, before + 2) << "descriptors kept by ended sessions";
+}
