@@ -111,3 +111,9 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
     }
     return reply;
 }
+
+bool RemoteModule::AnswersDataSet(const std::string& method) const
+{
+    const ContractMethod* declared = contract_.FindMethod(method);
+    return declared != nullptr && declared->result == TResultKind::rkDataSet;
+}

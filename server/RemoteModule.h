@@ -42,6 +42,10 @@ public:
     const std::vector<MethodDecl>& Methods() const { return methods_; }
 
     Protocol::CallReply Dispatch(const Protocol::Call& call);
+    // Whether the method is declared to answer a data set (whose size may
+    // reach the answer bound), without regard to case; false for a method
+    // not declared.
+    bool AnswersDataSet(const std::string& method) const;
 
 protected:
     // The contract's method of that name, run by run. Throws std::logic_error

@@ -382,8 +382,10 @@ std::string ServerSession::Reply(const std::string& payload, bool& held)
         call = Protocol::DecodeCall(payload, options_.maxCells);
         decoded = true;
         method = call.descriptor.Method();
-        held = answers_.Take(options_.maxAnswer, options_.answerWait, stopping_);
-        if (!held) {
+        // Only an answer that carries a data set can grow large: a count
+        // takes no room of the budget, so changes never wait behind reads.
+        held = module_->AnswersDataSet(method) && answers_.Take(options_.maxAnswer, options_.answerWait, stopping_);
+        if (!held && module_->AnswersDataSet(method)) {
             reply.message = "The application server is building as many answers at once as its memory allows; " +
                             method + " was not run: send it again";
             reply.code = "srv.respostas_ocupado";

@@ -121,8 +121,9 @@ void AddServingOptions(CLI::App& app, CommandLine& cl)
                    "sessions one address, an IPv4 /24 or IPv6 /64, may hold at once (default 16)")
         ->check(CLI::Range(1, 100000));
     app.add_option("--answer-memory", options.answerMemory,
-                   "bytes of answers built at once across the server, each call counting --max-answer (default 16 "
-                   "MiB: 2 calls at once); a call finding no room within 5 s gets a fault it may send again")
+                   "bytes of answers built at once across the server, each call answering a data set counting "
+                   "--max-answer (default 16 MiB: 2 such calls at once); a call finding no room within 5 s gets a "
+                   "fault it may send again")
         ->check(CLI::Range(size_t{1024}, size_t{1} << 40));
     app.add_option("--handshake-timeout", cl.handshakeSeconds,
                    "seconds a new connection has to finish its handshake "
