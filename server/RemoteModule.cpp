@@ -6,13 +6,14 @@
 #include <stdexcept>
 #include <strings.h>
 
-void RemoteModule::AddMethod(const std::string& name, std::function<Variant(std::vector<Variant>& args)> run)
+void RemoteModule::AddMethod(const std::string& name, std::function<Variant(std::vector<Variant>& args)> run,
+                             bool writeLock)
 {
     const ContractMethod* declaration = contract_.FindMethod(name);
     if (!declaration) {
         throw std::logic_error(name + " is not declared in the contract of " + contract_.ServerName());
     }
-    methods_.push_back({declaration, std::move(run)});
+    methods_.push_back({declaration, std::move(run), declaration->writes && writeLock});
 }
 
 void RemoteModule::CheckAccess(const ContractMethod& method, const std::string& /*branch*/,
@@ -61,7 +62,7 @@ Protocol::CallReply RemoteModule::Dispatch(const Protocol::Call& call)
     std::vector<Variant> args = call.args;
     try {
         if (db_) {
-            db_->Begin(method->writes);
+            db_->Begin(found->writeLock);
         }
         if (method->branchArg >= 0) {
             const auto at = [&args](int i) { return args[static_cast<size_t>(i)].AsString(); };

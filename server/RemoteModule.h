@@ -31,6 +31,9 @@ struct MethodDecl {
     const ContractMethod* declaration = nullptr;
     // Runs the method; by-reference arguments may be changed in place.
     std::function<Variant(std::vector<Variant>& args)> run;
+    // Whether the call's own transaction takes the write lock at once: as
+    // declared, unless the module writes elsewhere (on a shared connection).
+    bool writeLock = false;
 };
 
 class RemoteModule {
@@ -49,8 +52,11 @@ public:
 
 protected:
     // The contract's method of that name, run by run. Throws std::logic_error
-    // for a name the contract does not declare.
-    void AddMethod(const std::string& name, std::function<Variant(std::vector<Variant>& args)> run);
+    // for a name the contract does not declare. A method declared as writing
+    // whose writes go through another connection passes writeLock false, so
+    // that its own transaction does not hold the write lock meanwhile.
+    void AddMethod(const std::string& name, std::function<Variant(std::vector<Variant>& args)> run,
+                   bool writeLock = true);
     // Refuses (ERemoteRefusal) a caller who may not touch the branch, or a
     // branch or client argument that is no key; client is null for a method
     // that names none. The default refuses every call.
