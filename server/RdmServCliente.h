@@ -36,9 +36,11 @@
 // without services) records nothing; an edit is recorded as the deletion of
 // its old row and the insertion of its new one. A write refused for access is
 // recorded as denied, in a transaction of its own.
+#include "server/GroupCommit.h"
 #include "server/ModuleRegistry.h"
 #include "server/RemoteModule.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,7 +48,10 @@ class RdmServCliente : public RemoteModule {
 public:
     static constexpr const char* kServerName = "Zel.rdmServCliente";
 
-    explicit RdmServCliente(Database* db, Caller caller = {});
+    // group, when given, joins the change packets of this server's sessions
+    // into shared commits (see GroupCommit); without it each packet commits
+    // on its own.
+    explicit RdmServCliente(Database* db, Caller caller = {}, std::shared_ptr<GroupCommit> group = nullptr);
 
     static void Register(ModuleRegistry& registry);
 
@@ -71,6 +76,9 @@ public:
     };
 
 private:
+    // The connection of the batch running this module's changes, or the
+    // session's own.
+    Database& Db() { return batch_ ? *batch_ : RemoteModule::Db(); }
     // The changes of a packet, checked for their fields, sizes and branches.
     std::vector<Change> DecodeChanges(const DataPacket& packet);
     // Every change with its audit row and the commit in one round trip, each
@@ -78,6 +86,9 @@ private:
     // cannot hold statements or a check failed (everything undone, a
     // transaction open again): the changes then go through ApplyChecked.
     bool ApplyInOneTrip(const std::vector<Change>& changes);
+    // ApplyInOneTrip's statements, held back for the transaction's commit;
+    // false (nothing held) when it cannot take the changes.
+    bool HoldInOneTrip(const std::vector<Change>& changes);
     // Change by change; refuses, naming its entry, the earliest change whose
     // client or service does not exist.
     void ApplyChecked(const std::vector<Change>& changes);
@@ -99,4 +110,6 @@ private:
     void RecordDenial(const std::string& method, const Key& key);
 
     Caller caller_;
+    std::shared_ptr<GroupCommit> group_;
+    Database* batch_ = nullptr;
 };
