@@ -7,18 +7,22 @@ void GroupCommit::Apply(Database& own, const Work& work)
     // The session's own transaction has read nothing: ending it leaves the
     // connection free to lead a batch and holds no lock while waiting.
     own.Commit();
+    const size_t limit = own.Kind() == "SQLite" ? 1 : concurrentBatches_;
     Item item{&work, nullptr};
     std::unique_lock lock(mutex_);
     queue_.push_back(&item);
     while (!item.done) {
-        if (leading_) {
+        if (item.taken || leaders_ >= limit) {
             finished_.wait(lock);
             continue;
         }
-        leading_ = true;
+        ++leaders_;
         const size_t size = std::min(queue_.size(), maxBatch_);
         std::vector<Item*> batch(queue_.begin(), queue_.begin() + static_cast<long>(size));
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(size));
+        for (Item* taken : batch) {
+            taken->taken = true;
+        }
         lock.unlock();
         RunBatch(own, batch);
         lock.lock();
@@ -28,7 +32,7 @@ void GroupCommit::Apply(Database& own, const Work& work)
         figures_.batches++;
         figures_.changes += batch.size();
         figures_.largest = std::max(figures_.largest, batch.size());
-        leading_ = false;
+        --leaders_;
         finished_.notify_all();
     }
     lock.unlock();

@@ -3,12 +3,19 @@
 // transaction with one durable commit: on a disk whose sync is the cost of a
 // change, many operators' changes then share one sync.
 //
-// The first session to hand in a change while no batch is running leads: it
-// takes every change queued so far (its own among them), runs them on its own
-// connection in one transaction, commits, and wakes the sessions whose
-// changes the commit held. Changes handed in meanwhile queue for the next
-// batch, which one of their sessions leads. A change handed in alone runs at
-// once: nothing waits for company.
+// A session that hands in a change while fewer batches than the limit are
+// running leads: it takes every change queued so far (its own among them),
+// runs them on its own connection in one transaction, commits, and wakes the
+// sessions whose changes the commit held. Changes handed in meanwhile queue
+// for the next batch, which one of their sessions leads. A change handed in
+// alone runs at once: nothing waits for company.
+//
+// SQLite takes one writer at a time, so one batch runs at a time and every
+// change that arrives during it joins the next. PostgreSQL writes from many
+// connections at once and already flushes its log once for the commits that
+// meet there, while a batch runs its statements one after another on one
+// connection: up to concurrentBatches run at once, and changes are joined
+// only when more arrive than that.
 //
 // A batch runs first with every change's statements sent ahead and one
 // commit. When anything of it fails, all of it is undone and it runs again
@@ -38,7 +45,9 @@ public:
     // rather than send its statements ahead.
     using Work = std::function<void(Database& db, bool guarded)>;
 
-    explicit GroupCommit(size_t maxBatch = 64) : maxBatch_(maxBatch) {}
+    explicit GroupCommit(size_t maxBatch = 64, size_t concurrentBatches = 8)
+        : maxBatch_(maxBatch), concurrentBatches_(concurrentBatches)
+    {}
 
     // Runs work in a batch and returns once the batch's commit is durable.
     // own is the calling session's connection: its open transaction, which
@@ -61,6 +70,7 @@ private:
     struct Item {
         const Work* work;
         std::exception_ptr error;
+        bool taken = false;
         bool done = false;
     };
 
@@ -70,9 +80,10 @@ private:
     static void RunGuarded(Database& db, const std::vector<Item*>& batch);
 
     const size_t maxBatch_;
+    const size_t concurrentBatches_;
     std::mutex mutex_;
     std::condition_variable finished_;
     std::deque<Item*> queue_;
-    bool leading_ = false;
+    size_t leaders_ = 0;
     Figures figures_;
 };

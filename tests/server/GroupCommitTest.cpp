@@ -11,7 +11,8 @@ using S = std::vector<std::string>;
 
 TEST_P(ServerTest, ARefusedPacketInABatchIsRefusedAloneWithItsEntryAndTheOthersAreStored)
 {
-    auto group = std::make_shared<GroupCommit>();
+    // One batch at a time on either database, so that the three queue.
+    auto group = std::make_shared<GroupCommit>(64, 1);
     struct Session {
         std::unique_ptr<Database> db;
         std::unique_ptr<RdmServCliente> module;
