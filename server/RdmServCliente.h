@@ -13,8 +13,10 @@
 //   DelTodos(branch, client)      removes every assignment of the client in
 //                                 the branch; answers how many were removed
 //   ApCoServClie(packet by ref)   applies a change packet of assignments in
-//                                 one transaction; answers how many entries
-//                                 it applied (0 for Null)
+//                                 one transaction, which the server may share
+//                                 with other sessions' packets (GroupCommit);
+//                                 answers how many entries it applied (0 for
+//                                 Null)
 //
 // Failure behaviour: every failure raises, so it reaches the client as an
 // error and never as a success-shaped answer: a text longer than its field, a
