@@ -13,6 +13,7 @@
 // decoded as the shell's connection does; a fault ends the run as a failure.
 //
 //   bench_load --port PORT[,PORT...] [--operators 16] [--seconds 10] [--warmup 1] [--threads 2]
+#include "bench/support/BareDatabase.h"
 #include "bench/support/BenchData.h"
 #include "bench/support/BenchStats.h"
 #include "platform/core/Exception.h"
@@ -146,11 +147,80 @@ void SendNext(Operator& op)
     op.inserting = !op.inserting;
 }
 
+struct Outcome {
+    std::mutex mutex;
+    std::vector<double> latencies;
+    std::string firstError;
+    std::atomic<long> done{0};
+    std::atomic<int> failures{0};
+
+    void Fail(const std::string& what)
+    {
+        ++failures;
+        std::lock_guard lock(mutex);
+        if (firstError.empty()) {
+            firstError = what;
+        }
+    }
+};
+
+// Lets the operators warm up, measures for seconds, and stops them.
+double Measure(std::atomic<bool>& measuring, std::atomic<bool>& stop, double warmup, double seconds)
+{
+    std::this_thread::sleep_for(std::chrono::duration<double>(warmup));
+    auto start = Clock::now();
+    measuring = true;
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    measuring = false;
+    const double elapsed = Micros(start, Clock::now()) / 1e6;
+    stop = true;
+    return elapsed;
+}
+
+// Operators first.. as threads of their own, each changing its own
+// assignment directly on the database.
+double RunDirect(const std::string& db, int operators, int first, double warmup, double seconds, Outcome& out)
+{
+    const BenchBranch& b = BenchData::RoundTrip();
+    std::atomic<bool> measuring{false};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int n = first; n < first + operators; ++n) {
+        threads.emplace_back([&, n] {
+            std::vector<double> times;
+            try {
+                BareDatabase bare(db);
+                const std::string client = BenchData::Operator(n);
+                const std::string service = BenchData::ServiceCode(n);
+                for (bool inserting = true; !stop; inserting = !inserting) {
+                    const auto sent = Clock::now();
+                    bare.Change(inserting, b.branch, client, service);
+                    if (measuring) {
+                        times.push_back(Micros(sent, Clock::now()));
+                        ++out.done;
+                    }
+                }
+            } catch (const std::exception& e) {
+                out.Fail(e.what());
+            }
+            std::lock_guard lock(out.mutex);
+            out.latencies.insert(out.latencies.end(), times.begin(), times.end());
+        });
+    }
+    const double elapsed = Measure(measuring, stop, warmup, seconds);
+    for (auto& t : threads) {
+        t.join();
+    }
+    return elapsed;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     std::vector<int> ports;
+    std::string direct;
+    int first = 1;
     int operators = 16;
     double seconds = 10;
     double warmup = 1;
@@ -170,9 +240,24 @@ int main(int argc, char** argv)
             warmup = std::atof(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--threads") == 0) {
             threadCount = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--direct") == 0) {
+            direct = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--first") == 0) {
+            first = std::atoi(argv[i + 1]);
         }
     }
-    const bool badPort = ports.empty() || std::any_of(ports.begin(), ports.end(), [](int p) { return p <= 0; });
+    if (!direct.empty()) {
+        ports = {0};
+        if (operators < 1 || first < 1 || first + operators - 1 > BenchData::kOperators || seconds <= 0) {
+            std::fprintf(stderr,
+                         "usage: bench_load --direct DB [--operators N] [--first N] [--seconds S] "
+                         "[--warmup S], operators first..first+N-1 within 1..%d\n",
+                         BenchData::kOperators);
+            return 2;
+        }
+    }
+    const bool badPort =
+        direct.empty() && (ports.empty() || std::any_of(ports.begin(), ports.end(), [](int p) { return p <= 0; }));
     if (badPort || operators < 1 || operators > BenchData::kOperators || seconds <= 0 || threadCount < 1) {
         std::fprintf(stderr,
                      "usage: bench_load --port PORT[,PORT...] [--operators 1..%d] [--seconds S] [--warmup S] "
@@ -182,15 +267,11 @@ int main(int argc, char** argv)
     }
 
     const BenchBranch& b = BenchData::RoundTrip();
+    Outcome out;
     std::atomic<bool> measuring{false};
     std::atomic<bool> stop{false};
-    std::atomic<long> done{0};
-    std::atomic<int> failures{0};
-    std::mutex mutex;
-    std::vector<double> latencies;
-    std::string firstError;
     std::vector<std::thread> threads;
-    threadCount = std::min(threadCount, operators);
+    threadCount = direct.empty() ? std::min(threadCount, operators) : 0;
     for (int t = 0; t < threadCount; ++t) {
         threads.emplace_back([&, t] {
             std::vector<Operator> mine;
@@ -233,45 +314,39 @@ int main(int argc, char** argv)
                         }
                         if (measuring) {
                             times.push_back(Micros(op.sent, Clock::now()));
-                            ++done;
+                            ++out.done;
                         }
                         SendNext(op);
                     }
                 }
             } catch (const std::exception& e) {
-                ++failures;
-                std::lock_guard lock(mutex);
-                if (firstError.empty()) {
-                    firstError = e.what();
-                }
+                out.Fail(e.what());
             }
             for (auto& op : mine) {
                 ::close(op.fd);
             }
-            std::lock_guard lock(mutex);
-            latencies.insert(latencies.end(), times.begin(), times.end());
+            std::lock_guard lock(out.mutex);
+            out.latencies.insert(out.latencies.end(), times.begin(), times.end());
         });
     }
-    std::this_thread::sleep_for(std::chrono::duration<double>(warmup));
-    auto start = Clock::now();
-    measuring = true;
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    measuring = false;
-    const double elapsed = Micros(start, Clock::now()) / 1e6;
-    stop = true;
+    const double elapsed = direct.empty() ? Measure(measuring, stop, warmup, seconds)
+                                          : RunDirect(direct, operators, first, warmup, seconds, out);
     for (auto& t : threads) {
         t.join();
     }
+    std::vector<double>& latencies = out.latencies;
+    const long done = out.done;
+    const int failures = out.failures;
     std::sort(latencies.begin(), latencies.end());
     auto pct = [&](double p) {
         return latencies.empty() ? 0.0 : latencies[static_cast<size_t>(p * static_cast<double>(latencies.size() - 1))];
     };
     std::printf("{\"operators\": %d, \"servers\": %zu, \"seconds\": %.3f, \"changes\": %ld, \"tps\": %.1f, "
                 "\"p50_us\": %.1f, \"p99_us\": %.1f, \"failures\": %d}\n",
-                operators, ports.size(), elapsed, done.load(), static_cast<double>(done.load()) / elapsed, pct(0.5),
-                pct(0.99), failures.load());
+                operators, direct.empty() ? ports.size() : 0, elapsed, done, static_cast<double>(done) / elapsed,
+                pct(0.5), pct(0.99), failures);
     if (failures > 0) {
-        std::fprintf(stderr, "bench_load: %d operators failed; first: %s\n", failures.load(), firstError.c_str());
+        std::fprintf(stderr, "bench_load: %d operators failed; first: %s\n", failures, out.firstError.c_str());
         return 1;
     }
     return 0;

@@ -121,20 +121,35 @@ echo "== 1: round trips" >&2
 echo "== 2, 3: MontaLista and move-all on the screen" >&2
 "$BIN/bench_screen" --benchmark_out="$WORK/screen.json" --benchmark_out_format=json >&2
 
-echo "== 4: 16 operators against pgbench, ${LOAD_SECONDS}s each, twice in turn" >&2
+echo "== 4: 16 operators against pgbench running the server's statements, ${LOAD_SECONDS}s each, twice in turn" >&2
+# The statements the server sends for one change, prepared: each client
+# inserts its own assignment with its audit row and deletes it again, in turn
+# (k counts the client's transactions), as bench_load's operators do.
 cat >"$WORK/pgbench.sql" <<'SQL'
-\set n random(1, 2000000000)
-INSERT INTO SERVCLIE_PGBENCH (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES ('RTRP', 'PGB' || :n, lpad((:client_id % 100000)::text, 5, '0')) ON CONFLICT DO NOTHING;
+\set k :k + 1
+\set n :client_id + 17
+\if :k % 2 = 1
+WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES ('RTRP', 'OP' || CAST(:n AS text), lpad(CAST(:n AS text), 5, '0')) ON CONFLICT DO NOTHING RETURNING 1) INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO, NRLINHAS) SELECT '2026-12-08T01:00:00.000000Z', '127.0.0.1:50000', '127.0.0.1:50000', 'ApCoServClie', 'RTRP', 'OP' || CAST(:n AS text), lpad(CAST(:n AS text), 5, '0'), 'inserted', CAST(1 AS integer) WHERE EXISTS (SELECT 1 FROM change);
+\else
+WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = 'RTRP' AND CDCLIENTE = 'OP' || CAST(:n AS text) AND CDSERVFILI = lpad(CAST(:n AS text), 5, '0') RETURNING 1) INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO, NRLINHAS) SELECT '2026-12-08T01:00:00.000000Z', '127.0.0.1:50000', '127.0.0.1:50000', 'ApCoServClie', 'RTRP', 'OP' || CAST(:n AS text), lpad(CAST(:n AS text), 5, '0'), 'deleted', CAST(1 AS integer) WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = 'RTRP' AND CDCLIENTE = 'OP' || CAST(:n AS text)) * (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = 'RTRP' AND CDSERVFILI = lpad(CAST(:n AS text), 5, '0'))) = 0 END;
+\endif
 SQL
 for round in 1 2; do
-    pgbench -n -c 16 -j 2 -T "$LOAD_SECONDS" -f "$WORK/pgbench.sql" "$PG_URL" >"$WORK/pgbench-$round.txt" 2>&1 ||
-        { cat "$WORK/pgbench-$round.txt" >&2; exit 1; }
+    pgbench -n -M prepared -D k=0 -c 16 -j 2 -T "$LOAD_SECONDS" -l --log-prefix="$WORK/pgbench-log-$round" \
+        -f "$WORK/pgbench.sql" "$PG_URL" >"$WORK/pgbench-$round.txt" 2>&1 || { cat "$WORK/pgbench-$round.txt" >&2; exit 1; }
     grep "^tps" "$WORK/pgbench-$round.txt" >&2
     "$BIN/bench_load" --port "$BENCH_PG_PORT" --operators 16 --seconds "$LOAD_SECONDS" >"$WORK/load-pg-$round.json"
     cat "$WORK/load-pg-$round.json" >&2
 done
-"$BIN/bench_load" --port "$BENCH_SQLITE_PORT" --operators 16 --seconds "$LOAD_SECONDS" >"$WORK/load-sqlite.json"
-cat "$WORK/load-sqlite.json" >&2
+echo "== 4: 16 operators on SQLite against the same transaction run by 16 threads in process" >&2
+for round in 1 2; do
+    "$BIN/bench_load" --direct "$SQLITE_DB" --operators 16 --first 17 --seconds "$LOAD_SECONDS" \
+        >"$WORK/load-sqlite-direct-$round.json"
+    cat "$WORK/load-sqlite-direct-$round.json" >&2
+    "$BIN/bench_load" --port "$BENCH_SQLITE_PORT" --operators 16 --seconds "$LOAD_SECONDS" \
+        >"$WORK/load-sqlite-$round.json"
+    cat "$WORK/load-sqlite-$round.json" >&2
+done
 
 echo "== 32 operators on PostgreSQL: on one server, then split over two (report only)" >&2
 "$BIN/bench_load" --port "$BENCH_PG_PORT" --operators 32 --seconds "$LOAD_SECONDS" >"$WORK/load-32-one.json"

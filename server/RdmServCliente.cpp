@@ -313,8 +313,8 @@ struct ExistenceChecks {
 
 } // namespace
 
-RdmServCliente::RdmServCliente(Database* db, Caller caller)
-    : RemoteModule(ServClienteContract::Get(), db), caller_(std::move(caller))
+RdmServCliente::RdmServCliente(Database* db, Caller caller, std::shared_ptr<GroupCommit> group)
+    : RemoteModule(ServClienteContract::Get(), db), caller_(std::move(caller)), group_(std::move(group))
 {
     auto two = [this](const char* name, Variant (RdmServCliente::*fn)(const std::string&, const std::string&)) {
         AddMethod(name, [this, fn](std::vector<Variant>& args) {
@@ -325,13 +325,18 @@ RdmServCliente::RdmServCliente(Database* db, Caller caller)
     two("GetServico", &RdmServCliente::GetServico);
     two("GetServClie", &RdmServCliente::GetServClie);
     two("DelTodos", &RdmServCliente::DelTodos);
-    AddMethod("ApCoServClie", [this](std::vector<Variant>& args) { return ApCoServClie(args[0]); });
+    // A packet joining a batch writes on the batch's connection: the session's
+    // own transaction must not take the write lock while it waits.
+    AddMethod(
+        "ApCoServClie", [this](std::vector<Variant>& args) { return ApCoServClie(args[0]); }, !group_);
 }
 
 void RdmServCliente::Register(ModuleRegistry& registry)
 {
-    registry.Register(kServerName,
-                      [](Database* db, const Caller& caller) { return std::make_unique<RdmServCliente>(db, caller); });
+    auto group = std::make_shared<GroupCommit>();
+    registry.Register(kServerName, [group](Database* db, const Caller& caller) {
+        return std::make_unique<RdmServCliente>(db, caller, group);
+    });
 }
 
 void RdmServCliente::Authorize(const std::string& method, const std::string& branch, unsigned entry, const Key* write)
@@ -493,7 +498,20 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
             0, "srv.pacote_invalido", {m});
     }
     const std::vector<Change> changes = DecodeChanges(*packet.AsPacket());
-    if (!ApplyInOneTrip(changes)) {
+    if (group_ && !changes.empty()) {
+        group_->Apply(Db(), [this, &changes](Database& db, bool guarded) {
+            batch_ = &db;
+            try {
+                if (guarded || !HoldInOneTrip(changes)) {
+                    ApplyChecked(changes);
+                }
+            } catch (...) {
+                batch_ = nullptr;
+                throw;
+            }
+            batch_ = nullptr;
+        });
+    } else if (!ApplyInOneTrip(changes)) {
         ApplyChecked(changes);
     }
     return Variant(static_cast<std::int64_t>(changes.size()));
@@ -537,6 +555,23 @@ std::vector<RdmServCliente::Change> RdmServCliente::DecodeChanges(const DataPack
 
 bool RdmServCliente::ApplyInOneTrip(const std::vector<Change>& changes)
 {
+    if (!HoldInOneTrip(changes)) {
+        return false;
+    }
+    try {
+        Db().Commit();
+        return true;
+    } catch (const EDatabaseCheck&) {
+        // A client or service is missing: everything is undone, and the
+        // checked way finds the entry to name in the refusal.
+        Db().Rollback();
+        Db().Begin(true);
+        return false;
+    }
+}
+
+bool RdmServCliente::HoldInOneTrip(const std::vector<Change>& changes)
+{
     const bool edits = std::any_of(changes.begin(), changes.end(),
                                    [](const Change& c) { return c.status == TUpdateStatus::usModified; });
     const std::string& insertAudited = Db().Dialect(SqlOperation::InsertAssignmentAudited);
@@ -557,16 +592,7 @@ bool RdmServCliente::ApplyInOneTrip(const std::vector<Change>& changes)
             Db().ExecuteLater(deleteAudited, values);
         }
     }
-    try {
-        Db().Commit();
-        return true;
-    } catch (const EDatabaseCheck&) {
-        // A client or service is missing: everything is undone, and the
-        // checked way finds the entry to name in the refusal.
-        Db().Rollback();
-        Db().Begin(true);
-        return false;
-    }
+    return true;
 }
 
 void RdmServCliente::ApplyChecked(const std::vector<Change>& changes)

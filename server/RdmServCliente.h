@@ -13,8 +13,10 @@
 //   DelTodos(branch, client)      removes every assignment of the client in
 //                                 the branch; answers how many were removed
 //   ApCoServClie(packet by ref)   applies a change packet of assignments in
-//                                 one transaction; answers how many entries
-//                                 it applied (0 for Null)
+//                                 one transaction, which the server may share
+//                                 with other sessions' packets (GroupCommit);
+//                                 answers how many entries it applied (0 for
+//                                 Null)
 //
 // Failure behaviour: every failure raises, so it reaches the client as an
 // error and never as a success-shaped answer: a text longer than its field, a
@@ -41,9 +43,11 @@
 // its old row and the insertion of its new one. A write refused for access is
 // recorded as denied, in a transaction of its own.
 #include "platform/net/ServClienteContract.h"
+#include "server/GroupCommit.h"
 #include "server/ModuleRegistry.h"
 #include "server/RemoteModule.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,7 +55,10 @@ class RdmServCliente : public RemoteModule {
 public:
     static constexpr const char* kServerName = ServClienteContract::kServerName;
 
-    explicit RdmServCliente(Database* db, Caller caller = {});
+    // group, when given, joins the change packets of this server's sessions
+    // into shared commits (see GroupCommit); without it each packet commits
+    // on its own.
+    explicit RdmServCliente(Database* db, Caller caller = {}, std::shared_ptr<GroupCommit> group = nullptr);
 
     static void Register(ModuleRegistry& registry);
 
@@ -76,6 +83,9 @@ public:
     };
 
 private:
+    // The connection of the batch running this module's changes, or the
+    // session's own.
+    Database& Db() { return batch_ ? *batch_ : RemoteModule::Db(); }
     // The changes of a packet, checked for their fields, sizes and branches.
     std::vector<Change> DecodeChanges(const DataPacket& packet);
     // Every change with its audit row and the commit in one round trip, each
@@ -83,6 +93,9 @@ private:
     // no audited statements (Database::Dialect) or a check failed (everything undone, a
     // transaction open again): the changes then go through ApplyChecked.
     bool ApplyInOneTrip(const std::vector<Change>& changes);
+    // ApplyInOneTrip's statements, held back for the transaction's commit;
+    // false (nothing held) when it cannot take the changes.
+    bool HoldInOneTrip(const std::vector<Change>& changes);
     // Change by change; refuses, naming its entry, the earliest change whose
     // client or service does not exist.
     void ApplyChecked(const std::vector<Change>& changes);
@@ -103,4 +116,6 @@ private:
     void RecordDenial(const std::string& method, const Key& key);
 
     Caller caller_;
+    std::shared_ptr<GroupCommit> group_;
+    Database* batch_ = nullptr;
 };

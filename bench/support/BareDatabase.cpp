@@ -6,10 +6,40 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
 namespace {
 
 const char* kInsert = "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)";
 const char* kDelete = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
+
+// The statements the application server sends for one change of a one-row
+// packet. PostgreSQL: the change and its audit row in one statement that
+// proves the client and service or stops itself.
+const char* kPgInsert =
+    "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) "
+    "ON CONFLICT DO NOTHING RETURNING 1) "
+    "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+    "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) WHERE EXISTS (SELECT 1 FROM change)";
+const char* kPgDelete =
+    "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ? RETURNING 1) "
+    "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
+    "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) "
+    "WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE "
+    "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+    "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) = 0 END";
+// SQLite: the checked insert, the audit row, and the check of a change that
+// changed nothing.
+const char* kCheckedInsert = "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
+                             "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
+                             "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) "
+                             "ON CONFLICT DO NOTHING";
+const char* kAudit = "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, "
+                     "CDSERVFILI, DSACAO, NRLINHAS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+const char* kExists = "SELECT (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?), "
+                      "(SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)";
 
 } // namespace
 
@@ -23,8 +53,9 @@ BareDatabase::BareDatabase(const std::string& database)
             pg_ = nullptr;
             throw EDatabaseError("Cannot connect to " + database + ": " + why);
         }
-        for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete}}) {
-            PGresult* r = PQprepare(pg_, name, PgDatabase::NumberedPlaceholders(sql).c_str(), 3, nullptr);
+        for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete}, std::pair{"insa", kPgInsert},
+                                 std::pair{"dela", kPgDelete}}) {
+            PGresult* r = PQprepare(pg_, name, PgDatabase::NumberedPlaceholders(sql).c_str(), 0, nullptr);
             bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
             PQclear(r);
             if (!ok) {
@@ -48,7 +79,12 @@ BareDatabase::BareDatabase(const std::string& database)
         throw EDatabaseError("SQLite pragmas: " + why);
     }
     if (sqlite3_prepare_v2(lite_, kInsert, -1, &insert_, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(lite_, kDelete, -1, &delete_, nullptr) != SQLITE_OK) {
+        sqlite3_prepare_v2(lite_, kDelete, -1, &delete_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, "BEGIN IMMEDIATE", -1, &begin_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, kCheckedInsert, -1, &checkedInsert_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, kAudit, -1, &audit_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, kExists, -1, &exists_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, "COMMIT", -1, &commit_, nullptr) != SQLITE_OK) {
         throw EDatabaseError(std::string("SQLite prepare: ") + sqlite3_errmsg(lite_));
     }
 }
@@ -57,6 +93,9 @@ BareDatabase::~BareDatabase()
 {
     sqlite3_finalize(insert_);
     sqlite3_finalize(delete_);
+    for (sqlite3_stmt* st : {begin_, checkedInsert_, audit_, exists_, commit_}) {
+        sqlite3_finalize(st);
+    }
     sqlite3_close(lite_);
     PQfinish(pg_);
 }
@@ -102,6 +141,87 @@ void BareDatabase::Delete(const std::string& branch, const std::string& client, 
         PgRun("del", {branch, client, service});
     } else {
         Step(delete_, {branch, client, service});
+    }
+}
+
+std::vector<std::string> BareDatabase::AuditHead()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(micros));
+    return {text, "127.0.0.1:50000", "127.0.0.1:50000", "ApCoServClie"};
+}
+
+void BareDatabase::PgChange(const char* name, const std::vector<std::string>& params)
+{
+    std::vector<const char*> values;
+    for (const auto& p : params) {
+        values.push_back(p.c_str());
+    }
+    bool sent =
+        PQenterPipelineMode(pg_) == 1 &&
+        PQsendQueryParams(pg_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQsendQueryPrepared(pg_, name, static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0) == 1 &&
+        PQsendQueryParams(pg_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 && PQpipelineSync(pg_) == 1;
+    std::string why = sent ? "" : PQerrorMessage(pg_);
+    for (int step = 0; sent && step < 3; ++step) {
+        while (PGresult* r = PQgetResult(pg_)) {
+            const auto status = PQresultStatus(r);
+            if (why.empty() && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+                why = PQresultErrorMessage(r);
+            }
+            PQclear(r);
+        }
+    }
+    if (sent) {
+        while (PGresult* r = PQgetResult(pg_)) {
+            const bool sync = PQresultStatus(r) == PGRES_PIPELINE_SYNC;
+            PQclear(r);
+            if (sync) {
+                break;
+            }
+        }
+    }
+    PQexitPipelineMode(pg_);
+    if (!why.empty()) {
+        throw EDatabaseError("PostgreSQL: " + why);
+    }
+}
+
+void BareDatabase::Change(bool insert, const std::string& branch, const std::string& client, const std::string& service)
+{
+    std::vector<std::string> audit = AuditHead();
+    audit.insert(audit.end(), {branch, client, service, insert ? "inserted" : "deleted", "1"});
+    if (pg_ != nullptr) {
+        std::vector<std::string> params = {branch, client, service};
+        params.insert(params.end(), audit.begin(), audit.end());
+        if (!insert) {
+            params.insert(params.end(), {branch, client, branch, service});
+        }
+        PgChange(insert ? "insa" : "dela", params);
+        return;
+    }
+    Step(begin_, {});
+    try {
+        if (insert) {
+            Step(checkedInsert_, {branch, client, service, branch, client, branch, service});
+        } else {
+            Step(delete_, {branch, client, service});
+        }
+        if (sqlite3_changes(lite_) > 0) {
+            Step(audit_, audit);
+        } else {
+            Step(exists_, {branch, client, branch, service});
+        }
+        Step(commit_, {});
+    } catch (...) {
+        sqlite3_exec(lite_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
 }
 

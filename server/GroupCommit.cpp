@@ -1,0 +1,114 @@
+#include "server/GroupCommit.h"
+
+#include <algorithm>
+
+void GroupCommit::Apply(Database& own, const Work& work)
+{
+    // The session's own transaction has read nothing: ending it leaves the
+    // connection free to lead a batch and holds no lock while waiting.
+    own.Commit();
+    const size_t limit = own.Kind() == "SQLite" ? 1 : concurrentBatches_;
+    Item item{&work, nullptr};
+    std::unique_lock lock(mutex_);
+    queue_.push_back(&item);
+    while (!item.done) {
+        if (item.taken || leaders_ >= limit) {
+            finished_.wait(lock);
+            continue;
+        }
+        ++leaders_;
+        const size_t size = std::min(queue_.size(), maxBatch_);
+        std::vector<Item*> batch(queue_.begin(), queue_.begin() + static_cast<long>(size));
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(size));
+        for (Item* taken : batch) {
+            taken->taken = true;
+        }
+        lock.unlock();
+        RunBatch(own, batch);
+        lock.lock();
+        for (Item* done : batch) {
+            done->done = true;
+        }
+        figures_.batches++;
+        figures_.changes += batch.size();
+        figures_.largest = std::max(figures_.largest, batch.size());
+        --leaders_;
+        finished_.notify_all();
+    }
+    lock.unlock();
+    if (item.error) {
+        std::rethrow_exception(item.error);
+    }
+}
+
+GroupCommit::Figures GroupCommit::Counts()
+{
+    std::lock_guard lock(mutex_);
+    Figures f = figures_;
+    f.queued = queue_.size();
+    return f;
+}
+
+void GroupCommit::RunBatch(Database& db, const std::vector<Item*>& batch)
+{
+    if (RunAhead(db, batch)) {
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        figures_.redone++;
+    }
+    RunGuarded(db, batch);
+}
+
+bool GroupCommit::RunAhead(Database& db, const std::vector<Item*>& batch)
+{
+    try {
+        db.Begin(true);
+        for (Item* item : batch) {
+            (*item->work)(db, false);
+        }
+        db.Commit();
+        return true;
+    } catch (...) {
+        // Which change failed is not known here (a statement sent ahead fails
+        // at the commit): the batch runs again, each change guarded.
+        db.Rollback();
+        return false;
+    }
+}
+
+void GroupCommit::RunGuarded(Database& db, const std::vector<Item*>& batch)
+{
+    static const std::string savepoint = "SAVEPOINT batch_change";
+    static const std::string release = "RELEASE SAVEPOINT batch_change";
+    static const std::string undo = "ROLLBACK TO SAVEPOINT batch_change";
+    try {
+        db.Begin(true);
+        for (Item* item : batch) {
+            db.ExecuteLater(savepoint, {});
+            try {
+                (*item->work)(db, true);
+                // Sends what the change held back: its failure surfaces here,
+                // still its own.
+                db.Execute(release, {});
+            } catch (...) {
+                item->error = std::current_exception();
+                db.Execute(undo, {});
+                db.Execute(release, {});
+            }
+        }
+        db.Commit();
+    } catch (...) {
+        // The batch itself failed (its connection, its commit): no change of
+        // it is known to be stored, and each one that had not failed on its
+        // own fails with the batch.
+        db.Rollback();
+        const auto error = std::current_exception();
+        for (Item* item : batch) {
+            if (!item->error) {
+                item->error = error;
+            }
+        }
+    }
+}

@@ -1,0 +1,89 @@
+#pragma once
+// Joins the changes that sessions hand in at about the same time into one
+// transaction with one durable commit: on a disk whose sync is the cost of a
+// change, many operators' changes then share one sync.
+//
+// A session that hands in a change while fewer batches than the limit are
+// running leads: it takes every change queued so far (its own among them),
+// runs them on its own connection in one transaction, commits, and wakes the
+// sessions whose changes the commit held. Changes handed in meanwhile queue
+// for the next batch, which one of their sessions leads. A change handed in
+// alone runs at once: nothing waits for company.
+//
+// SQLite takes one writer at a time, so one batch runs at a time and every
+// change that arrives during it joins the next. PostgreSQL writes from many
+// connections at once and already flushes its log once for the commits that
+// meet there, while a batch runs its statements one after another on one
+// connection: up to concurrentBatches run at once, and changes are joined
+// only when more arrive than that.
+//
+// A batch runs first with every change's statements sent ahead and one
+// commit. When anything of it fails, all of it is undone and it runs again
+// change by change, each behind a savepoint: a change that fails then fails
+// alone, with its own error, and the others are committed. The changes must
+// therefore be safe to run twice (an insert of a row that exists or a
+// deletion of one that does not changes nothing), as a commit whose answer was
+// lost may have stored the first run.
+//
+// Failure behaviour: Apply throws what the change threw, or the failure of the
+// batch's commit (nothing of the batch is then known to be stored); it
+// returns only once the commit that holds the change succeeded.
+#include "server/Database.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+
+class GroupCommit {
+public:
+    // A change's statements, run on the batch's connection in its open
+    // transaction. guarded says that the change runs behind a savepoint of
+    // its own after the batch failed: it should find and name its own fault
+    // rather than send its statements ahead.
+    using Work = std::function<void(Database& db, bool guarded)>;
+
+    explicit GroupCommit(size_t maxBatch = 64, size_t concurrentBatches = 8)
+        : maxBatch_(maxBatch), concurrentBatches_(concurrentBatches)
+    {}
+
+    // Runs work in a batch and returns once the batch's commit is durable.
+    // own is the calling session's connection: its open transaction, which
+    // must hold nothing yet, is ended first, and a batch that the caller
+    // leads runs on it.
+    void Apply(Database& own, const Work& work);
+
+    // Figures for the log and the tests: batches committed or failed, the
+    // changes they held, and the changes queued now.
+    struct Figures {
+        size_t batches = 0;
+        size_t changes = 0;
+        size_t largest = 0;
+        size_t redone = 0; // batches run again change by change
+        size_t queued = 0;
+    };
+    Figures Counts();
+
+private:
+    struct Item {
+        const Work* work;
+        std::exception_ptr error;
+        bool taken = false;
+        bool done = false;
+    };
+
+    void RunBatch(Database& db, const std::vector<Item*>& batch);
+    // False when anything failed (everything undone).
+    static bool RunAhead(Database& db, const std::vector<Item*>& batch);
+    static void RunGuarded(Database& db, const std::vector<Item*>& batch);
+
+    const size_t maxBatch_;
+    const size_t concurrentBatches_;
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    std::deque<Item*> queue_;
+    size_t leaders_ = 0;
+    Figures figures_;
+};

@@ -1,0 +1,89 @@
+// Change packets of several sessions joined into one batch: each session's
+// own module on its own connection, as the server makes them, the batch held
+// back by a change that waits until the others have queued behind it.
+#include "ServerFixture.h"
+
+#include "server/GroupCommit.h"
+
+#include <future>
+
+using S = std::vector<std::string>;
+
+TEST_P(ServerTest, ARefusedPacketInABatchIsRefusedAloneWithItsEntryAndTheOthersAreStored)
+{
+    // One batch at a time on either database, so that the three queue.
+    auto group = std::make_shared<GroupCommit>(64, 1);
+    struct Session {
+        std::unique_ptr<Database> db;
+        std::unique_ptr<RdmServCliente> module;
+        Variant packet;
+        Protocol::CallReply reply;
+    };
+    std::vector<Session> sessions(3);
+    sessions[0].packet = ChangePacketBuilder().Insert("0001", "00001", "00000004").Build();
+    sessions[1].packet =
+        ChangePacketBuilder().Insert("0001", "00001", "00000003").Insert("0001", "00009", "00000003").Build();
+    sessions[2].packet = ChangePacketBuilder().Delete("0001", "00002", "00000001").Build();
+    for (size_t i = 0; i < sessions.size(); ++i) {
+        sessions[i].db = Database::Open(dbLocation_, {});
+        Caller caller;
+        caller.operatorName = "op" + std::to_string(i);
+        sessions[i].module = std::make_unique<RdmServCliente>(sessions[i].db.get(), caller, group);
+    }
+
+    // A change that leads the first batch and waits in it.
+    auto leaderDb = Database::Open(dbLocation_, {});
+    std::promise<void> started;
+    std::promise<void> release;
+    std::thread leader([&] {
+        auto go = release.get_future().share();
+        group->Apply(*leaderDb, [&started, go](Database&, bool) {
+            started.set_value();
+            go.wait();
+        });
+    });
+    started.get_future().wait();
+    std::vector<std::thread> threads;
+    for (auto& s : sessions) {
+        threads.emplace_back([&s] {
+            Protocol::Call call;
+            call.descriptor = CallDescriptor("ApCoServClie", {TArgType::atVariantByRef});
+            call.args = {s.packet};
+            s.reply = s.module->Dispatch(call);
+        });
+    }
+    for (int i = 0; i < 5000 && group->Counts().queued < sessions.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(group->Counts().queued, sessions.size());
+    release.set_value();
+    leader.join();
+    for (auto& t : threads) {
+        t.join();
+    }
+
+    // One batch of the three, run again change by change for the refusal.
+    const auto counts = group->Counts();
+    EXPECT_EQ(counts.batches, 2u);
+    EXPECT_EQ(counts.largest, 3u);
+    EXPECT_EQ(counts.redone, 1u);
+    EXPECT_TRUE(sessions[0].reply.ok) << sessions[0].reply.message;
+    EXPECT_TRUE(sessions[2].reply.ok) << sessions[2].reply.message;
+    const auto& refused = sessions[1].reply;
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.faultKind, TFaultKind::fkRefused);
+    EXPECT_EQ(refused.faultEntry, 2u);
+    EXPECT_NE(refused.message.find("00009"), std::string::npos) << refused.message;
+    EXPECT_EQ(Assigned("0001", "00000004"), S{"00001"});
+    EXPECT_TRUE(Assigned("0001", "00000003").empty());
+    EXPECT_TRUE(Assigned("0001", "00000001").empty());
+    // Each stored change recorded once, by its own operator; the refused
+    // packet recorded nothing.
+    std::vector<std::string> audit;
+    for (const auto& r : db_->Query("SELECT NMOPERADOR, CDCLIENTE, CDSERVFILI, DSACAO FROM AUDITORIA "
+                                    "ORDER BY NMOPERADOR",
+                                    {})) {
+        audit.push_back(*r[0] + " " + *r[1] + " " + *r[2] + " " + *r[3]);
+    }
+    EXPECT_EQ(audit, (S{"op0 00000004 00001 inserted", "op2 00000001 00002 deleted"}));
+}
