@@ -32,6 +32,11 @@ void IgnoreNotice(void*, const char*) {}
 
 const std::string& PgDatabase::Dialect(SqlOperation op) const
 {
+    return DialectText(op);
+}
+
+const std::string& PgDatabase::DialectText(SqlOperation op)
+{
     // The audited forms put the change inside WITH, which only PostgreSQL
     // takes. An insert needs no check of its own: SERVCLIE's foreign keys
     // refuse a row whose client or service is missing, and a row that is

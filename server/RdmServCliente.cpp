@@ -197,20 +197,6 @@ std::string NameKey(const std::string& cp1252)
     return key;
 }
 
-// Now in UTC with microseconds, in a form that sorts as time does.
-std::string UtcNow()
-{
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
-    std::tm tm{};
-    gmtime_r(&seconds, &tm);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(micros));
-    return text;
-}
-
 // One key field of a change packet's entry in the database's form, refused
 // for good, naming the entry, when it is missing, too long or not text.
 std::string KeyText(const std::string& method, const FieldValue& value, const char* name, int size, unsigned entry)
@@ -356,7 +342,7 @@ void RdmServCliente::Authorize(const std::string& method, const std::string& bra
 std::vector<SqlValue> RdmServCliente::AuditValues(const std::string& method, const Key& key, const char* action,
                                                   long long rows) const
 {
-    return {UtcNow(),    caller_.Who(),       caller_.peer,        method, key.branch, key.client,
+    return {AuditTime(), caller_.Who(),       caller_.peer,        method, key.branch, key.client,
             key.service, std::string(action), std::to_string(rows)};
 }
 
@@ -653,4 +639,17 @@ void RdmServCliente::ApplyChecked(const std::vector<Change>& changes)
         }
     }
     checks.RefuseMissing(Db(), m);
+}
+
+std::string RdmServCliente::AuditTime()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(micros));
+    return text;
 }

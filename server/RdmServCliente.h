@@ -61,6 +61,9 @@ public:
     explicit RdmServCliente(Database* db, Caller caller = {}, std::shared_ptr<GroupCommit> group = nullptr);
 
     static void Register(ModuleRegistry& registry);
+    // Now in UTC with microseconds, as audit rows take it: a text that sorts
+    // as time does.
+    static std::string AuditTime();
 
     Variant GetCliente(const std::string& branch, const std::string& number);
     Variant GetServico(const std::string& branch, const std::string& client);

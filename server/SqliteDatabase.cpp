@@ -127,6 +127,11 @@ void SqliteDatabase::Fail(const std::string& what)
 
 const std::string& SqliteDatabase::Dialect(SqlOperation op) const
 {
+    return DialectText(op);
+}
+
+const std::string& SqliteDatabase::DialectText(SqlOperation op)
+{
     // Every statement runs on this process's own file: holding some back
     // saves nothing, so SQLite has no audited forms and the server checks
     // each change by itself.

@@ -23,6 +23,9 @@ public:
     std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) override;
     long long Execute(const std::string& sql, const std::vector<SqlValue>& params) override;
     const std::string& Dialect(SqlOperation op) const override;
+    // The engine's text of op, also for programs that run it without a
+    // connection of this class (the benchmarks' baselines).
+    static const std::string& DialectText(SqlOperation op);
     void Begin(bool write) override;
     void Commit() override;
     void Rollback() noexcept override;

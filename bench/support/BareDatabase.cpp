@@ -2,40 +2,19 @@
 
 #include "platform/core/Exception.h"
 #include "server/PgDatabase.h"
+#include "server/RdmServCliente.h"
+#include "server/SqliteDatabase.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
-
-#include <chrono>
-#include <cstdio>
-#include <ctime>
 
 namespace {
 
 const char* kInsert = "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)";
 const char* kDelete = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
 
-// The statements the application server sends for one change of a one-row
-// packet. PostgreSQL: the change and its audit row in one statement that
-// proves the client and service or stops itself.
-const char* kPgInsert =
-    "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) "
-    "ON CONFLICT DO NOTHING RETURNING 1) "
-    "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-    "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) WHERE EXISTS (SELECT 1 FROM change)";
-const char* kPgDelete =
-    "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ? RETURNING 1) "
-    "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-    "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) "
-    "WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE "
-    "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-    "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) = 0 END";
-// SQLite: the checked insert, the audit row, and the check of a change that
-// changed nothing.
-const char* kCheckedInsert = "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
-                             "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-                             "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) "
-                             "ON CONFLICT DO NOTHING";
+// The audit row as the server writes it beside a checked change (SQLite); the
+// changes themselves are the engines' own texts (DialectText).
 const char* kAudit = "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, "
                      "CDSERVFILI, DSACAO, NRLINHAS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
 const char* kExists = "SELECT (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?), "
@@ -53,8 +32,10 @@ BareDatabase::BareDatabase(const std::string& database)
             pg_ = nullptr;
             throw EDatabaseError("Cannot connect to " + database + ": " + why);
         }
-        for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete}, std::pair{"insa", kPgInsert},
-                                 std::pair{"dela", kPgDelete}}) {
+        const std::string& insertAudited = PgDatabase::DialectText(SqlOperation::InsertAssignmentAudited);
+        const std::string& deleteAudited = PgDatabase::DialectText(SqlOperation::DeleteAssignmentAudited);
+        for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete},
+                                 std::pair{"insa", insertAudited.c_str()}, std::pair{"dela", deleteAudited.c_str()}}) {
             PGresult* r = PQprepare(pg_, name, PgDatabase::NumberedPlaceholders(sql).c_str(), 0, nullptr);
             bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
             PQclear(r);
@@ -81,7 +62,8 @@ BareDatabase::BareDatabase(const std::string& database)
     if (sqlite3_prepare_v2(lite_, kInsert, -1, &insert_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, kDelete, -1, &delete_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, "BEGIN IMMEDIATE", -1, &begin_, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(lite_, kCheckedInsert, -1, &checkedInsert_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, SqliteDatabase::DialectText(SqlOperation::InsertAssignment).c_str(), -1,
+                           &checkedInsert_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, kAudit, -1, &audit_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, kExists, -1, &exists_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, "COMMIT", -1, &commit_, nullptr) != SQLITE_OK) {
@@ -146,15 +128,7 @@ void BareDatabase::Delete(const std::string& branch, const std::string& client, 
 
 std::vector<std::string> BareDatabase::AuditHead()
 {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
-    std::tm tm{};
-    gmtime_r(&seconds, &tm);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(micros));
-    return {text, "127.0.0.1:50000", "127.0.0.1:50000", "ApCoServClie"};
+    return {RdmServCliente::AuditTime(), "127.0.0.1:50000", "127.0.0.1:50000", "ApCoServClie"};
 }
 
 void BareDatabase::PgChange(const char* name, const std::vector<std::string>& params)

@@ -337,12 +337,7 @@ TEST_P(ServerTest, OperatorsAreCheckedInTheHandshakeAndKeptToTheirBranchesAndEve
     OwnerOnly(file);
     options_.credentialsFile = file;
     const int port = Server().Port();
-    auto open = [&](const std::string& op, const std::string& secret) {
-        auto c = std::make_unique<RemoteClient>();
-        c->SetOperator(op);
-        c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
-        return c;
-    };
+    auto open = [port](const std::string& op, const std::string& secret) { return OpenAs(port, op, secret); };
     for (auto [op, secret] : {std::pair{"maria", "joao-secret"}, std::pair{"ana", "maria-secret"}}) {
         const std::string refused = Message([&] { open(op, secret); });
         EXPECT_NE(refused.find("unknown operator or wrong secret"), std::string::npos) << op << ": " << refused;

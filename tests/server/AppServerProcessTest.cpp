@@ -439,12 +439,7 @@ TEST_F(AppServerProcessTest, SighupReadsTheCredentialsAgainAndEndsTheSessionsOfO
     AppServerProcess server({"--db", dir_ + "/server.db", "--listen", "127.0.0.1:0", "--credentials", file}, log);
     const int port = server.ListeningPort();
     ASSERT_GT(port, 0);
-    auto open = [&](const std::string& op, const std::string& secret) {
-        auto c = std::make_unique<RemoteClient>();
-        c->SetOperator(op);
-        c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
-        return c;
-    };
+    auto open = [port](const std::string& op, const std::string& secret) { return OpenAs(port, op, secret); };
     auto maria = open("maria", "maria-secret");
     auto ana = std::unique_ptr<RemoteClient>();
     EXPECT_EQ(GetClienteRows(*maria), 0u);

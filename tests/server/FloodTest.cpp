@@ -207,12 +207,7 @@ TEST_P(ServerTest, OneOperatorOrAddressCannotTakeEveryPlaceAndIsToldWhy)
     options_.maxSessionsPerOperator = 2;
     options_.maxSessionsPerAddress = 3;
     const int port = Server().Port();
-    auto open = [&](const std::string& op, const std::string& secret) {
-        auto c = std::make_unique<RemoteClient>();
-        c->SetOperator(op);
-        c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
-        return c;
-    };
+    auto open = [port](const std::string& op, const std::string& secret) { return OpenAs(port, op, secret); };
     auto refusal = [&](const std::string& op, const std::string& secret) -> ERemoteError {
         try {
             open(op, secret);

@@ -302,6 +302,15 @@ private:
 // each suite of the server's tests runs on all of them from this list.
 inline const std::vector<std::string> kEngines = {"sqlite", "postgresql"};
 
+// A client that names op and gives secret to the server on port.
+inline std::unique_ptr<RemoteClient> OpenAs(int port, const std::string& op, const std::string& secret)
+{
+    auto c = std::make_unique<RemoteClient>();
+    c->SetOperator(op);
+    c->Open("127.0.0.1", port, "Zel.rdmServCliente", secret);
+    return c;
+}
+
 class ServerTest : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override
