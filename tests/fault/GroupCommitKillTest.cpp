@@ -59,6 +59,7 @@ protected:
         std::atomic<int> refusals{0};
         std::atomic<int> interrupted{0};
         std::atomic<int> unfinished{0};
+        std::atomic<int> done{0};
         // A server that stops answering for good fails the test, not hangs it.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         std::vector<std::vector<std::string>> answered(kOperators);
@@ -88,6 +89,7 @@ protected:
                         std::vector<RemoteArg> args = {RemoteArg::ByRef(Insert(code))};
                         client->Call("ApCoServClie", args);
                         answered[static_cast<size_t>(op)].push_back(code);
+                        ++done;
                         ++i;
                     } catch (const ERemoteRefusal&) {
                         ++refusals;
@@ -103,8 +105,16 @@ protected:
             });
         }
         std::mt19937 random(std::random_device{}());
+        const int total = kOperators * kChangesEach;
         for (int k = 0; k < kKills; ++k) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution(30, 250)(random)));
+            // Each kill falls while changes are still coming, at a random
+            // moment once another share of them was answered: at a fixed
+            // pace a fast server could finish before the first kill.
+            const int share = (k + 1) * total / (kKills + 1);
+            while (done < share && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution(0, 5)(random)));
             port = 0;
             server_->Kill();
             server_ = std::make_unique<AppServerProcess>(location);
