@@ -8,12 +8,12 @@ void GroupCommit::Apply(Database& own, const Work& work)
     // connection free to lead a batch and holds no lock while waiting.
     own.Commit();
     const size_t limit = own.Kind() == "SQLite" ? 1 : concurrentBatches_;
-    Item item{&work, nullptr};
+    Item item{&work, nullptr, {}};
     std::unique_lock lock(mutex_);
     queue_.push_back(&item);
     while (!item.done) {
         if (item.taken || leaders_ >= limit) {
-            finished_.wait(lock);
+            item.wake.wait(lock);
             continue;
         }
         ++leaders_;
@@ -28,12 +28,18 @@ void GroupCommit::Apply(Database& own, const Work& work)
         lock.lock();
         for (Item* done : batch) {
             done->done = true;
+            if (done != &item) {
+                done->wake.notify_one();
+            }
         }
         figures_.batches++;
         figures_.changes += batch.size();
         figures_.largest = std::max(figures_.largest, batch.size());
         --leaders_;
-        finished_.notify_all();
+        // The place this batch held goes to the oldest change still queued.
+        if (!queue_.empty()) {
+            queue_.front()->wake.notify_one();
+        }
     }
     lock.unlock();
     if (item.error) {

@@ -13,10 +13,11 @@
 // SQLite takes one writer at a time, so one batch runs at a time and every
 // change that arrives during it joins the next. PostgreSQL writes from many
 // connections at once and already flushes its log once for the commits that
-// meet there, while a batch runs its statements one after another on one
-// connection: up to concurrentBatches run at once, and changes are joined
-// only when more arrive than that.
-//
+// meet there, but every transaction and every round trip costs its backend
+// and the server's threads their share of the same cores: two batches at
+// once keep the database busy while the next batch gathers (16 operators on
+// two cores: about 4.7 changes a batch, and more changes a second than with
+// one, four or eight batches at once).
 // A batch runs first with every change's statements sent ahead and one
 // commit. When anything of it fails, all of it is undone and it runs again
 // change by change, each behind a savepoint: a change that fails then fails
@@ -45,7 +46,7 @@ public:
     // rather than send its statements ahead.
     using Work = std::function<void(Database& db, bool guarded)>;
 
-    explicit GroupCommit(size_t maxBatch = 64, size_t concurrentBatches = 8)
+    explicit GroupCommit(size_t maxBatch = 64, size_t concurrentBatches = 2)
         : maxBatch_(maxBatch), concurrentBatches_(concurrentBatches)
     {}
 
@@ -70,6 +71,9 @@ private:
     struct Item {
         const Work* work;
         std::exception_ptr error;
+        // Each waiting session sleeps on its own: a commit wakes only the
+        // sessions it answered and the one that leads the next batch.
+        std::condition_variable wake;
         bool taken = false;
         bool done = false;
     };
@@ -82,7 +86,6 @@ private:
     const size_t maxBatch_;
     const size_t concurrentBatches_;
     std::mutex mutex_;
-    std::condition_variable finished_;
     std::deque<Item*> queue_;
     size_t leaders_ = 0;
     Figures figures_;

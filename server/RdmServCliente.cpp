@@ -88,18 +88,22 @@ std::string ToDb(const std::string& method, const std::string& field, const std:
 
 // A stored text as the client reads it; trailing blanks of fixed-width
 // columns are dropped so both databases answer alike.
-FieldValue FromDb(const std::string& method, const SqlValue& value, bool trimRight, const std::string& where)
+FieldValue FromDb(const std::string& method, SqlValue&& value, bool trimRight, const std::string& where)
 {
     if (!value) {
         return std::nullopt;
     }
     std::string text;
-    try {
-        text = Cp1252::FromUtf8(*value);
-    } catch (const EConvertError& e) {
-        throw ERemoteError(method + ": " + where + " holds a character that Windows-1252 cannot show (" + e.what() +
-                               ")",
-                           "srv.dado_ilegivel", {method, where.substr(where.find(' ') + 1)});
+    if (Cp1252::IsAscii(*value)) {
+        text = std::move(*value);
+    } else {
+        try {
+            text = Cp1252::FromUtf8(*value);
+        } catch (const EConvertError& e) {
+            throw ERemoteError(method + ": " + where + " holds a character that Windows-1252 cannot show (" +
+                                   e.what() + ")",
+                               "srv.dado_ilegivel", {method, where.substr(where.find(' ') + 1)});
+        }
     }
     if (trimRight) {
         while (!text.empty() && text.back() == ' ') {
@@ -138,16 +142,21 @@ void CheckStored(const std::string& method, const PacketField& field, const Fiel
 
 // A row of a query, its columns in the data set's order, as the packet's next
 // row: each stored text converted and checked against its field, a
-// fixed-width column's trailing blanks dropped; where names the row in
-// messages.
-void AddRow(DataPacket& packet, const std::string& method, const SqlRow& row, const ContractDataSet& dataSet,
-            const std::string& where)
+// fixed-width column's trailing blanks dropped. The row is named in messages
+// as what and its column key ("service 00012"); the name is made only then.
+void AddRow(DataPacket& packet, const std::string& method, SqlRow&& row, const ContractDataSet& dataSet,
+            const char* what, size_t key)
 {
+    const std::string named = row[key].value_or("");
     PacketRow out;
     out.values.reserve(row.size());
     for (size_t i = 0; i < row.size(); ++i) {
-        out.values.push_back(FromDb(method, row[i], dataSet.fields[i].fixedWidth, where));
-        CheckStored(method, packet.fields[i], out.values[i], where);
+        const bool ascii = !row[i] || Cp1252::IsAscii(*row[i]);
+        const std::string where = ascii ? std::string() : std::string(what) + " " + named;
+        out.values.push_back(FromDb(method, std::move(row[i]), dataSet.fields[i].fixedWidth, where));
+        if (out.values[i] && out.values[i]->size() > static_cast<size_t>(packet.fields[i].size)) {
+            CheckStored(method, packet.fields[i], out.values[i], std::string(what) + " " + named);
+        }
     }
     packet.rows.push_back(std::move(out));
 }
@@ -382,14 +391,14 @@ Variant RdmServCliente::GetCliente(const std::string& branch, const std::string&
     DataPacket p;
     p.fields = d.PacketFields();
     const auto numberAt = static_cast<size_t>(d.FieldIndex("NRINSJURCLIE"));
-    for (const auto& r : rows) {
+    for (auto& r : rows) {
         // Digits are the same bytes in UTF-8, so clients are chosen before
         // their texts are converted: a client that cannot be shown fails
         // only the calls that would show it.
         if (!everyClient && (wanted.empty() || Digits(r[numberAt].value_or("")) != wanted)) {
             continue;
         }
-        AddRow(p, m, r, d, "client " + r[0].value_or(""));
+        AddRow(p, m, std::move(r), d, "client", 0);
     }
     const auto name = static_cast<size_t>(d.FieldIndex("NMRAZSOCCLIE"));
     const auto code = static_cast<size_t>(d.FieldIndex("CDCLIENTE"));
@@ -430,8 +439,8 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
     DataPacket p;
     p.fields = d.PacketFields();
     const auto code = static_cast<size_t>(d.FieldIndex("CDSERVFILI"));
-    for (const auto& r : rows) {
-        AddRow(p, m, r, d, "service " + r[code].value_or(""));
+    for (auto& r : rows) {
+        AddRow(p, m, std::move(r), d, "service", code);
     }
     SortByColumn(p, d, "CDSERVFILI");
     return Variant(std::move(p));
@@ -450,8 +459,8 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
     DataPacket p;
     p.fields = d.PacketFields();
     const auto code = static_cast<size_t>(d.FieldIndex("CDSERVFILI"));
-    for (const auto& r : rows) {
-        AddRow(p, m, r, d, "service " + r[code].value_or(""));
+    for (auto& r : rows) {
+        AddRow(p, m, std::move(r), d, "service", code);
     }
     SortByColumn(p, d, "CDSERVFILI");
     return Variant(std::move(p));

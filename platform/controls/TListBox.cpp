@@ -43,9 +43,9 @@ void TListBox::SetItems(const std::vector<std::string>& value)
     ItemsUpdated();
 }
 
-int TListBox::Add(const std::string& text)
+int TListBox::Add(std::string text)
 {
-    items_.push_back(text);
+    items_.push_back(std::move(text));
     selected_.push_back(false);
     ItemInserted.Emit(Count() - 1);
     ItemsUpdated();

@@ -28,7 +28,7 @@ public:
     const std::string& Item(int index) const;
     void SetItems(const std::vector<std::string>& value);
     // Appends an entry, unselected; returns its index.
-    int Add(const std::string& text);
+    int Add(std::string text);
     // Puts an entry, unselected, at index (0 to Count()); the entries from
     // there on move down one, and so do the current entry and the anchor.
     void Insert(int index, const std::string& text);

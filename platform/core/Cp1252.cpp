@@ -59,19 +59,68 @@ private:
     iconv_t cd_;
 };
 
-bool IsAscii(std::string_view text)
+// Windows-1252 holds Latin-1's letters at their code points (0xA0 to 0xFF):
+// texts made of ASCII and those, most Portuguese text, convert here byte by
+// byte. Anything else (the Windows range 0x80 to 0x9F, other characters,
+// broken UTF-8) is left to iconv: false.
+bool Latin1FromUtf8(std::string_view in, std::string& out)
 {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    out.clear();
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            continue;
+        }
+        if ((b != 0xC2 && b != 0xC3) || i + 1 >= in.size()) {
+            return false;
+        }
+        const auto next = static_cast<unsigned char>(in[i + 1]);
+        const unsigned code = ((b & 0x1Fu) << 6) | (next & 0x3Fu);
+        if ((next & 0xC0) != 0x80 || code < 0xA0) {
+            return false;
+        }
+        out.push_back(static_cast<char>(code));
+        ++i;
+    }
+    return true;
+}
+
+bool Latin1ToUtf8(std::string_view in, std::string& out)
+{
+    out.clear();
+    out.reserve(in.size() + in.size() / 4);
+    for (char c : in) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out.push_back(c);
+        } else if (b >= 0xA0) {
+            out.push_back(static_cast<char>(0xC0 | (b >> 6)));
+            out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
 
 namespace Cp1252 {
 
+bool IsAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string FromUtf8(std::string_view utf8)
 {
     if (IsAscii(utf8)) {
         return std::string(utf8);
+    }
+    if (std::string out; Latin1FromUtf8(utf8, out)) {
+        return out;
     }
     thread_local Converter converter("UTF-8", "WINDOWS-1252");
     return converter.Convert(utf8);
@@ -81,6 +130,9 @@ std::string ToUtf8(std::string_view cp1252)
 {
     if (IsAscii(cp1252)) {
         return std::string(cp1252);
+    }
+    if (std::string out; Latin1ToUtf8(cp1252, out)) {
+        return out;
     }
     thread_local Converter converter("WINDOWS-1252", "UTF-8");
     return converter.Convert(cp1252);

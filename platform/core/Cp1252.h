@@ -7,6 +7,8 @@
 namespace Cp1252 {
 
 // Throws EConvertError naming the first character that has no Windows-1252 form.
+// True when text holds ASCII only: the same bytes in both encodings.
+bool IsAscii(std::string_view text);
 std::string FromUtf8(std::string_view utf8);
 
 // Throws EConvertError for the five byte values that Windows-1252 leaves undefined.

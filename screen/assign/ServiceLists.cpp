@@ -20,10 +20,11 @@ void TfrmServCliente::MontaLista()
     }
     cdsServico->DisableControls();
     try {
+        TField* codigo = cdsServico->FieldByName("CDSERVFILI");
+        TField* nome = cdsServico->FieldByName("NMSERVICO");
         cdsServico->First();
         while (!cdsServico->Eof()) {
-            lsbPossiveis->Add(ServiceLine::Build(cdsServico->FieldByName("CDSERVFILI")->AsString(),
-                                                 cdsServico->FieldByName("NMSERVICO")->AsString()));
+            lsbPossiveis->Add(ServiceLine::Build(codigo->AsString(), nome->AsString()));
             cdsServico->Next();
         }
     } catch (...) {

@@ -14,6 +14,14 @@ TEST(Cp1252, RoundTripsPortugueseText)
 
 TEST(Cp1252, EuroAndQuotesUseTheWindowsRange)
 {
+    // Every letter of the Latin-1 range is one byte at its code point and
+    // comes back the same, also beside the Windows range.
+    for (unsigned code = 0xA0; code <= 0xFF; ++code) {
+        const std::string utf8{static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
+        EXPECT_EQ(Cp1252::FromUtf8("a" + utf8 + "\u20AC"), std::string("a") + static_cast<char>(code) + "\x80");
+        EXPECT_EQ(Cp1252::ToUtf8(std::string(1, static_cast<char>(code))), utf8);
+    }
+    EXPECT_THROW(Cp1252::FromUtf8("\xC2\x81"), EConvertError); // a C1 control has no Windows-1252 form
     std::string ansi = Cp1252::FromUtf8("€“”");
     ASSERT_EQ(ansi.size(), 3u);
     EXPECT_EQ(static_cast<unsigned char>(ansi[0]), 0x80);
