@@ -88,22 +88,22 @@ std::string ToDb(const std::string& method, const std::string& field, const std:
 
 // A stored text as the client reads it; trailing blanks of fixed-width
 // columns are dropped so both databases answer alike.
-FieldValue FromDb(const std::string& method, SqlValue&& value, bool trimRight, const std::string& where)
+// where names the row in the message, made only when the text cannot be
+// shown.
+template <class Where>
+FieldValue FromDb(const std::string& method, SqlValue&& value, bool trimRight, const Where& where)
 {
     if (!value) {
         return std::nullopt;
     }
     std::string text;
-    if (Cp1252::IsAscii(*value)) {
-        text = std::move(*value);
-    } else {
-        try {
-            text = Cp1252::FromUtf8(*value);
-        } catch (const EConvertError& e) {
-            throw ERemoteError(method + ": " + where + " holds a character that Windows-1252 cannot show (" +
-                                   e.what() + ")",
-                               "srv.dado_ilegivel", {method, where.substr(where.find(' ') + 1)});
-        }
+    try {
+        text = Cp1252::TakeFromUtf8(std::move(*value));
+    } catch (const EConvertError& e) {
+        const std::string named = where();
+        throw ERemoteError(method + ": " + named + " holds a character that Windows-1252 cannot show (" + e.what() +
+                               ")",
+                           "srv.dado_ilegivel", {method, named.substr(named.find(' ') + 1)});
     }
     if (trimRight) {
         while (!text.empty() && text.back() == ' ') {
@@ -148,14 +148,15 @@ void AddRow(DataPacket& packet, const std::string& method, SqlRow&& row, const C
             const char* what, size_t key)
 {
     const std::string named = row[key].value_or("");
+    const auto where = [&] { return std::string(what) + " " + named; };
+    // A query's row holds its values as a packet row does: converted where
+    // they are.
     PacketRow out;
-    out.values.reserve(row.size());
-    for (size_t i = 0; i < row.size(); ++i) {
-        const bool ascii = !row[i] || Cp1252::IsAscii(*row[i]);
-        const std::string where = ascii ? std::string() : std::string(what) + " " + named;
-        out.values.push_back(FromDb(method, std::move(row[i]), dataSet.fields[i].fixedWidth, where));
+    out.values = std::move(row);
+    for (size_t i = 0; i < out.values.size(); ++i) {
+        out.values[i] = FromDb(method, std::move(out.values[i]), dataSet.fields[i].fixedWidth, where);
         if (out.values[i] && out.values[i]->size() > static_cast<size_t>(packet.fields[i].size)) {
-            CheckStored(method, packet.fields[i], out.values[i], std::string(what) + " " + named);
+            CheckStored(method, packet.fields[i], out.values[i], where());
         }
     }
     packet.rows.push_back(std::move(out));
@@ -390,6 +391,7 @@ Variant RdmServCliente::GetCliente(const std::string& branch, const std::string&
     auto rows = Db().Query(sql, {ToDb(m, "CDFILIAL", branch)});
     DataPacket p;
     p.fields = d.PacketFields();
+    p.rows.reserve(rows.size());
     const auto numberAt = static_cast<size_t>(d.FieldIndex("NRINSJURCLIE"));
     for (auto& r : rows) {
         // Digits are the same bytes in UTF-8, so clients are chosen before
@@ -438,6 +440,7 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
     auto rows = Db().Query(sql, {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
     DataPacket p;
     p.fields = d.PacketFields();
+    p.rows.reserve(rows.size());
     const auto code = static_cast<size_t>(d.FieldIndex("CDSERVFILI"));
     for (auto& r : rows) {
         AddRow(p, m, std::move(r), d, "service", code);
@@ -458,6 +461,7 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
     auto rows = Db().Query(sql, {ToDb(m, "CDFILIAL", branch), ToDb(m, "CDCLIENTE", client)});
     DataPacket p;
     p.fields = d.PacketFields();
+    p.rows.reserve(rows.size());
     const auto code = static_cast<size_t>(d.FieldIndex("CDSERVFILI"));
     for (auto& r : rows) {
         AddRow(p, m, std::move(r), d, "service", code);

@@ -408,7 +408,11 @@ std::string ServerSession::Reply(const std::string& payload, bool& held)
         // the bound is never built whole.
         const size_t size = Protocol::EncodedSize(reply);
         if (size <= options_.maxAnswer) {
-            return Protocol::EncodeCallReply(reply);
+            std::string bytes = Protocol::EncodeCallReply(reply);
+            // The result's rows are freed once the answer is on its way,
+            // while the peer reads it.
+            answered_ = std::move(reply);
+            return bytes;
         }
         reply = {};
         reply.message = "The answer of " + method + " has " + KiB(size) +
@@ -469,6 +473,7 @@ void ServerSession::Serve()
             }
         });
         Send(answer);
+        answered_ = {};
         inCall_ = false;
     }
 }

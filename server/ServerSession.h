@@ -118,6 +118,8 @@ private:
     // held tells whether the call took room in the answer budget, to give back
     // once its answer is sent.
     std::string Reply(const std::string& payload, bool& held);
+    // The last call's result, kept until its answer was sent.
+    Protocol::CallReply answered_;
 
     const ServerOptions& options_;
     const ModuleRegistry& registry_;

@@ -60,31 +60,41 @@ private:
 };
 
 // Windows-1252 holds Latin-1's letters at their code points (0xA0 to 0xFF):
-// texts made of ASCII and those, most Portuguese text, convert here byte by
-// byte. Anything else (the Windows range 0x80 to 0x9F, other characters,
-// broken UTF-8) is left to iconv: false.
-bool Latin1FromUtf8(std::string_view in, std::string& out)
+// texts made of ASCII and those, most Portuguese text, convert byte by byte.
+// Anything else (the Windows range 0x80 to 0x9F, other characters, broken
+// UTF-8) is left to iconv.
+bool Latin1Only(std::string_view utf8)
 {
-    out.clear();
-    out.reserve(in.size());
-    for (size_t i = 0; i < in.size(); ++i) {
-        const auto b = static_cast<unsigned char>(in[i]);
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
             continue;
         }
-        if ((b != 0xC2 && b != 0xC3) || i + 1 >= in.size()) {
+        if ((b != 0xC2 && b != 0xC3) || i + 1 >= utf8.size()) {
             return false;
         }
-        const auto next = static_cast<unsigned char>(in[i + 1]);
-        const unsigned code = ((b & 0x1Fu) << 6) | (next & 0x3Fu);
-        if ((next & 0xC0) != 0x80 || code < 0xA0) {
+        const auto next = static_cast<unsigned char>(utf8[++i]);
+        if ((next & 0xC0) != 0x80 || (((b & 0x1Fu) << 6) | (next & 0x3Fu)) < 0xA0) {
             return false;
         }
-        out.push_back(static_cast<char>(code));
-        ++i;
     }
     return true;
+}
+
+// Converts a text that Latin1Only accepted: a Latin-1 letter takes two bytes
+// in UTF-8 and one here, so the text's own bytes hold the result.
+void Latin1InPlace(std::string& text)
+{
+    size_t out = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            text[out++] = static_cast<char>(b);
+        } else {
+            text[out++] = static_cast<char>(((b & 0x1Fu) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3Fu));
+        }
+    }
+    text.resize(out);
 }
 
 bool Latin1ToUtf8(std::string_view in, std::string& out)
@@ -119,11 +129,25 @@ std::string FromUtf8(std::string_view utf8)
     if (IsAscii(utf8)) {
         return std::string(utf8);
     }
-    if (std::string out; Latin1FromUtf8(utf8, out)) {
-        return out;
+    if (Latin1Only(utf8)) {
+        std::string text(utf8);
+        Latin1InPlace(text);
+        return text;
     }
     thread_local Converter converter("UTF-8", "WINDOWS-1252");
     return converter.Convert(utf8);
+}
+
+std::string TakeFromUtf8(std::string&& utf8)
+{
+    if (IsAscii(utf8)) {
+        return std::move(utf8);
+    }
+    if (!Latin1Only(utf8)) {
+        return FromUtf8(utf8);
+    }
+    Latin1InPlace(utf8);
+    return std::move(utf8);
 }
 
 std::string ToUtf8(std::string_view cp1252)

@@ -10,6 +10,8 @@ namespace Cp1252 {
 // True when text holds ASCII only: the same bytes in both encodings.
 bool IsAscii(std::string_view text);
 std::string FromUtf8(std::string_view utf8);
+// As FromUtf8, converting in utf8's own bytes where it can.
+std::string TakeFromUtf8(std::string&& utf8);
 
 // Throws EConvertError for the five byte values that Windows-1252 leaves undefined.
 std::string ToUtf8(std::string_view cp1252);

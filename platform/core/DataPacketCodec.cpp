@@ -127,9 +127,16 @@ void DataPacketCodec::Validate(const DataPacket& packet)
 
 std::string DataPacketCodec::Encode(const DataPacket& packet)
 {
-    Validate(packet);
-    msgpack::sbuffer buf;
+    // Sized once: a packet of many rows grew the buffer a dozen times.
+    msgpack::sbuffer buf(EncodedSize(packet));
     msgpack::packer<msgpack::sbuffer> pk(&buf);
+    Write(pk, packet);
+    return std::string(buf.data(), buf.size());
+}
+
+void DataPacketCodec::Write(msgpack::packer<msgpack::sbuffer>& pk, const DataPacket& packet)
+{
+    Validate(packet);
     pk.pack_array(4);
     pk.pack_str(static_cast<std::uint32_t>(kMagic.size()));
     pk.pack_str_body(kMagic.data(), static_cast<std::uint32_t>(kMagic.size()));
@@ -154,7 +161,6 @@ std::string DataPacketCodec::Encode(const DataPacket& packet)
         PackValues(pk, r.values);
         PackValues(pk, r.original);
     }
-    return std::string(buf.data(), buf.size());
 }
 
 void DataPacketCodec::ReadField(MsgReader& in, DataPacket& packet)

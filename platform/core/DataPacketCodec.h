@@ -34,6 +34,8 @@
 // them, so an invalid packet never leaves the process.
 #include "platform/core/DataPacket.h"
 
+#include <msgpack.hpp>
+
 #include <string>
 #include <string_view>
 
@@ -47,6 +49,8 @@ public:
     static constexpr int kMaxTextSize = 32767;
 
     static std::string Encode(const DataPacket& packet);
+    // Encode's bytes, written into out (EncodedSize of them).
+    static void Write(msgpack::packer<msgpack::sbuffer>& out, const DataPacket& packet);
     static constexpr size_t kNoCellLimit = static_cast<size_t>(-1);
 
     // EValueBudget (an EPacketError) when the packet holds more than maxCells

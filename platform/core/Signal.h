@@ -44,7 +44,8 @@ public:
     [[nodiscard]] Connection Connect(std::function<void(Args...)> fn)
     {
         int id = ++slots_->nextId;
-        slots_->list.push_back({id, std::move(fn)});
+        slots_->list.push_back(
+            {id, fn ? std::make_shared<const std::function<void(Args...)>>(std::move(fn)) : nullptr});
         std::weak_ptr<Slots> weak = slots_;
         return Connection([weak, id] {
             if (auto s = weak.lock()) {
@@ -62,13 +63,18 @@ public:
     // disconnected while emitting are skipped.
     void Emit(Args... args)
     {
+        if (slots_->list.empty()) {
+            return;
+        }
         auto keep = slots_;
         size_t n = keep->list.size();
         ++keep->depth;
         for (size_t i = 0; i < n; ++i) {
             if (keep->list[i].fn) {
+                // The slot's own reference: a slot that disconnects itself
+                // while it runs is not destroyed under it.
                 auto fn = keep->list[i].fn;
-                fn(args...);
+                (*fn)(args...);
             }
         }
         if (--keep->depth == 0 && keep->dirty) {
@@ -89,7 +95,7 @@ public:
 private:
     struct Slot {
         int id;
-        std::function<void(Args...)> fn;
+        std::shared_ptr<const std::function<void(Args...)>> fn;
     };
     struct Slots {
         std::vector<Slot> list;

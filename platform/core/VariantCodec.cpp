@@ -23,9 +23,9 @@ void VariantCodec::Write(msgpack::packer<msgpack::sbuffer>& out, const Variant& 
         return;
     }
     case Variant::Kind::Packet: {
-        const std::string body = DataPacketCodec::Encode(*value.AsPacket());
-        out.pack_ext(body.size(), kPacketExtType);
-        out.pack_ext_body(body.data(), static_cast<std::uint32_t>(body.size()));
+        // Written in place: EncodedSize is the size Write writes.
+        out.pack_ext(DataPacketCodec::EncodedSize(*value.AsPacket()), kPacketExtType);
+        DataPacketCodec::Write(out, *value.AsPacket());
         return;
     }
     }

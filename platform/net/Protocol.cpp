@@ -235,7 +235,7 @@ Protocol::Call Protocol::DecodeCall(std::string_view payload, size_t maxCells)
 
 std::string Protocol::EncodeCallReply(const CallReply& reply)
 {
-    msgpack::sbuffer buf;
+    msgpack::sbuffer buf(reply.ok ? EncodedSize(reply) : MSGPACK_SBUFFER_INIT_SIZE);
     Packer pk(&buf);
     if (reply.ok) {
         pk.pack_array(3);
