@@ -408,7 +408,7 @@ std::string ServerSession::Reply(const std::string& payload, bool& held)
         // the bound is never built whole.
         const size_t size = Protocol::EncodedSize(reply);
         if (size <= options_.maxAnswer) {
-            std::string bytes = Protocol::EncodeCallReply(reply);
+            std::string bytes = Protocol::EncodeCallReply(reply, size);
             // The result's rows are freed once the answer is on its way,
             // while the peer reads it.
             answered_ = std::move(reply);

@@ -235,7 +235,12 @@ Protocol::Call Protocol::DecodeCall(std::string_view payload, size_t maxCells)
 
 std::string Protocol::EncodeCallReply(const CallReply& reply)
 {
-    msgpack::sbuffer buf(reply.ok ? EncodedSize(reply) : MSGPACK_SBUFFER_INIT_SIZE);
+    return EncodeCallReply(reply, reply.ok ? EncodedSize(reply) : MSGPACK_SBUFFER_INIT_SIZE);
+}
+
+std::string Protocol::EncodeCallReply(const CallReply& reply, size_t encodedSize)
+{
+    msgpack::sbuffer buf(encodedSize);
     Packer pk(&buf);
     if (reply.ok) {
         pk.pack_array(3);

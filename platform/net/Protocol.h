@@ -109,6 +109,8 @@ public:
     static std::string EncodeCall(const Call& call);
     static Call DecodeCall(std::string_view payload, size_t maxCells = static_cast<size_t>(-1));
     static std::string EncodeCallReply(const CallReply& reply);
+    // The same, for a reply whose EncodedSize is known already.
+    static std::string EncodeCallReply(const CallReply& reply, size_t encodedSize);
     // The bytes EncodeCallReply gives for reply, worked out without building them.
     static size_t EncodedSize(const CallReply& reply);
     static CallReply DecodeCallReply(std::string_view payload, size_t maxCells = static_cast<size_t>(-1));

@@ -8,7 +8,9 @@ std::string ServiceLine::Build(const std::string& code, const std::string& name)
         throw EInvalidOperation("Service code '" + code + "' is longer than " + std::to_string(kCodeWidth) +
                                 " characters");
     }
-    std::string line = code;
+    std::string line;
+    line.reserve(kNameStart + name.size());
+    line = code;
     line.append(kCodeWidth - code.size(), ' ');
     line += " - ";
     line += name;
