@@ -8,12 +8,12 @@ void GroupCommit::Apply(Database& own, const Work& work)
     // connection free to lead a batch and holds no lock while waiting.
     own.Commit();
     const size_t limit = own.Kind() == "SQLite" ? 1 : concurrentBatches_;
-    Item item{&work, nullptr, {}};
+    Item item{&work, nullptr};
     std::unique_lock lock(mutex_);
     queue_.push_back(&item);
     while (!item.done) {
         if (item.taken || leaders_ >= limit) {
-            item.wake.wait(lock);
+            item.wake->wait(lock);
             continue;
         }
         ++leaders_;
@@ -26,10 +26,12 @@ void GroupCommit::Apply(Database& own, const Work& work)
         lock.unlock();
         RunBatch(own, batch);
         lock.lock();
+        std::vector<std::shared_ptr<std::condition_variable>> wake;
+        wake.reserve(batch.size() + 1);
         for (Item* done : batch) {
             done->done = true;
             if (done != &item) {
-                done->wake.notify_one();
+                wake.push_back(done->wake);
             }
         }
         figures_.batches++;
@@ -38,8 +40,15 @@ void GroupCommit::Apply(Database& own, const Work& work)
         --leaders_;
         // The place this batch held goes to the oldest change still queued.
         if (!queue_.empty()) {
-            queue_.front()->wake.notify_one();
+            wake.push_back(queue_.front()->wake);
         }
+        // Woken after the lock is let go, a session does not wake only to
+        // wait for it.
+        lock.unlock();
+        for (const auto& cv : wake) {
+            cv->notify_one();
+        }
+        lock.lock();
     }
     lock.unlock();
     if (item.error) {

@@ -36,6 +36,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class GroupCommit {
@@ -72,8 +73,10 @@ private:
         const Work* work;
         std::exception_ptr error;
         // Each waiting session sleeps on its own: a commit wakes only the
-        // sessions it answered and the one that leads the next batch.
-        std::condition_variable wake;
+        // sessions it answered and the one that leads the next batch. The
+        // waking is done outside the lock, so the one who wakes holds its
+        // own reference (the item itself goes with its session).
+        std::shared_ptr<std::condition_variable> wake = std::make_shared<std::condition_variable>();
         bool taken = false;
         bool done = false;
     };
