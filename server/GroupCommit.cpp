@@ -16,9 +16,13 @@ void GroupCommit::Apply(Database& own, const Work& work)
             item.wake->wait(lock);
             continue;
         }
-        ++leaders_;
         const size_t size = std::min(queue_.size(), maxBatch_);
         std::vector<Item*> batch(queue_.begin(), queue_.begin() + static_cast<long>(size));
+        // Made before the batch is taken: once it is, nothing may fail
+        // before its sessions are woken.
+        std::vector<std::shared_ptr<std::condition_variable>> wake;
+        wake.reserve(batch.size() + 1);
+        ++leaders_;
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(size));
         for (Item* taken : batch) {
             taken->taken = true;
@@ -26,8 +30,6 @@ void GroupCommit::Apply(Database& own, const Work& work)
         lock.unlock();
         RunBatch(own, batch);
         lock.lock();
-        std::vector<std::shared_ptr<std::condition_variable>> wake;
-        wake.reserve(batch.size() + 1);
         for (Item* done : batch) {
             done->done = true;
             if (done != &item) {

@@ -136,6 +136,7 @@ void ServerSession::Run()
         spdlog::warn("{}: {} more warnings about this connection's calls were held back", LogText(peer_), held);
     }
     channel_.Close();
+    answered_ = {};
     module_.reset();
     db_.reset();
     ReleasePlaces();
