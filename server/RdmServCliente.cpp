@@ -86,12 +86,10 @@ std::string ToDb(const std::string& method, const std::string& field, const std:
     }
 }
 
-// A stored text as the client reads it; trailing blanks of fixed-width
-// columns are dropped so both databases answer alike.
-// where names the row in the message, made only when the text cannot be
-// shown.
-template <class Where>
-FieldValue FromDb(const std::string& method, SqlValue&& value, bool trimRight, const Where& where)
+// A stored text as the client reads it, converted in its own bytes where it
+// can; trailing blanks of fixed-width columns are dropped so both databases
+// answer alike. The row is named in messages as what and its key.
+FieldValue FromDb(const std::string& method, SqlValue&& value, bool trimRight, const char* what, const std::string& key)
 {
     if (!value) {
         return std::nullopt;
@@ -100,10 +98,9 @@ FieldValue FromDb(const std::string& method, SqlValue&& value, bool trimRight, c
     try {
         text = Cp1252::TakeFromUtf8(std::move(*value));
     } catch (const EConvertError& e) {
-        const std::string named = where();
-        throw ERemoteError(method + ": " + named + " holds a character that Windows-1252 cannot show (" + e.what() +
-                               ")",
-                           "srv.dado_ilegivel", {method, named.substr(named.find(' ') + 1)});
+        throw ERemoteError(method + ": " + what + " " + key + " holds a character that Windows-1252 cannot show (" +
+                               e.what() + ")",
+                           "srv.dado_ilegivel", {method, key});
     }
     if (trimRight) {
         while (!text.empty() && text.back() == ' ') {
@@ -131,33 +128,32 @@ void CheckKey(const std::string& method, const std::string& field, const std::st
     }
 }
 
-void CheckStored(const std::string& method, const PacketField& field, const FieldValue& value, const std::string& where)
+void CheckStored(const std::string& method, const PacketField& field, const FieldValue& value, const char* what,
+                 const std::string& key)
 {
     if (value && value->size() > static_cast<size_t>(field.size)) {
-        throw ERemoteError(method + ": " + where + " has a " + field.name + " of " + std::to_string(value->size()) +
-                               " characters, more than the " + std::to_string(field.size) + " it may have",
-                           "srv.dado_ilegivel", {method, where.substr(where.find(' ') + 1)});
+        throw ERemoteError(method + ": " + what + " " + key + " has a " + field.name + " of " +
+                               std::to_string(value->size()) + " characters, more than the " +
+                               std::to_string(field.size) + " it may have",
+                           "srv.dado_ilegivel", {method, key});
     }
 }
 
 // A row of a query, its columns in the data set's order, as the packet's next
 // row: each stored text converted and checked against its field, a
 // fixed-width column's trailing blanks dropped. The row is named in messages
-// as what and its column key ("service 00012"); the name is made only then.
+// as what and its key column's text ("service 00012").
 void AddRow(DataPacket& packet, const std::string& method, SqlRow&& row, const ContractDataSet& dataSet,
             const char* what, size_t key)
 {
     const std::string named = row[key].value_or("");
-    const auto where = [&] { return std::string(what) + " " + named; };
     // A query's row holds its values as a packet row does: converted where
     // they are.
     PacketRow out;
     out.values = std::move(row);
     for (size_t i = 0; i < out.values.size(); ++i) {
-        out.values[i] = FromDb(method, std::move(out.values[i]), dataSet.fields[i].fixedWidth, where);
-        if (out.values[i] && out.values[i]->size() > static_cast<size_t>(packet.fields[i].size)) {
-            CheckStored(method, packet.fields[i], out.values[i], where());
-        }
+        out.values[i] = FromDb(method, std::move(out.values[i]), dataSet.fields[i].fixedWidth, what, named);
+        CheckStored(method, packet.fields[i], out.values[i], what, named);
     }
     packet.rows.push_back(std::move(out));
 }

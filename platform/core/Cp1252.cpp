@@ -119,42 +119,23 @@ bool Latin1ToUtf8(std::string_view in, std::string& out)
 
 namespace Cp1252 {
 
-bool IsAscii(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 std::string FromUtf8(std::string_view utf8)
 {
-    if (IsAscii(utf8)) {
-        return std::string(utf8);
-    }
+    return TakeFromUtf8(std::string(utf8));
+}
+
+std::string TakeFromUtf8(std::string&& utf8)
+{
     if (Latin1Only(utf8)) {
-        std::string text(utf8);
-        Latin1InPlace(text);
-        return text;
+        Latin1InPlace(utf8);
+        return std::move(utf8);
     }
     thread_local Converter converter("UTF-8", "WINDOWS-1252");
     return converter.Convert(utf8);
 }
 
-std::string TakeFromUtf8(std::string&& utf8)
-{
-    if (IsAscii(utf8)) {
-        return std::move(utf8);
-    }
-    if (!Latin1Only(utf8)) {
-        return FromUtf8(utf8);
-    }
-    Latin1InPlace(utf8);
-    return std::move(utf8);
-}
-
 std::string ToUtf8(std::string_view cp1252)
 {
-    if (IsAscii(cp1252)) {
-        return std::string(cp1252);
-    }
     if (std::string out; Latin1ToUtf8(cp1252, out)) {
         return out;
     }

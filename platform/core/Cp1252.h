@@ -7,8 +7,6 @@
 namespace Cp1252 {
 
 // Throws EConvertError naming the first character that has no Windows-1252 form.
-// True when text holds ASCII only: the same bytes in both encodings.
-bool IsAscii(std::string_view text);
 std::string FromUtf8(std::string_view utf8);
 // As FromUtf8, converting in utf8's own bytes where it can.
 std::string TakeFromUtf8(std::string&& utf8);
