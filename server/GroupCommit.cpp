@@ -12,7 +12,12 @@ void GroupCommit::Apply(Database& own, const Work& work)
     std::unique_lock lock(mutex_);
     queue_.push_back(&item);
     while (!item.done) {
-        if (item.taken || leaders_ >= limit) {
+        // Beside a running batch, another starts only once enough changes
+        // wait to be worth a commit of their own; the change that makes
+        // them enough leads it, and until then they join the batch that
+        // starts when a running one ends.
+        const bool crowded = leaders_ >= limit || (leaders_ > 0 && queue_.size() < minBeside_);
+        if (item.taken || crowded) {
             item.wake->wait(lock);
             continue;
         }

@@ -87,3 +87,47 @@ TEST_P(ServerTest, ARefusedPacketInABatchIsRefusedAloneWithItsEntryAndTheOthersA
     }
     EXPECT_EQ(audit, (S{"op0 00000004 00001 inserted", "op2 00000001 00002 deleted"}));
 }
+
+TEST_P(ServerTest, ASecondBatchStartsBesideARunningOneOnlyOnceEnoughChangesWait)
+{
+    if (GetParam() == "sqlite") {
+        GTEST_SKIP() << "SQLite runs one batch at a time";
+    }
+    // Two batches at once, the second only for three changes or more.
+    auto group = std::make_shared<GroupCommit>(64, 2, 3);
+    auto open = [this] { return std::shared_ptr<Database>(Database::Open(dbLocation_, {})); };
+    auto waitFor = [&group](auto done) {
+        for (int i = 0; i < 5000 && !done(group->Counts()); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done(group->Counts());
+    };
+    std::promise<void> started;
+    std::promise<void> release;
+    std::thread running([&, db = open()] {
+        auto go = release.get_future().share();
+        group->Apply(*db, [&started, go](Database&, bool) {
+            started.set_value();
+            go.wait();
+        });
+    });
+    started.get_future().wait();
+    std::vector<std::thread> others;
+    auto handIn = [&] { others.emplace_back([&group, db = open()] { group->Apply(*db, [](Database&, bool) {}); }); };
+
+    handIn();
+    handIn();
+    ASSERT_TRUE(waitFor([](const GroupCommit::Figures& f) { return f.queued == 2; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(group->Counts().batches, 0u) << "two changes started a batch of their own";
+    // The third makes them enough: their batch commits while the first runs.
+    handIn();
+    EXPECT_TRUE(waitFor([](const GroupCommit::Figures& f) { return f.batches == 1 && f.queued == 0; }));
+    EXPECT_EQ(group->Counts().largest, 3u);
+    release.set_value();
+    running.join();
+    for (auto& t : others) {
+        t.join();
+    }
+    EXPECT_EQ(group->Counts().batches, 2u);
+}
