@@ -28,6 +28,10 @@ if [ "${1:-}" != "--no-build" ]; then
         bench_memory bench_gui >"$BUILD/bench-build.log" 2>&1 || { tail -50 "$BUILD/bench-build.log" >&2; exit 1; }
 fi
 
+# The build's files go to the disk before anything is timed: their write-back
+# would compete with the syncs that the rows measure.
+sync
+
 as_postgres() {
     if [ "$(id -u)" -eq 0 ]; then
         runuser -u postgres -- "$@"
