@@ -74,6 +74,11 @@ public:
 
     // "SQLite" or "PostgreSQL", for logs.
     virtual std::string Kind() const = 0;
+    // A new connection to the same database with the same options, for work
+    // that wants one of its own; null where another connection is not worth
+    // having (SQLite writes one at a time from any connection). Throws
+    // EDatabaseError when it cannot connect.
+    virtual std::unique_ptr<Database> OpenAnother() const { return nullptr; }
 
     // Statements without parameters (schema, pragmas); several may be given.
     // Inside an open transaction they run in it.

@@ -28,13 +28,17 @@ void GroupCommit::Apply(Database& own, const Work& work)
         std::vector<std::shared_ptr<std::condition_variable>> wake;
         wake.reserve(batch.size() + 1);
         ++leaders_;
+        // Fewer batches than slots run, so one is free.
+        const auto slot = static_cast<size_t>(std::find(busy_.begin(), busy_.end(), false) - busy_.begin());
+        busy_[slot] = true;
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(size));
         for (Item* taken : batch) {
             taken->taken = true;
         }
         lock.unlock();
-        RunBatch(own, batch);
+        RunBatch(BatchConnection(slot, own), batch);
         lock.lock();
+        busy_[slot] = false;
         for (Item* done : batch) {
             done->done = true;
             if (done != &item) {
@@ -61,6 +65,23 @@ void GroupCommit::Apply(Database& own, const Work& work)
     if (item.error) {
         std::rethrow_exception(item.error);
     }
+}
+
+Database& GroupCommit::BatchConnection(size_t slot, Database& own)
+{
+    // A batch on a connection of its own finds its backend warm: on the
+    // leader's, it would wake whichever session's backend had slept
+    // longest. When no connection can be opened (the database is away), the
+    // leader's own serves, and its batch fails or succeeds as it would.
+    std::unique_ptr<Database>& kept = connections_[slot];
+    if (!kept) {
+        try {
+            kept = own.OpenAnother();
+        } catch (const std::exception&) {
+            return own;
+        }
+    }
+    return kept ? *kept : own;
 }
 
 GroupCommit::Figures GroupCommit::Counts()

@@ -89,6 +89,11 @@ PgDatabase::PgDatabase(const std::string& url, const DatabaseOptions& options) :
     Ensure();
 }
 
+std::unique_ptr<Database> PgDatabase::OpenAnother() const
+{
+    return std::make_unique<PgDatabase>(url_, options_);
+}
+
 PgDatabase::~PgDatabase()
 {
     PQfinish(conn_);

@@ -17,6 +17,7 @@ public:
     PgDatabase& operator=(const PgDatabase&) = delete;
 
     std::string Kind() const override { return "PostgreSQL"; }
+    std::unique_ptr<Database> OpenAnother() const override;
     void ExecScript(const std::string& sql) override;
     std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) override;
     long long Execute(const std::string& sql, const std::vector<SqlValue>& params) override;

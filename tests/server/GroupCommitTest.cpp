@@ -6,6 +6,8 @@
 #include "server/GroupCommit.h"
 
 #include <future>
+#include <mutex>
+#include <set>
 
 using S = std::vector<std::string>;
 
@@ -88,14 +90,26 @@ TEST_P(ServerTest, ARefusedPacketInABatchIsRefusedAloneWithItsEntryAndTheOthersA
     EXPECT_EQ(audit, (S{"op0 00000004 00001 inserted", "op2 00000001 00002 deleted"}));
 }
 
-TEST_P(ServerTest, ASecondBatchStartsBesideARunningOneOnlyOnceEnoughChangesWait)
+TEST_P(ServerTest, ASecondBatchStartsBesideARunningOneOnlyOnceEnoughChangesWaitAndOnAConnectionOfItsOwn)
 {
     if (GetParam() == "sqlite") {
         GTEST_SKIP() << "SQLite runs one batch at a time";
     }
-    // Two batches at once, the second only for three changes or more.
+    // Two batches at once, the second only for three changes or more, each
+    // on a connection of the group's, neither a session's own.
     auto group = std::make_shared<GroupCommit>(64, 2, 3);
-    auto open = [this] { return std::shared_ptr<Database>(Database::Open(dbLocation_, {})); };
+    std::mutex mutex;
+    std::set<const Database*> owns;
+    std::set<const Database*> ranOn;
+    auto note = [&](const Database& db) {
+        std::lock_guard lock(mutex);
+        ranOn.insert(&db);
+    };
+    auto open = [&] {
+        std::shared_ptr<Database> db = Database::Open(dbLocation_, {});
+        owns.insert(db.get());
+        return db;
+    };
     auto waitFor = [&group](auto done) {
         for (int i = 0; i < 5000 && !done(group->Counts()); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -106,14 +120,18 @@ TEST_P(ServerTest, ASecondBatchStartsBesideARunningOneOnlyOnceEnoughChangesWait)
     std::promise<void> release;
     std::thread running([&, db = open()] {
         auto go = release.get_future().share();
-        group->Apply(*db, [&started, go](Database&, bool) {
+        group->Apply(*db, [&started, &note, go](Database& batchDb, bool) {
+            note(batchDb);
             started.set_value();
             go.wait();
         });
     });
     started.get_future().wait();
     std::vector<std::thread> others;
-    auto handIn = [&] { others.emplace_back([&group, db = open()] { group->Apply(*db, [](Database&, bool) {}); }); };
+    auto handIn = [&] {
+        others.emplace_back(
+            [&group, &note, db = open()] { group->Apply(*db, [&note](Database& b, bool) { note(b); }); });
+    };
 
     handIn();
     handIn();
@@ -130,4 +148,8 @@ TEST_P(ServerTest, ASecondBatchStartsBesideARunningOneOnlyOnceEnoughChangesWait)
         t.join();
     }
     EXPECT_EQ(group->Counts().batches, 2u);
+    EXPECT_EQ(ranOn.size(), 2u);
+    for (const Database* db : ranOn) {
+        EXPECT_EQ(owns.count(db), 0u) << "a batch ran on a session's own connection";
+    }
 }
