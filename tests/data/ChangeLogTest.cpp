@@ -48,8 +48,7 @@ struct FakeServer {
 
 TEST(ChangeLog, InsertLogsOneInsertedRowWithAllItsValues)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     EXPECT_EQ(f.cds->GetChangeCount(), 0);
     f.InsertService("00040", "Lavagem a seco");
     ASSERT_EQ(f.cds->GetChangeCount(), 1);
@@ -63,8 +62,7 @@ TEST(ChangeLog, InsertLogsOneInsertedRowWithAllItsValues)
 
 TEST(ChangeLog, DeleteLogsTheRowAsLoaded)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00020");
     f.cds->Delete();
     DataPacket d = Delta(f.cds);
@@ -75,34 +73,26 @@ TEST(ChangeLog, DeleteLogsTheRowAsLoaded)
 
 TEST(ChangeLog, ModifyKeepsOriginalAndCurrentValuesAndUndoingTheEditUnlogsIt)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00030");
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Polimento fino");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Polimento fino");
     DataPacket d = Delta(f.cds);
     ASSERT_EQ(d.rows.size(), 1u);
     EXPECT_EQ(d.rows[0].status, TUpdateStatus::usModified);
     EXPECT_EQ(d.rows[0].original, Row({"0001", "00030", "C1", "Polimento"}));
     EXPECT_EQ(d.rows[0].values, Row({"0001", "00030", "C1", "Polimento fino"}));
 
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Polimento extra");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Polimento extra");
     ASSERT_EQ(f.cds->GetChangeCount(), 1); // still one entry for the row
     EXPECT_EQ(Delta(f.cds).rows[0].original, Row({"0001", "00030", "C1", "Polimento"}));
 
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Polimento");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Polimento");
     EXPECT_EQ(f.cds->GetChangeCount(), 0); // back as loaded: nothing to send
 }
 
 TEST(ChangeLog, PostingAnEditThatChangedNothingLogsNothing)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     FakeServer server;
     server.Bind(f.cds);
     // What the grid does: a key starts an edit, leaving the grid posts it.
@@ -115,12 +105,9 @@ TEST(ChangeLog, PostingAnEditThatChangedNothingLogsNothing)
 
 TEST(ChangeLog, InsertThenDeleteBeforeAMergeCancelsOut)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.InsertService("00040", "Lavagem a seco");
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Lavagem a vapor");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Lavagem a vapor");
     ASSERT_EQ(f.cds->GetChangeCount(), 1);
     EXPECT_EQ(Delta(f.cds).rows[0].status, TUpdateStatus::usInserted); // an edited insert is still an insert
     EXPECT_EQ(Delta(f.cds).rows[0].values[3], FieldValue("Lavagem a vapor"));
@@ -131,12 +118,9 @@ TEST(ChangeLog, InsertThenDeleteBeforeAMergeCancelsOut)
 
 TEST(ChangeLog, ModifyThenDeleteBecomesADeletionOfTheOriginalRow)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00010");
-    f.cds->Edit();
-    f.cds->FieldByName("CDSERVFILI")->SetAsString("00011");
-    f.cds->Post();
+    f.EditPost("CDSERVFILI", "00011");
     f.cds->Delete();
     DataPacket d = Delta(f.cds);
     ASSERT_EQ(d.rows.size(), 1u);
@@ -146,12 +130,9 @@ TEST(ChangeLog, ModifyThenDeleteBecomesADeletionOfTheOriginalRow)
 
 TEST(ChangeLog, EntriesKeepTheOrderOfTheFirstChangeOfTheirRows)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00030");
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("X");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "X");
     f.InsertService("00030", "Polimento novo"); // takes the key the first row will give up
     f.GoTo("00010");
     f.cds->Delete();
@@ -168,8 +149,7 @@ TEST(ChangeLog, EntriesKeepTheOrderOfTheFirstChangeOfTheirRows)
 
 TEST(ChangeLog, MergeMakesTheChangesTheBaseAndEmptiesTheLog)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.InsertService("00040", "Lavagem a seco");
     f.GoTo("00010");
     f.cds->Delete();
@@ -194,9 +174,7 @@ void DeleteEditAndInsert(ServClieForm& f)
     f.GoTo("00020");
     f.cds->Delete();
     f.GoTo("00030");
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Outro");
     f.cds->First();
     f.InsertService("00005", "Novo");
 }
@@ -218,8 +196,7 @@ TEST(ChangeLog, CancelUpdatesBringsBackTheLastLoadedContentInItsOrder)
 
 TEST(ChangeLog, CancelUpdatesMovesOffARowThatGoes)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->Last();
     f.cds->Append();
     f.cds->FieldByName("CDSERVFILI")->SetAsString("00099");
@@ -256,8 +233,7 @@ TEST(ChangeLog, RevertChangeUndoesOneEntryAndKeepsTheOthers)
 
 TEST(ChangeLogSending, EachPostAndDeleteSendsOnePacketAndEmptiesTheLog)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     FakeServer server;
     server.Bind(f.cds);
     f.InsertService("00040", "Lavagem a seco");
@@ -275,8 +251,7 @@ TEST(ChangeLogSending, EachPostAndDeleteSendsOnePacketAndEmptiesTheLog)
 
 TEST(ChangeLogSending, AFailedSendIsCarriedAgainByTheNextOne)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     FakeServer server;
     server.Bind(f.cds);
     server.failuresLeft = 1;
@@ -300,8 +275,7 @@ TEST(ChangeLogSending, AFailedSendIsCarriedAgainByTheNextOne)
 
 TEST(ChangeLogSending, AReloadDropsAnUnsentChange)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     FakeServer server;
     server.Bind(f.cds);
     server.failuresLeft = 1;
@@ -319,8 +293,7 @@ TEST(ChangeLogSending, AReloadDropsAnUnsentChange)
 
 TEST(ChangeLogSending, ACancelAfterAFailedSendUndoesTheUnsentChange)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     FakeServer server;
     server.Bind(f.cds);
     server.failuresLeft = 1;
@@ -340,17 +313,14 @@ TEST(ChangeLogSending, ACancelAfterAFailedSendUndoesTheUnsentChange)
 
 TEST(ChangeLogOff, UnloggedChangesBecomeBaseContentAtOnce)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00010");
     f.cds->Delete(); // logged
     f.cds->SetLogChanges(false);
     f.GoTo("00030");
     f.InsertService("00025", "Encerar"); // goes before 00030
     f.GoTo("00020");
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Pintura nova");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Pintura nova");
     EXPECT_EQ(f.cds->GetChangeCount(), 1);
     f.cds->CancelUpdates();
     EXPECT_EQ(f.Codes(), (std::vector<std::string>{"00010", "00020", "00025", "00030"}));
@@ -360,13 +330,10 @@ TEST(ChangeLogOff, UnloggedChangesBecomeBaseContentAtOnce)
 
 TEST(ChangeLogOff, ARowWithAPendingEntryKeepsBeingLogged)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.InsertService("00040", "Lavagem a seco");
     f.cds->SetLogChanges(false);
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Lavagem a vapor");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Lavagem a vapor");
     ASSERT_EQ(f.cds->GetChangeCount(), 1);
     EXPECT_EQ(Delta(f.cds).rows[0].values[3], FieldValue("Lavagem a vapor"));
 }

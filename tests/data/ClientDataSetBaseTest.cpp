@@ -30,8 +30,7 @@ void Rename(TClientDataSet* cds, const std::string& name)
 
 TEST(ClientDataSetBase, CancelAfterManyMergesBringsBackTheLastMerge)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     // The move-all pattern: one insert, one merge, many times over.
     for (int i = 0; i < 50; ++i) {
         const std::string code = std::to_string(10000 + i);
@@ -59,8 +58,7 @@ TEST(ClientDataSetBase, CancelAfterManyMergesBringsBackTheLastMerge)
 
 TEST(ClientDataSetBase, ADeletedRowComesBackInItsPlaceWithItsMergedValues)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00020");
     Rename(f.cds, "Pintura fosca");
     f.cds->MergeChangeLog();
@@ -76,8 +74,7 @@ TEST(ClientDataSetBase, ADeletedRowComesBackInItsPlaceWithItsMergedValues)
 
 TEST(ClientDataSetBase, AnEditUndoneByHandIsNoChangeAndStaysAsItIs)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00030");
     Rename(f.cds, "Polimento fino");
     Rename(f.cds, "Polimento");
@@ -89,8 +86,7 @@ TEST(ClientDataSetBase, AnEditUndoneByHandIsNoChangeAndStaysAsItIs)
 
 TEST(ClientDataSetBase, UnloggedChangesBecomeTheContentThatCancelBringsBack)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->SetLogChanges(false);
     f.GoTo("00020");
     f.InsertService("00015", "Secagem"); // goes before the current row
@@ -112,8 +108,7 @@ TEST(ClientDataSetBase, UnloggedChangesBecomeTheContentThatCancelBringsBack)
 
 TEST(ClientDataSetBase, AReloadReplacesTheBaseContent)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.InsertService("00040", "Enceramento");
     auto reloaded = datatest::ServClie({Row({"0002", "00090", "C9", "Vistoria"})});
     f.cds->SetData(reloaded);

@@ -59,8 +59,7 @@ TEST(ClientDataSetLoad, NotifiesStateThenRowsThenScroll)
 
 TEST(ClientDataSetLoad, DropsARowBeingEditedWithoutAfterCancel)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.cds->Edit();
@@ -114,8 +113,7 @@ TEST(ClientDataSetLoad, OpenWithPersistentFieldsAndNoPacketGivesAnEmptyDataSet)
 
 TEST(ClientDataSetLoad, DataGivesTheRowsAsAPlainPacket)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00020");
     f.cds->Delete();
     DataPacket d = f.cds->Data();
@@ -139,8 +137,7 @@ class ClientDataSetBadPacket : public ::testing::TestWithParam<BadPacket> {};
 
 TEST_P(ClientDataSetBadPacket, IsRefusedAndLeavesTheDataSetAsItWas)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->SetRecNo(1);
     f.InsertService("00040", "Lavagem a seco"); // a pending change
     f.cds->SetRecNo(2);
@@ -197,8 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ClientDataSetLoad, AValueThatIsNoPacketIsRefused)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     for (const Variant& v : {Variant::Null(), Variant("texto"), Variant(7)}) {
         EXPECT_THROW(f.cds->SetData(v), EDatabaseError);
         EXPECT_EQ(f.cds->Data(), ThreeServices());

@@ -75,6 +75,9 @@ struct ServClieForm {
         dts->SetDataSet(cds);
     }
 
+    // The same, loaded with data.
+    explicit ServClieForm(const DataPacket& data) : ServClieForm() { cds->SetData(data); }
+
     TStringField* Add(const std::string& name, int size, const std::string& label)
     {
         auto* f = new TStringField(&form);
@@ -96,6 +99,14 @@ struct ServClieForm {
         cds->FieldByName("CDCLIENTE")->SetAsString("C1");
         cds->FieldByName("CDSERVFILI")->SetAsString(code);
         cds->FieldByName("NMSERVICO")->SetAsString(name);
+        cds->Post();
+    }
+
+    // Edits field of the current row and posts it.
+    void EditPost(const std::string& field, const std::string& value)
+    {
+        cds->Edit();
+        cds->FieldByName(field)->SetAsString(value);
         cds->Post();
     }
 

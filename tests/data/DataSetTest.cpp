@@ -38,8 +38,7 @@ TEST(DataSetFields, DisplayNameFallsBackToTheFieldName)
 
 TEST(DataSetFields, AFieldCannotJoinAnOpenDataSet)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     TStringField extra(nullptr);
     extra.SetFieldName("EXTRA");
     EXPECT_THROW(extra.SetDataSet(f.cds), EDatabaseError);
@@ -49,8 +48,7 @@ TEST(DataSetFields, AFieldCannotJoinAnOpenDataSet)
 
 TEST(DataSetFields, WritingOutsideEditOrInsertIsRefused)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     try {
         f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
         FAIL() << "a value was written in browse state";
@@ -62,8 +60,7 @@ TEST(DataSetFields, WritingOutsideEditOrInsertIsRefused)
 
 TEST(DataSetFields, TextLongerThanTheFieldIsRefusedNamingTheField)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->Edit();
     TField* name = f.cds->FieldByName("NMSERVICO");
     const std::string forty(40, 'x');
@@ -81,8 +78,7 @@ TEST(DataSetFields, TextLongerThanTheFieldIsRefusedNamingTheField)
 
 TEST(DataSetFields, NullAndEmptyTextAreTold)
 {
-    ServClieForm f;
-    f.cds->SetData(ServClie({Row({"0001", "00010", nullptr, ""})}));
+    ServClieForm f(ServClie({Row({"0001", "00010", nullptr, ""})}));
     EXPECT_TRUE(f.cds->FieldByName("CDCLIENTE")->IsNull());
     EXPECT_TRUE(f.cds->FieldByName("CDCLIENTE")->Value().IsNull());
     EXPECT_EQ(f.cds->FieldByName("CDCLIENTE")->AsString(), "");
@@ -94,8 +90,7 @@ TEST(DataSetFields, NullAndEmptyTextAreTold)
 
 TEST(DataSetFields, AFieldThatGoesWhileOpenTakesItsColumnWithIt)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     delete f.cds->FieldByName("CDCLIENTE");
     ASSERT_EQ(f.cds->FieldCount(), 3);
     EXPECT_EQ(f.cds->FieldByName("NMSERVICO")->AsString(), "Lavagem");
@@ -122,8 +117,7 @@ TEST(DataSetFields, DataSetDestroyedFirstLeavesFieldsAndSourcesDetached)
 
 TEST(DataSetNavigation, FirstNextUntilEofVisitsEveryRowOnce)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     std::vector<std::string> seen;
     for (f.cds->First(); !f.cds->Eof(); f.cds->Next()) {
         seen.push_back(f.Code());
@@ -159,8 +153,7 @@ TEST(DataSetNavigation, BofEofAndRecNoFollowTheCursor)
 
 TEST(DataSetNavigation, AnEmptyDataSetIsAtBothEnds)
 {
-    ServClieForm f;
-    f.cds->SetData(ServClie({}));
+    ServClieForm f(ServClie({}));
     EXPECT_TRUE(f.cds->Active());
     EXPECT_TRUE(f.cds->IsEmpty());
     EXPECT_TRUE(f.cds->Bof());
@@ -172,8 +165,7 @@ TEST(DataSetNavigation, AnEmptyDataSetIsAtBothEnds)
 
 TEST(DataSetNavigation, MovingWhileEditingPostsTheRowFirst)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     int posts = 0;
     f.cds->SetAfterPost([&](TDataSet*) { ++posts; });
     f.cds->Edit();
@@ -190,8 +182,7 @@ TEST(DataSetNavigation, MovingWhileEditingPostsTheRowFirst)
 
 TEST(DataSetEditing, InsertGoesBeforeTheCurrentRowAndAppendAtTheEnd)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->SetRecNo(1);
     f.InsertService("00015", "Encerar");
     EXPECT_EQ(f.cds->RecNo(), 1);
@@ -207,8 +198,7 @@ TEST(DataSetEditing, InsertGoesBeforeTheCurrentRowAndAppendAtTheEnd)
 
 TEST(DataSetEditing, CancelDropsTheRowBeingInsertedOrTheChangesBeingMade)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->Insert();
     f.cds->FieldByName("CDSERVFILI")->SetAsString("00099");
     f.cds->Cancel();
@@ -223,8 +213,7 @@ TEST(DataSetEditing, CancelDropsTheRowBeingInsertedOrTheChangesBeingMade)
 
 TEST(DataSetEditing, DeleteMovesToTheNextRowOrTheNewLast)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->SetRecNo(1);
     f.cds->Delete();
     EXPECT_EQ(f.Code(), "00030");
@@ -237,8 +226,7 @@ TEST(DataSetEditing, DeleteMovesToTheNextRowOrTheNewLast)
 
 TEST(DataSetEditing, EditOnAnEmptyDataSetBeginsAnInsert)
 {
-    ServClieForm f;
-    f.cds->SetData(ServClie({}));
+    ServClieForm f(ServClie({}));
     f.cds->Edit();
     EXPECT_EQ(f.cds->State(), TDataSetState::dsInsert);
 }
@@ -258,8 +246,7 @@ TEST(DataSetEditing, RequiredFieldMustHaveAValueToPost)
 
 TEST(DataSetEditing, PostWithNothingBeingEditedDoesNothing)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.cds->Post();
@@ -280,8 +267,7 @@ TEST(DataSetEditing, NothingCanBeChangedOnAClosedDataSet)
 
 TEST(DataSetNewRecord, CancelFromInsideTheNewRecordEventEndsTheInsertWithNoRow)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->SetRecNo(2);
     Recorder r;
     r.Attach(f.dts, f.cds);
@@ -303,8 +289,7 @@ TEST(DataSetNewRecord, CancelFromInsideTheNewRecordEventEndsTheInsertWithNoRow)
 
 TEST(DataSetNewRecord, TheNewRecordEventFillsFieldsOfTheNewRow)
 {
-    ServClieForm f;
-    f.cds->SetData(ServClie({}));
+    ServClieForm f(ServClie({}));
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.cds->SetOnNewRecord([&](TDataSet* DataSet) { DataSet->FieldByName("CDFILIAL")->SetAsString("0002"); });
@@ -315,8 +300,7 @@ TEST(DataSetNewRecord, TheNewRecordEventFillsFieldsOfTheNewRow)
 
 TEST(DataSetNewRecord, AFailingNewRecordEventLeavesNoHalfMadeRow)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.cds->SetOnNewRecord([](TDataSet*) { throw EDatabaseError("no"); });
@@ -330,8 +314,7 @@ TEST(DataSetNewRecord, AFailingNewRecordEventLeavesNoHalfMadeRow)
 
 TEST(DataSetNotifications, EveryEditBeginsAndEndsWithAStateChangeThenADataChange)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
 
@@ -362,8 +345,7 @@ TEST(DataSetNotifications, EveryEditBeginsAndEndsWithAStateChangeThenADataChange
 
 TEST(DataSetNotifications, MovingTheCurrentRowIsADataChange)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.cds->Next();
@@ -379,8 +361,7 @@ TEST(DataSetNotifications, MovingTheCurrentRowIsADataChange)
 
 TEST(DataSetNotifications, AFailingAfterPostLeavesTheRowPosted)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.cds->SetAfterPost([](TDataSet*) { throw ERemoteError("server down"); });
     f.cds->Insert();
     f.cds->FieldByName("CDSERVFILI")->SetAsString("00005");
@@ -392,8 +373,7 @@ TEST(DataSetNotifications, AFailingAfterPostLeavesTheRowPosted)
 
 TEST(DataSetNotifications, CloseTellsTheStateOnly)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.cds->Edit();
@@ -408,8 +388,7 @@ TEST(DataSetNotifications, CloseTellsTheStateOnly)
 
 TEST(DataSetControls, SuspendedControlsHearNothingUntilOneRefreshAtTheEnd)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
 
@@ -447,9 +426,7 @@ TEST(DataSetControls, ControlsFollowEveryChangeWhileNotSuspended)
     r.Attach(f.dts, f.cds);
     f.cds->SetData(ThreeServices());
     EXPECT_EQ(r.TakeLinks(), (Events{"link:state", "link:rows"}));
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Outro");
     EXPECT_EQ(r.TakeLinks(), (Events{"link:state", "link:record", "link:record", "link:state", "link:rows"}));
 
     // A row added or removed alone is named, so that a view can move that row only.

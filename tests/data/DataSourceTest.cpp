@@ -26,8 +26,7 @@ TEST(DataSource, StateIsTheDataSetsWhileEnabledAndInactiveOtherwise)
 
 TEST(DataSource, SwitchingItRunsTheStateChangeHandlingBothWays)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.dts->SetEnabled(false);
@@ -42,16 +41,13 @@ TEST(DataSource, SwitchingItRunsTheStateChangeHandlingBothWays)
 
 TEST(DataSource, WhileDisabledItReportsNoChangesAndControlsHearNothing)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.dts->SetEnabled(false);
     r.Take();
     r.TakeLinks();
-    f.cds->Edit();
-    f.cds->FieldByName("NMSERVICO")->SetAsString("Outro");
-    f.cds->Post();
+    f.EditPost("NMSERVICO", "Outro");
     f.cds->Next();
     f.cds->SetData(ThreeServices());
     // Only the data set's own events ran.
@@ -65,8 +61,7 @@ TEST(DataSource, WhileDisabledItReportsNoChangesAndControlsHearNothing)
 
 TEST(DataSource, HandlersRunWhileTheControlsAreSuspendedAndTheSwitchStillWorks)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     Recorder r;
     r.Attach(f.dts, f.cds);
     f.cds->DisableControls();

@@ -49,8 +49,7 @@ TEST(RowStorage, EveryValueComesBackAsItWent)
 
 TEST(RowStorage, AnEditedRowKeepsItsOtherValues)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     f.GoTo("00020");
     f.cds->Edit();
     f.cds->FieldByName("NMSERVICO")->SetAsString(std::string(40, 'N'));
@@ -69,8 +68,7 @@ TEST(RowStorage, AnEditedRowKeepsItsOtherValues)
 
 TEST(RowStorage, AFieldDroppedWhileOpenTakesItsColumnFromEveryRow)
 {
-    ServClieForm f;
-    f.cds->SetData(ThreeServices());
+    ServClieForm f(ThreeServices());
     delete f.cds->FieldByName("CDCLIENTE");
     ASSERT_EQ(f.cds->FieldCount(), 3);
     f.GoTo("00030");
