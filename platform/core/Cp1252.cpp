@@ -63,6 +63,12 @@ private:
 // texts made of ASCII and those, most Portuguese text, convert byte by byte.
 // Anything else (the Windows range 0x80 to 0x9F, other characters, broken
 // UTF-8) is left to iconv.
+// The code point of a two-byte UTF-8 sequence.
+unsigned TwoByteCodePoint(unsigned char lead, unsigned char next)
+{
+    return ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
+}
+
 bool Latin1Only(std::string_view utf8)
 {
     for (size_t i = 0; i < utf8.size(); ++i) {
@@ -74,7 +80,7 @@ bool Latin1Only(std::string_view utf8)
             return false;
         }
         const auto next = static_cast<unsigned char>(utf8[++i]);
-        if ((next & 0xC0) != 0x80 || (((b & 0x1Fu) << 6) | (next & 0x3Fu)) < 0xA0) {
+        if ((next & 0xC0) != 0x80 || TwoByteCodePoint(b, next) < 0xA0) {
             return false;
         }
     }
@@ -91,7 +97,7 @@ void Latin1InPlace(std::string& text)
         if (b < 0x80) {
             text[out++] = static_cast<char>(b);
         } else {
-            text[out++] = static_cast<char>(((b & 0x1Fu) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3Fu));
+            text[out++] = static_cast<char>(TwoByteCodePoint(b, static_cast<unsigned char>(text[++i])));
         }
     }
     text.resize(out);
