@@ -2,7 +2,8 @@
 // The open-file limit (RLIMIT_NOFILE) an application server needs: every
 // connection and every handshake in progress holds up to
 // kPerConnection descriptors (its socket, its io_context's epoll, eventfd and
-// timerfd, and on SQLite the database file with its -wal and -shm), and the
+// timerfd, its channel's wake-up eventfd, and on SQLite the database file
+// with its -wal and -shm), and the
 // process needs kHeadroom more (the listening socket, the loop, the logs,
 // a database connection at start) on top of what is open already.
 //

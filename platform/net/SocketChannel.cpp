@@ -10,8 +10,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +78,32 @@ size_t NextRoom(size_t length, size_t got)
 }
 
 } // namespace
+
+SocketChannel::Io::Io() : wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+    if (wake < 0) {
+        throw ESocketError(std::string("cannot make a connection's wake-up descriptor: ") + std::strerror(errno));
+    }
+}
+
+SocketChannel::Io::~Io()
+{
+    ::close(wake);
+}
+
+void SocketChannel::Io::RunPosted()
+{
+    std::uint64_t count = 0;
+    (void)!::read(wake, &count, sizeof count);
+    std::vector<std::function<void()>> work;
+    {
+        std::lock_guard lock(postLock);
+        work.swap(posted);
+    }
+    for (auto& fn : work) {
+        fn();
+    }
+}
 
 SocketChannel::SocketChannel() : io_(std::make_unique<Io>()) {}
 
@@ -340,14 +371,41 @@ void SocketChannel::WaitReadable(Duration timeout)
     if (!io_->socket.is_open()) {
         throw ESocketError("receive: the connection is not open", TSocketCause::scClosed);
     }
-    asio::error_code result = asio::error::would_block;
-    io_->socket.async_wait(asio::ip::tcp::socket::wait_read, [&](const asio::error_code& ec) { result = ec; });
-    if (Run(timeout)) {
-        Close();
-        throw ESocketError("receive: nothing arrived within " + Seconds(timeout), TSocketCause::scTimedOut);
+    if (io_->aheadEnd > io_->aheadBegin) {
+        return;
     }
-    if (result) {
-        Fail("receive", result);
+    // Plain TCP waits in poll(2) on the socket and the wake-up descriptor: a
+    // call's answer, or the next call, costs one system call, not a turn of
+    // the io_context with its registrations.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::ceil<Duration>(deadline - std::chrono::steady_clock::now());
+        if (left <= Duration(0)) {
+            Close();
+            throw ESocketError("receive: nothing arrived within " + Seconds(timeout), TSocketCause::scTimedOut);
+        }
+        const Duration slice = waitHook ? std::min(left, kWaitHookPeriod) : left;
+        pollfd fds[2] = {{io_->socket.native_handle(), POLLIN, 0}, {io_->wake, POLLIN, 0}};
+        const int n = ::poll(fds, 2, static_cast<int>(slice.count()));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Fail("receive", asio::error_code(errno, asio::error::get_system_category()));
+        }
+        if (fds[1].revents != 0) {
+            io_->RunPosted();
+            if (!io_->socket.is_open()) {
+                throw ESocketError("receive: the connection was closed", TSocketCause::scClosed);
+            }
+        }
+        if (fds[0].revents != 0) {
+            // Bytes, the end of the stream or an error: the read says which.
+            return;
+        }
+        if (n == 0 && waitHook) {
+            waitHook();
+        }
     }
 }
 
@@ -453,6 +511,31 @@ bool SocketChannel::ReceiveNow(unsigned char* into, size_t size, size_t& got, as
     return true;
 }
 
+void SocketChannel::TakeAhead(unsigned char* into, size_t size, size_t& got, asio::error_code& ec)
+{
+    if (io_->aheadBegin == io_->aheadEnd) {
+        if (!io_->ahead) {
+            io_->ahead = std::make_unique<unsigned char[]>(Io::kReadAhead);
+        }
+        io_->aheadBegin = io_->aheadEnd = 0;
+        ssize_t n = 0;
+        do {
+            n = ::recv(io_->socket.native_handle(), io_->ahead.get(), Io::kReadAhead, MSG_DONTWAIT);
+        } while (n < 0 && errno == EINTR);
+        if (n > 0) {
+            io_->aheadEnd = static_cast<size_t>(n);
+        } else if (n == 0) {
+            ec = asio::error::eof;
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            ec = asio::error_code(errno, asio::error::get_system_category());
+        }
+    }
+    const size_t n = std::min(size - got, io_->aheadEnd - io_->aheadBegin);
+    std::memcpy(into + got, io_->ahead.get() + io_->aheadBegin, n);
+    io_->aheadBegin += n;
+    got += n;
+}
+
 std::string SocketChannel::ReadWhole(unsigned char* header, size_t have, Duration frameTimeout, size_t maxFrame)
 {
     asio::error_code result = asio::error::would_block;
@@ -460,13 +543,21 @@ std::string SocketChannel::ReadWhole(unsigned char* header, size_t have, Duratio
     size_t length = 0;
     std::exception_ptr badLength;
     // Plain TCP: the bytes already there are taken without a turn of the
-    // io_context, usually the whole frame; the rest goes the waiting way.
+    // io_context, usually the whole frame in one system call; the rest goes
+    // the waiting way.
     bool headerDone = false;
     if (!io_->tls) {
         asio::error_code ec;
-        headerDone = ReceiveNow(header, FrameBuffer::kHeaderSize, have, ec);
+        TakeAhead(header, FrameBuffer::kHeaderSize, have, ec);
+        headerDone =
+            have == FrameBuffer::kHeaderSize || (!ec && ReceiveNow(header, FrameBuffer::kHeaderSize, have, ec));
         if (headerDone) {
             length = FrameBuffer::PayloadLength(header, maxFrame);
+            if (io_->aheadEnd > io_->aheadBegin) {
+                size_t got = 0;
+                payload.resize(std::min(length, io_->aheadEnd - io_->aheadBegin));
+                TakeAhead(reinterpret_cast<unsigned char*>(payload.data()), payload.size(), got, ec);
+            }
             while (!ec && payload.size() < length) {
                 const size_t got = payload.size();
                 payload.resize(got + NextRoom(length, got));
@@ -542,22 +633,21 @@ bool SocketChannel::PeerGone()
     if (!io_->socket.is_open()) {
         return true;
     }
-    asio::error_code ec;
-    io_->socket.non_blocking(true, ec);
+    if (io_->aheadEnd > io_->aheadBegin) {
+        return true;
+    }
     char c = 0;
-    size_t n = io_->socket.receive(asio::buffer(&c, 1), asio::socket_base::message_peek, ec);
-    asio::error_code ignored;
-    io_->socket.non_blocking(false, ignored);
-    if (ec == asio::error::would_block || ec == asio::error::try_again) {
+    const ssize_t n = ::recv(io_->socket.native_handle(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         return false;
     }
-    (void)n;
     // End of stream, an error, or unrequested bytes: the stream is of no use.
     return true;
 }
 
 void SocketChannel::Close()
 {
+    io_->aheadBegin = io_->aheadEnd = 0;
     if (io_->socket.is_open()) {
         asio::error_code ec;
         io_->socket.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
@@ -567,7 +657,13 @@ void SocketChannel::Close()
 
 void SocketChannel::Post(std::function<void()> fn)
 {
-    asio::post(io_->ioc, std::move(fn));
+    {
+        std::lock_guard lock(io_->postLock);
+        io_->posted.push_back(std::move(fn));
+    }
+    const std::uint64_t one = 1;
+    (void)!::write(io_->wake, &one, sizeof one);
+    asio::post(io_->ioc, [io = io_.get()] { io->RunPosted(); });
 }
 
 std::string SocketChannel::PeerName() const

@@ -1,7 +1,8 @@
 #pragma once
 // A TCP stream of frames with a deadline on every operation. Each channel has
-// its own io_context that runs only while one of its operations is waiting,
-// so a caller blocks for at most the time it allows and a dead or silent peer
+// its own io_context that runs only while one of its operations is waiting
+// (a plain TCP channel waits for the next frame in poll(2) instead), so a
+// caller blocks for at most the time it allows and a dead or silent peer
 // ends in an ESocketError instead of a hang.
 //
 // Failure behaviour: Connect, WriteFrame and ReadFrame throw ESocketError for
@@ -101,6 +102,10 @@ private:
     // than "not yet" goes to ec; the end of the stream reads as eof.
     size_t SendNow(std::string_view bytes, std::error_code& ec);
     bool ReceiveNow(unsigned char* into, size_t size, size_t& got, std::error_code& ec);
+    // Plain TCP: when nothing is left over from the last frame, takes what
+    // has arrived (up to Io::kReadAhead bytes) with one system call; then
+    // moves up to size - got of those bytes to into.
+    void TakeAhead(unsigned char* into, size_t size, size_t& got, std::error_code& ec);
     std::string ReadFrameAfter(Duration firstTimeout, Duration frameTimeout, size_t maxFrame, bool within);
     void Handshake(const std::string& host, Duration timeout);
     [[noreturn]] void Fail(const std::string& what, const std::error_code& ec);

@@ -124,6 +124,12 @@ TEST_P(ServerTest, MalformedFramesGetAFaultAndTheServerKeepsServing)
         auto answer = Protocol::DecodeCallReply(peer.Read());
         ASSERT_TRUE(answer.ok) << answer.message;
         EXPECT_EQ(answer.result.AsPacket()->rows.size(), 4u);
+        // Two calls in one write are both answered, in their order.
+        Protocol::Call second{CallDescriptor("GetServClie", {TArgType::atTextByValue, TArgType::atTextByValue}),
+                              {Variant("0001"), Variant("00000001")}};
+        peer.WriteRaw(FrameBuffer::Wrap(Protocol::EncodeCall(call)) + FrameBuffer::Wrap(Protocol::EncodeCall(second)));
+        EXPECT_EQ(Protocol::DecodeCallReply(peer.Read()).result.AsPacket()->rows.size(), 4u);
+        EXPECT_EQ(Protocol::DecodeCallReply(peer.Read()).result.AsPacket()->rows.size(), 1u);
     }
     {
         // A frame far beyond the bound: a fault, then the server closes.
