@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 
 namespace {
@@ -59,6 +61,25 @@ private:
     iconv_t cd_;
 };
 
+// The length of the text's leading run of ASCII bytes, which are the same
+// in UTF-8 and Windows-1252; read eight bytes at a time, since most texts
+// are ASCII from end to end.
+size_t AsciiPrefix(std::string_view text)
+{
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
 // Windows-1252 holds Latin-1's letters at their code points (0xA0 to 0xFF):
 // texts made of ASCII and those, most Portuguese text, convert byte by byte.
 // Anything else (the Windows range 0x80 to 0x9F, other characters, broken
@@ -69,9 +90,9 @@ unsigned TwoByteCodePoint(unsigned char lead, unsigned char next)
     return ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
 }
 
-bool Latin1Only(std::string_view utf8)
+bool Latin1Only(std::string_view utf8, size_t from)
 {
-    for (size_t i = 0; i < utf8.size(); ++i) {
+    for (size_t i = from; i < utf8.size(); ++i) {
         const auto b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {
             continue;
@@ -87,12 +108,13 @@ bool Latin1Only(std::string_view utf8)
     return true;
 }
 
-// Converts a text that Latin1Only accepted: a Latin-1 letter takes two bytes
-// in UTF-8 and one here, so the text's own bytes hold the result.
-void Latin1InPlace(std::string& text)
+// Converts a text that Latin1Only accepted (both start at from, past the
+// text's ASCII): a Latin-1 letter takes two bytes in UTF-8 and one here, so
+// the text's own bytes hold the result.
+void Latin1InPlace(std::string& text, size_t from)
 {
-    size_t out = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    size_t out = from;
+    for (size_t i = from; i < text.size(); ++i) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (b < 0x80) {
             text[out++] = static_cast<char>(b);
@@ -105,9 +127,15 @@ void Latin1InPlace(std::string& text)
 
 bool Latin1ToUtf8(std::string_view in, std::string& out)
 {
+    const size_t ascii = AsciiPrefix(in);
+    if (ascii == in.size()) {
+        out.assign(in);
+        return true;
+    }
     out.clear();
     out.reserve(in.size() + in.size() / 4);
-    for (char c : in) {
+    out.append(in.substr(0, ascii));
+    for (char c : in.substr(ascii)) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x80) {
             out.push_back(c);
@@ -132,8 +160,12 @@ std::string FromUtf8(std::string_view utf8)
 
 std::string TakeFromUtf8(std::string&& utf8)
 {
-    if (Latin1Only(utf8)) {
-        Latin1InPlace(utf8);
+    const size_t ascii = AsciiPrefix(utf8);
+    if (ascii == utf8.size()) {
+        return std::move(utf8);
+    }
+    if (Latin1Only(utf8, ascii)) {
+        Latin1InPlace(utf8, ascii);
         return std::move(utf8);
     }
     thread_local Converter converter("UTF-8", "WINDOWS-1252");

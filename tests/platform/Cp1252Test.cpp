@@ -10,6 +10,13 @@ TEST(Cp1252, RoundTripsPortugueseText)
     EXPECT_EQ(ansi.size(), 46u);                          // one byte per character
     EXPECT_EQ(static_cast<unsigned char>(ansi[5]), 0xE7); // ç
     EXPECT_EQ(Cp1252::ToUtf8(ansi), utf8);
+    // Long runs of ASCII, before an accented letter and on their own.
+    const std::string later = "Manutencao preventiva: ação";
+    EXPECT_EQ(Cp1252::FromUtf8(later).size(), later.size() - 2);
+    EXPECT_EQ(Cp1252::ToUtf8(Cp1252::FromUtf8(later)), later);
+    const std::string ascii = "Servico de ida e volta 0123456789";
+    EXPECT_EQ(Cp1252::FromUtf8(ascii), ascii);
+    EXPECT_EQ(Cp1252::ToUtf8(ascii), ascii);
 }
 
 TEST(Cp1252, EuroAndQuotesUseTheWindowsRange)
@@ -35,6 +42,8 @@ TEST(Cp1252, RefusesCharactersWithoutAForm)
     EXPECT_THROW(Cp1252::FromUtf8("日本"), EConvertError);
     EXPECT_THROW(Cp1252::FromUtf8("\xC3"), EConvertError);  // truncated UTF-8
     EXPECT_THROW(Cp1252::FromUtf8("ç\xC3"), EConvertError); // ends inside a character
+    EXPECT_THROW(Cp1252::FromUtf8("Manutencao \xC3"), EConvertError);
+    EXPECT_THROW(Cp1252::FromUtf8("Manutencao Ωmega"), EConvertError);
     // A refused text leaves nothing behind for the next one.
     EXPECT_EQ(Cp1252::FromUtf8("ção"), std::string("\xE7\xE3o"));
 }
@@ -42,6 +51,7 @@ TEST(Cp1252, RefusesCharactersWithoutAForm)
 TEST(Cp1252, RefusesUndefinedBytes)
 {
     EXPECT_THROW(Cp1252::ToUtf8(std::string("a\x81")), EConvertError);
+    EXPECT_THROW(Cp1252::ToUtf8(std::string("Manutencao \x81")), EConvertError);
 }
 
 TEST(Cp1252, CaseMappingCoversAccentedLetters)
