@@ -90,39 +90,33 @@ unsigned TwoByteCodePoint(unsigned char lead, unsigned char next)
     return ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
 }
 
-bool Latin1Only(std::string_view utf8, size_t from)
+// Converts the text in place from byte from on (the bytes before are ASCII)
+// while it holds only ASCII and Latin-1 letters, which take two bytes in
+// UTF-8 and one here. Returns how far it got: the text's size when all of it
+// converted; otherwise the text's first out bytes are converted and the
+// rest, from the byte it returns, is as it came.
+size_t Latin1InPlace(std::string& text, size_t from, size_t& out)
 {
-    for (size_t i = from; i < utf8.size(); ++i) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x80) {
-            continue;
-        }
-        if ((b != 0xC2 && b != 0xC3) || i + 1 >= utf8.size()) {
-            return false;
-        }
-        const auto next = static_cast<unsigned char>(utf8[++i]);
-        if ((next & 0xC0) != 0x80 || TwoByteCodePoint(b, next) < 0xA0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Converts a text that Latin1Only accepted (both start at from, past the
-// text's ASCII): a Latin-1 letter takes two bytes in UTF-8 and one here, so
-// the text's own bytes hold the result.
-void Latin1InPlace(std::string& text, size_t from)
-{
-    size_t out = from;
-    for (size_t i = from; i < text.size(); ++i) {
+    out = from;
+    size_t i = from;
+    while (i < text.size()) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (b < 0x80) {
             text[out++] = static_cast<char>(b);
-        } else {
-            text[out++] = static_cast<char>(TwoByteCodePoint(b, static_cast<unsigned char>(text[++i])));
+            ++i;
+            continue;
         }
+        if ((b != 0xC2 && b != 0xC3) || i + 1 >= text.size()) {
+            return i;
+        }
+        const auto next = static_cast<unsigned char>(text[i + 1]);
+        if ((next & 0xC0) != 0x80 || TwoByteCodePoint(b, next) < 0xA0) {
+            return i;
+        }
+        text[out++] = static_cast<char>(TwoByteCodePoint(b, next));
+        i += 2;
     }
-    text.resize(out);
+    return i;
 }
 
 bool Latin1ToUtf8(std::string_view in, std::string& out)
@@ -164,12 +158,19 @@ std::string TakeFromUtf8(std::string&& utf8)
     if (ascii == utf8.size()) {
         return std::move(utf8);
     }
-    if (Latin1Only(utf8, ascii)) {
-        Latin1InPlace(utf8, ascii);
+    size_t out = 0;
+    const size_t stopped = Latin1InPlace(utf8, ascii, out);
+    if (stopped == utf8.size()) {
+        utf8.resize(out);
         return std::move(utf8);
     }
+    // Something beyond Latin-1: the converted part goes back to the UTF-8 it
+    // was (one form per letter), and the whole text goes to iconv.
+    std::string original;
+    Latin1ToUtf8(std::string_view(utf8).substr(0, out), original);
+    original.append(utf8, stopped);
     thread_local Converter converter("UTF-8", "WINDOWS-1252");
-    return converter.Convert(utf8);
+    return converter.Convert(original);
 }
 
 std::string ToUtf8(std::string_view cp1252)
