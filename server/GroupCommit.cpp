@@ -8,7 +8,9 @@ void GroupCommit::Apply(Database& own, const Work& work)
     // connection free to lead a batch and holds no lock while waiting.
     own.Commit();
     const size_t limit = own.Kind() == "SQLite" ? 1 : concurrentBatches_;
-    Item item{&work, nullptr};
+    // A session's thread sleeps on the same condition each time.
+    thread_local const auto wake = std::make_shared<std::condition_variable>();
+    Item item{&work, nullptr, wake};
     std::unique_lock lock(mutex_);
     queue_.push_back(&item);
     while (!item.done) {

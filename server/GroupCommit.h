@@ -95,7 +95,7 @@ private:
         // sessions it answered and the one that leads the next batch. The
         // waking is done outside the lock, so the one who wakes holds its
         // own reference (the item itself goes with its session).
-        std::shared_ptr<std::condition_variable> wake = std::make_shared<std::condition_variable>();
+        std::shared_ptr<std::condition_variable> wake;
         bool taken = false;
         bool done = false;
     };

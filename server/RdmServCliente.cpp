@@ -523,10 +523,13 @@ std::vector<RdmServCliente::Change> RdmServCliente::DecodeChanges(const DataPack
                                  "nothing was stored",
                              0, "srv.pacote_invalido", {m});
     }
+    static const int branchSize = SizeOf("CDFILIAL");
+    static const int clientSize = SizeOf("CDCLIENTE");
+    static const int serviceSize = SizeOf("CDSERVFILI");
     auto keyOf = [&](const std::vector<FieldValue>& values, unsigned entry) {
-        return Key{KeyText(m, values[static_cast<size_t>(fb)], "CDFILIAL", SizeOf("CDFILIAL"), entry),
-                   KeyText(m, values[static_cast<size_t>(fc)], "CDCLIENTE", SizeOf("CDCLIENTE"), entry),
-                   KeyText(m, values[static_cast<size_t>(fs)], "CDSERVFILI", SizeOf("CDSERVFILI"), entry)};
+        return Key{KeyText(m, values[static_cast<size_t>(fb)], "CDFILIAL", branchSize, entry),
+                   KeyText(m, values[static_cast<size_t>(fc)], "CDCLIENTE", clientSize, entry),
+                   KeyText(m, values[static_cast<size_t>(fs)], "CDSERVFILI", serviceSize, entry)};
     };
     std::vector<Change> changes;
     for (size_t i = 0; i < p.rows.size(); ++i) {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,6 +146,7 @@ const std::string& SqliteDatabase::DialectText(SqlOperation op)
 
 void SqliteDatabase::ExecScript(const std::string& sql)
 {
+    BeginDeferred();
     char* err = nullptr;
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
         std::string why = err ? err : "unknown error";
@@ -176,6 +178,7 @@ sqlite3_stmt* SqliteDatabase::Prepared(const std::string& sql)
 
 std::vector<SqlRow> SqliteDatabase::Query(const std::string& sql, const std::vector<SqlValue>& params)
 {
+    BeginDeferred();
     Statement st;
     st.s = Prepared(sql);
     // The values outlive the statement's use: the guard clears the bindings
@@ -225,11 +228,24 @@ long long SqliteDatabase::Execute(const std::string& sql, const std::vector<SqlV
 // cost as much as a change's own statements.
 void SqliteDatabase::Begin(bool write)
 {
-    Query(write ? "BEGIN IMMEDIATE" : "BEGIN", {});
+    deferredBegin_ = !write;
+    if (write) {
+        Query("BEGIN IMMEDIATE", {});
+    }
+}
+
+void SqliteDatabase::BeginDeferred()
+{
+    if (std::exchange(deferredBegin_, false)) {
+        Query("BEGIN", {});
+    }
 }
 
 void SqliteDatabase::Commit()
 {
+    if (std::exchange(deferredBegin_, false)) {
+        return;
+    }
     if (sqlite3_get_autocommit(db_)) {
         return;
     }
@@ -238,6 +254,7 @@ void SqliteDatabase::Commit()
 
 void SqliteDatabase::Rollback() noexcept
 {
+    deferredBegin_ = false;
     if (!sqlite3_get_autocommit(db_)) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }

@@ -45,8 +45,16 @@ private:
     // The prepared statement of sql, prepared on its first use and kept:
     // the server runs the same few statements on every call.
     sqlite3_stmt* Prepared(const std::string& sql);
+    // Runs the BEGIN of a reading transaction that waits for its first
+    // statement.
+    void BeginDeferred();
 
     sqlite3* db_ = nullptr;
+    // A reading transaction was begun and has run nothing yet: its BEGIN
+    // runs before its first statement, and if it runs none there is nothing
+    // to end (a call whose changes go through the group commit reads
+    // nothing on its own connection).
+    bool deferredBegin_ = false;
     std::string path_;
     std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };
