@@ -16,22 +16,26 @@ size_t FrameBuffer::PayloadLength(const unsigned char header[kHeaderSize], size_
     return n;
 }
 
-std::string FrameBuffer::Wrap(std::string_view payload, size_t maxFrame)
+std::array<unsigned char, FrameBuffer::kHeaderSize> FrameBuffer::Header(size_t payloadSize, size_t maxFrame)
 {
-    if (payload.empty()) {
+    if (payloadSize == 0) {
         throw EPacketError("Invalid frame: empty payload");
     }
-    if (payload.size() > maxFrame || payload.size() > 0xffffffffu) {
-        throw EPacketError("Message of " + std::to_string(payload.size()) + " bytes is larger than the limit of " +
+    if (payloadSize > maxFrame || payloadSize > 0xffffffffu) {
+        throw EPacketError("Message of " + std::to_string(payloadSize) + " bytes is larger than the limit of " +
                            std::to_string(maxFrame));
     }
-    auto n = static_cast<std::uint32_t>(payload.size());
+    const auto n = static_cast<std::uint32_t>(payloadSize);
+    return {static_cast<unsigned char>(n >> 24), static_cast<unsigned char>(n >> 16),
+            static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)};
+}
+
+std::string FrameBuffer::Wrap(std::string_view payload, size_t maxFrame)
+{
+    const auto header = Header(payload.size(), maxFrame);
     std::string out;
     out.reserve(kHeaderSize + payload.size());
-    out.push_back(static_cast<char>(n >> 24));
-    out.push_back(static_cast<char>(n >> 16));
-    out.push_back(static_cast<char>(n >> 8));
-    out.push_back(static_cast<char>(n));
+    out.append(reinterpret_cast<const char*>(header.data()), header.size());
     out.append(payload);
     return out;
 }

@@ -8,6 +8,7 @@
 // FrameBuffer collects bytes as they arrive and hands out complete payloads.
 // Failure behaviour: Next and PayloadLength throw EPacketError for a bad
 // length; after that the stream has lost its place and must be closed.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -32,6 +33,9 @@ public:
     static size_t PayloadLength(const unsigned char header[kHeaderSize], size_t maxFrame);
     // Header and payload; EPacketError when the payload is empty or too large.
     static std::string Wrap(std::string_view payload, size_t maxFrame = kDefaultMaxFrame);
+    // The header alone, for a payload sent after it without a copy; the same
+    // checks as Wrap.
+    static std::array<unsigned char, kHeaderSize> Header(size_t payloadSize, size_t maxFrame = kDefaultMaxFrame);
 
 private:
     size_t maxFrame_;

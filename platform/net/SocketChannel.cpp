@@ -9,6 +9,7 @@
 #include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -75,6 +77,39 @@ std::string Seconds(SocketChannel::Duration d)
 size_t NextRoom(size_t length, size_t got)
 {
     return std::min(length - got, std::max(FrameBuffer::kFirstChunk, got));
+}
+
+// A frame's header and payload, as they go out.
+using Parts = std::array<asio::const_buffer, 2>;
+
+// Plain TCP without waiting: sends what the socket takes now of parts, and
+// leaves in parts what it did not take. A failure other than "not yet" goes
+// to ec.
+void SendNow(int socket, Parts& parts, asio::error_code& ec)
+{
+    while (parts[0].size() + parts[1].size() > 0) {
+        iovec iov[2] = {{const_cast<void*>(parts[0].data()), parts[0].size()},
+                        {const_cast<void*>(parts[1].data()), parts[1].size()}};
+        msghdr message{};
+        message.msg_iov = iov;
+        message.msg_iovlen = 2;
+        const ssize_t n = ::sendmsg(socket, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            size_t taken = static_cast<size_t>(n);
+            for (auto& part : parts) {
+                const size_t k = std::min(taken, part.size());
+                part += k;
+                taken -= k;
+            }
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                ec = asio::error_code(errno, asio::error::get_system_category());
+            }
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -301,27 +336,34 @@ void SocketChannel::Handshake(const std::string& host, Duration timeout)
 
 void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
 {
-    std::string frame = FrameBuffer::Wrap(payload);
+    const auto header = FrameBuffer::Header(payload.size());
     if (!io_->socket.is_open()) {
         throw ESocketError("send: the connection is not open", TSocketCause::scClosed);
     }
-    // Plain TCP: a frame the socket takes at once costs one system call, not
-    // a turn of the io_context; what it does not take goes the waiting way.
-    size_t sent = 0;
-    if (!io_->tls) {
+    Parts parts{asio::buffer(header), asio::buffer(payload.data(), payload.size())};
+    // TLS seals what it is given a piece at a time: the frame goes to it
+    // whole, so that its header does not take a record of its own.
+    std::string frame;
+    if (io_->tls) {
+        frame = FrameBuffer::Wrap(payload);
+        parts = {asio::buffer(frame), asio::const_buffer()};
+    } else {
+        // Plain TCP: header and payload go out together, the payload not
+        // copied behind the header; a frame the socket takes at once costs
+        // one system call, not a turn of the io_context, and what it does not
+        // take goes the waiting way.
         asio::error_code ec;
-        sent = SendNow(frame, ec);
+        SendNow(io_->socket.native_handle(), parts, ec);
         if (ec) {
             Fail("send", ec);
         }
-        if (sent == frame.size()) {
+        if (parts[0].size() + parts[1].size() == 0) {
             return;
         }
     }
     asio::error_code result = asio::error::would_block;
     OnStream(*io_, [&](auto& stream) {
-        asio::async_write(stream, asio::buffer(frame.data() + sent, frame.size() - sent),
-                          [&](const asio::error_code& ec, size_t) { result = ec; });
+        asio::async_write(stream, parts, [&](const asio::error_code& ec, size_t) { result = ec; });
     });
     if (Run(timeout)) {
         Close();
@@ -468,26 +510,6 @@ void SocketChannel::ReadFirst(unsigned char* header, size_t& have, Duration time
     if (result) {
         Fail("receive", result);
     }
-}
-
-size_t SocketChannel::SendNow(std::string_view bytes, asio::error_code& ec)
-{
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n =
-            ::send(io_->socket.native_handle(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                ec = asio::error_code(errno, asio::error::get_system_category());
-            }
-            break;
-        }
-    }
-    return sent;
 }
 
 bool SocketChannel::ReceiveNow(unsigned char* into, size_t size, size_t& got, asio::error_code& ec)

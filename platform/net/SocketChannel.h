@@ -97,10 +97,9 @@ private:
     void ReadFirst(unsigned char* header, size_t& have, Duration timeout, Duration frameTimeout,
                    std::chrono::steady_clock::time_point& begun);
     std::string ReadWhole(unsigned char* header, size_t have, Duration frameTimeout, size_t maxFrame);
-    // Plain TCP without waiting: sends what the socket takes now, or reads
-    // into[got, size) what has arrived (true when all of it). A failure other
-    // than "not yet" goes to ec; the end of the stream reads as eof.
-    size_t SendNow(std::string_view bytes, std::error_code& ec);
+    // Plain TCP without waiting: reads into[got, size) what has arrived
+    // (true when all of it). A failure other than "not yet" goes to ec; the
+    // end of the stream reads as eof.
     bool ReceiveNow(unsigned char* into, size_t size, size_t& got, std::error_code& ec);
     // Plain TCP: when nothing is left over from the last frame, takes what
     // has arrived (up to Io::kReadAhead bytes) with one system call; then
