@@ -104,6 +104,23 @@ TEST_P(Transactions, AReadTransactionAnswersWithItsRows)
     }
 }
 
+TEST_P(Transactions, OnSqliteTheReadsOfATransactionSeeOneStateOfTheData)
+{
+    if (GetParam() != "sqlite") {
+        GTEST_SKIP() << "PostgreSQL runs a reading transaction's statements each on its own";
+    }
+    AddBranch("0001");
+    auto other = Database::Open(place_.Location(), {});
+    db_->Begin(false);
+    EXPECT_EQ(Branches(), 1u);
+    other->Begin(true);
+    other->Execute("INSERT INTO FILIAL VALUES (?, ?)", {"0002", "Filial"});
+    other->Commit();
+    EXPECT_EQ(Branches(), 1u);
+    db_->Commit();
+    EXPECT_EQ(Branches(), 2u);
+}
+
 TEST_P(Transactions, AConnectionTheServerDroppedIsOpenedAgainByTheNextTransaction)
 {
     if (!place_.Admin()) {
