@@ -80,16 +80,17 @@ size_t AsciiPrefix(std::string_view text)
     return i;
 }
 
-// Windows-1252 holds Latin-1's letters at their code points (0xA0 to 0xFF):
-// texts made of ASCII and those, most Portuguese text, convert byte by byte.
-// Anything else (the Windows range 0x80 to 0x9F, other characters, broken
-// UTF-8) is left to iconv.
 // The code point of a two-byte UTF-8 sequence.
 unsigned TwoByteCodePoint(unsigned char lead, unsigned char next)
 {
     return ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
 }
 
+// Windows-1252 holds Latin-1's letters at their code points (0xA0 to 0xFF):
+// texts made of ASCII and those, most Portuguese text, convert byte by byte.
+// Anything else (the Windows range 0x80 to 0x9F, other characters, broken
+// UTF-8) is left to iconv.
+//
 // Converts the text in place from byte from on (the bytes before are ASCII)
 // while it holds only ASCII and Latin-1 letters, which take two bytes in
 // UTF-8 and one here. Returns how far it got: the text's size when all of it
