@@ -184,14 +184,14 @@ void DataPacketCodec::ReadValues(MsgReader& in, const DataPacket& packet, std::v
 {
     values.reserve(packet.fields.size());
     for (const auto& field : packet.fields) {
-        FieldValue v;
-        if (!in.TryNil()) {
-            v = std::string(in.ReadBin());
+        if (in.TryNil()) {
+            values.emplace_back();
+            continue;
         }
-        if (auto why = CheckValue(field, v); !why.empty()) {
+        values.emplace_back(std::in_place, in.ReadBin());
+        if (auto why = CheckValue(field, values.back()); !why.empty()) {
             in.Fail(why);
         }
-        values.push_back(std::move(v));
     }
 }
 

@@ -176,6 +176,16 @@ std::string_view MsgReader::ReadStr()
 
 std::string_view MsgReader::ReadBin()
 {
+    // A value shorter than 256 bytes, the form of nearly every value of a
+    // row, is read in place.
+    if (data_.size() - pos_ >= 2 && static_cast<std::uint8_t>(data_[pos_]) == 0xc4) {
+        const size_t n = static_cast<std::uint8_t>(data_[pos_ + 1]);
+        if (n <= data_.size() - pos_ - 2) {
+            const auto bytes = data_.substr(pos_ + 2, n);
+            pos_ += 2 + n;
+            return bytes;
+        }
+    }
     auto b = Byte();
     switch (b) {
     case 0xc4: return Take(BigEndian(1));
