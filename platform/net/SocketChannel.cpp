@@ -413,7 +413,7 @@ void SocketChannel::WaitReadable(Duration timeout)
     if (!io_->socket.is_open()) {
         throw ESocketError("receive: the connection is not open", TSocketCause::scClosed);
     }
-    if (io_->aheadEnd > io_->aheadBegin) {
+    if (io_->Ahead() > 0) {
         return;
     }
     // Plain TCP waits in poll(2) on the socket and the wake-up descriptor: a
@@ -535,7 +535,7 @@ bool SocketChannel::ReceiveNow(unsigned char* into, size_t size, size_t& got, as
 
 void SocketChannel::TakeAhead(unsigned char* into, size_t size, size_t& got, asio::error_code& ec)
 {
-    if (io_->aheadBegin == io_->aheadEnd) {
+    if (io_->Ahead() == 0) {
         if (!io_->ahead) {
             io_->ahead = std::make_unique<unsigned char[]>(Io::kReadAhead);
         }
@@ -552,7 +552,7 @@ void SocketChannel::TakeAhead(unsigned char* into, size_t size, size_t& got, asi
             ec = asio::error_code(errno, asio::error::get_system_category());
         }
     }
-    const size_t n = std::min(size - got, io_->aheadEnd - io_->aheadBegin);
+    const size_t n = std::min(size - got, io_->Ahead());
     std::memcpy(into + got, io_->ahead.get() + io_->aheadBegin, n);
     io_->aheadBegin += n;
     got += n;
@@ -575,9 +575,9 @@ std::string SocketChannel::ReadWhole(unsigned char* header, size_t have, Duratio
             have == FrameBuffer::kHeaderSize || (!ec && ReceiveNow(header, FrameBuffer::kHeaderSize, have, ec));
         if (headerDone) {
             length = FrameBuffer::PayloadLength(header, maxFrame);
-            if (io_->aheadEnd > io_->aheadBegin) {
+            if (io_->Ahead() > 0) {
                 size_t got = 0;
-                payload.resize(std::min(length, io_->aheadEnd - io_->aheadBegin));
+                payload.resize(std::min(length, io_->Ahead()));
                 TakeAhead(reinterpret_cast<unsigned char*>(payload.data()), payload.size(), got, ec);
             }
             while (!ec && payload.size() < length) {
@@ -655,7 +655,7 @@ bool SocketChannel::PeerGone()
     if (!io_->socket.is_open()) {
         return true;
     }
-    if (io_->aheadEnd > io_->aheadBegin) {
+    if (io_->Ahead() > 0) {
         return true;
     }
     char c = 0;

@@ -37,6 +37,7 @@ struct SocketChannel::Io {
     std::unique_ptr<unsigned char[]> ahead;
     size_t aheadBegin = 0;
     size_t aheadEnd = 0;
+    size_t Ahead() const { return aheadEnd - aheadBegin; }
 };
 
 struct TlsContext::Native {
