@@ -2,8 +2,8 @@
 // The open-file limit (RLIMIT_NOFILE) an application server needs: every
 // connection and every handshake in progress holds up to
 // kPerConnection descriptors (its socket, its io_context's epoll, eventfd and
-// timerfd, its channel's wake-up eventfd, and on SQLite the database file
-// with its -wal and -shm), and the
+// timerfd, its channel's epoll and wake-up eventfd, and on SQLite the
+// database file with its -wal and -shm), and the
 // process needs kHeadroom more (the listening socket, the loop, the logs,
 // a database connection at start) on top of what is open already.
 //
@@ -14,7 +14,7 @@
 
 class DescriptorLimit {
 public:
-    static constexpr long kPerConnection = 8;
+    static constexpr long kPerConnection = 9;
     static constexpr long kHeadroom = 64;
 
     // Descriptors the options need, counting those open now.

@@ -17,25 +17,24 @@ ChangeLog::ModifiedRow* ChangeLog::FindMutable(std::int64_t rowId)
     return const_cast<ModifiedRow*>(Find(rowId));
 }
 
-void ChangeLog::RowInserted(std::int64_t rowId, const std::vector<FieldValue>& values)
+void ChangeLog::RowInserted(std::int64_t rowId, std::vector<FieldValue> values)
 {
-    entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usInserted, values, {}});
+    entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usInserted, std::move(values), {}});
 }
 
-void ChangeLog::RowModified(std::int64_t rowId, const std::vector<FieldValue>& before,
-                            const std::vector<FieldValue>& after)
+void ChangeLog::RowModified(std::int64_t rowId, std::vector<FieldValue> before, std::vector<FieldValue> after)
 {
     ModifiedRow* entry = FindMutable(rowId);
     if (entry == nullptr) {
         if (before != after) {
-            entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usModified, after, before});
+            entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usModified, std::move(after), std::move(before)});
         }
         return;
     }
     switch (entry->op) {
-    case TUpdateStatus::usInserted: entry->current = after; break;
+    case TUpdateStatus::usInserted: entry->current = std::move(after); break;
     case TUpdateStatus::usModified:
-        entry->current = after;
+        entry->current = std::move(after);
         if (entry->current == entry->original) {
             std::erase_if(entries_, [rowId](const ModifiedRow& e) { return e.rowId == rowId; });
         }
@@ -47,11 +46,11 @@ void ChangeLog::RowModified(std::int64_t rowId, const std::vector<FieldValue>& b
     }
 }
 
-void ChangeLog::RowDeleted(std::int64_t rowId, const std::vector<FieldValue>& values)
+void ChangeLog::RowDeleted(std::int64_t rowId, std::vector<FieldValue> values)
 {
     ModifiedRow* entry = FindMutable(rowId);
     if (entry == nullptr) {
-        entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usDeleted, values, {}});
+        entries_.push_back(ModifiedRow{rowId, TUpdateStatus::usDeleted, std::move(values), {}});
         return;
     }
     switch (entry->op) {

@@ -39,9 +39,9 @@ public:
         bool operator==(const ModifiedRow&) const = default;
     };
 
-    void RowInserted(std::int64_t rowId, const std::vector<FieldValue>& values);
-    void RowModified(std::int64_t rowId, const std::vector<FieldValue>& before, const std::vector<FieldValue>& after);
-    void RowDeleted(std::int64_t rowId, const std::vector<FieldValue>& values);
+    void RowInserted(std::int64_t rowId, std::vector<FieldValue> values);
+    void RowModified(std::int64_t rowId, std::vector<FieldValue> before, std::vector<FieldValue> after);
+    void RowDeleted(std::int64_t rowId, std::vector<FieldValue> values);
 
     bool Has(std::int64_t rowId) const { return Find(rowId) != nullptr; }
     const ModifiedRow* Find(std::int64_t rowId) const;

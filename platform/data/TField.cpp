@@ -186,7 +186,10 @@ void TField::SetAsString(const std::string& value)
         Clear();
         return;
     }
-    SetValue(Variant(value));
+    if (dataSet_ == nullptr) {
+        throw EDatabaseError(Describe() + " has no dataset");
+    }
+    dataSet_->SetFieldValue(this, value);
 }
 
 void TField::Clear()

@@ -197,11 +197,19 @@ std::string Protocol::EncodeCall(const Call& call)
         throw EPacketError("Call of " + call.descriptor.Method() + " has " + std::to_string(call.args.size()) +
                            " arguments for a descriptor of " + std::to_string(call.descriptor.ArgTypes().size()));
     }
-    msgpack::sbuffer buf;
+    // Sized once, as an answer is: a small call does not take the packer's
+    // 8 KiB, and a large packet is not copied as the buffer grows.
+    const std::string descriptor = call.descriptor.Bytes();
+    size_t size = 2 + VariantCodec::BinHeaderSize(descriptor.size()) + descriptor.size() +
+                  VariantCodec::ArrayHeaderSize(call.args.size());
+    for (const auto& a : call.args) {
+        size += VariantCodec::EncodedSize(a);
+    }
+    msgpack::sbuffer buf(size);
     Packer pk(&buf);
     pk.pack_array(3);
     pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkCall));
-    PackBin(pk, call.descriptor.Bytes());
+    PackBin(pk, descriptor);
     pk.pack_array(static_cast<std::uint32_t>(call.args.size()));
     for (const auto& a : call.args) {
         VariantCodec::Write(pk, a);

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -119,10 +119,33 @@ SocketChannel::Io::Io() : wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     if (wake < 0) {
         throw ESocketError(std::string("cannot make a connection's wake-up descriptor: ") + std::strerror(errno));
     }
+    poller = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = wake;
+    if (poller < 0 || ::epoll_ctl(poller, EPOLL_CTL_ADD, wake, &ev) != 0) {
+        const int error = errno;
+        ::close(wake);
+        if (poller >= 0) {
+            ::close(poller);
+        }
+        throw ESocketError(std::string("cannot make a connection's wait descriptor: ") + std::strerror(error));
+    }
+}
+
+void SocketChannel::Io::Watch()
+{
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = socket.native_handle();
+    if (::epoll_ctl(poller, EPOLL_CTL_ADD, ev.data.fd, &ev) != 0 && errno == EEXIST) {
+        ::epoll_ctl(poller, EPOLL_CTL_MOD, ev.data.fd, &ev);
+    }
 }
 
 SocketChannel::Io::~Io()
 {
+    ::close(poller);
     ::close(wake);
 }
 
@@ -151,6 +174,7 @@ void SocketChannel::Adopt()
 {
     asio::error_code ec;
     io_->socket.set_option(asio::ip::tcp::no_delay(true), ec);
+    io_->Watch();
 }
 
 bool SocketChannel::IsOpen() const
@@ -266,6 +290,7 @@ void SocketChannel::Connect(const std::string& host, int port, Duration timeout)
     }
     asio::error_code ec;
     io_->socket.set_option(asio::ip::tcp::no_delay(true), ec);
+    io_->Watch();
     if (tls_) {
         Handshake(host, timeout);
     }
@@ -416,9 +441,10 @@ void SocketChannel::WaitReadable(Duration timeout)
     if (io_->Ahead() > 0) {
         return;
     }
-    // Plain TCP waits in poll(2) on the socket and the wake-up descriptor: a
-    // call's answer, or the next call, costs one system call, not a turn of
-    // the io_context with its registrations.
+    // Plain TCP waits in the channel's epoll, where the socket and the
+    // wake-up descriptor stay registered: a call's answer, or the next call,
+    // costs one system call, not a turn of the io_context with its
+    // registrations.
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         const auto left = std::chrono::ceil<Duration>(deadline - std::chrono::steady_clock::now());
@@ -427,21 +453,26 @@ void SocketChannel::WaitReadable(Duration timeout)
             throw ESocketError("receive: nothing arrived within " + Seconds(timeout), TSocketCause::scTimedOut);
         }
         const Duration slice = waitHook ? std::min(left, kWaitHookPeriod) : left;
-        pollfd fds[2] = {{io_->socket.native_handle(), POLLIN, 0}, {io_->wake, POLLIN, 0}};
-        const int n = ::poll(fds, 2, static_cast<int>(slice.count()));
+        epoll_event events[2];
+        const int n = ::epoll_wait(io_->poller, events, 2, static_cast<int>(slice.count()));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
             Fail("receive", asio::error_code(errno, asio::error::get_system_category()));
         }
-        if (fds[1].revents != 0) {
-            io_->RunPosted();
-            if (!io_->socket.is_open()) {
-                throw ESocketError("receive: the connection was closed", TSocketCause::scClosed);
+        bool readable = false;
+        for (int i = 0; i < n; ++i) {
+            if (events[i].data.fd == io_->wake) {
+                io_->RunPosted();
+                if (!io_->socket.is_open()) {
+                    throw ESocketError("receive: the connection was closed", TSocketCause::scClosed);
+                }
+            } else {
+                readable = true;
             }
         }
-        if (fds[0].revents != 0) {
+        if (readable) {
             // Bytes, the end of the stream or an error: the read says which.
             return;
         }

@@ -1,7 +1,7 @@
 #pragma once
 // A TCP stream of frames with a deadline on every operation. Each channel has
 // its own io_context that runs only while one of its operations is waiting
-// (a plain TCP channel waits for the next frame in poll(2) instead), so a
+// (a plain TCP channel waits for the next frame in epoll instead), so a
 // caller blocks for at most the time it allows and a dead or silent peer
 // ends in an ESocketError instead of a hang.
 //

@@ -26,11 +26,18 @@ struct SocketChannel::Io {
     // every connection, since a session cannot outlive its connection.
     std::unique_ptr<asio::ssl::stream<asio::ip::tcp::socket&>> tls;
     // Work posted by other threads for the channel's thread, and the eventfd
-    // that ends a wait in poll(2) when some is there. The same work is also
+    // that ends a wait in epoll when some is there. The same work is also
     // posted to ioc, for a wait that runs there.
     std::mutex postLock;
     std::vector<std::function<void()>> posted;
     int wake = -1;
+    // Plain TCP waits in this epoll on the socket and wake, each registered
+    // once (the socket when its connection is made): a wait then registers
+    // nothing, where poll(2) added itself to both descriptors' queues and
+    // took itself off again on every call.
+    int poller = -1;
+    // Registers the socket's new connection with poller.
+    void Watch();
     // Plain TCP: the bytes of the last read past the frame it completed, in
     // ahead[aheadBegin, aheadEnd); the next frame starts with them.
     static constexpr size_t kReadAhead = 16 * 1024;
