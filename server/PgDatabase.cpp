@@ -76,7 +76,8 @@ std::string PgDatabase::NumberedPlaceholders(const std::string& sql)
     int n = 0;
     for (char c : sql) {
         if (c == '?') {
-            out += "$" + std::to_string(++n);
+            out += '$';
+            out += std::to_string(++n);
         } else {
             out.push_back(c);
         }

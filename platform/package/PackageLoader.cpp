@@ -16,7 +16,10 @@ namespace {
 
 std::string Quoted(const std::string& path)
 {
-    return "'" + Cp1252::FromUtf8Lossy(path) + "'";
+    std::string quoted = "'";
+    quoted += Cp1252::FromUtf8Lossy(path);
+    quoted += '\'';
+    return quoted;
 }
 
 std::string UnitName(const PackageUnitEntry& unit)
