@@ -315,10 +315,10 @@ void TClientDataSet::RevertChange(int changeIndex)
     DataEvent(TDataEvent::deDataSetChange);
 }
 
-void TClientDataSet::RecordInserted(const Record& record)
+void TClientDataSet::RecordInserted(const Record& record, std::vector<FieldValue> values)
 {
     if (logChanges_) {
-        log_.RowInserted(record.id, record.values.Unpack());
+        log_.RowInserted(record.id, std::move(values));
         return;
     }
     // Unlogged: the row joins the base content after the nearest row before

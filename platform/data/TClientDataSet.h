@@ -72,7 +72,7 @@ public:
 protected:
     void InternalOpen() override;
     void InternalClose() override;
-    void RecordInserted(const Record& record) override;
+    void RecordInserted(const Record& record, std::vector<FieldValue> values) override;
     void RecordModified(const Record& before, const Record& after) override;
     void RecordDeleted(const Record& record) override;
     void FieldRemoved(int index) override;

@@ -476,10 +476,11 @@ void TDataSet::Post()
     }
     if (state_ == TDataSetState::dsInsert) {
         const int at = std::clamp(insertAt_, 0, RecordCount());
-        records_.insert(records_.begin() + at, Record{nextId_++, RowValues(buffer_)});
-        current_ = at;
+        std::vector<FieldValue> values = std::move(buffer_);
         buffer_.clear();
-        RecordInserted(records_[static_cast<size_t>(at)]);
+        records_.insert(records_.begin() + at, Record{nextId_++, RowValues(values)});
+        current_ = at;
+        RecordInserted(records_[static_cast<size_t>(at)], std::move(values));
         // Before the state changes, so that a control mirroring the rows
         // one by one is in step when it hears of the state.
         DataEvent(TDataEvent::deRowInserted, nullptr, at);

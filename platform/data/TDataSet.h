@@ -179,7 +179,8 @@ protected:
     virtual bool CanModify() const { return true; }
     // Change hooks, called once the stored rows reflect the change and before
     // any notification goes out.
-    virtual void RecordInserted(const Record& /*record*/) {}
+    // values: the inserted row's values as posted, which record holds packed.
+    virtual void RecordInserted(const Record& /*record*/, std::vector<FieldValue> /*values*/) {}
     virtual void RecordModified(const Record& /*before*/, const Record& /*after*/) {}
     virtual void RecordDeleted(const Record& /*record*/) {}
     // Called after field index was dropped from every stored row.
