@@ -138,9 +138,16 @@ void SocketChannel::Io::Watch()
     epoll_event ev{};
     ev.events = EPOLLIN;
     ev.data.fd = socket.native_handle();
-    if (::epoll_ctl(poller, EPOLL_CTL_ADD, ev.data.fd, &ev) != 0 && errno == EEXIST) {
-        ::epoll_ctl(poller, EPOLL_CTL_MOD, ev.data.fd, &ev);
+    if (::epoll_ctl(poller, EPOLL_CTL_ADD, ev.data.fd, &ev) == 0 ||
+        (errno == EEXIST && ::epoll_ctl(poller, EPOLL_CTL_MOD, ev.data.fd, &ev) == 0)) {
+        return;
     }
+    // Unwatched, a wait would never hear of the socket: the connection is
+    // given up at once instead.
+    const int error = errno;
+    asio::error_code ignored;
+    socket.close(ignored);
+    throw ESocketError(std::string("cannot wait on the connection: ") + std::strerror(error));
 }
 
 SocketChannel::Io::~Io()
