@@ -91,7 +91,7 @@ unsigned TwoByteCodePoint(unsigned char lead, unsigned char next)
 // Anything else (the Windows range 0x80 to 0x9F, other characters, broken
 // UTF-8) is left to iconv.
 //
-// Converts the text in place from byte from on (the bytes before are ASCII)
+// Converts the text in place from index `from` on (the bytes before are ASCII)
 // while it holds only ASCII and Latin-1 letters, which take two bytes in
 // UTF-8 and one here. Returns how far it got: the text's size when all of it
 // converted; otherwise the text's first out bytes are converted and the

@@ -123,12 +123,17 @@ std::string TField::Describe() const
     return "Field '" + name + "'";
 }
 
-FieldValue TField::RawValue() const
+TDataSet& TField::Holder() const
 {
     if (dataSet_ == nullptr) {
         throw EDatabaseError(Describe() + " has no dataset");
     }
-    return dataSet_->GetFieldValue(Index());
+    return *dataSet_;
+}
+
+FieldValue TField::RawValue() const
+{
+    return Holder().GetFieldValue(Index());
 }
 
 std::string TField::AsString() const
@@ -186,33 +191,25 @@ void TField::SetAsString(const std::string& value)
         Clear();
         return;
     }
-    if (dataSet_ == nullptr) {
-        throw EDatabaseError(Describe() + " has no dataset");
-    }
-    dataSet_->SetFieldValue(this, value);
+    Holder().SetFieldValue(this, value);
 }
 
 void TField::Clear()
 {
-    if (dataSet_ == nullptr) {
-        throw EDatabaseError(Describe() + " has no dataset");
-    }
-    dataSet_->SetFieldValue(this, std::nullopt);
+    Holder().SetFieldValue(this, std::nullopt);
 }
 
 void TField::SetValue(const Variant& value)
 {
-    if (dataSet_ == nullptr) {
-        throw EDatabaseError(Describe() + " has no dataset");
-    }
+    TDataSet& owner = Holder();
     if (value.IsNull()) {
-        dataSet_->SetFieldValue(this, std::nullopt);
+        owner.SetFieldValue(this, std::nullopt);
         return;
     }
     if (value.GetKind() == Variant::Kind::Packet) {
         throw EDatabaseError("A data packet cannot be stored in " + Describe());
     }
-    dataSet_->SetFieldValue(this, value.AsString());
+    owner.SetFieldValue(this, value.AsString());
 }
 
 PacketField TField::ToPacketField() const

@@ -75,6 +75,8 @@ public:
 private:
     friend class TDataSet;
     std::string Describe() const;
+    // The data set holding the field's value; EDatabaseError when it has none.
+    TDataSet& Holder() const;
 
     std::string fieldName_;
     TFieldType dataType_;

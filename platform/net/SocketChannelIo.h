@@ -32,9 +32,8 @@ struct SocketChannel::Io {
     std::vector<std::function<void()>> posted;
     int wake = -1;
     // Plain TCP waits in this epoll on the socket and wake, each registered
-    // once (the socket when its connection is made): a wait then registers
-    // nothing, where poll(2) added itself to both descriptors' queues and
-    // took itself off again on every call.
+    // once (the socket when its connection is made), so that a wait
+    // registers nothing.
     int poller = -1;
     // Registers the socket's new connection with poller.
     void Watch();
