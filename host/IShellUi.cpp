@@ -43,6 +43,13 @@ IShellUi*& Installed()
 
 void IShellUi::ShowProgressCount(int /*done*/, int /*total*/) {}
 
+int IShellUi::Ask(TComponent* /*owner*/, const std::string& text, const std::vector<std::string>& /*choices*/,
+                  int escapeChoice)
+{
+    std::fprintf(stderr, "question not answered: %s\n", Cp1252::ToUtf8Lossy(text).c_str());
+    return escapeChoice;
+}
+
 IShellUi& IShellUi::Current()
 {
     IShellUi* current = Installed();

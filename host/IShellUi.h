@@ -13,6 +13,7 @@
 // outlive its installation.
 #include <optional>
 #include <string>
+#include <vector>
 
 class TComponent;
 class TDataSet;
@@ -37,6 +38,13 @@ public:
     virtual std::optional<int> PickRow(TComponent* sender, const std::string& title, TDataSet* dataSet) = 0;
     // The lookup button sender found nothing to list: shows its empty-list text.
     virtual void ShowEmptyLookup(TComponent* sender, const std::string& text) = 0;
+
+    // Asks the operator text over owner (may be null) with one button a
+    // choice, the first the default, and waits: the 0-based choice made, or
+    // escapeChoice when the question was closed without one. The plain one
+    // writes the question down and answers escapeChoice.
+    virtual int Ask(TComponent* owner, const std::string& text, const std::vector<std::string>& choices,
+                    int escapeChoice);
 
     // Opens the search window over dataSet; searching moves its current row.
     // The shell keeps frmProcurar pointing at that window while it exists.

@@ -91,6 +91,12 @@ void MensErro(const std::string& text, bool raise)
     }
 }
 
+int Pergunta(const std::string& text, const std::vector<std::string>& choices, int escapeChoice)
+{
+    const int choice = IShellUi::Current().Ask(nullptr, text, choices, escapeChoice);
+    return choice >= 0 && choice < static_cast<int>(choices.size()) ? choice : escapeChoice;
+}
+
 bool CheckResultServ(const Variant& answer, bool raise, int code)
 {
     std::string message;

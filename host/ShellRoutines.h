@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TComponent;
 class TCustomForm;
@@ -38,6 +39,10 @@ std::string PictPess(std::string_view kind);
 // sees). With raise it then raises EAbort, which ends the running handler and
 // is reported by nobody else, so the operator sees the message once.
 void MensErro(const std::string& text, bool raise);
+
+// Asks the operator text with one button a choice (through IShellUi) and
+// returns the 0-based choice made, or escapeChoice when none was.
+int Pergunta(const std::string& text, const std::vector<std::string>& choices, int escapeChoice);
 
 // Checks a status answer of the application server. Null, a Boolean true, an
 // integer (whatever its value) and an empty text mean success; so does a data

@@ -38,6 +38,7 @@ void TListBox::SetItems(const std::vector<std::string>& value)
 {
     items_ = value;
     selected_.assign(items_.size(), false);
+    pending_.assign(items_.size(), false);
     itemIndex_ = -1;
     anchor_ = -1;
     ItemsUpdated();
@@ -47,6 +48,7 @@ int TListBox::Add(std::string text)
 {
     items_.push_back(std::move(text));
     selected_.push_back(false);
+    pending_.push_back(false);
     ItemInserted.Emit(Count() - 1);
     ItemsUpdated();
     return Count() - 1;
@@ -59,6 +61,7 @@ void TListBox::Insert(int index, const std::string& text)
     }
     items_.insert(items_.begin() + index, text);
     selected_.insert(selected_.begin() + index, false);
+    pending_.insert(pending_.begin() + index, false);
     if (itemIndex_ >= index) {
         itemIndex_ += 1;
     }
@@ -76,6 +79,7 @@ void TListBox::Delete(int index)
     }
     items_.erase(items_.begin() + index);
     selected_.erase(selected_.begin() + index);
+    pending_.erase(pending_.begin() + index);
     if (itemIndex_ >= Count()) {
         itemIndex_ = Count() - 1;
     }
@@ -90,6 +94,7 @@ void TListBox::Clear()
 {
     items_.clear();
     selected_.clear();
+    pending_.clear();
     itemIndex_ = -1;
     anchor_ = -1;
     ItemsUpdated();
@@ -115,6 +120,36 @@ std::string TListBox::ItemsText() const
         text += "\r\n";
     }
     return text;
+}
+
+bool TListBox::ItemPending(int index) const
+{
+    if (index < 0 || index >= Count()) {
+        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    return pending_[static_cast<size_t>(index)];
+}
+
+void TListBox::SetItemPending(int index, bool value)
+{
+    if (index < 0 || index >= Count()) {
+        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    if (pending_[static_cast<size_t>(index)] != value) {
+        pending_[static_cast<size_t>(index)] = value;
+        ItemsUpdated();
+    }
+}
+
+std::vector<int> TListBox::PendingIndexes() const
+{
+    std::vector<int> result;
+    for (int i = 0; i < Count(); ++i) {
+        if (pending_[static_cast<size_t>(i)]) {
+            result.push_back(i);
+        }
+    }
+    return result;
 }
 
 bool TListBox::Selected(int index) const

@@ -40,6 +40,13 @@ public:
     // All entries, each followed by a line break.
     std::string ItemsText() const;
 
+    // An entry marked pending stands for a change that has not reached the
+    // server yet; views draw it apart, as a grid draws a row whose change is
+    // unsent. The mark goes with its entry and is off for a new one.
+    bool ItemPending(int index) const;
+    void SetItemPending(int index, bool value);
+    std::vector<int> PendingIndexes() const;
+
     // Selection.
     bool Selected(int index) const;
     void SetSelected(int index, bool value);
@@ -69,6 +76,7 @@ private:
 
     std::vector<std::string> items_;
     std::vector<bool> selected_;
+    std::vector<bool> pending_;
     int itemIndex_ = -1;
     int anchor_ = -1;
     bool multiSelect_ = false;

@@ -55,6 +55,11 @@ void ChangeLog::RowDeleted(std::int64_t rowId, std::vector<FieldValue> values)
     }
     switch (entry->op) {
     case TUpdateStatus::usInserted:
+        if (entry->inDoubt) {
+            // The receiver may hold the row: its deletion must go.
+            *entry = ModifiedRow{rowId, TUpdateStatus::usDeleted, std::move(values), {}};
+            break;
+        }
         // The receiver never saw the row: nothing to send for it.
         std::erase_if(entries_, [rowId](const ModifiedRow& e) { return e.rowId == rowId; });
         break;
@@ -66,6 +71,19 @@ void ChangeLog::RowDeleted(std::int64_t rowId, std::vector<FieldValue> values)
     case TUpdateStatus::usDeleted:
     case TUpdateStatus::usUnmodified: break;
     }
+}
+
+void ChangeLog::MarkInDoubt()
+{
+    for (auto& entry : entries_) {
+        entry.inDoubt = true;
+    }
+}
+
+int ChangeLog::InDoubtCount() const
+{
+    return static_cast<int>(
+        std::count_if(entries_.begin(), entries_.end(), [](const ModifiedRow& e) { return e.inDoubt; }));
 }
 
 void ChangeLog::DropColumn(int index)

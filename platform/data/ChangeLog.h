@@ -9,7 +9,9 @@
 //
 // How changes combine before a merge:
 // - insert, then any edits: still one insert, with the latest values;
-// - insert, then delete: the entry goes away (nothing to send);
+// - insert, then delete: the entry goes away (nothing to send), unless the
+//   insert is in doubt: then the deletion is logged, since the receiver may
+//   hold the row;
 // - edit: one update holding the original and the current values; an edit
 //   that brings the row back to its original values removes the entry, and
 //   an edit that changes nothing adds none;
@@ -35,6 +37,9 @@ public:
         std::vector<FieldValue> current;
         // Modified rows only: the values as last loaded or merged.
         std::vector<FieldValue> original;
+        // The entry went out in a send whose answer was lost: the receiver
+        // may or may not have applied it.
+        bool inDoubt = false;
 
         bool operator==(const ModifiedRow&) const = default;
     };
@@ -51,6 +56,10 @@ public:
     void Clear() { entries_.clear(); }
     // Forgets the entry at index (0-based, in order), leaving the others.
     void Remove(int index) { entries_.erase(entries_.begin() + index); }
+    // Every entry as it stands may have been applied by the receiver: the
+    // send that carried them lost its answer.
+    void MarkInDoubt();
+    int InDoubtCount() const;
     // Drops column index from every entry (a field left the data set).
     void DropColumn(int index);
 

@@ -260,6 +260,32 @@ void TClientDataSet::CancelUpdates()
     DataEvent(TDataEvent::deDataSetChange);
 }
 
+void TClientDataSet::MergeChange(int changeIndex)
+{
+    if (changeIndex < 0 || changeIndex >= log_.Count()) {
+        throw EDatabaseError(ErrorPrefix() + "The change log has no entry " + std::to_string(changeIndex));
+    }
+    const ChangeLog::ModifiedRow& entry = log_.Entries()[static_cast<size_t>(changeIndex)];
+    const std::int64_t id = entry.rowId;
+    if (entry.op == TUpdateStatus::usInserted) {
+        JoinBase(id);
+    } else if (entry.op == TUpdateStatus::usDeleted) {
+        std::erase(baseIds_, id);
+    }
+    // A modified row's values now are its base values: nothing to keep.
+    log_.Remove(changeIndex);
+    DataEvent(TDataEvent::deDataSetChange);
+}
+
+bool TClientDataSet::RowInDoubt(int row) const
+{
+    if (row < 0 || row >= static_cast<int>(Records().size()) || log_.Empty()) {
+        return false;
+    }
+    const ChangeLog::ModifiedRow* entry = log_.Find(Records()[static_cast<size_t>(row)].id);
+    return entry != nullptr && entry->inDoubt;
+}
+
 TUpdateStatus TClientDataSet::RowUpdateStatus(int row) const
 {
     if (row < 0 || row >= static_cast<int>(Records().size()) || log_.Empty()) {
@@ -321,10 +347,19 @@ void TClientDataSet::RecordInserted(const Record& record, std::vector<FieldValue
         log_.RowInserted(record.id, std::move(values));
         return;
     }
-    // Unlogged: the row joins the base content after the nearest row before
-    // it that the base content has.
+    JoinBase(record.id);
+}
+
+void TClientDataSet::JoinBase(std::int64_t rowId)
+{
+    // The row joins the base content after the nearest row before it that
+    // the base content has; a row no longer held goes last.
     const auto& records = Records();
-    auto self = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == record.id; });
+    auto self = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == rowId; });
+    if (self == records.end()) {
+        baseIds_.push_back(rowId);
+        return;
+    }
     auto at = baseIds_.begin();
     for (auto it = self; it != records.begin();) {
         --it;
@@ -334,7 +369,7 @@ void TClientDataSet::RecordInserted(const Record& record, std::vector<FieldValue
             break;
         }
     }
-    baseIds_.insert(at, record.id);
+    baseIds_.insert(at, rowId);
 }
 
 void TClientDataSet::RecordModified(const Record& before, const Record& after)
@@ -347,7 +382,13 @@ void TClientDataSet::RecordModified(const Record& before, const Record& after)
 
 void TClientDataSet::RecordDeleted(const Record& record)
 {
-    if (logChanges_ || log_.Has(record.id)) {
+    const ChangeLog::ModifiedRow* entry = log_.Find(record.id);
+    if (entry != nullptr && entry->op == TUpdateStatus::usInserted && entry->inDoubt) {
+        // The receiver may hold the row, so its deletion is logged as that
+        // of a row of the base content.
+        JoinBase(record.id);
+    }
+    if (logChanges_ || entry != nullptr) {
         log_.RowDeleted(record.id, record.values.Unpack());
         return;
     }

@@ -60,6 +60,18 @@ public:
     // Raises EDatabaseError for an index outside the log.
     void RevertChange(int changeIndex);
 
+    // The change log's entries as they stand went out in a send whose answer
+    // was lost: the receiver may or may not have applied them. An inserted
+    // row in doubt that is deleted is logged as a deletion, not forgotten.
+    // Entries logged later are not in doubt.
+    void MarkChangesInDoubt() { log_.MarkInDoubt(); }
+    int ChangesInDoubt() const { return log_.InDoubtCount(); }
+    bool ChangeInDoubt(int changeIndex) const { return log_.Entries().at(static_cast<size_t>(changeIndex)).inDoubt; }
+    // Makes the log's entry at changeIndex base content and no other, as a
+    // merge would: the receiver is known to have applied it. Raises
+    // EDatabaseError for an index outside the log.
+    void MergeChange(int changeIndex);
+
     // On by default. While off, changes to rows that have no pending entry
     // become base content at once; a row that has one keeps being logged, so
     // that its entry still describes the row as it is.
@@ -68,6 +80,7 @@ public:
 
     const ChangeLog& Log() const { return log_; }
     TUpdateStatus RowUpdateStatus(int row) const override;
+    bool RowInDoubt(int row) const override;
 
 protected:
     void InternalOpen() override;
@@ -92,6 +105,8 @@ private:
 
     // Makes the rows now held the base content.
     void KeepBase();
+    // Puts a row into the base content in its place among the rows held.
+    void JoinBase(std::int64_t rowId);
 
     std::string providerName_;
     ChangeLog log_;

@@ -138,6 +138,9 @@ public:
     // or modified since the last load or merge. Data sets that keep no change
     // log hold none.
     virtual TUpdateStatus RowUpdateStatus(int /*row*/) const { return TUpdateStatus::usUnmodified; }
+    // Whether the change of the row at index row went out in a send whose
+    // answer was lost, so that the receiver may or may not hold it.
+    virtual bool RowInDoubt(int /*row*/) const { return false; }
     void SetFieldValue(TField* field, FieldValue value);
 
 protected:
