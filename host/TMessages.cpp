@@ -60,3 +60,19 @@ std::string TMessages::Msg(const std::string& key) const
     }
     return it->second;
 }
+
+std::string TMessages::Msg(const std::string& key, const std::vector<std::string>& args) const
+{
+    const std::string text = Msg(key);
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '%' && next >= '1' && next <= '9' && static_cast<size_t>(next - '1') < args.size()) {
+            out += args[static_cast<size_t>(next - '1')];
+            ++i;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}

@@ -23,6 +23,8 @@ public:
     void SetLines(std::vector<std::string> value);
 
     std::string Msg(const std::string& key) const;
+    // The message with %1, %2... replaced by the arguments.
+    std::string Msg(const std::string& key, const std::vector<std::string>& args) const;
     // Whether the table has a line for key.
     bool HasMsg(const std::string& key) const;
 

@@ -185,7 +185,7 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
     } catch (const ESocketError& e) {
         // The server is lost: the next open starts with the next one.
         current_ = (current_ + 1) % serverCount_;
-        throw ESocketError(HostMessages::Text("con.chamada", {method, Where(), CauseText(e)}), e.Cause());
+        throw ECallInDoubt(HostMessages::Text("con.chamada", {method, Where(), CauseText(e)}), e.Cause());
     } catch (const ERemoteError& e) {
         RethrowForOperator(e, ServerText(e));
     }

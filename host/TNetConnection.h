@@ -12,7 +12,8 @@
 // handler included, and a failure to open always raises. A connection whose
 // server closed it while idle (server stopped, restarted or timed it out) is
 // opened again before the call, since nothing was sent on it. A connection
-// that fails while a call is in flight raises ESocketError and is closed, and
+// that fails while a call is in flight raises ECallInDoubt (an ESocketError:
+// the server may or may not have run the call) and is closed, and
 // the call is not sent again: the next call opens it anew. An error raised by
 // the server raises ERemoteError with the server's message, and the
 // connection stays open.

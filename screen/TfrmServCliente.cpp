@@ -140,12 +140,30 @@ void TfrmServCliente::FormCreate(TObject* Sender)
 
 void TfrmServCliente::FormClose(TObject* Sender, TCloseAction& Action)
 {
-    // Changes still waiting go before the connection closes; those that
-    // cannot are named to the operator, who would otherwise never know.
-    try {
-        EnviaPendentes();
-    } catch (const Exception&) {
-        // Told already; the screen closes all the same.
+    // Changes still waiting go before the connection closes. When they
+    // cannot, the operator chooses: send them again, discard them (the
+    // question names them) or stay on the screen.
+    while (cdsServClie->Active() && cdsServClie->GetChangeCount() >= 1) {
+        try {
+            Envia();
+        } catch (const EAbort&) {
+            // A refusal, told already; what was not refused was stored.
+            break;
+        } catch (const Exception& e) {
+            const int escolha = Pergunta(
+                msgPadrao->Msg("fechar_pendentes") + "\n" + ServicosPendentes() + e.what() + "\n" +
+                    msgPadrao->Msg("fechar_pergunta"),
+                {msgPadrao->Msg("fechar_enviar"), msgPadrao->Msg("fechar_descartar"), msgPadrao->Msg("fechar_ficar")},
+                2);
+            if (escolha == 0) {
+                continue;
+            }
+            if (escolha == 2) {
+                Action = TCloseAction::caNone;
+                return;
+            }
+            cdsServClie->CancelUpdates();
+        }
     }
     TfrmPadraoSimples::FormClose(Sender, Action);
     bopesq = false;
@@ -175,6 +193,14 @@ std::string TfrmServCliente::CodigoCliente() const
     return cdsCliente->FieldByName("CDCLIENTE")->AsString();
 }
 
+std::string TfrmServCliente::ClienteValidado() const
+{
+    if (!cdsCliente->Active() || cdsCliente->IsEmpty()) {
+        return {};
+    }
+    return cdsCliente->FieldByName("CDCLIENTE")->AsString();
+}
+
 void TfrmServCliente::Busca(TClientDataSet* DataSet, const std::string& method, const std::string& branch,
                             const std::string& second)
 {
@@ -191,152 +217,4 @@ void TfrmServCliente::Recarrega(TClientDataSet* DataSet, const std::string& meth
     std::string branch = CodigoFilial();
     std::string client = CodigoCliente();
     Busca(DataSet, method, branch, client);
-}
-
-void TfrmServCliente::EnviaAlteracoes()
-{
-    std::string recusas;
-    for (;;) {
-        Variant packet;
-        if (cdsServClie->GetChangeCount() >= 1) {
-            packet = cdsServClie->GetDelta();
-        }
-        std::vector<RemoteArg> args{RemoteArg::ByRef(packet)};
-        try {
-            Variant answer = netSevCliente->AppServer().Call("ApCoServClie", args);
-            (void)answer.AsString(); // the answer is read as text and discarded
-            cdsServClie->MergeChangeLog();
-            break;
-        } catch (const ERemoteRefusal& e) {
-            // Sent again, the refused change would be refused again and take
-            // every later change down with it: it leaves the log, and the
-            // others go again at once.
-            recusas += DescartaRecusada(packet, e);
-            if (cdsServClie->GetChangeCount() < 1) {
-                break;
-            }
-        } catch (const Exception& e) {
-            if (recusas.empty()) {
-                throw;
-            }
-            // The changes not refused stay in the log for the next change.
-            MensErro(recusas + e.what(), true);
-        }
-    }
-    if (recusas.empty()) {
-        return;
-    }
-    // Both views show the database again, without the refused change.
-    try {
-        sbtVerificarClick(sbtVerificar);
-    } catch (const Exception& e) {
-        recusas += e.what();
-    }
-    while (!recusas.empty() && recusas.back() == '\n') {
-        recusas.pop_back();
-    }
-    MensErro(recusas, true);
-}
-
-std::string TfrmServCliente::DescartaRecusada(const Variant& packet, const ERemoteRefusal& refusal)
-{
-    const DataPacket* delta = packet.GetKind() == Variant::Kind::Packet ? packet.AsPacket().get() : nullptr;
-    const unsigned entry = refusal.Entry();
-    if (delta == nullptr || entry < 1 || entry > delta->rows.size() ||
-        static_cast<int>(entry) > cdsServClie->GetChangeCount()) {
-        // The server could not say which change it refused: none can go.
-        cdsServClie->CancelUpdates();
-        return msgPadrao->Msg("alt_recusadas") + "\n" + refusal.what() + "\n";
-    }
-    const PacketRow& row = delta->rows[entry - 1];
-    auto text = [&](const char* field) {
-        int index = delta->FieldIndex(field);
-        return index < 0 ? std::string() : row.values[static_cast<size_t>(index)].value_or("");
-    };
-    const std::string line = ServiceLine::Build(text("CDSERVFILI"), text("NMSERVICO"));
-    cdsServClie->RevertChange(static_cast<int>(entry) - 1);
-    return msgPadrao->Msg("srv_recusado") + " " + line + "\n" + refusal.what() + "\n";
-}
-
-void TfrmServCliente::EnviaPendentes()
-{
-    if (cdsServClie->GetChangeCount() < 1) {
-        return;
-    }
-    const std::string servicos = ServicosPendentes();
-    try {
-        EnviaAlteracoes();
-    } catch (const EAbort&) {
-        // A refusal: the operator was told, and the views were rebuilt.
-        throw;
-    } catch (const Exception& e) {
-        // The grid is about to show the server's rows: the changes it could
-        // not take are undone and named, rather than vanishing with the load.
-        DesfazPendentes();
-        MensErro(msgPadrao->Msg("alt_nao_gravadas") + "\n" + servicos + e.what(), false);
-    }
-}
-
-std::string TfrmServCliente::ServicosPendentes() const
-{
-    const Variant packet = cdsServClie->GetDelta();
-    const DataPacket& delta = *packet.AsPacket();
-    const int code = delta.FieldIndex("CDSERVFILI");
-    const int name = delta.FieldIndex("NMSERVICO");
-    auto text = [](const PacketRow& row, int index) {
-        return index < 0 ? std::string() : row.values[static_cast<size_t>(index)].value_or("");
-    };
-    std::string lines;
-    for (const PacketRow& row : delta.rows) {
-        const char* what = row.status == TUpdateStatus::usInserted  ? "alt_inclusao"
-                           : row.status == TUpdateStatus::usDeleted ? "alt_exclusao"
-                                                                    : "alt_alteracao";
-        lines += ServiceLine::Build(text(row, code), text(row, name)) + " (" + msgPadrao->Msg(what) + ")\n";
-    }
-    return lines;
-}
-
-void TfrmServCliente::RetiraDaListaOsDoCliente()
-{
-    if (!cdsServClie->Active()) {
-        return;
-    }
-    const int field = cdsServClie->FieldByName("CDSERVFILI")->Index();
-    std::set<std::string> doCliente;
-    for (int row = 0; row < cdsServClie->RecordCount(); ++row) {
-        doCliente.insert(cdsServClie->RowValue(row, field).value_or(""));
-    }
-    for (int i = lsbPossiveis->Count() - 1; i >= 0; --i) {
-        if (doCliente.count(ServiceLine::Code(lsbPossiveis->Item(i))) != 0) {
-            lsbPossiveis->Delete(i);
-        }
-    }
-}
-
-void TfrmServCliente::DesfazPendentes()
-{
-    std::vector<std::pair<std::string, std::string>> devolvidos;
-    if (cdsServClie->Active() && cdsServClie->GetChangeCount() >= 1) {
-        const Variant packet = cdsServClie->GetDelta();
-        const DataPacket& delta = *packet.AsPacket();
-        const int code = delta.FieldIndex("CDSERVFILI");
-        const int name = delta.FieldIndex("NMSERVICO");
-        for (const PacketRow& row : delta.rows) {
-            if (row.status == TUpdateStatus::usInserted && code >= 0 && name >= 0) {
-                devolvidos.emplace_back(row.values[static_cast<size_t>(code)].value_or(""),
-                                        row.values[static_cast<size_t>(name)].value_or(""));
-            }
-        }
-    }
-    cdsServClie->CancelUpdates();
-    for (const auto& [codigo, nome] : devolvidos) {
-        int i = 0;
-        while (i < lsbPossiveis->Count() && ServiceLine::Code(lsbPossiveis->Item(i)) < codigo) {
-            i += 1;
-        }
-        if (i < lsbPossiveis->Count() && ServiceLine::Code(lsbPossiveis->Item(i)) == codigo) {
-            continue;
-        }
-        lsbPossiveis->Insert(i, ServiceLine::Build(codigo, nome));
-    }
 }

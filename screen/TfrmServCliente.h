@@ -10,10 +10,15 @@
 //   assign/ServiceLists.cpp       the two service views
 //   assign/MovingServices.cpp     the four move commands
 //   assign/SavingAssignments.cpp  sending every change to the server
+//   assign/WaitingChanges.cpp     changes not yet on the server
 //   assign/CommandState.cpp       toolbar, transfer buttons, grid keys, search
 #include "host/TfrmPadraoSimples.h"
 
+#include "platform/core/DataPacket.h"
+
+#include <map>
 #include <string>
+#include <vector>
 
 class ERemoteRefusal;
 class TADOIBQuery;
@@ -140,36 +145,79 @@ private:
     // Calls method with two texts and loads the answer into DataSet.
     void Busca(TClientDataSet* DataSet, const std::string& method, const std::string& branch,
                const std::string& second);
-    // Sends the change log of cdsServClie (Null when empty) and merges it once
-    // the call returned. A change the server refuses for good leaves the log,
-    // the rest is sent again, both views are rebuilt from the server and the
-    // operator is told which service was refused and why; any other failure
-    // leaves the log for the next change.
+    // One entry of the change log of cdsServClie, as the operator is told of it.
+    struct Alteracao {
+        TUpdateStatus status = TUpdateStatus::usUnmodified;
+        std::string filial;
+        std::string cliente;
+        std::string servico;
+        std::string nome;
+        bool emDuvida = false;
+    };
+
+    // Sends the change log of cdsServClie after a post or a deletion (see
+    // Envia). A send that fails tells the operator that the change was kept
+    // and goes with the next one, or, when the answer was lost, that it may
+    // not have been stored and will be checked; then raises EAbort.
     void EnviaAlteracoes();
+    // Sends the changes still in the log before the grid is loaded again, so
+    // that a reload (another client, another branch, a rebuild) never drops
+    // them unseen. When they cannot go, nothing is undone: the operator is
+    // told that the server cannot be reached and that they were kept, and
+    // EAbort ends the reload with the views as they were.
+    void EnviaPendentes();
+    // Settles the changes in doubt with the server, then sends the change log
+    // (Null when empty) and merges it once the call returned. A change the
+    // server refuses for good leaves the log, the rest is sent again, both
+    // views are rebuilt from the server and the operator is told which
+    // service was refused and why (EAbort). Any other failure raises and
+    // leaves the log; a call whose answer was lost (ECallInDoubt) marks
+    // every change it carried as in doubt.
+    void Envia();
+    // When the log holds changes in doubt, reads the server's assignments of
+    // their branch and client and settles every change of those against
+    // them: an insert the server holds and a deletion of what it does not
+    // hold are done (merged); the rest is still to send. Returns whether it
+    // read the server; raises when it could not.
+    bool AcertaComServidor();
     // Takes the refused change out of the log (every change, when the server
     // did not say which) and returns the line that tells the operator.
     std::string DescartaRecusada(const Variant& packet, const ERemoteRefusal& refusal);
-    // Sends the changes still in the log before the grid is loaded again, so
-    // that a reload (another client, another branch, a rebuild) never drops
-    // them unseen. Changes that cannot be sent even now are undone, and the
-    // operator is told once which services were not stored.
-    void EnviaPendentes();
+    std::vector<Alteracao> Alteracoes() const;
     // The services of the log's entries, one ServiceLine a line, each with
-    // what was not done to it.
+    // what was not done to it, whether it is in doubt, and the client and
+    // branch when they are not the ones shown.
     std::string ServicosPendentes() const;
-    // Takes out of the list every service the grid holds, stored or waiting
-    // to be sent, so that no service is offered and the client's at once.
-    void RetiraDaListaOsDoCliente();
-    // Undoes every change not yet sent (CancelUpdates) and offers again, in
-    // code order, the services whose unsent insert it undid.
+    // " - client X, branch Y" for a change made for another client or branch
+    // than the one the header shows; empty otherwise.
+    std::string DeOutroCliente(const Alteracao& alteracao) const;
+    // Remembers the services of both views as loaded, by code.
+    void GuardaServicos();
+    // Brings the list in line with the grid and the log: every service the
+    // grid does not hold is offered once, in code order, and a service
+    // whose removal is waiting is marked pending; a service the grid holds,
+    // stored or waiting, is not offered.
+    void MostraPendentes();
+    // Marks pending the list's services whose removal is waiting.
+    void MarcaPendentes();
+    // Undoes the changes not yet sent (the operator cancelled). Changes in
+    // doubt are settled first; when the server cannot be reached they are
+    // kept, and the operator is told. The list then offers again what the
+    // grid no longer holds.
     void DesfazPendentes();
     // The branch code (text of medCdFilial) and the validated client's code.
     std::string CodigoFilial() const;
     std::string CodigoCliente() const;
+    // The validated client's code, empty when there is none.
+    std::string ClienteValidado() const;
     // Gives the focus to edit unless it is already inside the header.
     void EntraNoCabecalho(TMaskEdit* edit);
     // Brings the screen back to a usable state after a move command failed.
     void RestauraAposErro();
 
     bool boEventos = false;
+    // The services of the last load of both views, code to name.
+    std::map<std::string, std::string> servicos_;
+    // The names of the clients validated in the header, by code.
+    std::map<std::string, std::string> nomesClientes_;
 };

@@ -130,6 +130,8 @@ json ScreenDump::DumpComponent(const TComponent* c)
         j["items"] = items;
         j["selected"] = list->SelectedIndexes();
         j["itemIndex"] = list->ItemIndex();
+        // Entries standing for a change not yet on the server.
+        j["pending"] = list->PendingIndexes();
     }
     if (auto* grid = dynamic_cast<const TDBGrid*>(c)) {
         j["options"] = GridOptions(grid->Options());
@@ -177,6 +179,28 @@ json ScreenDump::DumpComponent(const TComponent* c)
             }
         }
         j["pending"] = pending;
+        // The rows whose change went out and lost its answer, and the
+        // deletions waiting to go (their rows are no longer held).
+        json doubt = json::array();
+        for (int r = 0; ds->Active() && r < ds->RecordCount(); ++r) {
+            if (ds->RowInDoubt(r)) {
+                doubt.push_back(r);
+            }
+        }
+        j["doubt"] = doubt;
+        json deleted = json::array();
+        if (auto* cds = dynamic_cast<const TClientDataSet*>(c)) {
+            for (const auto& entry : cds->Log().Entries()) {
+                if (entry.op == TUpdateStatus::usDeleted) {
+                    json row = json::array();
+                    for (const auto& v : entry.current) {
+                        row.push_back(U(v.value_or("")));
+                    }
+                    deleted.push_back(row);
+                }
+            }
+        }
+        j["deleted"] = deleted;
     }
     return j;
 }

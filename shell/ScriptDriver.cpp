@@ -224,6 +224,7 @@ const ScriptDriver::Command* ScriptDriver::FindCommand(const std::string& name)
         {"listclick", 3, &ScriptDriver::CmdListClick},
         {"cellclick", 3, &ScriptDriver::CmdCellClick},
         {"pick", 2, &ScriptDriver::CmdPick},
+        {"answer", 2, &ScriptDriver::CmdAnswer},
         {"search", 2, &ScriptDriver::CmdSearch},
         {"windowstate", 2, &ScriptDriver::CmdWindowState},
         {"session", 3, &ScriptDriver::CmdSession},
@@ -499,6 +500,24 @@ void ScriptDriver::CmdPick(const std::vector<std::string>& w)
     lookup_->pick = lookup_->shown[static_cast<size_t>(row)];
 }
 
+void ScriptDriver::CmdAnswer(const std::vector<std::string>& w)
+{
+    if (question_ == nullptr) {
+        ScriptError("answer: no question is open");
+        return;
+    }
+    if (w[1] == "cancel") {
+        question_->answer = question_->escapeChoice;
+        return;
+    }
+    int choice = 0;
+    if (!ParseInt(w[1], choice) || choice < 0 || choice >= static_cast<int>(question_->choices)) {
+        ScriptError("answer: no choice " + U(w[1]) + " in the question");
+        return;
+    }
+    question_->answer = choice;
+}
+
 void ScriptDriver::CmdSearch(const std::vector<std::string>& w)
 {
     if (search_ == nullptr) {
@@ -557,6 +576,23 @@ void ScriptDriver::HideProgress()
         --progressDepth_;
     }
     Emit({{"progress", "close"}});
+}
+
+int ScriptDriver::Ask(TComponent* /*owner*/, const std::string& text, const std::vector<std::string>& choices,
+                      int escapeChoice)
+{
+    json shown = json::array();
+    for (const std::string& choice : choices) {
+        shown.push_back(U(choice));
+    }
+    Emit({{"question", U(text)}, {"choices", shown}});
+    Question question{choices.size(), escapeChoice, std::nullopt};
+    Question* outer = question_;
+    question_ = &question;
+    // The input ending leaves the question as closed without a choice.
+    RunUntil([&question] { return question.answer.has_value(); });
+    question_ = outer;
+    return question.answer.value_or(escapeChoice);
 }
 
 std::optional<int> ScriptDriver::PickRow(TComponent* Sender, const std::string& /*title*/, TDataSet* DataSet)

@@ -33,6 +33,8 @@ public:
     std::optional<int> PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet) override;
     void ShowEmptyLookup(TComponent* Sender, const std::string& text) override;
     void Search(TDataSet* DataSet) override;
+    int Ask(TComponent* owner, const std::string& text, const std::vector<std::string>& choices,
+            int escapeChoice) override;
 
 private:
     // Reads and runs commands until Done says so or the input ends; returns
@@ -64,6 +66,7 @@ private:
     void CmdListClick(const std::vector<std::string>& w);
     void CmdCellClick(const std::vector<std::string>& w);
     void CmdPick(const std::vector<std::string>& w);
+    void CmdAnswer(const std::vector<std::string>& w);
     void CmdSearch(const std::vector<std::string>& w);
     void CmdWindowState(const std::vector<std::string>& w);
 
@@ -94,5 +97,12 @@ private:
         bool closed = false;
     };
     SearchWindow* search_ = nullptr;
+    // The open question, while one is open: `answer N` picks choice N.
+    struct Question {
+        size_t choices = 0;
+        int escapeChoice = -1;
+        std::optional<int> answer;
+    };
+    Question* question_ = nullptr;
     int progressDepth_ = 0;
 };

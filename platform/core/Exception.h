@@ -94,6 +94,14 @@ private:
     TSocketCause cause_;
 };
 
+// The connection failed while a call was in flight (no answer within the
+// call time-out, closed, reset, garbled): the server may or may not have run
+// the call, so a change it carried is in doubt until its effect is read back.
+class ECallInDoubt : public ESocketError {
+public:
+    using ESocketError::ESocketError;
+};
+
 // An error raised by the application server while it ran a call. Unless it
 // is an ERemoteRefusal, the call was not done and may succeed if sent again
 // (the database was unavailable, the server was stopping...). Code and Args,

@@ -80,6 +80,13 @@ void ChangeLog::MarkInDoubt()
     }
 }
 
+void ChangeLog::ClearInDoubt()
+{
+    for (auto& entry : entries_) {
+        entry.inDoubt = false;
+    }
+}
+
 int ChangeLog::InDoubtCount() const
 {
     return static_cast<int>(

@@ -60,6 +60,8 @@ public:
     // send that carried them lost its answer.
     void MarkInDoubt();
     int InDoubtCount() const;
+    // The receiver's state was read back: no entry is in doubt any more.
+    void ClearInDoubt();
     // Drops column index from every entry (a field left the data set).
     void DropColumn(int index);
 

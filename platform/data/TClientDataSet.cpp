@@ -14,6 +14,7 @@ namespace {
 const ClassRegistration<TClientDataSet>
     clientDataSetClass("TClientDataSet", "TDataSet", [](ClassBuilder<TClientDataSet>& c) {
         c.RegisterProperty("ProviderName", &TClientDataSet::ProviderName, &TClientDataSet::SetProviderName);
+        c.RegisterProperty("IndexFieldNames", &TClientDataSet::IndexFieldNames, &TClientDataSet::SetIndexFieldNames);
     });
 
 // A packet to load holds plain rows, each with a value for every field.
@@ -275,6 +276,42 @@ void TClientDataSet::MergeChange(int changeIndex)
     // A modified row's values now are its base values: nothing to keep.
     log_.Remove(changeIndex);
     DataEvent(TDataEvent::deDataSetChange);
+}
+
+int TClientDataSet::InsertPosition(int requested, const std::vector<FieldValue>& values) const
+{
+    if (indexFieldNames_.empty()) {
+        return requested;
+    }
+    std::vector<int> key;
+    size_t start = 0;
+    while (start <= indexFieldNames_.size()) {
+        size_t end = indexFieldNames_.find(';', start);
+        if (end == std::string::npos) {
+            end = indexFieldNames_.size();
+        }
+        if (end > start) {
+            key.push_back(FieldByName(indexFieldNames_.substr(start, end - start))->Index());
+        }
+        start = end + 1;
+    }
+    std::vector<std::string> wanted;
+    for (int field : key) {
+        wanted.push_back(values[static_cast<size_t>(field)].value_or(""));
+    }
+    // After every row whose key is not greater, so equal keys keep the order
+    // in which they were posted.
+    const auto& records = Records();
+    for (int row = 0; row < static_cast<int>(records.size()); ++row) {
+        std::vector<std::string> held;
+        for (int field : key) {
+            held.push_back(RowValue(row, field).value_or(""));
+        }
+        if (held > wanted) {
+            return row;
+        }
+    }
+    return static_cast<int>(records.size());
 }
 
 bool TClientDataSet::RowInDoubt(int row) const

@@ -32,6 +32,13 @@ public:
     const std::string& ProviderName() const { return providerName_; }
     void SetProviderName(const std::string& value) { providerName_ = value; }
 
+    // Fields (apart by ';') whose texts order the rows: a posted insert goes
+    // before the first row whose key is greater, so rows loaded in that order
+    // stay in it. Empty (the default): an insert goes where it began. Rows
+    // are never sorted on load, and an edit does not move its row.
+    const std::string& IndexFieldNames() const { return indexFieldNames_; }
+    void SetIndexFieldNames(const std::string& value) { indexFieldNames_ = value; }
+
     // Loads a packet whole: replaces every row, empties the change log, opens
     // the data set and goes to its first row. Packet fields are matched to
     // the data set's fields by name (without regard to case); packet fields
@@ -66,6 +73,12 @@ public:
     // Entries logged later are not in doubt.
     void MarkChangesInDoubt() { log_.MarkInDoubt(); }
     int ChangesInDoubt() const { return log_.InDoubtCount(); }
+    // The receiver's state was read back and the entries settled against it.
+    void ClearChangesInDoubt()
+    {
+        log_.ClearInDoubt();
+        DataEvent(TDataEvent::deDataSetChange);
+    }
     bool ChangeInDoubt(int changeIndex) const { return log_.Entries().at(static_cast<size_t>(changeIndex)).inDoubt; }
     // Makes the log's entry at changeIndex base content and no other, as a
     // merge would: the receiver is known to have applied it. Raises
@@ -81,6 +94,7 @@ public:
     const ChangeLog& Log() const { return log_; }
     TUpdateStatus RowUpdateStatus(int row) const override;
     bool RowInDoubt(int row) const override;
+    int InsertPosition(int requested, const std::vector<FieldValue>& values) const override;
 
 protected:
     void InternalOpen() override;
@@ -109,6 +123,7 @@ private:
     void JoinBase(std::int64_t rowId);
 
     std::string providerName_;
+    std::string indexFieldNames_;
     ChangeLog log_;
     // The ids of the rows as last loaded or merged, in order, which
     // CancelUpdates brings back. Their values need no copy: a row still held

@@ -475,8 +475,8 @@ void TDataSet::Post()
         }
     }
     if (state_ == TDataSetState::dsInsert) {
-        const int at = std::clamp(insertAt_, 0, RecordCount());
         std::vector<FieldValue> values = std::move(buffer_);
+        const int at = InsertPosition(std::clamp(insertAt_, 0, RecordCount()), values);
         buffer_.clear();
         records_.insert(records_.begin() + at, Record{nextId_++, RowValues(values)});
         current_ = at;

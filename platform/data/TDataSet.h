@@ -138,6 +138,10 @@ public:
     // or modified since the last load or merge. Data sets that keep no change
     // log hold none.
     virtual TUpdateStatus RowUpdateStatus(int /*row*/) const { return TUpdateStatus::usUnmodified; }
+    // Where a posted insert goes: at requested (the current row when the
+    // insert began, or the end for an append) unless the data set keeps its
+    // rows in an order of its own.
+    virtual int InsertPosition(int requested, const std::vector<FieldValue>& /*values*/) const { return requested; }
     // Whether the change of the row at index row went out in a send whose
     // answer was lost, so that the receiver may or may not hold it.
     virtual bool RowInDoubt(int /*row*/) const { return false; }

@@ -7,9 +7,9 @@
 // before the error goes on to the operator: the guards resume the data sets'
 // controls that the command suspended and close a progress window it opened,
 // and RestauraAposErro drops a row left half inserted, sets boEventos again,
-// takes out of the list the services the grid now holds (a row whose call
-// failed stays in the grid, waiting to go with the next change) and
-// recomputes the commands.
+// brings the list in line with the grid (a row whose call failed stays in the
+// grid, waiting to go with the next change, and a service whose removal
+// failed comes back to the list marked pending) and recomputes the commands.
 #include "host/ProgressShown.h"
 #include "host/ShellRoutines.h"
 #include "host/TMessages.h"
@@ -36,7 +36,7 @@ void TfrmServCliente::RestauraAposErro()
             // The commands are recomputed all the same.
         }
     }
-    RetiraDaListaOsDoCliente();
+    MostraPendentes();
     // The post that failed ran its state change while boEventos was false, so
     // only the standard toolbar reacted and left insert, change and delete
     // enabled; and the transfer buttons no longer match the list and the

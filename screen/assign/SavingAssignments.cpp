@@ -1,8 +1,9 @@
 // Every posted insert or change and every deletion of the client's services is
 // sent to the application server at once, as the whole change log; the log is
 // merged only after the call returned, so a failed call leaves its change to
-// go again with the next one. A cancel throws unsent changes away, and the
-// services whose unsent insert it undid are offered in the list again.
+// go again with the next one. A cancel throws unsent changes away (those in
+// doubt once settled), and the services the grid no longer holds are offered
+// in the list again.
 #include "platform/controls/TDBGrid.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TMaskEdit.h"

@@ -15,6 +15,7 @@ void TfrmServCliente::MontaLista()
     lsbPossiveis->Clear();
     Recarrega(cdsServico, "GetServico");
     Recarrega(cdsServClie, "GetServClie");
+    GuardaServicos();
     if (cdsServico->IsEmpty()) {
         return;
     }

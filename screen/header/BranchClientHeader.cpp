@@ -62,6 +62,7 @@ void TfrmServCliente::vd_cliente(bool required)
         }
         medCliente->SetEditMask(PictPess(cdsCliente->FieldByName("IDTPIJURCLIE")->AsString()));
         edtCliente->SetText(cdsCliente->FieldByName("NMRAZSOCCLIE")->AsString());
+        nomesClientes_[cdsCliente->FieldByName("CDCLIENTE")->AsString()] = edtCliente->Text();
     } catch (...) {
         medCliente->SetFocus();
         throw;

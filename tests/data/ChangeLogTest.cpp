@@ -365,3 +365,66 @@ TEST(ChangeLogEntries, CombineAsDocumented)
     log.Clear();
     EXPECT_TRUE(log.Delta({}).rows.empty());
 }
+
+// A send whose answer was lost leaves its changes in doubt: the receiver may
+// hold them. Each step says what the log sends and what a cancel brings back.
+TEST(ChangeLog, ChangesInDoubtAreSettledOneByOneAndAnInsertInDoubtIsNotCancelledOut)
+{
+    ServClieForm f(ThreeServices());
+    f.InsertService("00040", "Lavagem a seco");
+    f.GoTo("00010");
+    f.cds->Delete();
+    f.cds->MarkChangesInDoubt();
+    f.InsertService("00050", "Cera"); // logged after: not in doubt
+    EXPECT_EQ(f.cds->ChangesInDoubt(), 2);
+    EXPECT_FALSE(f.cds->ChangeInDoubt(2));
+    f.GoTo("00040");
+    EXPECT_TRUE(f.cds->RowInDoubt(f.cds->RecNo()));
+
+    // Taken back, the insert in doubt becomes a deletion the receiver needs.
+    f.cds->Delete();
+    DataPacket d = Delta(f.cds);
+    ASSERT_EQ(d.rows.size(), 3u);
+    EXPECT_EQ(d.rows[0].status, TUpdateStatus::usDeleted);
+    EXPECT_EQ(d.rows[0].values[1], FieldValue("00040"));
+    // ...while an insert never sent still cancels out.
+    f.GoTo("00050");
+    f.cds->Delete();
+    EXPECT_EQ(f.cds->GetChangeCount(), 2);
+
+    // The receiver held the deletion of 00010: merged alone, it stays done
+    // when the rest is cancelled; the deletion of 00040 is undone.
+    f.cds->MergeChange(1);
+    f.cds->ClearChangesInDoubt();
+    EXPECT_EQ(f.cds->ChangesInDoubt(), 0);
+    f.cds->CancelUpdates();
+    EXPECT_EQ(f.Codes(), (std::vector<std::string>{"00020", "00030", "00040"}));
+    EXPECT_THROW(f.cds->MergeChange(0), EDatabaseError);
+}
+
+TEST(ChangeLog, AMergedInsertStaysWhenTheRestIsCancelled)
+{
+    ServClieForm f(ThreeServices());
+    f.InsertService("00040", "Lavagem a seco");
+    f.GoTo("00020");
+    f.cds->Delete();
+    f.cds->MergeChange(0);
+    ASSERT_EQ(f.cds->GetChangeCount(), 1);
+    f.cds->CancelUpdates();
+    EXPECT_EQ(f.cds->GetChangeCount(), 0);
+    EXPECT_EQ(f.cds->RecordCount(), 4);
+    f.GoTo("00040");
+    EXPECT_EQ(f.cds->FieldByName("NMSERVICO")->AsString(), "Lavagem a seco");
+}
+
+TEST(ChangeLog, WithAnIndexAnInsertGoesInKeyOrderWhereverItBegan)
+{
+    ServClieForm f(ThreeServices());
+    f.cds->SetIndexFieldNames("CDSERVFILI");
+    for (const char* code : {"00025", "00005", "00099", "00020"}) {
+        f.cds->Last();
+        f.InsertService(code, "x");
+        EXPECT_EQ(f.Code(), code); // the posted row is current
+    }
+    EXPECT_EQ(f.Codes(), (std::vector<std::string>{"00005", "00010", "00020", "00020", "00025", "00030", "00099"}));
+}

@@ -144,6 +144,15 @@ TEST_F(SavingTest, AnUnsentServiceIsInTheGridOnlyMarkedPendingAndGoesOnce)
     EXPECT_EQ(again.Component("cdsServClie")["pending"], json::array({0, 1}));
     EXPECT_EQ(ListItems(again), ListOfServicesNotIn({"00001", "00005"}));
 
+    // A waiting insert taken back never reached the server: its service is
+    // offered again in its place, unmarked, and nothing is left to send for it.
+    auto back = shell.Step("cellclick dbgPadrao 1\nclick sbtUmEsquerda");
+    ASSERT_EQ(Errors(back.lines).size(), 1u) << back.Text();
+    EXPECT_EQ(GridCodes(back), (std::vector<std::string>{"00001"}));
+    EXPECT_EQ(ListItems(back), ListOfServicesNotIn({"00001"}));
+    EXPECT_EQ(back.Component("lsbPossiveis")["pending"], json::array());
+    EXPECT_EQ(back.Component("cdsServClie")["changeCount"], 1);
+
     auto stored = shell.Step(RestartAndTell() + "click sbtTodos");
     EXPECT_TRUE(Errors(stored.lines).empty()) << stored.Text();
     EXPECT_EQ(Assigned("0001", "C0002"), trace::BranchServices());
@@ -151,31 +160,91 @@ TEST_F(SavingTest, AnUnsentServiceIsInTheGridOnlyMarkedPendingAndGoesOnce)
     EXPECT_EQ(stored.Component("cdsServClie")["pending"], json::array());
 }
 
-TEST_F(SavingTest, AnUnsentChangeGoesForItsClientBeforeAnotherIsLoadedOrIsNamedWhenItCannot)
+TEST_F(SavingTest, AReloadWhileTheServerIsAwayKeepsTheWaitingChangesAndTheViews)
+{
+    auto shell = Live();
+    shell.Step(Header(1));
+    Server().Stop();
+    auto moved = shell.Step("listclick lsbPossiveis 0\nclick sbtEscolhido");
+    ASSERT_EQ(Errors(moved.lines).size(), 1u) << moved.Text();
+    EXPECT_NE(Errors(moved.lines)[0].find("foi mantida e vai com a próxima"), std::string::npos) << moved.Text();
+
+    // "Is it back?" and a double click with nothing selected both reload:
+    // each says once that the change is kept, and changes nothing.
+    for (const char* reload : {"focus dbgPadrao\nclick sbtVerificar", "focus lsbPossiveis\ndblclick lsbPossiveis"}) {
+        auto out = shell.Step(reload);
+        ASSERT_EQ(Errors(out.lines).size(), 1u) << reload << out.Text();
+        const std::string told = Errors(out.lines)[0];
+        EXPECT_NE(told.find("As alterações à espera (1) foram mantidas"), std::string::npos) << told;
+        EXPECT_NE(told.find("00001 - Consultoria (inclusão)"), std::string::npos) << told;
+        EXPECT_EQ(told.find("desfeitas"), std::string::npos) << told;
+        EXPECT_EQ(GridCodes(out), (std::vector<std::string>{"00001"})) << reload;
+        EXPECT_EQ(out.Component("cdsServClie")["pending"], json::array({0}));
+        EXPECT_EQ(ListItems(out), ListOfServicesNotIn({"00001"})) << reload;
+    }
+
+    auto next = shell.Step(RestartAndTell() + "focus lsbPossiveis\nlistclick lsbPossiveis 0\nclick sbtEscolhido");
+    EXPECT_TRUE(Errors(next.lines).empty()) << next.Text();
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00001", "00002"}));
+    EXPECT_EQ(GridCodes(next), Assigned("0001", "C0002"));
+}
+
+TEST_F(SavingTest, AWaitingChangeGoesForItsClientBeforeAnotherIsLoadedAndARefusalNamesThatClient)
+{
+    auto shell = Live();
+    shell.Step(Header(1));
+    Server().Stop();
+    ASSERT_EQ(Errors(shell.Step("listclick lsbPossiveis 3\nclick sbtEscolhido").lines).size(), 1u);
+    ASSERT_EQ(Errors(shell.Step("listclick lsbPossiveis 3\nclick sbtEscolhido").lines).size(), 1u);
+
+    // Another client: what can go is stored for the client it was made for,
+    // and the refusal names that client.
+    const std::string tell = RestartAndTell();
+    DropService("00004");
+    auto other = shell.Step(tell + "click btnCliente\npick 2\nfocus lsbPossiveis");
+    ASSERT_EQ(Errors(other.lines).size(), 1u) << other.Text();
+    const std::string told = Errors(other.lines)[0];
+    EXPECT_NE(told.find("00004 - Treinamento - cliente Comércio Álvares Ltda, filial 0001"), std::string::npos) << told;
+    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00005"}));
+    EXPECT_EQ(GridCodes(other), Assigned("0001", "C0003"));
+    EXPECT_EQ(other.Component("cdsServClie")["changeCount"], 0);
+}
+
+TEST_F(SavingTest, ClosingWithChangesThatCannotGoAsksToSendAgainDiscardOrStay)
 {
     auto shell = Live();
     shell.Step(Header(1));
     Server().Stop();
     ASSERT_EQ(Errors(shell.Step("listclick lsbPossiveis 4\nclick sbtEscolhido").lines).size(), 1u);
-
-    // Another client: the change is stored for the client it was made for.
-    auto other = shell.Step(RestartAndTell() + "click btnCliente\npick 2\nfocus lsbPossiveis");
-    EXPECT_TRUE(Errors(other.lines).empty()) << other.Text();
-    EXPECT_EQ(PacketEntries(other.lines), (std::vector<std::string>{"inserted:00005"}));
-    EXPECT_EQ(Assigned("0001", "C0002"), (std::vector<std::string>{"00005"}));
-    EXPECT_EQ(GridCodes(other), Assigned("0001", "C0003"));
-    EXPECT_EQ(other.Component("cdsServClie")["changeCount"], 0);
-
-    // A change that cannot go even then is undone and named, once.
-    auto ready = shell.Step("cellclick dbgPadrao 0");
+    // Back on another client's header, the server gone again.
+    shell.Step(RestartAndTell() + "click btnCliente\npick 2");
     Server().Stop();
-    ASSERT_EQ(Errors(shell.Step("click sbtUmEsquerda").lines).size(), 1u);
-    auto closed = shell.Step("close");
-    ASSERT_EQ(Errors(closed.lines).size(), 1u) << closed.Text();
-    const std::string told = Errors(closed.lines)[0];
-    EXPECT_NE(told.find("desfeitas"), std::string::npos) << told;
-    EXPECT_NE(told.find(GridCodes(ready)[0] + " - "), std::string::npos) << told;
-    EXPECT_NE(told.find("(exclusão)"), std::string::npos) << told;
+
+    auto question = [](const ShellOutput& out) {
+        for (const json& line : out.lines) {
+            if (line.contains("question")) {
+                return line;
+            }
+        }
+        return json();
+    };
+    auto asked = shell.Step("close");
+    const json first = question(asked);
+    ASSERT_TRUE(first.is_object()) << asked.Text();
+    EXPECT_EQ(first["choices"].size(), 3u);
+    EXPECT_NE(first["question"].get<std::string>().find(
+                  "00005 - Suporte técnico (inclusão) - cliente Comércio Álvares Ltda, filial 0001"),
+              std::string::npos)
+        << first;
+    // Stay: the screen and its waiting change are still there.
+    auto stayed = shell.Step("answer 2");
+    EXPECT_EQ(stayed.Component("cdsServClie")["changeCount"], 1);
+    // Send again (still away), then discard: the screen closes, nothing stored.
+    auto again = shell.Step("close\nanswer 0");
+    EXPECT_TRUE(question(again).is_object()) << again.Text();
+    auto discarded = shell.Step("answer 1");
+    EXPECT_TRUE(discarded.Dump()["screen"].is_null()) << discarded.Text();
+    EXPECT_TRUE(Assigned("0001", "C0002").empty());
 }
 
 TEST_F(SavingTest, ACancelUndoesAnUnsentInsertAndItIsNeverSent)
@@ -216,10 +285,12 @@ TEST_F(SavingTest, ADeletionThatNeverReachedTheServerGoesWithTheNextDeletion)
     // The connection could not open again, so nothing went out.
     EXPECT_TRUE(Calls(failed.lines).empty()) << failed.Text();
     EXPECT_EQ(Errors(failed.lines).size(), 1u) << failed.Text();
-    // Deleted here, not on the server; and nothing appended to the list,
-    // since the send failed before it.
+    // Deleted here, not on the server: the service waits in the list,
+    // marked, and the dump lists the waiting deletion.
     EXPECT_EQ(GridCodes(failed), (std::vector<std::string>{"00002", "00003", "00004", "00005"}));
-    EXPECT_TRUE(ListItems(failed).empty());
+    EXPECT_EQ(ListItems(failed), (std::vector<std::string>{"00001 - Consultoria"}));
+    EXPECT_EQ(failed.Component("lsbPossiveis")["pending"], json::array({0}));
+    EXPECT_EQ(failed.Component("cdsServClie")["deleted"].size(), 1u);
     EXPECT_EQ(failed.Component("cdsServClie")["changeCount"], 1);
     EXPECT_EQ(failed.Dump()["globals"]["stnmservico"], "Consultoria");
     ExpectUsable(failed);

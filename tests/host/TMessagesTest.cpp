@@ -26,6 +26,14 @@ TEST(TMessages, KeysAreFoundWithoutRegardToCase)
     EXPECT_EQ(msgPadrao.Lines().size(), 3u);
 }
 
+TEST(TMessages, ArgumentsTakeTheirPlacesAndAPercentWithoutOneStays)
+{
+    TMessages msgPadrao(nullptr);
+    msgPadrao.SetLines(Lines({"alt_cliente|cliente %1, filial %2 (%3 a 100%)"}));
+    EXPECT_EQ(msgPadrao.Msg("alt_cliente", {"Ana", "0001"}), "cliente Ana, filial 0001 (%3 a 100%)");
+    EXPECT_EQ(msgPadrao.Msg("alt_cliente", {"%2", "x"}), "cliente %2, filial x (%3 a 100%)");
+}
+
 TEST(TMessages, AccentedKeysFoldTheirCaseToo)
 {
     TMessages msg(nullptr);
