@@ -116,14 +116,23 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
         return {};
     }
     if (role == Qt::FontRole || role == Qt::ToolTipRole) {
-        // A row whose change has not reached the server yet stands out, and
-        // says why.
+        // A row whose change the server may not hold stands out, and says
+        // why: not sent yet, or sent and its answer lost.
         TDataSet* shown = grid_->ShownDataSet();
-        if (shown == nullptr || shown->RowUpdateStatus(index.row()) == TUpdateStatus::usUnmodified) {
+        if (shown == nullptr) {
+            return {};
+        }
+        const char* why = nullptr;
+        if (shown->RowInDoubt(index.row())) {
+            why = ShellTexts::kInDoubt;
+        } else if (shown->RowUpdateStatus(index.row()) != TUpdateStatus::usUnmodified) {
+            why = ShellTexts::kNotStored;
+        }
+        if (why == nullptr) {
             return {};
         }
         if (role == Qt::ToolTipRole) {
-            return ShellTexts::Text(ShellTexts::kNotStored);
+            return ShellTexts::Text(why);
         }
         QFont font;
         font.setItalic(true);

@@ -14,6 +14,7 @@
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ModelWatch.h"
 #include "shell/gui/ProgressWindow.h"
+#include "shell/gui/QuestionBox.h"
 #include "shell/gui/SearchDialog.h"
 #include "shell/gui/ShellTexts.h"
 #include "shell/gui/ShellWindow.h"
@@ -137,6 +138,19 @@ void GuiShellUi::ShowEmptyLookup(TComponent* Sender, const std::string& text)
                     QMessageBox::Ok, WindowOver(Sender));
     box.exec();
     Reactivate();
+}
+
+int GuiShellUi::Ask(TComponent* owner, const std::string& text, const std::vector<std::string>& choices,
+                    int escapeChoice)
+{
+    std::vector<QString> buttons;
+    for (const std::string& choice : choices) {
+        buttons.push_back(GuiConvert::ToQt(choice));
+    }
+    QuestionBox box(ShellTexts::Text(ShellTexts::kNoticeTitle), GuiConvert::ToQt(text), buttons, WindowOver(owner));
+    int choice = box.Ask();
+    Reactivate();
+    return choice >= 0 ? choice : escapeChoice;
 }
 
 void GuiShellUi::Search(TDataSet* DataSet)

@@ -34,6 +34,10 @@ public:
     std::optional<int> PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet) override;
     void ShowEmptyLookup(TComponent* Sender, const std::string& text) override;
     void Search(TDataSet* DataSet) override;
+    // A question box over the owner's window. It is modal, so the operator
+    // answers it also while the gate drops the input to everything else.
+    int Ask(TComponent* owner, const std::string& text, const std::vector<std::string>& choices,
+            int escapeChoice) override;
 
     // Shows one error message box.
     void ShowError(const std::string& text);

@@ -2,8 +2,10 @@
 
 #include "platform/controls/TListBox.h"
 #include "shell/gui/GuiConvert.h"
+#include "shell/gui/ShellTexts.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QPalette>
 #include <QSize>
 
@@ -78,6 +80,20 @@ QVariant ListBoxModel::data(const QModelIndex& index, int role) const
     case Qt::ForegroundRole:
         if (list_->Selected(row)) {
             return QApplication::palette().brush(QPalette::Active, QPalette::HighlightedText);
+        }
+        return {};
+    case Qt::FontRole:
+        // An entry standing for a change the server does not hold yet is
+        // drawn as the grid draws such a row.
+        if (list_->ItemPending(row)) {
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        return {};
+    case Qt::ToolTipRole:
+        if (list_->ItemPending(row)) {
+            return ShellTexts::Text(ShellTexts::kNotStored);
         }
         return {};
     case Qt::SizeHintRole: return QSize(1, list_->ItemHeight());

@@ -70,11 +70,25 @@ void ListBoxView::SyncItems()
     if (currentIndex() != current) {
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     }
+    // The entry the operator reached comes into view: the current one when it
+    // moved, else one selected without moving it (a search over the list
+    // selects the row it found and leaves the current entry where it was).
+    std::vector<int> selected = list->SelectedIndexes();
+    int reached = -1;
     if (index != shownIndex_) {
-        shownIndex_ = index;
-        if (current.isValid()) {
-            scrollTo(current);
+        reached = index;
+    } else {
+        for (int entry : selected) {
+            if (!std::binary_search(shownSelection_.begin(), shownSelection_.end(), entry)) {
+                reached = entry;
+                break;
+            }
         }
+    }
+    shownIndex_ = index;
+    shownSelection_ = std::move(selected);
+    if (reached >= 0) {
+        scrollTo(model_->index(reached));
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include <QListView>
 
+#include <vector>
+
 class ListBoxModel;
 class TListBox;
 
@@ -46,7 +48,10 @@ private:
     int RowsPerPage() const;
 
     ListBoxModel* model_;
+    // The current entry and the selection last shown (ascending), to tell
+    // which entry a change of the list brought the operator to.
     int shownIndex_ = -1;
+    std::vector<int> shownSelection_;
     bool pending_ = false;
     // The entry whose click waits for the release (see mousePressEvent).
     int pendingClick_ = -1;

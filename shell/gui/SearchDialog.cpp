@@ -50,8 +50,8 @@ void SearchDialog::Search(const QString& text)
     std::string value = *wanted;
     Application().Dispatch([ds, value] {
         int row = SearchMatch::FirstMatch(ds, value);
-        if (row >= 0 && row != ds->RecNo()) {
-            ds->SetRecNo(row);
+        if (row >= 0) {
+            SearchMatch::MoveTo(ds, row);
         }
     });
     ShowCurrent();
@@ -63,11 +63,7 @@ void SearchDialog::MoveTo(int row)
         return;
     }
     TDataSet* ds = dataSet_;
-    Application().Dispatch([ds, row] {
-        if (row >= 0 && row < ds->RecordCount() && row != ds->RecNo()) {
-            ds->SetRecNo(row);
-        }
-    });
+    Application().Dispatch([ds, row] { SearchMatch::MoveTo(ds, row); });
     ShowCurrent();
 }
 

@@ -3,6 +3,8 @@
 // set's current row to the first row that matches (case and accents
 // ignored); the rows are listed below with the current one marked. Enter or
 // Escape closes the window; a double click makes that row current and closes.
+// Each move is SearchMatch::MoveTo's, as in the headless shell, so that the
+// screen owning the data set follows it (selects the found service).
 #include <QDialog>
 
 class DataSetRowsModel;

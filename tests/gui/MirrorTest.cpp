@@ -24,6 +24,7 @@
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/ListBoxModel.h"
 #include "shell/gui/ListBoxView.h"
+#include "shell/gui/ShellTexts.h"
 
 #include <QApplication>
 #include <QFont>
@@ -150,6 +151,51 @@ TEST_F(MirrorTest, GridShowsRowsTitlesWidthsAndCurrentRow)
     EXPECT_FALSE(model->index(0, 1).data(Qt::FontRole).isValid());
     s->data->MergeChangeLog();
     EXPECT_FALSE(model->index(added, 1).data(Qt::FontRole).isValid());
+}
+
+// A grid row or list entry whose change the server may not hold is drawn in
+// italics and says why: not sent yet, or sent and its answer lost. The list
+// is drawn again when an entry is marked.
+TEST_F(MirrorTest, RowsAndEntriesTheServerMayNotHoldAreItalicAndSayWhy)
+{
+    s->list->SetItems({"00001 - Lavagem", "00002 - Pintura"});
+    GuiTest::Settle();
+    ListBoxModel* entries = s->Widget<ListBoxView>(s->list)->ItemModel();
+    QSignalSpy redrawn(entries, &QAbstractItemModel::dataChanged);
+    s->list->SetItemPending(1, true);
+    GuiTest::Settle();
+    EXPECT_FALSE(redrawn.isEmpty());
+
+    s->data->Append();
+    s->fldCode->SetAsString("00009");
+    s->data->Post();
+    const int inDoubt = s->data->RecNo();
+    s->data->MarkChangesInDoubt();
+    s->data->Append();
+    s->fldCode->SetAsString("00010");
+    s->data->Post();
+    const int unsent = s->data->RecNo();
+    GridModel* rows = s->Widget<GridView>(s->grid)->TableModel();
+
+    struct Case {
+        const char* what;
+        QModelIndex index;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"stored row", rows->index(0, 1), nullptr},
+        {"row in doubt", rows->index(inDoubt, 1), ShellTexts::kInDoubt},
+        {"row not sent", rows->index(unsent, 1), ShellTexts::kNotStored},
+        {"entry", entries->index(0), nullptr},
+        {"pending entry", entries->index(1), ShellTexts::kNotStored},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.index.isValid());
+        EXPECT_EQ(c.index.data(Qt::FontRole).value<QFont>().italic(), c.reason != nullptr);
+        EXPECT_EQ(c.index.data(Qt::ToolTipRole).toString(),
+                  c.reason != nullptr ? ShellTexts::Text(c.reason) : QString());
+    }
 }
 
 TEST_F(MirrorTest, DisabledDataSourceBlanksTheGridUntilEnabled)

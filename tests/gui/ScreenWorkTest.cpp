@@ -33,6 +33,7 @@
 #include "shell/gui/ListBoxView.h"
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ProgressWindow.h"
+#include "shell/gui/SearchDialog.h"
 #include "shell/gui/ShellWindow.h"
 
 #include <QApplication>
@@ -45,12 +46,14 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -59,6 +62,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -177,6 +181,10 @@ protected:
                     EXPECT_TRUE(lookup->grab().save(QString::fromLocal8Bit(file), "PNG"));
                 }
                 QTest::keyClick(lookup->Table(), Qt::Key_Return);
+            } else if (auto* search = qobject_cast<SearchDialog*>(w)) {
+                ++searches_;
+                GuiTest::Type(search->Edit(), searchText_);
+                QTest::keyClick(search->Edit(), Qt::Key_Return);
             } else {
                 if (auto* box = qobject_cast<QMessageBox*>(w)) {
                     errors_ << box->text();
@@ -296,6 +304,36 @@ protected:
         return over.isAccepted();
     }
 
+    // The index of the list's entry of a service code, or -1.
+    int EntryOf(const char* code) const
+    {
+        const auto& items = Model<TListBox>("lsbPossiveis")->Items();
+        auto at = std::find_if(items.begin(), items.end(),
+                               [code](const std::string& item) { return item.rfind(code, 0) == 0; });
+        return at != items.end() ? static_cast<int>(at - items.begin()) : -1;
+    }
+
+    // Every assignment the server's database holds, as client and service
+    // codes, read by a connection of the test's own.
+    std::set<std::pair<std::string, std::string>> StoredAssignments() const
+    {
+        std::set<std::pair<std::string, std::string>> rows;
+        sqlite3* db = nullptr;
+        std::string path = dir_ + "/server.db";
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v2(db, "SELECT CDCLIENTE, CDSERVFILI FROM SERVCLIE", -1, &stmt, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(stmt) == SQLITE_ROW) {
+                    rows.emplace(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+                                 reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+                }
+            }
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        return rows;
+    }
+
     QPoint RowCentre(const char* list, int row) const
     {
         auto* view = Widget<ListBoxView>(list);
@@ -313,6 +351,9 @@ protected:
     TCustomForm* screen_ = nullptr;
     QStringList errors_;
     int lookups_ = 0;
+    // What the search window is given, and how many opened.
+    QString searchText_;
+    int searches_ = 0;
 };
 
 TEST_F(ScreenWorkTest, BranchClientTwoMovedOneBackAllBack)
@@ -455,6 +496,68 @@ TEST_F(ScreenWorkTest, DraggingBetweenTheListsMovesAsTheTransferButtonsDo)
     EXPECT_EQ(list->Count(), possible + before);
     ExpectWidgetsShowTheModel("refused while disabled");
 }
+
+// A search over the list selects the service it found in place of the one
+// clicked before; the next move, by the button or by its key, stores the
+// found service and not the other.
+class ScreenWorkSearchTest : public ScreenWorkTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ScreenWorkSearchTest, TheMoveAfterASearchStoresTheFoundService)
+{
+    const bool byKey = GetParam();
+    OpenWithListsLoaded();
+    auto* list = Model<TListBox>("lsbPossiveis");
+    auto* listView = Widget<ListBoxView>("lsbPossiveis");
+    const int earlier = EntryOf("00006");
+    const int found = EntryOf("00015");
+    ASSERT_GE(earlier, 0);
+    ASSERT_GE(found, 0);
+    const auto before = StoredAssignments();
+
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", earlier));
+    GuiTest::Settle();
+    ASSERT_EQ(list->SelectedIndexes(), std::vector<int>{earlier});
+    // The operator scrolls the list away from the service the search finds.
+    ListBoxModel* items = listView->ItemModel();
+    auto inView = [&](int entry) {
+        return listView->viewport()->rect().contains(listView->visualRect(items->index(entry)));
+    };
+    listView->verticalScrollBar()->setValue(listView->verticalScrollBar()->maximum());
+    ASSERT_FALSE(inView(found));
+    searchText_ = "vigil";
+    QTest::mouseClick(Widget<QToolButton>("sbtProcurar"), Qt::LeftButton);
+    GuiTest::Settle();
+    ASSERT_EQ(searches_, 1);
+    EXPECT_EQ(list->SelectedIndexes(), std::vector<int>{found});
+    // The list shows that selection, the found entry in view.
+    EXPECT_TRUE(items->index(found).data(Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(items->index(earlier).data(Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(inView(found));
+
+    if (byKey) {
+        QWidget* focused = shell_->ViewOf(screen_)->WidgetOf(screen_->ActiveControl());
+        ASSERT_NE(focused, nullptr);
+        QTest::keyClick(focused, Qt::Key_Right, Qt::ControlModifier);
+    } else {
+        QTest::mouseClick(Widget<QToolButton>("sbtEscolhido"), Qt::LeftButton);
+    }
+    GuiTest::Settle();
+    std::set<std::string> added;
+    for (const auto& row : StoredAssignments()) {
+        if (before.count(row) == 0) {
+            added.insert(row.second);
+        }
+    }
+    EXPECT_EQ(added, std::set<std::string>{"00015"});
+    EXPECT_GE(EntryOf("00006"), 0);
+    EXPECT_EQ(EntryOf("00015"), -1);
+    ExpectWidgetsShowTheModel("found service moved");
+}
+
+INSTANTIATE_TEST_SUITE_P(ByButtonOrKey, ScreenWorkSearchTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "CtrlRight" : "Button";
+                         });
 
 TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCounts)
 {

@@ -10,6 +10,7 @@
 #include "platform/core/Exception.h"
 #include "platform/data/TClientDataSet.h"
 #include "shell/gui/GuiShellUi.h"
+#include "shell/gui/InputGate.h"
 #include "shell/gui/LookupDialog.h"
 #include "shell/gui/ProgressWindow.h"
 #include "shell/gui/SearchDialog.h"
@@ -28,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 
 using GuiTest::Cp;
@@ -236,6 +239,59 @@ TEST_F(ShellUiTest, ProgressWindowShowsTheTextWithABusyIndicator)
     EXPECT_EQ(progress->Text(), QString("Outro"));
     DeactiveShowAvi();
     EXPECT_EQ(ui->Progress(), nullptr);
+}
+
+// ---- questions
+
+// The operator answers a question by a button, Enter (the first choice),
+// Escape or the close box, also while a command's progress window drops the
+// input to every other window.
+TEST_F(ShellUiTest, QuestionAnswersTheChoiceMadeOrTheEscapeChoice)
+{
+    struct Case {
+        const char* what;
+        std::function<void(QMessageBox*)> answer;
+        int escapeChoice;
+        int expected;
+    };
+    auto buttonsInOrder = [](QMessageBox* box) {
+        QList<QPushButton*> buttons = box->findChildren<QPushButton*>();
+        std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) {
+            return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+        });
+        return buttons;
+    };
+    const Case cases[] = {
+        {"second button", [&](QMessageBox* box) { QTest::mouseClick(buttonsInOrder(box).at(1), Qt::LeftButton); }, 2,
+         1},
+        {"Enter", [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }, 2, 0},
+        {"Escape", [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }, 2, 2},
+        {"Escape with no choice for it", [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }, -1, -1},
+        {"close box", [](QMessageBox* box) { box->close(); }, -1, -1},
+    };
+    ActiveShowAvi(s->form, 6, "Gravando");
+    ASSERT_TRUE(ui->Gate()->IsClosed());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QString text;
+        QStringList buttons;
+        GuiTest::ModalDriver driver([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            text = box->text();
+            for (QPushButton* button : buttonsInOrder(box)) {
+                buttons << button->text();
+            }
+            c.answer(box);
+        });
+        int choice =
+            ui->Ask(s->form, Cp("Gravar as alterações?"), {"Gravar", Cp("Não gravar"), "Cancelar"}, c.escapeChoice);
+        EXPECT_EQ(choice, c.expected);
+        EXPECT_EQ(driver.Unclosed(), 0);
+        EXPECT_EQ(text, QString::fromUtf8("Gravar as alterações?"));
+        EXPECT_EQ(buttons, (QStringList{"Gravar", QString::fromUtf8("Não gravar"), "Cancelar"}));
+    }
+    DeactiveShowAvi();
 }
 
 // ---- Qt's own texts
