@@ -218,6 +218,8 @@ private:
     bool boEventos = false;
     // The services of the last load of both views, code to name.
     std::map<std::string, std::string> servicos_;
+    // The list's entry the running search selected last.
+    std::string procurado_;
     // The names of the clients validated in the header, by code.
     std::map<std::string, std::string> nomesClientes_;
 };

@@ -71,7 +71,11 @@ public:
     // was lost: the receiver may or may not have applied them. An inserted
     // row in doubt that is deleted is logged as a deletion, not forgotten.
     // Entries logged later are not in doubt.
-    void MarkChangesInDoubt() { log_.MarkInDoubt(); }
+    void MarkChangesInDoubt()
+    {
+        log_.MarkInDoubt();
+        DataEvent(TDataEvent::deDataSetChange);
+    }
     int ChangesInDoubt() const { return log_.InDoubtCount(); }
     // The receiver's state was read back and the entries settled against it.
     void ClearChangesInDoubt()

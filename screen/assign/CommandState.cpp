@@ -101,6 +101,7 @@ void TfrmServCliente::lsbPossiveisClick(TObject* /*Sender*/)
 void TfrmServCliente::sbtProcurarClick(TObject* Sender)
 {
     if (ActiveControl() == lsbPossiveis) {
+        procurado_.clear();
         Procura(cdsServico);
         return;
     }
@@ -116,7 +117,13 @@ void TfrmServCliente::qryServiAfterScroll(TDataSet* /*DataSet*/)
         return;
     }
     lsbPossiveis->SetSelected(lsbPossiveis->ItemIndex(), false);
+    // A search that moves as the operator types finds several services on
+    // its way: only the last one found stays selected.
+    if (!procurado_.empty()) {
+        lsbPossiveis->SetSelected(lsbPossiveis->IndexOf(procurado_), false);
+    }
     std::string line = ServiceLine::Build(cdsServico->FieldByName("CDSERVFILI")->AsString(),
                                           cdsServico->FieldByName("NMSERVICO")->AsString());
     lsbPossiveis->SetSelected(lsbPossiveis->IndexOf(line), true);
+    procurado_ = line;
 }

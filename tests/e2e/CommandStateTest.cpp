@@ -278,6 +278,15 @@ TEST_F(CommandsTest, SearchOverTheListSelectsTheFoundService)
     EXPECT_TRUE(out.Errors().empty()) << out.Text();
 }
 
+TEST_F(CommandsTest, ASearchThatMovesAgainKeepsOnlyTheLastServiceFoundSelected)
+{
+    // As the Qt search window does while the operator types.
+    auto out = Play("open\n" + ChooseClient(0) +
+                    "listclick lsbPossiveis 0\nclick sbtProcurar\nsearch trein\nsearch inst\nsearch close\ndump\n");
+    ASSERT_EQ(out.exitCode, 0) << out.Text();
+    EXPECT_EQ(Selected(out), json::array({1})) << out.Component("lsbPossiveis")["items"];
+}
+
 TEST_F(CommandsTest, SearchFromTheMenuFindsAShortCodeLine)
 {
     // The line of a code shorter than five characters is built the same way
