@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
 #include <QMdiArea>
@@ -254,6 +255,18 @@ void ShellWindow::SavePlace() const
 
 void ShellWindow::closeEvent(QCloseEvent* event)
 {
+    // The screen closes first: holding changes that cannot reach the server
+    // it asks the operator, who may choose to stay, and then so does the
+    // shell.
+    if (package_ != nullptr && package_->Loaded()) {
+        if (TCustomForm* screen = package_->ScreenGlobal()) {
+            Application().Dispatch([screen] { screen->Close(); });
+            if (package_->ScreenGlobal() != nullptr) {
+                event->ignore();
+                return;
+            }
+        }
+    }
     SavePlace();
     QMainWindow::closeEvent(event);
 }

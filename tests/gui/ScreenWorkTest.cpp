@@ -17,6 +17,7 @@
 #include "platform/controls/TDBGrid.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TSpeedButton.h"
+#include "platform/data/TClientDataSet.h"
 #include "platform/data/TDataSet.h"
 #include "platform/data/TField.h"
 #include "shell/PackageHost.h"
@@ -500,6 +501,28 @@ TEST_F(ScreenWorkTest, DraggingBetweenTheListsMovesAsTheTransferButtonsDo)
 // A search over the list selects the service it found in place of the one
 // clicked before; the next move, by the button or by its key, stores the
 // found service and not the other.
+TEST_F(ScreenWorkTest, ClosingTheShellWithAChangeThatCannotGoAsksAndStaying)
+{
+    OpenWithListsLoaded();
+    const int entry = EntryOf("00001");
+    ASSERT_GE(entry, 0);
+    server_.reset();
+    GuiTest::Click(Widget<ListBoxView>("lsbPossiveis")->viewport(), RowCentre("lsbPossiveis", entry));
+    QTest::mouseClick(Widget<QToolButton>("sbtEscolhido"), Qt::LeftButton);
+    GuiTest::Settle();
+    ASSERT_EQ(errors_.size(), 1) << errors_.join("\n").toStdString();
+    ASSERT_EQ(Model<TClientDataSet>("cdsServClie")->GetChangeCount(), 1);
+
+    // The question is closed without a choice, which is staying.
+    EXPECT_FALSE(shell_->close());
+    GuiTest::Settle();
+    ASSERT_EQ(errors_.size(), 2);
+    EXPECT_TRUE(errors_[1].contains(QStringLiteral("00001 - "))) << errors_[1].toStdString();
+    EXPECT_TRUE(shell_->isVisible());
+    EXPECT_EQ(package_->ScreenGlobal(), screen_);
+    EXPECT_EQ(Model<TClientDataSet>("cdsServClie")->GetChangeCount(), 1);
+}
+
 class ScreenWorkSearchTest : public ScreenWorkTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(ScreenWorkSearchTest, TheMoveAfterASearchStoresTheFoundService)
