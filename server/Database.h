@@ -32,27 +32,30 @@ public:
     using EDatabaseError::EDatabaseError;
 };
 
-// The statements of the server's methods whose SQL is not the same on every
-// engine: each engine writes its own form of them, its dialect, beside its
-// connection. Texts of the other statements are standard SQL and stay with
-// the methods. Parameters are '?' placeholders, in the order given here.
+// An operation this engine leaves to tools of its own (PostgreSQL's backup
+// is pg_dump): the message says which.
+class EDatabaseUnsupported : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
+class SqlStatement;
+
+// The statements of the server's methods that not every engine can say the
+// same way: each engine writes its own form of them, its dialect, beside its
+// connection. Every other statement is written once, with the code that runs
+// it. Parameters are named after the columns they fill (SqlStatement).
 enum class SqlOperation {
-    // Stores the assignment (branch, client, service) when its client and
-    // service exist; one stored already is no error and changes nothing.
-    // Parameters: branch, client, service, branch, client, branch, service.
-    // Every engine has it.
-    InsertAssignment,
     // The assignment's insertion and its audit row as one statement, sent
     // ahead with others: stops itself (EDatabaseCheck) when the client or
-    // the service is missing, records only a row it stored. Parameters:
-    // branch, client, service, then the audit row's nine values. Only an
-    // engine that saves round trips by holding statements has it.
+    // the service is missing, records only a row it stored. Parameters: the
+    // assignment's key and the audit row's columns. Only an engine that saves
+    // round trips by holding statements has it.
     InsertAssignmentAudited,
     // The assignment's deletion and its audit row as one statement, sent
     // ahead with others: records only a row it removed, and stops itself
     // when it removed nothing and the client or the service is missing.
-    // Parameters: branch, client, service, the audit row's nine values, then
-    // branch, client, branch, service. Only with InsertAssignmentAudited.
+    // Parameters as InsertAssignmentAudited's. Only with it.
     DeleteAssignmentAudited,
 };
 
@@ -68,9 +71,18 @@ public:
     virtual ~Database() = default;
 
     // A database location that starts with postgresql:// or postgres:// is a
-    // PostgreSQL URL; anything else is a SQLite file path.
+    // PostgreSQL URL; anything else is a SQLite file path. Which engine a
+    // location names is decided here and nowhere else.
     static std::unique_ptr<Database> Open(const std::string& location, const DatabaseOptions& options);
     static bool IsPostgres(const std::string& location);
+    // Whether the database at location is there to be opened (a database
+    // reached over the network is taken to be: connecting tells).
+    static bool Exists(const std::string& location);
+    // Copies the database at location to the file to, private to its owner,
+    // while other connections go on writing; returns the pages copied.
+    // Throws EDatabaseUnsupported for an engine backed up by its own tools,
+    // EDatabaseError when the copy fails.
+    static long long Backup(const std::string& location, const std::string& to, const DatabaseOptions& options);
 
     // "SQLite" or "PostgreSQL", for logs.
     virtual std::string Kind() const = 0;
@@ -92,9 +104,18 @@ public:
     // the transaction's next statement or its commit, in one round trip; its
     // failure then surfaces there. Outside a transaction it runs at once.
     virtual void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) { Execute(sql, params); }
-    // The engine's statement for op, or an empty text when the engine has
-    // no form of it: the caller then takes a way that needs none.
-    virtual const std::string& Dialect(SqlOperation op) const = 0;
+    // The engine's statement for op, or null when the engine has no form of
+    // it: the caller then takes a way that needs none.
+    virtual const SqlStatement* Dialect(SqlOperation /*op*/) const { return nullptr; }
+    // insert (an INSERT statement) made to leave a row whose key is taken as
+    // it was, changing nothing, instead of failing.
+    virtual std::string IgnoringDuplicates(const std::string& insert) const
+    {
+        return insert + " ON CONFLICT DO NOTHING";
+    }
+    // How many connections to the database may write at once to some gain
+    // (SQLite writes one at a time).
+    virtual size_t WritersAtOnce() const { return static_cast<size_t>(-1); }
 
     // A transaction; write says that it will change data, which SQLite uses to
     // take its write lock at once instead of failing half-way.
@@ -106,6 +127,16 @@ public:
     virtual void Commit() = 0;
     // Never throws: it runs while another error is on its way.
     virtual void Rollback() noexcept = 0;
+
+    // Inside a write transaction: runs one step of the schema (script) and
+    // stores version with it, both or neither. Engines whose schema changes
+    // are transactional (SQLite and PostgreSQL are) run both in the open
+    // transaction; one whose are not must make the step safe to run again.
+    virtual void ApplySchemaStep(const std::string& script, int version)
+    {
+        ExecScript(script);
+        StoreVersion(version);
+    }
 
     // The schema's version as the database keeps it; 0 when it keeps none.
     virtual int StoredVersion() = 0;

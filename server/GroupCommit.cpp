@@ -7,7 +7,7 @@ void GroupCommit::Apply(Database& own, const Work& work)
     // The session's own transaction has read nothing: ending it leaves the
     // connection free to lead a batch and holds no lock while waiting.
     own.Commit();
-    const size_t limit = own.Kind() == "SQLite" ? 1 : concurrentBatches_;
+    const size_t limit = std::min(concurrentBatches_, own.WritersAtOnce());
     // A session's thread sleeps on the same condition each time.
     thread_local const auto wake = std::make_shared<std::condition_variable>();
     Item item{&work, nullptr, wake};

@@ -1,6 +1,7 @@
 #include "server/PgDatabase.h"
 
 #include "platform/core/Exception.h"
+#include "server/SqlStatement.h"
 
 #include <libpq-fe.h>
 
@@ -30,12 +31,12 @@ void IgnoreNotice(void*, const char*) {}
 
 } // namespace
 
-const std::string& PgDatabase::Dialect(SqlOperation op) const
+const SqlStatement* PgDatabase::Dialect(SqlOperation op) const
 {
-    return DialectText(op);
+    return &DialectOf(op);
 }
 
-const std::string& PgDatabase::DialectText(SqlOperation op)
+const SqlStatement& PgDatabase::DialectOf(SqlOperation op)
 {
     // The audited forms put the change inside WITH, which only PostgreSQL
     // takes. An insert needs no check of its own: SERVCLIE's foreign keys
@@ -46,28 +47,29 @@ const std::string& PgDatabase::DialectText(SqlOperation op)
     // only one that removed nothing counts them, and a count of zero stops
     // it by a division by zero (CASE evaluates the counts only then, and
     // there are at most one of each).
-    static const std::string insert =
-        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
-        "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-        "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) ON CONFLICT DO NOTHING";
-    static const std::string insertAudited =
-        "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) "
-        "ON CONFLICT DO NOTHING RETURNING 1) "
+    static const std::string audit =
         "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) WHERE EXISTS (SELECT 1 FROM change)";
-    static const std::string deleteAudited =
-        "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ? RETURNING 1) "
-        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-        "DSACAO, NRLINHAS) SELECT ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS integer) "
+        "DSACAO, NRLINHAS) SELECT :DTAUDITORIA, :NMOPERADOR, :NMENDERECO, :NMMETODO, :CDFILIAL, :CDCLIENTE, "
+        ":CDSERVFILI, :DSACAO, CAST(:NRLINHAS AS integer) ";
+    static const SqlStatement insertAudited(
+        "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) "
+        "VALUES (:CDFILIAL, :CDCLIENTE, :CDSERVFILI) ON CONFLICT DO NOTHING RETURNING 1) " +
+        audit + "WHERE EXISTS (SELECT 1 FROM change)");
+    static const SqlStatement deleteAudited(
+        "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE "
+        "AND CDSERVFILI = :CDSERVFILI RETURNING 1) " +
+        audit +
         "WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE "
-        "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-        "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)) = 0 END";
-    switch (op) {
-    case SqlOperation::InsertAssignment: return insert;
-    case SqlOperation::InsertAssignmentAudited: return insertAudited;
-    case SqlOperation::DeleteAssignmentAudited: return deleteAudited;
-    }
-    return insert;
+        "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE) "
+        "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = :CDFILIAL AND CDSERVFILI = :CDSERVFILI)) = 0 END");
+    return op == SqlOperation::InsertAssignmentAudited ? insertAudited : deleteAudited;
+}
+
+long long PgDatabase::Backup(const std::string& /*location*/, const std::string& /*to*/,
+                             const DatabaseOptions& /*options*/)
+{
+    throw EDatabaseUnsupported("the database is PostgreSQL; back it up with pg_dump, e.g. "
+                               "pg_dump -Fc -h localhost -U servcliente -d servcliente -f servcliente.dump");
 }
 
 std::string PgDatabase::NumberedPlaceholders(const std::string& sql)

@@ -22,10 +22,14 @@ public:
     std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) override;
     long long Execute(const std::string& sql, const std::vector<SqlValue>& params) override;
     void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) override;
-    const std::string& Dialect(SqlOperation op) const override;
-    // The engine's text of op, also for programs that run it without a
+    const SqlStatement* Dialect(SqlOperation op) const override;
+    // The engine's statement of op, also for programs that run it without a
     // connection of this class (the benchmarks' baselines).
-    static const std::string& DialectText(SqlOperation op);
+    static const SqlStatement& DialectOf(SqlOperation op);
+    // PostgreSQL is backed up with its own tools: always throws
+    // EDatabaseUnsupported saying how.
+    [[noreturn]] static long long Backup(const std::string& location, const std::string& to,
+                                         const DatabaseOptions& options);
     void Begin(bool write) override;
     void Commit() override;
     void Rollback() noexcept override;

@@ -27,7 +27,11 @@
 // packet sent again after a lost answer does no harm.
 //
 // The methods, their arguments and the data sets they answer are declared in
-// ServClienteContract; the packets' fields and sizes come from there.
+// ServClienteContract; the packets' fields and sizes come from there. This
+// file holds the methods and access; the texts' conversions and checks are
+// ServerText's, the reads of declared data sets DataSetReader's, the change
+// packet's decoding ChangePacket's, and the writes with their audit rows
+// AssignmentWriter's.
 //
 // Access: every method refuses for good (ERemoteRefusal) a branch the caller
 // may not read or change, naming the operator and the branch: the argument
@@ -43,6 +47,8 @@
 // its old row and the insertion of its new one. A write refused for access is
 // recorded as denied, in a transaction of its own.
 #include "platform/net/ServClienteContract.h"
+#include "server/AssignmentWriter.h"
+#include "server/ChangePacket.h"
 #include "server/GroupCommit.h"
 #include "server/ModuleRegistry.h"
 #include "server/RemoteModule.h"
@@ -61,9 +67,6 @@ public:
     explicit RdmServCliente(Database* db, Caller caller = {}, std::shared_ptr<GroupCommit> group = nullptr);
 
     static void Register(ModuleRegistry& registry);
-    // Now in UTC with microseconds, as audit rows take it: a text that sorts
-    // as time does.
-    static std::string AuditTime();
 
     Variant GetCliente(const std::string& branch, const std::string& number);
     Variant GetServico(const std::string& branch, const std::string& client);
@@ -71,37 +74,17 @@ public:
     Variant DelTodos(const std::string& branch, const std::string& client);
     Variant ApCoServClie(const Variant& packet);
 
-    // One entry of a change packet, its keys in the database's form (UTF-8).
-    struct Key {
-        std::string branch;
-        std::string client;
-        std::string service;
-        bool operator==(const Key&) const = default;
-    };
-    struct Change {
-        TUpdateStatus status;
-        Key key;
-        Key original;   // edits only
-        unsigned entry; // 1-based, in the packet
-    };
+    using Key = AssignmentKey;
 
 private:
     // The connection of the batch running this module's changes, or the
     // session's own.
     Database& Db() { return batch_ ? *batch_ : RemoteModule::Db(); }
-    // The changes of a packet, checked for their fields, sizes and branches.
-    std::vector<Change> DecodeChanges(const DataPacket& packet);
-    // Every change with its audit row and the commit in one round trip, each
-    // change checking its own client and service. False when the engine has
-    // no audited statements (Database::Dialect) or a check failed (everything undone, a
-    // transaction open again): the changes then go through ApplyChecked.
-    bool ApplyInOneTrip(const std::vector<Change>& changes);
-    // ApplyInOneTrip's statements, held back for the transaction's commit;
-    // false (nothing held) when it cannot take the changes.
-    bool HoldInOneTrip(const std::vector<Change>& changes);
-    // Change by change; refuses, naming its entry, the earliest change whose
-    // client or service does not exist.
-    void ApplyChecked(const std::vector<Change>& changes);
+    // Every change with its audit row and the commit in one round trip (see
+    // AssignmentWriter::Hold). False when the engine has no audited
+    // statements or a check failed (everything undone, a transaction open
+    // again): the changes then go through AssignmentWriter::ApplyChecked.
+    bool ApplyInOneTrip(const std::vector<AssignmentChange>& changes);
     // The branch and client arguments of a method: sizes and control
     // characters, then the branch's access (a write refused is recorded).
     void CheckAccess(const ContractMethod& method, const std::string& branch, const std::string* client) override;
@@ -109,16 +92,12 @@ private:
     // recorded as denied when the branch is refused.
     void Authorize(const std::string& method, const std::string& branch, unsigned entry = 0,
                    const Key* write = nullptr);
-    // Texts in the database's form (UTF-8); rows is how many rows the change
-    // changed.
-    std::vector<SqlValue> AuditValues(const std::string& method, const Key& key, const char* action,
-                                      long long rows) const;
-    void Audit(const std::string& method, const Key& key, const char* action, long long rows);
     // Records a refused write in a transaction of its own, the call's being
     // rolled back.
     void RecordDenial(const std::string& method, const Key& key);
 
     Caller caller_;
     std::shared_ptr<GroupCommit> group_;
+    AssignmentWriter writer_;
     Database* batch_ = nullptr;
 };

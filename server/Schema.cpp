@@ -107,8 +107,7 @@ int Schema::Migrate(Database& db, int target)
                 db.Commit();
                 return found;
             }
-            db.ExecScript(kSteps[static_cast<size_t>(version)]);
-            db.StoreVersion(version + 1);
+            db.ApplySchemaStep(kSteps[static_cast<size_t>(version)], version + 1);
             db.Commit();
             if (found > 0) {
                 spdlog::info("database schema: version {} brought to version {}", version, version + 1);

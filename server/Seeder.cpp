@@ -165,13 +165,12 @@ Seeder::Counts Seeder::Seed(Database& db)
     try {
         for (const auto& b : kBranches) {
             counts.branches += static_cast<int>(db.Execute(
-                "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES (?, ?) ON CONFLICT DO NOTHING", {b.code, b.name}));
+                db.IgnoringDuplicates("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES (?, ?)"), {b.code, b.name}));
             const int serviceCount = static_cast<int>(std::size(kServices));
             for (int s = 0; s < serviceCount; ++s) {
-                counts.services += static_cast<int>(
-                    db.Execute("INSERT INTO SERVFILI (CDFILIAL, CDSERVFILI, NMSERVICO) VALUES (?, ?, ?) "
-                               "ON CONFLICT DO NOTHING",
-                               {b.code, Code(s + 1, 5), kServices[s]}));
+                counts.services += static_cast<int>(db.Execute(
+                    db.IgnoringDuplicates("INSERT INTO SERVFILI (CDFILIAL, CDSERVFILI, NMSERVICO) VALUES (?, ?, ?)"),
+                    {b.code, Code(s + 1, 5), kServices[s]}));
             }
             for (int c = 1; c <= 150; ++c) {
                 bool company = c % 3 == 0;
@@ -186,17 +185,17 @@ Seeder::Counts Seeder::Seed(Database& db)
                         std::string(Pick(rng, kFirstNames)) + " " + Pick(rng, kLastNames) + " " + Pick(rng, kLastNames);
                 }
                 const std::string client = Code(c, 8);
-                counts.clients += static_cast<int>(
-                    db.Execute("INSERT INTO CLIENTE (CDFILIAL, CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, NMRAZSOCCLIE) "
-                               "VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
-                               {b.code, client, company ? "J" : "F", number, name}));
+                counts.clients += static_cast<int>(db.Execute(
+                    db.IgnoringDuplicates("INSERT INTO CLIENTE (CDFILIAL, CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, "
+                                          "NMRAZSOCCLIE) VALUES (?, ?, ?, ?, ?)"),
+                    {b.code, client, company ? "J" : "F", number, name}));
                 if (c % 4 == 0) {
                     std::uniform_int_distribution<int> pick(1, serviceCount);
                     int many = 2 + c % 7;
                     for (int k = 0; k < many; ++k) {
                         counts.assignments += static_cast<int>(
-                            db.Execute("INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?) "
-                                       "ON CONFLICT DO NOTHING",
+                            db.Execute(db.IgnoringDuplicates(
+                                           "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)"),
                                        {b.code, client, Code(pick(rng), 5)}));
                     }
                 }
@@ -219,7 +218,7 @@ void Seeder::SeedLocal(const std::string& path)
     local.Begin(true);
     try {
         for (const auto& b : kBranches) {
-            local.Execute("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES (?, ?) ON CONFLICT DO NOTHING",
+            local.Execute(local.IgnoringDuplicates("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES (?, ?)"),
                           {b.code, b.name});
         }
         local.Commit();

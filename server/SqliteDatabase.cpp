@@ -126,24 +126,6 @@ void SqliteDatabase::Fail(const std::string& what)
     throw EDatabaseError(what + ": " + sqlite3_errmsg(db_));
 }
 
-const std::string& SqliteDatabase::Dialect(SqlOperation op) const
-{
-    return DialectText(op);
-}
-
-const std::string& SqliteDatabase::DialectText(SqlOperation op)
-{
-    // Every statement runs on this process's own file: holding some back
-    // saves nothing, so SQLite has no audited forms and the server checks
-    // each change by itself.
-    static const std::string insert =
-        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT ?, ?, ? "
-        "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?) "
-        "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?) ON CONFLICT DO NOTHING";
-    static const std::string none;
-    return op == SqlOperation::InsertAssignment ? insert : none;
-}
-
 void SqliteDatabase::ExecScript(const std::string& sql)
 {
     BeginDeferred();

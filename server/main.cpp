@@ -288,16 +288,14 @@ int RunBackup(const CommandLine& cl)
     if (db.empty()) {
         return 2;
     }
-    if (Database::IsPostgres(db)) {
-        std::fprintf(stderr, "appserver backup: the database is PostgreSQL; back it up with pg_dump, e.g. "
-                             "pg_dump -Fc -h localhost -U servcliente -d servcliente -f servcliente.dump\n");
-        return 2;
-    }
     try {
-        const long long pages = SqliteDatabase::Backup(db, cl.backupTo, cl.options.database);
+        const long long pages = Database::Backup(db, cl.backupTo, cl.options.database);
         std::printf("appserver backup: %s copied to %s (%lld pages, private to its owner)\n", db.c_str(),
                     cl.backupTo.c_str(), pages);
         return 0;
+    } catch (const EDatabaseUnsupported& e) {
+        std::fprintf(stderr, "appserver backup: %s\n", e.what());
+        return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "appserver backup: failed: %s\n", e.what());
         return 1;
@@ -310,8 +308,7 @@ int RunMigrate(const CommandLine& cl)
     if (location.empty()) {
         return 2;
     }
-    struct stat st {};
-    if (!Database::IsPostgres(location) && stat(location.c_str(), &st) != 0) {
+    if (!Database::Exists(location)) {
         std::fprintf(stderr, "appserver migrate: there is no database %s\n", location.c_str());
         return 1;
     }

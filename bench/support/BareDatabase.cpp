@@ -1,8 +1,9 @@
 #include "bench/support/BareDatabase.h"
 
 #include "platform/core/Exception.h"
+#include "server/AssignmentWriter.h"
 #include "server/PgDatabase.h"
-#include "server/RdmServCliente.h"
+#include "server/SqlStatement.h"
 #include "server/SqliteDatabase.h"
 
 #include <libpq-fe.h>
@@ -14,9 +15,31 @@ const char* kInsert = "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VA
 const char* kDelete = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ? AND CDSERVFILI = ?";
 
 // The audit row as the server writes it beside a checked change (SQLite); the
-// changes themselves are the engines' own texts (DialectText).
-const char* kAudit = "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, "
-                     "CDSERVFILI, DSACAO, NRLINHAS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+// changes themselves are the server's own statements, bound by name.
+const SqlStatement& Audit()
+{
+    static const SqlStatement statement(
+        SqlStatement::Insert("AUDITORIA", {"DTAUDITORIA", "NMOPERADOR", "NMENDERECO", "NMMETODO", "CDFILIAL",
+                                           "CDCLIENTE", "CDSERVFILI", "DSACAO", "NRLINHAS"}));
+    return statement;
+}
+const SqlStatement& CheckedInsert()
+{
+    static const SqlStatement statement = [] {
+        auto scratch = Database::Open(":memory:", {});
+        return AssignmentWriter::CheckedInsert(*scratch);
+    }();
+    return statement;
+}
+
+std::vector<std::string> Texts(const std::vector<SqlValue>& values)
+{
+    std::vector<std::string> texts;
+    for (const SqlValue& v : values) {
+        texts.push_back(v.value_or(""));
+    }
+    return texts;
+}
 const char* kExists = "SELECT (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCLIENTE = ?), "
                       "(SELECT 1 FROM SERVFILI WHERE CDFILIAL = ? AND CDSERVFILI = ?)";
 
@@ -32,8 +55,8 @@ BareDatabase::BareDatabase(const std::string& database)
             pg_ = nullptr;
             throw EDatabaseError("Cannot connect to " + database + ": " + why);
         }
-        const std::string& insertAudited = PgDatabase::DialectText(SqlOperation::InsertAssignmentAudited);
-        const std::string& deleteAudited = PgDatabase::DialectText(SqlOperation::DeleteAssignmentAudited);
+        const std::string& insertAudited = PgDatabase::DialectOf(SqlOperation::InsertAssignmentAudited).Text();
+        const std::string& deleteAudited = PgDatabase::DialectOf(SqlOperation::DeleteAssignmentAudited).Text();
         for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete},
                                  std::pair{"insa", insertAudited.c_str()}, std::pair{"dela", deleteAudited.c_str()}}) {
             PGresult* r = PQprepare(pg_, name, PgDatabase::NumberedPlaceholders(sql).c_str(), 0, nullptr);
@@ -62,9 +85,8 @@ BareDatabase::BareDatabase(const std::string& database)
     if (sqlite3_prepare_v2(lite_, kInsert, -1, &insert_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, kDelete, -1, &delete_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, "BEGIN IMMEDIATE", -1, &begin_, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(lite_, SqliteDatabase::DialectText(SqlOperation::InsertAssignment).c_str(), -1,
-                           &checkedInsert_, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(lite_, kAudit, -1, &audit_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, CheckedInsert().Text().c_str(), -1, &checkedInsert_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, Audit().Text().c_str(), -1, &audit_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, kExists, -1, &exists_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, "COMMIT", -1, &commit_, nullptr) != SQLITE_OK) {
         throw EDatabaseError(std::string("SQLite prepare: ") + sqlite3_errmsg(lite_));
@@ -128,7 +150,7 @@ void BareDatabase::Delete(const std::string& branch, const std::string& client, 
 
 std::vector<std::string> BareDatabase::AuditHead()
 {
-    return {RdmServCliente::AuditTime(), "127.0.0.1:50000", "127.0.0.1:50000", "ApCoServClie"};
+    return {AssignmentWriter::AuditTime(), "127.0.0.1:50000", "127.0.0.1:50000", "ApCoServClie"};
 }
 
 void BareDatabase::PgChange(const char* name, const std::vector<std::string>& params)
@@ -169,26 +191,26 @@ void BareDatabase::PgChange(const char* name, const std::vector<std::string>& pa
 
 void BareDatabase::Change(bool insert, const std::string& branch, const std::string& client, const std::string& service)
 {
-    std::vector<std::string> audit = AuditHead();
-    audit.insert(audit.end(), {branch, client, service, insert ? "inserted" : "deleted", "1"});
+    const std::vector<std::string> head = AuditHead();
+    const SqlStatement::Values values = {{"CDFILIAL", branch},    {"CDCLIENTE", client},
+                                         {"CDSERVFILI", service}, {"DTAUDITORIA", head[0]},
+                                         {"NMOPERADOR", head[1]}, {"NMENDERECO", head[2]},
+                                         {"NMMETODO", head[3]},   {"DSACAO", insert ? "inserted" : "deleted"},
+                                         {"NRLINHAS", "1"}};
     if (pg_ != nullptr) {
-        std::vector<std::string> params = {branch, client, service};
-        params.insert(params.end(), audit.begin(), audit.end());
-        if (!insert) {
-            params.insert(params.end(), {branch, client, branch, service});
-        }
-        PgChange(insert ? "insa" : "dela", params);
+        const SqlOperation op = insert ? SqlOperation::InsertAssignmentAudited : SqlOperation::DeleteAssignmentAudited;
+        PgChange(insert ? "insa" : "dela", Texts(PgDatabase::DialectOf(op).Bind(values)));
         return;
     }
     Step(begin_, {});
     try {
         if (insert) {
-            Step(checkedInsert_, {branch, client, service, branch, client, branch, service});
+            Step(checkedInsert_, Texts(CheckedInsert().Bind(values)));
         } else {
             Step(delete_, {branch, client, service});
         }
         if (sqlite3_changes(lite_) > 0) {
-            Step(audit_, audit);
+            Step(audit_, Texts(Audit().Bind(values)));
         } else {
             Step(exists_, {branch, client, branch, service});
         }

@@ -3,8 +3,10 @@
 // own values, also after a failure, a rollback, a change of the schema and
 // more statements than the database keeps.
 #include "platform/core/Exception.h"
+#include "server/DataSetReader.h"
 #include "server/Database.h"
 #include "server/Schema.h"
+#include "server/SqlStatement.h"
 
 #include <gtest/gtest.h>
 
@@ -119,4 +121,34 @@ TEST_F(SqliteStatements, AKeptStatementFollowsAChangedTable)
     ASSERT_EQ(after.size(), 1u);
     ASSERT_EQ(after[0].size(), 3u);
     EXPECT_EQ(after[0][2], "2");
+}
+
+// Named parameters: each placeholder takes the value of its name, a name may
+// be used twice, a cast's "::" is no parameter, and a name without a value
+// is the program's fault, said at once.
+TEST(SqlStatementNames, BindByNameInPlaceholderOrder)
+{
+    const SqlStatement s("SELECT :B, CAST(:A AS integer), x::text FROM t WHERE a = :A AND c = :C_1");
+    EXPECT_EQ(s.Text(), "SELECT ?, CAST(? AS integer), x::text FROM t WHERE a = ? AND c = ?");
+    EXPECT_EQ(s.Names(), (std::vector<std::string>{"B", "A", "A", "C_1"}));
+    EXPECT_EQ(s.Bind({{"A", "1"}, {"C_1", std::nullopt}, {"B", "2"}, {"A", "ignored"}}),
+              (std::vector<SqlValue>{"2", "1", "1", std::nullopt}));
+    EXPECT_THROW(s.Bind({{"A", "1"}, {"B", "2"}}), std::logic_error);
+    EXPECT_EQ(SqlStatement::Insert("T", {"A", "B"}), "INSERT INTO T (A, B) VALUES (:A, :B)");
+}
+
+// A data set read from its declaration checks every text against its field's
+// size; an integer field has no size to keep, and its values pass.
+TEST_F(SqliteStatements, ADeclaredReadChecksTextsButNotIntegers)
+{
+    ContractDataSet counted{"counted",
+                            {{"CDFILIAL", TFieldType::ftString, 4, false},
+                             {"NMFILIAL", TFieldType::ftString, 3, false},
+                             {"NRLINHAS", TFieldType::ftInteger, 0, false}}};
+    const std::string select = "SELECT CDFILIAL, NMFILIAL, 12345 FROM FILIAL WHERE CDFILIAL = ?";
+    EXPECT_THROW(DataSetReader::Read(*db_, "Get", counted, select, {"0001"}, "branch", "CDFILIAL"), ERemoteError);
+    counted.fields[1].size = 30;
+    const DataPacket p = DataSetReader::Read(*db_, "Get", counted, select, {"0001"}, "branch", "CDFILIAL");
+    ASSERT_EQ(p.rows.size(), 1u);
+    EXPECT_EQ(p.rows[0].values[2], FieldValue("12345"));
 }

@@ -6,6 +6,7 @@
 // the server dropped must be opened again by the next transaction.
 #include "ServerFixture.h"
 #include "platform/core/Exception.h"
+#include "server/AssignmentWriter.h"
 #include "server/Database.h"
 #include "server/Schema.h"
 
@@ -152,10 +153,11 @@ TEST_P(Transactions, AConnectionTheServerDroppedIsOpenedAgainByTheNextTransactio
 // either way the connection goes on. Every engine has the checked insert.
 TEST_P(Transactions, OnlyAGuardThatStoppedItsStatementIsACheck)
 {
-    const std::string& insert = db_->Dialect(SqlOperation::InsertAssignment);
-    ASSERT_FALSE(insert.empty());
+    const SqlStatement insert = AssignmentWriter::CheckedInsert(*db_);
     db_->Begin(true);
-    EXPECT_THROW(db_->Execute("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0009", "1", "00001"}), EDatabaseCheck);
+    EXPECT_THROW(
+        db_->Execute("INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)", {"0009", "1", "00001"}),
+        EDatabaseCheck);
     db_->Rollback();
     db_->Begin(true);
     AddBranch("0001");
@@ -171,9 +173,9 @@ TEST_P(Transactions, OnlyAGuardThatStoppedItsStatementIsACheck)
     AddBranch("0001");
     db_->Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {"0001", "1", "F", "1", "Cliente"});
     db_->Execute("INSERT INTO SERVFILI VALUES (?, ?, ?)", {"0001", "00001", "Servico"});
-    const std::vector<SqlValue> key = {"0001", "1", "00001", "0001", "1", "0001", "00001"};
-    EXPECT_EQ(db_->Execute(insert, key), 1);
-    EXPECT_EQ(db_->Execute(insert, key), 0);
+    const auto key = insert.Bind({{"CDFILIAL", "0001"}, {"CDCLIENTE", "1"}, {"CDSERVFILI", "00001"}});
+    EXPECT_EQ(db_->Execute(insert.Text(), key), 1);
+    EXPECT_EQ(db_->Execute(insert.Text(), key), 0);
     db_->Commit();
 }
 

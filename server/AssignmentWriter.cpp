@@ -1,0 +1,150 @@
+#include "server/AssignmentWriter.h"
+
+#include "server/ExistenceChecks.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+const SqlStatement& Remove()
+{
+    static const SqlStatement statement(
+        "DELETE FROM SERVCLIE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE AND CDSERVFILI = :CDSERVFILI");
+    return statement;
+}
+const SqlStatement& RemoveAll()
+{
+    static const SqlStatement statement("DELETE FROM SERVCLIE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE");
+    return statement;
+}
+const SqlStatement& AuditRow()
+{
+    static const SqlStatement statement(
+        SqlStatement::Insert("AUDITORIA", {"DTAUDITORIA", "NMOPERADOR", "NMENDERECO", "NMMETODO", "CDFILIAL",
+                                           "CDCLIENTE", "CDSERVFILI", "DSACAO", "NRLINHAS"}));
+    return statement;
+}
+// The values of the statements that take only the assignment's key.
+SqlStatement::Values KeyValues(const AssignmentKey& key)
+{
+    return {{"CDFILIAL", key.branch}, {"CDCLIENTE", key.client}, {"CDSERVFILI", key.service}};
+}
+} // namespace
+
+SqlStatement AssignmentWriter::CheckedInsert(const Database& db)
+{
+    return SqlStatement(db.IgnoringDuplicates(
+        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT :CDFILIAL, :CDCLIENTE, :CDSERVFILI "
+        "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE) "
+        "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = :CDFILIAL AND CDSERVFILI = :CDSERVFILI)"));
+}
+
+SqlStatement::Values AssignmentWriter::Values(const std::string& method, const AssignmentKey& key, const char* action,
+                                              long long rows) const
+{
+    return {{"CDFILIAL", key.branch},     {"CDCLIENTE", key.client},       {"CDSERVFILI", key.service},
+            {"DTAUDITORIA", AuditTime()}, {"NMOPERADOR", caller_.Who()},   {"NMENDERECO", caller_.peer},
+            {"NMMETODO", method},         {"DSACAO", std::string(action)}, {"NRLINHAS", std::to_string(rows)}};
+}
+
+void AssignmentWriter::Audit(Database& db, const std::string& method, const AssignmentKey& key, const char* action,
+                             long long rows) const
+{
+    db.ExecuteLater(AuditRow().Text(), AuditRow().Bind(Values(method, key, action, rows)));
+}
+
+long long AssignmentWriter::DeleteAll(Database& db, const std::string& method, const AssignmentKey& key)
+{
+    const long long removed = db.Execute(RemoveAll().Text(), RemoveAll().Bind(KeyValues(key)));
+    // A client without services lost nothing: nothing is recorded.
+    if (removed > 0) {
+        Audit(db, method, key, "all deleted", removed);
+    }
+    return removed;
+}
+
+bool AssignmentWriter::Hold(Database& db, const std::string& method, const std::vector<AssignmentChange>& changes) const
+{
+    const bool edits = std::any_of(changes.begin(), changes.end(),
+                                   [](const AssignmentChange& c) { return c.status == TUpdateStatus::usModified; });
+    const SqlStatement* insertAudited = db.Dialect(SqlOperation::InsertAssignmentAudited);
+    const SqlStatement* deleteAudited = db.Dialect(SqlOperation::DeleteAssignmentAudited);
+    if (insertAudited == nullptr || deleteAudited == nullptr || edits || changes.empty()) {
+        return false;
+    }
+    for (const auto& c : changes) {
+        const bool insert = c.status == TUpdateStatus::usInserted;
+        const SqlStatement& statement = insert ? *insertAudited : *deleteAudited;
+        db.ExecuteLater(statement.Text(), statement.Bind(Values(method, c.key, insert ? "inserted" : "deleted", 1)));
+    }
+    return true;
+}
+
+void AssignmentWriter::ApplyChecked(Database& db, const std::string& m, const std::vector<AssignmentChange>& changes)
+{
+    // The changes go first; the call runs in one transaction, so a refusal
+    // below undoes them all. An insert stores a row only when its client and
+    // service exist, and a row that was inserted or deleted proves that both
+    // exist, so only the changes that touched nothing (and the rare edits)
+    // need the existence check.
+    if (!insert_) {
+        insert_ = CheckedInsert(db);
+    }
+    auto insertRow = [&](const AssignmentKey& k) { return db.Execute(insert_->Text(), insert_->Bind(KeyValues(k))); };
+    auto removeRow = [&](const AssignmentKey& k) { return db.Execute(Remove().Text(), Remove().Bind(KeyValues(k))); };
+    auto inserted = [&](const AssignmentKey& k) {
+        if (insertRow(k) == 0) {
+            return false;
+        }
+        Audit(db, m, k, "inserted", 1);
+        return true;
+    };
+    auto removed = [&](const AssignmentKey& k) {
+        if (removeRow(k) == 0) {
+            return false;
+        }
+        Audit(db, m, k, "deleted", 1);
+        return true;
+    };
+    ExistenceChecks checks;
+    for (const auto& c : changes) {
+        const AssignmentKey& k = c.key;
+        switch (c.status) {
+        case TUpdateStatus::usInserted:
+            if (!inserted(k)) {
+                checks.Add(k.branch, k.client, k.service, c.entry);
+            }
+            break;
+        case TUpdateStatus::usDeleted:
+            if (!removed(k)) {
+                checks.Add(k.branch, k.client, k.service, c.entry);
+            }
+            break;
+        case TUpdateStatus::usModified:
+            checks.Add(c.original.branch, c.original.client, c.original.service, c.entry);
+            checks.Add(k.branch, k.client, k.service, c.entry);
+            if (!(c.original == k)) {
+                removed(c.original);
+                inserted(k);
+            }
+            break;
+        case TUpdateStatus::usUnmodified: break;
+        }
+    }
+    checks.RefuseMissing(db, m);
+}
+
+std::string AssignmentWriter::AuditTime()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(micros));
+    return text;
+}
