@@ -1,5 +1,6 @@
 #include "server/AssignmentWriter.h"
 
+#include "platform/net/ServClienteContract.h"
 #include "server/ExistenceChecks.h"
 
 #include <algorithm>
@@ -8,10 +9,51 @@
 #include <ctime>
 
 namespace {
+
+const ContractDataSet& Assigned()
+{
+    return ServClienteContract::Get().DataSet(ServClienteContract::kAssigned);
+}
+
+// "A, B" or, with prefix ":", ":A, :B".
+std::string List(const std::vector<std::string>& columns, const char* prefix = "")
+{
+    std::string list;
+    for (const std::string& column : columns) {
+        list += (list.empty() ? "" : ", ") + std::string(prefix) + column;
+    }
+    return list;
+}
+
+// The columns the server writes the moment it stores an assignment.
+const std::vector<std::string>& StampedColumns()
+{
+    static const std::vector<std::string> columns = [] {
+        std::vector<std::string> stamped;
+        for (const ContractField& f : Assigned().fields) {
+            if (f.stampedByServer) {
+                stamped.push_back(f.name);
+            }
+        }
+        return stamped;
+    }();
+    return columns;
+}
+
+const std::string kKeyMatch = "CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE AND CDSERVFILI = :CDSERVFILI";
+const std::string kClient = "FROM CLIENTE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE";
+const std::string kService = "FROM SERVFILI WHERE CDFILIAL = :CDFILIAL AND CDSERVFILI = :CDSERVFILI";
+
+// The audit row, as an INSERT ... SELECT so that an engine can make it
+// depend on its change (Database::ChangeAndRecord).
+const std::string kRecord = "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, "
+                            "CDCLIENTE, CDSERVFILI, DSACAO, NRLINHAS) SELECT :DTAUDITORIA, :NMOPERADOR, "
+                            ":NMENDERECO, :NMMETODO, :CDFILIAL, :CDCLIENTE, :CDSERVFILI, :DSACAO, "
+                            "CAST(:NRLINHAS AS integer)";
+
 const SqlStatement& Remove()
 {
-    static const SqlStatement statement(
-        "DELETE FROM SERVCLIE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE AND CDSERVFILI = :CDSERVFILI");
+    static const SqlStatement statement("DELETE FROM SERVCLIE WHERE " + kKeyMatch);
     return statement;
 }
 const SqlStatement& RemoveAll()
@@ -19,40 +61,90 @@ const SqlStatement& RemoveAll()
     static const SqlStatement statement("DELETE FROM SERVCLIE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE");
     return statement;
 }
-const SqlStatement& AuditRow()
-{
-    static const SqlStatement statement(
-        SqlStatement::Insert("AUDITORIA", {"DTAUDITORIA", "NMOPERADOR", "NMENDERECO", "NMMETODO", "CDFILIAL",
-                                           "CDCLIENTE", "CDSERVFILI", "DSACAO", "NRLINHAS"}));
-    return statement;
-}
+
 // The values of the statements that take only the assignment's key.
 SqlStatement::Values KeyValues(const AssignmentKey& key)
 {
     return {{"CDFILIAL", key.branch}, {"CDCLIENTE", key.client}, {"CDSERVFILI", key.service}};
 }
+
+// An insert's values: the key, and the moment for the stamped columns.
+SqlStatement::Values InsertValues(const AssignmentKey& key)
+{
+    SqlStatement::Values values = KeyValues(key);
+    if (!StampedColumns().empty()) {
+        const std::string now = AssignmentWriter::AuditTime();
+        for (const std::string& column : StampedColumns()) {
+            values.emplace_back(column, now);
+        }
+    }
+    return values;
+}
+
 } // namespace
+
+const std::vector<std::string>& AssignmentWriter::Columns()
+{
+    static const std::vector<std::string> columns = [] {
+        std::vector<std::string> own;
+        for (const ContractField& f : Assigned().fields) {
+            if (f.name != "NMSERVICO") {
+                own.push_back(f.name);
+            }
+        }
+        return own;
+    }();
+    return columns;
+}
+
+const SqlStatement& AssignmentWriter::Record()
+{
+    static const SqlStatement statement(kRecord);
+    return statement;
+}
 
 SqlStatement AssignmentWriter::CheckedInsert(const Database& db)
 {
-    return SqlStatement(db.IgnoringDuplicates(
-        "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) SELECT :CDFILIAL, :CDCLIENTE, :CDSERVFILI "
-        "WHERE EXISTS (SELECT 1 FROM CLIENTE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE) "
-        "AND EXISTS (SELECT 1 FROM SERVFILI WHERE CDFILIAL = :CDFILIAL AND CDSERVFILI = :CDSERVFILI)"));
+    // Only SERVCLIE's own columns: the service's name is SERVFILI's.
+    return SqlStatement(db.IgnoringDuplicates("INSERT INTO SERVCLIE (" + List(Columns()) + ") SELECT " +
+                                              List(Columns(), ":") + " WHERE EXISTS (SELECT 1 " + kClient +
+                                              ") AND EXISTS (SELECT 1 " + kService + ")"));
+}
+
+std::optional<SqlStatement> AssignmentWriter::RecordedChange(const Database& db, bool insert)
+{
+    // A stored insert proves its client and service by SERVCLIE's foreign
+    // keys; a deletion that removed nothing counts them.
+    const std::string text =
+        insert ? db.ChangeAndRecord(db.IgnoringDuplicates("INSERT INTO SERVCLIE (" + List(Columns()) + ") VALUES (" +
+                                                          List(Columns(), ":") + ")"),
+                                    kRecord, "")
+               : db.ChangeAndRecord("DELETE FROM SERVCLIE WHERE " + kKeyMatch, kRecord,
+                                    "(SELECT COUNT(*) " + kClient + ") * (SELECT COUNT(*) " + kService + ")");
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    return SqlStatement(text);
 }
 
 SqlStatement::Values AssignmentWriter::Values(const std::string& method, const AssignmentKey& key, const char* action,
                                               long long rows) const
 {
-    return {{"CDFILIAL", key.branch},     {"CDCLIENTE", key.client},       {"CDSERVFILI", key.service},
-            {"DTAUDITORIA", AuditTime()}, {"NMOPERADOR", caller_.Who()},   {"NMENDERECO", caller_.peer},
-            {"NMMETODO", method},         {"DSACAO", std::string(action)}, {"NRLINHAS", std::to_string(rows)}};
+    const std::string now = AuditTime();
+    SqlStatement::Values values = {
+        {"CDFILIAL", key.branch}, {"CDCLIENTE", key.client},       {"CDSERVFILI", key.service},
+        {"DTAUDITORIA", now},     {"NMOPERADOR", caller_.Who()},   {"NMENDERECO", caller_.peer},
+        {"NMMETODO", method},     {"DSACAO", std::string(action)}, {"NRLINHAS", std::to_string(rows)}};
+    for (const std::string& column : StampedColumns()) {
+        values.emplace_back(column, now);
+    }
+    return values;
 }
 
 void AssignmentWriter::Audit(Database& db, const std::string& method, const AssignmentKey& key, const char* action,
                              long long rows) const
 {
-    db.ExecuteLater(AuditRow().Text(), AuditRow().Bind(Values(method, key, action, rows)));
+    db.ExecuteLater(Record().Text(), Record().Bind(Values(method, key, action, rows)));
 }
 
 long long AssignmentWriter::DeleteAll(Database& db, const std::string& method, const AssignmentKey& key)
@@ -69,9 +161,11 @@ bool AssignmentWriter::Hold(Database& db, const std::string& method, const std::
 {
     const bool edits = std::any_of(changes.begin(), changes.end(),
                                    [](const AssignmentChange& c) { return c.status == TUpdateStatus::usModified; });
-    const SqlStatement* insertAudited = db.Dialect(SqlOperation::InsertAssignmentAudited);
-    const SqlStatement* deleteAudited = db.Dialect(SqlOperation::DeleteAssignmentAudited);
-    if (insertAudited == nullptr || deleteAudited == nullptr || edits || changes.empty()) {
+    if (!recorded_) {
+        recorded_ = {RecordedChange(db, true), RecordedChange(db, false)};
+    }
+    const auto& [insertAudited, deleteAudited] = *recorded_;
+    if (!insertAudited || !deleteAudited || edits || changes.empty()) {
         return false;
     }
     for (const auto& c : changes) {
@@ -92,7 +186,9 @@ void AssignmentWriter::ApplyChecked(Database& db, const std::string& m, const st
     if (!insert_) {
         insert_ = CheckedInsert(db);
     }
-    auto insertRow = [&](const AssignmentKey& k) { return db.Execute(insert_->Text(), insert_->Bind(KeyValues(k))); };
+    auto insertRow = [&](const AssignmentKey& k) {
+        return db.Execute(insert_->Text(), insert_->Bind(InsertValues(k)));
+    };
     auto removeRow = [&](const AssignmentKey& k) { return db.Execute(Remove().Text(), Remove().Bind(KeyValues(k))); };
     auto inserted = [&](const AssignmentKey& k) {
         if (insertRow(k) == 0) {

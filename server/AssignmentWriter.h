@@ -28,14 +28,24 @@ public:
     // Now in UTC with microseconds, as audit rows take it: a text that sorts
     // as time does.
     static std::string AuditTime();
+    // SERVCLIE's columns: the declared fields of the assigned services but
+    // the service's name, which is SERVFILI's. An insert fills the key's and
+    // the stamped ones (ContractField::stampedByServer).
+    static const std::vector<std::string>& Columns();
     // The insert that stores an assignment when its client and service exist,
     // and changes nothing when it is stored already; every engine has it.
     static SqlStatement CheckedInsert(const Database& db);
+    // An insert (or a deletion) of an assignment and its audit row as one
+    // statement, sent ahead with others (Database::ChangeAndRecord); nothing
+    // when the engine has no such form.
+    static std::optional<SqlStatement> RecordedChange(const Database& db, bool insert);
+    // The audit row of a change.
+    static const SqlStatement& Record();
 
     // Every change with its audit row, held back for the transaction's
     // commit, each checking its own client and service (EDatabaseCheck at
     // the commit when one is missing). False, holding nothing, when the
-    // engine has no audited statements (Database::Dialect) or a change is an
+    // engine has no RecordedChange or a change is an
     // edit: the changes then go through ApplyChecked.
     bool Hold(Database& db, const std::string& method, const std::vector<AssignmentChange>& changes) const;
     // Change by change; refuses (ERemoteRefusal), naming its entry, the
@@ -55,6 +65,8 @@ private:
                                 long long rows) const;
 
     const Caller& caller_;
-    // CheckedInsert for the engine in use, made on first use.
+    // CheckedInsert and RecordedChange for the engine in use, made on first
+    // use.
     std::optional<SqlStatement> insert_;
+    mutable std::optional<std::pair<std::optional<SqlStatement>, std::optional<SqlStatement>>> recorded_;
 };

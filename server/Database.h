@@ -39,26 +39,6 @@ public:
     using EDatabaseError::EDatabaseError;
 };
 
-class SqlStatement;
-
-// The statements of the server's methods that not every engine can say the
-// same way: each engine writes its own form of them, its dialect, beside its
-// connection. Every other statement is written once, with the code that runs
-// it. Parameters are named after the columns they fill (SqlStatement).
-enum class SqlOperation {
-    // The assignment's insertion and its audit row as one statement, sent
-    // ahead with others: stops itself (EDatabaseCheck) when the client or
-    // the service is missing, records only a row it stored. Parameters: the
-    // assignment's key and the audit row's columns. Only an engine that saves
-    // round trips by holding statements has it.
-    InsertAssignmentAudited,
-    // The assignment's deletion and its audit row as one statement, sent
-    // ahead with others: records only a row it removed, and stops itself
-    // when it removed nothing and the client or the service is missing.
-    // Parameters as InsertAssignmentAudited's. Only with it.
-    DeleteAssignmentAudited,
-};
-
 struct DatabaseOptions {
     // SQLite only: synchronous=FULL (true) or NORMAL (false) in WAL mode.
     bool fullSync = true;
@@ -104,9 +84,17 @@ public:
     // the transaction's next statement or its commit, in one round trip; its
     // failure then surfaces there. Outside a transaction it runs at once.
     virtual void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) { Execute(sql, params); }
-    // The engine's statement for op, or null when the engine has no form of
-    // it: the caller then takes a way that needs none.
-    virtual const SqlStatement* Dialect(SqlOperation /*op*/) const { return nullptr; }
+    // One statement that runs change (an INSERT or DELETE of one row) and,
+    // only when it changed a row, record (an INSERT ... SELECT without FROM);
+    // when it changed none and guard (a count) is given and zero, it stops
+    // itself with EDatabaseCheck. Empty when the engine has no such form (it
+    // saves nothing where every statement runs in this process): the caller
+    // then runs them one by one.
+    virtual std::string ChangeAndRecord(const std::string& /*change*/, const std::string& /*record*/,
+                                        const std::string& /*guard*/) const
+    {
+        return {};
+    }
     // insert (an INSERT statement) made to leave a row whose key is taken as
     // it was, changing nothing, instead of failing.
     virtual std::string IgnoringDuplicates(const std::string& insert) const

@@ -1,7 +1,6 @@
 #include "server/PgDatabase.h"
 
 #include "platform/core/Exception.h"
-#include "server/SqlStatement.h"
 
 #include <libpq-fe.h>
 
@@ -31,38 +30,18 @@ void IgnoreNotice(void*, const char*) {}
 
 } // namespace
 
-const SqlStatement* PgDatabase::Dialect(SqlOperation op) const
+std::string PgDatabase::ChangeAndRecord(const std::string& change, const std::string& record,
+                                        const std::string& guard) const
 {
-    return &DialectOf(op);
-}
-
-const SqlStatement& PgDatabase::DialectOf(SqlOperation op)
-{
-    // The audited forms put the change inside WITH, which only PostgreSQL
-    // takes. An insert needs no check of its own: SERVCLIE's foreign keys
-    // refuse a row whose client or service is missing, and a row that is
-    // there already (ON CONFLICT) proves both; only a row it stored is
-    // recorded, so an insert sent again after a lost answer records nothing.
-    // A deletion that removed its row proved its client and service by it;
-    // only one that removed nothing counts them, and a count of zero stops
-    // it by a division by zero (CASE evaluates the counts only then, and
-    // there are at most one of each).
-    static const std::string audit =
-        "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, "
-        "DSACAO, NRLINHAS) SELECT :DTAUDITORIA, :NMOPERADOR, :NMENDERECO, :NMMETODO, :CDFILIAL, :CDCLIENTE, "
-        ":CDSERVFILI, :DSACAO, CAST(:NRLINHAS AS integer) ";
-    static const SqlStatement insertAudited(
-        "WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) "
-        "VALUES (:CDFILIAL, :CDCLIENTE, :CDSERVFILI) ON CONFLICT DO NOTHING RETURNING 1) " +
-        audit + "WHERE EXISTS (SELECT 1 FROM change)");
-    static const SqlStatement deleteAudited(
-        "WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE "
-        "AND CDSERVFILI = :CDSERVFILI RETURNING 1) " +
-        audit +
-        "WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE "
-        "ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = :CDFILIAL AND CDCLIENTE = :CDCLIENTE) "
-        "* (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = :CDFILIAL AND CDSERVFILI = :CDSERVFILI)) = 0 END");
-    return op == SqlOperation::InsertAssignmentAudited ? insertAudited : deleteAudited;
+    // The change goes inside WITH, which only PostgreSQL takes, and the
+    // record is written only when the change returned its row. A guard is
+    // evaluated only when the change touched nothing (CASE), and a count of
+    // zero stops the statement by a division by zero.
+    const std::string changed = "WITH change AS (" + change + " RETURNING 1) " + record + " WHERE ";
+    if (guard.empty()) {
+        return changed + "EXISTS (SELECT 1 FROM change)";
+    }
+    return changed + "CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE ELSE 1 / (" + guard + ") = 0 END";
 }
 
 long long PgDatabase::Backup(const std::string& /*location*/, const std::string& /*to*/,

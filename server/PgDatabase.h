@@ -22,10 +22,8 @@ public:
     std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) override;
     long long Execute(const std::string& sql, const std::vector<SqlValue>& params) override;
     void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) override;
-    const SqlStatement* Dialect(SqlOperation op) const override;
-    // The engine's statement of op, also for programs that run it without a
-    // connection of this class (the benchmarks' baselines).
-    static const SqlStatement& DialectOf(SqlOperation op);
+    std::string ChangeAndRecord(const std::string& change, const std::string& record,
+                                const std::string& guard) const override;
     // PostgreSQL is backed up with its own tools: always throws
     // EDatabaseUnsupported saying how.
     [[noreturn]] static long long Backup(const std::string& location, const std::string& to,

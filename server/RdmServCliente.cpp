@@ -192,11 +192,14 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
 Variant RdmServCliente::GetServClie(const std::string& branch, const std::string& client)
 {
     const std::string m = "GetServClie";
-    // Every field is SERVCLIE's but the service's name.
     static const std::string sql =
         "SELECT " +
         DataSetReader::Columns(Assigned(),
-                               [](const std::string& name) { return std::string(name == "NMSERVICO" ? "s." : "c."); }) +
+                               [](const std::string& name) {
+                                   const auto& own = AssignmentWriter::Columns();
+                                   return std::string(std::find(own.begin(), own.end(), name) != own.end() ? "c."
+                                                                                                           : "s.");
+                               }) +
         " FROM SERVCLIE c JOIN SERVFILI s ON s.CDFILIAL = c.CDFILIAL AND s.CDSERVFILI = c.CDSERVFILI "
         "WHERE c.CDFILIAL = ? AND c.CDCLIENTE = ?";
     return Variant(DataSetReader::Read(

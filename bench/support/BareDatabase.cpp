@@ -7,6 +7,8 @@
 #include "server/SqliteDatabase.h"
 
 #include <libpq-fe.h>
+#include <map>
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -18,18 +20,27 @@ const char* kDelete = "DELETE FROM SERVCLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?
 // changes themselves are the server's own statements, bound by name.
 const SqlStatement& Audit()
 {
-    static const SqlStatement statement(
-        SqlStatement::Insert("AUDITORIA", {"DTAUDITORIA", "NMOPERADOR", "NMENDERECO", "NMMETODO", "CDFILIAL",
-                                           "CDCLIENTE", "CDSERVFILI", "DSACAO", "NRLINHAS"}));
-    return statement;
+    return AssignmentWriter::Record();
 }
-const SqlStatement& CheckedInsert()
+// The server's statements for an engine, made once from a connection of its
+// own (the bench's are bare).
+struct ServerStatements {
+    SqlStatement checkedInsert;
+    std::optional<SqlStatement> insertAudited;
+    std::optional<SqlStatement> deleteAudited;
+};
+const ServerStatements& StatementsOf(const std::string& database)
 {
-    static const SqlStatement statement = [] {
-        auto scratch = Database::Open(":memory:", {});
-        return AssignmentWriter::CheckedInsert(*scratch);
-    }();
-    return statement;
+    static std::map<std::string, ServerStatements> made;
+    auto found = made.find(database);
+    if (found == made.end()) {
+        auto db = Database::Open(database, {});
+        found = made.emplace(database, ServerStatements{AssignmentWriter::CheckedInsert(*db),
+                                                        AssignmentWriter::RecordedChange(*db, true),
+                                                        AssignmentWriter::RecordedChange(*db, false)})
+                    .first;
+    }
+    return found->second;
 }
 
 std::vector<std::string> Texts(const std::vector<SqlValue>& values)
@@ -45,7 +56,7 @@ const char* kExists = "SELECT (SELECT 1 FROM CLIENTE WHERE CDFILIAL = ? AND CDCL
 
 } // namespace
 
-BareDatabase::BareDatabase(const std::string& database)
+BareDatabase::BareDatabase(const std::string& database) : database_(database)
 {
     if (Database::IsPostgres(database)) {
         pg_ = PQconnectdb(database.c_str());
@@ -55,8 +66,8 @@ BareDatabase::BareDatabase(const std::string& database)
             pg_ = nullptr;
             throw EDatabaseError("Cannot connect to " + database + ": " + why);
         }
-        const std::string& insertAudited = PgDatabase::DialectOf(SqlOperation::InsertAssignmentAudited).Text();
-        const std::string& deleteAudited = PgDatabase::DialectOf(SqlOperation::DeleteAssignmentAudited).Text();
+        const std::string& insertAudited = StatementsOf(database).insertAudited->Text();
+        const std::string& deleteAudited = StatementsOf(database).deleteAudited->Text();
         for (auto [name, sql] : {std::pair{"ins", kInsert}, std::pair{"del", kDelete},
                                  std::pair{"insa", insertAudited.c_str()}, std::pair{"dela", deleteAudited.c_str()}}) {
             PGresult* r = PQprepare(pg_, name, PgDatabase::NumberedPlaceholders(sql).c_str(), 0, nullptr);
@@ -85,7 +96,8 @@ BareDatabase::BareDatabase(const std::string& database)
     if (sqlite3_prepare_v2(lite_, kInsert, -1, &insert_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, kDelete, -1, &delete_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, "BEGIN IMMEDIATE", -1, &begin_, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(lite_, CheckedInsert().Text().c_str(), -1, &checkedInsert_, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(lite_, StatementsOf(database).checkedInsert.Text().c_str(), -1, &checkedInsert_, nullptr) !=
+            SQLITE_OK ||
         sqlite3_prepare_v2(lite_, Audit().Text().c_str(), -1, &audit_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, kExists, -1, &exists_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(lite_, "COMMIT", -1, &commit_, nullptr) != SQLITE_OK) {
@@ -198,14 +210,15 @@ void BareDatabase::Change(bool insert, const std::string& branch, const std::str
                                          {"NMMETODO", head[3]},   {"DSACAO", insert ? "inserted" : "deleted"},
                                          {"NRLINHAS", "1"}};
     if (pg_ != nullptr) {
-        const SqlOperation op = insert ? SqlOperation::InsertAssignmentAudited : SqlOperation::DeleteAssignmentAudited;
-        PgChange(insert ? "insa" : "dela", Texts(PgDatabase::DialectOf(op).Bind(values)));
+        const auto& statements = StatementsOf(database_);
+        PgChange(insert ? "insa" : "dela",
+                 Texts((insert ? statements.insertAudited : statements.deleteAudited)->Bind(values)));
         return;
     }
     Step(begin_, {});
     try {
         if (insert) {
-            Step(checkedInsert_, Texts(CheckedInsert().Bind(values)));
+            Step(checkedInsert_, Texts(StatementsOf(database_).checkedInsert.Bind(values)));
         } else {
             Step(delete_, {branch, client, service});
         }

@@ -61,4 +61,5 @@ private:
     sqlite3_stmt* exists_ = nullptr;
     sqlite3_stmt* commit_ = nullptr;
     pg_conn* pg_ = nullptr;
+    std::string database_;
 };

@@ -25,6 +25,10 @@ struct ContractField {
     int size = 0;
     // A fixed-width column (char(n)): its trailing blanks are dropped when read.
     bool fixedWidth = false;
+    // The server writes into it the moment it stores the row (UTC, as
+    // "2026-12-09T01:06:18.123456Z": a text of 27); what a client sends in it
+    // is not stored.
+    bool stampedByServer = false;
 };
 
 struct ContractDataSet {
