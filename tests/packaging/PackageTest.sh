@@ -200,7 +200,7 @@ sqlite3 "$FIRST" "CREATE TABLE FILIAL (CDFILIAL varchar(4) NOT NULL PRIMARY KEY,
   INSERT INTO FILIAL VALUES ('0001', 'Matriz');
   INSERT INTO CLIENTE VALUES ('0001', 'C0001', 'F', '52998224725', 'Ana');
   INSERT INTO SERVFILI VALUES ('0001', '00001', 'Consultoria');
-  INSERT INTO SERVCLIE VALUES ('0001', 'C0001', '00001');" || fail "could not make a first-schema database"
+  INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES ('0001', 'C0001', '00001');" || fail "could not make a first-schema database"
 chmod 600 "$FIRST"
 chown "$SVC_UID:$SVC_GID" "$FIRST" 2>/dev/null || true
 "${AS[@]}" "$APP" migrate --db "$FIRST" --status >"$TMP/migrate.out" 2>&1 || true
