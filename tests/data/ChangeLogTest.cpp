@@ -56,7 +56,7 @@ TEST(ChangeLog, InsertLogsOneInsertedRowWithAllItsValues)
     EXPECT_EQ(d.fields, ThreeServices().fields);
     ASSERT_EQ(d.rows.size(), 1u);
     EXPECT_EQ(d.rows[0].status, TUpdateStatus::usInserted);
-    EXPECT_EQ(d.rows[0].values, Row({"0001", "00040", "C1", "Lavagem a seco"}));
+    EXPECT_EQ(d.rows[0].values, AssignedRow("0001", "00040", "C1", "Lavagem a seco"));
     EXPECT_TRUE(d.rows[0].original.empty());
 }
 
@@ -68,7 +68,7 @@ TEST(ChangeLog, DeleteLogsTheRowAsLoaded)
     DataPacket d = Delta(f.cds);
     ASSERT_EQ(d.rows.size(), 1u);
     EXPECT_EQ(d.rows[0].status, TUpdateStatus::usDeleted);
-    EXPECT_EQ(d.rows[0].values, Row({"0001", "00020", "C1", "Pintura"}));
+    EXPECT_EQ(d.rows[0].values, AssignedRow("0001", "00020", "C1", "Pintura"));
 }
 
 TEST(ChangeLog, ModifyKeepsOriginalAndCurrentValuesAndUndoingTheEditUnlogsIt)
@@ -79,12 +79,12 @@ TEST(ChangeLog, ModifyKeepsOriginalAndCurrentValuesAndUndoingTheEditUnlogsIt)
     DataPacket d = Delta(f.cds);
     ASSERT_EQ(d.rows.size(), 1u);
     EXPECT_EQ(d.rows[0].status, TUpdateStatus::usModified);
-    EXPECT_EQ(d.rows[0].original, Row({"0001", "00030", "C1", "Polimento"}));
-    EXPECT_EQ(d.rows[0].values, Row({"0001", "00030", "C1", "Polimento fino"}));
+    EXPECT_EQ(d.rows[0].original, AssignedRow("0001", "00030", "C1", "Polimento"));
+    EXPECT_EQ(d.rows[0].values, AssignedRow("0001", "00030", "C1", "Polimento fino"));
 
     f.EditPost("NMSERVICO", "Polimento extra");
     ASSERT_EQ(f.cds->GetChangeCount(), 1); // still one entry for the row
-    EXPECT_EQ(Delta(f.cds).rows[0].original, Row({"0001", "00030", "C1", "Polimento"}));
+    EXPECT_EQ(Delta(f.cds).rows[0].original, AssignedRow("0001", "00030", "C1", "Polimento"));
 
     f.EditPost("NMSERVICO", "Polimento");
     EXPECT_EQ(f.cds->GetChangeCount(), 0); // back as loaded: nothing to send
@@ -110,7 +110,7 @@ TEST(ChangeLog, InsertThenDeleteBeforeAMergeCancelsOut)
     f.EditPost("NMSERVICO", "Lavagem a vapor");
     ASSERT_EQ(f.cds->GetChangeCount(), 1);
     EXPECT_EQ(Delta(f.cds).rows[0].status, TUpdateStatus::usInserted); // an edited insert is still an insert
-    EXPECT_EQ(Delta(f.cds).rows[0].values[3], FieldValue("Lavagem a vapor"));
+    EXPECT_EQ(Delta(f.cds).rows[0].values[AssignedIndex("NMSERVICO")], FieldValue("Lavagem a vapor"));
     f.cds->Delete();
     EXPECT_EQ(f.cds->GetChangeCount(), 0);
     EXPECT_TRUE(Delta(f.cds).rows.empty());
@@ -125,7 +125,7 @@ TEST(ChangeLog, ModifyThenDeleteBecomesADeletionOfTheOriginalRow)
     DataPacket d = Delta(f.cds);
     ASSERT_EQ(d.rows.size(), 1u);
     EXPECT_EQ(d.rows[0].status, TUpdateStatus::usDeleted);
-    EXPECT_EQ(d.rows[0].values, Row({"0001", "00010", "C1", "Lavagem"}));
+    EXPECT_EQ(d.rows[0].values, AssignedRow("0001", "00010", "C1", "Lavagem"));
 }
 
 TEST(ChangeLog, EntriesKeepTheOrderOfTheFirstChangeOfTheirRows)
@@ -141,10 +141,10 @@ TEST(ChangeLog, EntriesKeepTheOrderOfTheFirstChangeOfTheirRows)
     DataPacket d = Delta(f.cds);
     ASSERT_EQ(d.rows.size(), 3u);
     EXPECT_EQ(d.rows[0].status, TUpdateStatus::usDeleted); // was the edit: first changed
-    EXPECT_EQ(d.rows[0].values[3], FieldValue("Polimento"));
+    EXPECT_EQ(d.rows[0].values[AssignedIndex("NMSERVICO")], FieldValue("Polimento"));
     EXPECT_EQ(d.rows[1].status, TUpdateStatus::usInserted);
     EXPECT_EQ(d.rows[2].status, TUpdateStatus::usDeleted);
-    EXPECT_EQ(d.rows[2].values[1], FieldValue("00010"));
+    EXPECT_EQ(d.rows[2].values[AssignedIndex("CDSERVFILI")], FieldValue("00010"));
 }
 
 TEST(ChangeLog, MergeMakesTheChangesTheBaseAndEmptiesTheLog)
@@ -267,9 +267,9 @@ TEST(ChangeLogSending, AFailedSendIsCarriedAgainByTheNextOne)
     const DataPacket& both = *server.received[0].AsPacket();
     ASSERT_EQ(both.rows.size(), 2u);
     EXPECT_EQ(both.rows[0].status, TUpdateStatus::usDeleted);
-    EXPECT_EQ(both.rows[0].values[1], FieldValue("00020"));
+    EXPECT_EQ(both.rows[0].values[AssignedIndex("CDSERVFILI")], FieldValue("00020"));
     EXPECT_EQ(both.rows[1].status, TUpdateStatus::usInserted);
-    EXPECT_EQ(both.rows[1].values[1], FieldValue("00040"));
+    EXPECT_EQ(both.rows[1].values[AssignedIndex("CDSERVFILI")], FieldValue("00040"));
     EXPECT_EQ(f.cds->GetChangeCount(), 0);
 }
 
@@ -335,7 +335,7 @@ TEST(ChangeLogOff, ARowWithAPendingEntryKeepsBeingLogged)
     f.cds->SetLogChanges(false);
     f.EditPost("NMSERVICO", "Lavagem a vapor");
     ASSERT_EQ(f.cds->GetChangeCount(), 1);
-    EXPECT_EQ(Delta(f.cds).rows[0].values[3], FieldValue("Lavagem a vapor"));
+    EXPECT_EQ(Delta(f.cds).rows[0].values[AssignedIndex("NMSERVICO")], FieldValue("Lavagem a vapor"));
 }
 
 // ---- the log itself
@@ -386,7 +386,7 @@ TEST(ChangeLog, ChangesInDoubtAreSettledOneByOneAndAnInsertInDoubtIsNotCancelled
     DataPacket d = Delta(f.cds);
     ASSERT_EQ(d.rows.size(), 3u);
     EXPECT_EQ(d.rows[0].status, TUpdateStatus::usDeleted);
-    EXPECT_EQ(d.rows[0].values[1], FieldValue("00040"));
+    EXPECT_EQ(d.rows[0].values[AssignedIndex("CDSERVFILI")], FieldValue("00040"));
     // ...while an insert never sent still cancels out.
     f.GoTo("00050");
     f.cds->Delete();

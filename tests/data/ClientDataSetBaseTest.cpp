@@ -4,7 +4,8 @@
 // is exactly the content of the last merge, whatever happened since.
 #include "data/DataFixture.h"
 
-using datatest::Row;
+using datatest::AssignedIndex;
+using datatest::AssignedRow;
 using datatest::ServClieForm;
 using datatest::ThreeServices;
 
@@ -14,7 +15,7 @@ std::vector<std::string> Names(TClientDataSet* cds)
 {
     std::vector<std::string> names;
     for (const auto& row : cds->Data().rows) {
-        names.push_back(row.values[3].value_or("(null)"));
+        names.push_back(row.values[AssignedIndex("NMSERVICO")].value_or("(null)"));
     }
     return names;
 }
@@ -110,7 +111,7 @@ TEST(ClientDataSetBase, AReloadReplacesTheBaseContent)
 {
     ServClieForm f(ThreeServices());
     f.InsertService("00040", "Enceramento");
-    auto reloaded = datatest::ServClie({Row({"0002", "00090", "C9", "Vistoria"})});
+    auto reloaded = datatest::ServClie({AssignedRow("0002", "00090", "C9", "Vistoria")});
     f.cds->SetData(reloaded);
     f.cds->Delete();
     f.cds->CancelUpdates();

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
 
 using namespace datatest;
@@ -18,7 +20,7 @@ TEST(ClientDataSetLoad, ReplacesEveryRowOpensAndGoesToTheFirstRow)
     f.cds->SetData(ThreeServices());
     EXPECT_EQ(f.cds->State(), TDataSetState::dsBrowse);
     f.cds->Last();
-    f.cds->SetData(ServClie({Row({"0002", "00077", "C9", "Alinhamento"})}));
+    f.cds->SetData(ServClie({AssignedRow("0002", "00077", "C9", "Alinhamento")}));
     EXPECT_EQ(f.cds->RecordCount(), 1);
     EXPECT_EQ(f.cds->RecNo(), 0);
     EXPECT_EQ(f.Code(), "00077");
@@ -28,13 +30,25 @@ TEST(ClientDataSetLoad, ReplacesEveryRowOpensAndGoesToTheFirstRow)
 TEST(ClientDataSetLoad, MatchesPacketFieldsByNameWhateverTheirOrderOrCase)
 {
     ServClieForm f;
+    const auto& declared = contractrows::Assigned().fields;
+    const auto values = AssignedRow("0001", "00010", "C1", "Lavagem");
+    // A field the data set lacks, then the declared ones backwards, every
+    // other one in lower case.
     DataPacket p;
-    p.fields = {TextField("nmservico", 40), TextField("EXTRA", 10), TextField("cdcliente", 21),
-                TextField("CdServFili", 5), TextField("CDFILIAL", 4)};
-    p.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, Row({"Lavagem", "x", "C1", "00010", "0001"}), {}});
+    p.fields = {TextField("EXTRA", 10)};
+    PacketRow row{TUpdateStatus::usUnmodified, {"x"}, {}};
+    for (size_t i = declared.size(); i-- > 0;) {
+        std::string name = declared[i].name;
+        if (i % 2 == 0) {
+            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        }
+        p.fields.push_back(PacketField{name, declared[i].type, declared[i].size, false});
+        row.values.push_back(values[i]);
+    }
+    p.rows.push_back(row);
     f.cds->SetData(Variant(p));
-    EXPECT_EQ(f.cds->FieldCount(), 4); // the extra packet field is not taken
-    EXPECT_EQ(f.cds->Data().rows[0].values, Row({"0001", "00010", "C1", "Lavagem"}));
+    EXPECT_EQ(f.cds->FieldCount(), AssignedFieldCount()); // the extra packet field is not taken
+    EXPECT_EQ(f.cds->Data().rows[0].values, values);
 }
 
 TEST(ClientDataSetLoad, ANarrowerPacketFieldIsAccepted)
@@ -122,7 +136,7 @@ TEST(ClientDataSetLoad, DataGivesTheRowsAsAPlainPacket)
     for (const auto& row : d.rows) {
         EXPECT_EQ(row.status, TUpdateStatus::usUnmodified);
     }
-    EXPECT_EQ(d.rows[1].values, Row({"0001", "00030", "C1", "Polimento"}));
+    EXPECT_EQ(d.rows[1].values, AssignedRow("0001", "00030", "C1", "Polimento"));
 }
 
 // ---- bad packets
@@ -130,8 +144,21 @@ TEST(ClientDataSetLoad, DataGivesTheRowsAsAPlainPacket)
 struct BadPacket {
     const char* what;
     std::function<void(DataPacket&)> spoil;
-    const char* message; // a part of the error's text
+    std::string message; // a part of the error's text
 };
+
+// Where a field of the assigned services is in a packet of them.
+size_t At(const DataPacket& p, const char* field)
+{
+    return static_cast<size_t>(p.FieldIndex(field));
+}
+
+// The refusal of a row with count values.
+std::string ValueCount(int row, int count)
+{
+    return "row " + std::to_string(row) + " has " + std::to_string(count) + " values for " +
+           std::to_string(AssignedFieldCount()) + " fields";
+}
 
 class ClientDataSetBadPacket : public ::testing::TestWithParam<BadPacket> {};
 
@@ -158,7 +185,7 @@ TEST_P(ClientDataSetBadPacket, IsRefusedAndLeavesTheDataSetAsItWas)
     EXPECT_EQ(f.cds->RecNo(), 2);
     EXPECT_EQ(f.cds->State(), TDataSetState::dsBrowse);
     EXPECT_EQ(*f.cds->GetDelta().AsPacket(), deltaBefore);
-    EXPECT_EQ(f.cds->FieldCount(), 4);
+    EXPECT_EQ(f.cds->FieldCount(), AssignedFieldCount());
     EXPECT_TRUE(r.Take().empty());
     EXPECT_TRUE(r.TakeLinks().empty());
     // The pending change can still be undone.
@@ -168,28 +195,31 @@ TEST_P(ClientDataSetBadPacket, IsRefusedAndLeavesTheDataSetAsItWas)
 
 INSTANTIATE_TEST_SUITE_P(
     Packets, ClientDataSetBadPacket,
-    ::testing::Values(
-        BadPacket{"a packet without CDCLIENTE",
-                  [](DataPacket& p) {
-                      p.fields.erase(p.fields.begin() + 2);
-                      for (auto& r : p.rows) {
-                          r.values.erase(r.values.begin() + 2);
-                      }
-                  },
-                  "no field 'CDCLIENTE'"},
-        BadPacket{"an integer CDSERVFILI", [](DataPacket& p) { p.fields[1].type = TFieldType::ftInteger; },
-                  "'CDSERVFILI' is of another type"},
-        BadPacket{"a wider NMSERVICO", [](DataPacket& p) { p.fields[3].size = 41; }, "'NMSERVICO' is 41 characters"},
-        BadPacket{"an unlimited CDFILIAL", [](DataPacket& p) { p.fields[0].size = 0; },
-                  "'CDFILIAL' is of unlimited size"},
-        BadPacket{"a value longer than its field", [](DataPacket& p) { p.rows[2].values[0] = std::string("00001"); },
-                  "row 3: Value too long for Field 'CDFILIAL'"},
-        BadPacket{"a row with a missing value", [](DataPacket& p) { p.rows[1].values.pop_back(); },
-                  "row 2 has 3 values for 4 fields"},
-        BadPacket{"a row with a value too many", [](DataPacket& p) { p.rows[0].values.push_back("x"); },
-                  "row 1 has 5 values for 4 fields"},
-        BadPacket{"a change entry", [](DataPacket& p) { p.rows[1].status = TUpdateStatus::usDeleted; },
-                  "row 2 is a change entry"}),
+    ::testing::Values(BadPacket{"a packet without CDCLIENTE",
+                                [](DataPacket& p) {
+                                    const auto at = static_cast<std::ptrdiff_t>(At(p, "CDCLIENTE"));
+                                    p.fields.erase(p.fields.begin() + at);
+                                    for (auto& r : p.rows) {
+                                        r.values.erase(r.values.begin() + at);
+                                    }
+                                },
+                                "no field 'CDCLIENTE'"},
+                      BadPacket{"an integer CDSERVFILI",
+                                [](DataPacket& p) { p.fields[At(p, "CDSERVFILI")].type = TFieldType::ftInteger; },
+                                "'CDSERVFILI' is of another type"},
+                      BadPacket{"a wider NMSERVICO", [](DataPacket& p) { p.fields[At(p, "NMSERVICO")].size = 41; },
+                                "'NMSERVICO' is 41 characters"},
+                      BadPacket{"an unlimited CDFILIAL", [](DataPacket& p) { p.fields[At(p, "CDFILIAL")].size = 0; },
+                                "'CDFILIAL' is of unlimited size"},
+                      BadPacket{"a value longer than its field",
+                                [](DataPacket& p) { p.rows[2].values[At(p, "CDFILIAL")] = std::string("00001"); },
+                                "row 3: Value too long for Field 'CDFILIAL'"},
+                      BadPacket{"a row with a missing value", [](DataPacket& p) { p.rows[1].values.pop_back(); },
+                                ValueCount(2, AssignedFieldCount() - 1)},
+                      BadPacket{"a row with a value too many", [](DataPacket& p) { p.rows[0].values.push_back("x"); },
+                                ValueCount(1, AssignedFieldCount() + 1)},
+                      BadPacket{"a change entry", [](DataPacket& p) { p.rows[1].status = TUpdateStatus::usDeleted; },
+                                "row 2 is a change entry"}),
     [](const ::testing::TestParamInfo<BadPacket>& info) { return "Case" + std::to_string(info.index); });
 
 TEST(ClientDataSetLoad, AValueThatIsNoPacketIsRefused)

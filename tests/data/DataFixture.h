@@ -7,16 +7,27 @@
 #include "platform/data/TDataSource.h"
 #include "platform/data/TField.h"
 #include "platform/data/TStringField.h"
-#include "platform/net/ServClienteContract.h"
+#include "tests/net/ContractRows.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace datatest {
+
+using contractrows::AssignedIndex;
+using contractrows::AssignedRow;
+using contractrows::Without;
+
+// How many fields the assigned services have, as a data set counts them.
+inline int AssignedFieldCount()
+{
+    return static_cast<int>(contractrows::Assigned().fields.size());
+}
 
 inline PacketField TextField(const std::string& name, int size)
 {
@@ -36,11 +47,11 @@ inline std::vector<FieldValue> Row(std::initializer_list<const char*> values)
     return row;
 }
 
-// A packet over CDFILIAL, CDSERVFILI, CDCLIENTE, NMSERVICO.
+// A packet of the assigned services, with the fields the contract declares.
 inline DataPacket ServClie(const std::vector<std::vector<FieldValue>>& rows)
 {
     DataPacket p;
-    p.fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).PacketFields();
+    p.fields = contractrows::Assigned().PacketFields();
     for (const auto& r : rows) {
         p.rows.push_back(PacketRow{TUpdateStatus::usUnmodified, r, {}});
     }
@@ -49,12 +60,12 @@ inline DataPacket ServClie(const std::vector<std::vector<FieldValue>>& rows)
 
 inline DataPacket ThreeServices()
 {
-    return ServClie({Row({"0001", "00010", "C1", "Lavagem"}), Row({"0001", "00020", "C1", "Pintura"}),
-                     Row({"0001", "00030", "C1", "Polimento"})});
+    return ServClie({AssignedRow("0001", "00010", "C1", "Lavagem"), AssignedRow("0001", "00020", "C1", "Pintura"),
+                     AssignedRow("0001", "00030", "C1", "Polimento")});
 }
 
-// An owner holding cdsServClie with its four persistent fields and the data
-// source dtsPadrao, as the screen's form creates them.
+// An owner holding cdsServClie with a persistent field for each declared
+// field and the data source dtsPadrao, as the screen's form creates them.
 struct ServClieForm {
     TComponent form{nullptr};
     TClientDataSet* cds = nullptr;
@@ -65,10 +76,13 @@ struct ServClieForm {
         cds = new TClientDataSet(&form);
         cds->SetName("cdsServClie");
         cds->SetProviderName("dspServClie");
-        const char* labels[] = {"Filial", "Código", "Cliente", "Nome"};
-        const auto& fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).fields;
-        for (size_t i = 0; i < fields.size(); ++i) {
-            Add(fields[i].name, fields[i].size, Cp1252::FromUtf8(labels[i]));
+        // The titles the screen's form gives; a field without one is titled
+        // by its name.
+        const std::map<std::string, const char*> labels = {
+            {"CDFILIAL", "Filial"}, {"CDSERVFILI", "Código"}, {"CDCLIENTE", "Cliente"}, {"NMSERVICO", "Nome"}};
+        for (const auto& field : contractrows::Assigned().fields) {
+            const auto label = labels.find(field.name);
+            Add(field.name, field.size, label != labels.end() ? Cp1252::FromUtf8(label->second) : field.name);
         }
         dts = new TDataSource(&form);
         dts->SetName("dtsPadrao");
@@ -125,7 +139,7 @@ struct ServClieForm {
     {
         std::vector<std::string> codes;
         for (const auto& row : cds->Data().rows) {
-            codes.push_back(row.values[1].value_or("(null)"));
+            codes.push_back(row.values[AssignedIndex("CDSERVFILI")].value_or("(null)"));
         }
         return codes;
     }

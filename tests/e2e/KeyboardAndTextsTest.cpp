@@ -1,8 +1,9 @@
-// What a keyboard-only operator and an English-speaking one meet on the
+// What a keyboard-only operator and one of another language meet on the
 // screen, through the headless shell: the shell's own keys (F6 to the lists
 // and between them, F2 and Alt+Down for the lookup of the focused edit), the
-// lookup found by a registration number typed as the header shows it, and
-// every caption, hint and menu entry of an English session in English.
+// lookup found by a registration number typed as the header shows it, every
+// caption, hint and menu entry of a session in each translated language
+// translated, and every form text of a pseudo-language session in brackets.
 #include "CommandTrace.h"
 
 namespace {
@@ -53,12 +54,32 @@ TEST_F(KeyboardAndTextsTest, TheLookupFindsARegistrationNumberTypedAsTheHeaderSh
     EXPECT_EQ(out.Component("medCliente")["text"], "52998224725");
 }
 
-TEST_F(KeyboardAndTextsTest, EveryCaptionHintAndMenuEntryOfAnEnglishSessionIsTranslated)
+namespace {
+
+class TranslatedSessionTest : public ShellTest, public ::testing::WithParamInterface<std::string> {};
+class PseudoSessionTest : public ShellTest, public ::testing::WithParamInterface<std::string> {};
+
+// Texts of a language checked word for word, beside the checks every
+// translated language takes.
+struct KnownText {
+    std::string language;
+    std::string component;
+    std::string property;
+    std::string text;
+};
+const std::vector<KnownText> kKnownTexts = {
+    {"en", "mniRegistro", "caption", "&Record"},
+    {"en", "sbtConfirmar", "hint", "Confirm"},
+};
+
+} // namespace
+
+TEST_P(TranslatedSessionTest, EveryCaptionHintAndMenuEntryIsTranslated)
 {
     WriteSession();
     json portuguese = Run("open\ndump\n").Dump()["screen"]["components"];
-    WriteSession({{"Language", "en"}});
-    json english = Run("open\ndump\n").Dump()["screen"]["components"];
+    WriteSession({{"Language", GetParam()}});
+    json translated = Run("open\ndump\n").Dump()["screen"]["components"];
     int compared = 0;
     for (const auto& [name, component] : portuguese.items()) {
         for (const char* text : {"caption", "hint"}) {
@@ -67,22 +88,25 @@ TEST_F(KeyboardAndTextsTest, EveryCaptionHintAndMenuEntryOfAnEnglishSessionIsTra
                 continue;
             }
             ++compared;
-            ASSERT_TRUE(english[name].contains(text)) << name;
-            EXPECT_NE(english[name][text], component[text]) << name << " " << text << " left untranslated";
+            ASSERT_TRUE(translated[name].contains(text)) << name;
+            EXPECT_NE(translated[name][text], component[text]) << name << " " << text << " left untranslated";
         }
     }
     // The standard screen's eight toolbar hints and nine menu captions among them.
     EXPECT_GE(compared, 17);
     EXPECT_EQ(portuguese["mniRegistro"]["caption"], "&Registro");
-    EXPECT_EQ(english["mniRegistro"]["caption"], "&Record");
-    EXPECT_EQ(english["sbtConfirmar"]["hint"], "Confirm");
+    for (const auto& known : kKnownTexts) {
+        if (known.language == GetParam()) {
+            EXPECT_EQ(translated[known.component][known.property], known.text) << known.component;
+        }
+    }
 }
 
-TEST_F(KeyboardAndTextsTest, APseudoLanguageSessionShowsNoFormTextThatEscapesTranslation)
+TEST_P(PseudoSessionTest, ShowsNoFormTextThatEscapesTranslation)
 {
     // Every text of the pseudo-language module is in brackets: a text shown
     // without them does not come from the translatable resources.
-    WriteSession({{"Language", "qps"}});
+    WriteSession({{"Language", GetParam()}});
     auto out = Run(trace::Header(0) + "dump\n");
     ASSERT_EQ(out.exitCode, 0) << out.Text();
     json screen = out.Dump()["screen"];
@@ -102,3 +126,12 @@ TEST_F(KeyboardAndTextsTest, APseudoLanguageSessionShowsNoFormTextThatEscapesTra
         EXPECT_TRUE(text.find('[') != std::string::npos && text.back() == ']') << text;
     }
 }
+
+// Every language cmake/Languages.txt lists, each by its code.
+INSTANTIATE_TEST_SUITE_P(Languages, TranslatedSessionTest, ::testing::ValuesIn(TranslatedLanguages()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(Languages, PseudoSessionTest, ::testing::ValuesIn(PseudoLanguages()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+// A build may list no language of a kind.
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TranslatedSessionTest);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(PseudoSessionTest);

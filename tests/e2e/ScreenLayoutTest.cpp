@@ -16,6 +16,7 @@
 #include "platform/data/TDataSet.h"
 #include "platform/data/TField.h"
 #include "platform/model/ClassRegistry.h"
+#include "platform/net/ServClienteContract.h"
 
 #include <fstream>
 #include <map>
@@ -119,10 +120,18 @@ TEST_F(ScreenLayoutTest, DataSetsHoldTheirFieldsInTableOrder)
         }
         return out;
     };
-    EXPECT_EQ(names("cdsCliente"),
-              (std::vector<std::string>{"CDCLIENTE", "IDTPIJURCLIE", "NRINSJURCLIE", "NMRAZSOCCLIE"}));
-    EXPECT_EQ(names("cdsServico"), (std::vector<std::string>{"CDSERVFILI", "CDFILIAL", "NMSERVICO"}));
-    EXPECT_EQ(names("cdsServClie"), (std::vector<std::string>{"CDFILIAL", "CDSERVFILI", "CDCLIENTE", "NMSERVICO"}));
+    // A data set the server fills holds its fields in the order the
+    // contract declares them, which is its packets' order.
+    auto declared = [](const std::string& dataSet) {
+        std::vector<std::string> out;
+        for (const auto& f : ServClienteContract::Get().DataSet(dataSet).fields) {
+            out.push_back(f.name);
+        }
+        return out;
+    };
+    EXPECT_EQ(names("cdsCliente"), declared(ServClienteContract::kClients));
+    EXPECT_EQ(names("cdsServico"), declared(ServClienteContract::kServices));
+    EXPECT_EQ(names("cdsServClie"), declared(ServClienteContract::kAssigned));
     EXPECT_EQ(names("qryFilial"), (std::vector<std::string>{"CDFILIAL", "NMFILIAL"}));
 }
 

@@ -27,8 +27,9 @@ inline void SeedServerData(Database& db)
     for (auto& s : services) {
         run("INSERT INTO SERVFILI VALUES (?, ?, ?)", {s[0], s[1], s[2]});
     }
-    run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "C0001", "00002"});
+    const char* insertAssigned = "INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)";
+    run(insertAssigned, {"0001", "C0001", "00002"});
     for (const char* code : {"00001", "00002", "00003", "00004", "00005"}) {
-        run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "C0003", code});
+        run(insertAssigned, {"0001", "C0003", code});
     }
 }

@@ -28,7 +28,28 @@ void Exec(sqlite3* db, const char* sql)
     }
 }
 
+// The codes of a comma-separated list; none for an empty one.
+std::vector<std::string> Codes(const std::string& list)
+{
+    std::vector<std::string> codes;
+    std::stringstream in(list);
+    for (std::string code; std::getline(in, code, ',');) {
+        codes.push_back(code);
+    }
+    return codes;
+}
+
 } // namespace
+
+std::vector<std::string> TranslatedLanguages()
+{
+    return Codes(TEST_TRANSLATED_LANGUAGES);
+}
+
+std::vector<std::string> PseudoLanguages()
+{
+    return Codes(TEST_PSEUDO_LANGUAGES);
+}
 
 std::vector<json> ShellOutput::All(const std::string& key) const
 {

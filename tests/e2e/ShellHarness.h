@@ -34,6 +34,11 @@ struct ShellOutput {
     std::string Text() const;
 };
 
+// The languages the build made besides Portuguese (cmake/Languages.txt): those
+// translated by tables, and the pseudo-languages.
+std::vector<std::string> TranslatedLanguages();
+std::vector<std::string> PseudoLanguages();
+
 // In a child just forked: runs the program args[0] with the arguments that
 // follow; exits with 127 if it cannot.
 [[noreturn]] void ExecProgram(std::vector<std::string> args);

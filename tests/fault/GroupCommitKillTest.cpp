@@ -9,6 +9,7 @@
 #include "platform/core/Exception.h"
 #include "platform/net/RemoteClient.h"
 #include "server/RdmServCliente.h"
+#include "tests/net/ContractRows.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -24,22 +25,11 @@ constexpr int kOperators = 16;
 constexpr int kChangesEach = 150;
 constexpr int kKills = 5;
 
-PacketField Field(const char* name, int size)
-{
-    PacketField f;
-    f.name = name;
-    f.size = size;
-    return f;
-}
-
 Variant Insert(const std::string& service)
 {
     DataPacket p;
-    p.fields = {Field("CDFILIAL", 4), Field("CDSERVFILI", 5), Field("CDCLIENTE", 21), Field("NMSERVICO", 40)};
-    PacketRow row;
-    row.status = TUpdateStatus::usInserted;
-    row.values = {std::string("0001"), service, std::string("C0002"), std::string("Servico")};
-    p.rows.push_back(row);
+    p.fields = contractrows::Assigned().PacketFields();
+    p.rows.push_back({TUpdateStatus::usInserted, contractrows::AssignedRow("0001", service, "C0002", "Servico"), {}});
     return Variant(std::move(p));
 }
 

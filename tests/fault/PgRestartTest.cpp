@@ -102,7 +102,8 @@ TEST_F(PgRestartTest, ACallInFlightDuringARestartFailsClearlyAndTheNextMoveCompl
     // let the waiting call commit. The nine calls before it are answered.
     {
         auto locker = Database::Open(url, {});
-        locker->ExecScript(std::string("BEGIN; INSERT INTO SERVCLIE VALUES ('0001', 'C0002', '00010'); ") +
+        locker->ExecScript(std::string("BEGIN; INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) "
+                                       "VALUES ('0001', 'C0002', '00010'); ") +
                            "PREPARE TRANSACTION '" + kLockHolder + "'");
     }
     ASSERT_TRUE(shell->Send("click sbtTodos\ndump"));

@@ -91,19 +91,21 @@ TEST(DataPacketCodec, BytesAreOrdinaryMessagePackInTheDocumentedLayout)
     auto handle = msgpack::unpack(bytes.data(), bytes.size());
     const msgpack::object& o = handle.get();
     ASSERT_EQ(o.type, msgpack::type::ARRAY);
-    ASSERT_EQ(o.via.array.size, 4u);
+    ASSERT_EQ(o.via.array.size, 4u); // magic, version, fields, rows
     EXPECT_EQ(o.via.array.ptr[0].as<std::string>(), "SCDP");
     EXPECT_EQ(o.via.array.ptr[1].as<int>(), 1);
+    const ContractField& first = contractrows::Assigned().fields[0];
     const auto& field = o.via.array.ptr[2].via.array.ptr[0];
-    EXPECT_EQ(field.via.array.ptr[0].as<std::string>(), "CDFILIAL");
-    EXPECT_EQ(field.via.array.ptr[2].as<int>(), 4);
+    EXPECT_EQ(field.via.array.ptr[0].as<std::string>(), first.name);
+    EXPECT_EQ(field.via.array.ptr[2].as<int>(), first.size);
     EXPECT_TRUE(field.via.array.ptr[3].as<bool>());
     const auto& modified = o.via.array.ptr[3].via.array.ptr[2];
     EXPECT_EQ(modified.via.array.ptr[0].as<int>(), 1);
-    EXPECT_EQ(modified.via.array.ptr[2].via.array.size, 4u);
+    EXPECT_EQ(modified.via.array.ptr[2].via.array.size, contractrows::Assigned().fields.size());
     const auto& deleted = o.via.array.ptr[3].via.array.ptr[1];
-    EXPECT_EQ(deleted.via.array.ptr[1].via.array.ptr[3].type, msgpack::type::NIL);
-    EXPECT_EQ(deleted.via.array.ptr[1].via.array.ptr[0].type, msgpack::type::BIN);
+    EXPECT_EQ(deleted.via.array.ptr[1].via.array.ptr[contractrows::AssignedIndex("NMSERVICO")].type,
+              msgpack::type::NIL);
+    EXPECT_EQ(deleted.via.array.ptr[1].via.array.ptr[contractrows::AssignedIndex("CDFILIAL")].type, msgpack::type::BIN);
 }
 
 TEST(DataPacketCodec, EveryTruncationIsRefused)

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 TEST(RemoteContract, FieldsOutOfStepWithTheDeclaredDataSetAreNamed)
 {
     const RemoteContract& contract = ServClienteContract::Get();
@@ -12,8 +15,18 @@ TEST(RemoteContract, FieldsOutOfStepWithTheDeclaredDataSetAreNamed)
     EXPECT_EQ(RemoteContract::Find("Zel.rdmOutro"), nullptr);
     const std::string kAssigned = ServClienteContract::kAssigned;
     using Fields = std::vector<std::pair<std::string, int>>;
-    EXPECT_NO_THROW(contract.CheckFields(
-        kAssigned, {{"NMSERVICO", 40}, {"cdfilial", 4}, {"CDCLIENTE", 21}, {"CDSERVFILI", 5}}, "cdsServClie"));
+    Fields declared;
+    for (const auto& f : contract.DataSet(kAssigned).fields) {
+        declared.emplace_back(f.name, f.size);
+    }
+    auto with = [&](const std::function<void(Fields&)>& change) {
+        Fields fields = declared;
+        change(fields);
+        return fields;
+    };
+    auto named = [&](Fields& fields, const char* name) {
+        return std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+    };
     auto why = [&](const Fields& fields) {
         try {
             contract.CheckFields(kAssigned, fields, "cdsServClie");
@@ -22,10 +35,15 @@ TEST(RemoteContract, FieldsOutOfStepWithTheDeclaredDataSetAreNamed)
         }
         return std::string("accepted");
     };
-    const Fields resized = {{"CDFILIAL", 4}, {"CDSERVFILI", 5}, {"CDCLIENTE", 21}, {"NMSERVICO", 30}};
+    const Fields reordered = with([&](Fields& f) {
+        std::reverse(f.begin(), f.end());
+        named(f, "CDFILIAL")->first = "cdfilial";
+    });
+    EXPECT_EQ(why(reordered), "accepted");
+    const Fields resized = with([&](Fields& f) { named(f, "NMSERVICO")->second = 30; });
     EXPECT_NE(why(resized).find("NMSERVICO has the size 30, the server's 40"), std::string::npos) << why(resized);
-    const Fields missing = {{"CDFILIAL", 4}, {"CDSERVFILI", 5}, {"CDCLIENTE", 21}};
+    const Fields missing = with([&](Fields& f) { f.erase(named(f, "NMSERVICO")); });
     EXPECT_NE(why(missing).find("NMSERVICO the server sends is missing"), std::string::npos) << why(missing);
-    const Fields extra = {{"CDFILIAL", 4}, {"CDSERVFILI", 5}, {"CDCLIENTE", 21}, {"NMSERVICO", 40}, {"QTD", 0}};
+    const Fields extra = with([](Fields& f) { f.emplace_back("QTD", 0); });
     EXPECT_NE(why(extra).find("QTD is not one the server sends"), std::string::npos) << why(extra);
 }

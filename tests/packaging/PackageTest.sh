@@ -106,9 +106,22 @@ UNIT="$ROOT/usr/lib/systemd/system/servcliente.service"
 for file in usr/bin/appserver usr/bin/servcliente usr/lib/systemd/system/servcliente.service \
   etc/servcliente/appserver.conf usr/lib/sysusers.d/servcliente.conf usr/share/applications/servcliente.desktop \
   usr/share/icons/hicolor/scalable/apps/servcliente.svg usr/share/man/man8/appserver.8.gz \
-  usr/share/man/man1/servcliente.1.gz "$LIB/PKG_ZEL31500.so" "$LIB/PKG_ZEL31500.so.en" "$LIB/libhost.so"; do
+  usr/share/man/man1/servcliente.1.gz "$LIB/PKG_ZEL31500.so" "$LIB/libhost.so"; do
   [ -e "$ROOT/$file" ] || fail "/$file is not in the packages"
 done
+# Each language of cmake/Languages.txt: a translated one's module is installed
+# beside the package, a pseudo-language's never.
+LANGUAGES="$(dirname "$0")/../../cmake/Languages.txt"
+[ -r "$LANGUAGES" ] || fail "no $LANGUAGES"
+while read -r code kind; do
+  case "$code" in '' | '#'*) continue ;; esac
+  module="$ROOT/$LIB/PKG_ZEL31500.so.$code"
+  case "$kind" in
+    translated) [ -e "$module" ] || fail "the $code language module is not in the packages" ;;
+    pseudo) [ ! -e "$module" ] || fail "the pseudo-language module $code is in the packages" ;;
+    *) fail "cmake/Languages.txt: $code is neither translated nor pseudo" ;;
+  esac
+done <"$LANGUAGES"
 [ ! -e "$ROOT/usr/bin/shell" ] || fail "the desktop program is installed as /usr/bin/shell"
 grep -qx "Exec=servcliente" "$ROOT/usr/share/applications/servcliente.desktop" || fail "the desktop entry does not start servcliente"
 if command -v desktop-file-validate >/dev/null; then
@@ -200,7 +213,7 @@ sqlite3 "$FIRST" "CREATE TABLE FILIAL (CDFILIAL varchar(4) NOT NULL PRIMARY KEY,
   INSERT INTO FILIAL VALUES ('0001', 'Matriz');
   INSERT INTO CLIENTE VALUES ('0001', 'C0001', 'F', '52998224725', 'Ana');
   INSERT INTO SERVFILI VALUES ('0001', '00001', 'Consultoria');
-  INSERT INTO SERVCLIE VALUES ('0001', 'C0001', '00001');" || fail "could not make a first-schema database"
+  INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES ('0001', 'C0001', '00001');" || fail "could not make a first-schema database"
 chmod 600 "$FIRST"
 chown "$SVC_UID:$SVC_GID" "$FIRST" 2>/dev/null || true
 "${AS[@]}" "$APP" migrate --db "$FIRST" --status >"$TMP/migrate.out" 2>&1 || true

@@ -25,7 +25,17 @@ std::vector<std::pair<std::string, int>> Layout(const DataPacket& p)
     return layout;
 }
 
-using L = std::vector<std::pair<std::string, int>>;
+// The fields and sizes the contract declares for a data set, which the
+// server's packets carry in that order.
+std::vector<std::pair<std::string, int>> Declared(const std::string& dataSet)
+{
+    std::vector<std::pair<std::string, int>> layout;
+    for (const auto& f : ServClienteContract::Get().DataSet(dataSet).fields) {
+        layout.emplace_back(f.name, f.size);
+    }
+    return layout;
+}
+
 using S = std::vector<std::string>;
 
 } // namespace
@@ -33,7 +43,7 @@ using S = std::vector<std::string>;
 TEST_P(ServerTest, GetClienteWithoutNumberGivesEveryClientOfTheBranchByName)
 {
     DataPacket p = Packet2("GetCliente", "0001", "");
-    EXPECT_EQ(Layout(p), (L{{"CDCLIENTE", 21}, {"IDTPIJURCLIE", 1}, {"NRINSJURCLIE", 20}, {"NMRAZSOCCLIE", 50}}));
+    EXPECT_EQ(Layout(p), Declared(ServClienteContract::kClients));
     EXPECT_EQ(Column(p, "NMRAZSOCCLIE"), (S{W("Álvaro Comércio Ltda"), "bruno lima", "Carla Dias", W("Zélia Souza")}));
     EXPECT_EQ(Column(p, "CDCLIENTE"), (S{"00000002", "00000003", "00000004", "00000001"}));
     EXPECT_EQ(Column(p, "IDTPIJURCLIE"), (S{"J", "F", "F", "F"}));
@@ -54,15 +64,15 @@ TEST_P(ServerTest, GetClienteComparesRegistrationNumbersByTheirDigits)
 TEST_P(ServerTest, GetServicoAndGetServClieSplitTheBranchServicesByCode)
 {
     DataPacket possible = Packet2("GetServico", "0001", "00000001");
-    EXPECT_EQ(Layout(possible), (L{{"CDSERVFILI", 5}, {"CDFILIAL", 4}, {"NMSERVICO", 40}}));
+    EXPECT_EQ(Layout(possible), Declared(ServClienteContract::kServices));
     EXPECT_EQ(Column(possible, "CDSERVFILI"), (S{"00001", "00003"}));
     EXPECT_EQ(Column(possible, "NMSERVICO"), (S{W("Manutenção"), W("Limpeza pós-obra")}));
     EXPECT_EQ(Column(possible, "CDFILIAL"), (S{"0001", "0001"}));
 
     DataPacket assigned = Packet2("GetServClie", "0001", "00000001");
-    EXPECT_EQ(Layout(assigned), (L{{"CDFILIAL", 4}, {"CDSERVFILI", 5}, {"CDCLIENTE", 21}, {"NMSERVICO", 40}}));
+    EXPECT_EQ(Layout(assigned), Declared(ServClienteContract::kAssigned));
     ASSERT_EQ(assigned.rows.size(), 1u);
-    EXPECT_EQ(assigned.rows[0].values, (std::vector<FieldValue>{"0001", "00002", "00000001", "Consultoria"}));
+    EXPECT_EQ(assigned.rows[0].values, contractrows::AssignedRow("0001", "00002", "00000001", "Consultoria"));
 
     EXPECT_EQ(Column(Packet2("GetServico", "0001", "00000003"), "CDSERVFILI"), (S{"00001", "00002", "00003"}));
     EXPECT_TRUE(Packet2("GetServClie", "0001", "00000003").rows.empty());
@@ -143,17 +153,17 @@ TEST_P(ServerTest, ApCoServClieRefusesAPacketNamingAnUnknownClientOrServiceWhole
     refused(ChangePacketBuilder().Insert("0002", "00001", "00000002").Build(), "00000002", 1);
 
     ChangePacketBuilder noKey;
-    noKey.Packet().fields[2].name = "CLIENTE";
+    noKey.Packet().fields[contractrows::AssignedIndex("CDCLIENTE")].name = "CLIENTE";
     noKey.Insert("0001", "00001", "00000001");
     refused(noKey.Build(), "CDCLIENTE", 0);
 
     ChangePacketBuilder nullKey;
     nullKey.Insert("0001", "00001", "00000001");
-    nullKey.Packet().rows[0].values[1] = std::nullopt;
+    nullKey.Packet().rows[0].values[contractrows::AssignedIndex("CDSERVFILI")] = std::nullopt;
     refused(nullKey.Build(), "CDSERVFILI", 1);
 
     ChangePacketBuilder wide;
-    wide.Packet().fields[0].size = 10;
+    wide.Packet().fields[contractrows::AssignedIndex("CDFILIAL")].size = 10;
     wide.Insert("0001 ", "00001", "00000001");
     refused(wide.Build(), "CDFILIAL", 1);
 

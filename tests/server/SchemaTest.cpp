@@ -36,7 +36,8 @@ protected:
         db_->Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {"0001", "C1", "F", "12345678909", "Zélia Souza"});
         db_->Execute("INSERT INTO SERVFILI VALUES (?, ?, ?)", {"0001", "00001", "Manutenção"});
         db_->Execute("INSERT INTO SERVFILI VALUES (?, ?, ?)", {"0001", "00002", "Consultoria"});
-        db_->Execute("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "C1", "00001"});
+        db_->Execute("INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)",
+                     {"0001", "C1", "00001"});
     }
 
     // The database's version as a new connection reads it, after the

@@ -13,6 +13,7 @@
 #include "server/AppServer.h"
 #include "server/RdmServCliente.h"
 #include "server/Schema.h"
+#include "tests/net/ContractRows.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -363,8 +364,10 @@ protected:
         for (auto& s : services) {
             run("INSERT INTO SERVFILI VALUES (?, ?, ?)", {s[0], s[1], s[2]});
         }
-        run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0001", "00000001", "00002"});
-        run("INSERT INTO SERVCLIE VALUES (?, ?, ?)", {"0002", "00000001", "00001"});
+        for (auto [branch, service] : {std::pair{"0001", "00002"}, std::pair{"0002", "00001"}}) {
+            run("INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)",
+                {branch, "00000001", service});
+        }
     }
 
     RunningServer& Server()
@@ -454,29 +457,30 @@ protected:
 // A change packet of assignments, shaped as the screen's client data set sends it.
 class ChangePacketBuilder {
 public:
-    ChangePacketBuilder()
-    {
-        packet_.fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned).PacketFields();
-    }
+    ChangePacketBuilder() { packet_.fields = contractrows::Assigned().PacketFields(); }
     ChangePacketBuilder& Insert(const char* branch, const char* service, const char* client)
     {
-        packet_.rows.push_back({TUpdateStatus::usInserted, {branch, service, client, "nome"}, {}});
+        packet_.rows.push_back({TUpdateStatus::usInserted, Row(branch, service, client), {}});
         return *this;
     }
     ChangePacketBuilder& Delete(const char* branch, const char* service, const char* client)
     {
-        packet_.rows.push_back({TUpdateStatus::usDeleted, {branch, service, client, "nome"}, {}});
+        packet_.rows.push_back({TUpdateStatus::usDeleted, Row(branch, service, client), {}});
         return *this;
     }
     ChangePacketBuilder& Modify(const char* branch, const char* from, const char* to, const char* client)
     {
-        packet_.rows.push_back(
-            {TUpdateStatus::usModified, {branch, to, client, "nome"}, {branch, from, client, "nome"}});
+        packet_.rows.push_back({TUpdateStatus::usModified, Row(branch, to, client), Row(branch, from, client)});
         return *this;
     }
     Variant Build() const { return Variant(packet_); }
     DataPacket& Packet() { return packet_; }
 
 private:
+    static std::vector<FieldValue> Row(const char* branch, const char* service, const char* client)
+    {
+        return contractrows::AssignedRow(branch, service, client, "nome");
+    }
+
     DataPacket packet_;
 };
