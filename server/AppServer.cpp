@@ -1,5 +1,7 @@
 #include "server/AppServer.h"
 
+#include "server/FileAccess.h"
+
 #include "platform/core/Exception.h"
 #include "platform/net/FrameBuffer.h"
 #include "platform/net/Protocol.h"
@@ -125,6 +127,13 @@ void AppServer::Start()
                                 "(--secret-file or SERVCLIENTE_SECRET, or operators' secrets with --credentials)");
     }
     if (!options_.tlsCert.empty()) {
+        // OpenSSL's words are the same whatever is wrong with either file.
+        for (const auto& [path, what] :
+             {std::pair{options_.tlsCert, "TLS certificate file"}, std::pair{options_.tlsKey, "TLS key file"}}) {
+            if (const std::string why = FileAccess::WhyNotReadable(path); !why.empty()) {
+                throw EInvalidOperation(std::string("The ") + what + " " + path + " " + why);
+            }
+        }
         // The certificate is public; only its key is private.
         PrivateFile::RequirePrivate(options_.tlsKey, "TLS key file");
         tls_ = TlsContext::ForServer(options_.tlsCert, options_.tlsKey);

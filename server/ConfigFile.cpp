@@ -1,5 +1,6 @@
 #include "server/ConfigFile.h"
 
+#include <map>
 #include <sstream>
 
 namespace {
@@ -23,6 +24,37 @@ std::string Unquoted(const std::string& text)
 }
 
 } // namespace
+
+std::optional<ConfigFile::Repeated> ConfigFile::FirstRepeated(const std::string& text)
+{
+    std::istringstream in(text);
+    std::string line;
+    std::string section;
+    std::map<std::string, int> seen;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        const std::string content = Trim(line);
+        if (content.empty() || content[0] == '#' || content[0] == ';') {
+            continue;
+        }
+        if (content[0] == '[') {
+            const auto close = content.find(']');
+            section = Trim(content.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            if (section == "default") {
+                section.clear();
+            }
+            continue;
+        }
+        const std::string key = Unquoted(Trim(content.substr(0, content.find_first_of("=:"))));
+        const std::string fullName = section.empty() ? key : section + "." + key;
+        const auto [at, first] = seen.emplace(fullName, number);
+        if (!first) {
+            return Repeated{fullName, at->second, number};
+        }
+    }
+    return std::nullopt;
+}
 
 int ConfigFile::LineOf(const std::string& text, const std::string& fullName, bool anySection)
 {

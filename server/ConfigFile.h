@@ -3,6 +3,7 @@
 // so that a key the server does not know is named with its file and line.
 //
 // Failure behaviour: LineOf never throws; a key it cannot find is line 0.
+#include <optional>
 #include <string>
 
 class ConfigFile {
@@ -12,4 +13,14 @@ public:
     // "seed.local-db"), or, with anySection, whose key is fullName in any
     // section; 0 when none.
     static int LineOf(const std::string& text, const std::string& fullName, bool anySection = false);
+
+    // A key given twice in one section, which would silently keep one of the
+    // two values.
+    struct Repeated {
+        std::string fullName;
+        int first = 0;
+        int second = 0;
+    };
+    // The first key given again in text, if any.
+    static std::optional<Repeated> FirstRepeated(const std::string& text);
 };

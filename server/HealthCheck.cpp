@@ -21,6 +21,17 @@ long MsSince(std::chrono::steady_clock::time_point start)
 }
 
 // Both probes give the connection and every call the check's time-out.
+// A server that speaks TLS closes a plain connection in its handshake
+// without a word: say what that usually means.
+std::string TlsHint(bool plain, const ESocketError& e)
+{
+    if (!plain || e.Cause() != TSocketCause::scClosed) {
+        return {};
+    }
+    return "; the server seems to speak TLS: give the check its CA file (--tls-ca-file) or its certificate's "
+           "fingerprint (--tls-fingerprint)";
+}
+
 void Prepare(RemoteClient& client, std::chrono::milliseconds timeout, std::shared_ptr<TlsContext> tls)
 {
     client.SetConnectTimeout(timeout);
@@ -55,6 +66,7 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
     const std::string address = AddressText(host, port);
     const auto start = std::chrono::steady_clock::now();
     Result result;
+    const bool plain = tls == nullptr;
     try {
         RemoteClient client;
         Prepare(client, timeout, std::move(tls));
@@ -72,6 +84,8 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
         result.message = address + ": the application server answered in " + std::to_string(MsSince(start)) + " ms";
     } catch (const ERemoteError& e) {
         result.message = address + ": the application server said: " + Cp1252::ToUtf8Lossy(e.what());
+    } catch (const ESocketError& e) {
+        result.message = address + ": " + Cp1252::ToUtf8Lossy(e.what()) + TlsHint(plain, e);
     } catch (const std::exception& e) {
         result.message = address + ": " + Cp1252::ToUtf8Lossy(e.what());
     }
@@ -84,6 +98,7 @@ HealthCheck::Result HealthCheck::Liveness(const std::string& host, int port, std
     const std::string address = AddressText(host, port);
     const auto start = std::chrono::steady_clock::now();
     Result result;
+    const bool plain = tls == nullptr;
     try {
         RemoteClient client;
         Prepare(client, timeout, std::move(tls));
@@ -102,6 +117,8 @@ HealthCheck::Result HealthCheck::Liveness(const std::string& host, int port, std
             result.message = address + ": the application server is alive but its database does not answer (its "
                                        "log says why)";
         }
+    } catch (const ESocketError& e) {
+        result.message = address + ": " + Cp1252::ToUtf8Lossy(e.what()) + TlsHint(plain, e);
     } catch (const std::exception& e) {
         result.message = address + ": " + Cp1252::ToUtf8Lossy(e.what());
     }

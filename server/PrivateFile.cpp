@@ -1,6 +1,7 @@
 #include "server/PrivateFile.h"
 
 #include "platform/core/Exception.h"
+#include "server/FileAccess.h"
 
 #include <cstdio>
 #include <fstream>
@@ -29,6 +30,9 @@ void PrivateFile::RequirePrivate(const std::string& path, const std::string& wha
 
 std::string PrivateFile::Read(const std::string& path, const std::string& what, size_t maxSize)
 {
+    if (const std::string why = FileAccess::WhyNotReadable(path); !why.empty()) {
+        throw EInvalidOperation("Cannot read the " + what + " " + path + ": it " + why);
+    }
     RequirePrivate(path, what);
     std::ifstream in(path, std::ios::binary);
     if (!in) {

@@ -1,10 +1,13 @@
 #include "server/SqliteDatabase.h"
 
+#include "server/FileAccess.h"
+
 #include "platform/core/Exception.h"
 
 #include <spdlog/spdlog.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -54,6 +57,25 @@ void NarrowByPath(const std::string& path)
 // whose processes should keep their own.)
 std::mutex umaskMutex;
 
+// What in the file system keeps SQLite from a database file, as a sentence
+// to add to its own message; empty when nothing visible does.
+std::string WhereItFails(const std::string& path)
+{
+    if (!IsFile(path)) {
+        return {};
+    }
+    const std::string folder = std::filesystem::path(path).parent_path().empty()
+                                   ? std::string(".")
+                                   : std::filesystem::path(path).parent_path().string();
+    if (const std::string why = FileAccess::WhyNotWritableFolder(folder); !why.empty()) {
+        return "; its folder " + folder + " " + why;
+    }
+    if (const std::string why = FileAccess::WhyNotWritable(path); !why.empty()) {
+        return "; the file " + why;
+    }
+    return {};
+}
+
 // Opens path through SQLite, made private if SQLite creates it; throws with
 // SQLite's message when it cannot.
 sqlite3* OpenPrivate(const std::string& path, int flags)
@@ -72,7 +94,7 @@ sqlite3* OpenPrivate(const std::string& path, int flags)
     if (rc != SQLITE_OK) {
         std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
-        throw EDatabaseError("Cannot open the SQLite database " + path + ": " + why);
+        throw EDatabaseError("Cannot open the SQLite database " + path + ": " + why + WhereItFails(path));
     }
     sqlite3_extended_result_codes(db, 1);
     return db;
@@ -101,8 +123,17 @@ SqliteDatabase::SqliteDatabase(const std::string& path, const DatabaseOptions& o
 {
     db_ = OpenPrivate(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
     sqlite3_busy_timeout(db_, options.busyTimeoutMs);
-    ExecScript(std::string("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=") +
-               (options.fullSync ? "FULL" : "NORMAL") + ";");
+    try {
+        ExecScript(std::string("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=") +
+                   (options.fullSync ? "FULL" : "NORMAL") + ";");
+    } catch (const EDatabaseError& e) {
+        // The journal's files go beside the database: a folder the server
+        // may not write fails here, as "a readonly database".
+        const std::string where = WhereItFails(path);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw EDatabaseError(e.what() + where);
+    }
     if (IsFile(path)) {
         NarrowByPath(path);
     }

@@ -433,6 +433,34 @@ int ConfigFault(const CLI::App& app, const CLI::ParseError& e, int argc, char** 
     return 2;
 }
 
+// A configuration file that gives a key twice would keep one value without a
+// word (the sample's active listen line over one appended below it): it is
+// refused, naming both lines. 0 when there is none, or no file.
+int RefuseRepeatedKeys(int argc, char** argv)
+{
+    std::string file;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--config" && i + 1 < argc) {
+            file = argv[i + 1];
+        } else if (arg.rfind("--config=", 0) == 0) {
+            file = arg.substr(9);
+        }
+    }
+    if (file.empty()) {
+        return 0;
+    }
+    std::ifstream in(file, std::ios::binary);
+    const auto repeated =
+        ConfigFile::FirstRepeated(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    if (!repeated) {
+        return 0;
+    }
+    std::fprintf(stderr, "appserver: %s:%d: '%s' is given again; line %d gives it already: keep one of them\n",
+                 file.c_str(), repeated->second, repeated->fullName.c_str(), repeated->first);
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -454,6 +482,9 @@ int main(int argc, char** argv)
     CommandLine cl;
     AddServingOptions(app, cl);
     AddCommands(app, cl);
+    if (const int status = RefuseRepeatedKeys(argc, argv); status != 0) {
+        return status;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

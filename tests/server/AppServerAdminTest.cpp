@@ -272,3 +272,32 @@ TEST_F(AppServerAdminTest, CheckRefusesAnAddressWithoutAPort)
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("'127.0.0.1' is not HOST:PORT"), std::string::npos) << bad.err;
 }
+
+// What keeps the server from starting is said with the file, and what is
+// wrong with it, not with the library's words for all cases alike.
+TEST_F(AppServerAdminTest, AStartThatCannotUseItsFilesSaysWhichAndWhy)
+{
+    const std::string conf =
+        Write("appserver.conf", "listen = \"127.0.0.1:0\"\nlog-level = info\nlisten = \"127.0.0.1:7\"\n");
+    const std::string cert = Write("server.pem", "not a certificate\n");
+    std::filesystem::create_directory(dir_ + "/folder.key");
+    struct Case {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"--config", conf, "--db", db_}, "appserver.conf:3: 'listen' is given again; line 1 gives it already"},
+        {{"--db", db_, "--listen", "127.0.0.1:0", "--tls-cert", dir_ + "/none.pem", "--tls-key", dir_ + "/none.key"},
+         "TLS certificate file " + dir_ + "/none.pem is missing"},
+        {{"--db", db_, "--listen", "127.0.0.1:0", "--tls-cert", cert, "--tls-key", dir_ + "/folder.key"},
+         "folder.key is not a regular file"},
+        {{"--db", db_, "--listen", "127.0.0.1:0", "--credentials", dir_ + "/operators"},
+         "credentials file " + dir_ + "/operators: it is missing"},
+        {{"--db", dir_ + "/gone/server.db", "--listen", "127.0.0.1:0"}, "its folder " + dir_ + "/gone does not exist"},
+    };
+    for (const Case& c : cases) {
+        const std::string log = dir_ + "/start.log";
+        AppServerProcess server(c.args, log);
+        EXPECT_NE(server.Wait(), 0) << c.said;
+        EXPECT_NE(FileText(log).find(c.said), std::string::npos) << FileText(log);
+    }
+}
