@@ -68,20 +68,19 @@ SqlStatement::Values KeyValues(const AssignmentKey& key)
     return {{"CDFILIAL", key.branch}, {"CDCLIENTE", key.client}, {"CDSERVFILI", key.service}};
 }
 
-// An insert's values: the key, and the moment for the stamped columns.
-SqlStatement::Values InsertValues(const AssignmentKey& key)
+} // namespace
+
+SqlStatement::Values AssignmentWriter::InsertValues(const AssignmentKey& key)
 {
     SqlStatement::Values values = KeyValues(key);
     if (!StampedColumns().empty()) {
-        const std::string now = AssignmentWriter::AuditTime();
+        const std::string now = AuditTime();
         for (const std::string& column : StampedColumns()) {
             values.emplace_back(column, now);
         }
     }
     return values;
 }
-
-} // namespace
 
 const std::vector<std::string>& AssignmentWriter::Columns()
 {

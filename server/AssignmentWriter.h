@@ -41,6 +41,9 @@ public:
     static std::optional<SqlStatement> RecordedChange(const Database& db, bool insert);
     // The audit row of a change.
     static const SqlStatement& Record();
+    // An insert's values by column name: the key, and the moment for the
+    // stamped columns.
+    static SqlStatement::Values InsertValues(const AssignmentKey& key);
 
     // Every change with its audit row, held back for the transaction's
     // commit, each checking its own client and service (EDatabaseCheck at

@@ -204,11 +204,15 @@ void BareDatabase::PgChange(const char* name, const std::vector<std::string>& pa
 void BareDatabase::Change(bool insert, const std::string& branch, const std::string& client, const std::string& service)
 {
     const std::vector<std::string> head = AuditHead();
-    const SqlStatement::Values values = {{"CDFILIAL", branch},    {"CDCLIENTE", client},
-                                         {"CDSERVFILI", service}, {"DTAUDITORIA", head[0]},
-                                         {"NMOPERADOR", head[1]}, {"NMENDERECO", head[2]},
-                                         {"NMMETODO", head[3]},   {"DSACAO", insert ? "inserted" : "deleted"},
-                                         {"NRLINHAS", "1"}};
+    // The insert's values as the server binds them (the key and any stamped
+    // column), then the audit row's.
+    SqlStatement::Values values = AssignmentWriter::InsertValues({branch, client, service});
+    values.insert(values.end(), {{"DTAUDITORIA", head[0]},
+                                 {"NMOPERADOR", head[1]},
+                                 {"NMENDERECO", head[2]},
+                                 {"NMMETODO", head[3]},
+                                 {"DSACAO", insert ? "inserted" : "deleted"},
+                                 {"NRLINHAS", "1"}});
     if (pg_ != nullptr) {
         const auto& statements = StatementsOf(database_);
         PgChange(insert ? "insa" : "dela",

@@ -173,7 +173,7 @@ TEST_P(Transactions, OnlyAGuardThatStoppedItsStatementIsACheck)
     AddBranch("0001");
     db_->Execute("INSERT INTO CLIENTE VALUES (?, ?, ?, ?, ?)", {"0001", "1", "F", "1", "Cliente"});
     db_->Execute("INSERT INTO SERVFILI VALUES (?, ?, ?)", {"0001", "00001", "Servico"});
-    const auto key = insert.Bind({{"CDFILIAL", "0001"}, {"CDCLIENTE", "1"}, {"CDSERVFILI", "00001"}});
+    const auto key = insert.Bind(AssignmentWriter::InsertValues({"0001", "1", "00001"}));
     EXPECT_EQ(db_->Execute(insert.Text(), key), 1);
     EXPECT_EQ(db_->Execute(insert.Text(), key), 0);
     db_->Commit();
