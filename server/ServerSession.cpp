@@ -242,6 +242,10 @@ void ServerSession::AnswerLiveness()
     Protocol::HelloReply reply;
     reply.code = kLivenessCode;
     try {
+        // A probe asks; it never makes a database where there is none.
+        if (!Database::Exists(options_.db)) {
+            throw EDatabaseError("the database " + options_.db + " does not exist");
+        }
         auto db = Database::Open(options_.db, options_.database);
         db->Query("SELECT 1 FROM FILIAL WHERE 1 = 0", {});
         reply.message = "The application server is alive and its database answers";

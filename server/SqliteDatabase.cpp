@@ -301,6 +301,18 @@ long long SqliteDatabase::Backup(const std::string& path, const std::string& to,
     if (!IsFile(path) || ::stat(path.c_str(), &st) != 0) {
         throw EDatabaseError("The SQLite database " + path + " does not exist");
     }
+    // The journal's files belong to the database: a copy put there would be
+    // taken for its journal, and the changes after it lost at the next
+    // start. Compared by place, so that "./db-wal" is caught as "db-wal".
+    const auto place = [](const std::string& file) {
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(file));
+    };
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        if (place(to) == place(path + suffix)) {
+            throw EDatabaseError("The backup " + to + " would take the place of the database's own " + suffix +
+                                 " file; give the copy another name");
+        }
+    }
     struct stat target {};
     if (::stat(to.c_str(), &target) == 0) {
         if (target.st_dev == st.st_dev && target.st_ino == st.st_ino) {

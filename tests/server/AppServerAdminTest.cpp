@@ -222,6 +222,12 @@ TEST_F(AppServerAdminTest, CheckFailsWhenTheServerCannotReadItsDatabase)
     auto silent = Check(address, "5", {"--liveness"});
     EXPECT_EQ(silent.status, 1);
     EXPECT_NE(silent.err.find("alive but its database does not answer"), std::string::npos) << silent.err;
+    // A database gone is said so, and no empty one is made in its place.
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(db_ + suffix);
+    }
+    EXPECT_EQ(Check(address, "5", {"--liveness"}).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(db_));
 }
 
 TEST_F(AppServerAdminTest, CheckAnOperatorsServerAndProbeLivenessWithoutASecretAndWithoutBeingThrottled)

@@ -232,6 +232,13 @@ TEST_F(SchemaCommands, BackupMakesAPrivateCopyAndSendsPostgresToPgDump)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(*Database::Open(copy, {})->Query("SELECT NMFILIAL FROM FILIAL", {}).at(0).at(0), "Matriz");
 
+    // The database's journal files are no place for a copy.
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        auto journal = Run({"backup", "--db", db, "--to", db + suffix});
+        EXPECT_EQ(journal.status, 1) << suffix;
+        EXPECT_NE(journal.err.find("database's own " + std::string(suffix) + " file"), std::string::npos)
+            << journal.err;
+    }
     auto missing = Run({"backup", "--db", db + ".none", "--to", copy + "2"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
