@@ -61,6 +61,13 @@ std::shared_ptr<const Credentials> Credentials::Load(const std::string& path)
 
 Credentials Credentials::Parse(const std::string& text, const std::string& file)
 {
+    // A file caught while it is being written in place ends inside a line
+    // (a branch list cut to "0001,00"); a whole one ends with its last line.
+    if (!text.empty() && text.back() != '\n') {
+        throw EInvalidOperation("The credentials file " + file +
+                                " does not end with a line feed: it may be half-written; write it whole beside its "
+                                "place and rename it into place");
+    }
     Credentials credentials;
     std::stringstream in(text);
     int lineNo = 0;

@@ -484,4 +484,8 @@ TEST_F(AppServerProcessTest, SighupReadsTheCredentialsAgainAndEndsTheSessionsOfO
     EXPECT_THROW(Credentials::Line("ana", "ana-secret", "*,0001"), EInvalidOperation);
     EXPECT_THROW(Credentials::Parse(CheapCredentialsLine("ana", "ana-secret", "0001,*"), "operators"),
                  EInvalidOperation);
+    // A file read while it is written in place: its last line is cut.
+    const std::string whole = CheapCredentialsLine("ana", "ana-secret", "0001,0002");
+    EXPECT_EQ(Credentials::Parse(whole, "operators").Size(), 1u);
+    EXPECT_THROW(Credentials::Parse(whole.substr(0, whole.size() - 3), "operators"), EInvalidOperation);
 }
