@@ -43,6 +43,11 @@ IShellUi*& Installed()
 
 void IShellUi::ShowProgressCount(int /*done*/, int /*total*/) {}
 
+void IShellUi::ShowNote(const std::string& text)
+{
+    std::fprintf(stderr, "note: %s\n", Cp1252::ToUtf8Lossy(text).c_str());
+}
+
 int IShellUi::Ask(TComponent* /*owner*/, const std::string& text, const std::vector<std::string>& /*choices*/,
                   int escapeChoice)
 {

@@ -46,6 +46,10 @@ public:
     virtual int Ask(TComponent* owner, const std::string& text, const std::vector<std::string>& choices,
                     int escapeChoice);
 
+    // A note the operator may read or let pass (what another operator
+    // changed): never a modal box. The plain one writes it down.
+    virtual void ShowNote(const std::string& text);
+
     // Opens the search window over dataSet; searching moves its current row.
     // The shell keeps frmProcurar pointing at that window while it exists.
     virtual void Search(TDataSet* dataSet) = 0;

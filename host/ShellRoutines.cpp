@@ -97,6 +97,11 @@ int Pergunta(const std::string& text, const std::vector<std::string>& choices, i
     return choice >= 0 && choice < static_cast<int>(choices.size()) ? choice : escapeChoice;
 }
 
+void MostraAviso(const std::string& text)
+{
+    IShellUi::Current().ShowNote(text);
+}
+
 bool CheckResultServ(const Variant& answer, bool raise, int code)
 {
     std::string message;

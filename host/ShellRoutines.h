@@ -44,6 +44,9 @@ void MensErro(const std::string& text, bool raise);
 // returns the 0-based choice made, or escapeChoice when none was.
 int Pergunta(const std::string& text, const std::vector<std::string>& choices, int escapeChoice);
 
+// Shows text as a passing note (through IShellUi), not a box to close.
+void MostraAviso(const std::string& text);
+
 // Checks a status answer of the application server. Null, a Boolean true, an
 // integer (whatever its value) and an empty text mean success; so does a data
 // packet. A non-empty text is the server's error message; a Boolean false is a

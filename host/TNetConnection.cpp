@@ -19,6 +19,8 @@ const ClassRegistration<TNetConnection>
         c.RegisterProperty("Host", &TNetConnection::Host, &TNetConnection::SetHost);
         c.RegisterIntegerProperty("Port", &TNetConnection::Port, &TNetConnection::SetPort, 0, 65535);
         c.RegisterEvent<TNotifyEvent>("OnBeforeConnect", &TNetConnection::SetOnBeforeConnect);
+        c.RegisterProperty("LiveUpdates", &TNetConnection::LiveUpdates, &TNetConnection::SetLiveUpdates);
+        c.RegisterEvent<TNotifyEvent>("OnUpdate", &TNetConnection::SetOnUpdate);
     });
 
 // The operator reads the cause in a few words of their language; the
@@ -63,11 +65,60 @@ std::string ServerText(const ERemoteError& e)
 
 } // namespace
 
-TNetConnection::TNetConnection(TComponent* AOwner) : TComponent(AOwner) {}
+namespace {
+// The connections that exist, for DeliverUpdates; the user-interface thread's.
+std::vector<TNetConnection*>& Connections()
+{
+    static std::vector<TNetConnection*> all;
+    return all;
+}
+int delivered = 0;
+} // namespace
+
+TNetConnection::TNetConnection(TComponent* AOwner) : TComponent(AOwner)
+{
+    Connections().push_back(this);
+}
 
 TNetConnection::~TNetConnection()
 {
+    std::erase(Connections(), this);
     client_.Close();
+}
+
+void TNetConnection::GatherUpdates()
+{
+    if (!client_.LiveUpdates()) {
+        return;
+    }
+    try {
+        for (auto& update : client_.TakeUpdates()) {
+            updates_.push_back(std::move(update));
+        }
+    } catch (const ESocketError& e) {
+        // The connection is gone; the next call opens it again, and the
+        // command that makes it reads its views anew.
+        std::cerr << "shell: " << Cp1252::ToUtf8Lossy(e.what()) << "\n";
+    }
+}
+
+void TNetConnection::DeliverUpdates()
+{
+    for (TNetConnection* connection : std::vector<TNetConnection*>(Connections())) {
+        if (!connection->client_.IsOpen() && connection->updates_.empty()) {
+            continue;
+        }
+        connection->GatherUpdates();
+        if (!connection->updates_.empty() && connection->onUpdate_) {
+            ++delivered;
+            connection->onUpdate_(connection);
+        }
+    }
+}
+
+int TNetConnection::Delivered()
+{
+    return delivered;
 }
 
 int TNetConnection::ConnectTimeoutMs() const
@@ -181,7 +232,9 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
         DoOpen();
     }
     try {
-        return client_.Call(method, args);
+        Variant answer = client_.Call(method, args);
+        GatherUpdates();
+        return answer;
     } catch (const ESocketError& e) {
         // The server is lost: the next open starts with the next one.
         current_ = (current_ + 1) % serverCount_;

@@ -31,6 +31,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TNetConnection : public TComponent {
@@ -57,6 +58,24 @@ public:
 
     const TNotifyEvent& OnBeforeConnect() const { return onBeforeConnect_; }
     void SetOnBeforeConnect(TNotifyEvent value) { onBeforeConnect_ = std::move(value); }
+
+    // Live updates: the connection asks the server, in its handshake, what
+    // other sessions store of the branch and client its last read named.
+    // OnUpdate runs, Sender the connection, when DeliverUpdates finds some;
+    // the handler takes them with TakeUpdates.
+    bool LiveUpdates() const { return client_.LiveUpdates(); }
+    void SetLiveUpdates(bool value) { client_.SetLiveUpdates(value); }
+    const TNotifyEvent& OnUpdate() const { return onUpdate_; }
+    void SetOnUpdate(TNotifyEvent value) { onUpdate_ = std::move(value); }
+    std::vector<Protocol::Update> TakeUpdates() { return std::exchange(updates_, {}); }
+    // Reads what every open connection with live updates has been sent and
+    // runs their OnUpdate where some came. The shell calls it while its
+    // operator is idle (between script commands, from its event loop); a
+    // connection that fails meanwhile is closed, to be opened again by its
+    // next call.
+    static void DeliverUpdates();
+    // How many times DeliverUpdates has run an OnUpdate, in all.
+    static int Delivered();
 
     bool Connected() const { return client_.IsOpen(); }
     void SetConnected(bool value);
@@ -98,4 +117,8 @@ private:
     size_t current_ = 0;
     RemoteClient client_;
     TServerObject appServer_{*this};
+    TNotifyEvent onUpdate_;
+    std::vector<Protocol::Update> updates_;
+    // Takes what client_ holds into updates_, after a call too.
+    void GatherUpdates();
 };

@@ -53,6 +53,7 @@ const HandlerTable& TfrmServCliente::Handlers()
         t.Add("FormCreate", &F::FormCreate, owner);
         t.Add("FormClose", &F::FormClose, owner);
         t.Add("netSevClienteBeforeConnect", &F::netSevClienteBeforeConnect, owner);
+        t.Add("netSevClienteUpdate", &F::netSevClienteUpdate, owner);
         t.Add("medCdFilialChange", &F::medCdFilialChange, owner);
         t.Add("medCdFilialExit", &F::medCdFilialExit, owner);
         t.Add("medClienteChange", &F::medClienteChange, owner);

@@ -11,10 +11,12 @@
 //   assign/MovingServices.cpp     the four move commands
 //   assign/SavingAssignments.cpp  sending every change to the server
 //   assign/WaitingChanges.cpp     changes not yet on the server
+//   assign/LiveUpdates.cpp        other operators' changes, shown live
 //   assign/CommandState.cpp       toolbar, transfer buttons, grid keys, search
 #include "host/TfrmPadraoSimples.h"
 
 #include "platform/core/DataPacket.h"
+#include "platform/net/Protocol.h"
 
 #include <map>
 #include <string>
@@ -117,6 +119,9 @@ public:
     void sbtTodosEsquerdaClick(TObject* Sender);
     void lsbPossiveisDblClick(TObject* Sender);
 
+    // What other operators store, shown live.
+    void netSevClienteUpdate(TObject* Sender);
+
     // Saving assignments.
     void cdsServClieAfterPost(TDataSet* DataSet);
     void cdsServClieAfterDelete(TDataSet* DataSet);
@@ -200,6 +205,12 @@ private:
     void MostraPendentes();
     // Marks pending the list's services whose removal is waiting.
     void MarcaPendentes();
+    // Applies the updates waiting, unless a command runs or a grid row is
+    // edited (they then wait for the next delivery).
+    void AplicaAtualizacoes();
+    // Reads both views again, the list's selection and the grid's current
+    // row kept by service.
+    void RelerMantendoSelecao();
     // Undoes the changes not yet sent (the operator cancelled). Changes in
     // doubt are settled first; when the server cannot be reached they are
     // kept, and the operator is told. The list then offers again what the
@@ -218,6 +229,8 @@ private:
     bool boEventos = false;
     // The services of the last load of both views, code to name.
     std::map<std::string, std::string> servicos_;
+    // Updates of other operators' changes not applied yet.
+    std::vector<Protocol::Update> atualizacoes_;
     // The list's entry the running search selected last.
     std::string procurado_;
     // The names of the clients validated in the header, by code.

@@ -392,7 +392,7 @@ bool AppServer::StartSession(Accepted& accepted)
     try {
         // From here the session ends the handshake place it was given.
         session = std::make_unique<ServerSession>(options_, registry_, budget_, answers_, accepted.address,
-                                                  accepted.handshake.ticket, CurrentCredentials());
+                                                  accepted.handshake.ticket, CurrentCredentials(), &live_);
         session->Channel().SetTls(tls_);
         auto& own = session->Channel().Asio().socket;
         asio::error_code ec;

@@ -27,6 +27,7 @@
 #include "server/AnswerBudget.h"
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
+#include "server/LiveUpdates.h"
 #include "server/LogThrottle.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
@@ -98,6 +99,8 @@ private:
     std::atomic<bool> stopped_{false};
     ConnectionBudget budget_;
     AnswerBudget answers_;
+    // What sessions store, told to the sessions that read the same client.
+    LiveUpdates live_;
     LogThrottle acceptLog_{std::chrono::seconds(1)};
     // Refusals being written at the acceptor; beyond a few, a connection over
     // the handshake budget is closed without an answer.

@@ -216,7 +216,29 @@ Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& c
 {
     const std::string m = "DelTodos";
     const Key key{ServerText::ToDb(m, "CDFILIAL", branch), ServerText::ToDb(m, "CDCLIENTE", client), ""};
-    return Variant(static_cast<std::int64_t>(writer_.DeleteAll(Db(), m, key)));
+    const long long removed = writer_.DeleteAll(Db(), m, key);
+    if (removed > 0) {
+        stored_.push_back(Stored{{key.branch, key.client}, {}, true});
+    }
+    return Variant(static_cast<std::int64_t>(removed));
+}
+
+std::optional<RemoteModule::ViewKey> RdmServCliente::Watched(const Protocol::Call& call) const
+{
+    if (call.descriptor.Method() != "GetServClie" || call.args.size() != 2 ||
+        call.args[0].GetKind() != Variant::Kind::String || call.args[1].GetKind() != Variant::Kind::String) {
+        return std::nullopt;
+    }
+    try {
+        return ViewKey{Cp1252::ToUtf8(call.args[0].AsString()), Cp1252::ToUtf8(call.args[1].AsString())};
+    } catch (const EConvertError&) {
+        return std::nullopt;
+    }
+}
+
+std::vector<RemoteModule::Stored> RdmServCliente::TakeStored()
+{
+    return std::exchange(stored_, {});
 }
 
 Variant RdmServCliente::ApCoServClie(const Variant& packet)
@@ -254,6 +276,25 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         });
     } else if (!ApplyInOneTrip(changes)) {
         writer_.ApplyChecked(Db(), m, changes);
+    }
+    // The changes by branch and client, an edit as the deletion of its old
+    // row and the insertion of its new one.
+    auto note = [this](const Key& key, TUpdateStatus status) {
+        auto same = std::find_if(stored_.begin(), stored_.end(), [&key](const Stored& s) {
+            return s.key == ViewKey{key.branch, key.client};
+        });
+        if (same == stored_.end()) {
+            same = stored_.insert(stored_.end(), Stored{{key.branch, key.client}, {}, false});
+        }
+        same->changes.emplace_back(status, Cp1252::FromUtf8(key.service));
+    };
+    for (const AssignmentChange& c : changes) {
+        if (c.status == TUpdateStatus::usModified) {
+            note(c.original, TUpdateStatus::usDeleted);
+            note(c.key, TUpdateStatus::usInserted);
+        } else {
+            note(c.key, c.status);
+        }
     }
     return Variant(static_cast<std::int64_t>(changes.size()));
 }

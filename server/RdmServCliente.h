@@ -76,6 +76,10 @@ public:
 
     using Key = AssignmentKey;
 
+    // GetServClie's branch and client: the view a session's updates follow.
+    std::optional<ViewKey> Watched(const Protocol::Call& call) const override;
+    std::vector<Stored> TakeStored() override;
+
 private:
     // The connection of the batch running this module's changes, or the
     // session's own.
@@ -100,4 +104,6 @@ private:
     std::shared_ptr<GroupCommit> group_;
     AssignmentWriter writer_;
     Database* batch_ = nullptr;
+    // What the running call stored, for TakeStored.
+    std::vector<Stored> stored_;
 };

@@ -22,7 +22,9 @@
 #include "server/Database.h"
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct MethodDecl {
@@ -49,6 +51,21 @@ public:
     // reach the answer bound), without regard to case; false for a method
     // not declared.
     bool AnswersDataSet(const std::string& method) const;
+
+    // What a session's live updates follow: the branch and client (in the
+    // database's form) that a call which succeeded showed its caller, or
+    // nothing for a call that shows none.
+    using ViewKey = std::pair<std::string, std::string>;
+    virtual std::optional<ViewKey> Watched(const Protocol::Call& /*call*/) const { return std::nullopt; }
+    // What the last call stored, by branch and client, taken once; the caller
+    // tells the others only once the call's commit is done.
+    struct Stored {
+        ViewKey key;
+        std::vector<std::pair<TUpdateStatus, std::string>> changes;
+        // Not listed: every service of the client may have changed.
+        bool reread = false;
+    };
+    virtual std::vector<Stored> TakeStored() { return {}; }
 
 protected:
     // The contract's method of that name, run by run. Throws std::logic_error

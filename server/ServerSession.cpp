@@ -22,7 +22,7 @@ std::string KiB(size_t bytes)
 
 ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
                              AnswerBudget& answers, std::string address, std::uint64_t ticket,
-                             std::shared_ptr<const Credentials> credentials)
+                             std::shared_ptr<const Credentials> credentials, LiveUpdates* live)
     : options_(options),
       registry_(registry),
       budget_(budget),
@@ -30,7 +30,8 @@ ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry&
       address_(std::move(address)),
       network_(ConnectionBudget::Network(address_)),
       ticket_(ticket),
-      credentials_(std::move(credentials))
+      credentials_(std::move(credentials)),
+      live_(live)
 {}
 
 std::string ServerSession::OperatorName()
@@ -134,6 +135,10 @@ void ServerSession::Run()
     }
     if (const long held = warnings_.Held(); held > 0) {
         spdlog::warn("{}: {} more warnings about this connection's calls were held back", LogText(peer_), held);
+    }
+    if (mailbox_) {
+        live_->Leave(mailbox_);
+        mailbox_.reset();
     }
     channel_.Close();
     answered_ = {};
@@ -353,6 +358,11 @@ bool ServerSession::Handshake()
         return false;
     }
     reply.accepted = true;
+    who_ = caller.Who();
+    if (live_ != nullptr && (hello.flags & Protocol::kLiveUpdates) != 0) {
+        // The channel's wait ends when updates come: they go between answers.
+        mailbox_ = live_->Join([this] { channel_.Post([] {}); });
+    }
     Send(Protocol::EncodeHelloReply(reply));
     spdlog::info("{}: connected to {}{}{}", LogText(peer_), LogText(module_->ServerName()),
                  caller.operatorName.empty() ? "" : " as ", LogText(caller.operatorName));
@@ -400,6 +410,18 @@ std::string ServerSession::Reply(const std::string& payload, bool& held)
         }
         auto started = std::chrono::steady_clock::now();
         reply = module_->Dispatch(call);
+        // Told only once stored: Dispatch has committed the call.
+        auto stored = module_->TakeStored();
+        if (reply.ok && live_ != nullptr) {
+            if (mailbox_) {
+                if (auto key = module_->Watched(call)) {
+                    mailbox_->Watch(std::move(*key));
+                }
+            }
+            for (const auto& s : stored) {
+                live_->Publish(mailbox_.get(), s.key, who_, s.changes, s.reread);
+            }
+        }
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
         if (reply.ok) {
             // The texts are escaped only for a line that is written.
@@ -445,12 +467,47 @@ std::string ServerSession::Reply(const std::string& payload, bool& held)
     return Protocol::EncodeCallReply(reply);
 }
 
+void ServerSession::SendUpdates()
+{
+    if (!mailbox_ || std::chrono::steady_clock::now() < nextUpdate_) {
+        return;
+    }
+    for (const Protocol::Update& update : mailbox_->Take()) {
+        Send(Protocol::EncodeUpdate(update));
+        nextUpdate_ = std::chrono::steady_clock::now() + kUpdateInterval;
+    }
+}
+
+void ServerSession::AwaitCall(std::chrono::steady_clock::time_point idleUntil)
+{
+    for (;;) {
+        SendUpdates();
+        auto until = idleUntil;
+        if (mailbox_->HasPending()) {
+            until = std::min(until, nextUpdate_);
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        const auto wait = channel_.WaitFrameOrWake(std::max(left, std::chrono::milliseconds(0)));
+        if (wait == SocketChannel::TWait::wtFrame) {
+            return;
+        }
+        if (wait == SocketChannel::TWait::wtTimedOut && std::chrono::steady_clock::now() >= idleUntil) {
+            channel_.Close();
+            throw ESocketError("receive: nothing arrived within the idle time-out", TSocketCause::scTimedOut);
+        }
+    }
+}
+
 void ServerSession::Serve()
 {
+    auto idleUntil = std::chrono::steady_clock::now() + options_.idleTimeout;
     while (!stopping_) {
         std::string payload;
         Protocol::CallReply fault;
         try {
+            if (mailbox_) {
+                AwaitCall(idleUntil);
+            }
             payload = channel_.ReadFrame(options_.idleTimeout, options_.frameTimeout, options_.maxFrame);
         } catch (const EPacketError& e) {
             fault.message = e.what();
@@ -480,5 +537,6 @@ void ServerSession::Serve()
         Send(answer);
         answered_ = {};
         inCall_ = false;
+        idleUntil = std::chrono::steady_clock::now() + options_.idleTimeout;
     }
 }

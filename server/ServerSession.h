@@ -41,6 +41,7 @@
 #include "server/AnswerBudget.h"
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
+#include "server/LiveUpdates.h"
 #include "server/LogThrottle.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
@@ -68,7 +69,11 @@ public:
     // credentials may be null (the shared secret alone, every branch).
     ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
                   AnswerBudget& answers, std::string address, std::uint64_t ticket,
-                  std::shared_ptr<const Credentials> credentials = nullptr);
+                  std::shared_ptr<const Credentials> credentials = nullptr, LiveUpdates* live = nullptr);
+
+    // At most this often a session is sent an update; what comes meanwhile
+    // is joined into the next.
+    static constexpr std::chrono::milliseconds kUpdateInterval{250};
     ~ServerSession();
 
     // The channel on whose io_context the acceptor puts the new socket.
@@ -114,6 +119,11 @@ private:
     void ReleasePlaces();
     void Pause(std::chrono::milliseconds delay);
     void Serve();
+    // Waits for the next call, sending the updates that come meanwhile.
+    // False when woken to stop.
+    void AwaitCall(std::chrono::steady_clock::time_point idleUntil);
+    // Sends the updates waiting, when the interval since the last allows.
+    void SendUpdates();
     void Send(const std::string& payload);
     // held tells whether the call took room in the answer budget, to give back
     // once its answer is sent.
@@ -135,6 +145,11 @@ private:
     bool pending_ = true;
     bool placed_ = false;
     SocketChannel channel_;
+    LiveUpdates* live_;
+    std::shared_ptr<LiveUpdates::Mailbox> mailbox_;
+    std::chrono::steady_clock::time_point nextUpdate_{};
+    // Who the session's changes are told as: the operator, or the address.
+    std::string who_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<RemoteModule> module_;
     std::string peer_;

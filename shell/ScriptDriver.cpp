@@ -3,6 +3,7 @@
 #include "host/HostMessages.h"
 #include "host/Session.h"
 #include "host/ShellRoutines.h"
+#include "host/TNetConnection.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TCustomEdit.h"
 #include "platform/controls/TCustomForm.h"
@@ -22,7 +23,9 @@
 #include "shell/SearchMatch.h"
 #include "shell/ShellKeys.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 using nlohmann::json;
 
@@ -167,7 +170,9 @@ bool ScriptDriver::RunUntil(const std::function<bool()>& done)
             ScriptError(e.what());
             continue;
         }
+        DeliverUpdates();
         Execute(words);
+        deliveredMark_ = TNetConnection::Delivered();
         out_.flush();
     }
     return true;
@@ -225,6 +230,7 @@ const ScriptDriver::Command* ScriptDriver::FindCommand(const std::string& name)
         {"cellclick", 3, &ScriptDriver::CmdCellClick},
         {"pick", 2, &ScriptDriver::CmdPick},
         {"answer", 2, &ScriptDriver::CmdAnswer},
+        {"wait", 2, &ScriptDriver::CmdWait},
         {"search", 2, &ScriptDriver::CmdSearch},
         {"windowstate", 2, &ScriptDriver::CmdWindowState},
         {"session", 3, &ScriptDriver::CmdSession},
@@ -498,6 +504,44 @@ void ScriptDriver::CmdPick(const std::vector<std::string>& w)
     }
     lookup_->answered = true;
     lookup_->pick = lookup_->shown[static_cast<size_t>(row)];
+}
+
+void ScriptDriver::DeliverUpdates()
+{
+    if (lookup_ != nullptr || search_ != nullptr || question_ != nullptr || progressDepth_ > 0) {
+        return;
+    }
+    Application().Dispatch([] { TNetConnection::DeliverUpdates(); });
+}
+
+void ScriptDriver::CmdWait(const std::vector<std::string>& w)
+{
+    int ms = 0;
+    if (!ParseInt(w[1], ms) || ms < 0) {
+        ScriptError("wait: " + U(w[1]) + " is no number of milliseconds");
+        return;
+    }
+    // An update delivered since the last command, just before this one
+    // too, is the one waited for.
+    const int before = deliveredMark_;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        DeliverUpdates();
+        if (TNetConnection::Delivered() != before) {
+            Emit({{"wait", "update"}});
+            return;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            Emit({{"wait", "timeout"}});
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void ScriptDriver::ShowNote(const std::string& text)
+{
+    Emit({{"note", U(text)}});
 }
 
 void ScriptDriver::CmdAnswer(const std::vector<std::string>& w)

@@ -35,6 +35,7 @@ public:
     void Search(TDataSet* DataSet) override;
     int Ask(TComponent* owner, const std::string& text, const std::vector<std::string>& choices,
             int escapeChoice) override;
+    void ShowNote(const std::string& text) override;
 
 private:
     // Reads and runs commands until Done says so or the input ends; returns
@@ -67,6 +68,10 @@ private:
     void CmdCellClick(const std::vector<std::string>& w);
     void CmdPick(const std::vector<std::string>& w);
     void CmdAnswer(const std::vector<std::string>& w);
+    void CmdWait(const std::vector<std::string>& w);
+    // Between commands, with no modal window open: what other operators
+    // stored reaches the screen.
+    void DeliverUpdates();
     void CmdSearch(const std::vector<std::string>& w);
     void CmdWindowState(const std::vector<std::string>& w);
 
@@ -104,5 +109,7 @@ private:
         std::optional<int> answer;
     };
     Question* question_ = nullptr;
+    // TNetConnection::Delivered() when the last command ended.
+    int deliveredMark_ = 0;
     int progressDepth_ = 0;
 };

@@ -314,6 +314,38 @@ int TClientDataSet::InsertPosition(int requested, const std::vector<FieldValue>&
     return static_cast<int>(records.size());
 }
 
+void TClientDataSet::InsertStored(const std::vector<FieldValue>& values)
+{
+    CheckActive();
+    const std::int64_t id = CurrentRecordId();
+    const int index = RecNo();
+    std::vector<Record> records = Records();
+    const int at = InsertPosition(static_cast<int>(records.size()), values);
+    records.insert(records.begin() + at, Record{0, RowValues(values)});
+    SetRecords(std::move(records));
+    JoinBase(Records()[static_cast<size_t>(at)].id);
+    Reposition(id, index);
+    DataEvent(TDataEvent::deDataSetChange);
+}
+
+bool TClientDataSet::DeleteStored(int row)
+{
+    CheckActive();
+    if (row < 0 || row >= RecordCount() || RowUpdateStatus(row) != TUpdateStatus::usUnmodified) {
+        return false;
+    }
+    const std::int64_t id = CurrentRecordId();
+    const int index = RecNo();
+    std::vector<Record> records = Records();
+    const std::int64_t gone = records[static_cast<size_t>(row)].id;
+    records.erase(records.begin() + row);
+    std::erase(baseIds_, gone);
+    SetRecords(std::move(records));
+    Reposition(id, index > row ? index - 1 : index);
+    DataEvent(TDataEvent::deDataSetChange);
+    return true;
+}
+
 bool TClientDataSet::RowInDoubt(int row) const
 {
     if (row < 0 || row >= static_cast<int>(Records().size()) || log_.Empty()) {

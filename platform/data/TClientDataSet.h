@@ -89,6 +89,16 @@ public:
     // EDatabaseError for an index outside the log.
     void MergeChange(int changeIndex);
 
+    // A row its provider stored meanwhile (another user's change) joins the
+    // rows as base content: no log entry and no post events; it goes where
+    // an insert would (IndexFieldNames), and the current row stays current.
+    // values are over the data set's fields, in order.
+    void InsertStored(const std::vector<FieldValue>& values);
+    // A row of the base content that its provider no longer holds leaves: no
+    // log entry and no delete events. A row with a logged change is left as
+    // it is (false).
+    bool DeleteStored(int row);
+
     // On by default. While off, changes to rows that have no pending entry
     // become base content at once; a row that has one keeps being logged, so
     // that its entry still describes the row as it is.

@@ -78,7 +78,7 @@ void ReadCode(MsgReader& in, std::string& code, std::vector<std::string>& args)
 std::uint32_t Open(MsgReader& in, TMessageKind kind, std::initializer_list<std::uint32_t> elements)
 {
     auto n = in.ReadArray();
-    auto k = in.ReadInt(1, 6, "message kind");
+    auto k = in.ReadInt(1, 7, "message kind");
     if (k != static_cast<std::int64_t>(kind)) {
         in.Fail("message kind " + std::to_string(k) + " where " + std::to_string(static_cast<int>(kind)) +
                 " was expected");
@@ -105,7 +105,7 @@ TMessageKind Protocol::Kind(std::string_view payload)
     if (in.ReadArray() < 1) {
         in.Fail("empty message");
     }
-    return static_cast<TMessageKind>(in.ReadInt(1, 6, "message kind"));
+    return static_cast<TMessageKind>(in.ReadInt(1, 7, "message kind"));
 }
 
 std::string Protocol::EncodeHello(const Hello& hello)
@@ -113,14 +113,18 @@ std::string Protocol::EncodeHello(const Hello& hello)
     msgpack::sbuffer buf;
     Packer pk(&buf);
     // A server that predates operators reads the five elements it knows.
-    pk.pack_array(hello.operatorName.empty() ? 5 : 6);
+    const std::uint32_t elements = hello.flags != 0 ? 7 : hello.operatorName.empty() ? 5 : 6;
+    pk.pack_array(elements);
     pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkHello));
     PackStr(pk, kMagic);
     pk.pack_int32(hello.version);
     PackStr(pk, hello.serverName);
     PackBin(pk, hello.secret);
-    if (!hello.operatorName.empty()) {
+    if (elements >= 6) {
         PackBin(pk, hello.operatorName);
+    }
+    if (elements == 7) {
+        pk.pack_uint32(hello.flags);
     }
     return Done(buf);
 }
@@ -128,7 +132,7 @@ std::string Protocol::EncodeHello(const Hello& hello)
 Protocol::Hello Protocol::DecodeHello(std::string_view payload)
 {
     MsgReader in(payload, "handshake");
-    const auto n = Open(in, TMessageKind::mkHello, {5, 6});
+    const auto n = Open(in, TMessageKind::mkHello, {5, 6, 7});
     if (in.PeekType() != MsgReader::TType::Str || in.ReadStr() != kMagic) {
         in.Fail("not a remote-call handshake");
     }
@@ -144,12 +148,15 @@ Protocol::Hello Protocol::DecodeHello(std::string_view payload)
         in.Fail("secret longer than 1024 bytes");
     }
     h.secret = std::string(secret);
-    if (n == 6) {
+    if (n >= 6) {
         auto name = in.ReadBin();
-        if (name.empty() || name.size() > kMaxOperator) {
+        if ((name.empty() && n == 6) || name.size() > kMaxOperator) {
             in.Fail("operator name empty or longer than 64 characters");
         }
         h.operatorName = std::string(name);
+    }
+    if (n == 7) {
+        h.flags = static_cast<std::uint32_t>(in.ReadInt(0, 0xffffffff, "handshake flags"));
     }
     in.ExpectEnd();
     return h;
@@ -314,4 +321,46 @@ Protocol::CallReply Protocol::DecodeCallReply(std::string_view payload, size_t m
     }
     in.ExpectEnd();
     return r;
+}
+
+std::string Protocol::EncodeUpdate(const Update& update)
+{
+    msgpack::sbuffer buf;
+    Packer pk(&buf);
+    pk.pack_array(5);
+    pk.pack_uint8(static_cast<std::uint8_t>(TMessageKind::mkUpdate));
+    PackBin(pk, update.branch);
+    PackBin(pk, update.client);
+    PackBin(pk, update.who);
+    pk.pack_array(static_cast<std::uint32_t>(update.changes.size()));
+    for (const auto& [status, service] : update.changes) {
+        pk.pack_array(2);
+        pk.pack_uint8(static_cast<std::uint8_t>(status));
+        PackBin(pk, service);
+    }
+    return Done(buf);
+}
+
+Protocol::Update Protocol::DecodeUpdate(std::string_view payload)
+{
+    MsgReader in(payload, "update");
+    Open(in, TMessageKind::mkUpdate, {5});
+    Update u;
+    u.branch = std::string(in.ReadBin());
+    u.client = std::string(in.ReadBin());
+    u.who = std::string(in.ReadBin());
+    const auto count = in.ReadArray();
+    if (count > kMaxUpdateChanges) {
+        in.Fail("update of more than " + std::to_string(kMaxUpdateChanges) + " changes");
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        in.ReadArray(2, "update change");
+        const auto status = static_cast<TUpdateStatus>(in.ReadInt(2, 3, "change status"));
+        u.changes.emplace_back(status, std::string(in.ReadBin()));
+    }
+    in.ExpectEnd();
+    if (u.branch.size() > 64 || u.client.size() > 64 || u.who.size() > 256) {
+        in.Fail("update naming a key or author too long");
+    }
+    return u;
 }

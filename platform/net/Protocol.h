@@ -5,7 +5,9 @@
 //
 //   client -> server, once, first:
 //     [1 Hello,   str "SCRP", uint version, str server name, bin secret
-//                 (, bin operator)]        the operator only when named
+//                 (, bin operator (, uint flags))]   the operator only when
+//                 named or flags follow (then it may be empty); flags bit 0
+//                 asks for live updates
 //   server -> client, the answer to Hello:
 //     [2 Welcome, uint version]
 //     [3 Refused, bin message, str code, array of bin args]   then the server closes
@@ -14,6 +16,12 @@
 //   server -> client, the answer to each Call:
 //     [5 Result,  result value, array of [uint index, value]]
 //     [6 Fault,   bin message, uint kind, uint entry, str code, array of bin args]
+//   server -> client, between answers, only to a client that asked for them:
+//     [7 Update,  bin branch, bin client, bin who, array of [uint status, bin service]]
+//                 another session stored these changes of the branch and client
+//                 this session reads (status: 2 inserted, 3 deleted); with an
+//                 empty branch and client: what it reads may have changed
+//                 unseen, read it again
 //
 // Values are VariantCodec values. The descriptor is CallDescriptor's byte
 // form; its argument count equals the number of arguments, and a text-by-value
@@ -34,6 +42,7 @@
 // an EPacketError) for an answer whose data packets do. The message of a Refused or a Fault
 // is decoded for the operator's screen: control characters (a NUL, a
 // terminal escape) are taken out and what follows them is kept.
+#include "platform/core/DataPacket.h"
 #include "platform/core/Variant.h"
 #include "platform/net/CallDescriptor.h"
 
@@ -54,7 +63,8 @@ enum class TMessageKind : std::uint8_t {
     mkRefused = 3,
     mkCall = 4,
     mkResult = 5,
-    mkFault = 6
+    mkFault = 6,
+    mkUpdate = 7
 };
 
 class Protocol {
@@ -73,6 +83,19 @@ public:
         std::string secret;
         // Who presents the secret, when the server keeps one per operator.
         std::string operatorName{};
+        std::uint32_t flags = 0;
+    };
+    // Hello's flag: send this session live updates (Update).
+    static constexpr std::uint32_t kLiveUpdates = 1;
+    static constexpr size_t kMaxUpdateChanges = 4096;
+    struct Update {
+        std::string branch;
+        std::string client;
+        // The operator, or the workstation's address, that made the changes.
+        std::string who;
+        std::vector<std::pair<TUpdateStatus, std::string>> changes;
+        // Read everything again: changes may have been missed.
+        bool Reload() const { return branch.empty() && client.empty(); }
     };
     // The answer to a Hello: accepted, or refused with a message.
     struct HelloReply {
@@ -114,4 +137,6 @@ public:
     // The bytes EncodeCallReply gives for reply, worked out without building them.
     static size_t EncodedSize(const CallReply& reply);
     static CallReply DecodeCallReply(std::string_view payload, size_t maxCells = static_cast<size_t>(-1));
+    static std::string EncodeUpdate(const Update& update);
+    static Update DecodeUpdate(std::string_view payload);
 };

@@ -27,6 +27,7 @@ void RemoteClient::Open(const std::string& host, int port, const std::string& se
         hello.serverName = serverName;
         hello.secret = secret;
         hello.operatorName = operator_;
+        hello.flags = liveUpdates_ ? Protocol::kLiveUpdates : 0;
         channel_.WriteFrame(Protocol::EncodeHello(hello), connectTimeout_);
         reply = Protocol::DecodeHelloReply(channel_.ReadFrame(connectTimeout_, connectTimeout_, maxFrame_));
     } catch (const ESocketError& e) {
@@ -52,6 +53,17 @@ bool RemoteClient::IsStale()
 {
     if (!channel_.IsOpen()) {
         return false;
+    }
+    // Updates the server sent meanwhile are no sign of a stale connection.
+    if (liveUpdates_) {
+        try {
+            ReadUpdates();
+        } catch (const Exception&) {
+            // Closed: opening again is safe, nothing was sent.
+        }
+        if (!channel_.IsOpen()) {
+            return true;
+        }
     }
     if (channel_.PeerGone()) {
         channel_.Close();
@@ -79,7 +91,13 @@ Variant RemoteClient::Call(const std::string& method, std::vector<RemoteArg>& ar
     Protocol::CallReply reply;
     try {
         channel_.WriteFrame(payload, callTimeout_);
-        reply = Protocol::DecodeCallReply(channel_.ReadFrame(callTimeout_, callTimeout_, maxFrame_), maxCells_);
+        std::string answer = channel_.ReadFrame(callTimeout_, callTimeout_, maxFrame_);
+        // Updates the server sent before the answer are kept for the caller.
+        while (liveUpdates_ && Protocol::Kind(answer) == TMessageKind::mkUpdate) {
+            Keep(Protocol::DecodeUpdate(answer));
+            answer = channel_.ReadFrame(callTimeout_, callTimeout_, maxFrame_);
+        }
+        reply = Protocol::DecodeCallReply(answer, maxCells_);
     } catch (const ESocketError& e) {
         channel_.Close();
         throw ESocketError("call of " + method + ": " + e.what(), e.Cause());
@@ -110,4 +128,44 @@ Variant RemoteClient::Call(const std::string& method, std::vector<RemoteArg>& ar
         args[index].SetValue(std::move(value));
     }
     return reply.result;
+}
+
+void RemoteClient::Keep(Protocol::Update update)
+{
+    // A client that does not take its updates keeps a bounded few: beyond
+    // them it is told to read everything again.
+    if (updates_.size() >= kMaxKeptUpdates) {
+        updates_.clear();
+        update = Protocol::Update{};
+    }
+    updates_.push_back(std::move(update));
+}
+
+void RemoteClient::ReadUpdates()
+{
+    try {
+        while (channel_.IsOpen() && channel_.Readable()) {
+            const std::string frame = channel_.ReadFrameWithin(callTimeout_, maxFrame_);
+            if (Protocol::Kind(frame) != TMessageKind::mkUpdate) {
+                throw EPacketError("a message of kind " + std::to_string(static_cast<int>(Protocol::Kind(frame))) +
+                                   " that no call asked for");
+            }
+            Keep(Protocol::DecodeUpdate(frame));
+        }
+    } catch (const EPacketError& e) {
+        channel_.Close();
+        throw ESocketError(std::string("the server sent what this program cannot read (") + e.what() + ")",
+                           TSocketCause::scProtocol);
+    } catch (const ESocketError&) {
+        channel_.Close();
+        throw;
+    }
+}
+
+std::vector<Protocol::Update> RemoteClient::TakeUpdates()
+{
+    if (liveUpdates_ && channel_.IsOpen()) {
+        ReadUpdates();
+    }
+    return std::exchange(updates_, {});
 }

@@ -20,6 +20,7 @@
 //   server ran the call is unknown. A call is never sent twice.
 // - Every message names the method.
 #include "platform/core/Variant.h"
+#include "platform/net/Protocol.h"
 #include "platform/net/RemoteArg.h"
 #include "platform/net/SocketChannel.h"
 
@@ -51,6 +52,16 @@ public:
     void SetTls(std::shared_ptr<TlsContext> context) { tls_ = std::move(context); }
     // The operator named in the next handshake (empty: none).
     void SetOperator(const std::string& name) { operator_ = name; }
+    // Asks the server, in the next handshake, for live updates: what other
+    // sessions store of the branch and client this session last read.
+    void SetLiveUpdates(bool value) { liveUpdates_ = value; }
+    bool LiveUpdates() const { return liveUpdates_; }
+
+    // The updates the server sent since the last take, those that came
+    // before a call's answer and those waiting on the connection now (read
+    // without waiting). A connection that fails or sends anything else is
+    // closed and ESocketError raised.
+    std::vector<Protocol::Update> TakeUpdates();
 
     void Open(const std::string& host, int port, const std::string& serverName, const std::string& secret);
     void Close();
@@ -65,7 +76,14 @@ public:
     Variant Call(const std::string& method, std::vector<RemoteArg>& args);
 
 private:
+    static constexpr size_t kMaxKeptUpdates = 64;
+    void Keep(Protocol::Update update);
+    // Reads the updates waiting on the connection, without waiting.
+    void ReadUpdates();
+
     SocketChannel channel_;
+    bool liveUpdates_ = false;
+    std::vector<Protocol::Update> updates_;
     std::shared_ptr<TlsContext> tls_;
     std::string operator_;
     Duration connectTimeout_{std::chrono::seconds(5)};

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -438,6 +439,47 @@ std::string SocketChannel::ReadFrameAfter(Duration firstTimeout, Duration frameT
         frameTimeout = std::max(left, Duration(1));
     }
     return ReadWhole(header, have, frameTimeout, maxFrame);
+}
+
+bool SocketChannel::Readable()
+{
+    if (!io_->socket.is_open()) {
+        return false;
+    }
+    if (io_->Ahead() > 0 || (io_->tls && SSL_has_pending(io_->tls->native_handle()) == 1)) {
+        return true;
+    }
+    pollfd fd{io_->socket.native_handle(), POLLIN, 0};
+    return ::poll(&fd, 1, 0) == 1 && (fd.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
+SocketChannel::TWait SocketChannel::WaitFrameOrWake(Duration timeout)
+{
+    if (!io_->socket.is_open()) {
+        throw ESocketError("receive: the connection is not open", TSocketCause::scClosed);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (Readable()) {
+            return TWait::wtFrame;
+        }
+        const auto left = std::chrono::ceil<Duration>(deadline - std::chrono::steady_clock::now());
+        if (left <= Duration(0)) {
+            return TWait::wtTimedOut;
+        }
+        pollfd fds[2] = {{io_->socket.native_handle(), POLLIN, 0}, {io_->wake, POLLIN, 0}};
+        const int n = ::poll(fds, 2, static_cast<int>(left.count()));
+        if (n < 0 && errno != EINTR) {
+            Fail("receive", asio::error_code(errno, asio::error::get_system_category()));
+        }
+        if (n > 0 && (fds[1].revents & POLLIN) != 0) {
+            io_->RunPosted();
+            if (!io_->socket.is_open()) {
+                throw ESocketError("receive: the connection was closed", TSocketCause::scClosed);
+            }
+            return TWait::wtWoken;
+        }
+    }
 }
 
 void SocketChannel::WaitReadable(Duration timeout)

@@ -62,6 +62,15 @@ public:
     // A frame whose first byte and last byte both arrive within timeout.
     std::string ReadFrameWithin(Duration timeout, size_t maxFrame);
 
+    enum class TWait { wtFrame, wtWoken, wtTimedOut };
+    // Waits up to timeout until the peer sent something (wtFrame: ReadFrame
+    // reads it) or Post woke the channel (wtWoken: the posted work has run).
+    // No read is begun, so a frame's bytes stay whole, over TLS too. Throws
+    // ESocketError when the channel is or gets closed.
+    TWait WaitFrameOrWake(Duration timeout);
+    // True when bytes of a frame wait to be read; never waits.
+    bool Readable();
+
     // True when the peer has closed or reset the connection, or sent bytes
     // that nobody asked for; never waits.
     bool PeerGone();

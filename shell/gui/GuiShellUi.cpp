@@ -2,6 +2,7 @@
 
 #include "host/HostMessages.h"
 #include "host/ShellRoutines.h"
+#include "host/TNetConnection.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TControl.h"
 #include "platform/controls/TCustomForm.h"
@@ -21,6 +22,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
 
 #include <memory>
 
@@ -32,10 +35,21 @@ GuiShellUi::GuiShellUi(ShellWindow* shell) : shell_(shell), gate_(new InputGate)
     previousWaitHook_ = SocketChannel::SetWaitHook([this] { Pump(); });
     previousUi_ = IShellUi::SetCurrent(this);
     previousSink_ = ErrorSink::Set([this](const std::string& text) { ShowError(text); });
+    // What other operators store reaches the screens while the operator is
+    // idle: not while a command runs (its progress window is open) nor while
+    // a dialog waits for an answer.
+    updates_ = new QTimer;
+    QObject::connect(updates_, &QTimer::timeout, [] {
+        if (!ShowAviActive() && QApplication::activeModalWidget() == nullptr) {
+            Application().Dispatch([] { TNetConnection::DeliverUpdates(); });
+        }
+    });
+    updates_->start(kUpdatePeriodMs);
 }
 
 GuiShellUi::~GuiShellUi()
 {
+    delete updates_;
     delete progress_.data();
     delete gate_;
     ErrorSink::Set(previousSink_);
@@ -191,4 +205,11 @@ void GuiShellUi::Search(TDataSet* DataSet)
         throw;
     }
     restore();
+}
+
+void GuiShellUi::ShowNote(const std::string& text)
+{
+    QString line = GuiConvert::ToQt(text);
+    line.replace(QLatin1Char('\n'), QStringLiteral("; "));
+    shell_->statusBar()->showMessage(line, kNoteMs);
 }

@@ -18,6 +18,7 @@
 
 class InputGate;
 class ProgressWindow;
+class QTimer;
 class QWidget;
 class ShellWindow;
 
@@ -34,6 +35,8 @@ public:
     std::optional<int> PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet) override;
     void ShowEmptyLookup(TComponent* Sender, const std::string& text) override;
     void Search(TDataSet* DataSet) override;
+    // In the main window's status line, for a while: never a box to close.
+    void ShowNote(const std::string& text) override;
     // A question box over the owner's window. It is modal, so the operator
     // answers it also while the gate drops the input to everything else.
     int Ask(TComponent* owner, const std::string& text, const std::vector<std::string>& choices,
@@ -61,4 +64,8 @@ private:
     std::function<void()> previousWaitHook_;
     QPointer<ProgressWindow> progress_;
     InputGate* gate_;
+    // Delivers the connections' live updates while the operator is idle.
+    QTimer* updates_ = nullptr;
+    static constexpr int kUpdatePeriodMs = 200;
+    static constexpr int kNoteMs = 15000;
 };

@@ -20,6 +20,8 @@
 #include "platform/data/TClientDataSet.h"
 #include "platform/data/TDataSet.h"
 #include "platform/data/TField.h"
+#include "platform/net/RemoteClient.h"
+#include "platform/net/ServClienteContract.h"
 #include "shell/PackageHost.h"
 #include "shell/ShellMainForm.h"
 #include "shell/gui/DropRoutes.h"
@@ -48,6 +50,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -521,6 +524,44 @@ TEST_F(ScreenWorkTest, ClosingTheShellWithAChangeThatCannotGoAsksAndStaying)
     EXPECT_TRUE(shell_->isVisible());
     EXPECT_EQ(package_->ScreenGlobal(), screen_);
     EXPECT_EQ(Model<TClientDataSet>("cdsServClie")->GetChangeCount(), 1);
+}
+
+TEST_F(ScreenWorkTest, AnotherOperatorsMoveIsShownLiveKeepingTheSelectionAndToldInTheStatusLine)
+{
+    OpenWithListsLoaded();
+    auto* list = Model<TListBox>("lsbPossiveis");
+    GuiTest::Click(Widget<ListBoxView>("lsbPossiveis")->viewport(), RowCentre("lsbPossiveis", 1));
+    GuiTest::Settle();
+    const std::vector<int> selected = list->SelectedIndexes();
+    ASSERT_EQ(selected.size(), 1u);
+    const std::string kept = list->Item(selected[0]).substr(0, 5);
+    const std::string moved = list->Item(0).substr(0, 5);
+    ASSERT_NE(kept, moved);
+    auto* assigned = Model<TClientDataSet>("cdsServClie");
+    const int rows = assigned->RecordCount();
+
+    // Another operator stores the list's first service for the same client.
+    const ContractDataSet& fields = ServClienteContract::Get().DataSet(ServClienteContract::kAssigned);
+    DataPacket packet;
+    packet.fields = fields.PacketFields();
+    PacketRow row{TUpdateStatus::usInserted, std::vector<FieldValue>(packet.fields.size()), {}};
+    row.values[static_cast<size_t>(fields.FieldIndex("CDFILIAL"))] = Model<TCustomEdit>("medCdFilial")->Text();
+    row.values[static_cast<size_t>(fields.FieldIndex("CDCLIENTE"))] =
+        Model<TClientDataSet>("cdsCliente")->FieldByName("CDCLIENTE")->AsString();
+    row.values[static_cast<size_t>(fields.FieldIndex("CDSERVFILI"))] = moved;
+    packet.rows.push_back(row);
+    RemoteClient other;
+    other.Open("127.0.0.1", server_->Port(), ServClienteContract::kServerName, "");
+    std::vector<RemoteArg> args{RemoteArg::ByRef(Variant(packet))};
+    other.Call("ApCoServClie", args);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return assigned->RecordCount() == rows + 1; }, 5000));
+    EXPECT_EQ(EntryOf(moved.c_str()), -1);
+    ASSERT_GE(EntryOf(kept.c_str()), 0);
+    EXPECT_EQ(list->SelectedIndexes(), std::vector<int>{EntryOf(kept.c_str())});
+    EXPECT_TRUE(shell_->statusBar()->currentMessage().contains(QString::fromStdString(moved)))
+        << shell_->statusBar()->currentMessage().toStdString();
+    ExpectWidgetsShowTheModel("another operator's move shown");
 }
 
 class ScreenWorkSearchTest : public ScreenWorkTest, public ::testing::WithParamInterface<bool> {};

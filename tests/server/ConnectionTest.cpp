@@ -213,3 +213,45 @@ TEST_P(ServerTest, WrongSecretsAreAnsweredSlowerAndLoggedRarelyAndPeerTextIsEsca
     EXPECT_EQ(text.find("\n" + forged), std::string::npos) << text;
     EXPECT_NE(text.find("Zel\\n" + forged), std::string::npos) << text;
 }
+
+// Live updates go, once stored, to the sessions that asked for them in their
+// handshake and read the client changed; the session that stored them, one
+// that reads another client and one that never asked are sent nothing (an
+// unasked update would break the next answer of a client that cannot read it).
+TEST_P(ServerTest, LiveUpdatesReachOnlyTheSessionsThatAskedAndReadTheClient)
+{
+    auto open = [this](bool live) {
+        auto c = std::make_unique<RemoteClient>();
+        c->SetLiveUpdates(live);
+        c->Open("127.0.0.1", Server().Port(), "Zel.rdmServCliente", "");
+        return c;
+    };
+    auto read = [](RemoteClient& c, const char* client) {
+        std::vector<RemoteArg> args = {RemoteArg::Text("0001"), RemoteArg::Text(client)};
+        c.Call("GetServClie", args);
+    };
+    auto watcher = open(true);
+    auto elsewhere = open(true);
+    auto older = open(false);
+    read(*watcher, "00000002");
+    read(*elsewhere, "00000003");
+    read(*older, "00000002");
+    read(Client(), "00000002");
+    Apply(ChangePacketBuilder().Insert("0001", "00002", "00000002").Build());
+
+    std::vector<Protocol::Update> got;
+    for (int i = 0; i < 100 && got.empty(); ++i) {
+        got = watcher->TakeUpdates();
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].branch, "0001");
+    EXPECT_EQ(got[0].client, "00000002");
+    EXPECT_FALSE(got[0].who.empty());
+    EXPECT_EQ(got[0].changes,
+              (std::vector<std::pair<TUpdateStatus, std::string>>{{TUpdateStatus::usInserted, "00002"}}));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(elsewhere->TakeUpdates().empty());
+    read(*older, "00000002");
+    read(Client(), "00000002");
+}

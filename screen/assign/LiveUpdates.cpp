@@ -1,0 +1,126 @@
+// What other operators store of the branch and client on screen reaches it
+// while it is shown: a service another operator assigned leaves the list and
+// appears in the grid, one taken back the reverse. The operator's selection,
+// current row and waiting changes stay; nothing the operator is doing is
+// interrupted: while a command runs or a grid row is edited the updates wait,
+// and are applied once it ends, with the next delivery.
+#include "host/ShellRoutines.h"
+#include "host/TMessages.h"
+#include "host/TNetConnection.h"
+#include "platform/controls/TListBox.h"
+#include "platform/controls/TMaskEdit.h"
+#include "platform/core/Exception.h"
+#include "platform/data/TClientDataSet.h"
+#include "platform/data/TDataSource.h"
+#include "platform/data/TField.h"
+#include "screen/TfrmServCliente.h"
+#include "screen/assign/ServiceLine.h"
+
+#include <algorithm>
+#include <utility>
+
+void TfrmServCliente::netSevClienteUpdate(TObject* /*Sender*/)
+{
+    for (auto& update : netSevCliente->TakeUpdates()) {
+        atualizacoes_.push_back(std::move(update));
+    }
+    AplicaAtualizacoes();
+}
+
+void TfrmServCliente::AplicaAtualizacoes()
+{
+    if (atualizacoes_.empty() || !boEventos || ShowAviActive() || !dtsPadrao->Enabled() || !cdsServClie->Active() ||
+        cdsServClie->State() != TDataSetState::dsBrowse) {
+        return;
+    }
+    const std::string filial = CodigoFilial();
+    const std::string cliente = ClienteValidado();
+    const int campo = cdsServClie->FieldByName("CDSERVFILI")->Index();
+    auto linhaDa = [&](const std::string& codigo) {
+        for (int row = 0; row < cdsServClie->RecordCount(); ++row) {
+            if (cdsServClie->RowValue(row, campo).value_or("") == codigo) {
+                return row;
+            }
+        }
+        return -1;
+    };
+    bool releitura = false;
+    std::string quem;
+    std::string linhas;
+    for (const Protocol::Update& update : std::exchange(atualizacoes_, {})) {
+        if (!update.Reload() && (update.branch != filial || update.client != cliente)) {
+            continue;
+        }
+        if (update.Reload() || update.changes.empty()) {
+            releitura = true;
+            continue;
+        }
+        quem = update.who;
+        for (const auto& [status, codigo] : update.changes) {
+            const auto servico = servicos_.find(codigo);
+            if (servico == servicos_.end()) {
+                // A service the screen never saw: the views are read again.
+                releitura = true;
+                continue;
+            }
+            const int row = linhaDa(codigo);
+            if (status == TUpdateStatus::usInserted && row < 0) {
+                std::vector<FieldValue> values(static_cast<size_t>(cdsServClie->FieldCount()));
+                values[static_cast<size_t>(cdsServClie->FieldByName("CDFILIAL")->Index())] = filial;
+                values[static_cast<size_t>(cdsServClie->FieldByName("CDCLIENTE")->Index())] = cliente;
+                values[static_cast<size_t>(campo)] = codigo;
+                values[static_cast<size_t>(cdsServClie->FieldByName("NMSERVICO")->Index())] = servico->second;
+                cdsServClie->InsertStored(values);
+            } else if (status == TUpdateStatus::usDeleted && row >= 0) {
+                // A row with a change of this operator's waiting keeps it.
+                cdsServClie->DeleteStored(row);
+            }
+            linhas += ServiceLine::Build(codigo, servico->second) + " (" +
+                      msgPadrao->Msg(status == TUpdateStatus::usInserted ? "alt_inclusao" : "alt_exclusao") + ")\n";
+        }
+    }
+    if (releitura && cdsServClie->GetChangeCount() < 1) {
+        RelerMantendoSelecao();
+    }
+    MostraPendentes();
+    EnabledBotoes();
+    if (!linhas.empty()) {
+        linhas.pop_back();
+        MostraAviso(msgPadrao->Msg("atualizado_por", {quem}) + "\n" + linhas);
+    }
+}
+
+void TfrmServCliente::RelerMantendoSelecao()
+{
+    std::vector<std::string> selecionados;
+    for (int i : lsbPossiveis->SelectedIndexes()) {
+        selecionados.push_back(ServiceLine::Code(lsbPossiveis->Item(i)));
+    }
+    const std::string corrente =
+        lsbPossiveis->ItemIndex() >= 0 ? ServiceLine::Code(lsbPossiveis->Item(lsbPossiveis->ItemIndex())) : "";
+    const std::string linha = !cdsServClie->IsEmpty() ? cdsServClie->FieldByName("CDSERVFILI")->AsString() : "";
+    const std::vector<std::string> itens = lsbPossiveis->Items();
+    try {
+        MontaLista();
+    } catch (const Exception&) {
+        // Unread now, it is read by the operator's next command, which says
+        // what went wrong; the list is shown as it was.
+        lsbPossiveis->SetItems(itens);
+        MostraPendentes();
+    }
+    for (int i = 0; i < lsbPossiveis->Count(); ++i) {
+        const std::string codigo = ServiceLine::Code(lsbPossiveis->Item(i));
+        if (codigo == corrente) {
+            lsbPossiveis->SetItemIndex(i);
+        }
+        if (std::find(selecionados.begin(), selecionados.end(), codigo) != selecionados.end()) {
+            lsbPossiveis->SetSelected(i, true);
+        }
+    }
+    const int campo = cdsServClie->FieldByName("CDSERVFILI")->Index();
+    for (int row = 0; row < cdsServClie->RecordCount(); ++row) {
+        if (!linha.empty() && cdsServClie->RowValue(row, campo).value_or("") == linha) {
+            cdsServClie->SetRecNo(row);
+        }
+    }
+}
