@@ -146,6 +146,8 @@ void AppServer::Start()
     auto db = Database::Open(options_.db, options_.database);
     Schema::Create(*db);
     spdlog::info("database: {} ready", db->Kind());
+    listener_ = Database::Listen(
+        options_.db, [this](const std::string& text) { live_.Receive(text); }, [this] { live_.ReloadAll(); });
 
     asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(options_.listenPort));
     io_->acceptor.open(endpoint.protocol(), ec);

@@ -25,6 +25,7 @@
 // when a session ends and its descriptors are free again.
 #include "platform/net/TlsContext.h"
 #include "server/AnswerBudget.h"
+#include "server/ChangeListener.h"
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
 #include "server/LiveUpdates.h"
@@ -101,6 +102,8 @@ private:
     AnswerBudget answers_;
     // What sessions store, told to the sessions that read the same client.
     LiveUpdates live_;
+    // Hears the other servers' announcements on a database shared with them.
+    std::unique_ptr<ChangeListener> listener_;
     LogThrottle acceptLog_{std::chrono::seconds(1)};
     // Refusals being written at the acceptor; beyond a few, a connection over
     // the handshake budget is closed without an answer.

@@ -11,6 +11,9 @@ struct Caller {
     bool allBranches = true;
     // Branch codes as the database stores them (UTF-8).
     std::set<std::string> branches;
+    // The session among every server's on the database: what the changes it
+    // stores are announced with, so that it is not told of its own.
+    std::string origin;
 
     // The operator, or the peer's address when there is none: what the audit
     // records.

@@ -1,6 +1,7 @@
 #include "server/Database.h"
 
 #include "server/PgDatabase.h"
+#include "server/PgListener.h"
 #include "server/SqliteDatabase.h"
 
 #include <sys/stat.h>
@@ -33,6 +34,16 @@ long long Database::Backup(const std::string& location, const std::string& to, c
         return PgDatabase::Backup(location, to, options);
     }
     return SqliteDatabase::Backup(location, to, options);
+}
+
+std::unique_ptr<ChangeListener> Database::Listen(const std::string& location,
+                                                 std::function<void(const std::string&)> heard,
+                                                 std::function<void()> resumed)
+{
+    if (IsPostgres(location)) {
+        return std::make_unique<PgListener>(location, std::move(heard), std::move(resumed));
+    }
+    return nullptr;
 }
 
 std::string Database::Lower(const std::string& name)

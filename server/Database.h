@@ -9,6 +9,7 @@
 // Begin, so a database restart costs the calls in flight and nothing more.
 #include "platform/core/Exception.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +39,8 @@ class EDatabaseUnsupported : public EDatabaseError {
 public:
     using EDatabaseError::EDatabaseError;
 };
+
+class ChangeListener;
 
 struct DatabaseOptions {
     // SQLite only: synchronous=FULL (true) or NORMAL (false) in WAL mode.
@@ -101,6 +104,18 @@ public:
     {
         return insert + " ON CONFLICT DO NOTHING";
     }
+    // Tells every application server on the database text, once the open
+    // transaction commits (and never if it does not). An engine that only one
+    // server uses at a time tells nobody: its server tells its own sessions.
+    virtual void Announce(const std::string& /*text*/) {}
+    virtual bool AnnouncesToOtherServers() const { return false; }
+    // Listens, on a connection of its own, for what the servers on the
+    // database at location announce: heard runs with each text, resumed once
+    // a lost connection is made again (texts may have been missed). Null for
+    // an engine that announces nothing.
+    static std::unique_ptr<ChangeListener>
+    Listen(const std::string& location, std::function<void(const std::string&)> heard, std::function<void()> resumed);
+
     // How many connections to the database may write at once to some gain
     // (SQLite writes one at a time).
     virtual size_t WritersAtOnce() const { return static_cast<size_t>(-1); }

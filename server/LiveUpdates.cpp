@@ -1,8 +1,11 @@
 #include "server/LiveUpdates.h"
 
 #include "platform/core/Cp1252.h"
+#include "platform/core/Exception.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 
 void LiveUpdates::Mailbox::Watch(Key key)
 {
@@ -91,9 +94,28 @@ std::vector<Protocol::Update> LiveUpdates::Mailbox::Take()
     return updates;
 }
 
-std::shared_ptr<LiveUpdates::Mailbox> LiveUpdates::Join(std::function<void()> wake)
+namespace {
+std::string NewServerId()
 {
-    auto mailbox = std::make_shared<Mailbox>(std::move(wake));
+    std::random_device random;
+    char id[20];
+    std::snprintf(id, sizeof id, "%08x%08x", random(), random());
+    return id;
+}
+// Texts of an announcement are apart by tabs, which no key may hold; an
+// author's is made to hold none.
+std::string NoTabs(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\t', ' ');
+    return text;
+}
+} // namespace
+
+LiveUpdates::LiveUpdates() : serverId_(NewServerId()) {}
+
+std::shared_ptr<LiveUpdates::Mailbox> LiveUpdates::Join(std::function<void()> wake, std::string origin)
+{
+    auto mailbox = std::make_shared<Mailbox>(std::move(wake), std::move(origin));
     std::lock_guard lock(mutex_);
     mailboxes_.push_back(mailbox);
     return mailbox;
@@ -109,14 +131,14 @@ void LiveUpdates::Leave(const std::shared_ptr<Mailbox>& mailbox)
     mailbox->wake_ = nullptr;
 }
 
-void LiveUpdates::Publish(const Mailbox* from, const Key& key, const std::string& who, const Changes& changes,
+void LiveUpdates::Publish(const std::string& origin, const Key& key, const std::string& who, const Changes& changes,
                           bool reread)
 {
     std::vector<std::shared_ptr<Mailbox>> told;
     {
         std::lock_guard lock(mutex_);
         for (const auto& mailbox : mailboxes_) {
-            if (mailbox.get() != from && mailbox->Add(key, who, changes, reread)) {
+            if (mailbox->origin_ != origin && mailbox->Add(key, who, changes, reread)) {
                 told.push_back(mailbox);
             }
         }
@@ -137,4 +159,60 @@ void LiveUpdates::ReloadAll()
         mailbox->ReloadAll();
         mailbox->Wake();
     }
+}
+
+std::string LiveUpdates::Announcement(const std::string& origin, const Key& key, const std::string& who,
+                                      const Changes& changes, bool reread)
+{
+    // origin, branch, client, who, then "2:service" or "3:service" for each
+    // change, or "*" for "read it again".
+    std::string text = origin + "\t" + key.first + "\t" + key.second + "\t" + NoTabs(Cp1252::ToUtf8Lossy(who));
+    if (reread) {
+        return text + "\t*";
+    }
+    const std::string head = text;
+    for (const auto& [status, service] : changes) {
+        text += "\t" + std::to_string(static_cast<int>(status)) + ":" + Cp1252::ToUtf8Lossy(service);
+    }
+    // PostgreSQL carries at most 8000 bytes: a longer list is said as "read
+    // it again".
+    return text.size() <= kMaxAnnouncement ? text : head + "\t*";
+}
+
+void LiveUpdates::Receive(const std::string& announcement)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = announcement.find('\t', start);
+        parts.push_back(announcement.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) {
+            break;
+        }
+        start = tab + 1;
+    }
+    if (parts.size() < 4) {
+        return;
+    }
+    Changes changes;
+    bool reread = false;
+    for (size_t i = 4; i < parts.size(); ++i) {
+        if (parts[i] == "*") {
+            reread = true;
+        } else if (parts[i].size() > 2 && (parts[i][0] == '2' || parts[i][0] == '3') && parts[i][1] == ':') {
+            try {
+                changes.emplace_back(static_cast<TUpdateStatus>(parts[i][0] - '0'),
+                                     Cp1252::FromUtf8(parts[i].substr(2)));
+            } catch (const EConvertError&) {
+                reread = true;
+            }
+        }
+    }
+    std::string who = "?";
+    try {
+        who = Cp1252::FromUtf8(parts[3]);
+    } catch (const EConvertError&) {
+        // Said as "?".
+    }
+    Publish(parts[0], Key{parts[1], parts[2]}, who, changes, reread);
 }

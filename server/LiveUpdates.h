@@ -26,7 +26,7 @@ public:
 
     class Mailbox {
     public:
-        explicit Mailbox(std::function<void()> wake) : wake_(std::move(wake)) {}
+        Mailbox(std::function<void()> wake, std::string origin) : wake_(std::move(wake)), origin_(std::move(origin)) {}
         // Runs the wake-up, unless the session has left.
         void Wake();
         // The branch and client the session reads now.
@@ -44,6 +44,7 @@ public:
 
         std::mutex mutex_;
         std::function<void()> wake_;
+        const std::string origin_;
         Key watched_;
         bool watching_ = false;
         bool pending_ = false;
@@ -53,20 +54,30 @@ public:
         Changes changes_;
     };
 
-    // A mailbox for a session; wake runs (on the publisher's thread) when
-    // updates wait for it.
-    std::shared_ptr<Mailbox> Join(std::function<void()> wake);
+    LiveUpdates();
+    // This server among the others on the same database.
+    const std::string& ServerId() const { return serverId_; }
+    // A mailbox for the session origin (Caller::origin); wake runs (on the
+    // publisher's thread) when updates wait for it.
+    std::shared_ptr<Mailbox> Join(std::function<void()> wake, std::string origin);
     // The session has ended: no wake-up runs for it any more.
     void Leave(const std::shared_ptr<Mailbox>& mailbox);
-    // Changes of key stored by who, after their commit; from is the storing
-    // session's own mailbox (it is not told), or null. reread: the changes
-    // are not listed (every service of the client went): read it again.
-    void Publish(const Mailbox* from, const Key& key, const std::string& who, const Changes& changes,
+    // Changes of key stored by who, after their commit; origin is the storing
+    // session's (it is not told). reread: the changes are not listed (every
+    // service of the client went): read it again.
+    void Publish(const std::string& origin, const Key& key, const std::string& who, const Changes& changes,
                  bool reread = false);
+    // The same as one text, for a database that carries it to every server
+    // (Database::Announce), and back; Receive ignores a text it cannot read.
+    static std::string Announcement(const std::string& origin, const Key& key, const std::string& who,
+                                    const Changes& changes, bool reread);
+    void Receive(const std::string& announcement);
+    static constexpr size_t kMaxAnnouncement = 7900;
     // Every session reads again: changes may have been missed.
     void ReloadAll();
 
 private:
+    const std::string serverId_;
     std::mutex mutex_;
     std::vector<std::shared_ptr<Mailbox>> mailboxes_;
 };

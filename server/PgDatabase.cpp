@@ -30,6 +30,11 @@ void IgnoreNotice(void*, const char*) {}
 
 } // namespace
 
+void PgDatabase::Announce(const std::string& text)
+{
+    ExecuteLater("SELECT pg_notify(?, ?)", {std::string(kChannel), text});
+}
+
 std::string PgDatabase::ChangeAndRecord(const std::string& change, const std::string& record,
                                         const std::string& guard) const
 {

@@ -22,6 +22,10 @@ public:
     std::vector<SqlRow> Query(const std::string& sql, const std::vector<SqlValue>& params) override;
     long long Execute(const std::string& sql, const std::vector<SqlValue>& params) override;
     void ExecuteLater(const std::string& sql, const std::vector<SqlValue>& params) override;
+    // NOTIFY on the channel every server on the database listens on.
+    void Announce(const std::string& text) override;
+    bool AnnouncesToOtherServers() const override { return true; }
+    static constexpr const char* kChannel = "servcliente_changes";
     std::string ChangeAndRecord(const std::string& change, const std::string& record,
                                 const std::string& guard) const override;
     // PostgreSQL is backed up with its own tools: always throws

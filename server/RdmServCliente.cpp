@@ -4,6 +4,7 @@
 #include "platform/core/Exception.h"
 #include "platform/net/ServClienteContract.h"
 #include "server/DataSetReader.h"
+#include "server/LiveUpdates.h"
 #include "server/ServerText.h"
 
 #include <spdlog/spdlog.h>
@@ -219,6 +220,7 @@ Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& c
     const long long removed = writer_.DeleteAll(Db(), m, key);
     if (removed > 0) {
         stored_.push_back(Stored{{key.branch, key.client}, {}, true});
+        Announce(Db());
     }
     return Variant(static_cast<std::int64_t>(removed));
 }
@@ -233,6 +235,37 @@ std::optional<RemoteModule::ViewKey> RdmServCliente::Watched(const Protocol::Cal
         return ViewKey{Cp1252::ToUtf8(call.args[0].AsString()), Cp1252::ToUtf8(call.args[1].AsString())};
     } catch (const EConvertError&) {
         return std::nullopt;
+    }
+}
+
+void RdmServCliente::NoteStored(const std::vector<AssignmentChange>& changes)
+{
+    stored_.clear();
+    // The changes by branch and client, an edit as the deletion of its old
+    // row and the insertion of its new one.
+    auto note = [this](const Key& key, TUpdateStatus status) {
+        auto same = std::find_if(stored_.begin(), stored_.end(), [&key](const Stored& s) {
+            return s.key == ViewKey{key.branch, key.client};
+        });
+        if (same == stored_.end()) {
+            same = stored_.insert(stored_.end(), Stored{{key.branch, key.client}, {}, false});
+        }
+        same->changes.emplace_back(status, Cp1252::FromUtf8(key.service));
+    };
+    for (const AssignmentChange& c : changes) {
+        if (c.status == TUpdateStatus::usModified) {
+            note(c.original, TUpdateStatus::usDeleted);
+            note(c.key, TUpdateStatus::usInserted);
+        } else {
+            note(c.key, c.status);
+        }
+    }
+}
+
+void RdmServCliente::Announce(Database& db)
+{
+    for (const Stored& s : stored_) {
+        db.Announce(LiveUpdates::Announcement(caller_.origin, s.key, caller_.Who(), s.changes, s.reread));
     }
 }
 
@@ -261,6 +294,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
                 Authorize(m, c.original.branch, c.entry, &c.original);
             }
         });
+    NoteStored(changes);
     if (group_ && !changes.empty()) {
         group_->Apply(Db(), [this, &changes, &m](Database& db, bool guarded) {
             batch_ = &db;
@@ -268,6 +302,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
                 if (guarded || !writer_.Hold(db, m, changes)) {
                     writer_.ApplyChecked(db, m, changes);
                 }
+                Announce(db);
             } catch (...) {
                 batch_ = nullptr;
                 throw;
@@ -276,25 +311,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
         });
     } else if (!ApplyInOneTrip(changes)) {
         writer_.ApplyChecked(Db(), m, changes);
-    }
-    // The changes by branch and client, an edit as the deletion of its old
-    // row and the insertion of its new one.
-    auto note = [this](const Key& key, TUpdateStatus status) {
-        auto same = std::find_if(stored_.begin(), stored_.end(), [&key](const Stored& s) {
-            return s.key == ViewKey{key.branch, key.client};
-        });
-        if (same == stored_.end()) {
-            same = stored_.insert(stored_.end(), Stored{{key.branch, key.client}, {}, false});
-        }
-        same->changes.emplace_back(status, Cp1252::FromUtf8(key.service));
-    };
-    for (const AssignmentChange& c : changes) {
-        if (c.status == TUpdateStatus::usModified) {
-            note(c.original, TUpdateStatus::usDeleted);
-            note(c.key, TUpdateStatus::usInserted);
-        } else {
-            note(c.key, c.status);
-        }
+        Announce(Db());
     }
     return Variant(static_cast<std::int64_t>(changes.size()));
 }
@@ -304,6 +321,7 @@ bool RdmServCliente::ApplyInOneTrip(const std::vector<AssignmentChange>& changes
     if (!writer_.Hold(Db(), "ApCoServClie", changes)) {
         return false;
     }
+    Announce(Db());
     try {
         Db().Commit();
         return true;

@@ -89,6 +89,11 @@ private:
     // statements or a check failed (everything undone, a transaction open
     // again): the changes then go through AssignmentWriter::ApplyChecked.
     bool ApplyInOneTrip(const std::vector<AssignmentChange>& changes);
+    // What the call stores, by branch and client, for TakeStored.
+    void NoteStored(const std::vector<AssignmentChange>& changes);
+    // Announces what the call stores, in its transaction on db, to every
+    // server on the database (Database::Announce).
+    void Announce(Database& db);
     // The branch and client arguments of a method: sizes and control
     // characters, then the branch's access (a write refused is recorded).
     void CheckAccess(const ContractMethod& method, const std::string& branch, const std::string* client) override;

@@ -320,6 +320,9 @@ bool ServerSession::Handshake()
     }
     Caller caller;
     caller.peer = peer_;
+    if (live_ != nullptr) {
+        caller.origin = live_->ServerId() + ":" + std::to_string(ticket_);
+    }
     reply = CheckHello(hello, caller);
     if (stopping_) {
         // A newer connection took the handshake's place.
@@ -359,9 +362,10 @@ bool ServerSession::Handshake()
     }
     reply.accepted = true;
     who_ = caller.Who();
+    origin_ = caller.origin;
     if (live_ != nullptr && (hello.flags & Protocol::kLiveUpdates) != 0) {
         // The channel's wait ends when updates come: they go between answers.
-        mailbox_ = live_->Join([this] { channel_.Post([] {}); });
+        mailbox_ = live_->Join([this] { channel_.Post([] {}); }, origin_);
     }
     Send(Protocol::EncodeHelloReply(reply));
     spdlog::info("{}: connected to {}{}{}", LogText(peer_), LogText(module_->ServerName()),
@@ -418,8 +422,13 @@ std::string ServerSession::Reply(const std::string& payload, bool& held)
                     mailbox_->Watch(std::move(*key));
                 }
             }
-            for (const auto& s : stored) {
-                live_->Publish(mailbox_.get(), s.key, who_, s.changes, s.reread);
+            // A database that carries announcements to every server tells
+            // this one's sessions too (the module announced in its
+            // transaction); otherwise they are told from here.
+            if (!db_->AnnouncesToOtherServers()) {
+                for (const auto& s : stored) {
+                    live_->Publish(origin_, s.key, who_, s.changes, s.reread);
+                }
             }
         }
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

@@ -148,8 +148,10 @@ private:
     LiveUpdates* live_;
     std::shared_ptr<LiveUpdates::Mailbox> mailbox_;
     std::chrono::steady_clock::time_point nextUpdate_{};
-    // Who the session's changes are told as: the operator, or the address.
+    // Who the session's changes are told as: the operator, or the address;
+    // and the session among all servers' (Caller::origin).
     std::string who_;
+    std::string origin_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<RemoteModule> module_;
     std::string peer_;

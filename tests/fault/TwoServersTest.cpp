@@ -110,3 +110,28 @@ TEST_F(TwoServersTest, AServerKilledDuringMoveAllLosesNothingAndItsOperatorsFini
     EXPECT_EQ(AssignmentRows("C0002"), kServices - 1);
     ExpectScreenMatchesDatabase(back, "C0002");
 }
+
+TEST_F(TwoServersTest, AMoveThroughOneServerReachesAScreenOnTheOtherAndALostListenerRereadsOnce)
+{
+    auto watcher = NewShell("watcher");
+    auto writer = NewShell("writer");
+    const auto ready = watcher->Step("session WebURL " + Address(*server_) + "\n" + Header(1));
+    ASSERT_TRUE(Errors(ready.lines).empty()) << ready.Text();
+    auto wrote = writer->Step("session WebURL " + Address(*other_) + "\n" + Header(1) +
+                              "\nlistclick lsbPossiveis 0\nclick sbtEscolhido");
+    ASSERT_TRUE(Errors(wrote.lines).empty()) << wrote.Text();
+
+    auto seen = watcher->Step("wait 5000");
+    EXPECT_EQ(trace::GridCodes(seen), Assigned("0001", "C0002")) << seen.Text();
+    EXPECT_EQ(Assigned("0001", "C0002").size(), 1u);
+
+    // Both servers' listening connections are cut: each listens again and
+    // tells its screens to read their client again, which they do once.
+    db_->Query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = "
+               "'servcliente-listener'",
+               {});
+    auto reread = watcher->Step("wait 10000");
+    const auto calls = trace::Calls(reread.lines);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "GetServClie"), 1) << reread.Text();
+    ExpectScreenMatchesDatabase(reread, "C0002");
+}
