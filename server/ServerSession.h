@@ -73,7 +73,7 @@ public:
 
     // At most this often a session is sent an update; what comes meanwhile
     // is joined into the next.
-    static constexpr std::chrono::milliseconds kUpdateInterval{250};
+    static constexpr std::chrono::milliseconds kUpdateInterval{50};
     ~ServerSession();
 
     // The channel on whose io_context the acceptor puts the new socket.

@@ -66,6 +66,6 @@ private:
     InputGate* gate_;
     // Delivers the connections' live updates while the operator is idle.
     QTimer* updates_ = nullptr;
-    static constexpr int kUpdatePeriodMs = 200;
+    static constexpr int kUpdatePeriodMs = 50;
     static constexpr int kNoteMs = 15000;
 };
