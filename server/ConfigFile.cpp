@@ -25,12 +25,16 @@ std::string Unquoted(const std::string& text)
 
 } // namespace
 
-std::optional<ConfigFile::Repeated> ConfigFile::FirstRepeated(const std::string& text)
+namespace {
+
+// Calls visit(section, key, line) for each "key = value" of text, in order,
+// until it answers true.
+template <typename Visit>
+void ForEachKey(const std::string& text, Visit visit)
 {
     std::istringstream in(text);
     std::string line;
     std::string section;
-    std::map<std::string, int> seen;
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
@@ -47,39 +51,37 @@ std::optional<ConfigFile::Repeated> ConfigFile::FirstRepeated(const std::string&
             continue;
         }
         const std::string key = Unquoted(Trim(content.substr(0, content.find_first_of("=:"))));
-        const std::string fullName = section.empty() ? key : section + "." + key;
-        const auto [at, first] = seen.emplace(fullName, number);
-        if (!first) {
-            return Repeated{fullName, at->second, number};
+        if (visit(section, key, number)) {
+            return;
         }
     }
-    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ConfigFile::Repeated> ConfigFile::FirstRepeated(const std::string& text)
+{
+    std::map<std::string, int> seen;
+    std::optional<Repeated> repeated;
+    ForEachKey(text, [&](const std::string& section, const std::string& key, int line) {
+        const std::string fullName = section.empty() ? key : section + "." + key;
+        const auto [at, first] = seen.emplace(fullName, line);
+        if (!first) {
+            repeated = Repeated{fullName, at->second, line};
+        }
+        return repeated.has_value();
+    });
+    return repeated;
 }
 
 int ConfigFile::LineOf(const std::string& text, const std::string& fullName, bool anySection)
 {
-    std::istringstream in(text);
-    std::string line;
-    std::string section;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        const std::string content = Trim(line);
-        if (content.empty() || content[0] == '#' || content[0] == ';') {
-            continue;
-        }
-        if (content[0] == '[') {
-            const auto close = content.find(']');
-            section = Trim(content.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-            if (section == "default") {
-                section.clear();
-            }
-            continue;
-        }
-        const std::string key = Unquoted(Trim(content.substr(0, content.find_first_of("=:"))));
+    int found = 0;
+    ForEachKey(text, [&](const std::string& section, const std::string& key, int line) {
         if ((section.empty() ? key : section + "." + key) == fullName || (anySection && key == fullName)) {
-            return number;
+            found = line;
         }
-    }
-    return 0;
+        return found != 0;
+    });
+    return found;
 }
