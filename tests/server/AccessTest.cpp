@@ -222,6 +222,24 @@ TEST_P(ServerTest, OverTlsTheServerIsServedWhenItsCertificateMatchesTheCaOrThePi
         EXPECT_EQ(CallOn(*client, "GetCliente", "0001", " ").AsPacket()->rows.size(), 4u);
         EXPECT_EQ(CallOn(*client, "GetServClie", "0001", "00000001").AsPacket()->rows.size(), 1u);
     }
+    // Live updates come over TLS as over plain TCP, the records left whole.
+    auto watcher = std::make_unique<RemoteClient>();
+    watcher->SetTls(TlsContext::ForClient(pki.ca, ""));
+    watcher->SetLiveUpdates(true);
+    watcher->Open("127.0.0.1", Server().Port(), "Zel.rdmServCliente", "");
+    CallOn(*watcher, "GetServClie", "0001", "00000002");
+    auto writer = TlsClient(Server().Port(), TlsContext::ForClient(pki.ca, ""));
+    std::vector<RemoteArg> change = {
+        RemoteArg::ByRef(Variant(ChangePacketBuilder().Insert("0001", "00002", "00000002").Build()))};
+    writer->Call("ApCoServClie", change);
+    std::vector<Protocol::Update> told;
+    for (int i = 0; i < 100 && told.empty(); ++i) {
+        told = watcher->TakeUpdates();
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].changes.size(), 1u);
+    EXPECT_EQ(CallOn(*watcher, "GetServClie", "0001", "00000002").AsPacket()->rows.size(), 1u);
     // A plain client gets no answer from a TLS server; the health check
     // speaks TLS when told how to check the server.
     EXPECT_THROW(Connect(), ESocketError);
