@@ -220,17 +220,17 @@ bool AppServer::ReloadCredentials()
                       options_.credentialsFile, CurrentCredentials()->Size(), e.what());
         return false;
     }
-    std::shared_ptr<const Credentials> old;
     {
         std::lock_guard lock(credentialsMutex_);
-        old = std::exchange(credentials_, fresh);
+        credentials_ = fresh;
     }
     int ended = 0;
     {
         std::lock_guard lock(mutex_);
+        // Each session against the entry it was accepted with, however
+        // long ago: one accepted with a secret since rotated ends too.
         for (auto& s : sessions_) {
-            const std::string name = s->OperatorName();
-            if (!name.empty() && !fresh->SameEntry(*old, name)) {
+            if (!s->StillHolds(*fresh)) {
                 s->Stop();
                 ++ended;
             }
@@ -393,8 +393,9 @@ bool AppServer::StartSession(Accepted& accepted)
     std::unique_ptr<ServerSession> session;
     try {
         // From here the session ends the handshake place it was given.
-        session = std::make_unique<ServerSession>(options_, registry_, budget_, answers_, accepted.address,
-                                                  accepted.handshake.ticket, CurrentCredentials(), &live_);
+        session = std::make_unique<ServerSession>(
+            options_, registry_, budget_, answers_, accepted.address, accepted.handshake.ticket,
+            [this] { return CurrentCredentials(); }, &live_);
         session->Channel().SetTls(tls_);
         auto& own = session->Channel().Asio().socket;
         asio::error_code ec;

@@ -140,10 +140,9 @@ const Credentials::Entry* Credentials::Verify(const std::string& name, const std
     return PasswordHash::Verify(it->second.hash, secret) ? &it->second : nullptr;
 }
 
-bool Credentials::SameEntry(const Credentials& other, const std::string& name) const
+bool Credentials::Holds(const std::string& name, const Entry& entry) const
 {
     auto mine = entries_.find(name);
-    auto theirs = other.entries_.find(name);
-    return mine != entries_.end() && theirs != other.entries_.end() && mine->second.hash == theirs->second.hash &&
-           mine->second.allBranches == theirs->second.allBranches && mine->second.branches == theirs->second.branches;
+    return mine != entries_.end() && mine->second.hash == entry.hash && mine->second.allBranches == entry.allBranches &&
+           mine->second.branches == entry.branches;
 }

@@ -40,9 +40,8 @@ public:
     // unknown name costs the same time as a known one.
     const Entry* Verify(const std::string& name, const std::string& secret) const;
     size_t Size() const { return entries_.size(); }
-    // Whether name has the same secret and branches here as in other (false
-    // when either lacks it).
-    bool SameEntry(const Credentials& other, const std::string& name) const;
+    // Whether name has entry's secret and branches here.
+    bool Holds(const std::string& name, const Entry& entry) const;
 
 private:
     std::map<std::string, Entry> entries_;

@@ -22,7 +22,7 @@ std::string KiB(size_t bytes)
 
 ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
                              AnswerBudget& answers, std::string address, std::uint64_t ticket,
-                             std::shared_ptr<const Credentials> credentials, LiveUpdates* live)
+                             CredentialsNow credentials, LiveUpdates* live)
     : options_(options),
       registry_(registry),
       budget_(budget),
@@ -30,7 +30,7 @@ ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry&
       address_(std::move(address)),
       network_(ConnectionBudget::Network(address_)),
       ticket_(ticket),
-      credentials_(std::move(credentials)),
+      credentialsNow_(std::move(credentials)),
       live_(live)
 {}
 
@@ -38,6 +38,12 @@ std::string ServerSession::OperatorName()
 {
     std::lock_guard lock(nameMutex_);
     return operatorName_;
+}
+
+bool ServerSession::StillHolds(const Credentials& credentials)
+{
+    std::lock_guard lock(nameMutex_);
+    return operatorName_.empty() || credentials.Holds(operatorName_, entry_);
 }
 
 ServerSession::~ServerSession()
@@ -196,6 +202,7 @@ bool ServerSession::TakeTurn(const std::string& name, Protocol::HelloReply& repl
 Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Caller& caller)
 {
     Protocol::HelloReply reply;
+    credentials_ = credentialsNow_ ? credentialsNow_() : nullptr;
     if (hello.version != Protocol::kVersion) {
         reply.message = "Handshake refused: protocol version " + std::to_string(hello.version) +
                         " is not supported; this server speaks version " + std::to_string(Protocol::kVersion);
@@ -214,6 +221,7 @@ Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Cal
                 caller.operatorName = hello.operatorName;
                 caller.allBranches = entry->allBranches;
                 caller.branches = entry->branches;
+                entry_ = *entry;
             } else {
                 reply.message = "Handshake refused: unknown operator or wrong secret";
                 reply.code = "srv.operador";
@@ -348,6 +356,16 @@ bool ServerSession::Handshake()
     {
         std::lock_guard lock(nameMutex_);
         operatorName_ = caller.operatorName;
+    }
+    // A reload that came while the secret was checked either finds the name
+    // just set and ends the session, or came first and is seen here.
+    if (credentialsNow_ && !caller.operatorName.empty()) {
+        if (auto now = credentialsNow_(); now && !StillHolds(*now)) {
+            reply.message = "Handshake refused: unknown operator or wrong secret";
+            reply.code = "srv.operador";
+            Send(Protocol::EncodeHelloReply(reply));
+            return false;
+        }
     }
     placed_ = true;
     try {

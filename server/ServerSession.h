@@ -63,13 +63,14 @@ public:
     static constexpr const char* kDatabaseAnswers = "database";
     static constexpr const char* kDatabaseSilent = "no-database";
 
-    // Takes over the handshake place the acceptor took for address.
-    // credentials may be nullptr (the shared secret alone, every branch).
+    // The credentials in force now (null: the shared secret alone, every
+    // branch), asked when a handshake arrives, not when its connection was
+    // accepted, so that a reload in between counts.
+    using CredentialsNow = std::function<std::shared_ptr<const Credentials>()>;
     // Takes over the handshake place (ticket) the acceptor took for address.
-    // credentials may be null (the shared secret alone, every branch).
     ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
-                  AnswerBudget& answers, std::string address, std::uint64_t ticket,
-                  std::shared_ptr<const Credentials> credentials = nullptr, LiveUpdates* live = nullptr);
+                  AnswerBudget& answers, std::string address, std::uint64_t ticket, CredentialsNow credentials = {},
+                  LiveUpdates* live = nullptr);
 
     // At most this often a session is sent an update; what comes meanwhile
     // is joined into the next.
@@ -91,6 +92,9 @@ public:
     std::uint64_t Ticket() const { return ticket_; }
     // The operator accepted in the handshake; empty before it or without one.
     std::string OperatorName();
+    // Whether credentials still give the operator the secret and branches
+    // the session was accepted with (true for a session of no operator).
+    bool StillHolds(const Credentials& credentials);
 
     // Compares two secrets in a time that depends only on their lengths.
     static bool SecretsEqual(const std::string& a, const std::string& b);
@@ -138,7 +142,10 @@ private:
     const std::string address_;
     const std::string network_;
     const std::uint64_t ticket_;
+    CredentialsNow credentialsNow_;
     std::shared_ptr<const Credentials> credentials_;
+    // The entry the operator was accepted with (under nameMutex_).
+    Credentials::Entry entry_;
     std::mutex nameMutex_;
     std::string operatorName_;
     LogThrottle warnings_{ConnectionBudget::kWarningInterval, ConnectionBudget::kWarningBurst};

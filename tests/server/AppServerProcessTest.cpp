@@ -450,11 +450,23 @@ TEST_F(AppServerProcessTest, SighupReadsTheCredentialsAgainAndEndsTheSessionsOfO
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     };
 
+    // A connection accepted before the reload whose handshake comes after it.
+    SocketChannel early;
+    early.Connect("127.0.0.1", port, std::chrono::seconds(5));
+
     // maria removed, joao's secret changed, ana added.
     WriteCredentials(file, CheapCredentialsLine("joao", "new-secret", "*") +
                                CheapCredentialsLine("ana", "ana-secret", "0001"));
     server.Signal(SIGHUP);
     reloaded(1);
+    // Checked against the credentials in force when it arrives.
+    Protocol::Hello late;
+    late.serverName = "Zel.rdmServCliente";
+    late.secret = "maria-secret";
+    late.operatorName = "maria";
+    early.WriteFrame(Protocol::EncodeHello(late), std::chrono::seconds(5));
+    EXPECT_FALSE(
+        Protocol::DecodeHelloReply(early.ReadFrame(std::chrono::seconds(5), std::chrono::seconds(5), 4096)).accepted);
     ASSERT_TRUE(server.Alive());
     EXPECT_THROW(GetClienteRows(*maria), ESocketError);
     EXPECT_THROW(open("maria", "maria-secret"), ERemoteError);
