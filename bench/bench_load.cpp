@@ -13,6 +13,13 @@
 // decoded as the shell's connection does; a fault ends the run as a failure.
 //
 //   bench_load --port PORT[,PORT...] [--operators 16] [--seconds 10] [--warmup 1] [--threads 2]
+//              [--watchers W]
+//
+// With --watchers, W more connections ask for live updates and read the
+// first operator's client (on the last server of --port, so that with two
+// servers the updates cross from one to the other); each update a watcher
+// receives is timed against the first operator's answers it covers, from
+// the answer's arrival to the update's: update_p50_ms and update_p99_ms.
 #include "bench/support/BareDatabase.h"
 #include "bench/support/BenchData.h"
 #include "bench/support/BenchStats.h"
@@ -101,7 +108,7 @@ bool ReceiveSome(Operator& op)
 }
 
 // A blocking connection to the server that has passed the handshake.
-int Connect(int port)
+int Connect(int port, std::uint32_t flags = 0)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -115,6 +122,7 @@ int Connect(int port)
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     Protocol::Hello hello;
     hello.serverName = RdmServCliente::kServerName;
+    hello.flags = flags;
     SendAll(fd, FrameBuffer::Wrap(Protocol::EncodeHello(hello)));
     Operator op;
     op.fd = fd;
@@ -214,6 +222,57 @@ double RunDirect(const std::string& db, int operators, int first, double warmup,
     return elapsed;
 }
 
+// The first operator's answers, in order, while measuring: what the
+// watchers' updates are timed against.
+struct Answers {
+    std::mutex mutex;
+    std::vector<Clock::time_point> times;
+};
+
+// One watcher: reads the first operator's client with live updates asked for,
+// then times every update against the answers it covers.
+void Watch(int port, const std::string& branch, const std::string& client, Answers& answers, std::atomic<bool>& stop,
+           std::vector<double>& latencies, Outcome& out)
+{
+    Operator op;
+    try {
+        op.fd = Connect(port, Protocol::kLiveUpdates);
+        Protocol::Call read;
+        read.descriptor = CallDescriptor("GetServClie", {TArgType::atTextByValue, TArgType::atTextByValue});
+        read.args = {Variant(branch), Variant(client)};
+        SendAll(op.fd, FrameBuffer::Wrap(Protocol::EncodeCall(read)));
+        size_t covered = 0;
+        bool answered = false;
+        pollfd fd{op.fd, POLLIN, 0};
+        while (!stop) {
+            if (::poll(&fd, 1, 100) <= 0) {
+                continue;
+            }
+            if (!ReceiveSome(op)) {
+                throw std::runtime_error("the server closed a watcher's connection");
+            }
+            while (const std::optional<std::string> payload = op.received.Next()) {
+                if (!answered) {
+                    answered = Protocol::DecodeCallReply(*payload).ok;
+                    // Answers before the watch began are no one's to time.
+                    std::lock_guard lock(answers.mutex);
+                    covered = answers.times.size();
+                    continue;
+                }
+                Protocol::DecodeUpdate(*payload);
+                const auto now = Clock::now();
+                std::lock_guard lock(answers.mutex);
+                for (; covered < answers.times.size() && answers.times[covered] <= now; ++covered) {
+                    latencies.push_back(Micros(answers.times[covered], now) / 1000.0);
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        out.Fail(std::string("watcher: ") + e.what());
+    }
+    ::close(op.fd);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -225,6 +284,7 @@ int main(int argc, char** argv)
     double seconds = 10;
     double warmup = 1;
     int threadCount = 2;
+    int watchers = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--port") == 0) {
             for (const char* p = argv[i + 1]; p != nullptr && *p != '\0';) {
@@ -244,6 +304,8 @@ int main(int argc, char** argv)
             direct = argv[i + 1];
         } else if (std::strcmp(argv[i], "--first") == 0) {
             first = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--watchers") == 0) {
+            watchers = std::atoi(argv[i + 1]);
         }
     }
     if (!direct.empty()) {
@@ -271,6 +333,19 @@ int main(int argc, char** argv)
     std::atomic<bool> measuring{false};
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
+    Answers answers;
+    std::vector<std::vector<double>> watched(static_cast<size_t>(std::max(watchers, 0)));
+    std::vector<std::thread> watching;
+    if (direct.empty()) {
+        for (int w = 0; w < watchers; ++w) {
+            watching.emplace_back([&, w] {
+                Watch(ports.back(), b.branch, BenchData::Operator(1), answers, stop, watched[static_cast<size_t>(w)],
+                      out);
+            });
+        }
+        // The watchers' reads are answered before the writers begin.
+        std::this_thread::sleep_for(std::chrono::milliseconds(watchers > 0 ? 300 : 0));
+    }
     threadCount = direct.empty() ? std::min(threadCount, operators) : 0;
     for (int t = 0; t < threadCount; ++t) {
         threads.emplace_back([&, t] {
@@ -315,6 +390,10 @@ int main(int argc, char** argv)
                         if (measuring) {
                             times.push_back(Micros(op.sent, Clock::now()));
                             ++out.done;
+                            if (t == 0 && i == 0 && watchers > 0) {
+                                std::lock_guard lock(answers.mutex);
+                                answers.times.push_back(Clock::now());
+                            }
                         }
                         SendNext(op);
                     }
@@ -334,6 +413,17 @@ int main(int argc, char** argv)
     for (auto& t : threads) {
         t.join();
     }
+    for (auto& w : watching) {
+        w.join();
+    }
+    std::vector<double> updates;
+    for (const auto& w : watched) {
+        updates.insert(updates.end(), w.begin(), w.end());
+    }
+    std::sort(updates.begin(), updates.end());
+    auto updatePct = [&](double p) {
+        return updates.empty() ? 0.0 : updates[static_cast<size_t>(p * static_cast<double>(updates.size() - 1))];
+    };
     std::vector<double>& latencies = out.latencies;
     const long done = out.done;
     const int failures = out.failures;
@@ -342,9 +432,10 @@ int main(int argc, char** argv)
         return latencies.empty() ? 0.0 : latencies[static_cast<size_t>(p * static_cast<double>(latencies.size() - 1))];
     };
     std::printf("{\"operators\": %d, \"servers\": %zu, \"seconds\": %.3f, \"changes\": %ld, \"tps\": %.1f, "
-                "\"p50_us\": %.1f, \"p99_us\": %.1f, \"failures\": %d}\n",
+                "\"p50_us\": %.1f, \"p99_us\": %.1f, \"failures\": %d, \"watchers\": %d, \"updates\": %zu, "
+                "\"update_p50_ms\": %.1f, \"update_p99_ms\": %.1f}\n",
                 operators, direct.empty() ? ports.size() : 0, elapsed, done, static_cast<double>(done) / elapsed,
-                pct(0.5), pct(0.99), failures);
+                pct(0.5), pct(0.99), failures, watchers, updates.size(), updatePct(0.5), updatePct(0.99));
     if (failures > 0) {
         std::fprintf(stderr, "bench_load: %d operators failed; first: %s\n", failures, out.firstError.c_str());
         return 1;

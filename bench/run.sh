@@ -162,6 +162,21 @@ cat "$WORK/load-32-one.json" >&2
     >"$WORK/load-32-two.json"
 cat "$WORK/load-32-two.json" >&2
 
+echo "== 7: live updates, 16 watchers on one client while 16 operators write, ${LOAD_SECONDS}s each" >&2
+# Without watchers, then with them, twice in turn; on PostgreSQL the watchers
+# are on the second server, so that the updates cross servers.
+for round in 1 2; do
+    "$BIN/bench_load" --port "$BENCH_SQLITE_PORT" --operators 16 --seconds "$LOAD_SECONDS" \
+        >"$WORK/live-sqlite-none-$round.json"
+    "$BIN/bench_load" --port "$BENCH_SQLITE_PORT" --operators 16 --seconds "$LOAD_SECONDS" --watchers 16 \
+        >"$WORK/live-sqlite-$round.json"
+    "$BIN/bench_load" --port "$BENCH_PG_PORT,$BENCH_PG_PORT_2" --operators 16 --seconds "$LOAD_SECONDS" \
+        >"$WORK/live-pg-none-$round.json"
+    "$BIN/bench_load" --port "$BENCH_PG_PORT,$BENCH_PG_PORT_2" --operators 16 --seconds "$LOAD_SECONDS" \
+        --watchers 16 >"$WORK/live-pg-$round.json"
+    cat "$WORK"/live-*-"$round".json >&2
+done
+
 echo "== 5: memory of 100,000 assigned services" >&2
 "$BIN/bench_memory" --port "$BENCH_SQLITE_PORT" --dir "$WORK/memory" >"$WORK/memory.json"
 cat "$WORK/memory.json" >&2

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 void LiveUpdates::Mailbox::Watch(Key key)
 {
@@ -18,6 +19,7 @@ void LiveUpdates::Mailbox::Watch(Key key)
     watched_ = std::move(key);
     watching_ = true;
     pending_ = reload_;
+    woken_ = pending_;
     reread_ = false;
     changes_.clear();
 }
@@ -59,21 +61,24 @@ bool LiveUpdates::Mailbox::Add(const Key& key, const std::string& who, const Cha
         reread_ = true;
     }
     pending_ = true;
-    return true;
+    return !std::exchange(woken_, true);
 }
 
-void LiveUpdates::Mailbox::ReloadAll()
+bool LiveUpdates::Mailbox::ReloadAll()
 {
     std::lock_guard lock(mutex_);
     reload_ = true;
     pending_ = true;
     changes_.clear();
+    return !std::exchange(woken_, true);
 }
 
 std::vector<Protocol::Update> LiveUpdates::Mailbox::Take()
 {
     std::lock_guard lock(mutex_);
     std::vector<Protocol::Update> updates;
+    // Whatever comes after this is news again.
+    woken_ = false;
     if (!pending_) {
         return updates;
     }
@@ -88,6 +93,7 @@ std::vector<Protocol::Update> LiveUpdates::Mailbox::Take()
     }
     updates.push_back(std::move(update));
     pending_ = false;
+    woken_ = false;
     reload_ = false;
     reread_ = false;
     changes_.clear();
@@ -156,8 +162,9 @@ void LiveUpdates::ReloadAll()
         all = mailboxes_;
     }
     for (const auto& mailbox : all) {
-        mailbox->ReloadAll();
-        mailbox->Wake();
+        if (mailbox->ReloadAll()) {
+            mailbox->Wake();
+        }
     }
 }
 

@@ -38,9 +38,11 @@ public:
 
     private:
         friend class LiveUpdates;
-        // Adds changes of key by who; false when the session reads another key.
+        // Adds changes of key by who; true when the session reads that key
+        // and must be woken for it (it was not already).
         bool Add(const Key& key, const std::string& who, const Changes& changes, bool reread);
-        void ReloadAll();
+        // The same for "read everything again".
+        bool ReloadAll();
 
         std::mutex mutex_;
         std::function<void()> wake_;
@@ -50,6 +52,7 @@ public:
         bool pending_ = false;
         bool reload_ = false; // read everything again
         bool reread_ = false; // read the watched client again
+        bool woken_ = false;  // woken since the last Take
         std::string who_;
         Changes changes_;
     };

@@ -383,7 +383,7 @@ bool ServerSession::Handshake()
     origin_ = caller.origin;
     if (live_ != nullptr && (hello.flags & Protocol::kLiveUpdates) != 0) {
         // The channel's wait ends when updates come: they go between answers.
-        mailbox_ = live_->Join([this] { channel_.Post([] {}); }, origin_);
+        mailbox_ = live_->Join([this] { channel_.Wake(); }, origin_);
     }
     Send(Protocol::EncodeHelloReply(reply));
     spdlog::info("{}: connected to {}{}{}", LogText(peer_), LogText(module_->ServerName()),

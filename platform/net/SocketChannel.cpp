@@ -768,6 +768,12 @@ void SocketChannel::Post(std::function<void()> fn)
     asio::post(io_->ioc, [io = io_.get()] { io->RunPosted(); });
 }
 
+void SocketChannel::Wake()
+{
+    const std::uint64_t one = 1;
+    (void)!::write(io_->wake, &one, sizeof one);
+}
+
 std::string SocketChannel::PeerName() const
 {
     asio::error_code ec;

@@ -79,6 +79,9 @@ public:
     void Close();
     // Runs fn on the thread that uses the channel, at its next wait.
     void Post(std::function<void()> fn);
+    // Ends the channel's wait in WaitFrameOrWake (wtWoken), posting nothing:
+    // cheap enough to call for every piece of news. Any thread.
+    void Wake();
 
     // "HOST:PORT" of the peer, or "?" when unknown.
     std::string PeerName() const;
