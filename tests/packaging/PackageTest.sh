@@ -142,8 +142,16 @@ SHELL_BIN="$ROOT/usr/bin/servcliente"
 LINKS=$(ldd "$APP")
 grep -q "libplatform_core.so => $ROOT/" <<<"$LINKS" ||
   fail "appserver does not load its installed libraries: $(grep platform <<<"$LINKS")"
-[ "$("$APP" --version)" = "$VERSION" ] || fail "appserver --version is not $VERSION"
-[ "$("$SHELL_BIN" --version)" = "$VERSION" ] || fail "servcliente --version is not $VERSION"
+# The version, and the commit of the build when it came from a checkout.
+for program in "$APP" "$SHELL_BIN"; do
+  case "$("$program" --version)" in
+    "$VERSION" | "$VERSION (commit "*")") ;;
+    *) fail "$(basename "$program") --version is not $VERSION: $("$program" --version)" ;;
+  esac
+done
+# The changelog's newest entry is this version's.
+NEWEST=$(zcat "$ROOT/usr/share/doc/servcliente-server/changelog.gz" | sed -n 1p)
+[[ "$NEWEST" == "servcliente ($VERSION) "* ]] || fail "the changelog's newest entry is not $VERSION: $NEWEST"
 
 # The service's user and group, as the package's sysusers.d file makes them
 # (in a root of the test's own: the machine's users are left alone). Without
