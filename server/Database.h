@@ -47,6 +47,10 @@ struct DatabaseOptions {
     bool fullSync = true;
     int busyTimeoutMs = 10000;
     int connectTimeoutSec = 5;
+    // PostgreSQL only: how long a statement waits for a row another
+    // transaction holds before it fails (lock_timeout), so that one row held
+    // from outside stops that change alone, for a while, not the server.
+    int lockTimeoutMs = 5000;
 };
 
 class Database {

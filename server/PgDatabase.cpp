@@ -104,6 +104,18 @@ void PgDatabase::Ensure()
         throw EDatabaseError("Cannot connect to the PostgreSQL database: " + why);
     }
     PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
+    // Set here rather than among the connection's options, which the URL
+    // may name already (a search_path).
+    const std::string lockTimeout = "SET lock_timeout = " + std::to_string(options_.lockTimeoutMs);
+    PGresult* set = PQexec(conn_, lockTimeout.c_str());
+    const bool ok = PQresultStatus(set) == PGRES_COMMAND_OK;
+    PQclear(set);
+    if (!ok) {
+        const std::string why = Trimmed(PQerrorMessage(conn_));
+        PQfinish(conn_);
+        conn_ = nullptr;
+        throw EDatabaseError("Cannot set up the PostgreSQL connection: " + why);
+    }
 }
 
 void PgDatabase::ResultFree::operator()(PGresult* r) const

@@ -68,6 +68,7 @@ struct CommandLine {
     std::string listen;
     std::string secretFile;
     std::string sync = "full";
+    double lockSeconds = 5;
     std::string logLevel = "info";
     int idleSeconds = 600;
     int frameSeconds = 10;
@@ -140,6 +141,10 @@ void AddServingOptions(CLI::App& app, CommandLine& cl)
         ->check(CLI::Range(size_t{1}, size_t{100000000}));
     app.add_option("--sync", cl.sync, "SQLite durability: full (default) or normal")
         ->check(CLI::IsMember({"full", "normal"}));
+    app.add_option("--lock-timeout", cl.lockSeconds,
+                   "PostgreSQL: seconds a change waits for a row another transaction holds before it fails, to be "
+                   "sent again (default 5)")
+        ->check(CLI::Range(0.1, 600.0));
     app.add_option("--secret-file", cl.secretFile,
                    "file holding the shared secret clients must present (also SERVCLIENTE_SECRET)");
     app.add_option("--tls-cert", options.tlsCert,
@@ -367,6 +372,7 @@ int RunServer(CommandLine& cl, const CLI::App& app)
     options.frameTimeout = std::chrono::seconds(cl.frameSeconds);
     options.handshakeTimeout = std::chrono::milliseconds(static_cast<long>(cl.handshakeSeconds * 1000));
     options.database.fullSync = cl.sync == "full";
+    options.database.lockTimeoutMs = static_cast<int>(cl.lockSeconds * 1000);
 
     KeepAnswerMemory();
     ModuleRegistry registry;

@@ -8,6 +8,9 @@
 #include <future>
 #include <mutex>
 #include <set>
+#include <thread>
+
+using namespace std::chrono_literals;
 
 using S = std::vector<std::string>;
 
@@ -152,4 +155,53 @@ TEST_P(ServerTest, ASecondBatchStartsBesideARunningOneOnlyOnceEnoughChangesWaitA
     for (const Database* db : ranOn) {
         EXPECT_EQ(owns.count(db), 0u) << "a batch ran on a session's own connection";
     }
+}
+
+// A row held from outside (an uncommitted insert in psql) stops the change
+// that needs it for the lock time-out, and that change alone: another
+// operator's change, joined or not into the same batch, is stored at once
+// after it, and the stuck one fails to be sent again.
+TEST_P(ServerTest, ARowHeldFromOutsideFailsItsOwnChangeWithinTheLockTimeOutAndNoOther)
+{
+    if (GetParam() != "postgresql") {
+        GTEST_SKIP() << "row locks held by another connection: PostgreSQL";
+    }
+    options_.database.lockTimeoutMs = 500;
+    Server();
+    auto holder = Database::Open(place_.Location(), {});
+    holder->Begin(true);
+    holder->Execute("INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)",
+                    {"0001", "00000002", "00003"});
+    auto stuck = Connect();
+    std::string failure;
+    std::thread waiting([&] {
+        std::vector<RemoteArg> args = {
+            RemoteArg::ByRef(ChangePacketBuilder().Insert("0001", "00003", "00000002").Build())};
+        try {
+            stuck->Call("ApCoServClie", args);
+        } catch (const ERemoteRefusal& e) {
+            failure = std::string("refused for good: ") + e.what();
+        } catch (const ERemoteError& e) {
+            failure = e.what();
+        }
+    });
+    std::this_thread::sleep_for(100ms);
+    const auto started = std::chrono::steady_clock::now();
+    std::string otherFailure;
+    try {
+        Apply(ChangePacketBuilder().Insert("0001", "00001", "00000002").Build());
+    } catch (const std::exception& e) {
+        otherFailure = e.what();
+    }
+    const auto other = std::chrono::steady_clock::now() - started;
+    waiting.join();
+    EXPECT_TRUE(otherFailure.empty()) << otherFailure;
+    holder->Rollback();
+    EXPECT_LT(other, 3s);
+    // Not done, to be sent again: nothing was wrong with the change itself.
+    EXPECT_FALSE(failure.empty());
+    EXPECT_EQ(failure.find("refused for good"), std::string::npos) << failure;
+    const std::string stored = Snapshot();
+    EXPECT_NE(stored.find("0001|00000002|00001|"), std::string::npos);
+    EXPECT_EQ(stored.find("0001|00000002|00003|"), std::string::npos);
 }
