@@ -34,6 +34,10 @@ void DecodeEvery(std::string_view payload)
         Protocol::DecodeCallReply(payload);
     } catch (const Exception&) {
     }
+    try {
+        Protocol::DecodeUpdate(payload);
+    } catch (const Exception&) {
+    }
 }
 
 } // namespace
