@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 bool Database::IsPostgres(const std::string& location)
 {
     return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
@@ -44,6 +46,27 @@ std::unique_ptr<ChangeListener> Database::Listen(const std::string& location,
         return std::make_unique<PgListener>(location, std::move(heard), std::move(resumed));
     }
     return nullptr;
+}
+
+std::string Database::Upserting(const std::string& table, const std::vector<std::string>& columns,
+                                const std::vector<std::string>& keys) const
+{
+    std::string names;
+    std::string marks;
+    std::string updates;
+    for (const std::string& column : columns) {
+        names += (names.empty() ? "" : ", ") + column;
+        marks += marks.empty() ? "?" : ", ?";
+        if (std::find(keys.begin(), keys.end(), column) == keys.end()) {
+            updates += (updates.empty() ? "" : ", ") + column + " = excluded." + column;
+        }
+    }
+    std::string keyList;
+    for (const std::string& key : keys) {
+        keyList += (keyList.empty() ? "" : ", ") + key;
+    }
+    return "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ") ON CONFLICT (" + keyList + ") " +
+           (updates.empty() ? std::string("DO NOTHING") : "DO UPDATE SET " + updates);
 }
 
 std::string Database::Lower(const std::string& name)

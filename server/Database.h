@@ -120,6 +120,11 @@ public:
     static std::unique_ptr<ChangeListener>
     Listen(const std::string& location, std::function<void(const std::string&)> heard, std::function<void()> resumed);
 
+    // An INSERT of columns into table ('?' for each, in order) that updates
+    // the other columns of a row whose keys are stored already.
+    virtual std::string Upserting(const std::string& table, const std::vector<std::string>& columns,
+                                  const std::vector<std::string>& keys) const;
+
     // How many connections to the database may write at once to some gain
     // (SQLite writes one at a time).
     virtual size_t WritersAtOnce() const { return static_cast<size_t>(-1); }

@@ -19,6 +19,7 @@
 #include "server/CertificateFile.h"
 #include "server/ConfigFile.h"
 #include "server/Credentials.h"
+#include "server/CsvImport.h"
 #include "server/HealthCheck.h"
 #include "server/PrivateFile.h"
 #include "server/RdmServCliente.h"
@@ -94,6 +95,10 @@ struct CommandLine {
     std::string backupTo;
     CLI::App* migrate = nullptr;
     bool migrateStatus = false;
+    CLI::App* import = nullptr;
+    std::string importBranches;
+    std::string importClients;
+    std::string importServices;
     // --db given after backup or migrate; else the server's.
     std::string commandDb;
 };
@@ -203,6 +208,17 @@ void AddCommands(CLI::App& app, CommandLine& cl)
                           "the database (default: the server's --db, configuration file or "
                           "SERVCLIENTE_DB)");
 
+    cl.import = app.add_subcommand("import", "load a business's branches, clients and services from CSV files "
+                                             "(UTF-8, a header row naming the columns); a row stored already is "
+                                             "updated");
+    cl.import->add_option("--branches", cl.importBranches, "CSV of FILIAL: CDFILIAL, NMFILIAL");
+    cl.import->add_option("--clients", cl.importClients,
+                          "CSV of CLIENTE: CDFILIAL, CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, NMRAZSOCCLIE");
+    cl.import->add_option("--services", cl.importServices, "CSV of SERVFILI: CDFILIAL, CDSERVFILI, NMSERVICO");
+    cl.import->add_option("--db", cl.commandDb,
+                          "the database (default: the server's --db, configuration file or "
+                          "SERVCLIENTE_DB)");
+
     cl.migrate = app.add_subcommand("migrate", "bring the database's schema to this appserver's version (the "
                                                "server does so at start too)");
     cl.migrate->add_option("--db", cl.commandDb,
@@ -303,6 +319,41 @@ int RunBackup(const CommandLine& cl)
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "appserver backup: failed: %s\n", e.what());
+        return 1;
+    }
+}
+
+int RunImport(const CommandLine& cl)
+{
+    const std::string location = CommandDb(cl, "import");
+    if (location.empty()) {
+        return 2;
+    }
+    // Branches first: clients and services name them.
+    const std::pair<const char*, const std::string*> files[] = {
+        {"FILIAL", &cl.importBranches}, {"CLIENTE", &cl.importClients}, {"SERVFILI", &cl.importServices}};
+    if (std::all_of(std::begin(files), std::end(files), [](const auto& f) { return f.second->empty(); })) {
+        std::fprintf(stderr, "appserver import: nothing to load: give --branches, --clients or --services\n");
+        return 2;
+    }
+    try {
+        auto db = Database::Open(location, cl.options.database);
+        Schema::Migrate(*db);
+        for (const auto& [table, file] : files) {
+            if (file->empty()) {
+                continue;
+            }
+            try {
+                const long rows = CsvImport::Load(*db, table, *file);
+                std::printf("appserver import: %s: %ld rows of %s stored\n", file->c_str(), rows, table);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "appserver import: %s; nothing of %s was stored\n", e.what(), file->c_str());
+                return 1;
+            }
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "appserver import: failed: %s\n", e.what());
         return 1;
     }
 }
@@ -516,6 +567,9 @@ int main(int argc, char** argv)
         }
         if (*cl.migrate) {
             return RunMigrate(cl);
+        }
+        if (*cl.import) {
+            return RunImport(cl);
         }
         return RunServer(cl, app);
     } catch (const CLI::Error& e) {

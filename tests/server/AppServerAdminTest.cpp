@@ -307,3 +307,60 @@ TEST_F(AppServerAdminTest, AStartThatCannotUseItsFilesSaysWhichAndWhy)
         EXPECT_NE(FileText(log).find(c.said), std::string::npos) << FileText(log);
     }
 }
+
+// A business's data loaded from CSV files, on every engine: stored as the
+// screens read it, loaded again without duplicates (what changed updated),
+// and a file with a bad row named by its line and left out whole.
+TEST(CsvImportCommand, LoadsUpdatesAndRefusesAFileWithABadRowWhole)
+{
+    for (const std::string& kind : kEngines) {
+        SCOPED_TRACE(kind);
+        TestDatabasePlace place;
+        if (!place.Make(kind)) {
+            continue;
+        }
+        const std::string dir =
+            std::filesystem::temp_directory_path() / ("servcliente-csv-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        auto write = [&dir](const char* name, const std::string& text) {
+            std::ofstream(dir + "/" + name) << text;
+            return dir + "/" + name;
+        };
+        auto run = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {"import", "--db", place.Location()});
+            AppServerProcess import(args, dir + "/import.err");
+            const int status = import.Wait();
+            return std::make_pair(status, FileText(dir + "/import.err"));
+        };
+        const std::string branches = write("filial.csv", "CDFILIAL,NMFILIAL\n0100,\"Loja Centro, São Paulo\"\n");
+        const std::string services =
+            write("servfili.csv", "NMSERVICO,CDSERVFILI,CDFILIAL\r\n\"Polimento \"\"premium\"\"\",00001,0100\r\n");
+        EXPECT_EQ(run({"--branches", branches, "--services", services}).first, 0);
+        write("filial.csv", "CDFILIAL,NMFILIAL\n0100,Loja Centro\n");
+        EXPECT_EQ(run({"--branches", branches, "--services", services}).first, 0);
+        auto db = Database::Open(place.Location(), {});
+        EXPECT_EQ(db->Query("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = '0100'", {}),
+                  (std::vector<SqlRow>{{SqlValue("Loja Centro")}}));
+        EXPECT_EQ(db->Query("SELECT NMSERVICO FROM SERVFILI", {}),
+                  (std::vector<SqlRow>{{SqlValue("Polimento \"premium\"")}}));
+
+        const struct {
+            const char* text;
+            const char* said;
+        } bad[] = {
+            {"CDFILIAL,CDCLIENTE,NRINSJURCLIE\n0100,1,11222333000181\n0100,2,112223330001810000000\n",
+             "clientes.csv:3: NRINSJURCLIE has 21 characters, more than 20"},
+            {"CDFILIAL,CDCLIENTE,NMRAZSOCCLIE\n0999,1,Ninguém\n", "clientes.csv:2: the branch 0999 is not there"},
+            {"CDFILIAL,CDCLIENTE,IDADE\n0100,1,3\n", "clientes.csv:1: 'IDADE' is no column of CLIENTE"},
+        };
+        for (const auto& b : bad) {
+            const auto [status, err] = run({"--clients", write("clientes.csv", b.text)});
+            EXPECT_EQ(status, 1) << b.said;
+            EXPECT_NE(err.find(b.said), std::string::npos) << err;
+            EXPECT_TRUE(db->Query("SELECT CDCLIENTE FROM CLIENTE", {}).empty()) << b.said;
+        }
+        db.reset();
+        place.Drop();
+        std::filesystem::remove_all(dir);
+    }
+}
