@@ -428,3 +428,25 @@ TEST(ChangeLog, WithAnIndexAnInsertGoesInKeyOrderWhereverItBegan)
     }
     EXPECT_EQ(f.Codes(), (std::vector<std::string>{"00005", "00010", "00020", "00020", "00025", "00030", "00099"}));
 }
+
+// Rows another user stored meanwhile come and go without touching the log: a
+// waiting change stays waiting, the current row stays current, and a row
+// whose own change waits is not taken away.
+TEST(ChangeLog, StoredRowsComeAndGoBesideTheWaitingChanges)
+{
+    ServClieForm f(ThreeServices());
+    f.cds->SetIndexFieldNames("CDSERVFILI");
+    f.InsertService("00040", "Lavagem a seco"); // waiting
+    f.GoTo("00020");
+    const DataPacket delta = Delta(f.cds);
+    f.cds->InsertStored(Row({"0001", "00015", "C1", "Cera"}));
+    EXPECT_EQ(f.Codes(), (std::vector<std::string>{"00010", "00015", "00020", "00030", "00040"}));
+    EXPECT_EQ(f.Code(), "00020");
+    EXPECT_TRUE(f.cds->DeleteStored(0));
+    EXPECT_FALSE(f.cds->DeleteStored(3)); // 00040's insert waits
+    EXPECT_EQ(f.Codes(), (std::vector<std::string>{"00015", "00020", "00030", "00040"}));
+    EXPECT_EQ(Delta(f.cds), delta);
+    // What came is base content: a cancel keeps it and drops the waiting row.
+    f.cds->CancelUpdates();
+    EXPECT_EQ(f.Codes(), (std::vector<std::string>{"00015", "00020", "00030"}));
+}
