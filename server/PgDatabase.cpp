@@ -253,11 +253,23 @@ std::vector<PgDatabase::ResultPtr> PgDatabase::Pipeline(const std::vector<Step>&
 
 std::vector<PgDatabase::ResultPtr> PgDatabase::RunPipeline(const std::vector<Step>& steps, bool fresh)
 {
-    auto results = Pipeline(steps);
+    const auto broken = [this] { return !conn_ || PQstatus(conn_) != CONNECTION_OK; };
+    std::vector<ResultPtr> results;
+    try {
+        results = Pipeline(steps);
+    } catch (const EDatabaseError&) {
+        // A statement prepared for the first time after a restart fails
+        // before anything is sent: the same as a first step that failed.
+        if (!fresh || !broken()) {
+            throw;
+        }
+        Ensure();
+        results = Pipeline(steps);
+    }
     const auto succeeded = [](const ResultPtr& r) {
         return r && (PQresultStatus(r.get()) == PGRES_COMMAND_OK || PQresultStatus(r.get()) == PGRES_TUPLES_OK);
     };
-    if (fresh && !succeeded(results.front()) && (!conn_ || PQstatus(conn_) != CONNECTION_OK)) {
+    if (fresh && !succeeded(results.front()) && broken()) {
         // libpq sees that the server went away (a restart) only when the
         // connection is next used. The first step failed, so nothing of the
         // transaction can have been stored: connecting again and sending

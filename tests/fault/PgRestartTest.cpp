@@ -160,3 +160,18 @@ TEST_F(PgRestartTest, ACallInFlightDuringARestartFailsClearlyAndTheNextMoveCompl
     EXPECT_EQ(AssignmentRows("C0002"), 80);
     ExpectScreenMatchesDatabase(next, "C0002");
 }
+
+// DelTodos's statement, never used before on the session's connection, is
+// prepared on it first: after a restart that too connects again.
+TEST_F(PgRestartTest, TakingEveryServiceBackAfterARestartSucceedsAtOnce)
+{
+    auto shell = NewShell("operator");
+    auto ready = shell->Step(Header(1) + "\nlistclick lsbPossiveis 0\nclick sbtEscolhido");
+    ASSERT_TRUE(Errors(ready.lines).empty()) << ready.Text();
+
+    ASSERT_TRUE(RestartCluster());
+    db_ = Database::Open(WithDatabase(std::getenv("SERVCLIENTE_PG_URL"), kFaultDatabase), {});
+    auto back = shell->Step("click sbtTodosEsquerda");
+    EXPECT_TRUE(Errors(back.lines).empty()) << back.Text();
+    EXPECT_TRUE(Assigned("0001", "C0002").empty());
+}
