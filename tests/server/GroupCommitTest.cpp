@@ -205,3 +205,30 @@ TEST_P(ServerTest, ARowHeldFromOutsideFailsItsOwnChangeWithinTheLockTimeOutAndNo
     EXPECT_NE(stored.find("0001|00000002|00001|"), std::string::npos);
     EXPECT_EQ(stored.find("0001|00000002|00003|"), std::string::npos);
 }
+
+// A change that waited for a row another transaction held, and let go of,
+// is stored once it is answered.
+TEST_P(ServerTest, AChangeThatWaitedForARowLetGoIsStored)
+{
+    if (GetParam() != "postgresql") {
+        GTEST_SKIP() << "row locks held by another connection: PostgreSQL";
+    }
+    Server();
+    auto holder = Database::Open(place_.Location(), {});
+    holder->Begin(true);
+    holder->Execute("INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)",
+                    {"0001", "00000002", "00003"});
+    std::string failure;
+    std::thread waiting([this, &failure] {
+        try {
+            Apply(ChangePacketBuilder().Insert("0001", "00003", "00000002").Build());
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+    });
+    std::this_thread::sleep_for(400ms);
+    holder->Rollback();
+    waiting.join();
+    EXPECT_TRUE(failure.empty()) << failure;
+    EXPECT_NE(Snapshot().find("0001|00000002|00003|"), std::string::npos) << Snapshot();
+}
