@@ -2,6 +2,7 @@
 
 #include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
+#include "platform/net/ServClienteContract.h"
 
 #include <algorithm>
 #include <fstream>
@@ -14,23 +15,44 @@ namespace {
 
 struct Column {
     const char* name;
-    int size;
     bool key;
+    int size = 0;
 };
 
-// The columns a file may give, their sizes as the schema declares them.
+// A column's size as the contract declares it for the screens; NMFILIAL, the
+// one no screen's data set carries, as the schema does.
+int SizeOf(const std::string& name)
+{
+    const RemoteContract& contract = ServClienteContract::Get();
+    for (const char* dataSet : {ServClienteContract::kClients, ServClienteContract::kServices}) {
+        if (contract.DataSet(dataSet).FieldIndex(name) >= 0) {
+            return contract.DataSet(dataSet).Field(name).size;
+        }
+    }
+    return name == "NMFILIAL" ? 30 : 0;
+}
+
+// The columns a file may give.
 const std::map<std::string, std::vector<Column>>& Tables()
 {
-    static const std::map<std::string, std::vector<Column>> tables = {
-        {"FILIAL", {{"CDFILIAL", 4, true}, {"NMFILIAL", 30, false}}},
-        {"CLIENTE",
-         {{"CDFILIAL", 4, true},
-          {"CDCLIENTE", 21, true},
-          {"IDTPIJURCLIE", 1, false},
-          {"NRINSJURCLIE", 20, false},
-          {"NMRAZSOCCLIE", 50, false}}},
-        {"SERVFILI", {{"CDFILIAL", 4, true}, {"CDSERVFILI", 5, true}, {"NMSERVICO", 40, false}}},
-    };
+    static const std::map<std::string, std::vector<Column>> tables = [] {
+        std::map<std::string, std::vector<Column>> t = {
+            {"FILIAL", {{"CDFILIAL", true}, {"NMFILIAL", false}}},
+            {"CLIENTE",
+             {{"CDFILIAL", true},
+              {"CDCLIENTE", true},
+              {"IDTPIJURCLIE", false},
+              {"NRINSJURCLIE", false},
+              {"NMRAZSOCCLIE", false}}},
+            {"SERVFILI", {{"CDFILIAL", true}, {"CDSERVFILI", true}, {"NMSERVICO", false}}},
+        };
+        for (auto& [table, columns] : t) {
+            for (Column& c : columns) {
+                c.size = SizeOf(c.name);
+            }
+        }
+        return t;
+    }();
     return tables;
 }
 

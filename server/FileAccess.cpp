@@ -32,36 +32,36 @@ std::string Refused(const char* doing, const struct stat& st)
            UserName(st.st_uid) + ":" + GroupName(st.st_gid) + ")";
 }
 
-} // namespace
-
-std::string FileAccess::WhyNotReadable(const std::string& path)
+// Why path, a file or a folder as folder says, cannot be used as access's
+// mode asks (doing: "read", "written").
+std::string WhyNot(const std::string& path, bool folder, int mode, const char* doing)
 {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
-        return errno == ENOENT ? "is missing" : std::string("cannot be looked at: ") + std::strerror(errno);
+        if (errno == ENOENT) {
+            return folder ? "does not exist" : "is missing";
+        }
+        return std::string("cannot be looked at: ") + std::strerror(errno);
     }
-    if (!S_ISREG(st.st_mode)) {
-        return "is not a regular file";
+    if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) {
+        return folder ? "is not a folder" : "is not a regular file";
     }
-    if (access(path.c_str(), R_OK) != 0) {
-        return Refused("read", st);
+    if (access(path.c_str(), mode) != 0) {
+        return Refused(doing, st);
     }
     return {};
 }
 
+} // namespace
+
+std::string FileAccess::WhyNotReadable(const std::string& path)
+{
+    return WhyNot(path, false, R_OK, "read");
+}
+
 std::string FileAccess::WhyNotWritableFolder(const std::string& path)
 {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        return errno == ENOENT ? "does not exist" : std::string("cannot be looked at: ") + std::strerror(errno);
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        return "is not a folder";
-    }
-    if (access(path.c_str(), W_OK | X_OK) != 0) {
-        return Refused("written", st);
-    }
-    return {};
+    return WhyNot(path, true, W_OK | X_OK, "written");
 }
 
 std::string FileAccess::WhyNotWritable(const std::string& path)

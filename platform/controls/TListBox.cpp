@@ -22,9 +22,7 @@ TListBox::TListBox(TComponent* AOwner) : TWinControl(AOwner)
 
 const std::string& TListBox::Item(int index) const
 {
-    if (index < 0 || index >= Count()) {
-        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
-    }
+    CheckIndex(index);
     return items_[static_cast<size_t>(index)];
 }
 
@@ -74,9 +72,7 @@ void TListBox::Insert(int index, const std::string& text)
 
 void TListBox::Delete(int index)
 {
-    if (index < 0 || index >= Count()) {
-        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
-    }
+    CheckIndex(index);
     items_.erase(items_.begin() + index);
     selected_.erase(selected_.begin() + index);
     pending_.erase(pending_.begin() + index);
@@ -122,19 +118,22 @@ std::string TListBox::ItemsText() const
     return text;
 }
 
-bool TListBox::ItemPending(int index) const
+void TListBox::CheckIndex(int index) const
 {
     if (index < 0 || index >= Count()) {
         throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
     }
+}
+
+bool TListBox::ItemPending(int index) const
+{
+    CheckIndex(index);
     return pending_[static_cast<size_t>(index)];
 }
 
 void TListBox::SetItemPending(int index, bool value)
 {
-    if (index < 0 || index >= Count()) {
-        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
-    }
+    CheckIndex(index);
     if (pending_[static_cast<size_t>(index)] != value) {
         pending_[static_cast<size_t>(index)] = value;
         ItemsUpdated();
@@ -154,9 +153,7 @@ std::vector<int> TListBox::PendingIndexes() const
 
 bool TListBox::Selected(int index) const
 {
-    if (index < 0 || index >= Count()) {
-        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
-    }
+    CheckIndex(index);
     return selected_[static_cast<size_t>(index)];
 }
 
@@ -165,9 +162,7 @@ void TListBox::SetSelected(int index, bool value)
     if (index == -1) {
         return;
     }
-    if (index < 0 || index >= Count()) {
-        throw EInvalidOperation("List index out of bounds (" + std::to_string(index) + ")");
-    }
+    CheckIndex(index);
     if (!multiSelect_ && value) {
         std::fill(selected_.begin(), selected_.end(), false);
         itemIndex_ = index;

@@ -73,6 +73,8 @@ protected:
 
 private:
     void ItemsUpdated();
+    // Raises EInvalidOperation for an index that names no entry.
+    void CheckIndex(int index) const;
 
     std::vector<std::string> items_;
     std::vector<bool> selected_;
