@@ -210,6 +210,8 @@ void GuiShellUi::Search(TDataSet* DataSet)
 void GuiShellUi::ShowNote(const std::string& text)
 {
     QString line = GuiConvert::ToQt(text);
+    // One line: the heading's colon leads on, the changes apart by semicolons.
+    line.replace(QStringLiteral(":\n"), QStringLiteral(": "));
     line.replace(QLatin1Char('\n'), QStringLiteral("; "));
     shell_->statusBar()->showMessage(line, kNoteMs);
 }
