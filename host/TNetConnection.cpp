@@ -8,6 +8,7 @@
 #include "platform/model/ClassRegistration.h"
 #include "platform/net/TlsContext.h"
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 
@@ -110,10 +111,18 @@ void TNetConnection::DeliverUpdates()
         }
         connection->GatherUpdates();
         if (!connection->updates_.empty() && connection->onUpdate_) {
-            ++delivered;
+            const int takes = connection->takes_;
             connection->onUpdate_(connection);
+            if (connection->takes_ != takes) {
+                ++delivered;
+            }
         }
     }
+}
+
+bool TNetConnection::HoldsReload() const
+{
+    return std::any_of(updates_.begin(), updates_.end(), [](const Protocol::Update& u) { return u.Reload(); });
 }
 
 int TNetConnection::Delivered()

@@ -67,14 +67,25 @@ public:
     void SetLiveUpdates(bool value) { client_.SetLiveUpdates(value); }
     const TNotifyEvent& OnUpdate() const { return onUpdate_; }
     void SetOnUpdate(TNotifyEvent value) { onUpdate_ = std::move(value); }
-    std::vector<Protocol::Update> TakeUpdates() { return std::exchange(updates_, {}); }
+    // A handler that cannot apply them now leaves them: they are offered
+    // again with each delivery until taken.
+    std::vector<Protocol::Update> TakeUpdates()
+    {
+        ++takes_;
+        return std::exchange(updates_, {});
+    }
+    // Gives an update back, to be offered again with the next delivery.
+    void KeepUpdate(Protocol::Update update) { updates_.push_back(std::move(update)); }
+    // Whether an update waiting to be taken asks to read everything again.
+    bool HoldsReload() const;
     // Reads what every open connection with live updates has been sent and
     // runs their OnUpdate where some came. The shell calls it while its
     // operator is idle (between script commands, from its event loop); a
     // connection that fails meanwhile is closed, to be opened again by its
     // next call.
     static void DeliverUpdates();
-    // How many times DeliverUpdates has run an OnUpdate, in all.
+    // How many times DeliverUpdates has run an OnUpdate that took its
+    // updates, in all.
     static int Delivered();
 
     bool Connected() const { return client_.IsOpen(); }
@@ -119,6 +130,7 @@ private:
     TServerObject appServer_{*this};
     TNotifyEvent onUpdate_;
     std::vector<Protocol::Update> updates_;
+    int takes_ = 0;
     // Takes what client_ holds into updates_, after a call too.
     void GatherUpdates();
 };

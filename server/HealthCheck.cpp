@@ -73,11 +73,12 @@ HealthCheck::Result HealthCheck::Run(const std::string& host, int port, const st
         client.SetOperator(operatorName);
         client.Open(host, port, RdmServCliente::kServerName, secret);
         std::vector<RemoteArg> args = {RemoteArg::Text(""), RemoteArg::Text("")};
-        const Variant answer = client.Call("GetServico", args);
+        const Variant answer = client.Call(ServClienteContract::kServices, args);
         client.Close();
         if (answer.GetKind() != Variant::Kind::Packet) {
-            result.message = address + ": GetServico did not answer a data packet; is this the service-per-client "
-                                       "application server?";
+            result.message = address + ": " + std::string(ServClienteContract::kServices) +
+                             " did not answer a data packet; is this the service-per-client "
+                             "application server?";
             return result;
         }
         result.ok = true;

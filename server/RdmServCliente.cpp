@@ -79,14 +79,15 @@ RdmServCliente::RdmServCliente(Database* db, Caller caller, std::shared_ptr<Grou
             return (this->*fn)(args[0].AsString(), args[1].AsString());
         });
     };
-    two("GetCliente", &RdmServCliente::GetCliente);
-    two("GetServico", &RdmServCliente::GetServico);
-    two("GetServClie", &RdmServCliente::GetServClie);
-    two("DelTodos", &RdmServCliente::DelTodos);
+    two(ServClienteContract::kClients, &RdmServCliente::GetCliente);
+    two(ServClienteContract::kServices, &RdmServCliente::GetServico);
+    two(ServClienteContract::kAssigned, &RdmServCliente::GetServClie);
+    two(ServClienteContract::kDeleteAll, &RdmServCliente::DelTodos);
     // A packet joining a batch writes on the batch's connection: the session's
     // own transaction must not take the write lock while it waits.
     AddMethod(
-        "ApCoServClie", [this](std::vector<Variant>& args) { return ApCoServClie(args[0]); }, !group_);
+        ServClienteContract::kApplyChanges, [this](std::vector<Variant>& args) { return ApCoServClie(args[0]); },
+        !group_);
 }
 
 void RdmServCliente::Register(ModuleRegistry& registry)
@@ -129,7 +130,7 @@ void RdmServCliente::RecordDenial(const std::string& method, const Key& key)
 
 Variant RdmServCliente::GetCliente(const std::string& branch, const std::string& number)
 {
-    const std::string m = "GetCliente";
+    const std::string m = ServClienteContract::kClients;
     ServerText::CheckSize(m, "NRINSJURCLIE", number, SizeOf("NRINSJURCLIE"));
     const std::string wanted = Digits(number);
     const bool everyClient = Blank(number);
@@ -185,7 +186,7 @@ void RdmServCliente::CheckAccess(const ContractMethod& method, const std::string
 
 Variant RdmServCliente::GetServico(const std::string& branch, const std::string& client)
 {
-    const std::string m = "GetServico";
+    const std::string m = ServClienteContract::kServices;
     static const std::string sql =
         "SELECT " + DataSetReader::Columns(Services(), [](const std::string&) { return std::string("s."); }) +
         " FROM SERVFILI s WHERE s.CDFILIAL = ? AND NOT EXISTS (SELECT 1 FROM SERVCLIE c WHERE c.CDFILIAL = s.CDFILIAL "
@@ -197,7 +198,7 @@ Variant RdmServCliente::GetServico(const std::string& branch, const std::string&
 
 Variant RdmServCliente::GetServClie(const std::string& branch, const std::string& client)
 {
-    const std::string m = "GetServClie";
+    const std::string m = ServClienteContract::kAssigned;
     static const std::string sql =
         "SELECT " +
         DataSetReader::Columns(Assigned(),
@@ -215,7 +216,7 @@ Variant RdmServCliente::GetServClie(const std::string& branch, const std::string
 
 Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& client)
 {
-    const std::string m = "DelTodos";
+    const std::string m = ServClienteContract::kDeleteAll;
     const Key key{ServerText::ToDb(m, "CDFILIAL", branch), ServerText::ToDb(m, "CDCLIENTE", client), ""};
     const long long removed = writer_.DeleteAll(Db(), m, key);
     if (removed > 0) {
@@ -223,19 +224,6 @@ Variant RdmServCliente::DelTodos(const std::string& branch, const std::string& c
         Announce(Db());
     }
     return Variant(static_cast<std::int64_t>(removed));
-}
-
-std::optional<RemoteModule::ViewKey> RdmServCliente::Watched(const Protocol::Call& call) const
-{
-    if (call.descriptor.Method() != "GetServClie" || call.args.size() != 2 ||
-        call.args[0].GetKind() != Variant::Kind::String || call.args[1].GetKind() != Variant::Kind::String) {
-        return std::nullopt;
-    }
-    try {
-        return ViewKey{Cp1252::ToUtf8(call.args[0].AsString()), Cp1252::ToUtf8(call.args[1].AsString())};
-    } catch (const EConvertError&) {
-        return std::nullopt;
-    }
 }
 
 void RdmServCliente::NoteStored(const std::vector<AssignmentChange>& changes)
@@ -276,7 +264,7 @@ std::vector<RemoteModule::Stored> RdmServCliente::TakeStored()
 
 Variant RdmServCliente::ApCoServClie(const Variant& packet)
 {
-    const std::string m = "ApCoServClie";
+    const std::string m = ServClienteContract::kApplyChanges;
     if (packet.IsNull()) {
         return Variant(0);
     }
@@ -318,7 +306,7 @@ Variant RdmServCliente::ApCoServClie(const Variant& packet)
 
 bool RdmServCliente::ApplyInOneTrip(const std::vector<AssignmentChange>& changes)
 {
-    if (!writer_.Hold(Db(), "ApCoServClie", changes)) {
+    if (!writer_.Hold(Db(), ServClienteContract::kApplyChanges, changes)) {
         return false;
     }
     Announce(Db());

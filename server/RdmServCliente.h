@@ -76,8 +76,6 @@ public:
 
     using Key = AssignmentKey;
 
-    // GetServClie's branch and client: the view a session's updates follow.
-    std::optional<ViewKey> Watched(const Protocol::Call& call) const override;
     std::vector<Stored> TakeStored() override;
 
 private:

@@ -1,5 +1,6 @@
 #include "server/RemoteModule.h"
 
+#include "platform/core/Cp1252.h"
 #include "platform/core/Exception.h"
 
 #include <new>
@@ -117,4 +118,27 @@ bool RemoteModule::AnswersDataSet(const std::string& method) const
 {
     const ContractMethod* declared = contract_.FindMethod(method);
     return declared != nullptr && declared->result == TResultKind::rkDataSet;
+}
+
+std::optional<RemoteModule::ViewKey> RemoteModule::Watched(const Protocol::Call& call) const
+{
+    const ContractLiveUpdate* live = contract_.LiveUpdate();
+    if (!live || strcasecmp(call.descriptor.Method().c_str(), live->watchedBy.c_str()) != 0) {
+        return std::nullopt;
+    }
+    const ContractMethod* method = contract_.FindMethod(live->watchedBy);
+    const auto text = [&call](int arg) -> const Variant* {
+        const auto at = static_cast<size_t>(arg);
+        return at < call.args.size() && call.args[at].GetKind() == Variant::Kind::String ? &call.args[at] : nullptr;
+    };
+    const Variant* branch = text(method->branchArg);
+    const Variant* client = text(method->clientArg);
+    if (!branch || !client) {
+        return std::nullopt;
+    }
+    try {
+        return ViewKey{Cp1252::ToUtf8(branch->AsString()), Cp1252::ToUtf8(client->AsString())};
+    } catch (const EConvertError&) {
+        return std::nullopt;
+    }
 }

@@ -53,10 +53,10 @@ public:
     bool AnswersDataSet(const std::string& method) const;
 
     // What a session's live updates follow: the branch and client (in the
-    // database's form) that a call which succeeded showed its caller, or
-    // nothing for a call that shows none.
+    // database's form) that a call of the contract's watching method named,
+    // or nothing for any other call (or one whose texts cannot be read).
     using ViewKey = std::pair<std::string, std::string>;
-    virtual std::optional<ViewKey> Watched(const Protocol::Call& /*call*/) const { return std::nullopt; }
+    std::optional<ViewKey> Watched(const Protocol::Call& call) const;
     // What the last call stored, by branch and client, taken once; the caller
     // tells the others only once the call's commit is done.
     struct Stored {

@@ -49,9 +49,23 @@ std::vector<PacketField> ContractDataSet::PacketFields() const
 }
 
 RemoteContract::RemoteContract(std::string serverName, std::vector<ContractDataSet> dataSets,
-                               std::vector<ContractMethod> methods)
-    : serverName_(std::move(serverName)), dataSets_(std::move(dataSets)), methods_(std::move(methods))
-{}
+                               std::vector<ContractMethod> methods, std::optional<ContractLiveUpdate> liveUpdate)
+    : serverName_(std::move(serverName)),
+      dataSets_(std::move(dataSets)),
+      methods_(std::move(methods)),
+      liveUpdate_(std::move(liveUpdate))
+{
+    if (!liveUpdate_) {
+        return;
+    }
+    const ContractMethod* watched = FindMethod(liveUpdate_->watchedBy);
+    if (!watched || watched->branchArg < 0 || watched->clientArg < 0 || watched->result != TResultKind::rkDataSet ||
+        DataSet(watched->dataSet).FieldIndex(liveUpdate_->itemField) < 0) {
+        throw std::logic_error(serverName_ + ": live updates follow " + liveUpdate_->watchedBy +
+                               ", which must answer a data set with the field " + liveUpdate_->itemField +
+                               " and name a branch and a client");
+    }
+}
 
 const ContractMethod* RemoteContract::FindMethod(const std::string& name) const
 {

@@ -14,6 +14,7 @@
 #include "platform/core/DataPacket.h"
 #include "platform/net/CallDescriptor.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -62,13 +63,27 @@ struct ContractMethod {
     std::string entryBranchField;
 };
 
+// What a session that asked for live updates (Protocol's Update) is told:
+// the changes others store of the rows that the method watchedBy answered
+// it last, for the branch and client that call named (its branchArg and
+// clientArg), each change naming the row by its field itemField.
+struct ContractLiveUpdate {
+    std::string watchedBy;
+    std::string itemField;
+};
+
 class RemoteContract {
 public:
-    RemoteContract(std::string serverName, std::vector<ContractDataSet> dataSets, std::vector<ContractMethod> methods);
+    // Throws std::logic_error for a live update whose method is not declared,
+    // names no branch and client, or whose data set lacks itemField.
+    RemoteContract(std::string serverName, std::vector<ContractDataSet> dataSets, std::vector<ContractMethod> methods,
+                   std::optional<ContractLiveUpdate> liveUpdate = std::nullopt);
 
     const std::string& ServerName() const { return serverName_; }
     const std::vector<ContractMethod>& Methods() const { return methods_; }
     const std::vector<ContractDataSet>& DataSets() const { return dataSets_; }
+    // Null for a module that sends no live updates.
+    const ContractLiveUpdate* LiveUpdate() const { return liveUpdate_ ? &*liveUpdate_ : nullptr; }
 
     // By name without regard to case, as late-bound names are; null for none.
     const ContractMethod* FindMethod(const std::string& name) const;
@@ -90,4 +105,5 @@ private:
     std::string serverName_;
     std::vector<ContractDataSet> dataSets_;
     std::vector<ContractMethod> methods_;
+    std::optional<ContractLiveUpdate> liveUpdate_;
 };

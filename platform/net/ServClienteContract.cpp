@@ -21,12 +21,13 @@ const RemoteContract& ServClienteContract::Get()
         },
         {
             // The client's registration number is the second argument.
-            {"GetCliente", {A::atTextByValue, A::atTextByValue}, R::rkDataSet, kClients, false, 0, -1, ""},
-            {"GetServico", {A::atTextByValue, A::atTextByValue}, R::rkDataSet, kServices, false, 0, 1, ""},
-            {"GetServClie", {A::atTextByValue, A::atTextByValue}, R::rkDataSet, kAssigned, false, 0, 1, ""},
-            {"DelTodos", {A::atTextByValue, A::atTextByValue}, R::rkInteger, "", true, 0, 1, ""},
+            {kClients, {A::atTextByValue, A::atTextByValue}, R::rkDataSet, kClients, false, 0, -1, ""},
+            {kServices, {A::atTextByValue, A::atTextByValue}, R::rkDataSet, kServices, false, 0, 1, ""},
+            {kAssigned, {A::atTextByValue, A::atTextByValue}, R::rkDataSet, kAssigned, false, 0, 1, ""},
+            {kDeleteAll, {A::atTextByValue, A::atTextByValue}, R::rkInteger, "", true, 0, 1, ""},
             // A change packet of the data set GetServClie answers.
-            {"ApCoServClie", {A::atVariantByRef}, R::rkInteger, kAssigned, true, -1, -1, "CDFILIAL"},
-        });
+            {kApplyChanges, {A::atVariantByRef}, R::rkInteger, kAssigned, true, -1, -1, "CDFILIAL"},
+        },
+        ContractLiveUpdate{kAssigned, kUpdatedField});
     return contract;
 }

@@ -7,10 +7,16 @@
 class ServClienteContract {
 public:
     static constexpr const char* kServerName = "Zel.rdmServCliente";
-    // Data sets, by the name of the method that answers them.
+    // Its methods. The data sets carry the name of the method that answers
+    // them.
     static constexpr const char* kClients = "GetCliente";
     static constexpr const char* kServices = "GetServico";
     static constexpr const char* kAssigned = "GetServClie";
+    static constexpr const char* kDeleteAll = "DelTodos";
+    static constexpr const char* kApplyChanges = "ApCoServClie";
+    // What live updates name: a change of kAssigned's rows, by this field,
+    // of the branch and client a session's last kAssigned call named.
+    static constexpr const char* kUpdatedField = "CDSERVFILI";
 
     static const RemoteContract& Get();
 };

@@ -3,7 +3,7 @@
 // appears in the grid, one taken back the reverse. The operator's selection,
 // current row and waiting changes stay; nothing the operator is doing is
 // interrupted: while a command runs or a grid row is edited the updates wait,
-// and are applied once it ends, with the next delivery.
+// and are applied with the first delivery after it ends.
 #include "host/ShellRoutines.h"
 #include "host/TMessages.h"
 #include "host/TNetConnection.h"
@@ -21,18 +21,20 @@
 
 void TfrmServCliente::netSevClienteUpdate(TObject* /*Sender*/)
 {
-    for (auto& update : netSevCliente->TakeUpdates()) {
-        atualizacoes_.push_back(std::move(update));
+    // Left in the connection, the updates are offered again with the next
+    // delivery: once the command, the edit or the message has ended, and a
+    // reading of everything once no change of the operator's waits.
+    if (!boEventos || ShowAviActive() || !dtsPadrao->Enabled() || !cdsServClie->Active() ||
+        cdsServClie->State() != TDataSetState::dsBrowse ||
+        (cdsServClie->GetChangeCount() > 0 && netSevCliente->HoldsReload())) {
+        return;
     }
+    atualizacoes_ = netSevCliente->TakeUpdates();
     AplicaAtualizacoes();
 }
 
 void TfrmServCliente::AplicaAtualizacoes()
 {
-    if (atualizacoes_.empty() || !boEventos || ShowAviActive() || !dtsPadrao->Enabled() || !cdsServClie->Active() ||
-        cdsServClie->State() != TDataSetState::dsBrowse) {
-        return;
-    }
     const std::string filial = CodigoFilial();
     const std::string cliente = ClienteValidado();
     const int campo = cdsServClie->FieldByName("CDSERVFILI")->Index();
@@ -81,6 +83,9 @@ void TfrmServCliente::AplicaAtualizacoes()
     }
     if (releitura && cdsServClie->GetChangeCount() < 1) {
         RelerMantendoSelecao();
+    } else if (releitura) {
+        // Reading again would drop the waiting changes: it waits for them.
+        netSevCliente->KeepUpdate(Protocol::Update{});
     }
     MostraPendentes();
     EnabledBotoes();

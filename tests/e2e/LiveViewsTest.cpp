@@ -63,3 +63,43 @@ TEST_F(LiveViewsTest, AnotherOperatorsMovesReachTheScreenAndTheSelectionAndWaiti
     EXPECT_EQ(LineWith(writer.Step("wait 5000"), "wait")["wait"], "update");
     EXPECT_EQ(LineWith(writer.Step("wait 300"), "wait")["wait"], "timeout");
 }
+
+TEST_F(LiveViewsTest, AfterTheServerRestartsTheScreenFollowsAgainFromItsFirstMove)
+{
+    auto writer = Live("writer");
+    auto watcher = Live("watcher");
+    writer.Step(Header(1));
+    watcher.Step(Header(1));
+    RestartServer();
+    const std::string port = "session WebPort " + std::to_string(Server().Port()) + "\n";
+    writer.Step(port);
+    // The watcher's move opens a new session, which follows the client
+    // from the move's reading of the views on.
+    auto own = watcher.Step(port + "listclick lsbPossiveis 0\nclick sbtEscolhido");
+    EXPECT_EQ(GridCodes(own), (std::vector<std::string>{"00001"})) << own.Text();
+    writer.Step("listclick lsbPossiveis 1\nclick sbtEscolhido");
+    auto seen = watcher.Step("wait 5000");
+    EXPECT_EQ(LineWith(seen, "wait")["wait"], "update") << seen.Text();
+    EXPECT_EQ(GridCodes(seen), Assigned("0001", "C0002"));
+    EXPECT_EQ(ListItems(seen), ListOfServicesNotIn(Assigned("0001", "C0002")));
+}
+
+TEST_F(LiveViewsTest, AnUpdateWaitsForTheRowBeingEditedAndIsAppliedOnceTheEditEnds)
+{
+    auto writer = Live("writer");
+    auto watcher = Live("watcher");
+    writer.Step(Header(1));
+    watcher.Step(Header(1) + "listclick lsbPossiveis 0\nclick sbtEscolhido");
+    writer.Step("wait 2000");
+    auto editing = watcher.Step("cellclick dbgPadrao 0\nkey x");
+    ASSERT_EQ(editing.Component("cdsServClie")["state"], "edit") << editing.Text();
+
+    writer.Step("listclick lsbPossiveis 1\nclick sbtEscolhido");
+    auto held = watcher.Step("wait 600");
+    EXPECT_EQ(LineWith(held, "wait")["wait"], "timeout") << held.Text();
+    EXPECT_EQ(GridCodes(held), (std::vector<std::string>{"00001"}));
+    auto after = watcher.Step("key Escape\nwait 2000");
+    EXPECT_EQ(LineWith(after, "wait")["wait"], "update") << after.Text();
+    EXPECT_EQ(GridCodes(after), Assigned("0001", "C0002"));
+    EXPECT_EQ(ListItems(after), ListOfServicesNotIn(Assigned("0001", "C0002")));
+}

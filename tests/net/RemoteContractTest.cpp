@@ -47,3 +47,33 @@ TEST(RemoteContract, FieldsOutOfStepWithTheDeclaredDataSetAreNamed)
     const Fields extra = with([](Fields& f) { f.emplace_back("QTD", 0); });
     EXPECT_NE(why(extra).find("QTD is not one the server sends"), std::string::npos) << why(extra);
 }
+
+TEST(RemoteContract, LiveUpdatesFollowAMethodNamingABranchAndClientOfADataSetWithTheField)
+{
+    const RemoteContract& real = ServClienteContract::Get();
+    ASSERT_NE(real.LiveUpdate(), nullptr);
+    EXPECT_EQ(real.LiveUpdate()->watchedBy, ServClienteContract::kAssigned);
+    struct Case {
+        const char* method;
+        const char* field;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {ServClienteContract::kAssigned, "CDSERVFILI", true},
+        {ServClienteContract::kAssigned, "QTD", false},
+        {ServClienteContract::kClients, "CDCLIENTE", false},    // names no client
+        {ServClienteContract::kDeleteAll, "CDSERVFILI", false}, // answers no data set
+        {"GetOutro", "CDSERVFILI", false},
+    };
+    for (const Case& c : cases) {
+        auto make = [&] {
+            return RemoteContract(real.ServerName(), real.DataSets(), real.Methods(),
+                                  ContractLiveUpdate{c.method, c.field});
+        };
+        if (c.accepted) {
+            EXPECT_NO_THROW(make()) << c.method;
+        } else {
+            EXPECT_THROW(make(), std::logic_error) << c.method << " " << c.field;
+        }
+    }
+}

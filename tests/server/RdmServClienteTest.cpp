@@ -203,3 +203,27 @@ TEST_P(ServerTest, ManyClientsChangingOneClientAtOnceLoseNothing)
 
 INSTANTIATE_TEST_SUITE_P(Databases, ServerTest, ::testing::ValuesIn(kEngines),
                          [](const auto& info) { return info.param; });
+
+TEST(RdmServClienteWatch, OnlyTheWatchingCallWithReadableTextsNamesTheView)
+{
+    RdmServCliente module(nullptr, Caller{}, nullptr);
+    using Key = RemoteModule::ViewKey;
+    struct Case {
+        const char* method;
+        std::vector<Variant> args;
+        std::optional<Key> watched;
+    };
+    const Case cases[] = {
+        {"GetServClie", {Variant("0001"), Variant("00000001")}, Key{"0001", "00000001"}},
+        {"getservclie", {Variant("Fil\xE9"), Variant("7")}, Key{"Fil\xC3\xA9", "7"}},
+        {"GetServico", {Variant("0001"), Variant("00000001")}, std::nullopt},
+        {"GetServClie", {Variant("0001")}, std::nullopt},
+        {"GetServClie", {Variant(1), Variant("00000001")}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        Protocol::Call call;
+        call.descriptor = CallDescriptor(c.method, std::vector<TArgType>(c.args.size(), TArgType::atTextByValue));
+        call.args = c.args;
+        EXPECT_EQ(module.Watched(call), c.watched) << c.method;
+    }
+}
