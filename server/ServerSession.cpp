@@ -368,6 +368,7 @@ bool ServerSession::Handshake()
         }
     }
     placed_ = true;
+    holder_ = caller.operatorName.empty() ? "network " + network_ : "operator " + caller.operatorName;
     try {
         db_ = Database::Open(options_.db, options_.database);
         module_ = registry_.Create(hello.serverName, db_.get(), caller);
@@ -409,26 +410,36 @@ void ServerSession::Warn(const std::string& text)
     }
 }
 
-std::string ServerSession::Reply(const std::string& payload, bool& held)
+std::string ServerSession::Reply(const std::string& payload, size_t& held)
 {
     Protocol::CallReply reply;
     Protocol::Call call;
     std::string method = "a call";
     bool decoded = false;
+    const auto busy = [&](const char* what) {
+        reply = {};
+        reply.message = "The application server is " + std::string(what) +
+                        " as many answers at once as its memory allows; " + method + " was not run: send it again";
+        reply.code = "srv.respostas_ocupado";
+        reply.args = {method};
+        Warn(reply.message);
+        return Protocol::EncodeCallReply(reply);
+    };
     try {
         call = Protocol::DecodeCall(payload, options_.maxCells);
         decoded = true;
         method = call.descriptor.Method();
         // Only an answer that carries a data set can grow large: a count
         // takes no room of the budget, so changes never wait behind reads.
-        held = module_->AnswersDataSet(method) && answers_.Take(options_.maxAnswer, options_.answerWait, stopping_);
-        if (!held && module_->AnswersDataSet(method)) {
-            reply.message = "The application server is building as many answers at once as its memory allows; " +
-                            method + " was not run: send it again";
-            reply.code = "srv.respostas_ocupado";
-            reply.args = {method};
-            Warn(reply.message);
-            return Protocol::EncodeCallReply(reply);
+        // Such a call reserves what its method's answers have needed of late
+        // before it reads, and what its own answer needs once read.
+        const bool large = module_->AnswersDataSet(method);
+        if (large) {
+            const size_t estimate = std::min(answers_.Estimate(method), options_.maxAnswer);
+            if (!answers_.Take(holder_, estimate, options_.answerWait, stopping_)) {
+                return busy("building");
+            }
+            held = estimate;
         }
         auto started = std::chrono::steady_clock::now();
         reply = module_->Dispatch(call);
@@ -461,6 +472,17 @@ std::string ServerSession::Reply(const std::string& payload, bool& held)
         // The size is known before the bytes are built, so an answer over
         // the bound is never built whole.
         const size_t size = Protocol::EncodedSize(reply);
+        if (large) {
+            answers_.Answered(method, size);
+        }
+        if (large && size <= options_.maxAnswer && size != held) {
+            if (size < held) {
+                answers_.Give(holder_, held - size);
+            } else if (!answers_.Take(holder_, size - held, options_.answerWait, stopping_)) {
+                return busy("sending");
+            }
+            held = size;
+        }
         if (size <= options_.maxAnswer) {
             std::string bytes = Protocol::EncodeCallReply(reply, size);
             // The result's rows are freed once the answer is on its way,
@@ -551,17 +573,17 @@ void ServerSession::Serve()
             return;
         }
         inCall_ = true;
-        bool held = false;
+        size_t held = 0;
         std::string answer = Reply(payload, held);
         payload = std::string();
-        // The room goes back once the answer's bytes are gone, also when
-        // sending them fails.
-        auto give = std::shared_ptr<void>(nullptr, [&](void*) {
-            if (held) {
-                answers_.Give(options_.maxAnswer);
-            }
+        // The room goes back as the answer's bytes are written, the rest
+        // once they are gone, also when sending them fails.
+        auto give = std::shared_ptr<void>(nullptr, [&](void*) { answers_.Give(holder_, held); });
+        channel_.WriteFrame(answer, options_.frameTimeout, [&](size_t written) {
+            const size_t back = std::min(written, held);
+            answers_.Give(holder_, back);
+            held -= back;
         });
-        Send(answer);
         answered_ = {};
         inCall_ = false;
         idleUntil = std::chrono::steady_clock::now() + options_.idleTimeout;

@@ -24,8 +24,10 @@
 // before they are logged, and warnings about its calls are logged a few at a time per session and per network, with a
 // count of those held back. A call that runs out of memory, or whose answer is larger than the answer bound, is
 // answered with a fault and the connection goes on; the answer's size is worked out before its bytes are built. A call
-// waits for room in the server's AnswerBudget before it runs, and is answered with a fault that it may send again when
-// none is found in time.
+// answering a data set waits for room in the server's AnswerBudget before it runs (what its method's answers needed of
+// late) and before its answer is built (what that answer needs), in its operator's share (its network's without one),
+// and gives the room back as the answer is written; it is answered with a fault that it may send again when no room is
+// found in time.
 //
 // Over TLS the TLS handshake comes first, and it and the protocol's
 // handshake together must end within the handshake time-out. With
@@ -129,9 +131,12 @@ private:
     // Sends the updates waiting, when the interval since the last allows.
     void SendUpdates();
     void Send(const std::string& payload);
-    // held tells whether the call took room in the answer budget, to give back
-    // once its answer is sent.
-    std::string Reply(const std::string& payload, bool& held);
+    // held tells how much room of the answer budget the call took, to give
+    // back as its answer is sent.
+    std::string Reply(const std::string& payload, size_t& held);
+    // Whose share of the answer budget the session's answers take: its
+    // operator's, or its network's without one.
+    std::string holder_;
     // The last call's result, kept until its answer was sent.
     Protocol::CallReply answered_;
 

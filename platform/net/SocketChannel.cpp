@@ -367,7 +367,7 @@ void SocketChannel::Handshake(const std::string& host, Duration timeout)
     }
 }
 
-void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
+void SocketChannel::WriteFrame(std::string_view payload, Duration timeout, const std::function<void(size_t)>& written)
 {
     const auto header = FrameBuffer::Header(payload.size());
     if (!io_->socket.is_open()) {
@@ -386,17 +386,30 @@ void SocketChannel::WriteFrame(std::string_view payload, Duration timeout)
         // one system call, not a turn of the io_context, and what it does not
         // take goes the waiting way.
         asio::error_code ec;
+        const size_t whole = parts[0].size() + parts[1].size();
         SendNow(io_->socket.native_handle(), parts, ec);
         if (ec) {
             Fail("send", ec);
+        }
+        if (written) {
+            written(whole - parts[0].size() - parts[1].size());
         }
         if (parts[0].size() + parts[1].size() == 0) {
             return;
         }
     }
     asio::error_code result = asio::error::would_block;
+    // Told in parts of at most kWritePart, each once the socket took it.
+    size_t told = 0;
+    const auto part = [&](const asio::error_code& ec, size_t done) -> size_t {
+        if (written && done > told) {
+            written(done - told);
+            told = done;
+        }
+        return ec ? 0 : kWritePart;
+    };
     OnStream(*io_, [&](auto& stream) {
-        asio::async_write(stream, parts, [&](const asio::error_code& ec, size_t) { result = ec; });
+        asio::async_write(stream, parts, part, [&](const asio::error_code& ec, size_t) { result = ec; });
     });
     if (Run(timeout)) {
         Close();

@@ -54,7 +54,9 @@ public:
     void AcceptTls(Duration timeout);
 
     void Connect(const std::string& host, int port, Duration timeout);
-    void WriteFrame(std::string_view payload, Duration timeout);
+    // written, when given, is told each part of the frame the socket took,
+    // in bytes, as it goes.
+    void WriteFrame(std::string_view payload, Duration timeout, const std::function<void(size_t)>& written = {});
     // Waits up to idleTimeout for the first byte of a frame, then allows
     // frameTimeout for the whole frame, so a peer that trickles bytes is cut
     // off however slowly it sends.
@@ -96,6 +98,9 @@ public:
     // long call. An empty function removes it. Returns the previous hook.
     static std::function<void()> SetWaitHook(std::function<void()> hook);
     static constexpr Duration kWaitHookPeriod{50};
+    // The largest part of a frame written at once when the socket does not
+    // take it whole.
+    static constexpr size_t kWritePart = 64 * 1024;
 
 private:
     // Runs the io_context until its work is done or the time is up; on time-out
