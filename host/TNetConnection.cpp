@@ -242,6 +242,11 @@ Variant TNetConnection::Invoke(const std::string& method, std::vector<RemoteArg>
     }
     try {
         Variant answer = client_.Call(method, args);
+        // What came before the answer of a reading of the watched rows is
+        // shown in it: applied after it, it would undo newer changes.
+        if (const auto key = client_.Watches(method, args)) {
+            RemoteClient::DropShown(updates_, *key);
+        }
         GatherUpdates();
         return answer;
     } catch (const ESocketError& e) {

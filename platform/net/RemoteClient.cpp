@@ -3,7 +3,10 @@
 #include "platform/core/Exception.h"
 #include "platform/net/CallTrace.h"
 #include "platform/net/Protocol.h"
+#include "platform/net/RemoteContract.h"
 #include "platform/net/TlsContext.h"
+
+#include <strings.h>
 
 void RemoteClient::Open(const std::string& host, int port, const std::string& serverName, const std::string& secret)
 {
@@ -42,6 +45,31 @@ void RemoteClient::Open(const std::string& host, int port, const std::string& se
         channel_.Close();
         throw ERemoteError(reply.message, reply.code, reply.args);
     }
+    contract_ = RemoteContract::Find(serverName);
+}
+
+std::optional<RemoteClient::ViewKey> RemoteClient::Watches(const std::string& method,
+                                                           const std::vector<RemoteArg>& args) const
+{
+    const ContractLiveUpdate* live = contract_ ? contract_->LiveUpdate() : nullptr;
+    if (!live || strcasecmp(method.c_str(), live->watchedBy.c_str()) != 0) {
+        return std::nullopt;
+    }
+    const ContractMethod* watching = contract_->FindMethod(live->watchedBy);
+    const auto branch = static_cast<size_t>(watching->branchArg);
+    const auto client = static_cast<size_t>(watching->clientArg);
+    if (branch >= args.size() || client >= args.size() || args[branch].Value().GetKind() != Variant::Kind::String ||
+        args[client].Value().GetKind() != Variant::Kind::String) {
+        return std::nullopt;
+    }
+    return ViewKey{args[branch].Value().AsString(), args[client].Value().AsString()};
+}
+
+void RemoteClient::DropShown(std::vector<Protocol::Update>& updates, const ViewKey& key)
+{
+    std::erase_if(updates, [&key](const Protocol::Update& u) {
+        return u.Reload() || (u.branch == key.first && u.client == key.second);
+    });
 }
 
 void RemoteClient::Close()
@@ -126,6 +154,9 @@ Variant RemoteClient::Call(const std::string& method, std::vector<RemoteArg>& ar
     }
     for (auto& [index, value] : reply.byRef) {
         args[index].SetValue(std::move(value));
+    }
+    if (const auto key = Watches(method, args)) {
+        DropShown(updates_, *key);
     }
     return reply.result;
 }

@@ -26,8 +26,11 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+class RemoteContract;
 
 class RemoteClient {
 public:
@@ -63,6 +66,16 @@ public:
     // closed and ESocketError raised.
     std::vector<Protocol::Update> TakeUpdates();
 
+    // The branch and client a call of the method that live updates follow
+    // names (see ContractLiveUpdate), in the call's Windows-1252; nothing for
+    // any other call, or before Open.
+    using ViewKey = std::pair<std::string, std::string>;
+    std::optional<ViewKey> Watches(const std::string& method, const std::vector<RemoteArg>& args) const;
+    // Drops the updates that a successful watching call of key made stale:
+    // those about key and those asking to read everything, all of them sent
+    // before its answer and so shown in it.
+    static void DropShown(std::vector<Protocol::Update>& updates, const ViewKey& key);
+
     void Open(const std::string& host, int port, const std::string& serverName, const std::string& secret);
     void Close();
     bool IsOpen() const { return channel_.IsOpen(); }
@@ -77,6 +90,7 @@ public:
 
 private:
     static constexpr size_t kMaxKeptUpdates = 64;
+    const RemoteContract* contract_ = nullptr;
     void Keep(Protocol::Update update);
     // Reads the updates waiting on the connection, without waiting.
     void ReadUpdates();

@@ -202,3 +202,38 @@ TEST_F(RemoteClientTest, ALiveIdleConnectionIsNotStale)
     EXPECT_FALSE(client.IsStale());
     EXPECT_TRUE(client.IsOpen());
 }
+
+TEST_F(RemoteClientTest, UpdatesSentBeforeAReadingOfTheWatchedRowsAreShownInItAndDropped)
+{
+    using U = Protocol::Update;
+    const U same{"0001", "00000004", "ana", {{TUpdateStatus::usInserted, "00004"}}};
+    const U other{"0001", "00000009", "ana", {{TUpdateStatus::usDeleted, "00002"}}};
+    const U reload{};
+    FakeServer server(FakeServer::Calls([&](const Protocol::Call&, int) {
+        std::string frames;
+        for (const U& u : {same, other, reload}) {
+            frames += FrameBuffer::Wrap(Protocol::EncodeUpdate(u));
+        }
+        return FakeAction::Raw(frames + FrameBuffer::Wrap(ResultAnswer(Variant(0))));
+    }));
+    client.SetLiveUpdates(true);
+    OpenOn(server);
+    struct Case {
+        const char* method;
+        std::vector<std::string> kept; // by client code, "" for the reload
+    };
+    const Case cases[] = {
+        {"GetServClie", {"00000009"}},
+        {"getservclie", {"00000009"}},
+        {"GetServico", {"00000004", "00000009", ""}},
+    };
+    for (const Case& c : cases) {
+        auto args = TwoTexts();
+        client.Call(c.method, args);
+        std::vector<std::string> kept;
+        for (const U& u : client.TakeUpdates()) {
+            kept.push_back(u.client);
+        }
+        EXPECT_EQ(kept, c.kept) << c.method;
+    }
+}
