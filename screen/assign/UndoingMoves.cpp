@@ -12,6 +12,7 @@
 #include "host/ProgressShown.h"
 #include "host/ShellRoutines.h"
 #include "host/TMessages.h"
+#include "host/TNetConnection.h"
 #include "platform/controls/TMaskEdit.h"
 #include "platform/controls/TMenuItem.h"
 #include "platform/controls/TSpeedButton.h"
@@ -51,12 +52,8 @@ void TfrmServCliente::mniDesfazerClick(TObject* /*Sender*/)
         return;
     }
     ScopeFailure recovery([this] { RestauraAposErro(); });
-    // Changes of other operators not shown yet count as shown.
-    for (const Protocol::Update& update : atualizacoes_) {
-        for (const auto& [status, codigo] : update.changes) {
-            ultimoMovimento_.AlteradoPorOutro(update.branch, update.client, codigo);
-        }
-    }
+    // Other operators' changes waiting in the connection count as seen.
+    netSevClienteUpdate(netSevCliente);
     ControlsSuspended servClie(cdsServClie);
     Recarrega(cdsServClie, "GetServClie");
     std::set<std::string> noServidor;
