@@ -683,11 +683,11 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
     ExpectWidgetsShowTheModel("all moved back");
 }
 
-// Escape (the focus in the screen, where every other key is dropped), the
-// progress window's Cancel and its close box each stop move-all before its
-// next service: what was stored is shown, the rest stays offered and the
-// status line says how many were moved. Meanwhile the toolbar offers none of
-// the standard commands.
+// Escape (in the screen, where every other key is dropped, or in the progress
+// window), the progress window's Cancel and its close box each stop move-all
+// before its next service, none of them closing the window: what was stored
+// is shown, the rest stays offered and the status line says how many were
+// moved. Meanwhile the toolbar offers none of the standard commands.
 TEST_F(ScreenWorkTest, EscapeCancelOrTheCloseBoxStopMoveAll)
 {
     OpenWithListsLoaded();
@@ -699,6 +699,7 @@ TEST_F(ScreenWorkTest, EscapeCancelOrTheCloseBoxStopMoveAll)
              QTest::keyClick(shell_->ViewOf(screen_)->WidgetOf(screen_->ActiveControl()), Qt::Key_Escape);
          }},
         {"Cancel", [](ProgressWindow* progress) { QTest::mouseClick(progress->CancelButton(), Qt::LeftButton); }},
+        {"Escape in the window", [](ProgressWindow* progress) { QTest::keyClick(progress, Qt::Key_Escape); }},
         {"close box", [](ProgressWindow* progress) { progress->close(); }},
     };
     for (const auto& [name, press] : ways) {
@@ -722,6 +723,7 @@ TEST_F(ScreenWorkTest, EscapeCancelOrTheCloseBoxStopMoveAll)
                 pressed = true;
                 press(progress);
                 EXPECT_TRUE(progress->CancelPressed());
+                EXPECT_TRUE(progress->isVisible());
             }
         });
         watcher.start();

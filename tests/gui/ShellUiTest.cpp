@@ -285,35 +285,6 @@ TEST_F(ShellUiTest, ProgressWindowOpensCentredOnTheMainWindowWithItsTitleBarOnTh
     }
 }
 
-// Offered, the Cancel is pressed by its button, Escape in the window or its
-// close box, none of which closes the window: the command does, once it
-// has stopped.
-TEST_F(ShellUiTest, ProgressWindowsCancelIsPressedByItsButtonEscapeOrTheCloseBox)
-{
-    const std::vector<std::pair<const char*, std::function<void(ProgressWindow*)>>> ways = {
-        {"button", [](ProgressWindow* p) { QTest::mouseClick(p->CancelButton(), Qt::LeftButton); }},
-        {"Escape", [](ProgressWindow* p) { QTest::keyClick(p, Qt::Key_Escape); }},
-        {"close box", [](ProgressWindow* p) { p->close(); }},
-    };
-    for (const auto& [name, press] : ways) {
-        SCOPED_TRACE(name);
-        ActiveShowAvi(s->form, 6, "Aguarde");
-        ProgressWindow* progress = ui->Progress();
-        ASSERT_NE(progress, nullptr);
-        press(progress);
-        EXPECT_FALSE(ShowAviCancelled()) << "pressed before it was offered";
-        ShowAviOfferCancel();
-        EXPECT_TRUE(progress->CancelButton()->isVisible());
-        EXPECT_EQ(progress->CancelButton()->text(), QString("Cancelar"));
-        press(progress);
-        EXPECT_TRUE(ShowAviCancelled());
-        EXPECT_TRUE(progress->isVisible());
-        EXPECT_FALSE(progress->CancelButton()->isEnabled());
-        DeactiveShowAvi();
-        EXPECT_FALSE(ShowAviCancelled());
-    }
-}
-
 // ---- questions
 
 // The operator answers a question by a button, Enter (the first choice),
