@@ -51,7 +51,15 @@ void TfrmServCliente::mniDesfazerClick(TObject* /*Sender*/)
     if (!PodeDesfazer()) {
         return;
     }
-    ScopeFailure recovery([this] { RestauraAposErro(); });
+    // An undo that fails once it sends leaves nothing more to undo: a change
+    // it left waiting would make the rest look changed by someone else.
+    bool enviando = false;
+    ScopeFailure recovery([this, &enviando] {
+        if (enviando) {
+            ultimoMovimento_.Limpa();
+        }
+        RestauraAposErro();
+    });
     // Other operators' changes waiting in the connection count as seen.
     netSevClienteUpdate(netSevCliente);
     ControlsSuspended servClie(cdsServClie);
@@ -78,6 +86,7 @@ void TfrmServCliente::mniDesfazerClick(TObject* /*Sender*/)
     int feitos = 0;
     ProgressShown progress(frmServCliente, 6, msgPadrao->Msg("desfazer_progresso"));
     progress.OfferCancel();
+    enviando = true;
     if (retirar) {
         // From the last row, so that a deletion moves no row still to visit.
         for (int row = cdsServClie->RecordCount() - 1; row >= 0; --row) {
