@@ -43,6 +43,13 @@ IShellUi*& Installed()
 
 void IShellUi::ShowProgressCount(int /*done*/, int /*total*/) {}
 
+void IShellUi::OfferProgressCancel() {}
+
+bool IShellUi::ProgressCancelled()
+{
+    return false;
+}
+
 void IShellUi::ShowNote(const std::string& text)
 {
     std::fprintf(stderr, "note: %s\n", Cp1252::ToUtf8Lossy(text).c_str());

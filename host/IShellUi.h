@@ -31,6 +31,14 @@ public:
     // progress window is open, that it is at item done of total (1-based).
     // The plain one and the headless shell show nothing for it.
     virtual void ShowProgressCount(int done, int total);
+    // The command in the open progress window can stop between two items:
+    // the window offers the operator a Cancel (and takes Escape and its
+    // close box as one). The plain one offers none.
+    virtual void OfferProgressCancel();
+    // Whether the operator pressed the Cancel offered in the open progress
+    // window; the window stays open until the command closes it. The
+    // command asks between two items, so the item in hand is finished first.
+    virtual bool ProgressCancelled();
 
     // Shows the rows of dataSet in a lookup list titled title for the lookup
     // button sender, and waits for the operator: the 0-based row picked, or

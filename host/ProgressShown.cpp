@@ -23,6 +23,18 @@ void ProgressShown::Count(int done, int total)
     }
 }
 
+void ProgressShown::OfferCancel()
+{
+    if (open_) {
+        ShowAviOfferCancel();
+    }
+}
+
+bool ProgressShown::Cancelled() const
+{
+    return open_ && ShowAviCancelled();
+}
+
 void ProgressShown::Close()
 {
     if (open_) {

@@ -174,6 +174,18 @@ void ShowAviCount(int done, int total)
     }
 }
 
+void ShowAviOfferCancel()
+{
+    if (progressOpen) {
+        IShellUi::Current().OfferProgressCancel();
+    }
+}
+
+bool ShowAviCancelled()
+{
+    return progressOpen && IShellUi::Current().ProgressCancelled();
+}
+
 void DeactiveShowAvi()
 {
     if (!progressOpen) {

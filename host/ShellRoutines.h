@@ -70,6 +70,12 @@ void ActiveShowAvi(TComponent* owner, int kind, const std::string& text);
 // Shows in the open progress window that the work is at item done of total;
 // does nothing when none is open.
 void ShowAviCount(int done, int total);
+// Offers the operator a Cancel in the open progress window; does nothing when
+// none is open.
+void ShowAviOfferCancel();
+// True once the operator pressed the Cancel of the open progress window;
+// false when none is open.
+bool ShowAviCancelled();
 // Closes the progress window; does nothing when none is open.
 void DeactiveShowAvi();
 // True while the progress window is open.

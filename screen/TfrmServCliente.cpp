@@ -10,6 +10,7 @@
 #include "platform/controls/TLabel.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TMaskEdit.h"
+#include "platform/controls/TMenuItem.h"
 #include "platform/controls/TPanel.h"
 #include "platform/controls/TScrollBox.h"
 #include "platform/controls/TSpeedButton.h"
@@ -73,6 +74,7 @@ const HandlerTable& TfrmServCliente::Handlers()
         t.Add("sbtUmEsquerdaClick", &F::sbtUmEsquerdaClick, owner);
         t.Add("sbtTodosEsquerdaClick", &F::sbtTodosEsquerdaClick, owner);
         t.Add("lsbPossiveisDblClick", &F::lsbPossiveisDblClick, owner);
+        t.Add("mniDesfazerClick", &F::mniDesfazerClick, owner);
         t.Add("cdsServClieAfterPost", &F::cdsServClieAfterPost, owner);
         t.Add("cdsServClieAfterDelete", &F::cdsServClieAfterDelete, owner);
         t.Add("cdsServClieAfterCancel", &F::cdsServClieAfterCancel, owner);
@@ -119,6 +121,7 @@ void TfrmServCliente::ResourcesLoaded()
     BindField(scbClienFilial, "scbClienFilial");
     BindField(panClieFili, "panClieFili");
     BindField(dbgPadrao, "dbgPadrao");
+    BindField(mniDesfazer, "mniDesfazer");
     BindField(dtsFilial, "dtsFilial");
     BindField(dtsServico, "dtsServico");
     BindField(dtsCliente, "dtsCliente");

@@ -9,6 +9,7 @@
 //   header/BranchClientHeader.cpp branch and client selection
 //   assign/ServiceLists.cpp       the two service views
 //   assign/MovingServices.cpp     the four move commands
+//   assign/UndoingMoves.cpp       undoing the last move command
 //   assign/SavingAssignments.cpp  sending every change to the server
 //   assign/WaitingChanges.cpp     changes not yet on the server
 //   assign/LiveUpdates.cpp        other operators' changes, shown live
@@ -17,6 +18,7 @@
 
 #include "platform/core/DataPacket.h"
 #include "platform/net/Protocol.h"
+#include "screen/assign/UltimoMovimento.h"
 
 #include <map>
 #include <string>
@@ -76,6 +78,7 @@ public:
     TScrollBox* scbClienFilial = nullptr;
     TPanel* panClieFili = nullptr;
     TDBGrid* dbgPadrao = nullptr;
+    TMenuItem* mniDesfazer = nullptr;
     // Data.
     TDataSource* dtsFilial = nullptr;
     TDataSource* dtsServico = nullptr;
@@ -118,6 +121,9 @@ public:
     void sbtUmEsquerdaClick(TObject* Sender);
     void sbtTodosEsquerdaClick(TObject* Sender);
     void lsbPossiveisDblClick(TObject* Sender);
+
+    // Undoing the last move command.
+    void mniDesfazerClick(TObject* Sender);
 
     // What other operators store, shown live.
     void netSevClienteUpdate(TObject* Sender);
@@ -225,6 +231,12 @@ private:
     void EntraNoCabecalho(TMaskEdit* edit);
     // Brings the screen back to a usable state after a move command failed.
     void RestauraAposErro();
+    // Whether the last move command of the branch and client shown can be
+    // undone now: the views are shown and no row is being edited.
+    bool PodeDesfazer() const;
+    // Inserts and posts a row of the client's services, which the after-post
+    // handler sends.
+    void IncluiServico(const std::string& codigo, const std::string& nome);
 
     bool boEventos = false;
     // The services of the last load of both views, code to name.
@@ -235,4 +247,6 @@ private:
     std::string procurado_;
     // The names of the clients validated in the header, by code.
     std::map<std::string, std::string> nomesClientes_;
+    // The last move command that stored something, for its undo.
+    UltimoMovimento ultimoMovimento_;
 };

@@ -23,6 +23,8 @@
 #include "shell/SearchMatch.h"
 #include "shell/ShellKeys.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -84,6 +86,31 @@ std::string Hex(const std::string& bytes)
         out += buf;
     }
     return out;
+}
+
+// Clicks the menu entry or speed button of form whose shortcut is keys
+// ("Ctrl+Z"), as the desktop shell's shortcuts do; one that is disabled
+// takes no click. False when none has that shortcut.
+bool RunShortCut(TCustomForm& form, const std::string& keys)
+{
+    auto same = [&keys](const std::string& shortCut) {
+        return shortCut.size() == keys.size() &&
+               std::equal(shortCut.begin(), shortCut.end(), keys.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    for (int i = 0; i < form.ComponentCount(); ++i) {
+        TComponent* c = form.Components(i);
+        if (auto* item = dynamic_cast<TMenuItem*>(c); item != nullptr && same(item->ShortCut())) {
+            Application().Dispatch([item] { item->Click(); });
+            return true;
+        }
+        if (auto* button = dynamic_cast<TSpeedButton*>(c); button != nullptr && same(button->ShortCut())) {
+            Application().Dispatch([button] { button->OperatorClick(); });
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ParseInt(const std::string& s, int& out)
@@ -231,6 +258,7 @@ const ScriptDriver::Command* ScriptDriver::FindCommand(const std::string& name)
         {"pick", 2, &ScriptDriver::CmdPick},
         {"answer", 2, &ScriptDriver::CmdAnswer},
         {"wait", 2, &ScriptDriver::CmdWait},
+        {"cancel", 2, &ScriptDriver::CmdCancel},
         {"search", 2, &ScriptDriver::CmdSearch},
         {"windowstate", 2, &ScriptDriver::CmdWindowState},
         {"session", 3, &ScriptDriver::CmdSession},
@@ -383,6 +411,12 @@ void ScriptDriver::CmdKey(const std::vector<std::string>& w)
     }
     if (k == "F2" || k == "Alt+Down") {
         Application().Dispatch([f] { ShellKeys::OpenLookup(*f); });
+        return;
+    }
+    if (k.size() > 1 && k.find('+') != std::string::npos) {
+        if (!RunShortCut(*f, k)) {
+            ScriptError("key: no command has the shortcut " + U(k));
+        }
         return;
     }
     char c = 0;
@@ -539,6 +573,16 @@ void ScriptDriver::CmdWait(const std::vector<std::string>& w)
     }
 }
 
+void ScriptDriver::CmdCancel(const std::vector<std::string>& w)
+{
+    int items = 0;
+    if (!ParseInt(w[1], items) || items < 0) {
+        ScriptError("cancel: " + U(w[1]) + " is no number of items");
+        return;
+    }
+    cancelAfter_ = items;
+}
+
 void ScriptDriver::ShowNote(const std::string& text)
 {
     Emit({{"note", U(text)}});
@@ -611,6 +655,7 @@ void ScriptDriver::CmdWindowState(const std::vector<std::string>& w)
 void ScriptDriver::ShowProgress(TComponent* /*owner*/, int /*kind*/, const std::string& text)
 {
     ++progressDepth_;
+    progressItem_ = 0;
     Emit({{"progress", "open"}, {"text", U(text)}});
 }
 
@@ -619,7 +664,32 @@ void ScriptDriver::HideProgress()
     if (progressDepth_ > 0) {
         --progressDepth_;
     }
+    if (cancelOffered_) {
+        cancelOffered_ = false;
+        cancelPressed_ = false;
+        cancelAfter_.reset();
+    }
+    progressItem_ = 0;
     Emit({{"progress", "close"}});
+}
+
+void ScriptDriver::ShowProgressCount(int done, int /*total*/)
+{
+    progressItem_ = done;
+}
+
+void ScriptDriver::OfferProgressCancel()
+{
+    cancelOffered_ = true;
+}
+
+bool ScriptDriver::ProgressCancelled()
+{
+    if (!cancelPressed_ && cancelOffered_ && cancelAfter_ && progressItem_ > *cancelAfter_) {
+        cancelPressed_ = true;
+        Emit({{"progress", "cancel"}, {"done", progressItem_ - 1}});
+    }
+    return cancelPressed_;
 }
 
 int ScriptDriver::Ask(TComponent* /*owner*/, const std::string& text, const std::vector<std::string>& choices,

@@ -30,6 +30,11 @@ public:
     // IShellUi
     void ShowProgress(TComponent* owner, int kind, const std::string& text) override;
     void HideProgress() override;
+    void ShowProgressCount(int done, int total) override;
+    void OfferProgressCancel() override;
+    // True once the Cancel armed by `cancel N` is pressed: when the window
+    // shows its item N + 1, that is once N items are done.
+    bool ProgressCancelled() override;
     std::optional<int> PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet) override;
     void ShowEmptyLookup(TComponent* Sender, const std::string& text) override;
     void Search(TDataSet* DataSet) override;
@@ -69,6 +74,10 @@ private:
     void CmdPick(const std::vector<std::string>& w);
     void CmdAnswer(const std::vector<std::string>& w);
     void CmdWait(const std::vector<std::string>& w);
+    // `cancel N`: commands run whole before the next line is read, so the
+    // Cancel of the next progress window that offers one is pressed ahead,
+    // to take effect once N of its items are done.
+    void CmdCancel(const std::vector<std::string>& w);
     // Between commands, with no modal window open: what other operators
     // stored reaches the screen.
     void DeliverUpdates();
@@ -112,4 +121,11 @@ private:
     // TNetConnection::Delivered() when the last command ended.
     int deliveredMark_ = 0;
     int progressDepth_ = 0;
+    // The Cancel `cancel N` armed: N, until the window that offered a Cancel
+    // closes.
+    std::optional<int> cancelAfter_;
+    bool cancelOffered_ = false;
+    bool cancelPressed_ = false;
+    // The item the open progress window shows (1-based), 0 before the first.
+    int progressItem_ = 0;
 };

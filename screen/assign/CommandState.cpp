@@ -1,6 +1,7 @@
 // The state of every command, recomputed from the focus and the data: the
-// standard toolbar with its menu entries, and the four transfer buttons. Also
-// the grid's keys and focus, and the search over the list or the grid.
+// standard toolbar with its menu entries, the four transfer buttons and the
+// undo of the last move. Also the grid's keys and focus, and the search over
+// the list or the grid.
 #include "host/ShellRoutines.h"
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TDBGrid.h"
@@ -41,6 +42,7 @@ void TfrmServCliente::EnabledBotoes()
     sbtTodos->SetEnabled(lsbPossiveis->Count() >= 1 && InactiveOrBrowsing(cdsServClie));
     sbtUmEsquerda->SetEnabled(!cdsServClie->IsEmpty() && dtsPadrao->Enabled() && InactiveOrBrowsing(cdsServClie));
     sbtTodosEsquerda->SetEnabled(!cdsServClie->IsEmpty() && dtsPadrao->Enabled() && InactiveOrBrowsing(cdsServClie));
+    mniDesfazer->SetEnabled(PodeDesfazer());
 }
 
 void TfrmServCliente::dtsPadraoStateChange(TObject* Sender)
@@ -49,6 +51,13 @@ void TfrmServCliente::dtsPadraoStateChange(TObject* Sender)
     if (boEventos) {
         HabilitaBotoes();
         EnabledBotoes();
+        return;
+    }
+    // A move command is inserting: the standard screen has just offered its
+    // own commands for the row, which this screen never offers.
+    for (TSpeedButton* button : {sbtIncluir, sbtExcluir, sbtAlterar, sbtConfirmar, sbtCancelar}) {
+        button->SetEnabled(false);
+        MirrorOf(button)->SetEnabled(false);
     }
 }
 

@@ -50,6 +50,11 @@ void TfrmServCliente::AplicaAtualizacoes()
     std::string quem;
     std::string linhas;
     for (const Protocol::Update& update : std::exchange(atualizacoes_, {})) {
+        // A service another operator changed is theirs: the last move no
+        // longer undoes it.
+        for (const auto& [status, codigo] : update.changes) {
+            ultimoMovimento_.AlteradoPorOutro(update.branch, update.client, codigo);
+        }
         if (!update.Reload() && (update.branch != filial || update.client != cliente)) {
             continue;
         }

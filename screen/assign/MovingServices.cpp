@@ -10,6 +10,10 @@
 // brings the list in line with the grid (a row whose call failed stays in the
 // grid, waiting to go with the next change, and a service whose removal
 // failed comes back to the list marked pending) and recomputes the commands.
+//
+// Each command remembers the services it stored, as they went, for its undo
+// (UndoingMoves.cpp). Move-all offers the operator a Cancel: it stops before
+// its next service, what was stored stays and the rest stays offered.
 #include "host/ProgressShown.h"
 #include "host/ShellRoutines.h"
 #include "host/TMessages.h"
@@ -25,6 +29,9 @@
 #include "screen/Cli_Zel31500.h"
 #include "screen/TfrmServCliente.h"
 #include "screen/assign/ServiceLine.h"
+
+#include <map>
+#include <string>
 
 void TfrmServCliente::RestauraAposErro()
 {
@@ -49,6 +56,7 @@ void TfrmServCliente::sbtEscolhidoClick(TObject* /*Sender*/)
 {
     ScopeFailure recovery([this] { RestauraAposErro(); });
     ControlsSuspended servClie(cdsServClie);
+    ultimoMovimento_.Inicia(CodigoFilial(), ClienteValidado(), true);
     int i = 0;
     while (i <= lsbPossiveis->Count() - 1) {
         if (!lsbPossiveis->Selected(i)) {
@@ -64,6 +72,7 @@ void TfrmServCliente::sbtEscolhidoClick(TObject* /*Sender*/)
         cdsServClie->FieldByName("NMSERVICO")->SetAsString(ServiceLine::Name(entry));
         cdsServClie->Post();
         boEventos = true;
+        ultimoMovimento_.Registra(ServiceLine::Code(entry), ServiceLine::Name(entry));
         lsbPossiveis->Delete(i);
         Recarrega(cdsServico, "GetServico");
         lsbPossiveis->Repaint();
@@ -81,8 +90,16 @@ void TfrmServCliente::sbtTodosClick(TObject* /*Sender*/)
     ControlsSuspended servico(cdsServico);
     ControlsSuspended servClie(cdsServClie);
     ProgressShown progress(frmServCliente, 6, msgPadrao->Msg("upd_cdsServClie"));
-    for (int i = 0; i <= lsbPossiveis->Count() - 1; i += 1) {
+    progress.OfferCancel();
+    ultimoMovimento_.Inicia(CodigoFilial(), ClienteValidado(), true);
+    int i = 0;
+    for (; i <= lsbPossiveis->Count() - 1; i += 1) {
         progress.Count(i + 1, lsbPossiveis->Count());
+        // Asked once the window has taken the operator's input: a Cancel
+        // pressed while the last service was on its way stops here.
+        if (progress.Cancelled()) {
+            break;
+        }
         boEventos = false;
         cdsServClie->Insert();
         std::string entry = lsbPossiveis->Item(i);
@@ -93,14 +110,20 @@ void TfrmServCliente::sbtTodosClick(TObject* /*Sender*/)
         cdsServClie->FieldByName("NMSERVICO")->SetAsString(ServiceLine::Name(entry));
         cdsServClie->Post();
         boEventos = true;
+        ultimoMovimento_.Registra(stServFili, ServiceLine::Name(entry));
     }
+    const int oferecidos = lsbPossiveis->Count();
     progress.Close();
     servClie.Resume();
     lsbPossiveis->Clear();
     HabilitaBotoes();
     EnabledBotoes();
     servico.Resume();
+    // The rebuild offers again what was not moved.
     sbtVerificarClick(sbtVerificar);
+    if (i < oferecidos) {
+        MostraAviso(msgPadrao->Msg("interrompido_incluidos", {std::to_string(i), std::to_string(oferecidos)}));
+    }
 }
 
 void TfrmServCliente::sbtUmEsquerdaClick(TObject* /*Sender*/)
@@ -111,7 +134,10 @@ void TfrmServCliente::sbtUmEsquerdaClick(TObject* /*Sender*/)
     ControlsSuspended servClie(cdsServClie);
     if (cdsServClie->State() == TDataSetState::dsBrowse) {
         frmServCliente->Refresh();
+        const std::string codigo = cdsServClie->FieldByName("CDSERVFILI")->AsString();
+        ultimoMovimento_.Inicia(CodigoFilial(), ClienteValidado(), false);
         cdsServClie->Delete();
+        ultimoMovimento_.Registra(codigo, stnmservico);
     }
     servClie.Resume();
     MontaLista();
@@ -127,10 +153,24 @@ void TfrmServCliente::sbtTodosEsquerdaClick(TObject* /*Sender*/)
     ControlsSuspended servClie(cdsServClie);
     frmServCliente->Refresh();
     cdsServClie->First();
+    // What its undo brings back: the services the grid shows as stored (a
+    // row whose insert has not reached the server was never stored).
+    std::map<std::string, std::string> retirados;
+    const int codigo = cdsServClie->FieldByName("CDSERVFILI")->Index();
+    const int nome = cdsServClie->FieldByName("NMSERVICO")->Index();
+    for (int row = 0; row < cdsServClie->RecordCount(); ++row) {
+        if (cdsServClie->RowUpdateStatus(row) != TUpdateStatus::usInserted) {
+            retirados[cdsServClie->RowValue(row, codigo).value_or("")] = cdsServClie->RowValue(row, nome).value_or("");
+        }
+    }
     ProgressShown progress(frmServCliente, 6, msgPadrao->Msg("get_cdsClientesFilial"));
     std::vector<RemoteArg> args{RemoteArg::Text(CodigoFilial()), RemoteArg::Text(CodigoCliente())};
+    ultimoMovimento_.Inicia(CodigoFilial(), ClienteValidado(), false);
     Variant answer = netSevCliente->AppServer().Call("DelTodos", args);
     CheckResultServ(answer, true, 0);
+    for (const auto& [servico, nomeServico] : retirados) {
+        ultimoMovimento_.Registra(servico, nomeServico);
+    }
     // Changes still waiting in the log are moot once the server removed every
     // service: sent after this, an unsent insert would bring one back.
     cdsServClie->CancelUpdates();

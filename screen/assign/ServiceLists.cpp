@@ -16,6 +16,10 @@ void TfrmServCliente::MontaLista()
     Recarrega(cdsServico, "GetServico");
     Recarrega(cdsServClie, "GetServClie");
     GuardaServicos();
+    // The last move of another branch or client is no longer undone.
+    if (!ultimoMovimento_.De(CodigoFilial(), ClienteValidado())) {
+        ultimoMovimento_.Limpa();
+    }
     if (cdsServico->IsEmpty()) {
         return;
     }

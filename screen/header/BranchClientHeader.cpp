@@ -10,6 +10,7 @@
 #include "platform/controls/TLabel.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TMaskEdit.h"
+#include "platform/controls/TMenuItem.h"
 #include "platform/controls/TPanel.h"
 #include "platform/controls/TSpeedButton.h"
 #include "platform/data/TClientDataSet.h"
@@ -102,6 +103,7 @@ void TfrmServCliente::panFilialEnter(TObject* /*Sender*/)
     sbtTodos->SetEnabled(false);
     sbtUmEsquerda->SetEnabled(false);
     sbtTodosEsquerda->SetEnabled(false);
+    mniDesfazer->SetEnabled(false);
 }
 
 void TfrmServCliente::panFilialExit(TObject* /*Sender*/)

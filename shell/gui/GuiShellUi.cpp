@@ -123,8 +123,29 @@ void GuiShellUi::ShowProgressCount(int done, int total)
     Pump();
 }
 
+void GuiShellUi::OfferProgressCancel()
+{
+    if (progress_ == nullptr || !progress_->isVisible()) {
+        return;
+    }
+    progress_->OfferCancel(ShellTexts::Text(ShellTexts::kCancel));
+    QPointer<ProgressWindow> window = progress_;
+    gate_->LeaveOpen(progress_, [window] {
+        if (window != nullptr) {
+            window->PressCancel();
+        }
+    });
+    Pump();
+}
+
+bool GuiShellUi::ProgressCancelled()
+{
+    return progress_ != nullptr && progress_->isVisible() && progress_->CancelPressed();
+}
+
 void GuiShellUi::HideProgress()
 {
+    gate_->LeaveOpen(nullptr, {});
     if (progress_ != nullptr) {
         bool wasActive = progress_->isActiveWindow();
         progress_->hide();

@@ -4,7 +4,8 @@
 // IShellUi in use and the error sink; destroying it puts back what was there.
 //
 // While the progress window is open the operator's input to the screens and
-// the main window is dropped, not kept for after the command (InputGate).
+// the main window is dropped, not kept for after the command (InputGate),
+// but for the Cancel the command may offer in that window.
 //
 // Errors: one message box per message; MensErro shows its text here and
 // then raises EAbort, which the application's report does not show again.
@@ -32,6 +33,10 @@ public:
     void ShowProgress(TComponent* owner, int kind, const std::string& text) override;
     void HideProgress() override;
     void ShowProgressCount(int done, int total) override;
+    // The progress window's Cancel, its Escape and close box take input
+    // while the gate drops the rest.
+    void OfferProgressCancel() override;
+    bool ProgressCancelled() override;
     std::optional<int> PickRow(TComponent* Sender, const std::string& title, TDataSet* DataSet) override;
     void ShowEmptyLookup(TComponent* Sender, const std::string& text) override;
     void Search(TDataSet* DataSet) override;

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+
+#include <utility>
 
 namespace {
 
@@ -98,6 +101,26 @@ void InputGate::OpenNow()
     }
 }
 
+void InputGate::LeaveOpen(QWidget* window, std::function<void()> escape)
+{
+    open_ = window;
+    escape_ = std::move(escape);
+}
+
+bool InputGate::InOpenWindow(QObject* receiver) const
+{
+    if (open_ == nullptr) {
+        return false;
+    }
+    if (auto* widget = qobject_cast<QWidget*>(receiver)) {
+        return widget->window() == open_;
+    }
+    if (auto* window = qobject_cast<QWindow*>(receiver)) {
+        return window == open_->windowHandle();
+    }
+    return false;
+}
+
 bool InputGate::IsOperatorInput(QObject* receiver, QEvent* event)
 {
     if (event->type() == QEvent::Close) {
@@ -111,6 +134,15 @@ bool InputGate::IsOperatorInput(QObject* receiver, QEvent* event)
 bool InputGate::eventFilter(QObject* watched, QEvent* event)
 {
     if (closed_ && IsOperatorInput(watched, event)) {
+        if (InOpenWindow(watched)) {
+            return QObject::eventFilter(watched, event);
+        }
+        if (escape_ && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+            // A copy: the Cancel may close the way out while it runs.
+            std::function<void()> escape = escape_;
+            escape();
+        }
         event->ignore();
         return true;
     }

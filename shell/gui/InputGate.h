@@ -11,7 +11,16 @@
 // Opening is deferred to the next turn of the event loop: the command that
 // closed the gate may still be running, and what arrived until it returns is
 // dropped too.
+//
+// One way out may be left open while the gate is closed: the window of a
+// Cancel the command offers (its progress window) takes input, and Escape
+// pressed anywhere runs that Cancel instead of reaching its window.
 #include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class QWidget;
 
 class InputGate : public QObject {
     Q_OBJECT
@@ -25,6 +34,10 @@ public:
     // event loop, after dropping what arrived until then.
     void OpenLater();
     bool IsClosed() const { return closed_; }
+    // Lets input to window and its children through while the gate is
+    // closed, and runs escape on an Escape pressed elsewhere; a null window
+    // and an empty escape close that way out again.
+    void LeaveOpen(QWidget* window, std::function<void()> escape);
 
     // Whether the gate drops event when it is sent to receiver.
     static bool IsOperatorInput(QObject* receiver, QEvent* event);
@@ -34,7 +47,10 @@ protected:
 
 private:
     void OpenNow();
+    bool InOpenWindow(QObject* receiver) const;
 
     bool closed_ = false;
     bool openPending_ = false;
+    QPointer<QWidget> open_;
+    std::function<void()> escape_;
 };

@@ -28,6 +28,7 @@ inline constexpr const char* kWaitTitle = "shell.aguarde";
 inline constexpr const char* kNotStored = "shell.nao_gravado";
 inline constexpr const char* kInDoubt = "shell.em_duvida";
 inline constexpr const char* kProgressCount = "shell.progresso";
+inline constexpr const char* kCancel = "shell.cancelar";
 inline constexpr const char* kListKeyHint = "shell.dica_lista";
 inline constexpr const char* kLookupKeyHint = "shell.dica_pesquisa";
 // Not shown: the catalogue of Qt's translations for the language (Qt's own

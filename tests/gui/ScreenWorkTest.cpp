@@ -49,6 +49,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
@@ -66,6 +67,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -679,6 +681,83 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
     QTest::mouseClick(Widget<QToolButton>("sbtTodosEsquerda"), Qt::LeftButton);
     EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), 0);
     ExpectWidgetsShowTheModel("all moved back");
+}
+
+// Escape (in the screen, where every other key is dropped, or in the progress
+// window), the progress window's Cancel and its close box each stop move-all
+// before its next service, none of them closing the window: what was stored
+// is shown, the rest stays offered and the status line says how many were
+// moved. Meanwhile the toolbar offers none of the standard commands.
+TEST_F(ScreenWorkTest, EscapeCancelOrTheCloseBoxStopMoveAll)
+{
+    OpenWithListsLoaded();
+    auto* list = Model<TListBox>("lsbPossiveis");
+    auto* assigned = Model<TDBGrid>("dbgPadrao")->ShownDataSet();
+    const std::vector<std::pair<const char*, std::function<void(ProgressWindow*)>>> ways = {
+        {"Escape",
+         [this](ProgressWindow*) {
+             QTest::keyClick(shell_->ViewOf(screen_)->WidgetOf(screen_->ActiveControl()), Qt::Key_Escape);
+         }},
+        {"Cancel", [](ProgressWindow* progress) { QTest::mouseClick(progress->CancelButton(), Qt::LeftButton); }},
+        {"Escape in the window", [](ProgressWindow* progress) { QTest::keyClick(progress, Qt::Key_Escape); }},
+        {"close box", [](ProgressWindow* progress) { progress->close(); }},
+    };
+    for (const auto& [name, press] : ways) {
+        SCOPED_TRACE(name);
+        const int possible = list->Count();
+        const int before = assigned->RecordCount();
+        ASSERT_GE(possible, 3);
+        bool pressed = false;
+        bool toolbarOffered = false;
+        QTimer watcher;
+        watcher.setInterval(0);
+        QObject::connect(&watcher, &QTimer::timeout, [&, press = press] {
+            ProgressWindow* progress = ui_->Progress();
+            if (progress == nullptr) {
+                return;
+            }
+            for (const char* button : {"sbtIncluir", "sbtAlterar", "sbtExcluir"}) {
+                toolbarOffered = toolbarOffered || Widget<QToolButton>(button)->isEnabled();
+            }
+            if (!pressed && progress->CancelOffered() && progress->CountText() == QString("2 de %1").arg(possible)) {
+                pressed = true;
+                press(progress);
+                EXPECT_TRUE(progress->CancelPressed());
+                EXPECT_TRUE(progress->isVisible());
+            }
+        });
+        watcher.start();
+        QTest::mouseClick(Widget<QToolButton>("sbtTodos"), Qt::LeftButton);
+        watcher.stop();
+        GuiTest::Settle();
+        ASSERT_TRUE(pressed);
+        EXPECT_FALSE(toolbarOffered);
+        // The service on its way when the Cancel came was stored: one or two.
+        const int moved = assigned->RecordCount() - before;
+        EXPECT_GE(moved, 1);
+        EXPECT_LE(moved, 2);
+        EXPECT_EQ(list->Count(), possible - moved);
+        EXPECT_EQ(shell_->statusBar()->currentMessage(),
+                  QString::fromUtf8("Interrompido: %1 de %2 serviços incluídos; os demais continuam na lista.")
+                      .arg(moved)
+                      .arg(possible));
+        ExpectWidgetsShowTheModel("move-all stopped");
+    }
+}
+
+// Ctrl+Z, the shortcut of the menu entry, takes back the last move.
+TEST_F(ScreenWorkTest, CtrlZUndoesTheLastMove)
+{
+    OpenWithListsLoaded();
+    const auto before = StoredAssignments();
+    QTest::mouseClick(Widget<QToolButton>("sbtTodos"), Qt::LeftButton);
+    GuiTest::Settle();
+    ASSERT_NE(StoredAssignments(), before);
+    QWidget* focused = shell_->ViewOf(screen_)->WidgetOf(screen_->ActiveControl());
+    QTest::keyClick(focused, Qt::Key_Z, Qt::ControlModifier);
+    GuiTest::Settle();
+    EXPECT_EQ(StoredAssignments(), before);
+    ExpectWidgetsShowTheModel("move-all undone");
 }
 
 class EnglishScreenWorkTest : public ScreenWorkTest {

@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 
@@ -239,6 +240,49 @@ TEST_F(ShellUiTest, ProgressWindowShowsTheTextWithABusyIndicator)
     EXPECT_EQ(progress->Text(), QString("Outro"));
     DeactiveShowAvi();
     EXPECT_EQ(ui->Progress(), nullptr);
+}
+
+// A window is moved as little as keeps it within the screen, its top-left
+// corner (and so its title bar) inside even when it is larger.
+TEST(ProgressWindowPlace, WithinMovesTheFrameOntoTheArea)
+{
+    const QRect area(0, 0, 800, 600);
+    const struct {
+        QRect frame;
+        QPoint expected;
+    } cases[] = {
+        {{100, 100, 320, 120}, {100, 100}}, {{700, 550, 320, 120}, {480, 480}}, {{-200, -50, 320, 120}, {0, 0}},
+        {{-10, 700, 320, 120}, {0, 480}},   {{50, 50, 900, 700}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProgressWindow::Within(c.frame, area), c.expected) << c.frame.x() << "," << c.frame.y();
+    }
+}
+
+// Wherever the main window lies, the progress window opens centred on it as
+// far as the screen allows, its title bar on the screen.
+TEST_F(ShellUiTest, ProgressWindowOpensCentredOnTheMainWindowWithItsTitleBarOnTheScreen)
+{
+    const QRect area = s->shell->screen()->availableGeometry();
+    const QPoint places[] = {area.center() - QPoint(300, 200), area.bottomRight() - QPoint(50, 50),
+                             area.topLeft() - QPoint(500, 400)};
+    s->shell->resize(600, 400);
+    for (const QPoint& place : places) {
+        s->shell->move(place);
+        GuiTest::Settle();
+        ActiveShowAvi(s->form, 6, "Aguarde");
+        ProgressWindow* progress = ui->Progress();
+        ASSERT_NE(progress, nullptr);
+        const QRect frame = progress->frameGeometry();
+        EXPECT_TRUE(area.contains(frame.topLeft())) << place.x() << "," << place.y();
+        EXPECT_TRUE(area.contains(frame)) << place.x() << "," << place.y();
+        if (area.contains(s->shell->frameGeometry())) {
+            EXPECT_LE((frame.center() - s->shell->frameGeometry().center()).manhattanLength(), 1)
+                << frame.x() << "," << frame.y();
+        }
+        EXPECT_FALSE(progress->CancelButton()->isVisible());
+        DeactiveShowAvi();
+    }
 }
 
 // ---- questions
