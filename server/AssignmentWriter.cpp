@@ -4,6 +4,7 @@
 #include "server/ExistenceChecks.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -50,6 +51,32 @@ const std::string kRecord = "INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NME
                             "CDCLIENTE, CDSERVFILI, DSACAO, NRLINHAS) SELECT :DTAUDITORIA, :NMOPERADOR, "
                             ":NMENDERECO, :NMMETODO, :CDFILIAL, :CDCLIENTE, :CDSERVFILI, :DSACAO, "
                             "CAST(:NRLINHAS AS integer)";
+
+// text with the audit time and the stamped columns taken by the database
+// when the statement runs, for an engine that tells it
+// (Database::TimeOfExecution): values bound for them are then not used.
+std::string AtExecution(const Database& db, std::string text)
+{
+    const std::string now = db.TimeOfExecution();
+    if (now.empty()) {
+        return text;
+    }
+    std::vector<std::string> names = StampedColumns();
+    names.emplace_back("DTAUDITORIA");
+    for (const std::string& name : names) {
+        const std::string param = ":" + name;
+        for (size_t at = text.find(param); at != std::string::npos; at = text.find(param, at)) {
+            const size_t end = at + param.size();
+            if (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) {
+                at = end;
+                continue;
+            }
+            text.replace(at, param.size(), now);
+            at += now.size();
+        }
+    }
+    return text;
+}
 
 const SqlStatement& Remove()
 {
@@ -105,9 +132,9 @@ const SqlStatement& AssignmentWriter::Record()
 SqlStatement AssignmentWriter::CheckedInsert(const Database& db)
 {
     // Only SERVCLIE's own columns: the service's name is SERVFILI's.
-    return SqlStatement(db.IgnoringDuplicates("INSERT INTO SERVCLIE (" + List(Columns()) + ") SELECT " +
-                                              List(Columns(), ":") + " WHERE EXISTS (SELECT 1 " + kClient +
-                                              ") AND EXISTS (SELECT 1 " + kService + ")"));
+    return SqlStatement(AtExecution(db, db.IgnoringDuplicates("INSERT INTO SERVCLIE (" + List(Columns()) + ") SELECT " +
+                                                              List(Columns(), ":") + " WHERE EXISTS (SELECT 1 " +
+                                                              kClient + ") AND EXISTS (SELECT 1 " + kService + ")")));
 }
 
 std::optional<SqlStatement> AssignmentWriter::RecordedChange(const Database& db, bool insert)
@@ -123,7 +150,7 @@ std::optional<SqlStatement> AssignmentWriter::RecordedChange(const Database& db,
     if (text.empty()) {
         return std::nullopt;
     }
-    return SqlStatement(text);
+    return SqlStatement(AtExecution(db, text));
 }
 
 SqlStatement::Values AssignmentWriter::Values(const std::string& method, const AssignmentKey& key, const char* action,
@@ -143,7 +170,10 @@ SqlStatement::Values AssignmentWriter::Values(const std::string& method, const A
 void AssignmentWriter::Audit(Database& db, const std::string& method, const AssignmentKey& key, const char* action,
                              long long rows) const
 {
-    db.ExecuteLater(Record().Text(), Record().Bind(Values(method, key, action, rows)));
+    if (!record_) {
+        record_ = SqlStatement(AtExecution(db, kRecord));
+    }
+    db.ExecuteLater(record_->Text(), record_->Bind(Values(method, key, action, rows)));
 }
 
 long long AssignmentWriter::DeleteAll(Database& db, const std::string& method, const AssignmentKey& key)

@@ -71,5 +71,7 @@ private:
     // CheckedInsert and RecordedChange for the engine in use, made on first
     // use.
     std::optional<SqlStatement> insert_;
+    // Record for the engine in use.
+    mutable std::optional<SqlStatement> record_;
     mutable std::optional<std::pair<std::optional<SqlStatement>, std::optional<SqlStatement>>> recorded_;
 };

@@ -102,6 +102,10 @@ public:
     {
         return {};
     }
+    // The moment a statement runs, as an expression of the engine's SQL
+    // giving the text AssignmentWriter::AuditTime gives; empty when the
+    // program's clock, bound as a value, is as good (one process writes).
+    virtual std::string TimeOfExecution() const { return {}; }
     // insert (an INSERT statement) made to leave a row whose key is taken as
     // it was, changing nothing, instead of failing.
     virtual std::string IgnoringDuplicates(const std::string& insert) const

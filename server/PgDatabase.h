@@ -28,6 +28,14 @@ public:
     static constexpr const char* kChannel = "servcliente_changes";
     std::string ChangeAndRecord(const std::string& change, const std::string& record,
                                 const std::string& guard) const override;
+    // The statement's own moment (clock_timestamp), not its transaction's:
+    // a batch that waited for another still stamps after it.
+    std::string TimeOfExecution() const override
+    {
+        // Without a colon in its text, which would read as a parameter.
+        return "translate(to_char(clock_timestamp() AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24|MI|SS.US\"Z\"'), '|', "
+               "chr(58))";
+    }
     // PostgreSQL is backed up with its own tools: always throws
     // EDatabaseUnsupported saying how.
     [[noreturn]] static long long Backup(const std::string& location, const std::string& to,

@@ -181,3 +181,26 @@ TEST_P(Transactions, OnlyAGuardThatStoppedItsStatementIsACheck)
 
 INSTANTIATE_TEST_SUITE_P(Databases, Transactions, ::testing::ValuesIn(kEngines),
                          [](const auto& info) { return info.param; });
+
+TEST_P(Transactions, AnAuditRowQueuedInABatchIsStampedWhenItRunsWhereTheEngineQueuesIt)
+{
+    Caller caller;
+    caller.peer = "127.0.0.1:5000";
+    AssignmentWriter writer(caller);
+    db_->Begin(true);
+    writer.Audit(*db_, "DelTodos", {"0001", "00000001", ""}, "all deleted", 2);
+    usleep(60 * 1000);
+    const std::string beforeCommit = AssignmentWriter::AuditTime();
+    db_->Commit();
+    const auto rows = db_->Query("SELECT DTAUDITORIA FROM AUDITORIA", {});
+    ASSERT_EQ(rows.size(), 1u);
+    const std::string stamped = *rows[0][0];
+    EXPECT_EQ(stamped.size(), 27u) << stamped;
+    // A queued statement runs at the commit at the latest; one run at once
+    // is stamped before it.
+    if (db_->TimeOfExecution().empty()) {
+        EXPECT_LT(stamped, beforeCommit);
+    } else {
+        EXPECT_GE(stamped, beforeCommit);
+    }
+}
