@@ -346,7 +346,7 @@ TEST_F(MirrorTest, GridCellClicksKeysAndRowKeysReachTheModel)
     s->grid->SetOnKeyPress([&](TObject*, char& Key) { typed += Key; });
     auto* grid = s->Widget<GridView>(s->grid);
 
-    QRect cell = grid->visualRect(grid->TableModel()->index(2, 1));
+    QRect cell = grid->CellRect(2, 1);
     GuiTest::Click(grid->viewport(), cell.center());
     EXPECT_EQ(s->form->ActiveControl(), s->grid);
     EXPECT_EQ(clickedRow, 2);

@@ -19,6 +19,7 @@
 
 #include <QAbstractItemModel>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
@@ -212,16 +213,22 @@ TEST_F(ShellUiTest, SearchMovesTheCurrentRowIgnoringCaseAndAccents)
     EXPECT_EQ(s->shell->MdiArea()->subWindowList().size(), 1);
 }
 
-TEST_F(ShellUiTest, SearchForNothingThatMatchesLeavesTheRow)
+TEST_F(ShellUiTest, SearchForNothingThatMatchesLeavesTheRowAndSaysSo)
 {
     s->data->SetRecNo(1);
-    GuiTest::ModalDriver driver([](QWidget* w) {
+    QString saidWhenNothing;
+    bool saidWhenFound = true; // before anything is typed
+    GuiTest::ModalDriver driver([&](QWidget* w) {
         auto* dialog = qobject_cast<SearchDialog*>(w);
+        saidWhenFound = dialog->Outcome()->isVisible();
         QTest::keyClicks(dialog->Edit(), "zzz");
+        saidWhenNothing = dialog->Outcome()->isVisible() ? dialog->Outcome()->text() : QString();
         QTest::keyClick(dialog->Edit(), Qt::Key_Escape);
     });
     Procura(s->data);
     EXPECT_EQ(s->data->RecNo(), 1);
+    EXPECT_TRUE(saidWhenNothing.contains(QStringLiteral("\"zzz\""))) << saidWhenNothing.toStdString();
+    EXPECT_FALSE(saidWhenFound);
 }
 
 // ---- progress window

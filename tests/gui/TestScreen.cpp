@@ -20,6 +20,7 @@
 #include "shell/gui/ShellWindow.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QTest>
 
 namespace {
@@ -38,6 +39,8 @@ T* Make(TForm* form, const std::string& name, TWinControl* parent)
 TestScreen::TestScreen()
 {
     GuiTest::EnsureApp();
+    // Each test starts with the splitters' shares as a first start has them.
+    QSettings().remove("Splitters");
     mainForm = new ShellMainForm(&Application());
     Application().SetMainForm(mainForm);
     shell = std::make_unique<ShellWindow>(nullptr);
