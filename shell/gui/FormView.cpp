@@ -44,7 +44,9 @@ QSize LeastSize(const TWinControl* container)
         }
         QSize inner(0, 0);
         if (const auto* box = dynamic_cast<const TWinControl*>(c); box != nullptr && box->ControlCount() > 0) {
-            inner = LeastSize(box) + QSize(box->Width() - box->ClientWidth(), box->Height() - box->ClientHeight());
+            int inset = 2 * box->ClientInset();
+            inner = LeastSize(box) +
+                    QSize(box->Width() - box->ClientWidth() + inset, box->Height() - box->ClientHeight() + inset);
         }
         int width = c->Width();
         for (int j = 0; j < container->ControlCount(); ++j) {
@@ -258,21 +260,26 @@ void FormView::SyncFromModel()
 
 void FormView::SurfaceResized(QSize size)
 {
+
     if (form_ == nullptr || ApplyingModel() || !isVisible() || isMinimized() || size.isEmpty()) {
         return;
     }
     if (size.width() == form_->ClientWidth() && size.height() == form_->ClientHeight()) {
         return;
     }
-    // The model's bounds are the whole window's; its frame is its own.
+    // The model's bounds are the whole window's; its frame is its own. A
+    // maximized window that the area resizes (the main window grew) is not
+    // maximized while it is being resized: one that fills the area still is.
     TCustomForm* form = form_;
-    QPoint at = isMaximized() ? QPoint(form->Left(), form->Top()) : pos();
+    bool maximized = isMaximized() || (form->WindowState() == TWindowState::wsMaximized && mdiArea() != nullptr &&
+                                       geometry() == mdiArea()->viewport()->rect());
+    QPoint at = maximized ? QPoint(form->Left(), form->Top()) : pos();
     int width = size.width() + form->Width() - form->ClientWidth();
     int height = size.height() + form->Height() - form->ClientHeight();
     // The maximize and restore buttons resize the window before they say its
     // state changed: the form learns the state first, or the new bounds would
     // bring the window back in its old state at the new size.
-    TWindowState shown = isMaximized() ? TWindowState::wsMaximized : TWindowState::wsNormal;
+    TWindowState shown = maximized ? TWindowState::wsMaximized : TWindowState::wsNormal;
     bool restate = form->WindowState() != shown;
     Application().Dispatch([form, at, width, height, shown, restate] {
         if (restate) {
@@ -337,6 +344,7 @@ void FormView::moveEvent(QMoveEvent* event)
 
 void FormView::StateChangedByOperator(Qt::WindowStates /*oldState*/, Qt::WindowStates newState)
 {
+
     if (form_ == nullptr || ApplyingModel() || !form_->Visible()) {
         return;
     }

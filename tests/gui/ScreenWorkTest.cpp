@@ -15,6 +15,7 @@
 #include "platform/controls/TCustomEdit.h"
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TDBGrid.h"
+#include "platform/controls/TLabel.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TSpeedButton.h"
 #include "platform/data/TClientDataSet.h"
@@ -77,7 +78,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -1035,6 +1038,105 @@ TEST_F(ScreenWorkTest, RightClickInAnEditGivesItsOwnMenuWhichPastesIntoTheModel)
     EXPECT_EQ(shown, QStringList({"edit-cut", "edit-copy", "edit-paste", "edit-delete", "select-all"}));
     EXPECT_EQ(Model<TCustomEdit>("medCliente")->Text(), person.first);
 }
+
+// Every language a session may name, Portuguese (no Language) first.
+std::vector<std::string> SessionLanguages()
+{
+    std::vector<std::string> languages{""};
+    std::ifstream list(std::string(TEST_SOURCE_DIR) + "/cmake/Languages.txt");
+    std::string line;
+    while (std::getline(list, line)) {
+        std::istringstream words(line);
+        std::string code;
+        std::string how;
+        if (!line.empty() && line[0] != '#' && (words >> code >> how) && how == "translated") {
+            languages.push_back(code);
+        }
+    }
+    return languages;
+}
+
+class LanguageScreenWorkTest : public ScreenWorkTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override
+    {
+        language_ = GetParam();
+        ScreenWorkTest::SetUp();
+    }
+};
+
+// In each language: no two entries of one menu, nor two of the menu bar and
+// the screen's labels, share an Alt letter; a screen reader names every
+// control the operator works with in the session's language and says what
+// it is for.
+TEST_P(LanguageScreenWorkTest, MnemonicsAreUniqueAndEveryControlIsNamedForScreenReaders)
+{
+    OpenWithListsLoaded();
+    auto letter = [](const QString& text) {
+        for (int at = text.indexOf('&'); at >= 0 && at + 1 < text.size(); at = text.indexOf('&', at + 2)) {
+            if (text[at + 1] != '&') {
+                return text[at + 1].toLower();
+            }
+        }
+        return QChar();
+    };
+    std::vector<QStringList> groups;
+    QStringList bar;
+    for (QAction* action : shell_->menuBar()->actions()) {
+        bar << action->text();
+        if (action->menu() != nullptr) {
+            QStringList items;
+            for (QAction* item : action->menu()->actions()) {
+                items << item->text();
+            }
+            groups.push_back(items);
+        }
+    }
+    for (QLabel* label : shell_->ViewOf(screen_)->findChildren<QLabel*>()) {
+        bar << label->text();
+    }
+    groups.push_back(bar);
+    for (const QStringList& group : groups) {
+        std::map<QChar, QString> taken;
+        for (const QString& text : group) {
+            QChar key = letter(text);
+            if (key.isNull()) {
+                continue;
+            }
+            auto [at, fresh] = taken.emplace(key, text);
+            EXPECT_TRUE(fresh) << text.toStdString() << " and " << at->second.toStdString() << " share Alt+"
+                               << QString(key).toStdString();
+        }
+    }
+
+    FormView* view = shell_->ViewOf(screen_);
+    int named = 0;
+    for (int i = 0; i < screen_->ComponentCount(); ++i) {
+        auto* control = dynamic_cast<TControl*>(screen_->Components(i));
+        auto* windowed = dynamic_cast<TWinControl*>(control);
+        bool operated = (windowed != nullptr && windowed->IsFocusable()) || dynamic_cast<TSpeedButton*>(control);
+        if (!operated || view->WidgetOf(control) == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(control->Name());
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(view->WidgetOf(control));
+        ASSERT_NE(reader, nullptr);
+        QString name = reader->text(QAccessible::Name);
+        EXPECT_FALSE(name.isEmpty());
+        EXPECT_NE(name, QString::fromStdString(control->Name()));
+        EXPECT_FALSE(reader->text(QAccessible::Description).isEmpty());
+        ++named;
+    }
+    EXPECT_GE(named, 20);
+    QAccessibleInterface* client = QAccessible::queryAccessibleInterface(Widget<QWidget>("medCliente"));
+    EXPECT_EQ(client->text(QAccessible::Name), GuiConvert::ToQt(Model<TLabel>("lblCliente")->Caption()));
+    EXPECT_EQ(client->text(QAccessible::Name), GetParam().empty() ? QString("Cliente") : QString("Client"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachLanguage, LanguageScreenWorkTest, ::testing::ValuesIn(SessionLanguages()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param.empty() ? std::string("pt") : info.param;
+                         });
 
 class EnglishScreenWorkTest : public ScreenWorkTest {
 protected:

@@ -6,7 +6,9 @@
 #include "host/Session.h"
 #include "host/ShellRoutines.h"
 #include "platform/controls/TApplication.h"
+#include "platform/controls/TEdit.h"
 #include "platform/controls/TForm.h"
+#include "platform/controls/TMaskEdit.h"
 #include "platform/core/Exception.h"
 #include "platform/data/TClientDataSet.h"
 #include "shell/gui/GuiShellUi.h"
@@ -19,6 +21,7 @@
 
 #include <QAbstractItemModel>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -26,6 +29,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 
@@ -60,17 +64,45 @@ protected:
 
 // ---- errors
 
-TEST_F(ShellUiTest, MensErroShowsOneMessageBoxWithItsText)
+TEST_F(ShellUiTest, MensErroShowsOneMessageBoxWithItsTextAndRoomForItsTitle)
 {
     QStringList texts;
+    int width = 0;
+    QString title;
     GuiTest::ModalDriver driver([&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             texts << box->text();
+            width = box->width();
+            title = box->windowTitle();
         }
         w->close();
     });
+    Application().Dispatch([] { MensErro("Ok.", true); });
+    EXPECT_EQ(texts, QStringList{"Ok."});
+    EXPECT_GE(width, QFontMetrics(QApplication::font()).horizontalAdvance(title) + 100);
+}
+
+// A check that runs as the focus leaves an edit says its message in the
+// status line: no box to close at every try.
+TEST_F(ShellUiTest, MessageOfACheckOnLeavingAnEditGoesToTheStatusLine)
+{
+    int boxes = 0;
+    GuiTest::ModalDriver driver([&](QWidget* w) {
+        ++boxes;
+        w->close();
+    });
+    // As the screen's checks do: the focus back to the edit, then the message.
+    s->medCode->SetOnExit([this](TObject*) {
+        s->medCode->SetFocus();
+        MensErro(Cp("Filial não cadastrada."), true);
+    });
+    GuiTest::Click(s->WidgetOf(s->edtName), {5, 5});
+    GuiTest::Settle();
+    EXPECT_EQ(boxes, 0);
+    EXPECT_EQ(s->form->ActiveControl(), s->medCode);
+    EXPECT_EQ(s->shell->statusBar()->currentMessage(), QString::fromUtf8("Filial não cadastrada."));
     Application().Dispatch([] { MensErro(Cp("Filial não cadastrada."), true); });
-    EXPECT_EQ(texts, QStringList{QString::fromUtf8("Filial não cadastrada.")});
+    EXPECT_EQ(boxes, 1) << "anywhere else, a box";
 }
 
 TEST_F(ShellUiTest, ErrorRaisedByAHandlerShowsOneMessageBox)
