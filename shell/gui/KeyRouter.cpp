@@ -9,7 +9,6 @@
 #include "shell/gui/SpeedButtonView.h"
 
 #include <QApplication>
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -704,6 +704,7 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
     QStringList counts;
     std::vector<int> values;
     bool posted = false;
+    bool outOfOrder = false;
     QTimer watcher;
     watcher.setInterval(0);
     QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -713,6 +714,13 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
         }
         counts << progress->CountText();
         values.push_back(progress->Bar()->value());
+        // What a repaint would show now: the grid's rows in their order.
+        QAbstractItemModel* shown = Widget<GridView>("dbgPadrao")->model();
+        QStringList codes;
+        for (int r = 0; r < shown->rowCount(); ++r) {
+            codes << shown->index(r, 0).data().toString();
+        }
+        outOfOrder = outOfOrder || !std::is_sorted(codes.begin(), codes.end());
         if (!posted && progress->CountText() == QString("%1 de %1").arg(possible)) {
             posted = true;
             QWidget* back = Widget<QToolButton>("sbtTodosEsquerda");
@@ -732,6 +740,7 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
     watcher.stop();
     GuiTest::Settle();
     EXPECT_TRUE(posted);
+    EXPECT_FALSE(outOfOrder) << "the grid's rows were shown out of their order";
     EXPECT_FALSE(ui_->Gate()->IsClosed());
     EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), before + possible);
     EXPECT_EQ(list->Count(), 0);
