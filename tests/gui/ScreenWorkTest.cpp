@@ -48,6 +48,7 @@
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -931,10 +932,12 @@ TEST_F(ScreenWorkTest, TabGoesRoundTheScreenAndEnterMovesOnInTheHeader)
     Application().Dispatch([this] { Model<TCustomEdit>("medCdFilial")->SetFocus(); });
     GuiTest::Settle();
     // Back to the include button, which Space clicks.
+    QImage unfocused = Widget<QToolButton>("sbtEscolhido")->grab().toImage();
     for (const char* name : {"medCliente", "lsbPossiveis", "sbtEscolhido"}) {
         press(Qt::Key_Tab);
         ASSERT_EQ(FocusName(), name);
     }
+    EXPECT_NE(Widget<QToolButton>("sbtEscolhido")->grab().toImage(), unfocused) << "the focus shows";
     int possible = list->Count();
     Application().Dispatch([list] {
         list->SetSelected(0, true);
