@@ -18,7 +18,9 @@
 #include "shell/ShellMainForm.h"
 #include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
+#include "shell/gui/GuiConvert.h"
 #include "shell/gui/MenuMirror.h"
+#include "shell/gui/ShellTexts.h"
 #include "shell/gui/ShellWindow.h"
 
 #include <QAction>
@@ -104,7 +106,9 @@ TEST_F(ShellWindowTest, MaximizedScreenFollowsTheMainWindowAndItsTitleIsNotRepea
 {
     FormView* view = s->View();
     QMdiArea* area = s->shell->MdiArea();
-    s->form->SetCaption(Cp("Serviço por Cliente"));
+    // A screen named as the application, in whatever language it speaks.
+    const QString app = ShellTexts::Text(ShellTexts::kApplicationName);
+    s->form->SetCaption(GuiConvert::FromQt(app).value_or(""));
     s->form->SetWindowState(TWindowState::wsMaximized);
     GuiTest::Settle();
     for (QSize size : {QSize(1300, 860), QSize(900, 600), QSize(1100, 720)}) {
@@ -114,13 +118,14 @@ TEST_F(ShellWindowTest, MaximizedScreenFollowsTheMainWindowAndItsTitleIsNotRepea
         EXPECT_TRUE(view->isMaximized());
         EXPECT_EQ(view->geometry(), area->viewport()->rect());
         EXPECT_EQ(s->form->ClientWidth(), view->Surface()->width());
-        EXPECT_EQ(s->shell->windowTitle().count(QString::fromUtf8("Serviço por Cliente")), 1)
-            << s->shell->windowTitle().toStdString();
+        EXPECT_EQ(s->shell->windowTitle().count(app), 1) << s->shell->windowTitle().toStdString();
     }
     view->showNormal();
     GuiTest::Settle();
-    EXPECT_TRUE(area->viewport()->rect().contains(view->geometry()));
-    EXPECT_EQ(s->shell->windowTitle().count(QString::fromUtf8("Serviço por Cliente")), 1);
+    EXPECT_TRUE(area->viewport()->rect().contains(view->geometry()))
+        << view->geometry().x() << "," << view->geometry().y() << " " << view->width() << "x" << view->height()
+        << " in " << area->viewport()->width() << "x" << area->viewport()->height();
+    EXPECT_EQ(s->shell->windowTitle().count(app), 1) << s->shell->windowTitle().toStdString();
 }
 
 TEST_F(ShellWindowTest, ScreenOpensWholeInASmallMainWindowAndKeepsItsLeastSize)
