@@ -342,14 +342,25 @@ protected:
     std::set<std::pair<std::string, std::string>> StoredAssignments() const
     {
         std::set<std::pair<std::string, std::string>> rows;
+        for (const auto& row : Select("SELECT CDCLIENTE, CDSERVFILI FROM SERVCLIE")) {
+            rows.insert(row);
+        }
+        return rows;
+    }
+
+    // The first two columns of a query's rows, read from the server's
+    // database by a connection of the test's own.
+    std::vector<std::pair<std::string, std::string>> Select(const std::string& sql) const
+    {
+        std::vector<std::pair<std::string, std::string>> rows;
         sqlite3* db = nullptr;
         std::string path = dir_ + "/server.db";
         if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
             sqlite3_stmt* stmt = nullptr;
-            if (sqlite3_prepare_v2(db, "SELECT CDCLIENTE, CDSERVFILI FROM SERVCLIE", -1, &stmt, nullptr) == SQLITE_OK) {
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
                 while (sqlite3_step(stmt) == SQLITE_ROW) {
-                    rows.emplace(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
-                                 reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+                    rows.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+                                      reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
                 }
             }
             sqlite3_finalize(stmt);
@@ -359,26 +370,13 @@ protected:
     }
 
     // A client of the branch 0001 of a person kind ("F" or "J"): its
-    // registration number and name, read from the server's database.
+    // registration number and name.
     std::pair<std::string, std::string> ClientOfKind(const char* kind) const
     {
-        std::pair<std::string, std::string> client;
-        sqlite3* db = nullptr;
-        std::string path = dir_ + "/server.db";
-        std::string sql = std::string("SELECT NRINSJURCLIE, NMRAZSOCCLIE FROM CLIENTE WHERE CDFILIAL = '0001' AND "
-                                      "IDTPIJURCLIE = '") +
-                          kind + "' ORDER BY CDCLIENTE LIMIT 1";
-        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_stmt* stmt = nullptr;
-            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-                sqlite3_step(stmt) == SQLITE_ROW) {
-                client = {reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
-                          reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1))};
-            }
-            sqlite3_finalize(stmt);
-        }
-        sqlite3_close(db);
-        return client;
+        auto rows =
+            Select("SELECT NRINSJURCLIE, NMRAZSOCCLIE FROM CLIENTE WHERE CDFILIAL = '0001' AND IDTPIJURCLIE = '" +
+                   std::string(kind) + "' ORDER BY CDCLIENTE LIMIT 1");
+        return rows.empty() ? std::pair<std::string, std::string>() : rows.front();
     }
 
     // The screen opened, the focus in the client's edit.
