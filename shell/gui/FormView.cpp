@@ -260,7 +260,6 @@ void FormView::SyncFromModel()
 
 void FormView::SurfaceResized(QSize size)
 {
-
     if (form_ == nullptr || ApplyingModel() || !isVisible() || isMinimized() || size.isEmpty()) {
         return;
     }
@@ -344,7 +343,6 @@ void FormView::moveEvent(QMoveEvent* event)
 
 void FormView::StateChangedByOperator(Qt::WindowStates /*oldState*/, Qt::WindowStates newState)
 {
-
     if (form_ == nullptr || ApplyingModel() || !form_->Visible()) {
         return;
     }

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
 
 SplitterView::SplitterView(TSplitter* splitter, QWidget* parent, FormView* form, ControlView* parentView)
