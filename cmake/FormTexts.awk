@@ -1,5 +1,6 @@
 # Lists or rewrites the texts an operator reads in a form resource: captions,
-# hints, titles, empty-list texts, field labels and the lines of string lists.
+# hints, titles, empty-list texts, field labels, accessible names and
+# descriptions, and the lines of string lists.
 #
 #   awk -v mode=list -f FormTexts.awk FORM                  key TAB quoted text, one a line
 #   awk -v mode=translate -v table=TABLE -f FormTexts.awk FORM
@@ -140,7 +141,7 @@ inlist {
     inlist = 1
 }
 
-/^[ \t]*(Caption|Hint|Title|Title\.Caption|EmptyError|DisplayLabel) = '.*'$/ {
+/^[ \t]*(Caption|Hint|Title|Title\.Caption|EmptyError|DisplayLabel|AccessibleName|AccessibleDescription) = '.*'$/ {
     match($0, /^[^=]*= /)
     lead = substr($0, 1, RLENGTH)
     rest = substr($0, RLENGTH + 1)

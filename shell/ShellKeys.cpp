@@ -4,6 +4,7 @@
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TDBGrid.h"
 #include "platform/controls/TListBox.h"
+#include "platform/controls/TSpeedButton.h"
 
 #include <algorithm>
 #include <vector>
@@ -11,6 +12,33 @@
 bool ShellKeys::IsListStop(const TControl* control)
 {
     return dynamic_cast<const TListBox*>(control) != nullptr || dynamic_cast<const TDBGrid*>(control) != nullptr;
+}
+
+namespace {
+
+void CollectStops(const TWinControl* container, std::vector<TControl*>& out)
+{
+    for (TWinControl* c : container->TabList()) {
+        if (c->CanFocus() && (c->TabStop() || ShellKeys::IsListStop(c))) {
+            out.push_back(c);
+        }
+        CollectStops(c, out);
+    }
+    for (int i = 0; i < container->ControlCount(); ++i) {
+        auto* button = dynamic_cast<TSpeedButton*>(container->Controls(i));
+        if (button != nullptr && !button->ShortCut().empty() && button->IsEnabledInChain() && button->IsShowing()) {
+            out.push_back(button);
+        }
+    }
+}
+
+} // namespace
+
+std::vector<TControl*> ShellKeys::TabStops(const TCustomForm& form)
+{
+    std::vector<TControl*> stops;
+    CollectStops(&form, stops);
+    return stops;
 }
 
 bool ShellKeys::FocusNextList(TCustomForm& form)

@@ -8,7 +8,10 @@
 //                  it this way), as a click into it would
 //   F2, Alt+Down   the lookup of the edit with the focus, as a click on its
 //                  lookup button would
+//
+// The desktop shell's Tab goes round the stops TabStops lists.
 #include <string>
+#include <vector>
 
 class TBtnPesquisa;
 class TControl;
@@ -27,4 +30,10 @@ public:
     static TBtnPesquisa* LookupOf(const TControl* control);
     // Whether control is one that F6 takes the focus to.
     static bool IsListStop(const TControl* control);
+    // Every place Tab reaches on the form, in tab order: the controls that
+    // can take the focus and are tab stops or lists, and after the controls
+    // of a container its enabled buttons that have a shortcut of their own
+    // (the transfer buttons between the list and the grid). Tab stops in a
+    // list or grid too, so that it goes round the whole form.
+    static std::vector<TControl*> TabStops(const TCustomForm& form);
 };

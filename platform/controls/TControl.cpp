@@ -28,6 +28,8 @@ const ClassRegistration<TControl> controlClass("TControl", "TComponent", nullptr
     c.RegisterProperty("Caption", &TControl::Caption, &TControl::SetCaption);
     c.RegisterProperty("Hint", &TControl::Hint, &TControl::SetHint);
     c.RegisterProperty("ShowHint", &TControl::ShowHint, &TControl::SetShowHint);
+    c.RegisterProperty("AccessibleName", &TControl::AccessibleName, &TControl::SetAccessibleName);
+    c.RegisterProperty("AccessibleDescription", &TControl::AccessibleDescription, &TControl::SetAccessibleDescription);
     c.RegisterIntegerProperty("Color", &TControl::Color, &TControl::SetColor, kColorNames);
     c.RegisterSetProperty(
         "Font.Style", kFontStyleNames, [](const TControl& t) -> const TFontStyles& { return t.Font().Style; },
@@ -162,6 +164,22 @@ void TControl::SetHint(const std::string& value)
 {
     if (hint_ != value) {
         hint_ = value;
+        NotifyChanged();
+    }
+}
+
+void TControl::SetAccessibleName(const std::string& value)
+{
+    if (accessibleName_ != value) {
+        accessibleName_ = value;
+        NotifyChanged();
+    }
+}
+
+void TControl::SetAccessibleDescription(const std::string& value)
+{
+    if (accessibleDescription_ != value) {
+        accessibleDescription_ = value;
         NotifyChanged();
     }
 }

@@ -50,6 +50,12 @@ public:
     void SetHint(const std::string& value);
     bool ShowHint() const { return showHint_; }
     void SetShowHint(bool value) { showHint_ = value; }
+    // What assistive technology says of the control: its name (when no
+    // label, caption or hint names it) and what it is for.
+    const std::string& AccessibleName() const { return accessibleName_; }
+    void SetAccessibleName(const std::string& value);
+    const std::string& AccessibleDescription() const { return accessibleDescription_; }
+    void SetAccessibleDescription(const std::string& value);
 
     TColor Color() const { return color_; }
     void SetColor(TColor value);
@@ -93,6 +99,8 @@ private:
     TAlign align_ = TAlign::alNone;
     std::string caption_;
     std::string hint_;
+    std::string accessibleName_;
+    std::string accessibleDescription_;
     bool showHint_ = false;
     TColor color_ = clBtnFace;
     TFont font_;

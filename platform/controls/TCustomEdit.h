@@ -21,6 +21,8 @@ public:
     void Clear() { SetText(""); }
     // What the edit shows.
     virtual std::string DisplayText() const { return text_; }
+    // Where a position in Text stands in DisplayText (caret and selection).
+    virtual int DisplayOffset(int textPosition) const { return textPosition; }
 
     int MaxLength() const { return maxLength_; }
     void SetMaxLength(int value) { maxLength_ = value < 0 ? 0 : value; }

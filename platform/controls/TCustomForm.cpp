@@ -65,6 +65,13 @@ void TCustomForm::FocusControl(TWinControl* AControl)
     if (AControl == nullptr || AControl == focused_ || !ContainsControl(AControl)) {
         return;
     }
+    struct Moving {
+        int& depth;
+        explicit Moving(int& d) : depth(d) { ++depth; }
+        ~Moving() { --depth; }
+        Moving(const Moving&) = delete;
+        Moving& operator=(const Moving&) = delete;
+    } moving(movingFocus_);
     unsigned generation = ++focusGeneration_;
     focused_ = AControl;
     FreeNotification(AControl);

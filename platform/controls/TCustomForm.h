@@ -32,6 +32,9 @@ public:
     // Before the form is shown this only records the control to focus first.
     void SetActiveControl(TWinControl* AControl);
     void FocusControl(TWinControl* AControl);
+    // Whether the exit and enter handlers of a focus move are running: a
+    // message they show answers the move (a check of what was typed).
+    bool MovingFocus() const { return movingFocus_ > 0; }
     // Moves the focus to the next (or previous) control in tab order that can
     // take it and is a tab stop.
     void SelectNext(TWinControl* curControl, bool goForward);
@@ -92,6 +95,7 @@ private:
     // The innermost control whose enter event has run and whose exit has not.
     TWinControl* entered_ = nullptr;
     unsigned focusGeneration_ = 0;
+    int movingFocus_ = 0;
     bool shown_ = false;
     TFormStyle formStyle_ = TFormStyle::fsNormal;
     TWindowState windowState_ = TWindowState::wsNormal;

@@ -2,9 +2,12 @@
 
 #include "platform/model/ClassRegistration.h"
 
+#include <algorithm>
+
 namespace {
 const ClassRegistration<TMaskEdit> maskEditClass("TMaskEdit", "TCustomEdit", [](ClassBuilder<TMaskEdit>& c) {
     c.RegisterProperty("EditMask", &TMaskEdit::EditMask, &TMaskEdit::SetEditMask);
+    c.RegisterProperty("TypingMask", &TMaskEdit::TypingMask, &TMaskEdit::SetTypingMask);
 });
 } // namespace
 
@@ -13,6 +16,11 @@ void TMaskEdit::SetEditMask(const std::string& value)
     mask_ = ::EditMask(value);
     NotifyChanged();
     Invalidate();
+}
+
+void TMaskEdit::SetTypingMask(const std::string& value)
+{
+    typing_ = ::EditMask(value);
 }
 
 bool TMaskEdit::FitsMask() const
@@ -33,23 +41,43 @@ bool TMaskEdit::FitsMask() const
     return true;
 }
 
-std::string TMaskEdit::DisplayText() const
+bool TMaskEdit::ShownThroughMask() const
 {
     if (mask_.IsEmpty() || !FitsMask()) {
+        return false;
+    }
+    return typing_.IsEmpty() || static_cast<int>(Text().size()) == mask_.EditableCount();
+}
+
+std::string TMaskEdit::DisplayText() const
+{
+    if (!ShownThroughMask()) {
         return Text();
     }
     return mask_.Display(Text());
 }
 
+int TMaskEdit::DisplayOffset(int textPosition) const
+{
+    if (mask_.SaveLiterals() || !ShownThroughMask()) {
+        return textPosition;
+    }
+    if (textPosition >= mask_.EditableCount()) {
+        return mask_.DisplayLength();
+    }
+    return mask_.DisplayPosition(std::max(textPosition, 0));
+}
+
 bool TMaskEdit::AcceptTyped(std::string& candidate, int position, char& typed)
 {
-    if (mask_.IsEmpty()) {
+    const ::EditMask& typing = typing_.IsEmpty() ? mask_ : typing_;
+    if (typing.IsEmpty()) {
         return TCustomEdit::AcceptTyped(candidate, position, typed);
     }
-    if (static_cast<int>(candidate.size()) > mask_.EditableCount()) {
+    if (static_cast<int>(candidate.size()) > typing.EditableCount()) {
         return false;
     }
-    auto accepted = mask_.Accept(position, typed);
+    auto accepted = typing.Accept(position, typed);
     if (!accepted) {
         return false;
     }

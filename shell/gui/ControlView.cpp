@@ -80,6 +80,9 @@ QString ControlView::ToolTipText() const
 
 QString ControlView::AccessibleNameText() const
 {
+    if (!control_->AccessibleName().empty()) {
+        return GuiConvert::ToQt(control_->AccessibleName());
+    }
     if (TCustomForm* form = control_->GetParentForm()) {
         for (int i = 0; i < form->ComponentCount(); ++i) {
             auto* label = dynamic_cast<TLabel*>(form->Components(i));
@@ -100,6 +103,9 @@ QString ControlView::AccessibleNameText() const
 
 QString ControlView::AccessibleDescriptionText(const QString& name) const
 {
+    if (!control_->AccessibleDescription().empty()) {
+        return GuiConvert::ToQt(control_->AccessibleDescription());
+    }
     QString hint = GuiConvert::ToQt(control_->Hint());
     return hint == name ? QString() : hint;
 }

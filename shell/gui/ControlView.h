@@ -81,9 +81,10 @@ protected:
     // The palette role the model's Color paints.
     virtual QPalette::ColorRole ColorRole() const { return QPalette::Window; }
     virtual QString ToolTipText() const;
-    // What a screen reader says for the control: the caption of the label
-    // whose FocusControl it is, else its own caption, else its hint, else its
-    // name; the description is its hint when that is not already the name.
+    // What a screen reader says for the control: its AccessibleName, else the
+    // caption of the label whose FocusControl it is, else its own caption,
+    // else its hint, else its name; the description is its
+    // AccessibleDescription, else its hint when that is not already the name.
     QString AccessibleNameText() const;
     QString AccessibleDescriptionText(const QString& name) const;
 

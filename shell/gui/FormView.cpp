@@ -2,20 +2,83 @@
 
 #include "platform/controls/TApplication.h"
 #include "platform/controls/TCustomForm.h"
+#include "platform/controls/TSplitter.h"
 #include "shell/gui/ControlView.h"
 #include "shell/gui/FormSurface.h"
 #include "shell/gui/GlyphPainter.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/KeyRouter.h"
+#include "shell/gui/SplitterView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMdiArea>
 #include <QMoveEvent>
+#include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+
 int FormView::applyingModel_ = 0;
+
+namespace {
+
+// A list or grid that fills what is left keeps at least this much.
+constexpr int kLeastFill = 60;
+
+// The least client size of a container that shows its controls whole.
+QSize LeastSize(const TWinControl* container)
+{
+    int stackedHeight = 0;
+    int stackedWidth = 0;
+    int sideWidth = 0;
+    int sideHeight = 0;
+    int placedWidth = 0;
+    int placedHeight = 0;
+    QSize fill(0, 0);
+    for (int i = 0; i < container->ControlCount(); ++i) {
+        const TControl* c = container->Controls(i);
+        if (!c->Visible()) {
+            continue;
+        }
+        QSize inner(0, 0);
+        if (const auto* box = dynamic_cast<const TWinControl*>(c); box != nullptr && box->ControlCount() > 0) {
+            int inset = 2 * box->ClientInset();
+            inner = LeastSize(box) +
+                    QSize(box->Width() - box->ClientWidth() + inset, box->Height() - box->ClientHeight() + inset);
+        }
+        int width = c->Width();
+        for (int j = 0; j < container->ControlCount(); ++j) {
+            auto* splitter = dynamic_cast<const TSplitter*>(container->Controls(j));
+            if (splitter != nullptr && splitter->ResizedControl() == c) {
+                width = std::max(splitter->MinSize(), inner.width());
+            }
+        }
+        switch (c->Align()) {
+        case TAlign::alTop:
+        case TAlign::alBottom:
+            stackedHeight += c->Height();
+            stackedWidth = std::max(stackedWidth, inner.width());
+            break;
+        case TAlign::alLeft:
+        case TAlign::alRight:
+            sideWidth += width;
+            sideHeight = std::max(sideHeight, inner.height());
+            break;
+        case TAlign::alClient: fill = inner.isEmpty() ? QSize(kLeastFill, kLeastFill) : inner; break;
+        default:
+            placedWidth = std::max(placedWidth, c->Left() + c->Width());
+            placedHeight = std::max(placedHeight, c->Top() + c->Height());
+            break;
+        }
+    }
+    int width = std::max({stackedWidth, sideWidth + fill.width(), placedWidth});
+    int height = std::max(stackedHeight + std::max(sideHeight, fill.height()), placedHeight);
+    return {width, height};
+}
+
+} // namespace
 
 class FormView::Applying {
 public:
@@ -127,6 +190,7 @@ void FormView::SyncFromModel()
     if (windowTitle() != title) {
         setWindowTitle(title);
     }
+    bool first = form_->Visible() && !isVisible() && !shownOnce_;
     if (form_->Visible() && !isVisible()) {
         show();
         shownOnce_ = true;
@@ -149,14 +213,32 @@ void FormView::SyncFromModel()
         }
         break;
     }
+    setMinimumSize(LeastClientSize() + FrameSize());
     if (form_->WindowState() == TWindowState::wsNormal) {
-        QSize client(form_->ClientWidth(), form_->ClientHeight());
-        if (surface_->size() != client) {
-            resize(client + FrameSize());
+        QRect place(form_->Left(), form_->Top(), form_->ClientWidth(), form_->ClientHeight());
+        if (first) {
+            place = FittedPlace();
         }
-        QPoint at(form_->Left(), form_->Top());
-        if (pos() != at) {
-            move(at);
+        if (surface_->size() != place.size()) {
+            resize(place.size() + FrameSize());
+        }
+        if (pos() != place.topLeft()) {
+            move(place.topLeft());
+        }
+        if (first) {
+            // The form learns its window's place once this is over.
+            QTimer::singleShot(0, this, [this] {
+                if (form_ != nullptr && isVisible() && !isMaximized() && !isMinimized()) {
+                    TCustomForm* form = form_;
+                    QRect at = geometry();
+                    QSize client = surface_->size();
+                    int width = client.width() + form->Width() - form->ClientWidth();
+                    int height = client.height() + form->Height() - form->ClientHeight();
+                    Application().Dispatch(
+                        [form, at, width, height] { form->SetBounds(at.x(), at.y(), width, height); });
+                }
+                ShareSplitters();
+            });
         }
     }
     if (!form_->Visible() && isVisible()) {
@@ -184,15 +266,19 @@ void FormView::SurfaceResized(QSize size)
     if (size.width() == form_->ClientWidth() && size.height() == form_->ClientHeight()) {
         return;
     }
-    // The model's bounds are the whole window's; its frame is its own.
+    // The model's bounds are the whole window's; its frame is its own. A
+    // maximized window that the area resizes (the main window grew) is not
+    // maximized while it is being resized: one that fills the area still is.
     TCustomForm* form = form_;
-    QPoint at = isMaximized() ? QPoint(form->Left(), form->Top()) : pos();
+    bool maximized = isMaximized() || (form->WindowState() == TWindowState::wsMaximized && mdiArea() != nullptr &&
+                                       geometry() == mdiArea()->viewport()->rect());
+    QPoint at = maximized ? QPoint(form->Left(), form->Top()) : pos();
     int width = size.width() + form->Width() - form->ClientWidth();
     int height = size.height() + form->Height() - form->ClientHeight();
     // The maximize and restore buttons resize the window before they say its
     // state changed: the form learns the state first, or the new bounds would
     // bring the window back in its old state at the new size.
-    TWindowState shown = isMaximized() ? TWindowState::wsMaximized : TWindowState::wsNormal;
+    TWindowState shown = maximized ? TWindowState::wsMaximized : TWindowState::wsNormal;
     bool restate = form->WindowState() != shown;
     Application().Dispatch([form, at, width, height, shown, restate] {
         if (restate) {
@@ -200,6 +286,45 @@ void FormView::SurfaceResized(QSize size)
         }
         form->SetBounds(at.x(), at.y(), width, height);
     });
+    ShareSplitters();
+}
+
+void FormView::ShareSplitters()
+{
+    std::vector<QPointer<SplitterView>> splitters;
+    for (const auto& [control, view] : views_) {
+        if (auto* splitter = dynamic_cast<SplitterView*>(view)) {
+            splitters.emplace_back(splitter);
+        }
+    }
+    for (const auto& splitter : splitters) {
+        if (splitter != nullptr) {
+            splitter->KeepShare();
+        }
+    }
+}
+
+QSize FormView::LeastClientSize() const
+{
+    return form_ != nullptr ? LeastSize(form_) : QSize();
+}
+
+QRect FormView::FittedPlace() const
+{
+    QRect place(form_->Left(), form_->Top(), form_->ClientWidth(), form_->ClientHeight());
+    QMdiArea* area = mdiArea();
+    if (area == nullptr) {
+        return place;
+    }
+    QSize room = area->viewport()->size() - FrameSize();
+    QSize least = LeastClientSize();
+    place.setWidth(std::max(least.width(), std::min(place.width(), room.width())));
+    place.setHeight(std::max(least.height(), std::min(place.height(), room.height())));
+    QSize frame = FrameSize();
+    int x = std::clamp(place.x(), 0, std::max(0, area->viewport()->width() - place.width() - frame.width()));
+    int y = std::clamp(place.y(), 0, std::max(0, area->viewport()->height() - place.height() - frame.height()));
+    place.moveTo(x, y);
+    return place;
 }
 
 void FormView::moveEvent(QMoveEvent* event)

@@ -5,6 +5,11 @@
 // to the form's Close, and keeps the Qt focus on the widget of the form's
 // ActiveControl, whatever moved it there (a click, Tab, or an exit handler
 // that put it back).
+//
+// It opens inside its area, moved (and made smaller, down to its least size)
+// where the form's place would cut it, and tells the form where it went. Its
+// least size shows every control whole: the width and height its aligned
+// panels and placed controls need, a splitter's side at its minimum.
 #include "platform/core/Signal.h"
 #include "shell/gui/ModelWatch.h"
 
@@ -52,6 +57,8 @@ public:
     void Unregister(ControlView* view);
     void RouteKeys(QWidget* widget);
     void SurfaceResized(QSize size);
+    // The least client size that shows each of the form's controls whole.
+    QSize LeastClientSize() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,6 +69,11 @@ private:
     void StateChangedByOperator(Qt::WindowStates oldState, Qt::WindowStates newState);
     void FormGone();
     QSize FrameSize() const;
+    // Where the form's window goes when it first shows: its own place, moved
+    // and shrunk into the area as far as needed.
+    QRect FittedPlace() const;
+    // The splitters keep their sides' shares of the room.
+    void ShareSplitters();
 
     TCustomForm* form_;
     FormSurface* surface_ = nullptr;

@@ -1,8 +1,10 @@
 #include "shell/gui/GridView.h"
 
 #include "platform/controls/TColumn.h"
+#include "platform/controls/TCustomForm.h"
 #include "platform/controls/TDBGrid.h"
 #include "platform/data/TDataSet.h"
+#include "shell/gui/CountedHeader.h"
 #include "shell/gui/GridModel.h"
 
 #include <QDragEnterEvent>
@@ -11,15 +13,25 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QSortFilterProxyModel>
 
 #include <algorithm>
 
 GridView::GridView(TDBGrid* grid, QWidget* parent, FormView* form, ControlView* parentView)
-    : QTableView(parent), ControlView(grid, this, form, parentView), model_(new GridModel(grid, this))
+    : QTableView(parent),
+      ControlView(grid, this, form, parentView),
+      model_(new GridModel(grid, this)),
+      sorted_(new QSortFilterProxyModel(this)),
+      header_(new CountedHeader(this))
 {
     setFocusPolicy(Qt::NoFocus);
-    setModel(model_);
+    setHorizontalHeader(header_);
+    sorted_->setSourceModel(model_);
+    sorted_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    sorted_->setSortLocaleAware(true);
+    setModel(sorted_);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -32,13 +44,26 @@ GridView::GridView(TDBGrid* grid, QWidget* parent, FormView* form, ControlView* 
     viewport()->setAcceptDrops(true);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setSortIndicatorShown(false);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        Qt::SortOrder order = sorted_->sortColumn() == column && sorted_->sortOrder() == Qt::AscendingOrder
+                                  ? Qt::DescendingOrder
+                                  : Qt::AscendingOrder;
+        horizontalHeader()->setSortIndicatorShown(true);
+        horizontalHeader()->setSortIndicator(column, order);
+        sorted_->sort(column, order);
+        SyncCurrent();
+    });
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, &GridView::ColumnResized);
     Track(grid->RowInserted.Connect([this](int row) { ApplyRow([this, row] { model_->RowInserted(row); }); }));
     Track(grid->RowDeleted.Connect([this](int row) { ApplyRow([this, row] { model_->RowDeleted(row); }); }));
     Track(grid->Redraw.Connect([this] { SyncRows(); }));
+    if (TCustomForm* model = grid->GetParentForm()) {
+        Track(model->FocusChanged.Connect([this] { viewport()->update(); }));
+    }
     // Column titles and widths change through the columns, which only ask
     // for a repaint.
     Track(grid->Painted.Connect([this] {
@@ -88,6 +113,29 @@ void GridView::ApplyRow(const std::function<void()>& change)
     applying_ = true;
     change();
     applying_ = false;
+    ShowCount();
+}
+
+void GridView::ShowCount()
+{
+    header_->SetCount(model_->rowCount());
+}
+
+int GridView::SourceRow(int viewRow) const
+{
+    QModelIndex index = sorted_->mapToSource(sorted_->index(viewRow, 0));
+    return index.isValid() ? index.row() : -1;
+}
+
+int GridView::ViewRow(int sourceRow) const
+{
+    QModelIndex index = sorted_->mapFromSource(model_->index(sourceRow, 0));
+    return index.isValid() ? index.row() : -1;
+}
+
+QRect GridView::CellRect(int row, int column) const
+{
+    return visualRect(sorted_->mapFromSource(model_->index(row, column)));
 }
 
 void GridView::SyncRows()
@@ -98,6 +146,7 @@ void GridView::SyncRows()
     applying_ = true;
     model_->Refresh();
     applying_ = false;
+    ShowCount();
     SyncColumns();
     SyncCurrent();
 }
@@ -154,6 +203,16 @@ bool GridView::FitLastColumn()
     return true;
 }
 
+void GridView::paintEvent(QPaintEvent* event)
+{
+    QTableView::paintEvent(event);
+    if (hasFocus() && !currentIndex().isValid()) {
+        QPainter painter(viewport());
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
+    }
+}
+
 void GridView::updateGeometries()
 {
     QTableView::updateGeometries();
@@ -193,7 +252,7 @@ void GridView::SyncCurrent()
         shownRow_ = -1;
         return;
     }
-    QModelIndex current = model_->index(row, column);
+    QModelIndex current = sorted_->mapFromSource(model_->index(row, column));
     if (currentIndex() != current || !selectionModel()->isSelected(current)) {
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
     }
@@ -234,24 +293,47 @@ bool GridView::HandleKey(QKeyEvent* event)
     int page = RowsPerPage();
     std::function<void()> move;
     switch (event->key()) {
-    case Qt::Key_Up: move = [ds] { ds->Prior(); }; break;
-    case Qt::Key_Down: move = [ds] { ds->Next(); }; break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
     case Qt::Key_PageUp:
-        move = [ds, page] {
-            if (!ds->IsEmpty()) {
-                ds->SetRecNo(std::max(0, ds->RecNo() - page));
-            }
-        };
-        break;
     case Qt::Key_PageDown:
-        move = [ds, page] {
-            if (!ds->IsEmpty()) {
-                ds->SetRecNo(std::min(ds->RecordCount() - 1, std::max(0, ds->RecNo()) + page));
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+        if (ds == nullptr) {
+            return true;
+        }
+        if (sorted_->sortColumn() < 0 && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+            bool up = event->key() == Qt::Key_Up;
+            move = [ds, up] { up ? ds->Prior() : ds->Next(); };
+            break;
+        }
+        // In the order shown: the data set's own, or the sorted one.
+        int rows = sorted_->rowCount();
+        int at = ds->RecNo() >= 0 ? ViewRow(ds->RecNo()) : -1;
+        int target = at;
+        switch (event->key()) {
+        case Qt::Key_Up: target = at - 1; break;
+        case Qt::Key_Down: target = at + 1; break;
+        case Qt::Key_PageUp: target = at - page; break;
+        case Qt::Key_PageDown: target = std::max(0, at) + page; break;
+        case Qt::Key_Home: target = 0; break;
+        default: target = rows - 1; break;
+        }
+        if (rows == 0) {
+            return true;
+        }
+        target = std::clamp(target, 0, rows - 1);
+        int row = SourceRow(target);
+        if (target == at || row < 0) {
+            return true;
+        }
+        move = [ds, row] {
+            if (row < ds->RecordCount()) {
+                ds->SetRecNo(row);
             }
         };
         break;
-    case Qt::Key_Home: move = [ds] { ds->First(); }; break;
-    case Qt::Key_End: move = [ds] { ds->Last(); }; break;
+    }
     case Qt::Key_Left: move = [grid] { grid->SetSelectedIndex(grid->SelectedIndex() - 1); }; break;
     case Qt::Key_Right: move = [grid] { grid->SetSelectedIndex(grid->SelectedIndex() + 1); }; break;
     default: return false;
@@ -270,7 +352,7 @@ void GridView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QModelIndex index = indexAt(event->position().toPoint());
+    QModelIndex index = sorted_->mapToSource(indexAt(event->position().toPoint()));
     TDBGrid* grid = Grid();
     ArmDrag(event->position().toPoint(), index.isValid());
     if (index.isValid()) {

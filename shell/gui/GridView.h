@@ -10,13 +10,20 @@
 // to what its title and texts need, so columns that fit show without a
 // sideways scroll bar; moving to a cell keeps the first column in view
 // whenever the cell is in view with it.
+//
+// A click on a column's title sorts the rows shown by that column, a second
+// one the other way round; the data set keeps its order, so nothing the
+// screen sends changes. The arrow and page keys go in the order shown. Above
+// the titles the grid says how many rows it shows (CountedHeader).
 #include "shell/gui/ControlView.h"
 
 #include <QTableView>
 
 #include <functional>
 
+class CountedHeader;
 class GridModel;
+class QSortFilterProxyModel;
 class TDBGrid;
 
 class GridView : public QTableView, public ControlView {
@@ -32,6 +39,9 @@ public:
     void dropEvent(QDropEvent* event) override;
     bool HandleKey(QKeyEvent* event) override;
     GridModel* TableModel() const { return model_; }
+    // Where a row and column of the data set are shown.
+    QRect CellRect(int row, int column) const;
+    CountedHeader* Header() const { return header_; }
     // Shows the model's rows and current row again.
     void SyncRows();
 
@@ -44,6 +54,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void updateGeometries() override;
+    // An empty grid with the focus says so with a focus frame, as a grid
+    // with rows does with its current cell.
+    void paintEvent(QPaintEvent* event) override;
 
 public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -56,11 +69,18 @@ private:
     void SyncCurrent();
     void ColumnResized(int logicalIndex, int oldSize, int newSize);
     int RowsPerPage() const;
+    // The data-set row shown at a view row, and the other way round (-1 when
+    // there is none).
+    int SourceRow(int viewRow) const;
+    int ViewRow(int sourceRow) const;
+    void ShowCount();
 
     // A row-level change of the model, applied as model changes are.
     void ApplyRow(const std::function<void()>& change);
 
     GridModel* model_;
+    QSortFilterProxyModel* sorted_;
+    CountedHeader* header_;
     bool applying_ = false;
     bool fitting_ = false;
     int shownRow_ = -1;

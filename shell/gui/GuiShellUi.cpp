@@ -20,8 +20,12 @@
 #include "shell/gui/ShellTexts.h"
 #include "shell/gui/ShellWindow.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -78,8 +82,28 @@ QWidget* GuiShellUi::WindowOver(TComponent* owner) const
 
 void GuiShellUi::ShowError(const std::string& text)
 {
-    QMessageBox box(QMessageBox::Critical, ShellTexts::Text(ShellTexts::kErrorTitle), GuiConvert::ToQt(text),
-                    QMessageBox::Ok, shell_);
+    TCustomForm* form = Application().ActiveForm();
+    if (form != nullptr && form->MovingFocus() && shell_ != nullptr) {
+        // A check of what was typed, run as the focus leaves it: the focus
+        // stays with the text at fault, and the message waits in the status
+        // line rather than in a box the operator must close at every try.
+        QString line = GuiConvert::ToQt(text);
+        shell_->statusBar()->showMessage(line, kNoteMs);
+        QAccessibleEvent alert(shell_->statusBar(), QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+        QApplication::beep();
+        return;
+    }
+    QString title = ShellTexts::Text(ShellTexts::kErrorTitle);
+    QMessageBox box(QMessageBox::Critical, title, GuiConvert::ToQt(text), QMessageBox::Ok, shell_);
+    // The box is as wide as its text asks; its title (and the title bar's
+    // buttons) ask for room too.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        int titleWidth =
+            QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) + kTitleBarButtonsWidth;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0,
+                      1, grid->columnCount());
+    }
     box.exec();
     Reactivate();
 }

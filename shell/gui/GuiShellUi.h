@@ -47,7 +47,9 @@ public:
     int Ask(TComponent* owner, const std::string& text, const std::vector<std::string>& choices,
             int escapeChoice) override;
 
-    // Shows one error message box.
+    // Shows one error message box wide enough for its title; a message shown
+    // by a check that runs as the focus leaves a control goes to the status
+    // line instead, with a beep and an alert for screen readers.
     void ShowError(const std::string& text);
     // The progress window while it is open, else null.
     ProgressWindow* Progress() const;
@@ -73,4 +75,6 @@ private:
     QTimer* updates_ = nullptr;
     static constexpr int kUpdatePeriodMs = 50;
     static constexpr int kNoteMs = 15000;
+    // Room a window's title bar keeps for its icon and buttons.
+    static constexpr int kTitleBarButtonsWidth = 140;
 };

@@ -1,14 +1,20 @@
 #include "shell/gui/KeyRouter.h"
 
+#include "platform/controls/TCustomEdit.h"
 #include "platform/controls/TCustomForm.h"
 #include "shell/ShellKeys.h"
 #include "shell/gui/ControlView.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
+#include "shell/gui/SpeedButtonView.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
+
+#include <algorithm>
 
 KeyRouter::KeyRouter(FormView* form) : QObject(form), form_(form) {}
 
@@ -29,6 +35,63 @@ void KeyRouter::SendKey(char key)
 void KeyRouter::Backtab()
 {
     OnForm([](TCustomForm& form) { form.SelectNext(form.ActiveControl(), false); });
+}
+
+void KeyRouter::Cycle(bool forward)
+{
+    TCustomForm* form = form_->Form();
+    if (form == nullptr) {
+        return;
+    }
+    TControl* current = form->ActiveControl();
+    auto* focusedButton = dynamic_cast<SpeedButtonView*>(QApplication::focusWidget());
+    if (focusedButton != nullptr && focusedButton->Form() == form_ && focusedButton->Control() != nullptr) {
+        current = focusedButton->Control();
+    }
+    std::vector<TControl*> stops = ShellKeys::TabStops(*form);
+    auto at = std::find(stops.begin(), stops.end(), current);
+    if (at == stops.end()) {
+        // Somewhere Tab does not stop: the form's own tab order.
+        if (forward) {
+            SendKey('\t');
+        } else {
+            Backtab();
+        }
+        return;
+    }
+    size_t n = stops.size();
+    auto pos = static_cast<size_t>(at - stops.begin());
+    TControl* next = stops[forward ? (pos + 1) % n : (pos + n - 1) % n];
+    if (auto* control = dynamic_cast<TWinControl*>(next)) {
+        OnForm([control](TCustomForm&) {
+            if (control->CanFocus()) {
+                control->SetFocus();
+            }
+        });
+    } else if (QWidget* widget = form_->WidgetOf(next)) {
+        widget->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    }
+}
+
+void KeyRouter::ButtonKey(SpeedButtonView* view, const QKeyEvent& key)
+{
+    switch (key.key()) {
+    case Qt::Key_Tab: Cycle(!(key.modifiers() & Qt::ShiftModifier)); return;
+    case Qt::Key_Backtab: Cycle(false); return;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        QPointer<SpeedButtonView> button(view);
+        view->OperatorClick();
+        // The focus stays on a button that can still be clicked.
+        if (button != nullptr && button->Control() != nullptr && button->isEnabled() && button->isVisible()) {
+            button->setFocus(Qt::OtherFocusReason);
+        }
+        return;
+    }
+    case Qt::Key_Escape: form_->FollowFocus(); return;
+    default: return;
+    }
 }
 
 void KeyRouter::Type(const QString& text)
@@ -66,6 +129,10 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
     if (RouteShellKey(*key)) {
         return true;
     }
+    if (auto* button = dynamic_cast<SpeedButtonView*>(watched)) {
+        ButtonKey(button, *key);
+        return true;
+    }
     if (auto* view = dynamic_cast<ControlView*>(watched); view != nullptr && view->HandleKey(key)) {
         return true;
     }
@@ -99,17 +166,17 @@ void KeyRouter::RouteKey(const QKeyEvent& key)
         return;
     }
     switch (key.key()) {
-    case Qt::Key_Tab:
-        if (key.modifiers() & Qt::ShiftModifier) {
-            Backtab();
-        } else {
-            SendKey('\t');
-        }
-        return;
-    case Qt::Key_Backtab: Backtab(); return;
+    case Qt::Key_Tab: Cycle(!(key.modifiers() & Qt::ShiftModifier)); return;
+    case Qt::Key_Backtab: Cycle(false); return;
     case Qt::Key_Backspace: SendKey('\b'); return;
     case Qt::Key_Return:
-    case Qt::Key_Enter: SendKey('\r'); return;
+    case Qt::Key_Enter:
+        if (form_->Form() != nullptr && dynamic_cast<TCustomEdit*>(form_->Form()->ActiveControl()) != nullptr) {
+            Cycle(true);
+        } else {
+            SendKey('\r');
+        }
+        return;
     case Qt::Key_Escape: SendKey(27); return;
     case Qt::Key_Delete: OnForm([](TCustomForm& form) { form.DispatchDelete(); }); return;
     default: break;

@@ -5,12 +5,18 @@
 // DispatchDelete, and a control's own keys (the grid's row keys) to its view.
 // Key combinations with Ctrl or Alt are left to the shortcuts and the menu,
 // but for the shell's own keys (F6, F2, Alt+Down; see ShellKeys).
+//
+// Tab and Shift+Tab go round ShellKeys::TabStops, a grid included; Enter in
+// an edit moves on as Tab does. A transfer button reached so holds the Qt
+// focus while the model's focus stays where it was (a button takes none
+// there): Space or Enter clicks it, Escape goes back to the control.
 #include <QObject>
 
 #include <functional>
 
 class FormView;
 class QKeyEvent;
+class SpeedButtonView;
 class TCustomForm;
 
 class KeyRouter : public QObject {
@@ -30,6 +36,10 @@ private:
     void Type(const QString& text);
     void SendKey(char key);
     void Backtab();
+    // Tab (forward) or Shift+Tab round the form's stops.
+    void Cycle(bool forward);
+    // A key typed while a transfer button holds the focus.
+    void ButtonKey(SpeedButtonView* view, const QKeyEvent& key);
     // Runs the action on the model form as input, when the form is still there.
     void OnForm(const std::function<void(TCustomForm&)>& action);
 

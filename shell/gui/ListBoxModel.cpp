@@ -1,10 +1,12 @@
 #include "shell/gui/ListBoxModel.h"
 
+#include "platform/controls/TCustomForm.h"
 #include "platform/controls/TListBox.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/ShellTexts.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QFont>
 #include <QPalette>
 #include <QSize>
@@ -59,6 +61,12 @@ void ListBoxModel::Detach()
     endResetModel();
 }
 
+bool ListBoxModel::HasFocus() const
+{
+    TCustomForm* form = list_->GetParentForm();
+    return form != nullptr && form->ActiveControl() == list_;
+}
+
 int ListBoxModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : rows_;
@@ -74,11 +82,19 @@ QVariant ListBoxModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole: return GuiConvert::ToQt(list_->Item(row));
     case Qt::BackgroundRole:
         if (list_->Selected(row)) {
-            return QApplication::palette().brush(QPalette::Active, QPalette::Highlight);
+            if (HasFocus()) {
+                return QApplication::palette().brush(QPalette::Active, QPalette::Highlight);
+            }
+            // Without the focus the selection stays marked, as a tint: the
+            // highlight is where the focus is.
+            QColor highlight = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+            QColor base = QApplication::palette().color(QPalette::Active, QPalette::Base);
+            return QColor((highlight.red() + 2 * base.red()) / 3, (highlight.green() + 2 * base.green()) / 3,
+                          (highlight.blue() + 2 * base.blue()) / 3);
         }
         return {};
     case Qt::ForegroundRole:
-        if (list_->Selected(row)) {
+        if (list_->Selected(row) && HasFocus()) {
             return QApplication::palette().brush(QPalette::Active, QPalette::HighlightedText);
         }
         return {};

@@ -1,7 +1,9 @@
 #pragma once
 // The entries of a model list box as a Qt item model. Selection is part of
 // the data (drawn as the highlight), not kept in a Qt selection model, so
-// the model list stays the only place that knows what is selected.
+// the model list stays the only place that knows what is selected. The
+// selection takes the highlight while the list has the model's focus, and a
+// tint of it otherwise.
 #include <QAbstractListModel>
 
 class TListBox;
@@ -28,6 +30,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
+    bool HasFocus() const;
+
     TListBox* list_;
     int rows_ = 0;
     bool stale_ = false;

@@ -18,7 +18,8 @@ SearchDialog::SearchDialog(TDataSet* DataSet, QWidget* parent)
       dataSet_(DataSet),
       model_(new DataSetRowsModel(DataSet, this)),
       edit_(new QLineEdit(this)),
-      table_(new RowsTableView(model_, this))
+      table_(new RowsTableView(model_, this)),
+      outcome_(new QLabel(this))
 {
     setWindowTitle(ShellTexts::Text(ShellTexts::kSearchTitle));
     setModal(true);
@@ -30,6 +31,8 @@ SearchDialog::SearchDialog(TDataSet* DataSet, QWidget* parent)
     layout->addWidget(prompt);
     layout->addWidget(edit_);
     layout->addWidget(table_);
+    layout->addWidget(outcome_);
+    outcome_->hide();
     connect(edit_, &QLineEdit::textEdited, this, &SearchDialog::Search);
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         MoveTo(index.row());
@@ -48,12 +51,16 @@ void SearchDialog::Search(const QString& text)
     }
     TDataSet* ds = dataSet_;
     std::string value = *wanted;
-    Application().Dispatch([ds, value] {
+    bool found = true;
+    Application().Dispatch([ds, value, &found] {
         int row = SearchMatch::FirstMatch(ds, value);
-        if (row >= 0) {
+        found = row >= 0;
+        if (found) {
             SearchMatch::MoveTo(ds, row);
         }
     });
+    outcome_->setText(found ? QString() : ShellTexts::Text(ShellTexts::kSearchNothing, {value}));
+    outcome_->setVisible(!found);
     ShowCurrent();
 }
 

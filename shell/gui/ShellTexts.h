@@ -31,6 +31,11 @@ inline constexpr const char* kProgressCount = "shell.progresso";
 inline constexpr const char* kCancel = "shell.cancelar";
 inline constexpr const char* kListKeyHint = "shell.dica_lista";
 inline constexpr const char* kLookupKeyHint = "shell.dica_pesquisa";
+inline constexpr const char* kSearchNothing = "shell.procurar_nada";
+inline constexpr const char* kCountOne = "shell.contagem_um";
+inline constexpr const char* kCount = "shell.contagem";
+inline constexpr const char* kCountFiltered = "shell.contagem_filtrada";
+inline constexpr const char* kListFilter = "shell.filtro_lista";
 // Not shown: the catalogue of Qt's translations for the language (Qt's own
 // texts), empty for Qt's own English.
 inline constexpr const char* kQtTranslations = "shell.traducoes_qt";

@@ -204,6 +204,15 @@ void ShellWindow::Reactivate()
 void ShellWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowTitleChange) {
+        // A maximized document window adds its title to the main window's
+        // in brackets: a screen named as the application is not named twice.
+        QString name = ShellTexts::Text(ShellTexts::kApplicationName);
+        QString title = windowTitle();
+        if (title != name && title.startsWith(name) && title.endsWith(QLatin1Char('[') + name + QLatin1Char(']'))) {
+            setWindowTitle(name);
+        }
+    }
     // Back from another window: the focus goes where the model has it, which
     // may have moved while this window was not active.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {

@@ -9,7 +9,8 @@
 // It opens at the size, place and maximized state it had when last closed
 // (QSettings of the application's organisation and name, group "MainWindow"),
 // and saves them when it closes; a place mostly off screen (a screen that is
-// gone) comes back whole onto the screen.
+// gone) comes back whole onto the screen. A maximized screen whose caption is
+// the application's name does not add it again to the window's title.
 #include "platform/core/Signal.h"
 
 #include <QMainWindow>

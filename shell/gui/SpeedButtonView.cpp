@@ -16,6 +16,7 @@ SpeedButtonView::SpeedButtonView(TSpeedButton* Button, QWidget* parent, FormView
     : QToolButton(parent), ControlView(Button, this, form, parentView)
 {
     setFocusPolicy(Qt::NoFocus);
+    form->RouteKeys(this);
     connect(this, &QToolButton::clicked, this, [this] { OperatorClick(); });
     SyncFromModel();
 }

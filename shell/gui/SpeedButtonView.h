@@ -1,7 +1,8 @@
 #pragma once
-// A flat speed button (toolbar, transfer and lookup buttons). It never takes
-// the focus; a click or its keyboard shortcut runs the model's OperatorClick,
-// which a disabled button ignores. The glyph comes from GlyphPainter by the
+// A flat speed button (toolbar, transfer and lookup buttons). A click never
+// gives it the focus; the desktop shell's Tab may (KeyRouter), and then Space
+// or Enter clicks it. A click, those keys or its keyboard shortcut run the
+// model's OperatorClick, which a disabled button ignores. The glyph comes from GlyphPainter by the
 // model's glyph name; a button without a known glyph shows its caption.
 #include "shell/gui/ControlView.h"
 
@@ -20,6 +21,8 @@ public:
     void SyncFromModel() override;
     // The keyboard shortcut in force, empty when there is none.
     QKeySequence ShortcutKeys() const;
+    // The operator's click on the model's button.
+    void OperatorClick();
 
 protected:
     QString ToolTipText() const override;
@@ -27,7 +30,6 @@ protected:
 
 private:
     TSpeedButton* Button() const;
-    void OperatorClick();
 
     std::string glyph_;
     QSize glyphSize_;

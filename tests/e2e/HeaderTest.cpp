@@ -322,18 +322,23 @@ TEST_F(HeaderTest, TypedClientIsCheckedOnLeavingTheEditAndAgainOnLeavingTheHeade
     EXPECT_TRUE(out.Errors().empty()) << out.Text();
 }
 
-TEST_F(HeaderTest, TypedClientTakesFourDigitsUntilAClientIsChecked)
+TEST_F(HeaderTest, TypedClientNumberIsTakenWholeWithOrWithoutItsPunctuation)
 {
-    // No client's number fits the layout's four-digit mask, so a typed number
-    // is refused by the edit's own check.
-    auto out = Play("open\nfocus medCliente\ntype 111444777\ntab\ndump\n");
-    ASSERT_EQ(out.exitCode, 0) << out.Text();
-    auto calls = CallsBefore(out, 0);
-    ASSERT_EQ(calls.size(), 1u) << out.Text();
-    EXPECT_EQ(calls[0]["args"], json::array({"0001", "1114"}));
-    EXPECT_EQ(out.Errors(), std::vector<std::string>{"Não há cliente cadastrado para filial informada."});
-    EXPECT_EQ(Focus(out), "medCliente");
-    EXPECT_EQ(out.Component("medCliente")["editMask"], "9999;0; ");
+    // The layout's mask has four digits: the edit still takes a whole number
+    // of either kind, drops its punctuation, and shows it under its kind's
+    // mask once the client is found.
+    for (const char* typed : {"111.444.777-35", "11144477735"}) {
+        SCOPED_TRACE(typed);
+        auto out = Play(std::string("open\nfocus medCliente\ntype ") + typed + "\ntab\ndump\n");
+        ASSERT_EQ(out.exitCode, 0) << out.Text();
+        auto calls = CallsBefore(out, 0);
+        ASSERT_GE(calls.size(), 1u) << out.Text();
+        EXPECT_EQ(calls[0]["args"], json::array({"0001", "11144477735"}));
+        EXPECT_TRUE(out.Errors().empty()) << out.Text();
+        EXPECT_EQ(out.Component("medCliente")["editMask"], "999.999.999-99;0;_");
+        EXPECT_EQ(out.Component("medCliente")["displayText"], "111.444.777-35");
+        EXPECT_EQ(Text(out, "edtCliente"), "Ana Souza");
+    }
 }
 
 TEST_F(HeaderTest, ClientMaskFollowsThePersonKindOfEachCheckedClient)

@@ -27,8 +27,10 @@
 #include "shell/gui/ShellTexts.h"
 
 #include <QApplication>
+#include <QBrush>
 #include <QFont>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -346,7 +348,7 @@ TEST_F(MirrorTest, GridCellClicksKeysAndRowKeysReachTheModel)
     s->grid->SetOnKeyPress([&](TObject*, char& Key) { typed += Key; });
     auto* grid = s->Widget<GridView>(s->grid);
 
-    QRect cell = grid->visualRect(grid->TableModel()->index(2, 1));
+    QRect cell = grid->CellRect(2, 1);
     GuiTest::Click(grid->viewport(), cell.center());
     EXPECT_EQ(s->form->ActiveControl(), s->grid);
     EXPECT_EQ(clickedRow, 2);
@@ -381,6 +383,31 @@ TEST_F(MirrorTest, TabAndShiftTabMoveTheModelsFocus)
     QTest::keyClick(s->WidgetOf(s->edtName), Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(s->form->ActiveControl(), s->medCode);
     EXPECT_TRUE(s->WidgetOf(s->medCode)->hasFocus());
+}
+
+// Where the focus is shows: the list's selection keeps the highlight only
+// while the list has the focus, and an empty grid with the focus is framed.
+TEST_F(MirrorTest, TheFocusShowsInTheListAndInAnEmptyGrid)
+{
+    auto* listView = s->Widget<ListBoxView>(s->list);
+    s->list->SetItems({"a", "b"});
+    GuiTest::Settle();
+    GuiTest::Click(listView->viewport(), RowCentre(listView, 0));
+    QBrush highlight = QApplication::palette().brush(QPalette::Active, QPalette::Highlight);
+    auto background = [&] { return listView->ItemModel()->index(0).data(Qt::BackgroundRole); };
+    EXPECT_EQ(background().value<QBrush>(), highlight);
+    QTest::keyClick(listView, Qt::Key_F6);
+    EXPECT_EQ(s->form->ActiveControl(), s->grid);
+    EXPECT_TRUE(background().isValid()) << "still selected";
+    EXPECT_NE(background().value<QBrush>().color(), highlight.color());
+
+    auto* gridView = s->Widget<GridView>(s->grid);
+    s->data->SetData(TestScreen::Rows({}));
+    GuiTest::Settle();
+    QImage focused = gridView->grab().toImage();
+    s->medCode->SetFocus();
+    GuiTest::Settle();
+    EXPECT_NE(gridView->grab().toImage(), focused);
 }
 
 TEST_F(MirrorTest, FocusKeptByAnExitHandlerIsFollowed)

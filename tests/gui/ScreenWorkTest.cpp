@@ -15,6 +15,7 @@
 #include "platform/controls/TCustomEdit.h"
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TDBGrid.h"
+#include "platform/controls/TLabel.h"
 #include "platform/controls/TListBox.h"
 #include "platform/controls/TSpeedButton.h"
 #include "platform/data/TClientDataSet.h"
@@ -24,6 +25,8 @@
 #include "platform/net/ServClienteContract.h"
 #include "shell/PackageHost.h"
 #include "shell/ShellMainForm.h"
+#include "shell/gui/ControlView.h"
+#include "shell/gui/CountedHeader.h"
 #include "shell/gui/DropRoutes.h"
 #include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
@@ -39,10 +42,17 @@
 #include "shell/gui/SearchDialog.h"
 #include "shell/gui/ShellWindow.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -51,6 +61,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -68,7 +79,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -148,6 +161,7 @@ protected:
     void SetUp() override
     {
         GuiTest::EnsureApp();
+        QSettings().remove("Splitters");
         char tmpl[] = "/tmp/servcliente-gui-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
@@ -189,6 +203,10 @@ protected:
                 QTest::keyClick(lookup->Table(), Qt::Key_Return);
             } else if (auto* search = qobject_cast<SearchDialog*>(w)) {
                 ++searches_;
+                searchHeadings_.clear();
+                for (int c = 0; c < search->Table()->model()->columnCount(); ++c) {
+                    searchHeadings_ << search->Table()->model()->headerData(c, Qt::Horizontal).toString();
+                }
                 GuiTest::Type(search->Edit(), searchText_);
                 QTest::keyClick(search->Edit(), Qt::Key_Return);
             } else {
@@ -324,20 +342,63 @@ protected:
     std::set<std::pair<std::string, std::string>> StoredAssignments() const
     {
         std::set<std::pair<std::string, std::string>> rows;
+        for (const auto& row : Select("SELECT CDCLIENTE, CDSERVFILI FROM SERVCLIE")) {
+            rows.insert(row);
+        }
+        return rows;
+    }
+
+    // The first two columns of a query's rows, read from the server's
+    // database by a connection of the test's own.
+    std::vector<std::pair<std::string, std::string>> Select(const std::string& sql) const
+    {
+        std::vector<std::pair<std::string, std::string>> rows;
         sqlite3* db = nullptr;
         std::string path = dir_ + "/server.db";
         if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
             sqlite3_stmt* stmt = nullptr;
-            if (sqlite3_prepare_v2(db, "SELECT CDCLIENTE, CDSERVFILI FROM SERVCLIE", -1, &stmt, nullptr) == SQLITE_OK) {
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
                 while (sqlite3_step(stmt) == SQLITE_ROW) {
-                    rows.emplace(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
-                                 reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+                    rows.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+                                      reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
                 }
             }
             sqlite3_finalize(stmt);
         }
         sqlite3_close(db);
         return rows;
+    }
+
+    // A client of the branch 0001 of a person kind ("F" or "J"): its
+    // registration number and name.
+    std::pair<std::string, std::string> ClientOfKind(const char* kind) const
+    {
+        auto rows =
+            Select("SELECT NRINSJURCLIE, NMRAZSOCCLIE FROM CLIENTE WHERE CDFILIAL = '0001' AND IDTPIJURCLIE = '" +
+                   std::string(kind) + "' ORDER BY CDCLIENTE LIMIT 1");
+        return rows.empty() ? std::pair<std::string, std::string>() : rows.front();
+    }
+
+    // The screen opened, the focus in the client's edit.
+    void OpenInTheClientEdit()
+    {
+        shell_->OpenScreen();
+        GuiTest::Settle();
+        screen_ = package_->ScreenGlobal();
+        ASSERT_NE(screen_, nullptr) << errors_.join("\n").toStdString();
+        GuiTest::Click(Widget<QLineEdit>("medCliente"), {5, 5});
+        ASSERT_EQ(screen_->ActiveControl(), Model<TCustomEdit>("medCliente"));
+    }
+
+    // The name of the control with the model's focus, or of the transfer
+    // button holding the Qt focus.
+    std::string FocusName() const
+    {
+        if (auto* button = dynamic_cast<ControlView*>(QApplication::focusWidget());
+            button != nullptr && dynamic_cast<QToolButton*>(QApplication::focusWidget()) != nullptr) {
+            return button->Control()->Name();
+        }
+        return screen_->ActiveControl() != nullptr ? screen_->ActiveControl()->Name() : "";
     }
 
     QPoint RowCentre(const char* list, int row) const
@@ -360,6 +421,7 @@ protected:
     // What the search window is given, and how many opened.
     QString searchText_;
     int searches_ = 0;
+    QStringList searchHeadings_;
 };
 
 TEST_F(ScreenWorkTest, BranchClientTwoMovedOneBackAllBack)
@@ -431,7 +493,7 @@ TEST_F(ScreenWorkTest, BranchClientTwoMovedOneBackAllBack)
 
     // The grid's first service moved back.
     auto* grid = Widget<GridView>("dbgPadrao");
-    GuiTest::Click(grid->viewport(), grid->visualRect(grid->TableModel()->index(0, 1)).center());
+    GuiTest::Click(grid->viewport(), grid->CellRect(0, 1).center());
     EXPECT_EQ(screen_->ActiveControl(), Model<TDBGrid>("dbgPadrao"));
     ASSERT_TRUE(Widget<QToolButton>("sbtUmEsquerda")->isEnabled());
     QTest::mouseClick(Widget<QToolButton>("sbtUmEsquerda"), Qt::LeftButton);
@@ -488,7 +550,7 @@ TEST_F(ScreenWorkTest, DraggingBetweenTheListsMovesAsTheTransferButtonsDo)
 
     // The grid's row, clicked and dropped on the list.
     auto* grid = Widget<GridView>("dbgPadrao");
-    GuiTest::Click(grid->viewport(), grid->visualRect(grid->TableModel()->index(0, 1)).center());
+    GuiTest::Click(grid->viewport(), grid->CellRect(0, 1).center());
     ASSERT_TRUE(Model<TSpeedButton>("sbtUmEsquerda")->Enabled());
     EXPECT_TRUE(DropOn("dbgPadrao", "lsbPossiveis"));
     EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), before + 1);
@@ -594,6 +656,8 @@ TEST_P(ScreenWorkSearchTest, TheMoveAfterASearchStoresTheFoundService)
     QTest::mouseClick(Widget<QToolButton>("sbtProcurar"), Qt::LeftButton);
     GuiTest::Settle();
     ASSERT_EQ(searches_, 1);
+    // The services' captions head the columns; the branch has none.
+    EXPECT_EQ(searchHeadings_, QStringList({QString::fromUtf8("Código"), QString::fromUtf8("Serviço")}));
     EXPECT_EQ(list->SelectedIndexes(), std::vector<int>{found});
     // The list shows that selection, the found entry in view.
     EXPECT_TRUE(items->index(found).data(Qt::BackgroundRole).isValid());
@@ -639,6 +703,7 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
     QStringList counts;
     std::vector<int> values;
     bool posted = false;
+    bool outOfOrder = false;
     QTimer watcher;
     watcher.setInterval(0);
     QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -648,6 +713,13 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
         }
         counts << progress->CountText();
         values.push_back(progress->Bar()->value());
+        // What a repaint would show now: the grid's rows in their order.
+        QAbstractItemModel* shown = Widget<GridView>("dbgPadrao")->model();
+        QStringList codes;
+        for (int r = 0; r < shown->rowCount(); ++r) {
+            codes << shown->index(r, 0).data().toString();
+        }
+        outOfOrder = outOfOrder || !std::is_sorted(codes.begin(), codes.end());
         if (!posted && progress->CountText() == QString("%1 de %1").arg(possible)) {
             posted = true;
             QWidget* back = Widget<QToolButton>("sbtTodosEsquerda");
@@ -667,6 +739,7 @@ TEST_F(ScreenWorkTest, InputGivenWhileMoveAllRunsIsDroppedAndTheProgressWindowCo
     watcher.stop();
     GuiTest::Settle();
     EXPECT_TRUE(posted);
+    EXPECT_FALSE(outOfOrder) << "the grid's rows were shown out of their order";
     EXPECT_FALSE(ui_->Gate()->IsClosed());
     EXPECT_EQ(Model<TDBGrid>("dbgPadrao")->ShownDataSet()->RecordCount(), before + possible);
     EXPECT_EQ(list->Count(), 0);
@@ -759,6 +832,321 @@ TEST_F(ScreenWorkTest, CtrlZUndoesTheLastMove)
     EXPECT_EQ(StoredAssignments(), before);
     ExpectWidgetsShowTheModel("move-all undone");
 }
+
+// A number typed whole, of either kind, with or without its punctuation, is
+// taken, checked and shown under its kind's mask; an unknown or empty number
+// is said in the status line, never in a box, and the edit stays open to
+// typing.
+TEST_F(ScreenWorkTest, TheClientNumberIsTypedWholeOfEitherKindAndAFailedCheckTrapsNoOne)
+{
+    const auto person = ClientOfKind("F");
+    const auto company = ClientOfKind("J");
+    ASSERT_EQ(person.first.size(), 11u);
+    ASSERT_EQ(company.first.size(), 14u);
+    auto punctuated = [](const std::string& n) {
+        return n.size() == 11 ? n.substr(0, 3) + "." + n.substr(3, 3) + "." + n.substr(6, 3) + "-" + n.substr(9)
+                              : n.substr(0, 2) + "." + n.substr(2, 3) + "." + n.substr(5, 3) + "/" + n.substr(8, 4) +
+                                    "-" + n.substr(12);
+    };
+    struct Step {
+        std::string typed;
+        QString shown;
+        std::string name; // empty: no client found
+        const char* said; // the status line's message key, or null
+    };
+    const Step steps[] = {
+        {person.first, QString::fromStdString(punctuated(person.first)), person.second, nullptr},
+        {punctuated(company.first), QString::fromStdString(punctuated(company.first)), company.second, nullptr},
+        {"99999999999", "99999999999", "", "Não há cliente cadastrado"},
+        {"", "", "", "Cliente deve ser informado"},
+        {punctuated(person.first), QString::fromStdString(punctuated(person.first)), person.second, nullptr},
+    };
+    OpenInTheClientEdit();
+    auto* edit = Widget<QLineEdit>("medCliente");
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.typed);
+        shell_->statusBar()->clearMessage();
+        Application().Dispatch([this] { Model<TCustomEdit>("medCliente")->SelectAll(); });
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, QString::fromStdString(step.typed));
+        QTest::keyClick(edit, Qt::Key_Tab);
+        GuiTest::Settle();
+        EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+        errors_.clear();
+        EXPECT_EQ(edit->text(), step.shown);
+        EXPECT_EQ(Widget<QLineEdit>("edtCliente")->text(), QString::fromStdString(step.name));
+        if (step.said != nullptr) {
+            EXPECT_TRUE(shell_->statusBar()->currentMessage().contains(QString::fromUtf8(step.said)))
+                << shell_->statusBar()->currentMessage().toStdString();
+            EXPECT_EQ(screen_->ActiveControl(), Model<TCustomEdit>("medCliente"));
+            EXPECT_TRUE(edit->hasFocus());
+        } else {
+            EXPECT_EQ(screen_->ActiveControl(), Model<TListBox>("lsbPossiveis"));
+            GuiTest::Click(edit, {5, 5});
+        }
+    }
+}
+
+// Tab and Shift+Tab go round header, list, the transfer buttons that can be
+// clicked and the grid; Enter in a header edit moves on as Tab; Space on a
+// button clicks it and keeps the focus there.
+TEST_F(ScreenWorkTest, TabGoesRoundTheScreenAndEnterMovesOnInTheHeader)
+{
+    OpenWithListsLoaded();
+    auto* list = Model<TListBox>("lsbPossiveis");
+    auto* listView = Widget<ListBoxView>("lsbPossiveis");
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", 0));
+    ASSERT_EQ(list->SelCount(), 1);
+    Application().Dispatch([this] { Model<TCustomEdit>("medCdFilial")->SetFocus(); });
+    GuiTest::Settle();
+    auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, mods);
+        GuiTest::Settle();
+    };
+    press(Qt::Key_Return);
+    EXPECT_EQ(FocusName(), "medCliente");
+    std::vector<std::string> round;
+    for (int i = 0; i < 12 && (round.empty() || round.back() != "medCdFilial"); ++i) {
+        press(Qt::Key_Tab);
+        round.push_back(FocusName());
+    }
+    // The list, the transfer buttons that can be clicked in their order, the
+    // grid, and round to the branch.
+    const std::vector<std::string> buttons = {"sbtEscolhido", "sbtTodos", "sbtUmEsquerda", "sbtTodosEsquerda"};
+    ASSERT_GE(round.size(), 4u);
+    EXPECT_EQ(round.front(), "lsbPossiveis");
+    EXPECT_EQ(round[1], "sbtEscolhido");
+    EXPECT_EQ(round[round.size() - 2], "dbgPadrao");
+    EXPECT_EQ(round.back(), "medCdFilial");
+    auto inPanel = buttons.begin();
+    for (size_t i = 1; i + 2 < round.size(); ++i) {
+        inPanel = std::find(inPanel, buttons.end(), round[i]);
+        EXPECT_NE(inPanel, buttons.end()) << round[i] << " out of order";
+    }
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(FocusName(), "dbgPadrao");
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(FocusName(), round[round.size() - 3]);
+    Application().Dispatch([this] { Model<TCustomEdit>("medCdFilial")->SetFocus(); });
+    GuiTest::Settle();
+    // Back to the include button, which Space clicks.
+    QImage unfocused = Widget<QToolButton>("sbtEscolhido")->grab().toImage();
+    for (const char* name : {"medCliente", "lsbPossiveis", "sbtEscolhido"}) {
+        press(Qt::Key_Tab);
+        ASSERT_EQ(FocusName(), name);
+    }
+    EXPECT_NE(Widget<QToolButton>("sbtEscolhido")->grab().toImage(), unfocused) << "the focus shows";
+    int possible = list->Count();
+    Application().Dispatch([list] {
+        list->SetSelected(0, true);
+        list->SetSelected(1, true);
+    });
+    press(Qt::Key_Space);
+    EXPECT_EQ(list->Count(), possible - 2);
+    ASSERT_TRUE(Model<TSpeedButton>("sbtEscolhido")->Enabled());
+    EXPECT_EQ(FocusName(), "sbtEscolhido");
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join("\n").toStdString();
+}
+
+// The count above each view, the filter box above the list and the grid's
+// order by a title change what the operator sees, not what is sent: the
+// service moved while the list is filtered is the one shown.
+TEST_F(ScreenWorkTest, CountsFilterAndSortChangeTheViewsAndMoveTheServiceShown)
+{
+    OpenWithListsLoaded();
+    auto* list = Model<TListBox>("lsbPossiveis");
+    auto* listView = Widget<ListBoxView>("lsbPossiveis");
+    auto* gridView = Widget<GridView>("dbgPadrao");
+    TDataSet* assigned = Model<TDBGrid>("dbgPadrao")->ShownDataSet();
+    EXPECT_EQ(listView->Count()->text(), QString("%1 serviços").arg(list->Count()));
+    EXPECT_EQ(gridView->Header()->Count()->text(), QString("%1 serviços").arg(assigned->RecordCount()));
+
+    // One service more for the grid to sort.
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", EntryOf("00001")));
+    QTest::keyClick(listView, Qt::Key_Right, Qt::ControlModifier);
+    GuiTest::Settle();
+    // Selected before filtering, hidden by the filter: unselected.
+    GuiTest::Click(listView->viewport(), RowCentre("lsbPossiveis", EntryOf("00006")));
+    listView->Filter()->setFocus();
+    QTest::keyClicks(listView->Filter(), QString::fromUtf8("VIGILÂNCIA"));
+    GuiTest::Settle();
+    const int found = EntryOf("00015");
+    std::vector<int> shown;
+    for (int i = 0; i < list->Count(); ++i) {
+        if (!listView->isRowHidden(i)) {
+            shown.push_back(i);
+        }
+    }
+    EXPECT_EQ(shown, std::vector<int>{found});
+    EXPECT_EQ(list->SelCount(), 0);
+    EXPECT_EQ(listView->Count()->text(), QString("1 de %1 serviços").arg(list->Count()));
+    const auto before = StoredAssignments();
+    QTest::keyClick(listView->Filter(), Qt::Key_Down);
+    QTest::keyClick(listView, Qt::Key_Home);
+    QTest::keyClick(listView, Qt::Key_Right, Qt::ControlModifier);
+    GuiTest::Settle();
+    std::set<std::string> added;
+    for (const auto& row : StoredAssignments()) {
+        if (before.count(row) == 0) {
+            added.insert(row.second);
+        }
+    }
+    EXPECT_EQ(added, std::set<std::string>{"00015"});
+
+    // By name, down the names; the data set keeps its own order.
+    assigned = Model<TDBGrid>("dbgPadrao")->ShownDataSet();
+    ASSERT_GE(assigned->RecordCount(), 2);
+    std::vector<std::string> stored;
+    for (int r = 0; r < assigned->RecordCount(); ++r) {
+        stored.push_back(assigned->RowValue(r, assigned->FieldByName("CDSERVFILI")->Index()).value_or(""));
+    }
+    gridView->horizontalHeader()->sectionClicked(1);
+    QStringList names;
+    for (int r = 0; r < gridView->model()->rowCount(); ++r) {
+        names << gridView->model()->index(r, 1).data().toString();
+    }
+    QStringList sortedNames = names;
+    std::sort(sortedNames.begin(), sortedNames.end(),
+              [](const QString& a, const QString& b) { return QString::localeAwareCompare(a, b) < 0; });
+    EXPECT_EQ(names, sortedNames);
+    for (int r = 0; r < assigned->RecordCount(); ++r) {
+        EXPECT_EQ(assigned->RowValue(r, assigned->FieldByName("CDSERVFILI")->Index()).value_or(""), stored[r]);
+    }
+    GuiTest::Click(gridView->viewport(), gridView->visualRect(gridView->model()->index(0, 1)).center());
+    QTest::keyClick(gridView, Qt::Key_Down);
+    EXPECT_EQ(GuiConvert::ToQt(assigned->FieldByName("NMSERVICO")->AsString()), names[1]);
+    ExpectWidgetsShowTheModel("sorted and filtered");
+}
+
+// The edits' context menu is Qt's own, acting on the model's edit.
+TEST_F(ScreenWorkTest, RightClickInAnEditGivesItsOwnMenuWhichPastesIntoTheModel)
+{
+    OpenInTheClientEdit();
+    const auto person = ClientOfKind("F");
+    QGuiApplication::clipboard()->setText(QString::fromStdString(person.first));
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* action : menu->actions()) {
+                if (action->isVisible() && !action->isSeparator()) {
+                    shown << action->objectName();
+                }
+            }
+            for (QAction* action : menu->actions()) {
+                if (action->objectName() == "edit-paste") {
+                    action->trigger();
+                }
+            }
+            menu->close();
+        }
+    });
+    auto* edit = Widget<QLineEdit>("medCliente");
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(edit, &click);
+    GuiTest::Settle();
+    EXPECT_TRUE(click.isAccepted());
+    EXPECT_EQ(shown, QStringList({"edit-cut", "edit-copy", "edit-paste", "edit-delete", "select-all"}));
+    EXPECT_EQ(Model<TCustomEdit>("medCliente")->Text(), person.first);
+}
+
+// Every language a session may name, Portuguese (no Language) first.
+std::vector<std::string> SessionLanguages()
+{
+    std::vector<std::string> languages{""};
+    std::ifstream list(std::string(TEST_SOURCE_DIR) + "/cmake/Languages.txt");
+    std::string line;
+    while (std::getline(list, line)) {
+        std::istringstream words(line);
+        std::string code;
+        std::string how;
+        if (!line.empty() && line[0] != '#' && (words >> code >> how) && how == "translated") {
+            languages.push_back(code);
+        }
+    }
+    return languages;
+}
+
+class LanguageScreenWorkTest : public ScreenWorkTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override
+    {
+        language_ = GetParam();
+        ScreenWorkTest::SetUp();
+    }
+};
+
+// In each language: no two entries of one menu, nor two of the menu bar and
+// the screen's labels, share an Alt letter; a screen reader names every
+// control the operator works with in the session's language and says what
+// it is for.
+TEST_P(LanguageScreenWorkTest, MnemonicsAreUniqueAndEveryControlIsNamedForScreenReaders)
+{
+    OpenWithListsLoaded();
+    auto letter = [](const QString& text) {
+        for (int at = text.indexOf('&'); at >= 0 && at + 1 < text.size(); at = text.indexOf('&', at + 2)) {
+            if (text[at + 1] != '&') {
+                return text[at + 1].toLower();
+            }
+        }
+        return QChar();
+    };
+    std::vector<QStringList> groups;
+    QStringList bar;
+    for (QAction* action : shell_->menuBar()->actions()) {
+        bar << action->text();
+        if (action->menu() != nullptr) {
+            QStringList items;
+            for (QAction* item : action->menu()->actions()) {
+                items << item->text();
+            }
+            groups.push_back(items);
+        }
+    }
+    for (QLabel* label : shell_->ViewOf(screen_)->findChildren<QLabel*>()) {
+        bar << label->text();
+    }
+    groups.push_back(bar);
+    for (const QStringList& group : groups) {
+        std::map<QChar, QString> taken;
+        for (const QString& text : group) {
+            QChar key = letter(text);
+            if (key.isNull()) {
+                continue;
+            }
+            auto [at, fresh] = taken.emplace(key, text);
+            EXPECT_TRUE(fresh) << text.toStdString() << " and " << at->second.toStdString() << " share Alt+"
+                               << QString(key).toStdString();
+        }
+    }
+
+    FormView* view = shell_->ViewOf(screen_);
+    int named = 0;
+    for (int i = 0; i < screen_->ComponentCount(); ++i) {
+        auto* control = dynamic_cast<TControl*>(screen_->Components(i));
+        auto* windowed = dynamic_cast<TWinControl*>(control);
+        bool operated = (windowed != nullptr && windowed->IsFocusable()) || dynamic_cast<TSpeedButton*>(control);
+        if (!operated || view->WidgetOf(control) == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(control->Name());
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(view->WidgetOf(control));
+        ASSERT_NE(reader, nullptr);
+        QString name = reader->text(QAccessible::Name);
+        EXPECT_FALSE(name.isEmpty());
+        EXPECT_NE(name, QString::fromStdString(control->Name()));
+        EXPECT_FALSE(reader->text(QAccessible::Description).isEmpty());
+        ++named;
+    }
+    EXPECT_GE(named, 20);
+    QAccessibleInterface* client = QAccessible::queryAccessibleInterface(Widget<QWidget>("medCliente"));
+    EXPECT_EQ(client->text(QAccessible::Name), GuiConvert::ToQt(Model<TLabel>("lblCliente")->Caption()));
+    EXPECT_EQ(client->text(QAccessible::Name), GetParam().empty() ? QString("Cliente") : QString("Client"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachLanguage, LanguageScreenWorkTest, ::testing::ValuesIn(SessionLanguages()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param.empty() ? std::string("pt") : info.param;
+                         });
 
 class EnglishScreenWorkTest : public ScreenWorkTest {
 protected:

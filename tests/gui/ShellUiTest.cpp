@@ -6,7 +6,9 @@
 #include "host/Session.h"
 #include "host/ShellRoutines.h"
 #include "platform/controls/TApplication.h"
+#include "platform/controls/TEdit.h"
 #include "platform/controls/TForm.h"
+#include "platform/controls/TMaskEdit.h"
 #include "platform/core/Exception.h"
 #include "platform/data/TClientDataSet.h"
 #include "shell/gui/GuiShellUi.h"
@@ -19,12 +21,15 @@
 
 #include <QAbstractItemModel>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 
@@ -59,17 +64,46 @@ protected:
 
 // ---- errors
 
-TEST_F(ShellUiTest, MensErroShowsOneMessageBoxWithItsText)
+TEST_F(ShellUiTest, MensErroShowsOneMessageBoxWithItsTextAndRoomForItsTitle)
 {
     QStringList texts;
+    int width = 0;
+    QString title;
     GuiTest::ModalDriver driver([&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             texts << box->text();
+            width = box->width();
+            title = box->windowTitle();
         }
         w->close();
     });
+    Application().Dispatch([] { MensErro("!", true); });
+    EXPECT_EQ(texts, QStringList{"!"});
+    // Room for the title and the title bar's icon and buttons.
+    EXPECT_GE(width, QFontMetrics(QApplication::font()).horizontalAdvance(title) + 140);
+}
+
+// A check that runs as the focus leaves an edit says its message in the
+// status line: no box to close at every try.
+TEST_F(ShellUiTest, MessageOfACheckOnLeavingAnEditGoesToTheStatusLine)
+{
+    int boxes = 0;
+    GuiTest::ModalDriver driver([&](QWidget* w) {
+        ++boxes;
+        w->close();
+    });
+    // As the screen's checks do: the focus back to the edit, then the message.
+    s->medCode->SetOnExit([this](TObject*) {
+        s->medCode->SetFocus();
+        MensErro(Cp("Filial não cadastrada."), true);
+    });
+    GuiTest::Click(s->WidgetOf(s->edtName), {5, 5});
+    GuiTest::Settle();
+    EXPECT_EQ(boxes, 0);
+    EXPECT_EQ(s->form->ActiveControl(), s->medCode);
+    EXPECT_EQ(s->shell->statusBar()->currentMessage(), QString::fromUtf8("Filial não cadastrada."));
     Application().Dispatch([] { MensErro(Cp("Filial não cadastrada."), true); });
-    EXPECT_EQ(texts, QStringList{QString::fromUtf8("Filial não cadastrada.")});
+    EXPECT_EQ(boxes, 1) << "anywhere else, a box";
 }
 
 TEST_F(ShellUiTest, ErrorRaisedByAHandlerShowsOneMessageBox)
@@ -212,16 +246,22 @@ TEST_F(ShellUiTest, SearchMovesTheCurrentRowIgnoringCaseAndAccents)
     EXPECT_EQ(s->shell->MdiArea()->subWindowList().size(), 1);
 }
 
-TEST_F(ShellUiTest, SearchForNothingThatMatchesLeavesTheRow)
+TEST_F(ShellUiTest, SearchForNothingThatMatchesLeavesTheRowAndSaysSo)
 {
     s->data->SetRecNo(1);
-    GuiTest::ModalDriver driver([](QWidget* w) {
+    QString saidWhenNothing;
+    bool saidWhenFound = true; // before anything is typed
+    GuiTest::ModalDriver driver([&](QWidget* w) {
         auto* dialog = qobject_cast<SearchDialog*>(w);
+        saidWhenFound = dialog->Outcome()->isVisible();
         QTest::keyClicks(dialog->Edit(), "zzz");
+        saidWhenNothing = dialog->Outcome()->isVisible() ? dialog->Outcome()->text() : QString();
         QTest::keyClick(dialog->Edit(), Qt::Key_Escape);
     });
     Procura(s->data);
     EXPECT_EQ(s->data->RecNo(), 1);
+    EXPECT_TRUE(saidWhenNothing.contains(QStringLiteral("\"zzz\""))) << saidWhenNothing.toStdString();
+    EXPECT_FALSE(saidWhenFound);
 }
 
 // ---- progress window

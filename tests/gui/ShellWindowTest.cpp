@@ -6,12 +6,21 @@
 
 #include "host/Session.h"
 #include "platform/controls/TApplication.h"
+#include "platform/controls/TDBGrid.h"
+#include "platform/controls/TEdit.h"
 #include "platform/controls/TForm.h"
+#include "platform/controls/TListBox.h"
 #include "platform/controls/TMainMenu.h"
+#include "platform/controls/TMaskEdit.h"
 #include "platform/controls/TMenuItem.h"
+#include "platform/controls/TSpeedButton.h"
+#include "platform/controls/TSplitter.h"
 #include "shell/ShellMainForm.h"
+#include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
+#include "shell/gui/GuiConvert.h"
 #include "shell/gui/MenuMirror.h"
+#include "shell/gui/ShellTexts.h"
 #include "shell/gui/ShellWindow.h"
 
 #include <QAction>
@@ -87,6 +96,99 @@ TEST_F(ShellWindowTest, WindowStateIsMirroredBothWays)
     s->form->SetWindowState(TWindowState::wsNormal);
     EXPECT_FALSE(view->isMinimized());
     EXPECT_FALSE(view->isMaximized());
+}
+
+// The screen's window as the main window around it changes: maximized it
+// follows the main window's size, its title is not repeated; opened in a
+// small main window it comes whole inside it; it is never made smaller than
+// its controls need.
+TEST_F(ShellWindowTest, MaximizedScreenFollowsTheMainWindowAndItsTitleIsNotRepeated)
+{
+    FormView* view = s->View();
+    QMdiArea* area = s->shell->MdiArea();
+    // A screen named as the application, in whatever language it speaks.
+    const QString app = ShellTexts::Text(ShellTexts::kApplicationName);
+    s->form->SetCaption(GuiConvert::FromQt(app).value_or(""));
+    s->form->SetWindowState(TWindowState::wsMaximized);
+    GuiTest::Settle();
+    for (QSize size : {QSize(1300, 860), QSize(900, 600), QSize(1100, 720)}) {
+        SCOPED_TRACE(size.width());
+        s->shell->resize(size);
+        GuiTest::Settle();
+        EXPECT_TRUE(view->isMaximized());
+        EXPECT_EQ(view->geometry(), area->viewport()->rect());
+        EXPECT_EQ(s->form->ClientWidth(), view->Surface()->width());
+        EXPECT_EQ(s->shell->windowTitle().count(app), 1) << s->shell->windowTitle().toStdString();
+    }
+    view->showNormal();
+    GuiTest::Settle();
+    EXPECT_TRUE(area->viewport()->rect().contains(view->geometry()));
+    EXPECT_EQ(s->shell->windowTitle().count(app), 1) << s->shell->windowTitle().toStdString();
+}
+
+TEST_F(ShellWindowTest, ScreenOpensWholeInASmallMainWindowAndKeepsItsLeastSize)
+{
+    s->form->Hide();
+    GuiTest::Settle();
+    s->shell->resize(560, 420);
+    GuiTest::Settle();
+    // Placed where a larger main window would have room for it.
+    s->form->SetBounds(300, 200, 520, 360);
+    TForm* other = new TForm(&Application());
+    other->SetFormStyle(TFormStyle::fsMDIChild);
+    other->SetBounds(300, 200, 520, 360);
+    other->Show();
+    GuiTest::Settle();
+    FormView* view = s->shell->ViewOf(other);
+    ASSERT_NE(view, nullptr);
+    QRect room = s->shell->MdiArea()->viewport()->rect();
+    EXPECT_TRUE(room.contains(view->geometry())) << view->geometry().x() << "," << view->geometry().y();
+    EXPECT_EQ(QPoint(other->Left(), other->Top()), view->pos());
+    delete other;
+    GuiTest::Settle();
+
+    // Shrunk as far as it goes: every control is still whole inside it.
+    s->form->Show();
+    GuiTest::Settle();
+    FormView* screen = s->View();
+    screen->resize(100, 80);
+    GuiTest::Settle();
+    QSize least = screen->LeastClientSize();
+    EXPECT_GE(screen->Surface()->width(), least.width());
+    EXPECT_GE(screen->Surface()->height(), least.height());
+    for (TControl* c : std::vector<TControl*>{s->medCode, s->edtName, s->list, s->grid, s->transfer.back()}) {
+        QWidget* w = s->WidgetOf(c);
+        QRect inSurface(w->mapTo(screen->Surface(), QPoint(0, 0)), w->size());
+        EXPECT_TRUE(screen->Surface()->rect().contains(inSurface)) << c->Name();
+        EXPECT_GE(w->width(), 20) << c->Name();
+    }
+}
+
+// The list and the grid share the width as the window grows; the share the
+// operator drags to is kept for the next time.
+TEST_F(ShellWindowTest, ListAndGridShareTheWidthAndTheDraggedShareIsRemembered)
+{
+    FormView* view = s->View();
+    auto share = [this] { return static_cast<double>(s->list->Width()) / (s->list->Width() + s->grid->Width()); };
+    EXPECT_NEAR(share(), 0.5, 0.02);
+    view->resize(view->size() + QSize(300, 0));
+    GuiTest::Settle();
+    EXPECT_NEAR(share(), 0.5, 0.02);
+    QWidget* bar = s->WidgetOf(s->splitter);
+    GuiTest::Mouse(bar, QEvent::MouseButtonPress, {1, 20});
+    GuiTest::Mouse(bar, QEvent::MouseMove, {-99, 20});
+    GuiTest::Mouse(bar, QEvent::MouseButtonRelease, {-99, 20});
+    double dragged = share();
+    EXPECT_LT(dragged, 0.4);
+    view->resize(view->size() - QSize(200, 0));
+    GuiTest::Settle();
+    EXPECT_NEAR(share(), dragged, 0.02);
+
+    s.reset();
+    QSettings settings;
+    EXPECT_TRUE(settings.contains("Splitters/frmTest.splList"));
+    s = std::make_unique<TestScreen>(false);
+    EXPECT_NEAR(share(), dragged, 0.02);
 }
 
 TEST_F(ShellWindowTest, CloseBoxAsksTheFormWhichMayRefuse)

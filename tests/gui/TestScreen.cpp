@@ -20,6 +20,7 @@
 #include "shell/gui/ShellWindow.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QTest>
 
 namespace {
@@ -35,9 +36,13 @@ T* Make(TForm* form, const std::string& name, TWinControl* parent)
 
 } // namespace
 
-TestScreen::TestScreen()
+TestScreen::TestScreen(bool freshSettings)
 {
     GuiTest::EnsureApp();
+    // Each test starts with the splitters' shares as a first start has them.
+    if (freshSettings) {
+        QSettings().remove("Splitters");
+    }
     mainForm = new ShellMainForm(&Application());
     Application().SetMainForm(mainForm);
     shell = std::make_unique<ShellWindow>(nullptr);

@@ -32,7 +32,8 @@ class TStringField;
 
 class TestScreen {
 public:
-    TestScreen();
+    // Clears the splitters' remembered shares unless told otherwise.
+    explicit TestScreen(bool freshSettings = true);
     ~TestScreen();
 
     // Rows of code and name for the grid's data set.

@@ -65,3 +65,52 @@ TEST(MaskEdit, DigitMaskRefusesLetters)
     edit.KeyPress(bs);
     EXPECT_EQ(edit.Text(), "1");
 }
+
+// A typing mask takes any registration number whatever kind's mask the edit
+// shows: punctuation typed is dropped, the number is shown under the edit
+// mask once it fills it, and the caret stands where it is shown.
+TEST(MaskEdit, TypingMaskTakesANumberOfAnyKindWithOrWithoutPunctuation)
+{
+    struct Case {
+        const char* editMask;
+        const char* typed;
+        const char* text;
+        const char* shown;
+        int caretShownAt;
+    };
+    const Case cases[] = {
+        {"9999;0; ", "22784815099", "22784815099", "22784815099", 11},
+        {"9999;0; ", "227.848.150-99", "22784815099", "22784815099", 11},
+        {"999.999.999-99;0;_", "12345678000190", "12345678000190", "12345678000190", 14},
+        {"999.999.999-99;0;_", "1234", "1234", "1234", 4},
+        {"999.999.999-99;0;_", "227.848.150-99", "22784815099", "227.848.150-99", 14},
+        {"99.999.999/9999-99;0;_", "22784815099", "22784815099", "22784815099", 11},
+        {"99.999.999/9999-99;0;_", "12.345.678/0001-90", "12345678000190", "12.345.678/0001-90", 18},
+        {"9999;0; ", "123456789012345678901", "12345678901234567890", "12345678901234567890", 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        TForm form(&Application());
+        TMaskEdit edit(&form);
+        edit.SetEditMask(c.editMask);
+        edit.SetTypingMask("99999999999999999999;0; ");
+        Type(edit, c.typed);
+        EXPECT_EQ(edit.Text(), c.text);
+        EXPECT_EQ(edit.DisplayText(), c.shown);
+        EXPECT_EQ(edit.DisplayOffset(edit.SelStart()), c.caretShownAt);
+    }
+}
+
+TEST(MaskEdit, TheWholeNumberSelectedOnEntryIsTheWholeTextShown)
+{
+    TForm form(&Application());
+    TMaskEdit edit(&form);
+    edit.SetTypingMask("99999999999999999999;0; ");
+    edit.SetText("22784815099");
+    edit.SetEditMask("999.999.999-99;0;_");
+    edit.SelectAll();
+    EXPECT_EQ(edit.DisplayOffset(edit.SelStart()), 0);
+    EXPECT_EQ(edit.DisplayOffset(edit.SelStart() + edit.SelLength()), 14);
+    Type(edit, "12345678000190");
+    EXPECT_EQ(edit.Text(), "12345678000190");
+}
