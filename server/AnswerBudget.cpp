@@ -10,6 +10,12 @@ bool AnswerBudget::Fits(const Holder& me, size_t bytes) const
     if (me.held == 0) {
         return true;
     }
+    // Once it holds something, a holder never holds more than half: the
+    // answers a reader that does not read leaves unwritten keep the rest
+    // free for the others.
+    if (me.held + bytes > bytes_ / 2) {
+        return false;
+    }
     const bool othersWait = std::any_of(holders_.begin(), holders_.end(),
                                         [&me](const auto& h) { return &h.second != &me && h.second.waiting > 0; });
     return !othersWait || me.held + bytes <= bytes_ / holders_.size();
@@ -87,4 +93,14 @@ void AnswerBudget::Answered(const std::string& method, size_t bytes)
     const auto it = estimates_.find(method);
     const size_t before = it == estimates_.end() ? bytes_ : it->second;
     estimates_[method] = std::min(bytes_, std::max(bytes, before / 2));
+}
+
+int AnswerBudget::Waiting()
+{
+    std::lock_guard lock(mutex_);
+    int waiting = 0;
+    for (const auto& [name, holder] : holders_) {
+        waiting += holder.waiting;
+    }
+    return waiting;
 }

@@ -6,11 +6,12 @@
 // many as the budget allows; the others wait their turn.
 //
 // The budget is shared fairly between holders (an operator, or the network
-// of a connection without one): while another holder waits, one that holds
-// more than its share (the budget divided by the holders that hold or wait)
-// takes nothing more. A holder that holds nothing may take whatever fits, so
-// that an answer larger than a share is not kept out for good; and a reader
-// that does not read holds only what was not written to it yet.
+// of a connection without one): a holder that holds something never takes
+// more than half of it, and while another holder waits, none takes beyond
+// its share (the budget divided by the holders that hold or wait). A holder
+// that holds nothing may take whatever fits, so that an answer larger than
+// a share is not kept out for good; and a reader that does not read holds
+// only what was not written to it yet.
 //
 // Thread-safe. Take never waits beyond its time-out.
 #include <atomic>
@@ -40,6 +41,8 @@ public:
     // What is taken now, in all and by holder.
     size_t Taken();
     size_t TakenBy(const std::string& holder);
+    // The calls waiting for room now.
+    int Waiting();
 
 private:
     struct Holder {

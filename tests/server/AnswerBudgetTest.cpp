@@ -13,39 +13,38 @@ using std::chrono::milliseconds;
 const std::atomic<bool> kGoOn{false};
 } // namespace
 
-TEST(AnswerBudget, AHolderOverItsShareWaitsBehindAnotherAndAnEmptyHolderTakesWhatFits)
+TEST(AnswerBudget, AHolderKeepsToHalfAndToItsShareWhileOthersWaitAndAnEmptyHolderTakesWhatFits)
 {
     AnswerBudget budget(16);
     ASSERT_TRUE(budget.Take("a", 7, milliseconds(0), kGoOn));
-    ASSERT_TRUE(budget.Take("a", 7, milliseconds(0), kGoOn)); // no one waits: beyond a share
-    // b holds nothing: what fits is taken at once.
-    EXPECT_TRUE(budget.Take("b", 2, milliseconds(0), kGoOn));
-    budget.Give("b", 2);
+    ASSERT_TRUE(budget.Take("a", 1, milliseconds(0), kGoOn));
+    EXPECT_FALSE(budget.Take("a", 1, milliseconds(0), kGoOn)); // beyond half, though it fits
+    budget.Give("a", 2);
+    // b holds nothing: what fits is taken at once, the rest of the budget.
+    ASSERT_TRUE(budget.Take("b", 10, milliseconds(0), kGoOn));
 
-    // b waits for 4; while it does, a (14 of 16, a share being 8) gets no
-    // more, though 2 would fit.
-    auto b = std::async(std::launch::async, [&] { return budget.Take("b", 4, milliseconds(5000), kGoOn); });
-    while (budget.TakenBy("b") == 0 && b.wait_for(milliseconds(0)) != std::future_status::ready) {
-        if (!budget.Take("a", 2, milliseconds(20), kGoOn)) {
-            break;
-        }
-        budget.Give("a", 2); // taken before b began to wait
+    // c waits for 2; b gives 2 back; a (6, under half but over a share of
+    // 16 / 3) gets none of it while c waits, and c does.
+    auto c = std::async(std::launch::async, [&] { return budget.Take("c", 2, milliseconds(5000), kGoOn); });
+    while (budget.Waiting() == 0) {
+        std::this_thread::sleep_for(milliseconds(1));
     }
-    EXPECT_FALSE(budget.Take("a", 2, milliseconds(100), kGoOn));
-    budget.Give("a", 7);
-    EXPECT_TRUE(b.get());
-    EXPECT_EQ(budget.TakenBy("a"), 7u);
-    EXPECT_EQ(budget.TakenBy("b"), 4u);
-    EXPECT_EQ(budget.Taken(), 11u);
+    budget.Give("b", 2);
+    EXPECT_FALSE(budget.Take("a", 1, milliseconds(0), kGoOn));
+    EXPECT_TRUE(c.get());
+    EXPECT_EQ(budget.TakenBy("c"), 2u);
+    EXPECT_EQ(budget.Taken(), 16u);
 
     // Given back in parts, as an answer is written; more than held is not
     // given, and a holder never seen gives nothing.
     budget.Give("b", 3);
-    budget.Give("b", 3);
-    budget.Give("c", 5);
-    EXPECT_EQ(budget.Taken(), 7u);
+    budget.Give("b", 6);
+    budget.Give("d", 5);
+    EXPECT_EQ(budget.TakenBy("b"), 0u);
+    EXPECT_EQ(budget.Taken(), 8u);
     const std::atomic<bool> stop{true};
-    EXPECT_FALSE(budget.Take("c", 16, milliseconds(5000), stop));
+    EXPECT_FALSE(budget.Take("d", 16, milliseconds(5000), stop));
+    EXPECT_EQ(budget.Waiting(), 0);
 }
 
 TEST(AnswerBudget, AMethodReservesTheWholeBoundUntilItsAnswersShowTheyNeedLess)
