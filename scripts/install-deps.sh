@@ -11,4 +11,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libsqlite3-dev sqlite3 libpq-dev postgresql libssl-dev openssl \
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-dejavu-extra \
   libgtest-dev libbenchmark-dev prometheus-cpp-dev prometheus \
-  dpkg-dev libsystemd-dev systemd desktop-file-utils lintian >/dev/null
+  dpkg-dev libsystemd-dev systemd desktop-file-utils lintian curl >/dev/null

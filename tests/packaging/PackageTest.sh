@@ -53,7 +53,9 @@ for part in common server shell; do
     [ -f "$ROOT/usr/share/doc/servcliente-$part/$doc" ] || fail "servcliente-$part has no /usr/share/doc/servcliente-$part/$doc"
   done
 done
-[[ $(dpkg-deb -f "$TMP"/out/servcliente-server_*.deb Depends) == *libsystemd0* ]] || fail "the server needs no libsystemd0"
+for lib in libsystemd0 libprometheus-cpp-pull; do
+  [[ $(dpkg-deb -f "$TMP"/out/servcliente-server_*.deb Depends) == *$lib* ]] || fail "the server needs no $lib"
+done
 grep -qx /etc/servcliente/appserver.conf "$TMP/control-server/conffiles" || fail "the configuration is no conffile"
 for script in postinst prerm postrm; do
   sh -n "$TMP/control-server/$script" || fail "the server's $script is no shell script"
@@ -181,9 +183,10 @@ fi
 # with its TLS and credentials lines uncommented, the files in etc/tls.
 ETC="$TMP/etc/servcliente"
 mkdir -p "$ETC/tls"
-sed -e 's/^# *\(tls-cert\|tls-key\|credentials\) = /\1 = /' -e "s|/etc/servcliente|$ETC|g" \
+sed -e 's/^# *\(tls-cert\|tls-key\|credentials\|metrics-listen\) = /\1 = /' -e "s|/etc/servcliente|$ETC|g" \
   "$ROOT/etc/servcliente/appserver.conf" >"$ETC/appserver.conf"
-for key in "tls-cert = \"$ETC/tls/server.pem\"" "tls-key = \"$ETC/tls/server.key\"" "credentials = \"$ETC/operators\""; do
+for key in "tls-cert = \"$ETC/tls/server.pem\"" "tls-key = \"$ETC/tls/server.key\"" "credentials = \"$ETC/operators\"" \
+  'metrics-listen = "127.0.0.1:9469"'; do
   grep -qx "$key" "$ETC/appserver.conf" || fail "the configuration sample has no commented line for '$key'"
 done
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=127.0.0.1 \
@@ -238,7 +241,7 @@ EXEC=$(sed -n 's/^ExecStart=//p' "$UNIT" | sed -e "s|^/usr/bin/appserver|$APP|" 
 (
   umask "$(sed -n 's/^UMask=//p' "$UNIT")"
   # shellcheck disable=SC2086
-  exec env SERVCLIENTE_DB="$STATE/servcliente.db" "${AS[@]}" $EXEC --listen 127.0.0.1:0
+  exec env SERVCLIENTE_DB="$STATE/servcliente.db" "${AS[@]}" $EXEC --listen 127.0.0.1:0 --metrics-listen 0
 ) >"$TMP/server.out" 2>"$TMP/server.log" &
 SERVER=$!
 for _ in $(seq 1 300); do
@@ -259,6 +262,12 @@ grep -q "^ok: $ADDRESS: " "$TMP/check.out" || fail "the health check said: $(cat
 "$APP" check --connect "$ADDRESS" --tls-fingerprint "$FINGERPRINT" --liveness >"$TMP/live.out" 2>&1 ||
   fail "the liveness probe failed: $(cat "$TMP/live.out")"
 grep -q "alive and its database answers" "$TMP/live.out" || fail "the liveness probe said: $(cat "$TMP/live.out")"
+# The metrics, on loopback's port given alone: the operator's check counted.
+METRICS=$(sed -n 's|^metrics on \(http://127\.0\.0\.1:[0-9]*/metrics\)$|\1|p' "$TMP/server.out")
+[ -n "$METRICS" ] || fail "the server serves no metrics: $(cat "$TMP/server.out")"
+curl -sf "$METRICS" >"$TMP/metrics.out" || fail "nothing answered at $METRICS"
+grep -qx 'servcliente_handshakes_total{outcome="accepted"} 1' "$TMP/metrics.out" ||
+  fail "the metrics do not count the check's handshake: $(grep handshakes "$TMP/metrics.out")"
 
 # The workstations' local database, exported into a folder they may not
 # write; the desktop program reads it, and the seeded one (WAL mode), as a

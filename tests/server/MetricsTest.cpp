@@ -163,7 +163,9 @@ TEST(PrometheusScrape, ARealPrometheusScrapesTheServerAndAnswersAQueryAboutIt)
     }
 
     const int webPort = FreePort();
-    std::ofstream(tmp + "/prometheus.yml") << "global:\n  scrape_interval: 1s\nscrape_configs:\n"
+    // The scrape configuration and the alert rules as the README gives them.
+    std::ofstream(tmp + "/prometheus.yml") << "global:\n  scrape_interval: 1s\nrule_files:\n  - " << TEST_SOURCE_DIR
+                                           << "/packaging/prometheus-alerts.yml\nscrape_configs:\n"
                                            << "  - job_name: servcliente\n    static_configs:\n"
                                            << "      - targets: ['127.0.0.1:" << metricsPort << "']\n";
     const pid_t pid = fork();
@@ -201,4 +203,8 @@ TEST(PrometheusScrape, ARealPrometheusScrapesTheServerAndAnswersAQueryAboutIt)
         }
     }
     EXPECT_EQ(value, "3") << FileText(tmp + "/prometheus.log");
+    const std::string rules = HttpGet(webPort, "/api/v1/rules");
+    for (const char* alert : {"\"ServClienteDown\"", "\"ServClienteDatabaseErrors\""}) {
+        EXPECT_NE(rules.find(alert), std::string::npos) << alert << " is not loaded: " << rules;
+    }
 }
