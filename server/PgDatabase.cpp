@@ -53,8 +53,10 @@ std::string PgDatabase::ChangeAndRecord(const std::string& change, const std::st
 long long PgDatabase::Backup(const std::string& /*location*/, const std::string& /*to*/,
                              const DatabaseOptions& /*options*/)
 {
-    throw EDatabaseUnsupported("the database is PostgreSQL; back it up with pg_dump, e.g. "
-                               "pg_dump -Fc -h localhost -U servcliente -d servcliente -f servcliente.dump");
+    throw EDatabaseUnsupported("the database is PostgreSQL, which appserver does not copy: dump it with pg_dump on "
+                               "the database's host, as README.md's \"Back up\" shows: sudo sh -c 'umask 077; "
+                               "runuser -u postgres -- pg_dump -Fc -d servcliente > "
+                               "/var/backups/servcliente/servcliente.dump'");
 }
 
 std::string PgDatabase::NumberedPlaceholders(const std::string& sql)

@@ -70,7 +70,7 @@ if grep -qE '^E: ' "$TMP/lintian.out"; then
 fi
 
 # As root, the packages are installed for real, reinstalled at the same
-# version and purged, in a mount namespace of the test's own whose /etc, /usr
+# version, removed and purged, in a mount namespace of the test's own whose /etc, /usr
 # and /var are overlays: the maintainer scripts run, the machine keeps none of
 # it; systemd checks the installed unit. Skipped where overlays cannot be
 # mounted.
@@ -88,7 +88,20 @@ if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify /usr/lib/systemd/system/servcliente.service || { echo "the unit does not verify"; exit 1; }
 fi
 dpkg --force-depends -i "$@" || { echo "the same version does not install again"; exit 1; }
+# Remove keeps the configuration, a key the administrator put in the TLS
+# folder, and the user; purge keeps the key (and so its folder) and the user.
+install -m 0640 -g servcliente /dev/null /etc/servcliente/tls/server.key
+dpkg --remove servcliente-server || exit 1
+[ -f /etc/servcliente/appserver.conf ] && [ -f /etc/servcliente/tls/server.key ] && getent passwd servcliente >/dev/null ||
+  { echo "remove did not keep the configuration, the key and the user"; exit 1; }
+dpkg --purge servcliente-server || exit 1
+[ ! -e /etc/servcliente/appserver.conf ] && [ -f /etc/servcliente/tls/server.key ] && getent passwd servcliente >/dev/null ||
+  { echo "purge did not remove the configuration or did not keep the key and the user"; exit 1; }
+# Without the administrator's files, a purge leaves nothing in /etc.
+rm /etc/servcliente/tls/server.key
+dpkg --force-depends -i "$2" || exit 1
 dpkg --purge servcliente-server servcliente-shell servcliente-common || exit 1
+[ ! -e /etc/servcliente ] || { echo "purge left $(find /etc/servcliente)"; exit 1; }
 SH
   status=0
   OVERLAYS="$TMP/overlays" DEBIAN_FRONTEND=noninteractive unshare -m sh "$TMP/install.sh" "${DEBS[@]}" \
@@ -320,9 +333,13 @@ chown "$SVC_UID:$SVC_GID" "$TMP/backups" 2>/dev/null || true
 "${AS[@]}" "$APP" backup --db "$STATE/servcliente.db" --to "$TMP/backups/servcliente.db" >/dev/null ||
   fail "the SQLite backup line failed"
 [ "$(stat -c %a "$TMP/backups/servcliente.db")" = 600 ] || fail "the SQLite backup is not private"
-if command -v sqlite3 >/dev/null; then
-  [ "$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM FILIAL')" = 5 ] || fail "the backup holds no branches"
-fi
+[ "$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM FILIAL')" = 5 ] || fail "the backup holds no branches"
+# On PostgreSQL it copies nothing, says how to dump it, and exits 2.
+status=0
+"$APP" backup --db postgresql://servcliente@127.0.0.1/servcliente --to "$TMP/backups/pg.dump" 2>"$TMP/pg-backup.err" ||
+  status=$?
+[ "$status" -eq 2 ] && grep -q "runuser -u postgres -- pg_dump -Fc" "$TMP/pg-backup.err" ||
+  fail "backup on PostgreSQL exited $status, not 2 with the dump line: $(cat "$TMP/pg-backup.err")"
 
 # A misspelt key of the configuration is named with its file and line.
 printf 'listen = "127.0.0.1:0"\nlisen = "x"\n' >"$TMP/typo.conf"
@@ -337,6 +354,16 @@ wait "$SERVER" || status=$?
 SERVER=""
 [ "$status" -eq 0 ] || fail "the server ended with $status on SIGTERM: $(tail -n 3 "$TMP/server.log")"
 grep -q "stopped" "$TMP/server.log" || fail "the server did not log its stop"
+# README's SQLite restore, the server stopped: the copy in the database's
+# place, the service's user's, without the replaced database's journal.
+BACKED=$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM SERVCLIE')
+sqlite3 "$STATE/servcliente.db" 'DELETE FROM SERVCLIE'
+rm -f "$STATE/servcliente.db-wal" "$STATE/servcliente.db-shm"
+install -o "$SVC_UID" -g "$SVC_GID" -m 0600 "$TMP/backups/servcliente.db" "$STATE/servcliente.db"
+"${AS[@]}" "$APP" migrate --db "$STATE/servcliente.db" --status >"$TMP/restored.out" 2>&1 ||
+  fail "the restored database: $(cat "$TMP/restored.out")"
+[ "$BACKED" -gt 0 ] && [ "$(sqlite3 "$STATE/servcliente.db" 'SELECT COUNT(*) FROM SERVCLIE')" = "$BACKED" ] ||
+  fail "the restore did not bring back the $BACKED assignments"
 if "$APP" check --connect "$ADDRESS" --liveness --timeout 2 2>"$TMP/check.err"; then
   fail "the health check passed with the server stopped"
 fi
