@@ -10,5 +10,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libmsgpack-cxx-dev libasio-dev libcli11-dev libspdlog-dev nlohmann-json3-dev \
   libsqlite3-dev sqlite3 libpq-dev postgresql libssl-dev openssl \
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-dejavu-extra \
-  libgtest-dev libbenchmark-dev \
-  dpkg-dev libsystemd-dev systemd desktop-file-utils lintian >/dev/null
+  libgtest-dev libbenchmark-dev prometheus-cpp-dev prometheus \
+  dpkg-dev libsystemd-dev systemd desktop-file-utils lintian curl >/dev/null

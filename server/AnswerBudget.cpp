@@ -1,5 +1,7 @@
 #include "server/AnswerBudget.h"
 
+#include "server/ServerMetrics.h"
+
 #include <algorithm>
 
 bool AnswerBudget::Fits(const Holder& me, size_t bytes) const
@@ -30,6 +32,7 @@ bool AnswerBudget::Take(const std::string& holder, size_t bytes, std::chrono::mi
     Holder& me = holders_[holder];
     ++me.waiting;
     bool room = Fits(me, bytes);
+    ServerMetrics::Instance().AnswerWait(!room);
     while (!room && !stop && std::chrono::steady_clock::now() < until) {
         // Woken now and then to see whether the session is asked to end.
         const auto next = std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(50));
@@ -37,6 +40,7 @@ bool AnswerBudget::Take(const std::string& holder, size_t bytes, std::chrono::mi
         room = Fits(me, bytes);
     }
     --me.waiting;
+    ServerMetrics::Instance().AnswerRoom(room);
     if (room) {
         me.held += bytes;
         taken_ += bytes;

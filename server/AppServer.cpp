@@ -10,7 +10,10 @@
 #include "server/LogText.h"
 #include "server/PrivateFile.h"
 #include "server/Schema.h"
+#include "server/ServerMetrics.h"
 
+#include <prometheus/exposer.h>
+#include <prometheus/registry.h>
 #include <spdlog/spdlog.h>
 
 #include <unistd.h>
@@ -162,6 +165,38 @@ void AppServer::Start()
         throw ESocketError("Cannot listen on " + options_.listenHost + ":" + std::to_string(options_.listenPort) +
                            ": " + ec.message());
     }
+    ServeMetrics();
+}
+
+void AppServer::ServeMetrics()
+{
+    if (options_.metricsPort < 0) {
+        return;
+    }
+    asio::error_code ec;
+    const auto address = asio::ip::make_address(options_.metricsHost, ec);
+    if (ec) {
+        throw ESocketError("Cannot serve metrics on '" + options_.metricsHost + "': not an IP address");
+    }
+    const std::string host = address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
+    const std::string bind = host + ":" + std::to_string(options_.metricsPort);
+    try {
+        metrics_ = std::make_unique<prometheus::Exposer>(bind);
+    } catch (const std::exception& e) {
+        // The HTTP server's own words say only that it did not start.
+        throw ESocketError("Cannot serve metrics on " + bind + " (is the port taken?): " + e.what());
+    }
+    metrics_->RegisterCollectable(ServerMetrics::Instance().Registry());
+}
+
+std::string AppServer::MetricsAddress() const
+{
+    if (!metrics_ || metrics_->GetListeningPorts().empty()) {
+        return {};
+    }
+    const auto address = asio::ip::make_address(options_.metricsHost);
+    const std::string host = address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
+    return host + ":" + std::to_string(metrics_->GetListeningPorts().front());
 }
 
 std::string AppServer::ListenAddress() const

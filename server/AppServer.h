@@ -12,9 +12,13 @@
 // ended; a file that cannot be used is logged with why, and the operators
 // loaded before are kept.
 //
+// With a metrics address (ServerOptions::metricsPort), Start serves
+// ServerMetrics there over HTTP, at /metrics, until the server is destroyed.
+//
 // Failure behaviour: Start throws EDatabaseError when the database cannot be
-// opened or its schema created, ESocketError when the address cannot be
-// bound, and EInvalidOperation when asked to listen on an address other than
+// opened or its schema created, ESocketError when the address or the metrics
+// address cannot be bound or is no IP address, and EInvalidOperation when
+// asked to listen on an address other than
 // loopback without TLS or without a shared secret or credentials, when a TLS
 // certificate or key, or the credentials file, cannot be used or may be read
 // by others than their owner (naming the file and its mode), or when the open-file limit cannot be
@@ -40,6 +44,10 @@
 #include <mutex>
 #include <string>
 
+namespace prometheus {
+class Exposer;
+}
+
 class AppServer {
 public:
     AppServer(ServerOptions options, const ModuleRegistry& registry);
@@ -52,6 +60,8 @@ public:
     // "HOST:PORT" actually bound (port 0 asks the system for a free one).
     std::string ListenAddress() const;
     int Port() const;
+    // "HOST:PORT" the metrics are served on; empty when they are not.
+    std::string MetricsAddress() const;
 
     // Accepts and serves until Stop; returns once every session has ended.
     void Run();
@@ -72,6 +82,8 @@ private:
     // A connection just accepted: its socket, its peer and the peer's address.
     struct Accepted;
 
+    // Starts serving the metrics when an address is given for them.
+    void ServeMetrics();
     void Accept();
     // Serves one accepted connection: refused over the handshake budget, or
     // given a session; then accepts again.
@@ -104,6 +116,8 @@ private:
     LiveUpdates live_;
     // Hears the other servers' announcements on a database shared with them.
     std::unique_ptr<ChangeListener> listener_;
+    // Serves the metrics on their own address, on threads of its own.
+    std::unique_ptr<prometheus::Exposer> metrics_;
     LogThrottle acceptLog_{std::chrono::seconds(1)};
     // Refusals being written at the acceptor; beyond a few, a connection over
     // the handshake budget is closed without an answer.

@@ -1,5 +1,7 @@
 #include "server/GroupCommit.h"
 
+#include "server/ServerMetrics.h"
+
 #include <algorithm>
 
 void GroupCommit::Apply(Database& own, const Work& work)
@@ -50,6 +52,7 @@ void GroupCommit::Apply(Database& own, const Work& work)
         figures_.batches++;
         figures_.changes += batch.size();
         figures_.largest = std::max(figures_.largest, batch.size());
+        ServerMetrics::Instance().Batch(batch.size());
         --leaders_;
         // The place this batch held goes to the oldest change still queued.
         if (!queue_.empty()) {

@@ -1,6 +1,7 @@
 #include "server/PgDatabase.h"
 
 #include "platform/core/Exception.h"
+#include "server/ServerMetrics.h"
 
 #include <libpq-fe.h>
 
@@ -52,8 +53,10 @@ std::string PgDatabase::ChangeAndRecord(const std::string& change, const std::st
 long long PgDatabase::Backup(const std::string& /*location*/, const std::string& /*to*/,
                              const DatabaseOptions& /*options*/)
 {
-    throw EDatabaseUnsupported("the database is PostgreSQL; back it up with pg_dump, e.g. "
-                               "pg_dump -Fc -h localhost -U servcliente -d servcliente -f servcliente.dump");
+    throw EDatabaseUnsupported("the database is PostgreSQL, which appserver does not copy: dump it with pg_dump on "
+                               "the database's host, as README.md's \"Back up\" shows: sudo sh -c 'umask 077; "
+                               "runuser -u postgres -- pg_dump -Fc -d servcliente > "
+                               "/var/backups/servcliente/servcliente.dump'");
 }
 
 std::string PgDatabase::NumberedPlaceholders(const std::string& sql)
@@ -101,6 +104,7 @@ void PgDatabase::Ensure()
         std::string why = Trimmed(PQerrorMessage(conn_));
         PQfinish(conn_);
         conn_ = nullptr;
+        ServerMetrics::Instance().DatabaseError();
         throw EDatabaseError("Cannot connect to the PostgreSQL database: " + why);
     }
     PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
@@ -114,7 +118,13 @@ void PgDatabase::Ensure()
         const std::string why = Trimmed(PQerrorMessage(conn_));
         PQfinish(conn_);
         conn_ = nullptr;
+        ServerMetrics::Instance().DatabaseError();
         throw EDatabaseError("Cannot set up the PostgreSQL connection: " + why);
+    }
+    // The first connection is the one the object was made for; each later
+    // one replaces a connection that broke.
+    if (std::exchange(connected_, true)) {
+        ServerMetrics::Instance().DatabaseReconnected();
     }
 }
 
@@ -177,6 +187,7 @@ void PgDatabase::Check(PGresult* r)
         why = Trimmed(PQerrorMessage(conn_));
     }
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+        ServerMetrics::Instance().DatabaseError();
         throw EDatabaseError("The connection to the PostgreSQL database was lost: " + why);
     }
     // The refusal rule of Database.h: a guard's division by zero, or the
@@ -185,6 +196,7 @@ void PgDatabase::Check(PGresult* r)
     if (state && (std::strcmp(state, "22012") == 0 || std::strcmp(state, "23503") == 0)) {
         throw EDatabaseCheck("PostgreSQL: " + why);
     }
+    ServerMetrics::Instance().DatabaseError();
     throw EDatabaseError("PostgreSQL: " + why);
 }
 

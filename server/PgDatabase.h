@@ -87,6 +87,8 @@ private:
     std::string url_;
     DatabaseOptions options_;
     PGconn* conn_ = nullptr;
+    // Whether a connection was made before: making another is a reconnect.
+    bool connected_ = false;
     // Prepared statements of conn_, by their text; a new connection has none.
     std::unordered_map<std::string, std::string> statements_;
     // Begin was called and no statement has run since: BEGIN travels with

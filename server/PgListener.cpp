@@ -1,6 +1,7 @@
 #include "server/PgListener.h"
 
 #include "server/PgDatabase.h"
+#include "server/ServerMetrics.h"
 
 #include <libpq-fe.h>
 #include <poll.h>
@@ -49,6 +50,7 @@ void PgListener::Run()
         if (conn == nullptr) {
             conn = Connect();
             if (conn == nullptr) {
+                ServerMetrics::Instance().DatabaseError();
                 if (!lost) {
                     spdlog::warn("live updates: cannot listen to the database for other servers' changes; trying "
                                  "again every second");
@@ -62,6 +64,7 @@ void PgListener::Run()
             if (lost) {
                 spdlog::info("live updates: listening to the database again; every screen reads its client again");
                 lost = false;
+                ServerMetrics::Instance().DatabaseReconnected();
                 resumed_();
             }
         }

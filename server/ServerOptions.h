@@ -11,6 +11,10 @@ struct ServerOptions {
     std::string db;
     std::string listenHost = "127.0.0.1";
     int listenPort = 7211;
+    // Where the metrics are served over HTTP, at /metrics (see
+    // ServerMetrics); off while metricsPort is negative, a free port when 0.
+    std::string metricsHost = "127.0.0.1";
+    int metricsPort = -1;
     // Clients presenting another secret in the handshake are refused; empty
     // means none is asked (allowed on a loopback address only).
     std::string secret;

@@ -4,6 +4,7 @@
 #include "platform/net/Protocol.h"
 #include "server/LogText.h"
 #include "server/LogThrottle.h"
+#include "server/ServerMetrics.h"
 
 #include <spdlog/spdlog.h>
 
@@ -65,6 +66,7 @@ void ServerSession::ReleasePlaces()
 {
     EndHandshake();
     if (placed_) {
+        ServerMetrics::Instance().SessionClosed();
         budget_.ReleasePlace(OperatorName(), network_);
         placed_ = false;
     }
@@ -127,6 +129,7 @@ void ServerSession::Run()
         }
     } catch (const std::exception& e) {
         if (!placed_) {
+            ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Dropped);
             // A peer that never finishes its handshake; flooding is logged at
             // the budget's rate.
             auto f = budget_.Failed(network_, {});
@@ -159,6 +162,7 @@ void ServerSession::Run()
 
 void ServerSession::RefuseHandshake(const Protocol::HelloReply& reply, const std::string& name)
 {
+    ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Refused);
     auto f = budget_.Failed(network_, name);
     if (f.log) {
         spdlog::warn("{}: {} ({} more from this address since the last line; answers delayed {} ms)", LogText(peer_),
@@ -254,6 +258,7 @@ void ServerSession::AnswerLiveness()
 {
     Protocol::HelloReply reply;
     reply.code = kLivenessCode;
+    ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Liveness);
     try {
         // A probe asks; it never makes a database where there is none.
         if (!Database::Exists(options_.db)) {
@@ -344,6 +349,7 @@ bool ServerSession::Handshake()
     const auto place = budget_.TakePlace(caller.operatorName, network_);
     if (place != ConnectionBudget::TPlace::Taken) {
         reply = RefusePlace(place, caller.operatorName);
+        ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Full);
         static LogThrottle fullLog{std::chrono::seconds(1)};
         long suppressed = 0;
         if (fullLog.Allow(suppressed)) {
@@ -361,6 +367,7 @@ bool ServerSession::Handshake()
     // just set and ends the session, or came first and is seen here.
     if (credentialsNow_ && !caller.operatorName.empty()) {
         if (auto now = credentialsNow_(); now && !StillHolds(*now)) {
+            ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Refused);
             reply.message = "Handshake refused: unknown operator or wrong secret";
             reply.code = "srv.operador";
             Send(Protocol::EncodeHelloReply(reply));
@@ -368,6 +375,7 @@ bool ServerSession::Handshake()
         }
     }
     placed_ = true;
+    ServerMetrics::Instance().SessionOpened();
     holder_ = caller.operatorName.empty() ? "network " + network_ : "operator " + caller.operatorName;
     try {
         db_ = Database::Open(options_.db, options_.database);
@@ -375,11 +383,13 @@ bool ServerSession::Handshake()
     } catch (const std::exception& e) {
         reply.message = std::string("The application server cannot reach its database: ") + e.what();
         reply.code = "srv.banco";
+        ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::NoDatabase);
         spdlog::warn("{}: {}", LogText(peer_), LogText(reply.message));
         Send(Protocol::EncodeHelloReply(reply));
         return false;
     }
     reply.accepted = true;
+    ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Accepted);
     who_ = caller.Who();
     origin_ = caller.origin;
     if (live_ != nullptr && (hello.flags & Protocol::kLiveUpdates) != 0) {
@@ -461,6 +471,7 @@ std::string ServerSession::Reply(const std::string& payload, size_t& held)
             }
         }
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        ServerMetrics::Instance().Call(method, reply, std::chrono::steady_clock::now() - started);
         if (reply.ok) {
             // The texts are escaped only for a line that is written.
             if (spdlog::should_log(spdlog::level::debug)) {
@@ -523,6 +534,7 @@ void ServerSession::SendUpdates()
     }
     for (const Protocol::Update& update : mailbox_->Take()) {
         Send(Protocol::EncodeUpdate(update));
+        ServerMetrics::Instance().UpdateSent();
         nextUpdate_ = std::chrono::steady_clock::now() + kUpdateInterval;
     }
 }

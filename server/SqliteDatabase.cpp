@@ -1,6 +1,7 @@
 #include "server/SqliteDatabase.h"
 
 #include "server/FileAccess.h"
+#include "server/ServerMetrics.h"
 
 #include "platform/core/Exception.h"
 
@@ -94,6 +95,7 @@ sqlite3* OpenPrivate(const std::string& path, int flags)
     if (rc != SQLITE_OK) {
         std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
+        ServerMetrics::Instance().DatabaseError();
         throw EDatabaseError("Cannot open the SQLite database " + path + ": " + why + WhereItFails(path));
     }
     sqlite3_extended_result_codes(db, 1);
@@ -154,6 +156,7 @@ void SqliteDatabase::Fail(const std::string& what)
     if (sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_FOREIGNKEY) {
         throw EDatabaseCheck(what + ": " + sqlite3_errmsg(db_));
     }
+    ServerMetrics::Instance().DatabaseError();
     throw EDatabaseError(what + ": " + sqlite3_errmsg(db_));
 }
 
@@ -164,6 +167,7 @@ void SqliteDatabase::ExecScript(const std::string& sql)
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
         std::string why = err ? err : "unknown error";
         sqlite3_free(err);
+        ServerMetrics::Instance().DatabaseError();
         throw EDatabaseError("SQLite database " + path_ + ": " + why);
     }
 }

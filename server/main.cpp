@@ -1,6 +1,6 @@
 // appserver: the application server of the service-per-client screen.
 //
-//   appserver [--config FILE] --db DB [--listen HOST:PORT] [options]
+//   appserver [--config FILE] --db DB [--listen HOST:PORT] [--metrics-listen [HOST:]PORT] [options]
 //   appserver seed --db DB --local-db FILE
 //   appserver check --connect HOST:PORT [--operator NAME] [--secret-file FILE] [--liveness] [--timeout S]
 //   appserver export-branches --db DB --local-db FILE
@@ -25,6 +25,7 @@
 #include "server/RdmServCliente.h"
 #include "server/Schema.h"
 #include "server/Seeder.h"
+#include "server/ServerMetrics.h"
 #include "server/SqliteDatabase.h"
 
 #include <CLI/CLI.hpp>
@@ -51,6 +52,14 @@ void ParseListen(const std::string& text, ServerOptions& options)
     }
 }
 
+void ParseMetricsListen(const std::string& text, ServerOptions& options)
+{
+    if (!ServerMetrics::ParseAddress(text, options.metricsHost, options.metricsPort)) {
+        throw CLI::ValidationError("--metrics-listen",
+                                   "'" + text + "' is not HOST:PORT or PORT with a port from 0 to 65535");
+    }
+}
+
 std::string ReadSecret(const std::string& path)
 {
     std::string secret = PrivateFile::Read(path, "secret file");
@@ -67,6 +76,7 @@ std::string ReadSecret(const std::string& path)
 struct CommandLine {
     ServerOptions options;
     std::string listen;
+    std::string metricsListen;
     std::string secretFile;
     std::string sync = "full";
     double lockSeconds = 5;
@@ -109,6 +119,8 @@ void AddServingOptions(CLI::App& app, CommandLine& cl)
     app.add_option("--db", options.db, "SQLite file path or postgresql:// URL (also SERVCLIENTE_DB)")
         ->envname("SERVCLIENTE_DB");
     app.add_option("--listen", cl.listen, "HOST:PORT to listen on (default 127.0.0.1:7211; port 0 picks a free one)");
+    app.add_option("--metrics-listen", cl.metricsListen,
+                   "HOST:PORT, or a PORT of loopback, to serve Prometheus metrics on at /metrics (off unless given)");
     app.add_option("--max-connections", options.maxConnections, "connections served at once (default 32)")
         ->check(CLI::Range(1, 100000));
     app.add_option("--idle-timeout", cl.idleSeconds, "seconds a connection may stay without a call (default 600)")
@@ -418,6 +430,9 @@ int RunServer(CommandLine& cl, const CLI::App& app)
     if (!cl.listen.empty()) {
         ParseListen(cl.listen, options);
     }
+    if (!cl.metricsListen.empty()) {
+        ParseMetricsListen(cl.metricsListen, options);
+    }
     options.secret = SecretOf(cl.secretFile);
     options.idleTimeout = std::chrono::seconds(cl.idleSeconds);
     options.frameTimeout = std::chrono::seconds(cl.frameSeconds);
@@ -438,6 +453,10 @@ int RunServer(CommandLine& cl, const CLI::App& app)
                      CertificateFile::Sha256Fingerprint(options.tlsCert));
     }
     std::printf("listening on %s\n", server.ListenAddress().c_str());
+    if (const std::string metrics = server.MetricsAddress(); !metrics.empty()) {
+        std::printf("metrics on http://%s/metrics\n", metrics.c_str());
+        spdlog::info("metrics: http://{}/metrics", metrics);
+    }
     std::fflush(stdout);
     spdlog::info("listening on {} (at most {} connections and {} handshakes; {} bytes a message, {} values a call)",
                  server.ListenAddress(), options.maxConnections, options.maxPendingHandshakes, options.maxFrame,

@@ -53,7 +53,9 @@ for part in common server shell; do
     [ -f "$ROOT/usr/share/doc/servcliente-$part/$doc" ] || fail "servcliente-$part has no /usr/share/doc/servcliente-$part/$doc"
   done
 done
-[[ $(dpkg-deb -f "$TMP"/out/servcliente-server_*.deb Depends) == *libsystemd0* ]] || fail "the server needs no libsystemd0"
+for lib in libsystemd0 libprometheus-cpp-pull; do
+  [[ $(dpkg-deb -f "$TMP"/out/servcliente-server_*.deb Depends) == *$lib* ]] || fail "the server needs no $lib"
+done
 grep -qx /etc/servcliente/appserver.conf "$TMP/control-server/conffiles" || fail "the configuration is no conffile"
 for script in postinst prerm postrm; do
   sh -n "$TMP/control-server/$script" || fail "the server's $script is no shell script"
@@ -68,7 +70,7 @@ if grep -qE '^E: ' "$TMP/lintian.out"; then
 fi
 
 # As root, the packages are installed for real, reinstalled at the same
-# version and purged, in a mount namespace of the test's own whose /etc, /usr
+# version, removed and purged, in a mount namespace of the test's own whose /etc, /usr
 # and /var are overlays: the maintainer scripts run, the machine keeps none of
 # it; systemd checks the installed unit. Skipped where overlays cannot be
 # mounted.
@@ -86,7 +88,20 @@ if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify /usr/lib/systemd/system/servcliente.service || { echo "the unit does not verify"; exit 1; }
 fi
 dpkg --force-depends -i "$@" || { echo "the same version does not install again"; exit 1; }
+# Remove keeps the configuration, a key the administrator put in the TLS
+# folder, and the user; purge keeps the key (and so its folder) and the user.
+install -m 0640 -g servcliente /dev/null /etc/servcliente/tls/server.key
+dpkg --remove servcliente-server || exit 1
+[ -f /etc/servcliente/appserver.conf ] && [ -f /etc/servcliente/tls/server.key ] && getent passwd servcliente >/dev/null ||
+  { echo "remove did not keep the configuration, the key and the user"; exit 1; }
+dpkg --purge servcliente-server || exit 1
+[ ! -e /etc/servcliente/appserver.conf ] && [ -f /etc/servcliente/tls/server.key ] && getent passwd servcliente >/dev/null ||
+  { echo "purge did not remove the configuration or did not keep the key and the user"; exit 1; }
+# Without the administrator's files, a purge leaves nothing in /etc.
+rm /etc/servcliente/tls/server.key
+dpkg --force-depends -i "$2" || exit 1
 dpkg --purge servcliente-server servcliente-shell servcliente-common || exit 1
+[ ! -e /etc/servcliente ] || { echo "purge left $(find /etc/servcliente)"; exit 1; }
 SH
   status=0
   OVERLAYS="$TMP/overlays" DEBIAN_FRONTEND=noninteractive unshare -m sh "$TMP/install.sh" "${DEBS[@]}" \
@@ -181,9 +196,10 @@ fi
 # with its TLS and credentials lines uncommented, the files in etc/tls.
 ETC="$TMP/etc/servcliente"
 mkdir -p "$ETC/tls"
-sed -e 's/^# *\(tls-cert\|tls-key\|credentials\) = /\1 = /' -e "s|/etc/servcliente|$ETC|g" \
+sed -e 's/^# *\(tls-cert\|tls-key\|credentials\|metrics-listen\) = /\1 = /' -e "s|/etc/servcliente|$ETC|g" \
   "$ROOT/etc/servcliente/appserver.conf" >"$ETC/appserver.conf"
-for key in "tls-cert = \"$ETC/tls/server.pem\"" "tls-key = \"$ETC/tls/server.key\"" "credentials = \"$ETC/operators\""; do
+for key in "tls-cert = \"$ETC/tls/server.pem\"" "tls-key = \"$ETC/tls/server.key\"" "credentials = \"$ETC/operators\"" \
+  'metrics-listen = "127.0.0.1:9469"'; do
   grep -qx "$key" "$ETC/appserver.conf" || fail "the configuration sample has no commented line for '$key'"
 done
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=127.0.0.1 \
@@ -238,7 +254,7 @@ EXEC=$(sed -n 's/^ExecStart=//p' "$UNIT" | sed -e "s|^/usr/bin/appserver|$APP|" 
 (
   umask "$(sed -n 's/^UMask=//p' "$UNIT")"
   # shellcheck disable=SC2086
-  exec env SERVCLIENTE_DB="$STATE/servcliente.db" "${AS[@]}" $EXEC --listen 127.0.0.1:0
+  exec env SERVCLIENTE_DB="$STATE/servcliente.db" "${AS[@]}" $EXEC --listen 127.0.0.1:0 --metrics-listen 0
 ) >"$TMP/server.out" 2>"$TMP/server.log" &
 SERVER=$!
 for _ in $(seq 1 300); do
@@ -259,6 +275,12 @@ grep -q "^ok: $ADDRESS: " "$TMP/check.out" || fail "the health check said: $(cat
 "$APP" check --connect "$ADDRESS" --tls-fingerprint "$FINGERPRINT" --liveness >"$TMP/live.out" 2>&1 ||
   fail "the liveness probe failed: $(cat "$TMP/live.out")"
 grep -q "alive and its database answers" "$TMP/live.out" || fail "the liveness probe said: $(cat "$TMP/live.out")"
+# The metrics, on loopback's port given alone: the operator's check counted.
+METRICS=$(sed -n 's|^metrics on \(http://127\.0\.0\.1:[0-9]*/metrics\)$|\1|p' "$TMP/server.out")
+[ -n "$METRICS" ] || fail "the server serves no metrics: $(cat "$TMP/server.out")"
+curl -sf "$METRICS" >"$TMP/metrics.out" || fail "nothing answered at $METRICS"
+grep -qx 'servcliente_handshakes_total{outcome="accepted"} 1' "$TMP/metrics.out" ||
+  fail "the metrics do not count the check's handshake: $(grep handshakes "$TMP/metrics.out")"
 
 # The workstations' local database, exported into a folder they may not
 # write; the desktop program reads it, and the seeded one (WAL mode), as a
@@ -311,9 +333,13 @@ chown "$SVC_UID:$SVC_GID" "$TMP/backups" 2>/dev/null || true
 "${AS[@]}" "$APP" backup --db "$STATE/servcliente.db" --to "$TMP/backups/servcliente.db" >/dev/null ||
   fail "the SQLite backup line failed"
 [ "$(stat -c %a "$TMP/backups/servcliente.db")" = 600 ] || fail "the SQLite backup is not private"
-if command -v sqlite3 >/dev/null; then
-  [ "$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM FILIAL')" = 5 ] || fail "the backup holds no branches"
-fi
+[ "$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM FILIAL')" = 5 ] || fail "the backup holds no branches"
+# On PostgreSQL it copies nothing, says how to dump it, and exits 2.
+status=0
+"$APP" backup --db postgresql://servcliente@127.0.0.1/servcliente --to "$TMP/backups/pg.dump" 2>"$TMP/pg-backup.err" ||
+  status=$?
+[ "$status" -eq 2 ] && grep -q "runuser -u postgres -- pg_dump -Fc" "$TMP/pg-backup.err" ||
+  fail "backup on PostgreSQL exited $status, not 2 with the dump line: $(cat "$TMP/pg-backup.err")"
 
 # A misspelt key of the configuration is named with its file and line.
 printf 'listen = "127.0.0.1:0"\nlisen = "x"\n' >"$TMP/typo.conf"
@@ -328,6 +354,16 @@ wait "$SERVER" || status=$?
 SERVER=""
 [ "$status" -eq 0 ] || fail "the server ended with $status on SIGTERM: $(tail -n 3 "$TMP/server.log")"
 grep -q "stopped" "$TMP/server.log" || fail "the server did not log its stop"
+# README's SQLite restore, the server stopped: the copy in the database's
+# place, the service's user's, without the replaced database's journal.
+BACKED=$(sqlite3 "$TMP/backups/servcliente.db" 'SELECT COUNT(*) FROM SERVCLIE')
+sqlite3 "$STATE/servcliente.db" 'DELETE FROM SERVCLIE'
+rm -f "$STATE/servcliente.db-wal" "$STATE/servcliente.db-shm"
+install -o "$SVC_UID" -g "$SVC_GID" -m 0600 "$TMP/backups/servcliente.db" "$STATE/servcliente.db"
+"${AS[@]}" "$APP" migrate --db "$STATE/servcliente.db" --status >"$TMP/restored.out" 2>&1 ||
+  fail "the restored database: $(cat "$TMP/restored.out")"
+[ "$BACKED" -gt 0 ] && [ "$(sqlite3 "$STATE/servcliente.db" 'SELECT COUNT(*) FROM SERVCLIE')" = "$BACKED" ] ||
+  fail "the restore did not bring back the $BACKED assignments"
 if "$APP" check --connect "$ADDRESS" --liveness --timeout 2 2>"$TMP/check.err"; then
   fail "the health check passed with the server stopped"
 fi

@@ -243,8 +243,9 @@ TEST_F(SchemaCommands, BackupMakesAPrivateCopyAndSendsPostgresToPgDump)
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
     auto postgres = Run({"backup", "--db", "postgresql://servcliente@localhost/servcliente", "--to", copy});
-    EXPECT_NE(postgres.status, 0);
-    EXPECT_NE(postgres.err.find("pg_dump -Fc -h localhost -U servcliente -d servcliente"), std::string::npos)
+    EXPECT_EQ(postgres.status, 2);
+    EXPECT_NE(postgres.err.find("runuser -u postgres -- pg_dump -Fc -d servcliente > /var/backups/servcliente/"),
+              std::string::npos)
         << postgres.err;
 }
 
