@@ -45,9 +45,10 @@ struct ServerOptions {
     size_t maxFrame = FrameBuffer::kDefaultMaxFrame;
     // An answer larger than this is replaced by a fault naming the bound.
     size_t maxAnswer = FrameBuffer::kDefaultMaxFrame;
-    // The answers being built at once across the server: each call reserves
-    // maxAnswer of it while it runs and is answered; a call that finds no
-    // room within answerWait gets a fault that it may send again.
+    // The answers on their way at once across the server (AnswerBudget): a
+    // call answering a data set reserves of it what its method's answers
+    // needed of late, then its own answer's size, until written; a call that
+    // finds no room within answerWait gets a fault that it may send again.
     size_t answerMemory = 2 * FrameBuffer::kDefaultMaxFrame;
     std::chrono::milliseconds answerWait{std::chrono::seconds(5)};
     // Values (rows times fields, and one more for each row) that the data
