@@ -12,9 +12,11 @@
 #include "server/Schema.h"
 #include "server/ServerMetrics.h"
 
+#include <algorithm>
 #include <prometheus/exposer.h>
 #include <prometheus/registry.h>
 #include <spdlog/spdlog.h>
+#include <thread>
 
 #include <unistd.h>
 
@@ -99,6 +101,11 @@ AppServer::AppServer(ServerOptions options, const ModuleRegistry& registry)
 
 AppServer::~AppServer()
 {
+    // Sessions abandoned by a stop use the server's members: they are let go
+    // with the process, never destroyed.
+    for (auto& s : abandoned_) {
+        (void)s.release();
+    }
     Stop();
     {
         std::lock_guard lock(mutex_);
@@ -485,8 +492,27 @@ void AppServer::Run()
         }
         ending.swap(sessions_);
     }
-    for (auto& s : ending) {
-        s->Join();
+    // Sessions end once their call has: one stuck in the database past the
+    // stop time-out is left behind; what it sent, the database finishes or
+    // undoes, and its client, which loses the answer, settles it.
+    const auto until = std::chrono::steady_clock::now() + options_.stopTimeout;
+    while (std::chrono::steady_clock::now() < until &&
+           std::any_of(ending.begin(), ending.end(), [](const auto& s) { return !s->Done(); })) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (auto it = ending.begin(); it != ending.end();) {
+        if ((*it)->Done()) {
+            (*it)->Join();
+            it = ending.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    abandoned_.splice(abandoned_.end(), ending);
+    if (!abandoned_.empty()) {
+        spdlog::warn("{} sessions still in a call {} s after the stop (the database does not answer them); stopping "
+                     "without them: what they sent is the database's to finish or undo",
+                     abandoned_.size(), std::chrono::duration_cast<std::chrono::seconds>(options_.stopTimeout).count());
     }
     spdlog::info("stopped");
 }

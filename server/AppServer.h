@@ -63,8 +63,13 @@ public:
     // "HOST:PORT" the metrics are served on; empty when they are not.
     std::string MetricsAddress() const;
 
-    // Accepts and serves until Stop; returns once every session has ended.
+    // Accepts and serves until Stop; returns once every session has ended,
+    // or once the stop time-out has passed: the sessions still in a call
+    // then (one waiting for a database that does not answer) are left
+    // running, counted by Abandoned, and the process must end at once
+    // (std::_Exit) rather than destroy the server.
     void Run();
+    size_t Abandoned() const { return abandoned_.size(); }
     // Thread-safe; also what SIGTERM and SIGINT do when HandleSignals was called.
     void Stop();
     // Also SIGHUP: ReloadCredentials.
@@ -76,6 +81,8 @@ public:
     int ActiveConnections();
 
 private:
+    // Sessions left running by a stop that timed out; never destroyed.
+    std::list<std::unique_ptr<ServerSession>> abandoned_;
     // The io_context, the acceptor and the signal set; Asio stays in the .cpp.
     struct Io;
 

@@ -51,6 +51,8 @@ struct DatabaseOptions {
     // transaction holds before it fails (lock_timeout), so that one row held
     // from outside stops that change alone, for a while, not the server.
     int lockTimeoutMs = 5000;
+    // PostgreSQL only: how long one statement may run (statement_timeout).
+    int statementTimeoutMs = 30000;
 };
 
 class Database {

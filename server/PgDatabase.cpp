@@ -110,8 +110,9 @@ void PgDatabase::Ensure()
     PQsetNoticeProcessor(conn_, IgnoreNotice, nullptr);
     // Set here rather than among the connection's options, which the URL
     // may name already (a search_path).
-    const std::string lockTimeout = "SET lock_timeout = " + std::to_string(options_.lockTimeoutMs);
-    PGresult* set = PQexec(conn_, lockTimeout.c_str());
+    const std::string timeouts = "SET lock_timeout = " + std::to_string(options_.lockTimeoutMs) +
+                                 "; SET statement_timeout = " + std::to_string(options_.statementTimeoutMs);
+    PGresult* set = PQexec(conn_, timeouts.c_str());
     const bool ok = PQresultStatus(set) == PGRES_COMMAND_OK;
     PQclear(set);
     if (!ok) {

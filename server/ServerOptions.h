@@ -40,6 +40,9 @@ struct ServerOptions {
     std::chrono::milliseconds handshakeTimeout{std::chrono::seconds(2)};
     // A connection with no call for this long is closed.
     std::chrono::milliseconds idleTimeout{std::chrono::minutes(10)};
+    // How long a stop waits for the sessions' calls to end (under the service
+    // unit's stop time-out).
+    std::chrono::milliseconds stopTimeout{std::chrono::seconds(10)};
     // Once a message has begun, the whole of it must arrive within this time.
     std::chrono::milliseconds frameTimeout{std::chrono::seconds(10)};
     size_t maxFrame = FrameBuffer::kDefaultMaxFrame;

@@ -80,6 +80,8 @@ struct CommandLine {
     std::string secretFile;
     std::string sync = "full";
     double lockSeconds = 5;
+    double statementSeconds = 30;
+    double stopSeconds = 10;
     std::string logLevel = "info";
     int idleSeconds = 600;
     int frameSeconds = 10;
@@ -161,6 +163,13 @@ void AddServingOptions(CLI::App& app, CommandLine& cl)
     app.add_option("--lock-timeout", cl.lockSeconds,
                    "PostgreSQL: seconds a change waits for a row another transaction holds before it fails, to be "
                    "sent again (default 5)")
+        ->check(CLI::Range(0.1, 600.0));
+    app.add_option("--statement-timeout", cl.statementSeconds,
+                   "PostgreSQL: seconds one statement may run before it fails (default 30)")
+        ->check(CLI::Range(0.1, 3600.0));
+    app.add_option("--stop-timeout", cl.stopSeconds,
+                   "seconds a stop waits for the calls in progress to end; the process then ends without the ones "
+                   "the database does not answer (default 10)")
         ->check(CLI::Range(0.1, 600.0));
     app.add_option("--secret-file", cl.secretFile,
                    "file holding the shared secret clients must present (also SERVCLIENTE_SECRET)");
@@ -439,6 +448,8 @@ int RunServer(CommandLine& cl, const CLI::App& app)
     options.handshakeTimeout = std::chrono::milliseconds(static_cast<long>(cl.handshakeSeconds * 1000));
     options.database.fullSync = cl.sync == "full";
     options.database.lockTimeoutMs = static_cast<int>(cl.lockSeconds * 1000);
+    options.database.statementTimeoutMs = static_cast<int>(cl.statementSeconds * 1000);
+    options.stopTimeout = std::chrono::milliseconds(static_cast<long>(cl.stopSeconds * 1000));
 
     KeepAnswerMemory();
     ModuleRegistry registry;
@@ -466,6 +477,12 @@ int RunServer(CommandLine& cl, const CLI::App& app)
     sd_notify(0, "READY=1");
     server.Run();
     sd_notify(0, "STOPPING=1");
+    if (server.Abandoned() > 0) {
+        // Their threads still use the server: nothing may be destroyed.
+        spdlog::shutdown();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }
 

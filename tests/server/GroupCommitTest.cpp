@@ -232,3 +232,46 @@ TEST_P(ServerTest, AChangeThatWaitedForARowLetGoIsStored)
     EXPECT_TRUE(failure.empty()) << failure;
     EXPECT_NE(Snapshot().find("0001|00000002|00003|"), std::string::npos) << Snapshot();
 }
+
+TEST_P(ServerTest, SigtermEndsTheServerWithinItsStopTimeOutWhileAChangeWaitsForAHeldRow)
+{
+    if (GetParam() != "postgresql") {
+        GTEST_SKIP() << "row locks held by another connection: PostgreSQL";
+    }
+    AppServerProcess server(
+        {"--db", place_.Location(), "--listen", "127.0.0.1:0", "--lock-timeout", "60", "--stop-timeout", "1"});
+    const int port = server.ListeningPort();
+    ASSERT_GT(port, 0);
+    auto holder = Database::Open(place_.Location(), {});
+    holder->Begin(true);
+    holder->Execute("INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES (?, ?, ?)",
+                    {"0001", "00000002", "00003"});
+    RemoteClient stuck;
+    stuck.SetCallTimeout(30s);
+    stuck.Open("127.0.0.1", port, "Zel.rdmServCliente", "");
+    std::thread waiting([&] {
+        std::vector<RemoteArg> args = {
+            RemoteArg::ByRef(ChangePacketBuilder().Insert("0001", "00003", "00000002").Build())};
+        try {
+            stuck.Call("ApCoServClie", args);
+        } catch (const std::exception&) {
+            // Lost with the server: the client settles it as in doubt.
+        }
+    });
+    std::this_thread::sleep_for(300ms);
+    const auto started = std::chrono::steady_clock::now();
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(), 0);
+    const auto took = std::chrono::steady_clock::now() - started;
+    waiting.join();
+    holder->Rollback();
+    // The server's orphaned transaction ends before the schema goes.
+    holder->Begin(true);
+    holder->Execute("LOCK TABLE SERVCLIE IN ACCESS EXCLUSIVE MODE", {});
+    holder->Commit();
+    // The row waited for 60 s; the server went after its second. What it
+    // had sent is the database's to finish (a commit sent along with the
+    // change, in one pipeline, still runs): the client lost the answer and
+    // settles the change as in doubt.
+    EXPECT_LT(took, 5s);
+}
