@@ -255,10 +255,18 @@ ConnectionBudget::Wait ConnectionBudget::BeginWait(const std::string& network)
     std::lock_guard lock(mutex_);
     Wait w;
     NetworkRecord* r = NetworkOf(network, true);
-    if (!r || r->waits >= limits_.maxPendingPerNetwork) {
+    if (!r) {
         return w;
     }
-    if (static_cast<int>(waits_.size()) >= limits_.maxPending) {
+    if (r->waits >= limits_.maxPendingPerNetwork) {
+        auto refusal = std::find_if(waits_.begin(), waits_.end(),
+                                    [&](const auto& t) { return t.second.network == network && t.second.refusing; });
+        if (refusal == waits_.end()) {
+            return w;
+        }
+        waits_.erase(refusal);
+        --r->waits;
+    } else if (static_cast<int>(waits_.size()) >= limits_.maxPending) {
         // The network holding the most gives up its oldest, when it holds
         // more than this one.
         NetworkRecord* most = nullptr;
@@ -285,6 +293,14 @@ ConnectionBudget::Wait ConnectionBudget::BeginWait(const std::string& network)
     w.ticket = nextTicket_++;
     waits_.emplace(w.ticket, WaitRecord{network});
     return w;
+}
+
+void ConnectionBudget::Refusing(std::uint64_t ticket)
+{
+    std::lock_guard lock(mutex_);
+    if (auto it = waits_.find(ticket); it != waits_.end()) {
+        it->second.refusing = true;
+    }
 }
 
 bool ConnectionBudget::Waiting(std::uint64_t ticket)

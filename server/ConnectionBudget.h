@@ -12,7 +12,10 @@
 // once the handshake has arrived: what may follow (waiting for its turn, for
 // a secret check or for the delay of its refusal, or answering the liveness
 // question) holds a wait place, out of a budget as large as the handshake
-// places and with the same share per network. When every wait place is
+// places and with the same share per network; a refusal waiting for its
+// delay gives its place to a newer try of its network that finds the share
+// used up, so that wrong secrets never keep the right one out. When every
+// wait place is
 // taken, a network holding fewer than another takes the place of that
 // network's oldest wait, which gives up unanswered: attackers from other
 // networks cannot keep an operator's try from waiting its turn.
@@ -116,10 +119,15 @@ public:
         // The place's ticket, for Waiting, TakeCheck and EndWait.
         std::uint64_t ticket = 0;
     };
-    // Takes a wait place for a handshake from network that has arrived; not
-    // taken when the network's share is used up, or when every place is
-    // taken and no network holds more than this one.
+    // Takes a wait place for a handshake from network that has arrived; when
+    // the network's share is used up, the place of its oldest refusal
+    // waiting for its delay. Not taken when the share is held by tries not
+    // yet refused, or when every place is taken and no network holds more
+    // than this one.
     Wait BeginWait(const std::string& network);
+    // The try holding ticket is refused and waits for its delay: a newer try
+    // of its network may take its place.
+    void Refusing(std::uint64_t ticket);
     // False once the place was given to another network's try.
     bool Waiting(std::uint64_t ticket);
     void EndWait(std::uint64_t ticket);
@@ -162,6 +170,7 @@ private:
         // Whether the try asks for a check, and its place in the line.
         bool asking = false;
         std::uint64_t asked = 0;
+        bool refusing = false;
     };
     // Drops what is no longer needed: pairs without a recent failure, a
     // check or a turn to come, networks without anything pending, placed,

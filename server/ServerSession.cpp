@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/net/Protocol.h"
+#include "platform/net/SocketChannelIo.h"
 #include "server/LogText.h"
 #include "server/LogThrottle.h"
 #include "server/ServerMetrics.h"
@@ -10,9 +11,22 @@
 
 #include <algorithm>
 #include <new>
+#include <poll.h>
 #include <thread>
 
 namespace {
+
+// Whether the peer has closed its end or the connection broke; bytes it sent
+// beyond its handshake do not count, nor does anything waiting to be read.
+bool PeerLeft(SocketChannel& channel)
+{
+    auto& socket = channel.Asio().socket;
+    if (!socket.is_open()) {
+        return true;
+    }
+    pollfd p{socket.native_handle(), POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
 
 std::string KiB(size_t bytes)
 {
@@ -79,7 +93,7 @@ void ServerSession::EndWait()
 
 bool ServerSession::StillWanted()
 {
-    return !stopping_ && (!wait_.taken || budget_.Waiting(wait_.ticket)) && !channel_.PeerGone();
+    return !stopping_ && (!wait_.taken || budget_.Waiting(wait_.ticket)) && !PeerLeft(channel_);
 }
 
 void ServerSession::ReleasePlaces()
@@ -201,6 +215,7 @@ void ServerSession::RefuseHandshake(const Protocol::HelloReply& reply, const std
     if (!wait_.taken && !BeginWait()) {
         return;
     }
+    budget_.Refusing(wait_.ticket);
     if (!Pause(f.delay)) {
         return;
     }

@@ -452,3 +452,77 @@ TEST_P(ServerTest, ReadersThatDoNotReadTheirLargeAnswersLeaveOtherOperatorsReads
     EXPECT_LT(slowest, 1.0);
     std::printf("slowest GetServico beside two unread 7 MB answers: %.3f s\n", slowest);
 }
+
+TEST(ConnectionBudgetTest, ChecksWaitPlacesAndTurnsAreSharedAcrossNetworks)
+{
+    auto budgetOf = [](int all, int share) {
+        ConnectionBudget::Limits limits;
+        limits.maxPending = all;
+        limits.maxPendingPerNetwork = share;
+        return std::make_unique<ConnectionBudget>(limits);
+    };
+    auto budget = budgetOf(4, 2);
+    auto wait = [&](const std::string& network) {
+        const auto w = budget->BeginWait(network);
+        EXPECT_TRUE(w.taken) << network;
+        return w.ticket;
+    };
+    // Checks: the next goes to the network running the fewest, whatever
+    // asked first; then to the one given a check longest ago.
+    const auto a1 = wait("a");
+    const auto a2 = wait("a");
+    EXPECT_TRUE(budget->TakeCheck(a1));
+    EXPECT_TRUE(budget->TakeCheck(a2));
+    budget->EndWait(a2);
+    const auto a3 = wait("a");
+    const auto b1 = wait("b");
+    EXPECT_FALSE(budget->TakeCheck(a3)) << "two checks run";
+    EXPECT_FALSE(budget->TakeCheck(b1)) << "two checks run";
+    budget->EndCheck(a1);
+    EXPECT_FALSE(budget->TakeCheck(a3)) << "a runs one while b waits";
+    EXPECT_TRUE(budget->TakeCheck(b1));
+    budget->EndCheck(a2);
+    const auto c1 = wait("c");
+    EXPECT_TRUE(budget->TakeCheck(c1)) << "c, asking after a, was never given one";
+    EXPECT_FALSE(budget->TakeCheck(a3));
+    budget->EndCheck(b1);
+    EXPECT_TRUE(budget->TakeCheck(a3));
+    for (auto t : {a1, a3, b1, c1}) {
+        budget->EndCheck(t);
+        budget->EndWait(t);
+    }
+
+    // Wait places: a share per network, of which a refusal waiting for its
+    // delay gives its place to the network's next try; when all are taken,
+    // the network holding the most gives its oldest up to one holding fewer.
+    const auto d1 = wait("d");
+    const auto d2 = wait("d");
+    EXPECT_FALSE(budget->BeginWait("d").taken) << "d's share";
+    budget->Refusing(d1);
+    const auto d3 = wait("d");
+    EXPECT_FALSE(budget->Waiting(d1));
+    const auto e1 = wait("e");
+    const auto e2 = wait("e");
+    const auto f1 = wait("f");
+    EXPECT_FALSE(budget->Waiting(d2) && budget->Waiting(e1)) << "one of the oldest gave its place";
+    EXPECT_TRUE(budget->Waiting(d3) && budget->Waiting(e2) && budget->Waiting(f1));
+    // Never to one holding as many.
+    budget = budgetOf(4, 3);
+    wait("g");
+    wait("g");
+    wait("h");
+    wait("h");
+    EXPECT_FALSE(budget->BeginWait("g").taken);
+    EXPECT_TRUE(budget->BeginWait("i").taken);
+
+    // Turns: one check of a name from each network; a failure keeps the
+    // network's next one back, not another network's.
+    EXPECT_TRUE(budget->TakeTurn("j", "maria"));
+    EXPECT_FALSE(budget->TakeTurn("j", "maria"));
+    EXPECT_TRUE(budget->TakeTurn("k", "maria"));
+    budget->EndTurn("j", "maria", true);
+    EXPECT_FALSE(budget->TakeTurn("j", "maria"));
+    budget->EndTurn("k", "maria", false);
+    EXPECT_TRUE(budget->TakeTurn("k", "maria"));
+    EXPECT_TRUE(budget->TakeTurn("l", "maria"));
+}
