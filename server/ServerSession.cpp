@@ -425,6 +425,12 @@ bool ServerSession::Handshake()
     if (stopping_) {
         return false;
     }
+    if (reply.code == "srv.ocupado") {
+        // No check came in time: the server is busy, not the secret wrong.
+        EndWait();
+        Send(Protocol::EncodeHelloReply(reply));
+        return false;
+    }
     if (!reply.message.empty()) {
         RefuseHandshake(reply, credentials_ ? hello.operatorName : std::string());
         return false;

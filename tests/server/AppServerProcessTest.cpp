@@ -607,6 +607,8 @@ TEST_F(AppServerProcessTest, AFloodOfLivenessProbesKeepsThreadsAndDescriptorsBou
             pgHolder->Rollback();
             pgHolder.reset();
         }
+        done = true;
+        watch.join();
         // Once the database answers again, so do the probe and a new operator.
         const auto freed = std::chrono::steady_clock::now();
         std::unique_ptr<RemoteClient> client;
@@ -617,8 +619,6 @@ TEST_F(AppServerProcessTest, AFloodOfLivenessProbesKeepsThreadsAndDescriptorsBou
         std::this_thread::sleep_for(LivenessProbe::kReuseFor);
         const auto alive = HealthCheck::Liveness("127.0.0.1", port, std::chrono::seconds(5));
         EXPECT_TRUE(alive.ok) << alive.message;
-        done = true;
-        watch.join();
         std::cout << engine << ", 2000 probes: threads " << threadsBefore << " -> peak " << peakThreads
                   << ", descriptors " << descriptorsBefore << " -> peak " << peakDescriptors
                   << "; an operator logged in " << login << " s after the database was freed" << std::endl;
