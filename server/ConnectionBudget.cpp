@@ -47,7 +47,7 @@ ConnectionBudget::NetworkRecord* ConnectionBudget::NetworkOf(const std::string& 
 
 bool ConnectionBudget::Idle(const NetworkRecord& r)
 {
-    return r.pending == 0 && r.places == 0 && r.waits == 0 && r.checks == 0;
+    return r.pending == 0 && r.places == 0 && r.waits == 0 && r.delays == 0 && r.checks == 0;
 }
 
 void ConnectionBudget::DropIfIdle(const std::string& network)
@@ -191,10 +191,7 @@ void ConnectionBudget::EndTurn(const std::string& network, const std::string& na
     Record& r = it->second;
     r.checking = false;
     if (failed) {
-        // The failure about to be counted is answered after this delay; the
-        // pair's next check waits at least as long.
-        const auto delay = std::min(kLongestDelay, kFirstDelay * (1 << std::min(r.failures, 6)));
-        r.notBefore = std::chrono::steady_clock::now() + std::max<std::chrono::milliseconds>(kNameInterval, delay);
+        r.notBefore = std::chrono::steady_clock::now() + kNameInterval;
     } else if (r.failures == 0) {
         pairs_.erase(it);
     }
@@ -250,57 +247,88 @@ void ConnectionBudget::Succeeded(const std::string& network, const std::string& 
     }
 }
 
+void ConnectionBudget::DropWait(std::map<std::uint64_t, WaitRecord>::iterator it)
+{
+    if (auto* r = NetworkOf(it->second.network, false)) {
+        --(it->second.refusing ? r->delays : r->waits);
+    }
+    --(it->second.refusing ? delaying_ : trying_);
+    waits_.erase(it);
+}
+
+bool ConnectionBudget::MakeRoom(const std::string& network, bool refusing)
+{
+    auto held = [refusing](const NetworkRecord& n) { return refusing ? n.delays : n.waits; };
+    const NetworkRecord* r = NetworkOf(network, false);
+    if (!r || held(*r) >= limits_.maxPendingPerNetwork) {
+        return false;
+    }
+    if ((refusing ? delaying_ : trying_) < limits_.maxPending) {
+        return true;
+    }
+    // The network holding the most gives up its oldest, when it holds more
+    // than this one.
+    const std::string* most = nullptr;
+    int mostHeld = 0;
+    for (const auto& [name, n] : networks_) {
+        if (held(n) > mostHeld) {
+            most = &name;
+            mostHeld = held(n);
+        }
+    }
+    if (!most || mostHeld <= held(*r)) {
+        return false;
+    }
+    for (auto it = waits_.begin(); it != waits_.end(); ++it) {
+        if (it->second.network == *most && it->second.refusing == refusing) {
+            DropWait(it);
+            return true;
+        }
+    }
+    return false;
+}
+
 ConnectionBudget::Wait ConnectionBudget::BeginWait(const std::string& network)
 {
     std::lock_guard lock(mutex_);
     Wait w;
     NetworkRecord* r = NetworkOf(network, true);
-    if (!r) {
+    if (!r || !MakeRoom(network, false)) {
         return w;
     }
-    if (r->waits >= limits_.maxPendingPerNetwork) {
-        auto refusal = std::find_if(waits_.begin(), waits_.end(),
-                                    [&](const auto& t) { return t.second.network == network && t.second.refusing; });
-        if (refusal == waits_.end()) {
-            return w;
-        }
-        waits_.erase(refusal);
-        --r->waits;
-    } else if (static_cast<int>(waits_.size()) >= limits_.maxPending) {
-        // The network holding the most gives up its oldest, when it holds
-        // more than this one.
-        NetworkRecord* most = nullptr;
-        const std::string* mostName = nullptr;
-        for (auto& [name, n] : networks_) {
-            if (!most || n.waits > most->waits) {
-                most = &n;
-                mostName = &name;
-            }
-        }
-        if (!most || most->waits <= r->waits) {
-            return w;
-        }
-        for (auto it = waits_.begin(); it != waits_.end(); ++it) {
-            if (it->second.network == *mostName) {
-                waits_.erase(it);
-                --most->waits;
-                break;
-            }
-        }
-    }
     ++r->waits;
+    ++trying_;
     w.taken = true;
     w.ticket = nextTicket_++;
     waits_.emplace(w.ticket, WaitRecord{network});
     return w;
 }
 
-void ConnectionBudget::Refusing(std::uint64_t ticket)
+bool ConnectionBudget::Refusing(std::uint64_t ticket)
 {
     std::lock_guard lock(mutex_);
-    if (auto it = waits_.find(ticket); it != waits_.end()) {
-        it->second.refusing = true;
+    auto it = waits_.find(ticket);
+    if (it == waits_.end()) {
+        return false;
     }
+    if (it->second.refusing) {
+        return true;
+    }
+    const std::string network = it->second.network;
+    // Its place among the tries goes back first.
+    DropWait(it);
+    if (!MakeRoom(network, true)) {
+        DropIfIdle(network);
+        return false;
+    }
+    if (auto* r = NetworkOf(network, false)) {
+        ++r->delays;
+    }
+    ++delaying_;
+    WaitRecord refusal{network};
+    refusal.refusing = true;
+    waits_.emplace(ticket, std::move(refusal));
+    return true;
 }
 
 bool ConnectionBudget::Waiting(std::uint64_t ticket)
@@ -317,10 +345,7 @@ void ConnectionBudget::EndWait(std::uint64_t ticket)
         return;
     }
     const std::string network = it->second.network;
-    waits_.erase(it);
-    if (auto* r = NetworkOf(network, false)) {
-        --r->waits;
-    }
+    DropWait(it);
     DropIfIdle(network);
 }
 

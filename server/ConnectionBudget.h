@@ -12,10 +12,10 @@
 // once the handshake has arrived: what may follow (waiting for its turn, for
 // a secret check or for the delay of its refusal, or answering the liveness
 // question) holds a wait place, out of a budget as large as the handshake
-// places and with the same share per network; a refusal waiting for its
-// delay gives its place to a newer try of its network that finds the share
-// used up, so that wrong secrets never keep the right one out. When every
-// wait place is
+// places and with the same share per network; the refusals waiting for
+// their delay have as many places again, shared the same way, so that wrong
+// secrets waiting for their answers never keep the right one out. When every
+// place is
 // taken, a network holding fewer than another takes the place of that
 // network's oldest wait, which gives up unanswered: attackers from other
 // networks cannot keep an operator's try from waiting its turn.
@@ -28,8 +28,8 @@
 // before (from 100 ms up to 6.4 s; a success of that network and name, or a
 // minute without failures, starts again from the bottom). The same pair has a
 // turn: one secret of a name from one network is checked at a time, and after
-// a failure the next no sooner than kNameInterval or the failure's delay,
-// whichever is longer; a try that waits longer than kLongestNameWait for its
+// a failure the next no sooner than kNameInterval later; a try that waits
+// longer than kLongestNameWait for its
 // turn is refused unchecked. Guesses at a name from other networks never take
 // the turn of the name's own network. The secret checks that derive a hash
 // (kChecksAtOnce at once in all) are handed out across the networks whose
@@ -119,15 +119,15 @@ public:
         // The place's ticket, for Waiting, TakeCheck and EndWait.
         std::uint64_t ticket = 0;
     };
-    // Takes a wait place for a handshake from network that has arrived; when
-    // the network's share is used up, the place of its oldest refusal
-    // waiting for its delay. Not taken when the share is held by tries not
-    // yet refused, or when every place is taken and no network holds more
-    // than this one.
+    // Takes a wait place for a handshake from network that has arrived; not
+    // taken when the network's share is used up, or when every place is
+    // taken and no network holds more than this one.
     Wait BeginWait(const std::string& network);
-    // The try holding ticket is refused and waits for its delay: a newer try
-    // of its network may take its place.
-    void Refusing(std::uint64_t ticket);
+    // The try holding ticket is refused and waits for its delay: its place
+    // goes to the refusals', which are shared as the tries' are. False when
+    // none was left (the wait is then ended, the connection to be closed
+    // unanswered).
+    bool Refusing(std::uint64_t ticket);
     // False once the place was given to another network's try.
     bool Waiting(std::uint64_t ticket);
     void EndWait(std::uint64_t ticket);
@@ -155,6 +155,7 @@ private:
         int pending = 0;
         int places = 0;
         int waits = 0;
+        int delays = 0;
         int checks = 0;
         // When the network was last given a check, counted in checks given.
         std::uint64_t lastCheck = 0;
@@ -180,6 +181,11 @@ private:
     void DropIfIdle(const std::string& network);
     // Whether the network holds nothing and may be dropped.
     static bool Idle(const NetworkRecord& r);
+    // Whether a wait of the kind (a try, or a refusal waiting for its delay)
+    // from network fits, once the oldest of the network holding the most
+    // of that kind has given its place up if need be.
+    bool MakeRoom(const std::string& network, bool refusing);
+    void DropWait(std::map<std::uint64_t, WaitRecord>::iterator it);
 
     const Limits limits_;
     std::mutex mutex_;
@@ -191,6 +197,8 @@ private:
     // checks running by the same ticket, with their network.
     std::map<std::uint64_t, WaitRecord> waits_;
     std::map<std::uint64_t, std::string> checks_;
+    int trying_ = 0;
+    int delaying_ = 0;
     std::uint64_t nextAsk_ = 1;
     std::uint64_t nextGrant_ = 1;
     std::map<std::string, int> operators_;

@@ -215,7 +215,10 @@ void ServerSession::RefuseHandshake(const Protocol::HelloReply& reply, const std
     if (!wait_.taken && !BeginWait()) {
         return;
     }
-    budget_.Refusing(wait_.ticket);
+    if (!budget_.Refusing(wait_.ticket)) {
+        wait_.taken = false;
+        return;
+    }
     if (!Pause(f.delay)) {
         return;
     }

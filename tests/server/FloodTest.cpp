@@ -492,20 +492,24 @@ TEST(ConnectionBudgetTest, ChecksWaitPlacesAndTurnsAreSharedAcrossNetworks)
         budget->EndWait(t);
     }
 
-    // Wait places: a share per network, of which a refusal waiting for its
-    // delay gives its place to the network's next try; when all are taken,
-    // the network holding the most gives its oldest up to one holding fewer.
+    // Wait places: a share per network, and as many again for the refusals
+    // waiting for their delay; when all are taken, the network holding the
+    // most gives its oldest up to one holding fewer.
     const auto d1 = wait("d");
     const auto d2 = wait("d");
     EXPECT_FALSE(budget->BeginWait("d").taken) << "d's share";
-    budget->Refusing(d1);
+    EXPECT_TRUE(budget->Refusing(d1));
     const auto d3 = wait("d");
-    EXPECT_FALSE(budget->Waiting(d1));
+    EXPECT_TRUE(budget->Refusing(d2));
+    EXPECT_FALSE(budget->Refusing(d3)) << "d's share of refusals";
+    EXPECT_TRUE(budget->Waiting(d1) && budget->Waiting(d2) && !budget->Waiting(d3));
     const auto e1 = wait("e");
     const auto e2 = wait("e");
     const auto f1 = wait("f");
-    EXPECT_FALSE(budget->Waiting(d2) && budget->Waiting(e1)) << "one of the oldest gave its place";
-    EXPECT_TRUE(budget->Waiting(d3) && budget->Waiting(e2) && budget->Waiting(f1));
+    const auto f2 = wait("f");
+    const auto g1 = wait("g");
+    EXPECT_FALSE(budget->Waiting(e1)) << "the oldest of a network holding the most";
+    EXPECT_TRUE(budget->Waiting(e2) && budget->Waiting(f1) && budget->Waiting(f2) && budget->Waiting(g1));
     // Never to one holding as many.
     budget = budgetOf(4, 3);
     wait("g");
