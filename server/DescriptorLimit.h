@@ -1,7 +1,8 @@
 #pragma once
 // The open-file limit (RLIMIT_NOFILE) an application server needs: every
 // connection, every handshake in progress and every handshake arrived and
-// waiting to be answered (as many as in progress) holds up to
+// waiting to be answered (twice as many as in progress: the tries and the
+// refusals waiting for their delay) holds up to
 // kPerConnection descriptors (its socket, its io_context's epoll, eventfd and
 // timerfd, its channel's epoll and wake-up eventfd, and on SQLite the
 // database file with its -wal and -shm), and the
