@@ -405,6 +405,7 @@ bool ServerSession::Handshake()
         reply.message = "The application server has its limit of " + std::to_string(options_.maxHandshakesPerAddress) +
                         " handshakes from one address (" + network_ + ") waiting to be answered; try again later";
         reply.code = "srv.ocupado";
+        ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Full);
         static LogThrottle busyLog{std::chrono::seconds(1)};
         long suppressed = 0;
         if (busyLog.Allow(suppressed)) {
@@ -430,6 +431,7 @@ bool ServerSession::Handshake()
     }
     if (reply.code == "srv.ocupado") {
         // No check came in time: the server is busy, not the secret wrong.
+        ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Full);
         EndWait();
         Send(Protocol::EncodeHelloReply(reply));
         return false;
