@@ -96,7 +96,8 @@ AppServer::AppServer(ServerOptions options, const ModuleRegistry& registry)
       io_(std::make_unique<Io>()),
       budget_({options_.maxConnections, options_.maxPendingHandshakes, options_.maxHandshakesPerAddress,
                options_.maxSessionsPerOperator, options_.maxSessionsPerAddress}),
-      answers_(options_.answerMemory)
+      answers_(options_.answerMemory),
+      liveness_(options_.db, options_.database)
 {}
 
 AppServer::~AppServer()
@@ -437,7 +438,7 @@ bool AppServer::StartSession(Accepted& accepted)
         // From here the session ends the handshake place it was given.
         session = std::make_unique<ServerSession>(
             options_, registry_, budget_, answers_, accepted.address, accepted.handshake.ticket,
-            [this] { return CurrentCredentials(); }, &live_);
+            [this] { return CurrentCredentials(); }, &live_, &liveness_);
         session->Channel().SetTls(tls_);
         auto& own = session->Channel().Asio().socket;
         asio::error_code ec;

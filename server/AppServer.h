@@ -33,6 +33,7 @@
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
 #include "server/LiveUpdates.h"
+#include "server/LivenessProbe.h"
 #include "server/LogThrottle.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
@@ -121,6 +122,8 @@ private:
     AnswerBudget answers_;
     // What sessions store, told to the sessions that read the same client.
     LiveUpdates live_;
+    // The liveness question's answer, one probe of the database at a time.
+    LivenessProbe liveness_;
     // Hears the other servers' announcements on a database shared with them.
     std::unique_ptr<ChangeListener> listener_;
     // Serves the metrics on their own address, on threads of its own.

@@ -3,6 +3,7 @@
 #include <asio/ip/address.hpp>
 
 #include <algorithm>
+#include <tuple>
 
 ConnectionBudget::ConnectionBudget(Limits limits) : limits_(limits) {}
 
@@ -44,11 +45,16 @@ ConnectionBudget::NetworkRecord* ConnectionBudget::NetworkOf(const std::string& 
     return &networks_[network];
 }
 
+bool ConnectionBudget::Idle(const NetworkRecord& r)
+{
+    return r.pending == 0 && r.places == 0 && r.waits == 0 && r.delays == 0 && r.checks == 0;
+}
+
 void ConnectionBudget::DropIfIdle(const std::string& network)
 {
     auto it = networks_.find(network);
-    if (it != networks_.end() && it->second.pending == 0 && it->second.places == 0 && it->second.unlogged == 0 &&
-        it->second.heldWarnings == 0 && std::chrono::steady_clock::now() - it->second.lastLog > kLogInterval &&
+    if (it != networks_.end() && Idle(it->second) && it->second.unlogged == 0 && it->second.heldWarnings == 0 &&
+        std::chrono::steady_clock::now() - it->second.lastLog > kLogInterval &&
         std::chrono::steady_clock::now() - it->second.warningWindow > kWarningInterval) {
         networks_.erase(it);
     }
@@ -56,13 +62,12 @@ void ConnectionBudget::DropIfIdle(const std::string& network)
 
 void ConnectionBudget::Forget(std::chrono::steady_clock::time_point now)
 {
-    std::erase_if(pairs_, [&](const auto& p) { return now - p.second.lastFailure > kForgetAfter; });
-    std::erase_if(names_,
-                  [&](const auto& n) { return !n.second.checking && now - n.second.lastFailure > kForgetAfter; });
+    std::erase_if(pairs_, [&](const auto& p) {
+        return !p.second.checking && now >= p.second.notBefore && now - p.second.lastFailure > kForgetAfter;
+    });
     std::erase_if(networks_, [&](const auto& n) {
         const NetworkRecord& r = n.second;
-        return r.pending == 0 && r.places == 0 && now - r.lastLog > kForgetAfter &&
-               now - r.warningWindow > kForgetAfter;
+        return Idle(r) && now - r.lastLog > kForgetAfter && now - r.warningWindow > kForgetAfter;
     });
 }
 
@@ -153,43 +158,42 @@ int ConnectionBudget::Places()
     return places_;
 }
 
-bool ConnectionBudget::TakeTurn(const std::string& name)
+bool ConnectionBudget::TakeTurn(const std::string& network, const std::string& name)
 {
     std::lock_guard lock(mutex_);
     const auto now = std::chrono::steady_clock::now();
-    auto it = names_.find(name);
-    if (it == names_.end()) {
-        if (names_.size() >= kMaxAddresses) {
+    const std::string key = network + '\n' + name;
+    auto it = pairs_.find(key);
+    if (it == pairs_.end()) {
+        if (pairs_.size() >= kMaxAddresses) {
             Forget(now);
         }
-        if (names_.size() >= kMaxAddresses) {
+        if (pairs_.size() >= kMaxAddresses) {
             return false;
         }
-        it = names_.emplace(name, NameRecord{}).first;
+        it = pairs_.emplace(key, Record{}).first;
     }
-    NameRecord& r = it->second;
-    if (r.checking || (r.failed && now - r.lastFailure < kNameInterval)) {
+    Record& r = it->second;
+    if (r.checking || now < r.notBefore) {
         return false;
     }
     r.checking = true;
     return true;
 }
 
-void ConnectionBudget::EndTurn(const std::string& name, bool failed)
+void ConnectionBudget::EndTurn(const std::string& network, const std::string& name, bool failed)
 {
     std::lock_guard lock(mutex_);
-    auto it = names_.find(name);
-    if (it == names_.end()) {
+    auto it = pairs_.find(network + '\n' + name);
+    if (it == pairs_.end()) {
         return;
     }
-    NameRecord& r = it->second;
+    Record& r = it->second;
     r.checking = false;
-    const auto now = std::chrono::steady_clock::now();
     if (failed) {
-        r.failed = true;
-        r.lastFailure = now;
-    } else if (!r.failed || now - r.lastFailure > kForgetAfter) {
-        names_.erase(it);
+        r.notBefore = std::chrono::steady_clock::now() + kNameInterval;
+    } else if (r.failures == 0) {
+        pairs_.erase(it);
     }
 }
 
@@ -243,20 +247,162 @@ void ConnectionBudget::Succeeded(const std::string& network, const std::string& 
     }
 }
 
-bool ConnectionBudget::BeginDelay()
+void ConnectionBudget::DropWait(std::map<std::uint64_t, WaitRecord>::iterator it)
 {
-    std::lock_guard lock(mutex_);
-    if (delayed_ >= limits_.maxPending) {
+    if (auto* r = NetworkOf(it->second.network, false)) {
+        --(it->second.refusing ? r->delays : r->waits);
+    }
+    --(it->second.refusing ? delaying_ : trying_);
+    waits_.erase(it);
+}
+
+bool ConnectionBudget::MakeRoom(const std::string& network, bool refusing)
+{
+    auto held = [refusing](const NetworkRecord& n) { return refusing ? n.delays : n.waits; };
+    const NetworkRecord* r = NetworkOf(network, false);
+    if (!r || held(*r) >= limits_.maxPendingPerNetwork) {
         return false;
     }
-    ++delayed_;
+    if ((refusing ? delaying_ : trying_) < limits_.maxPending) {
+        return true;
+    }
+    // The network holding the most gives up its oldest, when it holds more
+    // than this one.
+    const std::string* most = nullptr;
+    int mostHeld = 0;
+    for (const auto& [name, n] : networks_) {
+        if (held(n) > mostHeld) {
+            most = &name;
+            mostHeld = held(n);
+        }
+    }
+    if (!most || mostHeld <= held(*r)) {
+        return false;
+    }
+    for (auto it = waits_.begin(); it != waits_.end(); ++it) {
+        if (it->second.network == *most && it->second.refusing == refusing) {
+            DropWait(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+ConnectionBudget::Wait ConnectionBudget::BeginWait(const std::string& network)
+{
+    std::lock_guard lock(mutex_);
+    Wait w;
+    NetworkRecord* r = NetworkOf(network, true);
+    if (!r || !MakeRoom(network, false)) {
+        return w;
+    }
+    ++r->waits;
+    ++trying_;
+    w.taken = true;
+    w.ticket = nextTicket_++;
+    waits_.emplace(w.ticket, WaitRecord{network});
+    return w;
+}
+
+bool ConnectionBudget::Refusing(std::uint64_t ticket)
+{
+    std::lock_guard lock(mutex_);
+    auto it = waits_.find(ticket);
+    if (it == waits_.end()) {
+        return false;
+    }
+    if (it->second.refusing) {
+        return true;
+    }
+    const std::string network = it->second.network;
+    // Its place among the tries goes back first.
+    DropWait(it);
+    if (!MakeRoom(network, true)) {
+        DropIfIdle(network);
+        return false;
+    }
+    if (auto* r = NetworkOf(network, false)) {
+        ++r->delays;
+    }
+    ++delaying_;
+    WaitRecord refusal{network};
+    refusal.refusing = true;
+    waits_.emplace(ticket, std::move(refusal));
     return true;
 }
 
-void ConnectionBudget::EndDelay()
+bool ConnectionBudget::Waiting(std::uint64_t ticket)
 {
     std::lock_guard lock(mutex_);
-    --delayed_;
+    return waits_.count(ticket) != 0;
+}
+
+void ConnectionBudget::EndWait(std::uint64_t ticket)
+{
+    std::lock_guard lock(mutex_);
+    auto it = waits_.find(ticket);
+    if (it == waits_.end()) {
+        return;
+    }
+    const std::string network = it->second.network;
+    DropWait(it);
+    DropIfIdle(network);
+}
+
+bool ConnectionBudget::TakeCheck(std::uint64_t ticket)
+{
+    std::lock_guard lock(mutex_);
+    auto mine = waits_.find(ticket);
+    if (mine == waits_.end()) {
+        return false;
+    }
+    if (!mine->second.asking) {
+        mine->second.asking = true;
+        mine->second.asked = nextAsk_++;
+    }
+    if (static_cast<int>(checks_.size()) >= kChecksAtOnce) {
+        return false;
+    }
+    // The next check goes to the network running the fewest, then to the
+    // one given a check longest ago, then to its try that asked first.
+    std::uint64_t chosen = 0;
+    std::tuple<int, std::uint64_t, std::uint64_t> best{};
+    for (const auto& [t, w] : waits_) {
+        if (!w.asking) {
+            continue;
+        }
+        const NetworkRecord* n = NetworkOf(w.network, false);
+        const std::tuple<int, std::uint64_t, std::uint64_t> key{n ? n->checks : 0, n ? n->lastCheck : 0, w.asked};
+        if (chosen == 0 || key < best) {
+            chosen = t;
+            best = key;
+        }
+    }
+    if (chosen != ticket) {
+        return false;
+    }
+    mine->second.asking = false;
+    checks_.emplace(ticket, mine->second.network);
+    if (auto* r = NetworkOf(mine->second.network, false)) {
+        ++r->checks;
+        r->lastCheck = nextGrant_++;
+    }
+    return true;
+}
+
+void ConnectionBudget::EndCheck(std::uint64_t ticket)
+{
+    std::lock_guard lock(mutex_);
+    auto it = checks_.find(ticket);
+    if (it == checks_.end()) {
+        return;
+    }
+    const std::string network = it->second;
+    checks_.erase(it);
+    if (auto* r = NetworkOf(network, false)) {
+        --r->checks;
+    }
+    DropIfIdle(network);
 }
 
 bool ConnectionBudget::AllowWarning(const std::string& network, long& suppressed)

@@ -24,7 +24,7 @@ long OpenNow()
 long DescriptorLimit::Needed(const ServerOptions& options)
 {
     return OpenNow() + kHeadroom +
-           kPerConnection * (static_cast<long>(options.maxConnections) + options.maxPendingHandshakes);
+           kPerConnection * (static_cast<long>(options.maxConnections) + 3L * options.maxPendingHandshakes);
 }
 
 void DescriptorLimit::Ensure(const ServerOptions& options)
@@ -40,7 +40,8 @@ void DescriptorLimit::Ensure(const ServerOptions& options)
     }
     if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < want) {
         throw EInvalidOperation("--max-connections " + std::to_string(options.maxConnections) + " with " +
-                                std::to_string(options.maxPendingHandshakes) + " handshakes in progress needs " +
+                                std::to_string(options.maxPendingHandshakes) +
+                                " handshakes in progress and twice as many waiting to be answered needs " +
                                 std::to_string(needed) + " open files, more than this process's limit of " +
                                 std::to_string(limit.rlim_max) +
                                 " (RLIMIT_NOFILE); lower --max-connections or raise the limit (ulimit -n)");

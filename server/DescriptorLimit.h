@@ -1,6 +1,8 @@
 #pragma once
 // The open-file limit (RLIMIT_NOFILE) an application server needs: every
-// connection and every handshake in progress holds up to
+// connection, every handshake in progress and every handshake arrived and
+// waiting to be answered (twice as many as in progress: the tries and the
+// refusals waiting for their delay) holds up to
 // kPerConnection descriptors (its socket, its io_context's epoll, eventfd and
 // timerfd, its channel's epoll and wake-up eventfd, and on SQLite the
 // database file with its -wal and -shm), and the

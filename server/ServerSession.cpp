@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/net/Protocol.h"
+#include "platform/net/SocketChannelIo.h"
 #include "server/LogText.h"
 #include "server/LogThrottle.h"
 #include "server/ServerMetrics.h"
@@ -10,9 +11,22 @@
 
 #include <algorithm>
 #include <new>
+#include <poll.h>
 #include <thread>
 
 namespace {
+
+// Whether the peer has closed its end or the connection broke; bytes it sent
+// beyond its handshake do not count, nor does anything waiting to be read.
+bool PeerLeft(SocketChannel& channel)
+{
+    auto& socket = channel.Asio().socket;
+    if (!socket.is_open()) {
+        return true;
+    }
+    pollfd p{socket.native_handle(), POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
 
 std::string KiB(size_t bytes)
 {
@@ -23,7 +37,7 @@ std::string KiB(size_t bytes)
 
 ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
                              AnswerBudget& answers, std::string address, std::uint64_t ticket,
-                             CredentialsNow credentials, LiveUpdates* live)
+                             CredentialsNow credentials, LiveUpdates* live, LivenessProbe* liveness)
     : options_(options),
       registry_(registry),
       budget_(budget),
@@ -32,6 +46,7 @@ ServerSession::ServerSession(const ServerOptions& options, const ModuleRegistry&
       network_(ConnectionBudget::Network(address_)),
       ticket_(ticket),
       credentialsNow_(std::move(credentials)),
+      liveness_(liveness),
       live_(live)
 {}
 
@@ -62,9 +77,29 @@ void ServerSession::EndHandshake()
     }
 }
 
+bool ServerSession::BeginWait()
+{
+    wait_ = budget_.BeginWait(network_);
+    return wait_.taken;
+}
+
+void ServerSession::EndWait()
+{
+    if (wait_.taken) {
+        wait_.taken = false;
+        budget_.EndWait(wait_.ticket);
+    }
+}
+
+bool ServerSession::StillWanted()
+{
+    return !stopping_ && (!wait_.taken || budget_.Waiting(wait_.ticket)) && !PeerLeft(channel_);
+}
+
 void ServerSession::ReleasePlaces()
 {
     EndHandshake();
+    EndWait();
     if (placed_) {
         ServerMetrics::Instance().SessionClosed();
         budget_.ReleasePlace(OperatorName(), network_);
@@ -72,13 +107,17 @@ void ServerSession::ReleasePlaces()
     }
 }
 
-void ServerSession::Pause(std::chrono::milliseconds delay)
+bool ServerSession::Pause(std::chrono::milliseconds delay)
 {
     const auto until = std::chrono::steady_clock::now() + delay;
-    while (!stopping_ && std::chrono::steady_clock::now() < until) {
+    while (std::chrono::steady_clock::now() < until) {
+        if (!StillWanted()) {
+            return false;
+        }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
             std::chrono::milliseconds(20), until - std::chrono::steady_clock::now()));
     }
+    return true;
 }
 
 void ServerSession::Start(std::function<void()> ended)
@@ -168,37 +207,61 @@ void ServerSession::RefuseHandshake(const Protocol::HelloReply& reply, const std
         spdlog::warn("{}: {} ({} more from this address since the last line; answers delayed {} ms)", LogText(peer_),
                      LogText(reply.message), f.suppressed, f.delay.count());
     }
-    // The place goes back before the delay, which a peer could otherwise
-    // use to hold it for free; the refusals waiting for their delay have a
-    // budget of their own, beyond which the connection is closed unanswered.
+    // The handshake place goes back before the delay, which a peer could
+    // otherwise use to hold it for free; the delay holds a wait place, and a
+    // refusal without one, or whose place goes to another's try, is closed
+    // unanswered.
     EndHandshake();
-    if (!budget_.BeginDelay()) {
+    if (!wait_.taken && !BeginWait()) {
         return;
     }
-    Pause(f.delay);
-    budget_.EndDelay();
+    if (!budget_.Refusing(wait_.ticket)) {
+        wait_.taken = false;
+        return;
+    }
+    if (!Pause(f.delay)) {
+        return;
+    }
+    EndWait();
     Send(Protocol::EncodeHelloReply(reply));
 }
 
 bool ServerSession::TakeTurn(const std::string& name, Protocol::HelloReply& reply)
 {
     const auto until = std::chrono::steady_clock::now() + ConnectionBudget::kLongestNameWait;
-    bool delayed = false;
     bool taken = false;
-    while (!stopping_ && !(taken = budget_.TakeTurn(name)) && std::chrono::steady_clock::now() < until) {
-        // The wait is counted with the refusals waiting for their delay.
-        if (!delayed && !budget_.BeginDelay()) {
-            throw ESocketError("closed unanswered: too many handshakes wait for their turn");
+    while (!(taken = budget_.TakeTurn(network_, name)) && std::chrono::steady_clock::now() < until) {
+        // A try whose peer left gives its place in the line up at once.
+        if (!StillWanted()) {
+            throw ESocketError("closed unanswered: the try was given up while it waited for its turn");
         }
-        delayed = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (delayed) {
-        budget_.EndDelay();
     }
     if (!taken) {
         reply.message = "Handshake refused: too many failed tries for this operator; try again in a few seconds";
         reply.code = "srv.operador_tentativas";
+    }
+    return taken;
+}
+
+bool ServerSession::TakeCheck(Protocol::HelloReply& reply)
+{
+    const auto until = std::chrono::steady_clock::now() + ConnectionBudget::kLongestNameWait;
+    bool taken = false;
+    while (!(taken = budget_.TakeCheck(wait_.ticket)) && std::chrono::steady_clock::now() < until) {
+        if (!StillWanted()) {
+            throw ESocketError("closed unanswered: the try was given up while it waited for its secret's check");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (taken && !StillWanted()) {
+        // Its peer left while it waited: the check goes to the next in line.
+        budget_.EndCheck(wait_.ticket);
+        throw ESocketError("closed unanswered: the try was given up while it waited for its secret's check");
+    }
+    if (!taken) {
+        reply.message = "The application server is checking as many secrets as it can; try again later";
+        reply.code = "srv.ocupado";
     }
     return taken;
 }
@@ -218,7 +281,15 @@ Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Cal
     } else if (credentials_) {
         if (TakeTurn(hello.operatorName, reply)) {
             bool failed = true;
-            auto endTurn = std::shared_ptr<void>(nullptr, [&](void*) { budget_.EndTurn(hello.operatorName, failed); });
+            auto endTurn =
+                std::shared_ptr<void>(nullptr, [&](void*) { budget_.EndTurn(network_, hello.operatorName, failed); });
+            // A made-up name costs a derivation as a real one does, counted
+            // for its own network.
+            if (!TakeCheck(reply)) {
+                failed = false;
+                return reply;
+            }
+            auto endCheck = std::shared_ptr<void>(nullptr, [&](void*) { budget_.EndCheck(wait_.ticket); });
             const Credentials::Entry* entry = credentials_->Verify(hello.operatorName, hello.secret);
             failed = entry == nullptr;
             if (entry) {
@@ -236,7 +307,7 @@ Protocol::HelloReply ServerSession::CheckHello(const Protocol::Hello& hello, Cal
         // under the empty name.
         if (TakeTurn({}, reply)) {
             const bool wrong = !SecretsEqual(options_.secret, hello.secret);
-            budget_.EndTurn({}, wrong);
+            budget_.EndTurn(network_, {}, wrong);
             if (wrong) {
                 reply.message = "Handshake refused: the shared secret is wrong";
                 reply.code = "srv.segredo";
@@ -259,16 +330,19 @@ void ServerSession::AnswerLiveness()
     Protocol::HelloReply reply;
     reply.code = kLivenessCode;
     ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Liveness);
-    try {
-        // A probe asks; it never makes a database where there is none.
-        if (!Database::Exists(options_.db)) {
-            throw EDatabaseError("the database " + options_.db + " does not exist");
-        }
-        auto db = Database::Open(options_.db, options_.database);
-        db->Query("SELECT 1 FROM FILIAL WHERE 1 = 0", {});
+    std::string why;
+    const auto wanted = [this] { return StillWanted(); };
+    bool answers = false;
+    if (liveness_ != nullptr) {
+        answers = liveness_->DatabaseAnswers(wanted, why);
+    } else {
+        LivenessProbe own(options_.db, options_.database);
+        answers = own.DatabaseAnswers(wanted, why);
+    }
+    if (answers) {
         reply.message = "The application server is alive and its database answers";
         reply.args = {kDatabaseAnswers};
-    } catch (const std::exception& e) {
+    } else {
         // The reason stays in the log: the question comes without a secret.
         reply.message = "The application server is alive but its database does not answer";
         reply.args = {kDatabaseSilent};
@@ -276,7 +350,7 @@ void ServerSession::AnswerLiveness()
         long suppressed = 0;
         if (silentLog.Allow(suppressed)) {
             spdlog::warn("{}: liveness: the database does not answer ({} more since the last line): {}", LogText(peer_),
-                         suppressed, LogText(e.what()));
+                         suppressed, LogText(why));
         }
     }
     Send(Protocol::EncodeHelloReply(reply));
@@ -325,10 +399,25 @@ bool ServerSession::Handshake()
         return false;
     }
     // The place guards the handshake's arrival, which a silent peer would
-    // hold; what comes after it has bounds of its own.
+    // hold; what comes after it holds a wait place, a share per network.
     EndHandshake();
+    if (!BeginWait()) {
+        reply.message = "The application server has its limit of " + std::to_string(options_.maxHandshakesPerAddress) +
+                        " handshakes from one address (" + network_ + ") waiting to be answered; try again later";
+        reply.code = "srv.ocupado";
+        ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Full);
+        static LogThrottle busyLog{std::chrono::seconds(1)};
+        long suppressed = 0;
+        if (busyLog.Allow(suppressed)) {
+            spdlog::warn("{}: handshake refused ({} more since the last line): {}", LogText(peer_), suppressed,
+                         LogText(reply.message));
+        }
+        Send(Protocol::EncodeHelloReply(reply));
+        return false;
+    }
     if (hello.serverName == kLivenessQuestion) {
         AnswerLiveness();
+        EndWait();
         return false;
     }
     Caller caller;
@@ -338,13 +427,20 @@ bool ServerSession::Handshake()
     }
     reply = CheckHello(hello, caller);
     if (stopping_) {
-        // A newer connection took the handshake's place.
+        return false;
+    }
+    if (reply.code == "srv.ocupado") {
+        // No check came in time: the server is busy, not the secret wrong.
+        ServerMetrics::Instance().Handshake(ServerMetrics::THandshake::Full);
+        EndWait();
+        Send(Protocol::EncodeHelloReply(reply));
         return false;
     }
     if (!reply.message.empty()) {
         RefuseHandshake(reply, credentials_ ? hello.operatorName : std::string());
         return false;
     }
+    EndWait();
     budget_.Succeeded(network_, caller.operatorName);
     const auto place = budget_.TakePlace(caller.operatorName, network_);
     if (place != ConnectionBudget::TPlace::Taken) {

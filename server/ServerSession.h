@@ -18,9 +18,15 @@
 // place, which closes it), and a connection place once it is accepted,
 // counted for its operator and its network too; a session over the
 // operator's or the network's share is refused with a message saying which.
-// A name that failed has its secret checked only at the rate the budget
-// allows; a refused handshake is answered after the delay the budget sets for
-// its network and operator name, and logged at the rate the budget allows. Texts from the peer are escaped (LogText)
+// Once its handshake has arrived, the session holds a wait place of the
+// budget until it is answered: a session beyond its network's share is
+// answered at once that the server is busy, and one whose place went to
+// another network's try ends unanswered. A name has its secret checked only
+// at the rate the budget allows its network, and a secret's hash is derived
+// only when the budget gives the session a check; a try gives up its turn as
+// soon as its peer leaves. A refused handshake is answered after the delay
+// the budget sets for its network and operator name, and logged at the rate
+// the budget allows. Texts from the peer are escaped (LogText)
 // before they are logged, and warnings about its calls are logged a few at a time per session and per network, with a
 // count of those held back. A call that runs out of memory, or whose answer is larger than the answer bound, is
 // answered with a fault and the connection goes on; the answer's size is worked out before its bytes are built. A call
@@ -38,12 +44,15 @@
 // A handshake naming kLivenessQuestion as its server object needs no secret:
 // it is refused with the code kLivenessCode and one argument, kDatabaseAnswers
 // or kDatabaseSilent, and counts neither as a failure nor as a success of its
-// address, so that a load balancer's probes never slow down an operator.
+// address, so that a load balancer's probes never slow down an operator. The
+// answer comes from the server's LivenessProbe, and the question holds the
+// places of a handshake until it is answered.
 #include "platform/net/SocketChannel.h"
 #include "server/AnswerBudget.h"
 #include "server/ConnectionBudget.h"
 #include "server/Credentials.h"
 #include "server/LiveUpdates.h"
+#include "server/LivenessProbe.h"
 #include "server/LogThrottle.h"
 #include "server/ModuleRegistry.h"
 #include "server/ServerOptions.h"
@@ -72,7 +81,7 @@ public:
     // Takes over the handshake place (ticket) the acceptor took for address.
     ServerSession(const ServerOptions& options, const ModuleRegistry& registry, ConnectionBudget& budget,
                   AnswerBudget& answers, std::string address, std::uint64_t ticket, CredentialsNow credentials = {},
-                  LiveUpdates* live = nullptr);
+                  LiveUpdates* live = nullptr, LivenessProbe* liveness = nullptr);
 
     // At most this often a session is sent an update; what comes meanwhile
     // is joined into the next.
@@ -108,8 +117,19 @@ private:
     // accepted operator is written into caller.
     Protocol::HelloReply CheckHello(const Protocol::Hello& hello, Caller& caller);
     // Waits for name's turn to have a secret checked (see ConnectionBudget);
-    // false, with the refusal in reply, when it did not come in time.
+    // false, with the refusal in reply, when it did not come in time. Throws
+    // ESocketError when the try is no longer wanted.
     bool TakeTurn(const std::string& name, Protocol::HelloReply& reply);
+    // Waits until the budget gives the session a secret check; false, with
+    // the refusal in reply, when none came in time. Throws as TakeTurn.
+    bool TakeCheck(Protocol::HelloReply& reply);
+    // Takes a wait place for the handshake that arrived; false when the
+    // network's share is taken.
+    bool BeginWait();
+    void EndWait();
+    // Whether the try should go on waiting: the server is not stopping, its
+    // wait place is still its own, and its peer has not left.
+    bool StillWanted();
     bool Handshake();
     // The refusal when no connection place is left for the operator.
     Protocol::HelloReply RefusePlace(ConnectionBudget::TPlace place, const std::string& operatorName) const;
@@ -123,7 +143,8 @@ private:
     void AnswerLiveness();
     // Gives back the handshake place or the connection place the session holds.
     void ReleasePlaces();
-    void Pause(std::chrono::milliseconds delay);
+    // False when the pause ended early: the try is no longer wanted.
+    bool Pause(std::chrono::milliseconds delay);
     void Serve();
     // Waits for the next call, sending the updates that come meanwhile.
     // False when woken to stop.
@@ -156,6 +177,8 @@ private:
     LogThrottle warnings_{ConnectionBudget::kWarningInterval, ConnectionBudget::kWarningBurst};
     bool pending_ = true;
     bool placed_ = false;
+    ConnectionBudget::Wait wait_;
+    LivenessProbe* liveness_;
     SocketChannel channel_;
     LiveUpdates* live_;
     std::shared_ptr<LiveUpdates::Mailbox> mailbox_;

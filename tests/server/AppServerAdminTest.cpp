@@ -5,6 +5,7 @@
 #include "ServerFixture.h"
 
 #include "server/Credentials.h"
+#include "server/LivenessProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -216,6 +217,8 @@ TEST_F(AppServerAdminTest, CheckFailsWhenTheServerCannotReadItsDatabase)
     ASSERT_EQ(Check(address, "5", {"--liveness"}).status, 0);
 
     std::ofstream(db_, std::ios::trunc) << std::string(8192, 'x');
+    // The last probe's answer is given again for a while.
+    std::this_thread::sleep_for(LivenessProbe::kReuseFor);
     auto broken = Check(address);
     EXPECT_EQ(broken.status, 1);
     EXPECT_NE(broken.err.find("database"), std::string::npos) << broken.err;
@@ -226,6 +229,7 @@ TEST_F(AppServerAdminTest, CheckFailsWhenTheServerCannotReadItsDatabase)
     for (const char* suffix : {"", "-wal", "-shm"}) {
         std::filesystem::remove(db_ + suffix);
     }
+    std::this_thread::sleep_for(LivenessProbe::kReuseFor);
     EXPECT_EQ(Check(address, "5", {"--liveness"}).status, 1);
     EXPECT_FALSE(std::filesystem::exists(db_));
 }

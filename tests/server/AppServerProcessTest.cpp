@@ -1,19 +1,25 @@
 // The real appserver program: its command line, its "listening on" line, a
 // clean stop on SIGTERM, a client that goes on after a restart, and what it
-// does when its descriptors or memory run short and with its files and logs.
+// does when its descriptors or memory run short, under a flood of liveness
+// probes, and with its files and logs.
 #include "ServerFixture.h"
 
 #include "host/TNetConnection.h"
 #include "platform/core/Exception.h"
 #include "platform/net/CallDescriptor.h"
 #include "server/Credentials.h"
+#include "server/HealthCheck.h"
+#include "server/LivenessProbe.h"
+#include "server/ServerSession.h"
 
 #include <msgpack.hpp>
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -500,4 +506,130 @@ TEST_F(AppServerProcessTest, SighupReadsTheCredentialsAgainAndEndsTheSessionsOfO
     const std::string whole = CheapCredentialsLine("ana", "ana-secret", "0001,0002");
     EXPECT_EQ(Credentials::Parse(whole, "operators").Size(), 1u);
     EXPECT_THROW(Credentials::Parse(whole.substr(0, whole.size() - 3), "operators"), EInvalidOperation);
+}
+
+namespace {
+
+// The process's threads (the Threads line of its status) and its open
+// descriptors.
+std::pair<long, long> ThreadsAndDescriptors(pid_t pid)
+{
+    const std::string proc = "/proc/" + std::to_string(pid);
+    long threads = 0;
+    std::ifstream status(proc + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Threads:", 0) == 0) {
+            threads = std::stol(line.substr(8));
+        }
+    }
+    std::error_code ec;
+    long descriptors = 0;
+    for (std::filesystem::directory_iterator it(proc + "/fd", ec), end; !ec && it != end; it.increment(ec)) {
+        ++descriptors;
+    }
+    return {threads, descriptors};
+}
+
+} // namespace
+
+TEST_F(AppServerProcessTest, AFloodOfLivenessProbesKeepsThreadsAndDescriptorsBoundedAndAnOperatorLogsIn)
+{
+    for (const std::string& engine : kEngines) {
+        SCOPED_TRACE(engine);
+        TestDatabasePlace place;
+        if (!place.Make(engine)) {
+            continue;
+        }
+        AppServerProcess server({"--db", place.Location(), "--listen", "127.0.0.1:0"}, dir_ + "/server.log");
+        const int port = server.ListeningPort();
+        ASSERT_GT(port, 0);
+        const auto [threadsBefore, descriptorsBefore] = ThreadsAndDescriptors(server.Pid());
+        // Another connection holds the database locked: a probe of it waits
+        // as for a database that does not answer (SQLite's busy time-out,
+        // 10 s; PostgreSQL's lock time-out, 5 s).
+        sqlite3* sqliteHolder = nullptr;
+        std::unique_ptr<Database> pgHolder;
+        if (engine == "sqlite") {
+            ASSERT_EQ(sqlite3_open(place.Location().c_str(), &sqliteHolder), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(sqliteHolder,
+                                   "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; CREATE TABLE HOLD (X INTEGER);",
+                                   nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+        } else {
+            pgHolder = Database::Open(place.Location(), {});
+            pgHolder->Begin(true);
+            pgHolder->ExecScript("LOCK TABLE FILIAL IN ACCESS EXCLUSIVE MODE");
+        }
+
+        std::atomic<bool> done{false};
+        long peakThreads = 0;
+        long peakDescriptors = 0;
+        std::thread watch([&] {
+            while (!done) {
+                const auto [threads, descriptors] = ThreadsAndDescriptors(server.Pid());
+                peakThreads = std::max(peakThreads, threads);
+                peakDescriptors = std::max(peakDescriptors, descriptors);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        // 2,000 probes from 8 networks (127.0.N.1), none waiting for its
+        // answer; this side keeps the last 256 open.
+        {
+            asio::io_context ioc;
+            std::deque<asio::ip::tcp::socket> open;
+            const std::string hello =
+                FrameBuffer::Wrap(Protocol::EncodeHello({Protocol::kVersion, ServerSession::kLivenessQuestion, ""}));
+            for (int i = 0; i < 2000; ++i) {
+                auto& s = open.emplace_back(ioc);
+                asio::error_code ec;
+                s.open(asio::ip::tcp::v4(), ec);
+                s.bind({asio::ip::make_address("127.0." + std::to_string(1 + i % 8) + ".1"), 0}, ec);
+                s.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)}, ec);
+                if (!ec) {
+                    asio::write(s, asio::buffer(hello), ec);
+                }
+                if (open.size() > 256) {
+                    open.pop_front();
+                }
+            }
+            // While the one probe of the database waits, a question is told
+            // within a second or so that the database does not answer.
+            const auto asked = std::chrono::steady_clock::now();
+            const auto silent = HealthCheck::Liveness("127.0.0.1", port, std::chrono::seconds(5));
+            EXPECT_FALSE(silent.ok) << silent.message;
+            EXPECT_NE(silent.message.find("does not answer"), std::string::npos) << silent.message;
+            EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+        }
+        if (sqliteHolder) {
+            sqlite3_exec(sqliteHolder, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(sqliteHolder);
+        } else {
+            pgHolder->Rollback();
+            pgHolder.reset();
+        }
+        done = true;
+        watch.join();
+        // Once the database answers again, so do the probe and a new operator.
+        const auto freed = std::chrono::steady_clock::now();
+        std::unique_ptr<RemoteClient> client;
+        ASSERT_NO_THROW(client = Operator(port));
+        EXPECT_EQ(GetClienteRows(*client), 0u);
+        const double login = std::chrono::duration<double>(std::chrono::steady_clock::now() - freed).count();
+        client.reset();
+        std::this_thread::sleep_for(LivenessProbe::kReuseFor);
+        const auto alive = HealthCheck::Liveness("127.0.0.1", port, std::chrono::seconds(5));
+        EXPECT_TRUE(alive.ok) << alive.message;
+        std::cout << engine << ", 2000 probes: threads " << threadsBefore << " -> peak " << peakThreads
+                  << ", descriptors " << descriptorsBefore << " -> peak " << peakDescriptors
+                  << "; an operator logged in " << login << " s after the database was freed" << std::endl;
+        // 64 handshake places and twice 64 wait places, each a thread and
+        // its socket and loops (6 descriptors), the refusals being written at
+        // the acceptor and the one probe's database.
+        EXPECT_LT(peakThreads, threadsBefore + 200);
+        EXPECT_LT(peakDescriptors, descriptorsBefore + 8 * 200);
+        EXPECT_TRUE(server.Alive());
+        server.Signal(SIGTERM);
+        EXPECT_EQ(server.Wait(), 0);
+        place.Drop();
+    }
 }
