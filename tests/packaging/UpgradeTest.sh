@@ -96,7 +96,7 @@ start() {
     --clear-groups --no-new-privs $(sed -n 's/^ExecStart=//p' "$UNIT") >"$RUN/server.out" 2>>"$RUN/server.log" </dev/null &
   echo $! >"$RUN/pid"
   for _ in $(seq 1 300); do
-    grep -q '^listening on ' "$RUN/server.out" && return 0
+    grep -qs '^listening on ' "$RUN/server.out" && return 0
     kill -0 "$(cat "$RUN/pid")" 2>/dev/null || break
     sleep 0.1
   done
@@ -129,10 +129,12 @@ fail() {
 deb() { echo "$TMP/out/servcliente-$1_$2_$(dpkg --print-architecture).deb"; }
 DB=/var/lib/servcliente/servcliente.db
 AS="setpriv --reuid=servcliente --regid=servcliente --clear-groups"
+# A query while the server may hold the database's lock.
+sql() { sqlite3 -cmd '.timeout 10000' "$DB" "$1"; }
 # Each table's rows, in order.
 rows() {
   for table in FILIAL CLIENTE SERVFILI SERVCLIE AUDITORIA; do
-    sqlite3 "$DB" "SELECT '$table', * FROM $table"
+    sql "SELECT '$table', * FROM $table"
   done | sort
 }
 version() { dpkg-query -W -f '${Version}' "servcliente-$1"; }
@@ -165,15 +167,24 @@ WebURL = 127.0.0.1
 WebPort = $PORT
 LocalDatabase = $TMP/local/local.db
 INI
-ASSIGNED=$(sqlite3 "$DB" 'SELECT COUNT(*) FROM SERVCLIE')
+ASSIGNED=$(sql 'SELECT COUNT(*) FROM SERVCLIE')
 printf 'open\ntype 0002\ntab\nclick btnCliente\npick 0\nclick lsbPossiveis\nclick sbtTodos\ndump\n' |
   timeout 60 "$SHELL_BIN" --headless --session "$TMP/session.ini" >"$TMP/shell.out" 2>&1 ||
   fail "the desktop program failed: $(cat "$TMP/shell.out")"
-[ "$(sqlite3 "$DB" 'SELECT COUNT(*) FROM SERVCLIE')" -gt "$ASSIGNED" ] ||
+[ "$(sql 'SELECT COUNT(*) FROM SERVCLIE')" -gt "$ASSIGNED" ] ||
   fail "the desktop program stored no assignment: $(tail -n 3 "$TMP/shell.out")"
-[ "$(sqlite3 "$DB" "SELECT COUNT(*) FROM AUDITORIA WHERE CDFILIAL = '0002'")" -gt 0 ] ||
+[ "$(sql "SELECT COUNT(*) FROM AUDITORIA WHERE CDFILIAL = '0002'")" -gt 0 ] ||
   fail "the earlier server audited no write"
 rows >"$TMP/rows.before"
+# What the screen shows of that client, read back through a server.
+shown() {
+  printf 'open\ntype 0002\ntab\nclick btnCliente\npick 0\nfocus lsbPossiveis\ndump\n' |
+    timeout 60 "$SHELL_BIN" --headless --session "$TMP/session.ini" >"$TMP/shell.out" 2>&1 ||
+    fail "the desktop program failed: $(cat "$TMP/shell.out")"
+  tail -n 1 "$TMP/shell.out"
+}
+shown >"$TMP/shown.before"
+grep -q '"cdsServClie":{[^}]*"rows":\[\[' "$TMP/shown.before" || fail "the screen shows no assignment: $(cat "$TMP/shown.before")"
 
 # The current release over it, as README's "Upgrade" says.
 apt-get install -y "$(deb common "$VERSION")" "$(deb server "$VERSION")" || fail "the current packages did not install"
@@ -199,6 +210,10 @@ SCHEMA=$(sed -n "s/^appserver migrate: schema version \([0-9]*\) found; this app
   fail "the database is not at the new program's schema: $(cat "$TMP/migrate.out")"
 rows >"$TMP/rows.after"
 cmp -s "$TMP/rows.before" "$TMP/rows.after" || fail "rows changed: $(diff "$TMP/rows.before" "$TMP/rows.after" | head)"
+sed -i "s/^WebPort = .*/WebPort = $PORT/" "$TMP/session.ini"
+shown >"$TMP/shown.after"
+cmp -s "$TMP/shown.before" "$TMP/shown.after" ||
+  fail "the screen shows otherwise through the new server: $(diff "$TMP/shown.before" "$TMP/shown.after" | head -c 2000)"
 SH
 
 status=0
