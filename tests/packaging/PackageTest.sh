@@ -167,6 +167,14 @@ done
 # The changelog's newest entry is this version's.
 NEWEST=$(zcat "$ROOT/usr/share/doc/servcliente-server/changelog.gz" | sed -n 1p)
 [[ "$NEWEST" == "servcliente ($VERSION) "* ]] || fail "the changelog's newest entry is not $VERSION: $NEWEST"
+# Each entry is a release newer than the one below it.
+NEWER=""
+while read -r release; do
+  [ -z "$NEWER" ] || dpkg --compare-versions "$NEWER" gt "$release" ||
+    fail "the changelog's entry $NEWER is above $release but not newer"
+  NEWER=$release
+done < <(zcat "$ROOT/usr/share/doc/servcliente-server/changelog.gz" | sed -n 's/^servcliente (\([^)]*\)) .*/\1/p')
+[ -n "$NEWER" ] || fail "the changelog has no entries"
 
 # The service's user and group, as the package's sysusers.d file makes them
 # (in a root of the test's own: the machine's users are left alone). Without
