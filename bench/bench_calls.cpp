@@ -5,11 +5,13 @@
 // statements and checks, one durable commit) run directly on the same
 // database from this process. Every cycle runs all of them in turn, so the
 // ratio holds on a machine whose load changes while it runs. Inserts and
-// deletes alternate, so the table does not grow.
+// deletes alternate, so the table does not grow. The cycles are split into
+// rounds, and each round's ratio is a counter of its own (ratio.1, ...).
 //
+//   bench_calls [--rounds N (default 5)] [Google Benchmark's options]
 //   BENCH_SQLITE_DB, BENCH_SQLITE_PORT: the SQLite file and its appserver
 //   BENCH_PG_URL, BENCH_PG_PORT: the PostgreSQL database and its appserver
-//   BENCH_CYCLES: insert/delete cycles per database (default 400)
+//   BENCH_CYCLES: insert/delete cycles per round and database (default 80)
 #include "bench/support/BareDatabase.h"
 #include "bench/support/BenchData.h"
 #include "bench/support/BenchStats.h"
@@ -18,11 +20,17 @@
 
 #include <benchmark/benchmark.h>
 
+#include <utility>
+
 using namespace BenchStats;
 
 namespace {
 
-void RoundTrip(benchmark::State& state, const std::string& db, int port)
+struct Samples {
+    std::vector<double> echo, bareInsert, bareDelete, stackInsert, stackDelete;
+};
+
+void RoundTrip(benchmark::State& state, const std::string& db, int port, int roundCount)
 {
     const BenchBranch& b = BenchData::RoundTrip();
     const std::string service = BenchData::ServiceCode(1);
@@ -39,33 +47,47 @@ void RoundTrip(benchmark::State& state, const std::string& db, int port)
     stack.DeleteCurrent();
     const size_t request = stack.LastRequestBytes();
 
-    std::vector<double> echo, bareInsert, bareDelete, stackInsert, stackDelete;
+    std::vector<Samples> rounds(static_cast<size_t>(roundCount));
+    Samples all;
+    long long cycle = 0;
     for (auto _ : state) {
-        Time(echo, [&] { peer.Echo(request); });
-        Time(bareInsert, [&] { bare.Change(true, b.branch, BenchData::BareClient(), service); });
-        Time(stackInsert, [&] { stack.InsertOne(b.branch, b.client, service, name); });
-        Time(echo, [&] { peer.Echo(request); });
-        Time(bareDelete, [&] { bare.Change(false, b.branch, BenchData::BareClient(), service); });
-        Time(stackDelete, [&] { stack.DeleteCurrent(); });
+        Samples& s = rounds[RoundOf(cycle++, state.max_iterations, roundCount)];
+        Time(s.echo, [&] { peer.Echo(request); });
+        Time(s.bareInsert, [&] { bare.Change(true, b.branch, BenchData::BareClient(), service); });
+        Time(s.stackInsert, [&] { stack.InsertOne(b.branch, b.client, service, name); });
+        Time(s.echo, [&] { peer.Echo(request); });
+        Time(s.bareDelete, [&] { bare.Change(false, b.branch, BenchData::BareClient(), service); });
+        Time(s.stackDelete, [&] { stack.DeleteCurrent(); });
     }
-    const double e = Median(echo);
-    const double bi = Median(bareInsert);
-    const double si = Median(stackInsert);
+    std::vector<double> ratios;
+    for (const Samples& s : rounds) {
+        ratios.push_back(Median(s.stackInsert) / (Median(s.echo) + Median(s.bareInsert)));
+        for (auto [to, from] : {std::pair{&all.echo, &s.echo}, std::pair{&all.bareInsert, &s.bareInsert},
+                                std::pair{&all.bareDelete, &s.bareDelete}, std::pair{&all.stackInsert, &s.stackInsert},
+                                std::pair{&all.stackDelete, &s.stackDelete}}) {
+            to->insert(to->end(), from->begin(), from->end());
+        }
+    }
+    const double e = Median(all.echo);
+    const double bi = Median(all.bareInsert);
+    const double si = Median(all.stackInsert);
     state.counters["echo_us"] = e;
     state.counters["same_insert_us"] = bi;
-    state.counters["same_delete_us"] = Median(bareDelete);
+    state.counters["same_delete_us"] = Median(all.bareDelete);
     state.counters["stack_insert_us"] = si;
-    state.counters["stack_delete_us"] = Median(stackDelete);
+    state.counters["stack_delete_us"] = Median(all.stackDelete);
     state.counters["request_bytes"] = static_cast<double>(request);
     state.counters["ratio"] = si / (e + bi);
+    SetRounds(state, "ratio", ratios);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const int rounds = TakeRounds(argc, argv, 5);
     benchmark::Initialize(&argc, argv);
-    const int cycles = EnvInt("BENCH_CYCLES", 400);
+    const int cycles = EnvInt("BENCH_CYCLES", 80) * rounds;
     for (auto [label, dbVar, portVar] : {std::tuple{"sqlite", "BENCH_SQLITE_DB", "BENCH_SQLITE_PORT"},
                                          std::tuple{"postgresql", "BENCH_PG_URL", "BENCH_PG_PORT"}}) {
         const std::string db = Env(dbVar);
@@ -74,7 +96,7 @@ int main(int argc, char** argv)
             continue;
         }
         benchmark::RegisterBenchmark((std::string("RoundTrip/") + label).c_str(),
-                                     [db, port](benchmark::State& s) { RoundTrip(s, db, port); })
+                                     [db, port, rounds](benchmark::State& s) { RoundTrip(s, db, port, rounds); })
             ->Iterations(cycles)
             ->Unit(benchmark::kMicrosecond);
     }

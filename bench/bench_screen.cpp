@@ -12,6 +12,10 @@
 // first 100 and over the last 100 services, against the round trip of target 1
 // measured in the same cycle. Move-all-back (one DelTodos) restores the data.
 //
+// The cycles are split into rounds (three cycles of the lists, one move-all a
+// round); each round's ratios are counters of their own (ratio_10k.1, ...).
+//
+//   bench_screen [--rounds N (default 5)] [Google Benchmark's options]
 //   BENCH_WORK: a folder for the screen's session and local database
 //   BENCH_SQLITE_DB, BENCH_SQLITE_PORT, BENCH_PG_URL, BENCH_PG_PORT: as bench_calls
 #include "bench/support/BareDatabase.h"
@@ -25,6 +29,8 @@
 #include "platform/net/CallTrace.h"
 
 #include <benchmark/benchmark.h>
+
+#include <array>
 
 using namespace BenchStats;
 
@@ -51,7 +57,7 @@ std::string RigDir(const Target& t, const std::string& what)
 
 // Both sizes in one screen, in turn, so that the growth from 1,000 to 10,000
 // rows is measured under the same load as the rows themselves.
-void MontaLista(benchmark::State& state, const Target& t)
+void MontaLista(benchmark::State& state, const Target& t, int roundCount)
 {
     const BenchBranch* branches[] = {&BenchData::Lists1k(), &BenchData::Lists10k()};
     BareDatabase bare(t.db);
@@ -72,7 +78,11 @@ void MontaLista(benchmark::State& state, const Target& t)
     auto* assigned = rig.Get<TClientDataSet>("cdsServClie");
 
     std::vector<double> screen[2], base[2];
+    // Per round: the screen's and the baseline's samples of both sizes.
+    std::vector<std::array<std::vector<double>, 4>> rounds(static_cast<size_t>(roundCount));
+    long long cycle = 0;
     for (auto _ : state) {
+        auto& round = rounds[RoundOf(cycle++, state.max_iterations, roundCount)];
         for (int i = 0; i < 2; ++i) {
             const BenchBranch& b = *branches[i];
             state.PauseTiming();
@@ -92,8 +102,17 @@ void MontaLista(benchmark::State& state, const Target& t)
                 state.SkipWithError("the list lost entries");
                 return;
             }
+            round[2 * static_cast<size_t>(i)].push_back(screen[i].back());
+            round[2 * static_cast<size_t>(i) + 1].push_back(base[i].back());
         }
     }
+    std::vector<double> ratios, growths;
+    for (const auto& round : rounds) {
+        ratios.push_back(Median(round[2]) / Median(round[3]));
+        growths.push_back(Median(round[2]) / Median(round[0]));
+    }
+    SetRounds(state, "ratio_10k", ratios);
+    SetRounds(state, "growth", growths);
     for (int i = 0; i < 2; ++i) {
         const std::string size = i == 0 ? "1k" : "10k";
         state.counters["montalista_" + size + "_us"] = Median(screen[i]);
@@ -126,7 +145,12 @@ void MoveAll(benchmark::State& state, const Target& t)
             }
         });
     std::vector<double> all, first, last, roundTrip, command;
+    std::vector<double> ratios, growths;
     for (auto _ : state) {
+        const size_t from = all.size();
+        const size_t fromFirst = first.size();
+        const size_t fromLast = last.size();
+        const size_t fromRoundTrip = roundTrip.size();
         if (list->Count() != b.services || assigned->RecordCount() != 0) {
             state.SkipWithError("the screen does not start from an empty client");
             break;
@@ -151,11 +175,18 @@ void MoveAll(benchmark::State& state, const Target& t)
                 last.push_back(us);
             }
         }
+        auto tail = [](const std::vector<double>& v, size_t at) {
+            return Median(std::vector<double>(v.begin() + static_cast<long>(at), v.end()));
+        };
+        ratios.push_back(tail(all, from) / tail(roundTrip, fromRoundTrip));
+        growths.push_back(tail(last, fromLast) / tail(first, fromFirst));
         state.PauseTiming();
         rig.Click("sbtTodosEsquerda");
         state.ResumeTiming();
     }
     CallTrace::Set(previous);
+    SetRounds(state, "ratio", ratios);
+    SetRounds(state, "growth", growths);
     state.counters["per_service_us"] = Median(all);
     state.counters["first_us"] = Median(first);
     state.counters["last_us"] = Median(last);
@@ -169,6 +200,7 @@ void MoveAll(benchmark::State& state, const Target& t)
 
 int main(int argc, char** argv)
 {
+    const int rounds = TakeRounds(argc, argv, 5);
     benchmark::Initialize(&argc, argv);
     std::vector<Target> targets;
     for (auto [label, dbVar, portVar] : {std::tuple{"sqlite", "BENCH_SQLITE_DB", "BENCH_SQLITE_PORT"},
@@ -179,11 +211,12 @@ int main(int argc, char** argv)
         }
     }
     for (const Target& t : targets) {
-        benchmark::RegisterBenchmark(("MontaLista/" + t.label).c_str(), [t](benchmark::State& s) { MontaLista(s, t); })
-            ->Iterations(8)
+        benchmark::RegisterBenchmark(("MontaLista/" + t.label).c_str(),
+                                     [t, rounds](benchmark::State& s) { MontaLista(s, t, rounds); })
+            ->Iterations(3 * rounds)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("MoveAll/" + t.label).c_str(), [t](benchmark::State& s) { MoveAll(s, t); })
-            ->Iterations(3)
+            ->Iterations(rounds)
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::RunSpecifiedBenchmarks();

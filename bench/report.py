@@ -1,25 +1,57 @@
 #!/usr/bin/env python3
-"""Prints the table of targets from the files one bench/run.sh run left in WORK."""
+"""Prints the table of targets from the files one bench/run.sh run left in WORK.
+
+Every ratio is measured in rounds: the ratio column is the median of the
+rounds' ratios (of the rounds' p99 for the update latency), the spread
+column their range, and the verdict is pass when
+every round meets the limit, FAIL when none does, unstable otherwise
+(verdict.py). Above the table: the disk's sync time and the load average at
+the start and the end of the run."""
 import json
 import pathlib
 import re
+import statistics
 import sys
+
+from verdict import spread, verdict
 
 work = pathlib.Path(sys.argv[1])
 
 
 def benchmarks(name):
+    """Google Benchmark's runs by name; a run repeated (--benchmark_repetitions)
+    keeps every repetition in "_reps"."""
     path = work / name
     if not path.exists():
         return {}
     data = json.loads(path.read_text())
     out = {}
     for b in data.get("benchmarks", []):
-        key = re.sub(r"/iterations:\d+$", "", b["name"])
+        if b.get("run_type", "iteration") != "iteration":
+            continue
+        key = re.sub(r"(/iterations:\d+)?(/repeats:\d+)?$", "", b.get("run_name", b["name"]))
         if b.get("error_occurred"):
             b = dict(b, failed=b.get("error_message", "error"))
-        out[key] = b
+        if key in out:
+            out[key]["_reps"].append(b)
+        else:
+            out[key] = dict(b, _reps=[b])
     return out
+
+
+def rounds(b, counter):
+    """The rounds' values of a counter: name.1, name.2, ... when the program
+    measured rounds itself, else one value a repetition."""
+    if f"{counter}.1" in b:
+        values = []
+        while f"{counter}.{len(values) + 1}" in b:
+            values.append(b[f"{counter}.{len(values) + 1}"])
+        return values
+    return [r[counter] for r in b["_reps"] if counter in r]
+
+
+def med(b, counter):
+    return statistics.median(rounds(b, counter))
 
 
 def load(name):
@@ -27,11 +59,29 @@ def load(name):
     return json.loads(path.read_text()) if path.exists() and path.read_text().strip() else None
 
 
+def loads(pattern):
+    """Every round's JSON line of one load run, in round order."""
+    found = []
+    n = 1
+    while (work / pattern.format(n)).exists():
+        found.append(load(pattern.format(n)))
+        n += 1
+    return [f for f in found if f]
+
+
 rows = []
 
 
-def row(target, measured, baseline, ratio, limit, ok, unit=""):
-    rows.append((target, measured, baseline, ratio, limit, ok))
+def row(target, measured, baseline, values, op, bound, fmt="{:.2f}", unit="", limit=None):
+    """A row with a limit: values are its rounds' figures (none: not run)."""
+    ratio, span = spread(values, fmt, unit)
+    rows.append((target, measured if values else "not run", baseline, ratio, span, limit or f"{op} {bound}",
+                 verdict(values, op, bound)))
+
+
+def report(target, measured, baseline="", ratio="", span=""):
+    """A row given for information, without a limit."""
+    rows.append((target, measured, baseline, ratio, span, "report", "-"))
 
 
 def us(v):
@@ -43,40 +93,39 @@ screen = benchmarks("screen.json")
 
 for db in ("sqlite", "postgresql"):
     b = calls.get(f"RoundTrip/{db}")
+    target = f"1 ApCoServClie insert, {db}"
     if not b or "failed" in b:
-        row(f"1 ApCoServClie insert, {db}", "not run", "", "", "<= 1.15", False)
+        row(target, "", "", [], "<=", 1.15)
         continue
     base = b["echo_us"] + b["same_insert_us"]
-    r = b["stack_insert_us"] / base
     how = "in process" if db == "sqlite" else "libpq"
-    row(f"1 ApCoServClie insert, {db}", us(b["stack_insert_us"]),
-        f"{us(base)} (echo {us(b['echo_us'])} + the same transaction, {how}, {us(b['same_insert_us'])})", f"{r:.2f}",
-        "<= 1.15", r <= 1.15)
+    row(target, us(b["stack_insert_us"]),
+        f"{us(base)} (echo {us(b['echo_us'])} + the same transaction, {how}, {us(b['same_insert_us'])})",
+        rounds(b, "ratio"), "<=", 1.15)
 
 for db in ("sqlite", "postgresql"):
     lists = screen.get(f"MontaLista/{db}")
     if not lists or "failed" in lists:
-        row(f"2 MontaLista 10,000+10,000, {db}", "not run", "", "", "<= 1.5", False)
+        row(f"2 MontaLista 10,000+10,000, {db}", "", "", [], "<=", 1.5)
+        row(f"2 MontaLista growth 1,000 -> 10,000, {db}", "", "", [], "<=", 11)
         continue
-    r = lists["ratio_10k"]
     row(f"2 MontaLista 10,000+10,000, {db}", us(lists["montalista_10k_us"]),
-        f"{us(lists['base_10k_us'])} (2 selects + {lists['answer_10k_bytes'] / 1e6:.2f} MB transfer)", f"{r:.2f}",
-        "<= 1.5", r <= 1.5)
-    g = lists["growth"]
+        f"{us(lists['base_10k_us'])} (2 selects + {lists['answer_10k_bytes'] / 1e6:.2f} MB transfer)",
+        rounds(lists, "ratio_10k"), "<=", 1.5)
     row(f"2 MontaLista growth 1,000 -> 10,000, {db}", us(lists["montalista_10k_us"]), us(lists["montalista_1k_us"]),
-        f"{g:.2f}", "<= 11", g <= 11)
+        rounds(lists, "growth"), "<=", 11)
 
 for db in ("sqlite", "postgresql"):
     m = screen.get(f"MoveAll/{db}")
     if not m or "failed" in m:
-        row(f"3 move-all 1,000, per service, {db}", "not run", "", "", "<= 1.1", False)
+        row(f"3 move-all 1,000, per service, {db}", "", "", [], "<=", 1.1)
+        row(f"3 move-all last 100 vs first 100, {db}", "", "", [], "<=", 1.1)
         continue
-    r = m["per_service_us"] / m["roundtrip_us"]
     row(f"3 move-all 1,000, per service, {db}", us(m["per_service_us"]), f"{us(m['roundtrip_us'])} (round trip)",
-        f"{r:.2f}", "<= 1.1", r <= 1.1)
-    g = m["last_us"] / m["first_us"]
-    row(f"3 move-all last 100 vs first 100, {db}", us(m["last_us"]), us(m["first_us"]), f"{g:.2f}", "<= 1.1",
-        g <= 1.1)
+        rounds(m, "ratio"), "<=", 1.1)
+    row(f"3 move-all last 100 vs first 100, {db}", us(m["last_us"]), us(m["first_us"]), rounds(m, "growth"), "<=",
+        1.1)
+
 
 def pgbench_latencies():
     """Every pgbench transaction's latency (µs), from its -l logs."""
@@ -94,92 +143,104 @@ def pct(times, p):
     return times[int(p * (len(times) - 1))] if times else 0
 
 
-pgbench = []
-for n in (1, 2):
+def pgbench_tps(n):
     path = work / f"pgbench-{n}.txt"
-    if path.exists():
-        found = re.search(r"tps = ([\d.]+) \(without initial connection time\)", path.read_text())
-        if found:
-            pgbench.append(float(found.group(1)))
-pg_loads = [l for l in (load(f"load-pg-{n}.json") for n in (1, 2)) if l]
-if pgbench and pg_loads:
-    a = sum(l["tps"] for l in pg_loads) / len(pg_loads)
-    p = sum(pgbench) / len(pgbench)
-    r = a / p
-    row("4 16 operators, postgresql (changes/s)", f"{a:,.0f}",
-        f"{p:,.0f} (pgbench -c 16 -j 2, the same statement, one transaction each)", f"{r:.2f}", ">= 1.0", r >= 1.0)
-else:
-    row("4 16 operators, postgresql (changes/s)", "not run", "", "", ">= 1.0", False)
-lite = [l for l in (load(f"load-sqlite-{n}.json") for n in (1, 2)) if l]
-direct = [l for l in (load(f"load-sqlite-direct-{n}.json") for n in (1, 2)) if l]
-if lite and direct:
-    a = sum(l["tps"] for l in lite) / len(lite)
-    d = sum(l["tps"] for l in direct) / len(direct)
-    r = a / d
-    row("4 16 operators, sqlite (changes/s)", f"{a:,.0f}", f"{d:,.0f} (the same transaction, 16 threads in process)",
-        f"{r:.2f}", ">= 0.9", r >= 0.9)
-else:
-    row("4 16 operators, sqlite (changes/s)", "not run", "", "", ">= 0.9", False)
+    found = re.search(r"tps = ([\d.]+) \(without initial connection time\)", path.read_text()) if path.exists() else None
+    return float(found.group(1)) if found else None
+
+
+def paired(measured, baseline):
+    """The rounds in which both were measured, as (measured, baseline) pairs."""
+    return [(m, b) for m, b in zip(measured, baseline) if m is not None and b is not None]
+
+
+pg_loads = loads("load-pg-{}.json")
+pg_pairs = paired([l["tps"] for l in pg_loads], [pgbench_tps(n) for n in range(1, len(pg_loads) + 1)])
+row("4 16 operators, postgresql (changes/s)", f"{statistics.median(a for a, _ in pg_pairs):,.0f}" if pg_pairs else "",
+    (f"{statistics.median(p for _, p in pg_pairs):,.0f} (pgbench -c 16 -j 2, the same statement, one transaction each)"
+     if pg_pairs else ""), [a / p for a, p in pg_pairs], ">=", 1.0)
+lite = loads("load-sqlite-{}.json")
+direct = loads("load-sqlite-direct-{}.json")
+lite_pairs = paired([l["tps"] for l in lite], [d["tps"] for d in direct])
+row("4 16 operators, sqlite (changes/s)", f"{statistics.median(a for a, _ in lite_pairs):,.0f}" if lite_pairs else "",
+    (f"{statistics.median(d for _, d in lite_pairs):,.0f} (the same transaction, 16 threads in process)"
+     if lite_pairs else ""), [a / d for a, d in lite_pairs], ">=", 0.9)
 times = pgbench_latencies()
 base = f"pgbench p50 {us(pct(times, 0.5))}, p99 {us(pct(times, 0.99))}" if times else "no pgbench log"
-for label, loads in (("postgresql", pg_loads), ("sqlite", lite)):
-    if loads:
-        p50 = sum(l["p50_us"] for l in loads) / len(loads)
-        p99 = sum(l["p99_us"] for l in loads) / len(loads)
-        row(f"4 latency, {label}", f"p50 {us(p50)}, p99 {us(p99)}", base, "", "report", None)
+for label, runs in (("postgresql", pg_loads), ("sqlite", lite)):
+    if runs:
+        p50 = statistics.median(l["p50_us"] for l in runs)
+        p99 = statistics.median(l["p99_us"] for l in runs)
+        report(f"4 latency, {label}", f"p50 {us(p50)}, p99 {us(p99)}", base)
 if direct:
-    p50 = sum(l["p50_us"] for l in direct) / len(direct)
-    p99 = sum(l["p99_us"] for l in direct) / len(direct)
-    row("4 latency, sqlite in process (baseline)", f"p50 {us(p50)}, p99 {us(p99)}", "", "", "report", None)
+    p50 = statistics.median(l["p50_us"] for l in direct)
+    p99 = statistics.median(l["p99_us"] for l in direct)
+    report("4 latency, sqlite in process (baseline)", f"p50 {us(p50)}, p99 {us(p99)}")
 
 for name, label in (("load-32-one.json", "one server"), ("load-32-two.json", "split over two")):
     many = load(name)
     if many:
-        row(f"32 operators, postgresql, {label} (tx/s)", f"{many['tps']:,.0f}", "", "", "report", None)
+        report(f"32 operators, postgresql, {label} (tx/s)", f"{many['tps']:,.0f}")
 
 mem = load("memory.json")
 if mem:
-    r = mem["heap_ratio"]
-    row("5 memory, 100,000 assigned (heap)",
-        f"{(mem['heap_loaded'] - mem['heap_idle']) / 1e6:.1f} MB",
-        f"{mem['packet_bytes'] / 1e6:.1f} MB packet", f"{r:.2f}", "<= 2.2", r <= 2.2)
-    row("5 memory, 100,000 assigned (RSS)", f"{(mem['rss_loaded'] - mem['rss_idle']) / 1e6:.1f} MB",
-        f"{mem['packet_bytes'] / 1e6:.1f} MB packet", f"{mem['rss_ratio']:.2f}", "report", None)
+    row("5 memory, 100,000 assigned (heap)", f"{(mem['heap_loaded'] - mem['heap_idle']) / 1e6:.1f} MB",
+        f"{mem['packet_bytes'] / 1e6:.1f} MB packet", [mem["heap_ratio"]], "<=", 2.2)
+    report("5 memory, 100,000 assigned (RSS)", f"{(mem['rss_loaded'] - mem['rss_idle']) / 1e6:.1f} MB",
+           f"{mem['packet_bytes'] / 1e6:.1f} MB packet", f"{mem['rss_ratio']:.2f}")
 else:
-    row("5 memory, 100,000 assigned", "not run", "", "", "<= 2.2", False)
+    row("5 memory, 100,000 assigned", "", "", [], "<=", 2.2)
 
 gui = benchmarks("gui.json").get("Rebuild/sqlite")
 if gui and "failed" not in gui:
-    r = gui["ratio"]
-    row("6 Qt shell rebuild 10,000+10,000 vs headless", us(gui["shown_us"]), f"{us(gui['headless_us'])} (headless)",
-        f"{r:.2f}", "<= 1.5", r <= 1.5)
+    row("6 Qt shell rebuild 10,000+10,000 vs headless", us(med(gui, "shown_us")),
+        f"{us(med(gui, 'headless_us'))} (headless)", rounds(gui, "ratio"), "<=", 1.5)
 else:
-    row("6 Qt shell rebuild 10,000+10,000 vs headless", "not run", "", "", "<= 1.5", False)
+    row("6 Qt shell rebuild 10,000+10,000 vs headless", "", "", [], "<=", 1.5)
 
-headers = ("target", "measured", "baseline", "ratio", "limit", "result")
 for db, label in (("sqlite", "sqlite"), ("pg", "postgresql, across two servers")):
-    watched = [l for l in (load(f"live-{db}-{n}.json") for n in (1, 2)) if l]
-    alone = [l for l in (load(f"live-{db}-none-{n}.json") for n in (1, 2)) if l]
-    if watched and alone:
-        p99 = max(w["update_p99_ms"] for w in watched)
-        p50 = max(w["update_p50_ms"] for w in watched)
-        row(f"7 update latency, 16 watchers, {label}", f"p50 {p50:.1f} ms, p99 {p99:.1f} ms", "", "",
-            "p99 <= 100 ms", p99 <= 100)
-        with_w = sum(w["tps"] for w in watched) / len(watched)
-        without = sum(a["tps"] for a in alone) / len(alone)
-        ratio = with_w / without
-        row(f"7 writers with 16 watchers, {label} (changes/s)", f"{with_w:,.0f}", f"{without:,.0f} (no watchers)",
-            f"{ratio:.2f}", ">= 0.95", ratio >= 0.95)
+    watched = loads(f"live-{db}-{{}}.json")
+    alone = loads(f"live-{db}-none-{{}}.json")
+    if watched:
+        p50 = statistics.median(w["update_p50_ms"] for w in watched)
+        row(f"7 update latency, 16 watchers, {label}",
+            f"p50 {p50:.1f} ms, p99 {statistics.median(w['update_p99_ms'] for w in watched):.1f} ms", "",
+            [w["update_p99_ms"] for w in watched], "<=", 100, fmt="{:.1f}", unit=" ms", limit="p99 <= 100 ms")
     else:
-        row(f"7 update latency, 16 watchers, {label}", "not run", "", "", "p99 <= 100 ms", False)
+        row(f"7 update latency, 16 watchers, {label}", "", "", [], "<=", 100, limit="p99 <= 100 ms")
+    pairs = paired([w["tps"] for w in watched], [a["tps"] for a in alone])
+    row(f"7 writers with 16 watchers, {label} (changes/s)",
+        f"{statistics.median(w for w, _ in pairs):,.0f}" if pairs else "",
+        f"{statistics.median(a for _, a in pairs):,.0f} (no watchers)" if pairs else "", [w / a for w, a in pairs],
+        ">=", 0.95)
 
-table = [headers] + [(t, m, b, r, l, "-" if ok is None else ("pass" if ok else "FAIL")) for t, m, b, r, l, ok in rows]
+
+def machine_line():
+    start, end = load("machine-start.json"), load("machine-end.json")
+    if not start:
+        return "machine: not probed"
+
+    def state(m):
+        return (f"sync of 4 KB (pwrite + fdatasync) p50 {us(m['fsync_p50_us'])}, p90 {us(m['fsync_p90_us'])}; "
+                f"load {' '.join(f'{v:.2f}' for v in m['load'])}")
+
+    text = f"start: {state(start)}"
+    if end:
+        minutes, seconds = divmod(round(end["time"] - start["time"]), 60)
+        text += f"\nend:   {state(end)}\nrun:   {minutes} min {seconds:02d} s from the first probe to the last"
+    return text
+
+
+print(machine_line())
+print()
+headers = ("target", "measured", "baseline", "ratio", "spread", "limit", "result")
+table = [headers] + rows
 widths = [max(len(str(line[i])) for line in table) for i in range(len(headers))]
 sep = "|" + "|".join("-" * (w + 2) for w in widths) + "|"
 for i, line in enumerate(table):
     print("| " + " | ".join(str(c).ljust(w) for c, w in zip(line, widths)) + " |")
     if i == 0:
         print(sep)
-failed = sum(1 for r in rows if r[5] is False)
-print(f"\n{len([r for r in rows if r[5] is not None]) - failed} passed, {failed} failed")
+count = {v: sum(1 for r in rows if r[6] == v) for v in ("pass", "FAIL", "unstable")}
+print(f"\n{count['pass']} passed, {count['FAIL']} failed, {count['unstable']} unstable")
 sys.exit(0)

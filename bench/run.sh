@@ -2,20 +2,27 @@
 # Builds the benchmarks in release mode, starts what they need (an application
 # server on SQLite and one on a throw-away PostgreSQL cluster on loopback),
 # runs every measurement with bounded counts and times, and prints one table:
-# target, measured, baseline, ratio, limit, pass or fail.
+# target, measured, baseline, ratio, its spread, limit, verdict. Each ratio is
+# measured in rounds, the measured path and its baseline in turn (inside one
+# process where the program measures both, otherwise one process each, in
+# turn); the table gives the median of the rounds and their spread, and a row
+# whose spread crosses its limit is "unstable" instead of pass or fail. The
+# disk's sync time and the load at the start and the end go above the table.
 #
 #   bench/run.sh [--no-build]
 #
-# BENCH_BUILD_DIR (default build-bench) and BENCH_WORK (default
-# /tmp/servcliente-bench) may be set. Everything the run starts is stopped
-# and its files removed when it ends (BENCH_KEEP=1 keeps the files).
+# BENCH_BUILD_DIR (default build-bench), BENCH_WORK (default
+# /tmp/servcliente-bench), BENCH_ROUNDS (default 5) and BENCH_LOAD_SECONDS
+# (one round of a load row, default 4) may be set. Everything the run starts
+# is stopped and its files removed when it ends (BENCH_KEEP=1 keeps them).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BENCH_BUILD_DIR:-$ROOT/build-bench}
 WORK=${BENCH_WORK:-/tmp/servcliente-bench}
 PGBIN=${SERVCLIENTE_PG_BIN:-/usr/lib/postgresql/15/bin}
-LOAD_SECONDS=${BENCH_LOAD_SECONDS:-8}
+LOAD_SECONDS=${BENCH_LOAD_SECONDS:-4}
+ROUNDS=${BENCH_ROUNDS:-5}
 BIN=$BUILD/bin
 export BENCH_WORK=$WORK
 
@@ -88,9 +95,37 @@ start_appserver() {
     return 1
 }
 
+# Writes to FILE the median and 90th percentile of 200 durable 4 KB writes
+# (pwrite and fdatasync over a file already on the disk) in the work folder,
+# and the load average.
+machine() {
+    python3 - "$WORK/sync-probe" "$1" <<'PY'
+import json, os, statistics, sys, time
+probe, out = sys.argv[1], sys.argv[2]
+fd = os.open(probe, os.O_RDWR | os.O_CREAT | os.O_TRUNC, 0o600)
+block = b"x" * 4096
+os.write(fd, block * 16)
+os.fsync(fd)
+times = []
+for i in range(200):
+    start = time.perf_counter()
+    os.pwrite(fd, block, (i % 16) * 4096)
+    os.fdatasync(fd)
+    times.append((time.perf_counter() - start) * 1e6)
+os.close(fd)
+os.unlink(probe)
+times.sort()
+with open("/proc/loadavg") as f:
+    load = [float(v) for v in f.read().split()[:3]]
+json.dump({"fsync_p50_us": statistics.median(times), "fsync_p90_us": times[int(0.9 * (len(times) - 1))],
+           "load": load, "time": time.time()}, open(out, "w"))
+PY
+}
+
 rm -rf "$WORK"
 mkdir -p "$WORK"
 chmod 755 "$WORK"
+machine "$WORK/machine-start.json"
 
 echo "== PostgreSQL cluster (durable: fsync and synchronous_commit on)" >&2
 mkdir -p "$WORK/pg"
@@ -120,12 +155,12 @@ start_appserver postgresql-2 "$PG_URL"
 BENCH_PG_PORT_2=$PORT
 export BENCH_SQLITE_PORT BENCH_PG_PORT
 
-echo "== 1: round trips" >&2
-"$BIN/bench_calls" --benchmark_out="$WORK/calls.json" --benchmark_out_format=json >&2
-echo "== 2, 3: MontaLista and move-all on the screen" >&2
-"$BIN/bench_screen" --benchmark_out="$WORK/screen.json" --benchmark_out_format=json >&2
+echo "== 1: round trips, $ROUNDS rounds" >&2
+"$BIN/bench_calls" --rounds "$ROUNDS" --benchmark_out="$WORK/calls.json" --benchmark_out_format=json >&2
+echo "== 2, 3: MontaLista and move-all on the screen, $ROUNDS rounds" >&2
+"$BIN/bench_screen" --rounds "$ROUNDS" --benchmark_out="$WORK/screen.json" --benchmark_out_format=json >&2
 
-echo "== 4: 16 operators against pgbench running the server's statements, ${LOAD_SECONDS}s each, twice in turn" >&2
+echo "== 4: 16 operators against pgbench running the server's statements, ${LOAD_SECONDS}s each, $ROUNDS rounds in turn" >&2
 # The statements the server sends for one change, prepared: each client
 # inserts its own assignment with its audit row and deletes it again, in turn
 # (k counts the client's transactions), as bench_load's operators do.
@@ -138,7 +173,7 @@ WITH change AS (INSERT INTO SERVCLIE (CDFILIAL, CDCLIENTE, CDSERVFILI) VALUES ('
 WITH change AS (DELETE FROM SERVCLIE WHERE CDFILIAL = 'RTRP' AND CDCLIENTE = 'OP' || CAST(:n AS text) AND CDSERVFILI = lpad(CAST(:n AS text), 5, '0') RETURNING 1) INSERT INTO AUDITORIA (DTAUDITORIA, NMOPERADOR, NMENDERECO, NMMETODO, CDFILIAL, CDCLIENTE, CDSERVFILI, DSACAO, NRLINHAS) SELECT '2026-12-08T01:00:00.000000Z', '127.0.0.1:50000', '127.0.0.1:50000', 'ApCoServClie', 'RTRP', 'OP' || CAST(:n AS text), lpad(CAST(:n AS text), 5, '0'), 'deleted', CAST(1 AS integer) WHERE CASE WHEN EXISTS (SELECT 1 FROM change) THEN TRUE ELSE 1 / ((SELECT COUNT(*) FROM CLIENTE WHERE CDFILIAL = 'RTRP' AND CDCLIENTE = 'OP' || CAST(:n AS text)) * (SELECT COUNT(*) FROM SERVFILI WHERE CDFILIAL = 'RTRP' AND CDSERVFILI = lpad(CAST(:n AS text), 5, '0'))) = 0 END;
 \endif
 SQL
-for round in 1 2; do
+for round in $(seq 1 "$ROUNDS"); do
     pgbench -n -M prepared -D k=0 -c 16 -j 2 -T "$LOAD_SECONDS" -l --log-prefix="$WORK/pgbench-log-$round" \
         -f "$WORK/pgbench.sql" "$PG_URL" >"$WORK/pgbench-$round.txt" 2>&1 || { cat "$WORK/pgbench-$round.txt" >&2; exit 1; }
     grep "^tps" "$WORK/pgbench-$round.txt" >&2
@@ -146,7 +181,7 @@ for round in 1 2; do
     cat "$WORK/load-pg-$round.json" >&2
 done
 echo "== 4: 16 operators on SQLite against the same transaction run by 16 threads in process" >&2
-for round in 1 2; do
+for round in $(seq 1 "$ROUNDS"); do
     "$BIN/bench_load" --direct "$SQLITE_DB" --operators 16 --first 17 --seconds "$LOAD_SECONDS" \
         >"$WORK/load-sqlite-direct-$round.json"
     cat "$WORK/load-sqlite-direct-$round.json" >&2
@@ -162,10 +197,10 @@ cat "$WORK/load-32-one.json" >&2
     >"$WORK/load-32-two.json"
 cat "$WORK/load-32-two.json" >&2
 
-echo "== 7: live updates, 16 watchers on one client while 16 operators write, ${LOAD_SECONDS}s each" >&2
-# Without watchers, then with them, twice in turn; on PostgreSQL the watchers
+echo "== 7: live updates, 16 watchers on one client while 16 operators write, ${LOAD_SECONDS}s each, $ROUNDS rounds" >&2
+# Without watchers, then with them, in turn, each round; on PostgreSQL the watchers
 # are on the second server, so that the updates cross servers.
-for round in 1 2; do
+for round in $(seq 1 "$ROUNDS"); do
     "$BIN/bench_load" --port "$BENCH_SQLITE_PORT" --operators 16 --seconds "$LOAD_SECONDS" \
         >"$WORK/live-sqlite-none-$round.json"
     "$BIN/bench_load" --port "$BENCH_SQLITE_PORT" --operators 16 --seconds "$LOAD_SECONDS" --watchers 16 \
@@ -181,8 +216,9 @@ echo "== 5: memory of 100,000 assigned services" >&2
 "$BIN/bench_memory" --port "$BENCH_SQLITE_PORT" --dir "$WORK/memory" >"$WORK/memory.json"
 cat "$WORK/memory.json" >&2
 
-echo "== 6: the Qt shell's rebuild of both views against the headless one (offscreen)" >&2
-QT_QPA_PLATFORM=offscreen "$BIN/bench_gui" --benchmark_out="$WORK/gui.json" --benchmark_out_format=json >&2
+echo "== 6: the Qt shell's rebuild of both views against the headless one (offscreen), $ROUNDS rounds" >&2
+QT_QPA_PLATFORM=offscreen "$BIN/bench_gui" --benchmark_repetitions="$ROUNDS" --benchmark_out="$WORK/gui.json" --benchmark_out_format=json >&2
 
+machine "$WORK/machine-end.json"
 echo >&2
 python3 "$ROOT/bench/report.py" "$WORK"
