@@ -6,7 +6,7 @@
 // database from this process. Every cycle runs all of them in turn, so the
 // ratio holds on a machine whose load changes while it runs. Inserts and
 // deletes alternate, so the table does not grow. The cycles are split into
-// rounds, and each round's ratio is a counter of its own (ratio.1, ...).
+// rounds, and each round's figures are counters of their own (ratio.1, ...).
 //
 //   bench_calls [--rounds N (default 5)] [Google Benchmark's options]
 //   BENCH_SQLITE_DB, BENCH_SQLITE_PORT: the SQLite file and its appserver
@@ -59,9 +59,11 @@ void RoundTrip(benchmark::State& state, const std::string& db, int port, int rou
         Time(s.bareDelete, [&] { bare.Change(false, b.branch, BenchData::BareClient(), service); });
         Time(s.stackDelete, [&] { stack.DeleteCurrent(); });
     }
-    std::vector<double> ratios;
+    std::vector<double> measured, baseline, ratios;
     for (const Samples& s : rounds) {
-        ratios.push_back(Median(s.stackInsert) / (Median(s.echo) + Median(s.bareInsert)));
+        measured.push_back(Median(s.stackInsert));
+        baseline.push_back(Median(s.echo) + Median(s.bareInsert));
+        ratios.push_back(measured.back() / baseline.back());
         for (auto [to, from] : {std::pair{&all.echo, &s.echo}, std::pair{&all.bareInsert, &s.bareInsert},
                                 std::pair{&all.bareDelete, &s.bareDelete}, std::pair{&all.stackInsert, &s.stackInsert},
                                 std::pair{&all.stackDelete, &s.stackDelete}}) {
@@ -78,6 +80,8 @@ void RoundTrip(benchmark::State& state, const std::string& db, int port, int rou
     state.counters["stack_delete_us"] = Median(all.stackDelete);
     state.counters["request_bytes"] = static_cast<double>(request);
     state.counters["ratio"] = si / (e + bi);
+    SetRounds(state, "stack_insert_us", measured);
+    SetRounds(state, "base_us", baseline);
     SetRounds(state, "ratio", ratios);
 }
 

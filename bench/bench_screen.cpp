@@ -13,7 +13,7 @@
 // measured in the same cycle. Move-all-back (one DelTodos) restores the data.
 //
 // The cycles are split into rounds (three cycles of the lists, one move-all a
-// round); each round's ratios are counters of their own (ratio_10k.1, ...).
+// round); each round's figures are counters of their own (ratio_10k.1, ...).
 //
 //   bench_screen [--rounds N (default 5)] [Google Benchmark's options]
 //   BENCH_WORK: a folder for the screen's session and local database
@@ -106,11 +106,17 @@ void MontaLista(benchmark::State& state, const Target& t, int roundCount)
             round[2 * static_cast<size_t>(i) + 1].push_back(base[i].back());
         }
     }
-    std::vector<double> ratios, growths;
+    std::vector<double> small, large, base10k, ratios, growths;
     for (const auto& round : rounds) {
-        ratios.push_back(Median(round[2]) / Median(round[3]));
-        growths.push_back(Median(round[2]) / Median(round[0]));
+        small.push_back(Median(round[0]));
+        large.push_back(Median(round[2]));
+        base10k.push_back(Median(round[3]));
+        ratios.push_back(large.back() / base10k.back());
+        growths.push_back(large.back() / small.back());
     }
+    SetRounds(state, "montalista_1k_us", small);
+    SetRounds(state, "montalista_10k_us", large);
+    SetRounds(state, "base_10k_us", base10k);
     SetRounds(state, "ratio_10k", ratios);
     SetRounds(state, "growth", growths);
     for (int i = 0; i < 2; ++i) {
@@ -145,7 +151,7 @@ void MoveAll(benchmark::State& state, const Target& t)
             }
         });
     std::vector<double> all, first, last, roundTrip, command;
-    std::vector<double> ratios, growths;
+    std::vector<double> perService, roundTrips, firsts, lasts, ratios, growths;
     for (auto _ : state) {
         const size_t from = all.size();
         const size_t fromFirst = first.size();
@@ -178,13 +184,21 @@ void MoveAll(benchmark::State& state, const Target& t)
         auto tail = [](const std::vector<double>& v, size_t at) {
             return Median(std::vector<double>(v.begin() + static_cast<long>(at), v.end()));
         };
-        ratios.push_back(tail(all, from) / tail(roundTrip, fromRoundTrip));
-        growths.push_back(tail(last, fromLast) / tail(first, fromFirst));
+        perService.push_back(tail(all, from));
+        roundTrips.push_back(tail(roundTrip, fromRoundTrip));
+        firsts.push_back(tail(first, fromFirst));
+        lasts.push_back(tail(last, fromLast));
+        ratios.push_back(perService.back() / roundTrips.back());
+        growths.push_back(lasts.back() / firsts.back());
         state.PauseTiming();
         rig.Click("sbtTodosEsquerda");
         state.ResumeTiming();
     }
     CallTrace::Set(previous);
+    SetRounds(state, "per_service_us", perService);
+    SetRounds(state, "roundtrip_us", roundTrips);
+    SetRounds(state, "first_us", firsts);
+    SetRounds(state, "last_us", lasts);
     SetRounds(state, "ratio", ratios);
     SetRounds(state, "growth", growths);
     state.counters["per_service_us"] = Median(all);
