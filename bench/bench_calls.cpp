@@ -59,10 +59,12 @@ void RoundTrip(benchmark::State& state, const std::string& db, int port, int rou
         Time(s.bareDelete, [&] { bare.Change(false, b.branch, BenchData::BareClient(), service); });
         Time(s.stackDelete, [&] { stack.DeleteCurrent(); });
     }
-    std::vector<double> measured, baseline, ratios;
+    std::vector<double> measured, echoes, transactions, baseline, ratios;
     for (const Samples& s : rounds) {
         measured.push_back(Median(s.stackInsert));
-        baseline.push_back(Median(s.echo) + Median(s.bareInsert));
+        echoes.push_back(Median(s.echo));
+        transactions.push_back(Median(s.bareInsert));
+        baseline.push_back(echoes.back() + transactions.back());
         ratios.push_back(measured.back() / baseline.back());
         for (auto [to, from] : {std::pair{&all.echo, &s.echo}, std::pair{&all.bareInsert, &s.bareInsert},
                                 std::pair{&all.bareDelete, &s.bareDelete}, std::pair{&all.stackInsert, &s.stackInsert},
@@ -81,6 +83,8 @@ void RoundTrip(benchmark::State& state, const std::string& db, int port, int rou
     state.counters["request_bytes"] = static_cast<double>(request);
     state.counters["ratio"] = si / (e + bi);
     SetRounds(state, "stack_insert_us", measured);
+    SetRounds(state, "echo_us", echoes);
+    SetRounds(state, "same_insert_us", transactions);
     SetRounds(state, "base_us", baseline);
     SetRounds(state, "ratio", ratios);
 }
