@@ -202,8 +202,9 @@ private:
     // " - client X, branch Y" for a change made for another client or branch
     // than the one the header shows; empty otherwise.
     std::string DeOutroCliente(const Alteracao& alteracao) const;
-    // Remembers the services of both views as loaded, by code.
-    void GuardaServicos();
+    // The names of the services codes (the keys) that either view holds;
+    // a code neither holds keeps an empty name.
+    void NomesDosServicos(std::map<std::string, std::string>& codigos) const;
     // Brings the list in line with the grid and the log: every service the
     // grid does not hold is offered once, in code order, and a service
     // whose removal is waiting is marked pending; a service the grid holds,
@@ -239,8 +240,6 @@ private:
     void IncluiServico(const std::string& codigo, const std::string& nome);
 
     bool boEventos = false;
-    // The services of the last load of both views, code to name.
-    std::map<std::string, std::string> servicos_;
     // Updates of other operators' changes not applied yet.
     std::vector<Protocol::Update> atualizacoes_;
     // The list's entry the running search selected last.

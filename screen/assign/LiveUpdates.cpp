@@ -17,6 +17,7 @@
 #include "screen/assign/ServiceLine.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 void TfrmServCliente::netSevClienteUpdate(TObject* /*Sender*/)
@@ -46,6 +47,17 @@ void TfrmServCliente::AplicaAtualizacoes()
         }
         return -1;
     };
+    // The names of the services the updates of this client name, looked up
+    // once.
+    std::map<std::string, std::string> nomes;
+    for (const Protocol::Update& update : atualizacoes_) {
+        if (update.branch == filial && update.client == cliente) {
+            for (const auto& change : update.changes) {
+                nomes.emplace(change.second, std::string());
+            }
+        }
+    }
+    NomesDosServicos(nomes);
     bool releitura = false;
     std::string quem;
     std::string linhas;
@@ -64,8 +76,8 @@ void TfrmServCliente::AplicaAtualizacoes()
         }
         quem = update.who;
         for (const auto& [status, codigo] : update.changes) {
-            const auto servico = servicos_.find(codigo);
-            if (servico == servicos_.end()) {
+            const auto servico = nomes.find(codigo);
+            if (servico == nomes.end() || servico->second.empty()) {
                 // A service the screen never saw: the views are read again.
                 releitura = true;
                 continue;
@@ -81,6 +93,14 @@ void TfrmServCliente::AplicaAtualizacoes()
             } else if (status == TUpdateStatus::usDeleted && row >= 0) {
                 // A row with a change of this operator's waiting keeps it.
                 cdsServClie->DeleteStored(row);
+                // Offered again, as the server's list would now.
+                if (cdsServico->Active()) {
+                    std::vector<FieldValue> offered(static_cast<size_t>(cdsServico->FieldCount()));
+                    offered[static_cast<size_t>(cdsServico->FieldByName("CDSERVFILI")->Index())] = codigo;
+                    offered[static_cast<size_t>(cdsServico->FieldByName("CDFILIAL")->Index())] = filial;
+                    offered[static_cast<size_t>(cdsServico->FieldByName("NMSERVICO")->Index())] = servico->second;
+                    cdsServico->InsertStored(offered);
+                }
             }
             linhas += ServiceLine::Build(codigo, servico->second) + " (" +
                       msgPadrao->Msg(status == TUpdateStatus::usInserted ? "alt_inclusao" : "alt_exclusao") + ")\n";
@@ -131,6 +151,23 @@ void TfrmServCliente::RelerMantendoSelecao()
     for (int row = 0; row < cdsServClie->RecordCount(); ++row) {
         if (!linha.empty() && cdsServClie->RowValue(row, campo).value_or("") == linha) {
             cdsServClie->SetRecNo(row);
+        }
+    }
+}
+
+void TfrmServCliente::NomesDosServicos(std::map<std::string, std::string>& codigos) const
+{
+    for (TClientDataSet* DataSet : {cdsServico, cdsServClie}) {
+        if (codigos.empty() || !DataSet->Active()) {
+            continue;
+        }
+        const int codigo = DataSet->FieldByName("CDSERVFILI")->Index();
+        const int nome = DataSet->FieldByName("NMSERVICO")->Index();
+        for (int row = 0; row < DataSet->RecordCount(); ++row) {
+            const auto found = codigos.find(DataSet->RowValue(row, codigo).value_or(""));
+            if (found != codigos.end()) {
+                found->second = DataSet->RowValue(row, nome).value_or("");
+            }
         }
     }
 }

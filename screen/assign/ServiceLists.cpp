@@ -15,7 +15,6 @@ void TfrmServCliente::MontaLista()
     lsbPossiveis->Clear();
     Recarrega(cdsServico, "GetServico");
     Recarrega(cdsServClie, "GetServClie");
-    GuardaServicos();
     // The last move of another branch or client is no longer undone.
     if (!ultimoMovimento_.De(CodigoFilial(), ClienteValidado())) {
         ultimoMovimento_.Limpa();

@@ -262,18 +262,6 @@ void TfrmServCliente::DesfazPendentes()
     }
 }
 
-void TfrmServCliente::GuardaServicos()
-{
-    servicos_.clear();
-    for (TClientDataSet* DataSet : {cdsServico, cdsServClie}) {
-        const int codigo = DataSet->FieldByName("CDSERVFILI")->Index();
-        const int nome = DataSet->FieldByName("NMSERVICO")->Index();
-        for (int row = 0; row < DataSet->RecordCount(); ++row) {
-            servicos_[DataSet->RowValue(row, codigo).value_or("")] = DataSet->RowValue(row, nome).value_or("");
-        }
-    }
-}
-
 void TfrmServCliente::MostraPendentes()
 {
     // While the header is being edited the views are empty on purpose.
@@ -285,7 +273,16 @@ void TfrmServCliente::MostraPendentes()
     for (int row = 0; row < cdsServClie->RecordCount(); ++row) {
         naGrade.insert(cdsServClie->RowValue(row, campo).value_or(""));
     }
-    std::map<std::string, std::string> fora = servicos_;
+    // The branch's services the server does not assign (as last read, and
+    // those others took back since), and those of the waiting changes.
+    std::map<std::string, std::string> fora;
+    if (cdsServico->Active()) {
+        const int codigo = cdsServico->FieldByName("CDSERVFILI")->Index();
+        const int nome = cdsServico->FieldByName("NMSERVICO")->Index();
+        for (int row = 0; row < cdsServico->RecordCount(); ++row) {
+            fora.emplace(cdsServico->RowValue(row, codigo).value_or(""), cdsServico->RowValue(row, nome).value_or(""));
+        }
+    }
     for (const Alteracao& a : Alteracoes()) {
         fora.emplace(a.servico, a.nome);
     }
