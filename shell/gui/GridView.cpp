@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -166,7 +167,19 @@ void GridView::SyncColumns()
         }
     }
     applying_ = false;
-    FitLastColumn();
+    FitLastColumnLater();
+}
+
+void GridView::FitLastColumnLater()
+{
+    if (fitPending_) {
+        return;
+    }
+    fitPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        fitPending_ = false;
+        FitLastColumn();
+    });
 }
 
 bool GridView::FitLastColumn()

@@ -64,6 +64,10 @@ public:
 private:
     // Sizes the last column for the room left; true when it changed.
     bool FitLastColumn();
+    // The same once the running event is over: measuring the texts is the
+    // dearest part of a refresh, and one command refreshes the rows several
+    // times.
+    void FitLastColumnLater();
     TDBGrid* Grid() const;
     void SyncColumns();
     void SyncCurrent();
@@ -83,5 +87,6 @@ private:
     CountedHeader* header_;
     bool applying_ = false;
     bool fitting_ = false;
+    bool fitPending_ = false;
     int shownRow_ = -1;
 };
