@@ -114,6 +114,7 @@ void GridView::ApplyRow(const std::function<void()>& change)
     applying_ = true;
     change();
     applying_ = false;
+    neededWidth_ = -1;
     ShowCount();
 }
 
@@ -167,6 +168,7 @@ void GridView::SyncColumns()
         }
     }
     applying_ = false;
+    neededWidth_ = -1;
     FitLastColumnLater();
 }
 
@@ -199,8 +201,10 @@ bool GridView::FitLastColumn()
     int room = viewport()->width() - others;
     if (last < static_cast<int>(visible.size()) && visible[static_cast<size_t>(last)]->Width() == 0) {
         if (others + wanted > viewport()->width()) {
-            int needed = std::max(sizeHintForColumn(last), horizontalHeader()->sectionSizeHint(last));
-            wanted = std::min(wanted, std::max(room, needed));
+            if (neededWidth_ < 0) {
+                neededWidth_ = std::max(sizeHintForColumn(last), horizontalHeader()->sectionSizeHint(last));
+            }
+            wanted = std::min(wanted, std::max(room, neededWidth_));
         }
     }
     // The last column takes the room the others leave, so that a wider

@@ -88,5 +88,8 @@ private:
     bool applying_ = false;
     bool fitting_ = false;
     bool fitPending_ = false;
+    // What the last column's title and texts need (-1: to be measured again,
+    // once the rows or columns changed); geometry updates reuse it.
+    int neededWidth_ = -1;
     int shownRow_ = -1;
 };
