@@ -180,11 +180,11 @@ void GridView::FitLastColumnLater()
     fitPending_ = true;
     QTimer::singleShot(0, this, [this] {
         fitPending_ = false;
-        FitLastColumn();
+        FitLastColumn(true);
     });
 }
 
-bool GridView::FitLastColumn()
+bool GridView::FitLastColumn(bool measure)
 {
     TDBGrid* grid = Grid();
     const auto& columns = model_->Columns();
@@ -201,6 +201,10 @@ bool GridView::FitLastColumn()
     int room = viewport()->width() - others;
     if (last < static_cast<int>(visible.size()) && visible[static_cast<size_t>(last)]->Width() == 0) {
         if (others + wanted > viewport()->width()) {
+            if (neededWidth_ < 0 && !measure) {
+                FitLastColumnLater();
+                return false;
+            }
             if (neededWidth_ < 0) {
                 neededWidth_ = std::max(sizeHintForColumn(last), horizontalHeader()->sectionSizeHint(last));
             }
@@ -235,7 +239,7 @@ void GridView::updateGeometries()
     QTableView::updateGeometries();
     if (!fitting_) {
         fitting_ = true;
-        if (FitLastColumn()) {
+        if (FitLastColumn(false)) {
             QTableView::updateGeometries();
         }
         fitting_ = false;

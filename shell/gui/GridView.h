@@ -62,8 +62,10 @@ public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 private:
-    // Sizes the last column for the room left; true when it changed.
-    bool FitLastColumn();
+    // Sizes the last column for the room left; true when it changed. Without
+    // measure, a column whose texts are to be measured again is left for
+    // FitLastColumnLater.
+    bool FitLastColumn(bool measure);
     // The same once the running event is over: measuring the texts is the
     // dearest part of a refresh, and one command refreshes the rows several
     // times.
