@@ -27,9 +27,9 @@ namespace {
 
 bool deferSyncs = false;
 bool flushPosted = false;
-// Views whose control changed while syncs were deferred; a view whose widget
-// is gone is skipped.
-std::vector<std::pair<QPointer<QWidget>, ControlView*>> pendingSyncs;
+// What changed while syncs were deferred, by owner; one whose owner is gone
+// is skipped.
+std::vector<std::pair<QPointer<QObject>, std::function<void()>>> pendingSyncs;
 
 } // namespace
 
@@ -63,11 +63,24 @@ void ControlView::ModelChanged()
         return;
     }
     syncPending_ = true;
-    pendingSyncs.emplace_back(widget_, this);
+    SyncLater(widget_, [this] {
+        syncPending_ = false;
+        SyncFromModel();
+    });
+}
+
+void ControlView::SyncLater(QObject* owner, std::function<void()> sync)
+{
+    pendingSyncs.emplace_back(owner, std::move(sync));
     if (!flushPosted) {
         flushPosted = true;
         QTimer::singleShot(0, qApp, [] { FlushSyncs(); });
     }
+}
+
+bool ControlView::SyncsDeferred()
+{
+    return deferSyncs;
 }
 
 void ControlView::FlushSyncs()
@@ -75,10 +88,9 @@ void ControlView::FlushSyncs()
     flushPosted = false;
     auto pending = std::move(pendingSyncs);
     pendingSyncs.clear();
-    for (auto& [widget, view] : pending) {
-        if (widget != nullptr) {
-            view->syncPending_ = false;
-            view->SyncFromModel();
+    for (auto& [owner, sync] : pending) {
+        if (owner != nullptr) {
+            sync();
         }
     }
 }

@@ -23,6 +23,7 @@
 
 class FormView;
 class QDropEvent;
+class QObject;
 class QKeyEvent;
 class QMouseEvent;
 class QWidget;
@@ -71,6 +72,11 @@ public:
     // turns the loop at the display's pace toggles the toolbar at every
     // item); clearing it shows what waits at once.
     static void DeferSyncs(bool value);
+    static bool SyncsDeferred();
+    // Runs sync while syncs are deferred, at the next turn or when the
+    // deferral ends, unless owner is gone by then; callers ask once per
+    // change shown (see ModelChanged).
+    static void SyncLater(QObject* owner, std::function<void()> sync);
 
 protected:
     void Track(Connection c) { connections_.push_back(std::move(c)); }
