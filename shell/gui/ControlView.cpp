@@ -18,16 +18,27 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+
+namespace {
+
+bool deferSyncs = false;
+bool flushPosted = false;
+// What changed while syncs were deferred, by owner; one whose owner is gone
+// is skipped.
+std::vector<std::pair<QPointer<QObject>, std::function<void()>>> pendingSyncs;
+
+} // namespace
 
 ControlView::ControlView(TControl* control, QWidget* widget, FormView* form, ControlView* parentView)
     : control_(control), widget_(widget), form_(form), parentView_(parentView)
 {
     form_->Register(this);
     watch_.Watch(control_, [this] { ModelGone(); });
-    Track(control_->Changed.Connect([this] { SyncFromModel(); }));
+    Track(control_->Changed.Connect([this] { ModelChanged(); }));
     if (auto* container = dynamic_cast<TWinControl*>(control_)) {
         Track(container->ChildrenChanged.Connect([this] { SyncChildren(); }));
     }
@@ -39,6 +50,56 @@ ControlView::~ControlView()
     watch_.Unwatch();
     if (form_ != nullptr) {
         form_->Unregister(this);
+    }
+}
+
+void ControlView::ModelChanged()
+{
+    if (!deferSyncs) {
+        SyncFromModel();
+        return;
+    }
+    if (syncPending_) {
+        return;
+    }
+    syncPending_ = true;
+    SyncLater(widget_, [this] {
+        syncPending_ = false;
+        SyncFromModel();
+    });
+}
+
+void ControlView::SyncLater(QObject* owner, std::function<void()> sync)
+{
+    pendingSyncs.emplace_back(owner, std::move(sync));
+    if (!flushPosted) {
+        flushPosted = true;
+        QTimer::singleShot(0, qApp, [] { FlushSyncs(); });
+    }
+}
+
+bool ControlView::SyncsDeferred()
+{
+    return deferSyncs;
+}
+
+void ControlView::FlushSyncs()
+{
+    flushPosted = false;
+    auto pending = std::move(pendingSyncs);
+    pendingSyncs.clear();
+    for (auto& [owner, sync] : pending) {
+        if (owner != nullptr) {
+            sync();
+        }
+    }
+}
+
+void ControlView::DeferSyncs(bool value)
+{
+    deferSyncs = value;
+    if (!value) {
+        FlushSyncs();
     }
 }
 

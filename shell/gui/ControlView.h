@@ -23,6 +23,7 @@
 
 class FormView;
 class QDropEvent;
+class QObject;
 class QKeyEvent;
 class QMouseEvent;
 class QWidget;
@@ -66,6 +67,17 @@ public:
     // and deleted once the running event is over.
     void Retire();
 
+    // While set, a change of a control is shown once the event loop turns,
+    // however often the control changed meanwhile (a long command that
+    // turns the loop at the display's pace toggles the toolbar at every
+    // item); clearing it shows what waits at once.
+    static void DeferSyncs(bool value);
+    static bool SyncsDeferred();
+    // Runs sync while syncs are deferred, at the next turn or when the
+    // deferral ends, unless owner is gone by then; callers ask once per
+    // change shown (see ModelChanged).
+    static void SyncLater(QObject* owner, std::function<void()> sync);
+
 protected:
     void Track(Connection c) { connections_.push_back(std::move(c)); }
     // The control is being destroyed.
@@ -105,6 +117,9 @@ protected:
     bool Drop(QDropEvent* event);
 
 private:
+    void ModelChanged();
+    static void FlushSyncs();
+
     TControl* control_;
     QWidget* widget_;
     FormView* form_;
@@ -114,4 +129,5 @@ private:
     std::vector<std::pair<TControl*, QPointer<QWidget>>> children_;
     QPoint dragFrom_;
     bool dragArmed_ = false;
+    bool syncPending_ = false;
 };

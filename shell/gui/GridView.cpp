@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -113,6 +114,7 @@ void GridView::ApplyRow(const std::function<void()>& change)
     applying_ = true;
     change();
     applying_ = false;
+    neededWidth_ = -1;
     ShowCount();
 }
 
@@ -166,10 +168,23 @@ void GridView::SyncColumns()
         }
     }
     applying_ = false;
-    FitLastColumn();
+    neededWidth_ = -1;
+    FitLastColumnLater();
 }
 
-bool GridView::FitLastColumn()
+void GridView::FitLastColumnLater()
+{
+    if (fitPending_) {
+        return;
+    }
+    fitPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        fitPending_ = false;
+        FitLastColumn(true);
+    });
+}
+
+bool GridView::FitLastColumn(bool measure)
 {
     TDBGrid* grid = Grid();
     const auto& columns = model_->Columns();
@@ -186,8 +201,14 @@ bool GridView::FitLastColumn()
     int room = viewport()->width() - others;
     if (last < static_cast<int>(visible.size()) && visible[static_cast<size_t>(last)]->Width() == 0) {
         if (others + wanted > viewport()->width()) {
-            int needed = std::max(sizeHintForColumn(last), horizontalHeader()->sectionSizeHint(last));
-            wanted = std::min(wanted, std::max(room, needed));
+            if (neededWidth_ < 0 && !measure) {
+                FitLastColumnLater();
+                return false;
+            }
+            if (neededWidth_ < 0) {
+                neededWidth_ = std::max(sizeHintForColumn(last), horizontalHeader()->sectionSizeHint(last));
+            }
+            wanted = std::min(wanted, std::max(room, neededWidth_));
         }
     }
     // The last column takes the room the others leave, so that a wider
@@ -218,7 +239,7 @@ void GridView::updateGeometries()
     QTableView::updateGeometries();
     if (!fitting_) {
         fitting_ = true;
-        if (FitLastColumn()) {
+        if (FitLastColumn(false)) {
             QTableView::updateGeometries();
         }
         fitting_ = false;

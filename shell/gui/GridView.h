@@ -62,8 +62,14 @@ public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 private:
-    // Sizes the last column for the room left; true when it changed.
-    bool FitLastColumn();
+    // Sizes the last column for the room left; true when it changed. Without
+    // measure, a column whose texts are to be measured again is left for
+    // FitLastColumnLater.
+    bool FitLastColumn(bool measure);
+    // The same once the running event is over: measuring the texts is the
+    // dearest part of a refresh, and one command refreshes the rows several
+    // times.
+    void FitLastColumnLater();
     TDBGrid* Grid() const;
     void SyncColumns();
     void SyncCurrent();
@@ -83,5 +89,9 @@ private:
     CountedHeader* header_;
     bool applying_ = false;
     bool fitting_ = false;
+    bool fitPending_ = false;
+    // What the last column's title and texts need (-1: to be measured again,
+    // once the rows or columns changed); geometry updates reuse it.
+    int neededWidth_ = -1;
     int shownRow_ = -1;
 };

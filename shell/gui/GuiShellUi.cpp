@@ -9,6 +9,7 @@
 #include "platform/controls/TForm.h"
 #include "platform/data/TDataSet.h"
 #include "platform/net/SocketChannel.h"
+#include "shell/gui/ControlView.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
 #include "shell/gui/InputGate.h"
@@ -53,6 +54,7 @@ GuiShellUi::GuiShellUi(ShellWindow* shell) : shell_(shell), gate_(new InputGate)
 
 GuiShellUi::~GuiShellUi()
 {
+    ControlView::DeferSyncs(false);
     delete updates_;
     delete progress_.data();
     delete gate_;
@@ -130,6 +132,7 @@ void GuiShellUi::Pump()
 void GuiShellUi::ShowProgress(TComponent* owner, int /*kind*/, const std::string& text)
 {
     gate_->Close();
+    ControlView::DeferSyncs(true);
     if (progress_ == nullptr) {
         progress_ = new ProgressWindow(shell_);
     }
@@ -142,9 +145,14 @@ void GuiShellUi::ShowProgressCount(int done, int total)
     if (progress_ == nullptr || !progress_->isVisible()) {
         return;
     }
+    const bool firstOrLast = done <= 1 || done >= total;
+    if (!firstOrLast && sinceShown_.isValid() && sinceShown_.elapsed() < frameMs_) {
+        return;
+    }
     progress_->ShowCount(done, total,
                          ShellTexts::Text(ShellTexts::kProgressCount, {std::to_string(done), std::to_string(total)}));
     Pump();
+    sinceShown_.start();
 }
 
 void GuiShellUi::OfferProgressCancel()
@@ -169,6 +177,7 @@ bool GuiShellUi::ProgressCancelled()
 
 void GuiShellUi::HideProgress()
 {
+    ControlView::DeferSyncs(false);
     gate_->LeaveOpen(nullptr, {});
     if (progress_ != nullptr) {
         bool wasActive = progress_->isActiveWindow();

@@ -7,11 +7,19 @@
 // the main window is dropped, not kept for after the command (InputGate),
 // but for the Cancel the command may offer in that window.
 //
+// A command that counts its items (move-all, one call a service) is shown at
+// the display's pace, not item by item: the window shows the first and the
+// last item, and between them the item in hand once a frame's time has gone
+// since the event loop last turned; only then does the loop turn, so the
+// windows repaint, the views take the model's changes and a Cancel is taken
+// once a frame, whatever the number of items.
+//
 // Errors: one message box per message; MensErro shows its text here and
 // then raises EAbort, which the application's report does not show again.
 #include "host/IShellUi.h"
 #include "platform/core/ErrorSink.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 
@@ -55,6 +63,9 @@ public:
     ProgressWindow* Progress() const;
     // Drops the operator's input while a command with the progress window runs.
     InputGate* Gate() const { return gate_; }
+    // How long a counted command runs between two turns of the event loop
+    // (0: every item, as tests that act at a given item need).
+    void SetFrameMs(int value) { frameMs_ = value; }
 
 private:
     // The window the shell's windows open over: the owner's form window, or
@@ -71,9 +82,14 @@ private:
     std::function<void()> previousWaitHook_;
     QPointer<ProgressWindow> progress_;
     InputGate* gate_;
+    int frameMs_ = kFrameMs;
+    // When the event loop last turned while the progress window counted.
+    QElapsedTimer sinceShown_;
     // Delivers the connections' live updates while the operator is idle.
     QTimer* updates_ = nullptr;
     static constexpr int kUpdatePeriodMs = 50;
+    // About two frames of a 60 Hz display.
+    static constexpr int kFrameMs = 30;
     static constexpr int kNoteMs = 15000;
     // Room a window's title bar keeps for its icon and buttons.
     static constexpr int kTitleBarButtonsWidth = 140;

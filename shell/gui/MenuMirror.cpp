@@ -4,6 +4,7 @@
 #include "platform/controls/TCustomForm.h"
 #include "platform/controls/TMainMenu.h"
 #include "platform/controls/TMenuItem.h"
+#include "shell/gui/ControlView.h"
 #include "shell/gui/GuiConvert.h"
 
 #include <QAction>
@@ -104,7 +105,7 @@ void MenuMirror::Rebuild()
         entry->action = action;
         entry->children = top->Count();
         Entry* raw = entry.get();
-        entry->changed = top->Changed.Connect([this, raw] { Update(*raw); });
+        entry->changed = top->Changed.Connect([this, raw] { EntryChanged(*raw); });
         entry->watch = std::make_unique<ModelWatch>();
         entry->watch->Watch(top, [raw] { raw->item = nullptr; });
         entries_.push_back(std::move(entry));
@@ -132,7 +133,7 @@ void MenuMirror::AddEntries(TMenuItem* parent, QMenu* into)
         entry->action = action;
         entry->children = item->Count();
         Entry* raw = entry.get();
-        entry->changed = item->Changed.Connect([this, raw] { Update(*raw); });
+        entry->changed = item->Changed.Connect([this, raw] { EntryChanged(*raw); });
         entry->watch = std::make_unique<ModelWatch>();
         entry->watch->Watch(item, [raw] { raw->item = nullptr; });
         connect(action, &QAction::triggered, this, [raw] {
@@ -144,6 +145,24 @@ void MenuMirror::AddEntries(TMenuItem* parent, QMenu* into)
         entries_.push_back(std::move(entry));
         Update(*raw);
     }
+}
+
+void MenuMirror::EntryChanged(Entry& entry)
+{
+    if (!ControlView::SyncsDeferred()) {
+        Update(entry);
+        return;
+    }
+    if (updatePending_) {
+        return;
+    }
+    updatePending_ = true;
+    ControlView::SyncLater(this, [this] {
+        updatePending_ = false;
+        for (auto& e : entries_) {
+            Update(*e);
+        }
+    });
 }
 
 void MenuMirror::Update(Entry& entry)

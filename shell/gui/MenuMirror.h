@@ -2,7 +2,8 @@
 // Shows the main menu of the active form in the shell's menu bar, after the
 // shell's own menus, as a child window's menu joins its frame's. Entries
 // follow the model (caption, enabled, visible) and a chosen entry runs the
-// model entry's Click, which a disabled entry ignores.
+// model entry's Click, which a disabled entry ignores. While the controls'
+// syncs are deferred, so are the entries'.
 #include "platform/core/Signal.h"
 #include "shell/gui/ModelWatch.h"
 
@@ -44,6 +45,9 @@ private:
     void ScheduleRebuild();
     void AddEntries(TMenuItem* parent, QMenu* into);
     void Update(Entry& entry);
+    // An entry's change: shown at once, or with every entry once the
+    // deferred syncs run (ControlView::DeferSyncs).
+    void EntryChanged(Entry& entry);
 
     QMenuBar* bar_;
     TMainMenu* menu_ = nullptr;
@@ -51,4 +55,5 @@ private:
     std::vector<std::unique_ptr<Entry>> entries_;
     std::vector<QPointer<QAction>> topActions_;
     bool rebuildPending_ = false;
+    bool updatePending_ = false;
 };

@@ -17,6 +17,7 @@
 #include "platform/data/TClientDataSet.h"
 #include "platform/data/TDataSource.h"
 #include "platform/data/TStringField.h"
+#include "shell/gui/ControlView.h"
 #include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GridModel.h"
@@ -270,6 +271,47 @@ TEST_F(MirrorTest, DisabledButtonIgnoresClicksAndNoButtonTakesTheFocus)
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(s->clicks[0], 1);
     EXPECT_EQ(s->form->ActiveControl(), s->medCode);
+}
+
+// While syncs are deferred (a long command runs), a control that changes
+// many times is shown once, in its last state, when the event loop turns;
+// ending the deferral shows what waits at once.
+TEST_F(MirrorTest, DeferredChangesAreShownOnceAtTheNextTurnOrWhenTheDeferralEnds)
+{
+    auto* button = s->Widget<QToolButton>(s->transfer[0]);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled());
+    int enabledChanges = 0;
+    struct Counter : QObject {
+        int* changes;
+        explicit Counter(int* c) : changes(c) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::EnabledChange) {
+                ++*changes;
+            }
+            return false;
+        }
+    } filter(&enabledChanges);
+    button->installEventFilter(&filter);
+
+    ControlView::DeferSyncs(true);
+    for (int i = 0; i < 101; ++i) {
+        s->transfer[0]->SetEnabled(i % 2 != 0);
+    }
+    EXPECT_TRUE(button->isEnabled());
+    QApplication::processEvents();
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(enabledChanges, 1);
+
+    s->transfer[0]->SetEnabled(true);
+    ControlView::DeferSyncs(false);
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(enabledChanges, 2);
+    // Changes are shown at once again.
+    s->transfer[0]->SetEnabled(false);
+    EXPECT_FALSE(button->isEnabled());
+    button->removeEventFilter(&filter);
 }
 
 TEST_F(MirrorTest, ShortcutsClickTheTransferButtonsUnlessDisabled)

@@ -16,6 +16,7 @@
 #include "platform/controls/TSpeedButton.h"
 #include "platform/controls/TSplitter.h"
 #include "shell/ShellMainForm.h"
+#include "shell/gui/ControlView.h"
 #include "shell/gui/FormSurface.h"
 #include "shell/gui/FormView.h"
 #include "shell/gui/GuiConvert.h"
@@ -306,6 +307,17 @@ TEST_F(ShellWindowTest, ActiveFormsMenuJoinsTheMenuBar)
     EXPECT_FALSE(action->isEnabled());
     action->trigger();
     EXPECT_EQ(searches, 1);
+
+    // While a long command defers the controls' changes, the menu's wait
+    // with them, and show the last state once the event loop turns.
+    ControlView::DeferSyncs(true);
+    search->SetEnabled(true);
+    search->SetCaption("&Buscar");
+    EXPECT_FALSE(action->isEnabled());
+    QApplication::processEvents();
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_EQ(action->text(), QString("&Buscar"));
+    ControlView::DeferSyncs(false);
 }
 
 // ---- the main window's place and keys
