@@ -201,6 +201,12 @@ if gui and "failed" not in gui:
         f"{us(med(gui, 'headless_us'))} (headless)", rounds(gui, "ratio"), "<=", 1.5)
 else:
     row("6 Qt shell rebuild 10,000+10,000 vs headless", "", "", [], "<=", 1.5)
+move = benchmarks("gui.json").get("MoveAll/sqlite")
+if move and "failed" not in move:
+    row("6 Qt shell move-all 1,000 vs headless, per service", us(med(move, "move_shown_us")),
+        f"{us(med(move, 'move_headless_us'))} (headless)", rounds(move, "move_ratio"), "<=", 1.5)
+else:
+    row("6 Qt shell move-all 1,000 vs headless, per service", "", "", [], "<=", 1.5)
 
 for db, label in (("sqlite", "sqlite"), ("pg", "postgresql, across two servers")):
     watched = loads(f"live-{db}-{{}}.json")
