@@ -122,22 +122,13 @@ bool RemoteModule::AnswersDataSet(const std::string& method) const
 
 std::optional<RemoteModule::ViewKey> RemoteModule::Watched(const Protocol::Call& call) const
 {
-    const ContractLiveUpdate* live = contract_.LiveUpdate();
-    if (!live || strcasecmp(call.descriptor.Method().c_str(), live->watchedBy.c_str()) != 0) {
-        return std::nullopt;
-    }
-    const ContractMethod* method = contract_.FindMethod(live->watchedBy);
-    const auto text = [&call](int arg) -> const Variant* {
-        const auto at = static_cast<size_t>(arg);
-        return at < call.args.size() && call.args[at].GetKind() == Variant::Kind::String ? &call.args[at] : nullptr;
-    };
-    const Variant* branch = text(method->branchArg);
-    const Variant* client = text(method->clientArg);
-    if (!branch || !client) {
+    const auto view = contract_.WatchedView(
+        call.descriptor.Method(), [&call](size_t i) { return i < call.args.size() ? &call.args[i] : nullptr; });
+    if (!view) {
         return std::nullopt;
     }
     try {
-        return ViewKey{Cp1252::ToUtf8(branch->AsString()), Cp1252::ToUtf8(client->AsString())};
+        return ViewKey{Cp1252::ToUtf8(view->first), Cp1252::ToUtf8(view->second)};
     } catch (const EConvertError&) {
         return std::nullopt;
     }

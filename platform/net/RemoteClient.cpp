@@ -6,8 +6,6 @@
 #include "platform/net/RemoteContract.h"
 #include "platform/net/TlsContext.h"
 
-#include <strings.h>
-
 void RemoteClient::Open(const std::string& host, int port, const std::string& serverName, const std::string& secret)
 {
     // Credentials cross the network only inside TLS; a name is checked before
@@ -51,18 +49,10 @@ void RemoteClient::Open(const std::string& host, int port, const std::string& se
 std::optional<RemoteClient::ViewKey> RemoteClient::Watches(const std::string& method,
                                                            const std::vector<RemoteArg>& args) const
 {
-    const ContractLiveUpdate* live = contract_ ? contract_->LiveUpdate() : nullptr;
-    if (!live || strcasecmp(method.c_str(), live->watchedBy.c_str()) != 0) {
+    if (!contract_) {
         return std::nullopt;
     }
-    const ContractMethod* watching = contract_->FindMethod(live->watchedBy);
-    const auto branch = static_cast<size_t>(watching->branchArg);
-    const auto client = static_cast<size_t>(watching->clientArg);
-    if (branch >= args.size() || client >= args.size() || args[branch].Value().GetKind() != Variant::Kind::String ||
-        args[client].Value().GetKind() != Variant::Kind::String) {
-        return std::nullopt;
-    }
-    return ViewKey{args[branch].Value().AsString(), args[client].Value().AsString()};
+    return contract_->WatchedView(method, [&args](size_t i) { return i < args.size() ? &args[i].Value() : nullptr; });
 }
 
 void RemoteClient::DropShown(std::vector<Protocol::Update>& updates, const ViewKey& key)

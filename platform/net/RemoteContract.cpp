@@ -136,3 +136,19 @@ const RemoteContract* RemoteContract::Find(const std::string& serverName)
     const RemoteContract& servCliente = ServClienteContract::Get();
     return SameName(serverName, servCliente.ServerName()) ? &servCliente : nullptr;
 }
+
+std::optional<std::pair<std::string, std::string>>
+RemoteContract::WatchedView(const std::string& method, const std::function<const Variant*(size_t)>& arg) const
+{
+    if (!liveUpdate_ || !SameName(method, liveUpdate_->watchedBy)) {
+        return std::nullopt;
+    }
+    const ContractMethod* watching = FindMethod(liveUpdate_->watchedBy);
+    const Variant* branch = arg(static_cast<size_t>(watching->branchArg));
+    const Variant* client = arg(static_cast<size_t>(watching->clientArg));
+    if (!branch || !client || branch->GetKind() != Variant::Kind::String ||
+        client->GetKind() != Variant::Kind::String) {
+        return std::nullopt;
+    }
+    return std::pair{branch->AsString(), client->AsString()};
+}

@@ -12,8 +12,10 @@
 // EDatabaseError naming the field that does not match; DataSet and Field
 // throw std::out_of_range for a name never declared.
 #include "platform/core/DataPacket.h"
+#include "platform/core/Variant.h"
 #include "platform/net/CallDescriptor.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -84,6 +86,12 @@ public:
     const std::vector<ContractDataSet>& DataSets() const { return dataSets_; }
     // Null for a module that sends no live updates.
     const ContractLiveUpdate* LiveUpdate() const { return liveUpdate_ ? &*liveUpdate_ : nullptr; }
+    // The branch and client (as sent, Windows-1252) that a call of the
+    // method live updates follow names; nothing for any other call, or one
+    // whose arguments there (arg(i): the i-th, null past the last) are not
+    // texts.
+    std::optional<std::pair<std::string, std::string>>
+    WatchedView(const std::string& method, const std::function<const Variant*(size_t)>& arg) const;
 
     // By name without regard to case, as late-bound names are; null for none.
     const ContractMethod* FindMethod(const std::string& name) const;
